@@ -1,0 +1,316 @@
+#include "framework/codepage.h"
+
+#include <iconv.h>
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <cstring>
+#include <mutex>
+
+namespace qel {
+namespace {
+
+constexpr char16_t kReplacement = 0xFFFD;
+
+// --- code page 932 tables -------------------------------------------------
+
+bool IsLeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+bool IsTrailByte(unsigned char b) { return b >= 0x40 && b <= 0xFC && b != 0x7F; }
+
+// The user-defined area: 10 lead bytes 0xF0-0xF9 of 188 trail bytes each.
+bool IsUserDefinedLead(unsigned char b) { return b >= 0xF0 && b <= 0xF9; }
+char16_t UserDefinedToWide(unsigned char lead, unsigned char trail) {
+    const int t = trail < 0x80 ? trail - 0x40 : trail - 0x41;
+    return static_cast<char16_t>(0xE000 + (lead - 0xF0) * 188 + t);
+}
+std::uint16_t WideToUserDefined(char16_t c) {
+    const int i = c - 0xE000;
+    const int lead = 0xF0 + i / 188, t = i % 188;
+    const int trail = t < 0x3F ? 0x40 + t : 0x41 + t;
+    return static_cast<std::uint16_t>(lead << 8 | trail);
+}
+
+class Converter {
+public:
+    // Asks iconv for one code page 932 sequence; 0xFFFF when it is not valid.
+    char16_t Decode(const unsigned char* bytes, std::size_t n) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!Open()) return kReplacement;
+        iconv(toWide_, nullptr, nullptr, nullptr, nullptr);
+        char in[2] = {static_cast<char>(bytes[0]), n > 1 ? static_cast<char>(bytes[1]) : '\0'};
+        char16_t out[4] = {};
+        char* ip = in;
+        char* op = reinterpret_cast<char*>(out);
+        std::size_t il = n, ol = sizeof out;
+        if (iconv(toWide_, &ip, &il, &op, &ol) == static_cast<std::size_t>(-1) || il != 0 ||
+            sizeof out - ol != 2)
+            return 0xFFFF;
+        return out[0];
+    }
+    // Asks iconv for the code page 932 form of one BMP character: the byte
+    // (below 0x100) or the pair (lead << 8 | trail); 0xFFFF when it has none.
+    std::uint16_t Encode(char16_t c) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!Open()) return 0xFFFF;
+        iconv(toCp932_, nullptr, nullptr, nullptr, nullptr);
+        char16_t in[1] = {c};
+        unsigned char out[8] = {};
+        char* ip = reinterpret_cast<char*>(in);
+        char* op = reinterpret_cast<char*>(out);
+        std::size_t il = sizeof in, ol = sizeof out;
+        if (iconv(toCp932_, &ip, &il, &op, &ol) == static_cast<std::size_t>(-1) || il != 0)
+            return 0xFFFF;
+        const std::size_t n = sizeof out - ol;
+        if (n == 1) return out[0];
+        if (n == 2) return static_cast<std::uint16_t>(out[0] << 8 | out[1]);
+        return 0xFFFF;
+    }
+
+private:
+    bool Open() {
+        if (toWide_ == reinterpret_cast<iconv_t>(-1)) toWide_ = iconv_open("UTF-16LE", "CP932");
+        if (toCp932_ == reinterpret_cast<iconv_t>(-1)) toCp932_ = iconv_open("CP932", "UTF-16LE");
+        return toWide_ != reinterpret_cast<iconv_t>(-1) && toCp932_ != reinterpret_cast<iconv_t>(-1);
+    }
+    std::mutex mutex_;
+    iconv_t toWide_ = reinterpret_cast<iconv_t>(-1);
+    iconv_t toCp932_ = reinterpret_cast<iconv_t>(-1);
+};
+
+Converter& TheConverter() {
+    static Converter* converter = new Converter();  // lives as long as the process
+    return *converter;
+}
+
+// Cached answers. 0 means "not asked yet" (no non-ASCII sequence maps to or
+// from U+0000 / byte 0, so 0 is free); 0xFFFF means "not valid".
+std::array<std::atomic<std::uint16_t>, 65536>& DecodeTable() {
+    static auto* table = new std::array<std::atomic<std::uint16_t>, 65536>();
+    return *table;
+}
+std::array<std::atomic<std::uint16_t>, 65536>& EncodeTable() {
+    static auto* table = new std::array<std::atomic<std::uint16_t>, 65536>();
+    return *table;
+}
+
+char16_t DecodeSequence(unsigned char lead, unsigned char trail, std::size_t n) {
+    const std::size_t key = n == 1 ? lead : static_cast<std::size_t>(lead << 8 | trail);
+    auto& slot = DecodeTable()[key];
+    std::uint16_t v = slot.load(std::memory_order_relaxed);
+    if (v == 0) {
+        const unsigned char bytes[2] = {lead, trail};
+        v = TheConverter().Decode(bytes, n);
+        if (v == 0) v = 0xFFFF;
+        slot.store(v, std::memory_order_relaxed);
+    }
+    return v == 0xFFFF ? kReplacement : static_cast<char16_t>(v);
+}
+
+std::uint16_t EncodeChar(char16_t c) {
+    auto& slot = EncodeTable()[c];
+    std::uint16_t v = slot.load(std::memory_order_relaxed);
+    if (v == 0) {
+        v = TheConverter().Encode(c);
+        if (v == 0) v = 0xFFFF;
+        slot.store(v, std::memory_order_relaxed);
+    }
+    return v;
+}
+
+void AppendReference(std::string& out, char32_t cp) {
+    char buf[24];
+    const int n = std::snprintf(buf, sizeof buf, "&#%u;", static_cast<unsigned>(cp));
+    out.append(buf, static_cast<std::size_t>(n));
+}
+
+}  // namespace
+
+void AppendWideAsCp932(std::string& out, std::u16string_view text) {
+    const char16_t* p = text.data();
+    const char16_t* const end = p + text.size();
+    while (p < end) {
+        // ASCII run: one byte per code unit, no table, no iconv.
+        const char16_t* run = p;
+        while (p < end && *p < 0x80 && *p != 0) ++p;
+        if (p > run) {
+            const std::size_t n = static_cast<std::size_t>(p - run);
+            const std::size_t at = out.size();
+            out.resize(at + n);
+            char* dst = out.data() + at;
+            for (std::size_t i = 0; i < n; ++i) dst[i] = static_cast<char>(run[i]);
+        }
+        if (p == end || *p == 0) return;
+        char16_t c = *p++;
+        if (c >= 0xD800 && c <= 0xDFFF) {
+            if (c <= 0xDBFF && p < end && *p >= 0xDC00 && *p <= 0xDFFF) {
+                const char32_t cp = 0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (*p - 0xDC00);
+                ++p;
+                AppendReference(out, cp);  // nothing outside the BMP is in code page 932
+            } else {
+                AppendReference(out, kReplacement);
+            }
+            continue;
+        }
+        if (c >= 0xE000 && c <= 0xE757) {
+            const std::uint16_t v = WideToUserDefined(c);
+            out.push_back(static_cast<char>(v >> 8));
+            out.push_back(static_cast<char>(v & 0xFF));
+            continue;
+        }
+        const std::uint16_t v = EncodeChar(c);
+        if (v == 0xFFFF) {
+            AppendReference(out, c);
+        } else if (v < 0x100) {
+            out.push_back(static_cast<char>(v));
+        } else {
+            out.push_back(static_cast<char>(v >> 8));
+            out.push_back(static_cast<char>(v & 0xFF));
+        }
+    }
+}
+
+std::string WideToCp932(std::u16string_view text) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 2);
+    AppendWideAsCp932(out, text);
+    return out;
+}
+
+void AppendCp932AsWide(std::u16string& out, std::string_view bytes) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto* const end = p + bytes.size();
+    // The output never has more code units than the input has bytes.
+    const std::size_t base = out.size();
+    out.resize(base + bytes.size());
+    char16_t* dst = out.data() + base;
+    while (p < end) {
+        const unsigned char b = *p;
+        if (b < 0x80) {
+            *dst++ = b;
+            ++p;
+            continue;
+        }
+        if (b >= 0xA1 && b <= 0xDF) {  // half-width katakana
+            *dst++ = static_cast<char16_t>(0xFF61 + (b - 0xA1));
+            ++p;
+            continue;
+        }
+        if (IsLeadByte(b)) {
+            if (p + 1 < end && IsTrailByte(p[1])) {
+                *dst++ = IsUserDefinedLead(b) ? UserDefinedToWide(b, p[1]) : DecodeSequence(b, p[1], 2);
+                p += 2;
+            } else {
+                *dst++ = kReplacement;
+                ++p;
+            }
+            continue;
+        }
+        *dst++ = DecodeSequence(b, 0, 1);  // 0x80, 0xA0, 0xFD-0xFF
+        ++p;
+    }
+    out.resize(static_cast<std::size_t>(dst - out.data()));
+}
+
+std::u16string Cp932ToWide(std::string_view bytes) {
+    std::u16string out;
+    AppendCp932AsWide(out, bytes);
+    return out;
+}
+
+// --- UTF-8 ------------------------------------------------------------------
+
+namespace {
+
+// Decodes one UTF-8 sequence at p; returns the code point or -1 for invalid
+// input, and advances p past what was consumed (at least one byte).
+long DecodeUtf8(const unsigned char*& p, const unsigned char* end) {
+    const unsigned char b = *p++;
+    if (b < 0x80) return b;
+    int extra;
+    long cp, min;
+    if (b >= 0xC2 && b <= 0xDF) { extra = 1; cp = b & 0x1F; min = 0x80; }
+    else if (b >= 0xE0 && b <= 0xEF) { extra = 2; cp = b & 0x0F; min = 0x800; }
+    else if (b >= 0xF0 && b <= 0xF4) { extra = 3; cp = b & 0x07; min = 0x10000; }
+    else return -1;
+    for (int i = 0; i < extra; ++i) {
+        if (p >= end || (*p & 0xC0) != 0x80) return -1;
+        cp = (cp << 6) | (*p++ & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return -1;
+    return cp;
+}
+
+}  // namespace
+
+std::u16string Utf8ToWide(std::string_view utf8) {
+    std::u16string out;
+    out.reserve(utf8.size());
+    const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+    const auto* const end = p + utf8.size();
+    while (p < end) {
+        if (*p < 0x80) {
+            out.push_back(*p++);
+            continue;
+        }
+        const long cp = DecodeUtf8(p, end);
+        if (cp < 0) {
+            out.push_back(kReplacement);
+        } else if (cp >= 0x10000) {
+            out.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+        } else {
+            out.push_back(static_cast<char16_t>(cp));
+        }
+    }
+    return out;
+}
+
+std::string WideToUtf8(std::u16string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char32_t cp = text[i];
+        if (cp < 0x80) {
+            out.push_back(static_cast<char>(cp));
+            continue;
+        }
+        if (cp >= 0xD800 && cp <= 0xDFFF) {
+            if (cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+                cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+                ++i;
+            } else {
+                cp = kReplacement;
+            }
+        }
+        if (cp < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else if (cp < 0x10000) {
+            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        }
+    }
+    return out;
+}
+
+bool IsValidUtf8(std::string_view bytes) noexcept {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto* const end = p + bytes.size();
+    while (p < end) {
+        if (*p < 0x80) {
+            ++p;
+            continue;
+        }
+        if (DecodeUtf8(p, end) < 0) return false;
+    }
+    return true;
+}
+
+}  // namespace qel

@@ -1,0 +1,43 @@
+// Conversions between wide text (UTF-16), code page 932 bytes (Windows-31J,
+// the Shift_JIS of Japanese Windows) and UTF-8.
+//
+// Code page 932 is glibc's "CP932" converter; never "SHIFT_JIS", which maps
+// '\' to the yen sign and cannot hold characters such as U+FF5E or U+2225.
+// ASCII runs are copied without iconv, and the answers for other characters
+// are cached in tables filled on first use, so iconv is asked once per
+// distinct character in a process. The user-defined area 0xF040-0xF9FC,
+// where i-mode pictograms live, maps to U+E000-U+E757 and back.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace qel {
+
+// Wide to code page 932. The conversion ends at the first NUL. A character
+// that code page 932 cannot hold becomes its decimal character reference
+// (U+1F600 -> "&#128512;"), so no text is lost silently; a lone surrogate
+// counts as U+FFFD.
+std::string WideToCp932(std::u16string_view text);
+void AppendWideAsCp932(std::string& out, std::u16string_view text);
+
+// Code page 932 to wide. Every byte is converted, NUL included. A byte or
+// pair that is not valid code page 932 reads as U+FFFD: a lead byte followed
+// by a trail byte counts as one pair, a lead byte followed by anything else
+// becomes U+FFFD alone and the next byte is read anew.
+std::u16string Cp932ToWide(std::string_view bytes);
+void AppendCp932AsWide(std::u16string& out, std::string_view bytes);
+
+// UTF-8 <-> UTF-16. Invalid UTF-8 (overlong forms, surrogates, bytes out of
+// place) reads as U+FFFD; a lone surrogate in UTF-16 writes U+FFFD.
+std::u16string Utf8ToWide(std::string_view utf8);
+std::string WideToUtf8(std::u16string_view text);
+
+// True when `bytes` is well-formed UTF-8.
+bool IsValidUtf8(std::string_view bytes) noexcept;
+
+// Paths cross the boundary as wide strings and reach the system as UTF-8.
+inline std::string PathToNative(std::u16string_view path) { return WideToUtf8(path); }
+inline std::u16string PathFromNative(std::string_view path) { return Utf8ToWide(path); }
+
+}  // namespace qel

@@ -1,0 +1,184 @@
+#include "framework/file.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "framework/codepage.h"
+#include "framework/exceptions.h"
+
+namespace {
+
+int CauseOf(int err) {
+    switch (err) {
+    case ENOENT: return CFileException::fileNotFound;
+    case ENOTDIR:
+    case ENAMETOOLONG:
+    case ELOOP: return CFileException::badPath;
+    case EMFILE:
+    case ENFILE: return CFileException::tooManyOpenFiles;
+    case EACCES:
+    case EPERM:
+    case EROFS: return CFileException::accessDenied;
+    case EISDIR: return CFileException::accessDenied;
+    case EEXIST: return CFileException::alreadyExists;
+    case ENOSPC:
+    case EDQUOT: return CFileException::diskFull;
+    case EIO: return CFileException::hardIO;
+    default: return CFileException::genericException;
+    }
+}
+
+}  // namespace
+
+CFile::~CFile() { Abort(); }
+
+bool CFile::Open(const std::u16string& path, unsigned flags, CFileException* error) {
+    Abort();
+    m_strFileName = path;
+    int oflags = O_CLOEXEC;
+    switch (flags & 3u) {
+    case modeWrite: oflags |= O_WRONLY; break;
+    case modeReadWrite: oflags |= O_RDWR; break;
+    default: oflags |= O_RDONLY; break;
+    }
+    if (flags & modeCreate) {
+        oflags |= O_CREAT;
+        if (flags & modeCreateNew) oflags |= O_EXCL | O_NOFOLLOW;
+        else if (!(flags & modeNoTruncate)) oflags |= O_TRUNC;
+    }
+    const std::string native = qel::PathToNative(path);
+    int fd = native.empty() || path.find(u'\0') != std::u16string::npos
+                 ? (errno = ENOENT, -1)
+                 : ::open(native.c_str(), oflags, 0666);
+    if (fd >= 0) {
+        struct stat st;
+        if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+            ::close(fd);
+            fd = -1;
+            errno = EISDIR;
+        }
+    }
+    if (fd < 0) {
+        if (error) *error = CFileException(CauseOf(errno), errno, path);
+        return false;
+    }
+    m_fd = fd;
+    return true;
+}
+
+unsigned CFile::Read(void* buffer, unsigned count) {
+    if (m_fd < 0) AfxThrowFileException(CFileException::invalidFile, EBADF, m_strFileName);
+    std::size_t done = 0;
+    auto* p = static_cast<char*>(buffer);
+    while (done < count) {
+        const ssize_t n = ::read(m_fd, p + done, count - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            AfxThrowFileException(CauseOf(errno), errno, m_strFileName);
+        }
+        if (n == 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    return static_cast<unsigned>(done);
+}
+
+void CFile::Write(const void* buffer, std::size_t count) {
+    if (m_fd < 0) AfxThrowFileException(CFileException::invalidFile, EBADF, m_strFileName);
+    const auto* p = static_cast<const char*>(buffer);
+    while (count > 0) {
+        const ssize_t n = ::write(m_fd, p, count);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            AfxThrowFileException(CauseOf(errno), errno, m_strFileName);
+        }
+        p += n;
+        count -= static_cast<std::size_t>(n);
+    }
+}
+
+std::uint64_t CFile::GetLength() const {
+    struct stat st;
+    if (m_fd < 0 || ::fstat(m_fd, &st) != 0) AfxThrowFileException(CFileException::invalidFile, errno, m_strFileName);
+    return static_cast<std::uint64_t>(st.st_size);
+}
+
+std::uint64_t CFile::Seek(std::int64_t offset, int from) {
+    const int whence = from == current ? SEEK_CUR : from == end ? SEEK_END : SEEK_SET;
+    const off_t r = m_fd < 0 ? (errno = EBADF, -1) : ::lseek(m_fd, offset, whence);
+    if (r < 0) AfxThrowFileException(CFileException::badSeek, errno, m_strFileName);
+    return static_cast<std::uint64_t>(r);
+}
+
+void CFile::Close() {
+    if (m_fd < 0) return;
+    const int fd = m_fd;
+    m_fd = -1;
+    if (::close(fd) != 0 && errno != EINTR) AfxThrowFileException(CauseOf(errno), errno, m_strFileName);
+}
+
+void CFile::Abort() noexcept {
+    if (m_fd >= 0) ::close(m_fd);
+    m_fd = -1;
+}
+
+CStdioFile::~CStdioFile() = default;
+
+bool CStdioFile::Open(const std::u16string& path, unsigned flags, CFileException* error) {
+    m_buffer.clear();
+    m_pos = 0;
+    m_eof = false;
+    return CFile::Open(path, flags, error);
+}
+
+unsigned CStdioFile::Read(void* buffer, unsigned count) { return CFile::Read(buffer, count); }
+
+void CStdioFile::Close() {
+    m_buffer.clear();
+    m_pos = 0;
+    CFile::Close();
+}
+
+// Moves the unread rest to the front and appends one more block; false at the end.
+bool CStdioFile::Fill() {
+    if (m_eof) return false;
+    if (m_pos > 0) {
+        m_buffer.erase(0, m_pos);
+        m_pos = 0;
+    }
+    constexpr std::size_t kBlock = 1 << 16;
+    const std::size_t have = m_buffer.size();
+    m_buffer.resize(have + kBlock);
+    const unsigned n = CFile::Read(m_buffer.data() + have, kBlock);
+    m_buffer.resize(have + n);
+    if (n == 0) m_eof = true;
+    return n > 0;
+}
+
+bool CStdioFile::ReadString(std::string& line) {
+    std::size_t scanned = m_pos;
+    for (;;) {
+        const char* base = m_buffer.data();
+        const void* nl = scanned < m_buffer.size()
+                             ? std::memchr(base + scanned, '\n', m_buffer.size() - scanned)
+                             : nullptr;
+        if (nl) {
+            const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(nl) - base);
+            std::size_t len = at - m_pos;
+            if (len > 0 && base[at - 1] == '\r') --len;
+            line.assign(base + m_pos, len);
+            m_pos = at + 1;
+            return true;
+        }
+        const std::size_t consumed = m_pos;
+        const std::size_t scannedRel = m_buffer.size() - consumed;
+        if (!Fill()) break;
+        scanned = scannedRel;  // Fill moved the unread rest to the front
+    }
+    if (m_pos >= m_buffer.size()) return false;
+    line.assign(m_buffer.data() + m_pos, m_buffer.size() - m_pos);
+    m_pos = m_buffer.size();
+    return true;
+}

@@ -1,0 +1,14 @@
+// Path services of the host. Paths are wide strings (UTF-16) of the local
+// file system; '/' separates their components.
+#pragma once
+
+#include <string>
+
+// Extension of the last component without its dot; empty when it has none.
+std::u16string getBaseExt(const std::u16string& path);
+// The last component, extension included.
+std::u16string getBaseName(const std::u16string& path);
+// The folder part: everything before the last '/', empty when there is none.
+std::u16string getBasePath(const std::u16string& path);
+// Non-zero when the path names an existing regular file (links followed).
+int is_file(const std::u16string& path);

@@ -1,0 +1,25 @@
+// What the shared library adds to the module's code: the load and unload
+// routine and the one exported symbol.
+#include "plugin/device.h"
+#include "plugin/module_resources.h"
+
+namespace {
+
+// Reasons, as the system's library entry routine receives them.
+enum { kProcessDetach = 0, kProcessAttach = 1, kThreadAttach = 2, kThreadDetach = 3 };
+
+int DllMain(HINSTANCE, unsigned reason, void*) {
+    if (reason == kProcessAttach) return QelRegisterModuleResources() ? 1 : 0;
+    if (reason == kProcessDetach) QelUnregisterModuleResources();
+    return 1;
+}
+
+__attribute__((constructor)) void ModuleLoad() { DllMain(QelModuleInstance(), kProcessAttach, nullptr); }
+__attribute__((destructor)) void ModuleUnload() { DllMain(QelModuleInstance(), kProcessDetach, nullptr); }
+
+}  // namespace
+
+extern "C" __attribute__((visibility("default"))) int FSetFunctionAddress(void** table, int reserved, int kind,
+                                                                           int revision) {
+    return SetFunctionAddress(table, reserved, kind, revision);
+}

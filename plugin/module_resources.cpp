@@ -1,0 +1,26 @@
+#include "plugin/module_resources.h"
+
+#include <new>
+
+extern const char qel_resource_script[];
+extern const unsigned long qel_resource_script_size;
+
+namespace {
+
+const QelResourceBlock kResources = {"qeltoruca", qel_resource_script, qel_resource_script_size};
+
+// The module's only global state: its extension-module record.
+AFX_EXTENSION_MODULE g_extensionModule;
+
+}  // namespace
+
+HINSTANCE QelModuleInstance() { return &kResources; }
+
+bool QelRegisterModuleResources() {
+    if (!AfxInitExtensionModule(g_extensionModule, QelModuleInstance())) return false;
+    // The framework keeps the library object and frees it at unregistration.
+    new CDynLinkLibrary(g_extensionModule, false);
+    return true;
+}
+
+void QelUnregisterModuleResources() { AfxTermExtensionModule(g_extensionModule, false); }

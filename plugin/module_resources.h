@@ -1,0 +1,14 @@
+// The module's resources: its resource script (dialogs/qeltoruca.rc),
+// embedded in the library at build time.
+#pragma once
+
+#include "framework/extmodule.h"
+
+// The module's instance handle, which names its resource block.
+HINSTANCE QelModuleInstance();
+
+// Registers the module's resources with the framework, as the load routine
+// does; for programs that link the module's code directly (tests, fuzzers).
+// Returns false when the framework refuses the registration.
+bool QelRegisterModuleResources();
+void QelUnregisterModuleResources();

@@ -1,0 +1,62 @@
+#include "tests/support/test_support.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "framework/codepage.h"
+
+namespace qeltest {
+
+void TempDirTest::SetUp() {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = std::string(info->test_suite_name()) + "." + info->name();
+    for (char& c : name)
+        if (c == '/') c = '_';
+    std::filesystem::path root = std::filesystem::path(QEL_BINARY_DIR) / "testtmp";
+    std::filesystem::create_directories(root);
+    std::string templ = (root / (name + ".XXXXXX")).string();
+    if (!::mkdtemp(templ.data())) FAIL() << "mkdtemp failed for " << templ;
+    m_dir = templ;
+    if (const char* t = std::getenv("QELHOST_TEMP_DIR")) {
+        m_hadTemp = true;
+        m_savedTemp = t;
+    }
+    ::setenv("QELHOST_TEMP_DIR", m_dir.c_str(), 1);
+}
+
+void TempDirTest::TearDown() {
+    if (m_hadTemp) ::setenv("QELHOST_TEMP_DIR", m_savedTemp.c_str(), 1);
+    else ::unsetenv("QELHOST_TEMP_DIR");
+    std::error_code ec;
+    // Make everything removable again (tests take permissions away).
+    for (auto it = std::filesystem::recursive_directory_iterator(m_dir, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
+        std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, ec);
+    if (!HasFailure()) std::filesystem::remove_all(m_dir, ec);
+}
+
+std::u16string TempDirTest::wdir() const { return qel::PathFromNative(m_dir.string()); }
+std::u16string TempDirTest::wpath(const std::string& name) const { return qel::PathFromNative(path(name).string()); }
+
+std::u16string TempDirTest::WriteFile(const std::string& name, const std::string& bytes) const {
+    WriteFileBytes(path(name), bytes);
+    return wpath(name);
+}
+
+std::string ReadFileBytes(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+void WriteFileBytes(const std::filesystem::path& p, const std::string& bytes) {
+    std::ofstream out(p, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::filesystem::path TestData(const std::string& name) { return std::filesystem::path(QEL_TEST_DATA_DIR) / name; }
+
+}  // namespace qeltest
