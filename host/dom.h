@@ -1,9 +1,67 @@
-// The host's DOM (built with the HTML loader). Pending: the classes are
-// declared so that the module's interfaces can name them.
+// The host's DOM: a tree built from an HTML5 parse (gumbo) that the module
+// walks, whose attributes it reads and sets, and whose markup it asks back.
+//
+// getHTMLText gives the author's page back: an unchanged document gives its
+// source text exactly; setAttribute changes only that attribute's value in
+// the text. Wide strings are UTF-16. Nodes are owned by their document;
+// a clone made by cloneNode is owned by the caller and released through the
+// original document's deleteNodes.
 #pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class Element;
+class NodeList;
 
 class Node {
 public:
-    virtual ~Node() = default;
+    enum NodeType { ELEMENT_NODE = 1, TEXT_NODE = 3, COMMENT_NODE = 8, DOCUMENT_NODE = 9 };
+    virtual ~Node();
+    // 1 for an element, 3 text, 8 comment, 9 document.
+    virtual int getNodeType() const = 0;
+    // A copy of this node (and with `deep` its whole subtree), owned by the caller.
+    virtual Node* cloneNode(bool deep) const = 0;
 };
-class Element : public Node {};
+
+class Element : public Node {
+public:
+    int getNodeType() const override { return ELEMENT_NODE; }
+    // The element's tag name in lower case ("img").
+    virtual std::u16string getTagName() const = 0;
+    // The value of the attribute (name compared ignoring ASCII case); empty when absent.
+    virtual std::u16string getAttribute(const std::u16string& name) const = 0;
+    // Replaces the attribute's value, or adds the attribute when absent.
+    virtual void setAttribute(const std::u16string& name, const std::u16string& value) = 0;
+};
+
+// A list of elements of one tag in document order, as a value.
+class NodeList {
+public:
+    NodeList() = default;
+    explicit NodeList(std::vector<Node*> nodes) : m_nodes(std::move(nodes)) {}
+    unsigned length() const noexcept { return static_cast<unsigned>(m_nodes.size()); }
+    // The node at `index`, or null past the end.
+    Node* item(unsigned index) const noexcept { return index < m_nodes.size() ? m_nodes[index] : nullptr; }
+
+private:
+    std::vector<Node*> m_nodes;
+};
+
+class DocumentFragment : public Node {
+public:
+    // Every element of the tag (compared ignoring ASCII case) in document order.
+    virtual NodeList getElementsByTagName(const std::u16string& tag) const = 0;
+};
+
+class Document : public DocumentFragment {
+public:
+    int getNodeType() const override { return DOCUMENT_NODE; }
+    // The body element, or null. Both arguments are the host's and are not used.
+    virtual Element* getBODYElement(Element* from, bool flag) const = 0;
+    // The whole markup, with every setAttribute change applied.
+    virtual std::u16string getHTMLText() const = 0;
+    // Releases a node made by cloneNode on this document (or its elements).
+    virtual void deleteNodes(Node* copy) = 0;
+};

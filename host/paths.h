@@ -12,3 +12,8 @@ std::u16string getBaseName(const std::u16string& path);
 std::u16string getBasePath(const std::u16string& path);
 // Non-zero when the path names an existing regular file (links followed).
 int is_file(const std::u16string& path);
+// The absolute, normalised form of `path` (links resolved when the file
+// exists), NUL-terminated in `buffer` of `size` wide characters. Returns the
+// length written, 0 when it does not fit or the path is empty (the buffer
+// then holds the path as given, cut to fit).
+int QelGetLongPathName(const std::u16string& path, char16_t* buffer, int size);

@@ -1,0 +1,15 @@
+// Kinds of files, by their signature (falling back to the extension when the
+// file cannot be read).
+#pragma once
+
+#include <string>
+
+class CQelTktUtil {
+public:
+    enum FileKind { KIND_OTHER = 0, KIND_IMAGE = 2, KIND_FLASH = 23 };
+    enum ImageKind { IMAGE_OTHER = 0, IMAGE_GIF = 2, IMAGE_JPEG = 3, IMAGE_PNG = 4 };
+    // 2 for a GIF, JPEG or PNG image, 23 for a Flash movie (FWS, CWS, ZWS), 0 otherwise.
+    static int whatKindOfFile(const std::u16string& path, bool reserved);
+    // 2 GIF (GIF87a, GIF89a), 3 JPEG, 4 PNG, 0 otherwise.
+    static int whatKindOfImage(const std::u16string& path);
+};

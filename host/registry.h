@@ -1,0 +1,23 @@
+// The machine registry (HKEY_LOCAL_MACHINE), read from the registry export
+// file named by QELHOST_REGISTRY. Read only.
+#pragma once
+
+#include <string>
+
+class CRegistryBase {
+public:
+    virtual ~CRegistryBase();
+    // The value `name` of the key ("" for the default value), or `defaultText`
+    // when the file, the key or the value is missing or the file is malformed.
+    std::u16string GetValueString(const std::u16string& name, const std::u16string& defaultText, int reserved);
+
+protected:
+    explicit CRegistryBase(std::u16string keyPath);
+    std::u16string m_keyPath;  // full path from the root, e.g. "HKEY_LOCAL_MACHINE\\SOFTWARE\\..."
+};
+
+class CHKLMRegistryBase : public CRegistryBase {
+public:
+    // `key` is relative to HKEY_LOCAL_MACHINE ("SOFTWARE\\Classes\\...").
+    CHKLMRegistryBase(const std::u16string& key, int flags);
+};
