@@ -16,8 +16,7 @@
 #include <vector>
 
 #include "framework/codepage.h"
-#include "model/tpjfileif.h"
-#include "plugin/deviceif.h"
+#include "host/qelhost/module_interfaces.h"
 
 namespace {
 
@@ -107,8 +106,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "qelhost: cannot load the module: %s\n", ::dlerror());
         return 2;
     }
-    using SetFunctionAddressProc = int (*)(void**, int, int, int);
-    auto setAddress = reinterpret_cast<SetFunctionAddressProc>(::dlsym(module, "FSetFunctionAddress"));
+    auto setAddress = reinterpret_cast<FSetFunctionAddressProc>(::dlsym(module, "FSetFunctionAddress"));
     std::vector<void*> table(kEntryCount, nullptr);
     const int rc = setAddress ? setAddress(table.data(), 0, 1, 83) : -1;
     auto factory = reinterpret_cast<CreateDeviceIFProc>(table[kCreateDeviceEntry]);

@@ -1,6 +1,7 @@
 // The plug-in boundary as a real host sees it: the module is loaded with
-// dlopen, and the interfaces are declared here exactly as a host declares
-// them (not taken from the module's headers).
+// dlopen, and the interfaces are the host's own declarations (the ones
+// qelhost uses), not the module's headers. This program does not link the
+// module's code.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
@@ -8,40 +9,15 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
-namespace host_view {
+#include "host/qelhost/module_interfaces.h"
 
-class Node;
-class CWnd;
-
-class CQelTpjFileIF {
-public:
-    virtual ~CQelTpjFileIF() {}
-    virtual bool LoadFile(const std::u16string& path) = 0;
-    virtual std::u16string GetFileText() = 0;
-    virtual bool EditSettings(CWnd* parent) = 0;
-    virtual int GetType() = 0;
-    virtual void SetType(int type) = 0;
-    virtual int GetVersionCode() = 0;
-    virtual bool CreateFromHtml(const std::u16string& path, Node* hostDocument) = 0;
-    virtual std::u16string GetHtml(bool resolve) = 0;
-    virtual std::u16string GetEditorCommand() = 0;
-    virtual CQelTpjFileIF* Clone() = 0;
-};
-
-class CQelDeviceIF {
-public:
-    virtual ~CQelDeviceIF() {}
-    virtual bool Export(const std::u16string& path, Node* hostDocument) = 0;
-    virtual CQelTpjFileIF* CreateProject() = 0;
-};
-
-}  // namespace host_view
 
 namespace {
 
 using SetProc = int (*)(void**, int, int, int);
-using Factory = host_view::CQelDeviceIF* (*)();
+using Factory = CreateDeviceIFProc;
 constexpr int kEntries = 1024;
 
 class ModuleTest : public ::testing::Test {
@@ -89,22 +65,22 @@ TEST_F(ModuleTest, ResultCodesAreTestedInOrder) {
 TEST_F(ModuleTest, DevicesAndRecordsThroughTheHostsDeclarations) {
     ASSERT_EQ(set_(table_.data(), 0, 1, 83), 0);
     auto factory = reinterpret_cast<Factory>(table_[538]);
-    std::unique_ptr<host_view::CQelDeviceIF> a(factory());
-    std::unique_ptr<host_view::CQelDeviceIF> b(factory());
+    std::unique_ptr<CQelDeviceIF> a(factory());
+    std::unique_ptr<CQelDeviceIF> b(factory());
     ASSERT_TRUE(a && b);
     EXPECT_NE(a.get(), b.get());
-    std::unique_ptr<host_view::CQelTpjFileIF> rec(a->CreateProject());
+    std::unique_ptr<CQelTpjFileIF> rec(a->CreateProject());
     ASSERT_TRUE(rec);
     a.reset();  // deleting one device leaves the other, and the record, working
     EXPECT_EQ(rec->GetType(), 1);
     EXPECT_EQ(rec->GetVersionCode(), 4);
     rec->SetType(4);
     EXPECT_EQ(rec->GetType(), 4);
-    std::unique_ptr<host_view::CQelTpjFileIF> copy(rec->Clone());
+    std::unique_ptr<CQelTpjFileIF> copy(rec->Clone());
     ASSERT_TRUE(copy);
     EXPECT_EQ(copy->GetType(), 4);
     EXPECT_EQ(copy->GetHtml(false), u"");
-    std::unique_ptr<host_view::CQelTpjFileIF> other(b->CreateProject());
+    std::unique_ptr<CQelTpjFileIF> other(b->CreateProject());
     EXPECT_EQ(other->GetType(), 1);
 }
 
