@@ -150,32 +150,21 @@ TEST(TorucaCategory, FillAllListsEveryGenreInOrder) {
     EXPECT_EQ(list.items[11].data, 170u);  // genre 1 follows genre 0's eleven codes
 }
 
-TEST(TorucaCategory, FillUnknownGenreOnlyResets) {
-    const CQelTorucaCategory cat;
-    FakeListBox list;
-    cat.FillCodeList(list, 0, 251, true);
-    ASSERT_EQ(list.items.size(), 11u);
-    EXPECT_EQ(list.cursel, 2);
-
-    cat.FillCodeList(list, 11, 50, false);
-    EXPECT_EQ(list.items.size(), 11u);
-    EXPECT_EQ(list.cursel, 2);
-
-    cat.FillCodeList(list, 11, 50, true);
-    EXPECT_TRUE(list.items.empty());
-    EXPECT_EQ(list.cursel, -1);
-}
-
-TEST(TorucaCategory, FillWithoutResetAppendsAndKeepsSelectionWhenNotListed) {
+TEST(TorucaCategory, FillAppendsWithoutResetAndUnknownGenreAddsNothing) {
     const CQelTorucaCategory cat;
     FakeListBox list;
     cat.FillCodeList(list, 8, 223, true);
-    cat.FillCodeList(list, 2, 0, false);  // code 0 selects nothing
+    cat.FillCodeList(list, 2, 0, false);  // code 0 selects nothing; the selection stays
+    ASSERT_EQ(list.items.size(), 13u);
+    EXPECT_EQ(list.items[5].text, u"00f2");  // 242, first of genre 2
+    EXPECT_EQ(list.cursel, 3);
+
+    cat.FillCodeList(list, 11, 50, false);
     EXPECT_EQ(list.items.size(), 13u);
     EXPECT_EQ(list.cursel, 3);
-    EXPECT_EQ(list.items[5].text, u"00f2");  // 242, first of genre 2
 
-    cat.FillCodeList(list, 8, 0, true);
+    cat.FillCodeList(list, 11, 50, true);
+    EXPECT_TRUE(list.items.empty());
     EXPECT_EQ(list.cursel, -1);
 }
 
