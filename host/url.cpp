@@ -37,16 +37,30 @@ std::string Prepare(std::u16string_view text) {
     return qel::WideToUtf8(kept);
 }
 
+// Where the authority ("//host:port") of a URI reference ends; 0 when it
+// has none.
+std::size_t AuthorityEnd(std::string_view text) {
+    std::size_t start = 0;
+    const std::size_t colon = text.find(':');
+    if (colon != std::string_view::npos && colon > 0 &&
+        text.substr(0, colon).find_first_of("/?#") == std::string_view::npos)
+        start = colon + 1;
+    if (text.substr(start, 2) != "//") return 0;
+    const std::size_t end = text.find_first_of("/?#", start + 2);
+    return end == std::string_view::npos ? text.size() : end;
+}
+
 // Percent-encodes what a browser encodes before it parses a reference:
 // blanks, control characters, every byte of a non-ASCII character and the
 // characters that may not appear in a URI at all. Existing "%XX" escapes are
 // kept; a '%' that starts none becomes "%25", and a '#' after the first one
-// "%23". With `brackets`, '[' and ']' are encoded too (they are legal only
-// around an IPv6 host).
+// "%23". With `brackets`, '[' and ']' after the authority are encoded too
+// (they are legal only around an IPv6 host).
 std::string EncodeLikeBrowser(std::string_view text, bool brackets) {
     std::string out;
     out.reserve(text.size() + text.size() / 2);
     bool seenHash = false;
+    const std::size_t afterAuthority = brackets ? AuthorityEnd(text) : 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
         if (c == '%') {
@@ -57,7 +71,7 @@ std::string EncodeLikeBrowser(std::string_view text, bool brackets) {
             else out += '#';
             seenHash = true;
         } else if (c <= 0x20 || c >= 0x7F || std::strchr("\"<>\\^`{|}", c) != nullptr ||
-                   (brackets && (c == '[' || c == ']'))) {
+                   (brackets && i >= afterAuthority && (c == '[' || c == ']'))) {
             AppendEscaped(out, c);
         } else {
             out += static_cast<char>(c);
