@@ -25,34 +25,14 @@ std::string Utf16Le(const std::string& utf8) {
     return bytes;
 }
 
-// Points QELHOST_REGISTRY at a file of the test's folder and restores it.
+// Reads values from the registry file a test writes with UseRegistry.
 class RegistryFile : public qeltest::TempDirTest {
 protected:
-    void SetUp() override {
-        TempDirTest::SetUp();
-        if (const char* r = std::getenv("QELHOST_REGISTRY")) {
-            m_had = true;
-            m_saved = r;
-        }
-    }
-    void TearDown() override {
-        if (m_had) ::setenv("QELHOST_REGISTRY", m_saved.c_str(), 1);
-        else ::unsetenv("QELHOST_REGISTRY");
-        TempDirTest::TearDown();
-    }
-    void UseFile(const std::string& bytes) {
-        WriteFile("machine.reg", bytes);
-        ::setenv("QELHOST_REGISTRY", path("machine.reg").c_str(), 1);
-    }
     // The value `name` of kSubKey, or "<default>".
     std::u16string Read(const std::u16string& name = u"", const std::u16string& key = kSubKey) {
         CHKLMRegistryBase reg(key, 0);
         return reg.GetValueString(name, u"<default>", 0);
     }
-
-private:
-    bool m_had = false;
-    std::string m_saved;
 };
 
 TEST_F(RegistryFile, WithoutVariableOrFileEveryKeyIsMissing) {
@@ -77,7 +57,7 @@ TEST_F(RegistryFile, ReadsEveryEncodingAndHeader) {
     };
     for (const auto& [what, bytes] : files) {
         SCOPED_TRACE(what);
-        UseFile(bytes);
+        UseRegistry(bytes);
         EXPECT_EQ(Read(), u"/opt/エディタ");
         EXPECT_EQ(Read(u"Name"), u"値");
         EXPECT_EQ(Read(u"nAME"), u"値");  // value names ignore case too
@@ -86,7 +66,7 @@ TEST_F(RegistryFile, ReadsEveryEncodingAndHeader) {
 }
 
 TEST_F(RegistryFile, UnescapesQuotesAndBackslashes) {
-    UseFile(std::string("[") + kKey + "]\n"
+    UseRegistry(std::string("[") + kKey + "]\n"
             "@=\"\\\"C:\\\\Program Files\\\\Editor.exe\\\" \\\"%1\\\"\"\n"
             "\"Dir\"=\"C:\\\\dir\\\\\"\n"
             "\"Empty\"=\"\"\n"
@@ -100,7 +80,7 @@ TEST_F(RegistryFile, UnescapesQuotesAndBackslashes) {
 }
 
 TEST_F(RegistryFile, KeysMatchWholeAndWithoutCase) {
-    UseFile("[hkey_local_machine\\software\\QEL\\test]\n@=\"lower\"\n"
+    UseRegistry("[hkey_local_machine\\software\\QEL\\test]\n@=\"lower\"\n"
             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Qel\\Test\\Sub]\n\"Deep\"=\"sub\"\n"
             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Qel]\n\"Up\"=\"parent\"\n"
             "[HKEY_CURRENT_USER\\SOFTWARE\\Qel\\Test]\n\"User\"=\"user\"\n");
@@ -113,7 +93,7 @@ TEST_F(RegistryFile, KeysMatchWholeAndWithoutCase) {
 }
 
 TEST_F(RegistryFile, LinesOfOtherFormsAreSkipped) {
-    UseFile(std::string("@=\"before any key\"\n") +
+    UseRegistry(std::string("@=\"before any key\"\n") +
             "[" + kKey + "]\n"
             "; a comment\n"
             "\"Dword\"=dword:00000001\n"
@@ -129,7 +109,7 @@ TEST_F(RegistryFile, LinesOfOtherFormsAreSkipped) {
 }
 
 TEST_F(RegistryFile, LaterValuesWinAndRepeatedKeysMerge) {
-    UseFile(std::string("[") + kKey + "]\n@=\"first\"\n\"Kept\"=\"kept\"\n"
+    UseRegistry(std::string("[") + kKey + "]\n@=\"first\"\n\"Kept\"=\"kept\"\n"
             "[HKEY_LOCAL_MACHINE\\Other]\n@=\"other\"\n"
             "[" + kKey + "]\n@=\"second\"\n");
     EXPECT_EQ(Read(), u"second");
@@ -137,7 +117,7 @@ TEST_F(RegistryFile, LaterValuesWinAndRepeatedKeysMerge) {
 }
 
 TEST_F(RegistryFile, BracketLineThatIsNoKeyEndsTheKey) {
-    UseFile(std::string("[") + kKey + "]\n\"A\"=\"a\"\n"
+    UseRegistry(std::string("[") + kKey + "]\n\"A\"=\"a\"\n"
             "[-HKEY_LOCAL_MACHINE\\Gone]\n\"B\"=\"b\"\n"
             "[" + kKey + "]\n[" + kKey + "\n\"C\"=\"c\"\n");
     EXPECT_EQ(Read(u"A"), u"a");
@@ -158,15 +138,15 @@ TEST_F(RegistryFile, MalformedFilesReadAsMissing) {
     };
     for (const auto& [what, bytes] : files) {
         SCOPED_TRACE(what);
-        UseFile(bytes);
+        UseRegistry(bytes);
         EXPECT_EQ(Read(), u"<default>");
     }
-    UseFile(good);
+    UseRegistry(good);
     EXPECT_EQ(Read(), u"value");  // the same, well formed
 }
 
 TEST_F(RegistryFile, OversizedFileReadsAsMissing) {
-    UseFile(std::string("[") + kKey + "]\n@=\"value\"\n");
+    UseRegistry(std::string("[") + kKey + "]\n@=\"value\"\n");
     std::filesystem::resize_file(path("machine.reg"), (16u << 20) + 1);
     EXPECT_EQ(Read(), u"<default>");
 }

@@ -18,16 +18,27 @@ void TempDirTest::SetUp() {
     std::string templ = (root / (name + ".XXXXXX")).string();
     if (!::mkdtemp(templ.data())) FAIL() << "mkdtemp failed for " << templ;
     m_dir = templ;
-    if (const char* t = std::getenv("QELHOST_TEMP_DIR")) {
-        m_hadTemp = true;
-        m_savedTemp = t;
-    }
+    SaveVariable("QELHOST_TEMP_DIR");
+    SaveVariable("QELHOST_REGISTRY");
     ::setenv("QELHOST_TEMP_DIR", m_dir.c_str(), 1);
 }
 
+void TempDirTest::SaveVariable(const char* name) {
+    const char* v = std::getenv(name);
+    m_saved.push_back({name, v ? v : "", v != nullptr});
+}
+
+void TempDirTest::UseRegistry(const std::string& bytes) {
+    WriteFileBytes(path("machine.reg"), bytes);
+    ::setenv("QELHOST_REGISTRY", path("machine.reg").c_str(), 1);
+}
+
 void TempDirTest::TearDown() {
-    if (m_hadTemp) ::setenv("QELHOST_TEMP_DIR", m_savedTemp.c_str(), 1);
-    else ::unsetenv("QELHOST_TEMP_DIR");
+    for (const SavedVariable& v : m_saved) {
+        if (v.had) ::setenv(v.name.c_str(), v.value.c_str(), 1);
+        else ::unsetenv(v.name.c_str());
+    }
+    m_saved.clear();
     std::error_code ec;
     // Make everything removable again (tests take permissions away).
     for (auto it = std::filesystem::recursive_directory_iterator(m_dir, ec);

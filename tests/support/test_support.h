@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace qeltest {
 
@@ -22,11 +23,18 @@ protected:
     std::u16string wpath(const std::string& name) const; // path(name) as a wide path
     // Writes bytes to dir()/name and returns its wide path.
     std::u16string WriteFile(const std::string& name, const std::string& bytes) const;
+    // Writes `bytes` as the machine registry file (dir()/machine.reg) and
+    // points QELHOST_REGISTRY at it until the test ends.
+    void UseRegistry(const std::string& bytes);
 
 private:
     std::filesystem::path m_dir;
-    std::string m_savedTemp;
-    bool m_hadTemp = false;
+    struct SavedVariable {
+        std::string name, value;
+        bool had;
+    };
+    void SaveVariable(const char* name);
+    std::vector<SavedVariable> m_saved;
 };
 
 std::string ReadFileBytes(const std::filesystem::path& p);

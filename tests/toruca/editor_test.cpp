@@ -46,33 +46,12 @@ TEST(TorucaEditor, ExtractsThePathFromBothForms) {
     }
 }
 
-// Writes the machine registry into the test's folder and restores
-// QELHOST_REGISTRY afterwards.
+// Reads the editor from the registry file a test writes with UseRegistry.
 class TorucaEditorRegistry : public qeltest::TempDirTest {
 protected:
-    void SetUp() override {
-        TempDirTest::SetUp();
-        if (const char* r = std::getenv("QELHOST_REGISTRY")) {
-            m_had = true;
-            m_saved = r;
-        }
-    }
-    void TearDown() override {
-        if (m_had) ::setenv("QELHOST_REGISTRY", m_saved.c_str(), 1);
-        else ::unsetenv("QELHOST_REGISTRY");
-        TempDirTest::TearDown();
-    }
-    void UseRegistry(const std::string& bytes) {
-        WriteFile("machine.reg", bytes);
-        ::setenv("QELHOST_REGISTRY", path("machine.reg").c_str(), 1);
-    }
     static std::string Entry(const std::string& key, const std::string& valueLine) {
         return "Windows Registry Editor Version 5.00\r\n\r\n[" + key + "]\r\n" + valueLine + "\r\n";
     }
-
-private:
-    bool m_had = false;
-    std::string m_saved;
 };
 
 const std::string kEditorKey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\ToruCaEditor.tpj\\shell\\Open\\command";
