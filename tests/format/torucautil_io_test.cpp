@@ -92,7 +92,11 @@ TEST_F(TorucaUtilFiles, SomethingThereThatCannotBeReadRaises) {
     std::size_t size = 0;
     std::filesystem::create_directory(path("folder.gif"));
     EXPECT_THROW(util.ReadFileBytes(wpath("folder.gif"), size), CFileException);
+}
 
+TEST_F(TorucaUtilFiles, AFileWithoutPermissionRaises) {
+    CQelTorucaUtil util;
+    std::size_t size = 0;
     const std::u16string locked = WriteFile("locked.gif", "GIF89a");
     ::chmod(path("locked.gif").c_str(), 0);
     if (::geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
