@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "framework/codepage.h"
+#include "framework/strings.h"
 #include "model/tpjfile.h"
 #include "tests/support/test_support.h"
 #include "toruca/torucautil.h"
@@ -139,7 +140,6 @@ TEST_F(TpjReader, RoundTripsEveryFormAndVersion) {
 
             // What the loaded record should equal: a snippet carries no page,
             // icon or images; the title is cut at its double quote.
-            CQelTpjFile expected(type);
             std::unique_ptr<CQelTpjFileIF> copy(orig.Clone());
             auto& want = static_cast<CQelTpjFile&>(*copy);
             if (type == TYPE_SNIP) {
@@ -150,6 +150,11 @@ TEST_F(TpjReader, RoundTripsEveryFormAndVersion) {
             } else {
                 want.m_strHtml = HtmlAsRead(html);
                 want.SetUniqueIcon(W(src / "icon.gif"), u"Shop ");
+                // A part of a kind without content type has a header line
+                // that is only its name piece, without key: read back, its
+                // name is the unique-path service's default.
+                qeltest::WriteFileBytes(src / "file", "");
+                want.m_arrImages.GetAt(3).m_strPath = W(src / "file");
                 ASSERT_EQ(loaded.m_arrImages.GetSize(), static_cast<int>(images.size()));
                 std::u16string path, title;
                 loaded.GetUniqueIcon(path, title);
@@ -210,7 +215,7 @@ TEST_F(TpjReader, FirstLineAndTypeLineDecideTheType) {
         {"ToruCa\r\nType: card\r\n", TYPE_PROJECT, TYPE_CARD},
         {"Hello\r\nType: PROJECT\r\n", 3, 3},
         {"Hello\r\nType: Snip\r\n", 3, TYPE_SNIP},
-        {"Type: CARD\r\nType: SNIP\r\n", 3, 3},                              // the first line is only the magic line
+        {"Type: CARD\r\nType: SNIP\r\n", 3, TYPE_SNIP},                      // the first line is only the magic line
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
@@ -237,8 +242,9 @@ TEST_F(TpjReader, HeaderKeysValuesAndIntegers) {
                      "Cat: 12abc\r\n"
                      "Dist: abc\r\n"
                      "COLOR-ID:  -3\r\n"
-                     "ip-id: 42\r\nSORT-ID: ソート\r\nexpires: 991231\r\nlm: 9912312359\r\n"
-                     "Data1: gqKCpA==\r\n"          // あい in code page 932
+                     "ip-id: 42\r\nSORT-ID: " + qel::WideToCp932(u"ソート") + "\r\n"
+                     "expires: 991231\r\nlm: 9912312359\r\n"
+                     "Data1: gqCCog==\r\n"          // あい in code page 932
                      "Data2: YQBi\r\n"              // "a", NUL, "b": cut at the NUL
                      "Data3:\r\n"
                      "MIME-Version: 1.1\r\n"
@@ -327,7 +333,7 @@ TEST_F(TpjReader, ContentIdsIconsAndPartsWithoutDelimiter) {
 
 TEST_F(TpjReader, HtmlPartAndDelimiterLookalikes) {
     ASSERT_TRUE(Load(Detail("", {
-        "Content-Type: text/html\r\nContent-Transfer-Encoding: 8BIT\r\n\r\n<p>\r\n\r\n</p>",
+        "Content-Type: text/html\r\nContent-Transfer-Encoding: 8BIT\r\n\r\n<p>\r\n\r\n</p>\r\n",
         "Content-Transfer-Encoding: 8bit\r\nX: y\r\n\r\nsecond\r\n--not a new part--\r\nafter\r\n",
     })));
     // The second HTML part wins; "--…--" inside it closed the body.
@@ -508,10 +514,15 @@ TEST_F(TpjReader, EveryTruncationLoads) {
         CQelTpjFile r(TYPE_PROJECT);
         qeltest::WriteFileBytes(dir() / "cut.trc", prefix);
         ASSERT_TRUE(r.LoadFile(W(dir() / "cut.trc")));
-        if (prefix.find("URL: http://www.example.com/\r\n") != std::string::npos)
+        if (prefix.find("URL: http://www.example.com/\r\n") != std::string::npos) {
             EXPECT_EQ(r.GetUrl(), u"http://www.example.com/");
-        if (prefix.find("Cat: 0003\r\n") != std::string::npos) EXPECT_EQ(r.m_nCategory, 3);
-        if (prefix.find("Color-ID: 5\r\n") != std::string::npos) EXPECT_EQ(r.m_nColorId, 5);
+        }
+        if (prefix.find("Cat: 0003\r\n") != std::string::npos) {
+            EXPECT_EQ(r.m_nCategory, 3);
+        }
+        if (prefix.find("Color-ID: 5\r\n") != std::string::npos) {
+            EXPECT_EQ(r.m_nColorId, 5);
+        }
         if (cut == full.size()) {
             EXPECT_EQ(r.m_arrImages.GetSize(), 2);
             EXPECT_EQ(r.GetType(), TYPE_CARD);
