@@ -24,6 +24,10 @@ void Setup() {
     g_root = templ;
     fs::create_directories(g_root / "temp");
     ::setenv("QELHOST_TEMP_DIR", (g_root / "temp").c_str(), 1);
+    std::atexit([] {
+        std::error_code ec;
+        fs::remove_all(g_root, ec);
+    });
 }
 
 void CheckInside(const std::u16string& path) {
