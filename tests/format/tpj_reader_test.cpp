@@ -1,0 +1,540 @@
+// LoadFile: write -> read -> write round trips over every form and version,
+// the reading rules of the header block and of the MIME parts, Base64 bodies
+// decoded while they are read (compared with the decoder reading the whole
+// body at once), attachments with hostile names, and every truncation of a
+// valid file.
+#include "format/tpj_reader.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
+#include <random>
+#include <set>
+#include <vector>
+
+#include "framework/codepage.h"
+#include "framework/strings.h"
+#include "model/tpjfile.h"
+#include "tests/support/test_support.h"
+#include "toruca/torucautil.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::u16string W(const fs::path& p) { return qel::PathFromNative(p.string()); }
+fs::path P(const std::u16string& p) { return fs::path(qel::PathToNative(p)); }
+
+std::string Random(std::size_t n, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::string s(n, '\0');
+    for (char& c : s) c = static_cast<char>(rng());
+    return s;
+}
+
+std::set<std::string> Listing(const fs::path& dir) {
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir)) names.insert(e.path().filename().string());
+    return names;
+}
+
+// The HTML a reader gives back for what was written: its lines with CR LF
+// ends, then the three line ends the writer puts after it.
+std::u16string HtmlAsRead(const std::u16string& html) {
+    std::u16string out;
+    for (std::size_t i = 0; i < html.size(); ++i) {
+        if (html[i] == u'\n' && (i == 0 || html[i - 1] != u'\r')) out += u'\r';
+        out += html[i];
+    }
+    return out + u"\r\n\r\n\r\n";
+}
+
+// The reference decoding of a Base64 body: the whole body, every line ended
+// by CR LF, decoded in one call.
+std::string DecodeWhole(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const auto& l : lines) text += l + "\r\n";
+    CQelTorucaUtil util;
+    std::size_t count = 0;
+    std::unique_ptr<unsigned char[]> bytes(util.DecodeBase64Bytes(text.data(), text.size(), count));
+    return std::string(reinterpret_cast<const char*>(bytes.get()), count);
+}
+
+class TpjReader : public qeltest::TempDirTest {
+protected:
+    // Loads `bytes` written to a file outside the temporary folder into rec.
+    bool Load(const std::string& bytes) {
+        fs::create_directories(dir() / "in");
+        qeltest::WriteFileBytes(dir() / "in" / "file.trc", bytes);
+        return rec.LoadFile(W(dir() / "in" / "file.trc"));
+    }
+    // A detail file of `headers` (CR LF after each) and a MIME body with these parts.
+    static std::string Detail(const std::string& headers, const std::vector<std::string>& parts,
+                              bool closed = true) {
+        std::string s = "ToruCa\r\n" + headers + "\r\nMIME-Version: 1.0\r\n"
+                        "Content-Type: multipart/mixed;boundary=\"B\"\r\n\r\n";
+        for (const auto& p : parts) s += "--B\r\n" + p;
+        if (closed) s += "--B--\r\n";
+        return s;
+    }
+    static std::string Attachment(const std::string& headerLines, const std::string& body) {
+        return headerLines + "Content-Transfer-Encoding: base64\r\n\r\n" + body + "\r\n";
+    }
+
+    CQelTpjFile rec{TYPE_PROJECT};
+};
+
+// --- Round trips -----------------------------------------------------------------
+
+TEST_F(TpjReader, RoundTripsEveryFormAndVersion) {
+    const fs::path src = dir() / "src";
+    fs::create_directories(src);
+    const std::string icon = "GIF89a" + Random(300, 1);
+    const std::vector<std::pair<std::string, std::string>> images = {
+        {"logo.gif", "GIF89a" + Random(51, 2)},              // 57 bytes: ends on a full Base64 line
+        {"ケーキ セット.jpg", "\xFF\xD8\xFF" + Random(5000, 3)},
+        {"star.png", "\x89PNG\r\n\x1A\n" + Random(58, 4)},
+        {"empty.bin", ""},
+    };
+    qeltest::WriteFileBytes(src / "icon.gif", icon);
+    for (const auto& [name, bytes] : images) qeltest::WriteFileBytes(src / name, bytes);
+
+    const std::u16string html = u"<html><body bgcolor=\"#ffffff\">\r\n<p>トルカ ～ ∥</p>\n"
+                                u"<img src=\"cid:image1\">\r<img src=\"cid:image2\"></body></html>";
+    int round = 0;
+    for (int type : {TYPE_PROJECT, TYPE_SNIP, TYPE_CARD}) {
+        for (const char16_t* version : {u"1.0", u"1.1", u"2.0", u"2.1"}) {
+            SCOPED_TRACE(::testing::Message() << "type " << type << " version " << qel::WideToUtf8(version));
+            CQelTpjFile orig(type);
+            orig.SetVersion(version);
+            orig.SetUrl(u"http://www.example.com/card.trc");
+            orig.SetCategory(round % 2 ? 7 : 12345);
+            orig.SetDist(round % 2 ? 4 : 2);
+            orig.SetColorId(round % 3);
+            orig.SetIpId(u"1234");
+            orig.SetSortId(u"トルカ");
+            orig.SetExpires(u"201231");
+            orig.SetLastModified(u"2012312359");
+            orig.SetData1(u"ようこそ\r\n二行目");
+            orig.SetData2(u"");
+            orig.SetData3(std::u16string(200, u'x'));
+            orig.SetBoundary(u"----=_Part_0");
+            orig.m_strHtml = html;
+            orig.SetUniqueIcon(W(src / "icon.gif"), u"Shop \"A\"");
+            int n = 0;
+            for (const auto& img : images) orig.AddImage(W(src / img.first), u"image" + qel::Widen(std::to_string(++n)));
+
+            // Each round extracts into a folder of its own, so names stay as written.
+            const fs::path temp = dir() / ("t" + std::to_string(round++));
+            fs::create_directories(temp);
+            ::setenv("QELHOST_TEMP_DIR", temp.c_str(), 1);
+            const fs::path file = dir() / "in.tpj";
+            qeltest::WriteFileBytes(file, qel::WideToCp932(orig.GetFileText()));
+
+            CQelTpjFile loaded(TYPE_PROJECT);
+            ASSERT_TRUE(loaded.LoadFile(W(file)));
+            EXPECT_EQ(loaded.GetType(), type);
+
+            // What the loaded record should equal: a snippet carries no page,
+            // icon or images; the title is cut at its double quote.
+            std::unique_ptr<CQelTpjFileIF> copy(orig.Clone());
+            auto& want = static_cast<CQelTpjFile&>(*copy);
+            if (type == TYPE_SNIP) {
+                want.m_strHtml.clear();
+                want.SetUniqueIcon(u"", u"");
+                want.m_arrImages.RemoveAll();
+                want.SetBoundary(u"0000000000");
+            } else {
+                want.m_strHtml = HtmlAsRead(html);
+                want.SetUniqueIcon(W(src / "icon.gif"), u"Shop ");
+                // A part of a kind without content type has a header line
+                // that is only its name piece, without key: read back, its
+                // name is the unique-path service's default.
+                qeltest::WriteFileBytes(src / "file", "");
+                want.m_arrImages.GetAt(3).m_strPath = W(src / "file");
+                ASSERT_EQ(loaded.m_arrImages.GetSize(), static_cast<int>(images.size()));
+                std::u16string path, title;
+                loaded.GetUniqueIcon(path, title);
+                EXPECT_EQ(title, u"Shop ");
+                EXPECT_EQ(P(path).parent_path(), temp);
+                EXPECT_EQ(qeltest::ReadFileBytes(P(path)), icon);
+                for (int i = 0; i < loaded.m_arrImages.GetSize(); ++i) {
+                    const CQelTpjImgFile& e = loaded.m_arrImages[i];
+                    EXPECT_EQ(e.m_strId, u"image" + qel::Widen(std::to_string(i + 1)));
+                    EXPECT_EQ(P(e.m_strPath).parent_path(), temp);
+                    EXPECT_EQ(qeltest::ReadFileBytes(P(e.m_strPath)), images[i].second) << i;
+                }
+            }
+            for (int form : {TYPE_PROJECT, TYPE_SNIP, TYPE_CARD}) {
+                loaded.SetType(form);
+                want.SetType(form);
+                EXPECT_EQ(qel::WideToCp932(loaded.GetFileText()), qel::WideToCp932(want.GetFileText()))
+                    << "written as " << form;
+            }
+            // The originals were only read.
+            EXPECT_EQ(qeltest::ReadFileBytes(src / "icon.gif"), icon);
+        }
+    }
+}
+
+TEST_F(TpjReader, LfOnlyFileReadsLikeCrLf) {
+    const std::string crlf = Detail("Version: 2.1\r\nURL: http://a/\r\nData1: ZGF0YTE=\r\nCat: 0042",
+                                    {"Content-Type: text/html;charset=Shift_JIS\r\nContent-Transfer-Encoding: 8bit\r\n\r\n"
+                                     "<p>a</p>\r\n<p>b</p>\r\n",
+                                     Attachment("Content-Type: image/gif;name=\"a.gif\";\r\nContent-ID: <image1>\r\n",
+                                                "R0lGODlh")});
+    std::string lf;
+    for (char c : crlf)
+        if (c != '\r') lf += c;
+    ASSERT_TRUE(Load(lf));
+    EXPECT_EQ(rec.GetUrl(), u"http://a/");
+    EXPECT_EQ(rec.m_nCategory, 42);
+    EXPECT_EQ(rec.m_strHtml, u"<p>a</p>\r\n<p>b</p>\r\n");
+    ASSERT_EQ(rec.m_arrImages.GetSize(), 1);
+    EXPECT_EQ(qeltest::ReadFileBytes(P(rec.m_arrImages[0].m_strPath)), "GIF89a");
+    EXPECT_EQ(rec.GetType(), TYPE_CARD);
+}
+
+// --- The header block --------------------------------------------------------------
+
+TEST_F(TpjReader, FirstLineAndTypeLineDecideTheType) {
+    const std::string html = "Content-Transfer-Encoding: 8bit\r\n\r\n<p>x</p>\r\n";
+    struct Case {
+        const char* file;
+        int before, after;
+    } cases[] = {
+        {"ToruCa\r\nVersion: 2.1\r\n", TYPE_PROJECT, TYPE_SNIP},           // no body: snippet
+        {"toruca\r\n", TYPE_PROJECT, TYPE_SNIP},                             // case is ignored
+        {"ToruCa \r\n", 7, 7},                                               // not the whole line
+        {"TORUCA_PROJECT_V2\r\nType: SNIP\r\n", TYPE_CARD, TYPE_SNIP},
+        {"torUca_project_v2\r\n", TYPE_CARD, TYPE_PROJECT},
+        {"ToruCa\r\nType: project\r\n", TYPE_PROJECT, TYPE_SNIP},            // PROJECT changes nothing
+        {"ToruCa\r\nType: card\r\n", TYPE_PROJECT, TYPE_CARD},
+        {"Hello\r\nType: PROJECT\r\n", 3, 3},
+        {"Hello\r\nType: Snip\r\n", 3, TYPE_SNIP},
+        {"Type: CARD\r\nType: SNIP\r\n", 3, TYPE_SNIP},                      // the first line is only the magic line
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        rec.SetType(c.before);
+        ASSERT_TRUE(Load(c.file));
+        EXPECT_EQ(rec.GetType(), c.after);
+    }
+    // "ToruCa" with an HTML part: a detail file, also when the Type line says PROJECT.
+    rec.SetType(TYPE_PROJECT);
+    ASSERT_TRUE(Load("ToruCa\r\nType: PROJECT\r\n\r\n--B\r\n" + html + "--B--\r\n"));
+    EXPECT_EQ(rec.GetType(), TYPE_CARD);
+    ASSERT_TRUE(Load("ToruCa\r\n\r\n--B\r\nContent-Transfer-Encoding: 8bit\r\n\r\n--B--\r\n"));
+    EXPECT_EQ(rec.GetType(), TYPE_SNIP);  // the HTML part left an empty text
+}
+
+TEST_F(TpjReader, HeaderKeysValuesAndIntegers) {
+    ASSERT_TRUE(Load("ToruCa\r\n"
+                     "version: 2.0\r\n"
+                     "Version : 1.0\r\n"            // the key is not trimmed: ignored
+                     "URL:   http://x/ a  \t\r\n"   // the value is trimmed at both ends
+                     ": no key\r\n"
+                     "no colon at all\r\n"
+                     "X-Other: 1\r\n"
+                     "Cat: 12abc\r\n"
+                     "Dist: abc\r\n"
+                     "COLOR-ID:  -3\r\n"
+                     "ip-id: 42\r\nSORT-ID: " + qel::WideToCp932(u"ソート") + "\r\n"
+                     "expires: 991231\r\nlm: 9912312359\r\n"
+                     "Data1: gqCCog==\r\n"          // あい in code page 932
+                     "Data2: YQBi\r\n"              // "a", NUL, "b": cut at the NUL
+                     "Data3:\r\n"
+                     "MIME-Version: 1.1\r\n"
+                     "Content-Type: multipart/mixed;boundary=\"xyz\"\r\n"));
+    EXPECT_EQ(rec.GetVersion(), u"2.0");
+    EXPECT_EQ(rec.GetUrl(), u"http://x/ a");
+    EXPECT_EQ(rec.m_nCategory, 12);
+    EXPECT_EQ(rec.m_nDist, 0);
+    EXPECT_EQ(rec.m_nColorId, -3);
+    EXPECT_EQ(rec.GetIpId(), u"42");
+    EXPECT_EQ(rec.GetSortId(), u"ソート");
+    EXPECT_EQ(rec.GetExpires(), u"991231");
+    EXPECT_EQ(rec.GetLastModified(), u"9912312359");
+    EXPECT_EQ(rec.GetData1(), "\x82\xA0\x82\xA2");
+    EXPECT_EQ(rec.GetData2(), "a");
+    EXPECT_EQ(rec.GetData3(), "");
+    EXPECT_EQ(rec.m_strMimeVersion, u"1.1");
+    EXPECT_EQ(rec.m_strBoundary, u"xyz");
+
+    // A blank after the semicolon hides the boundary; no parameter at all too.
+    ASSERT_TRUE(Load("ToruCa\r\nContent-Type: multipart/mixed; boundary=\"x\"\r\n"));
+    EXPECT_EQ(rec.m_strBoundary, u"");
+    rec.SetBoundary(u"keep");
+    ASSERT_TRUE(Load("ToruCa\r\nContent-Type: multipart/mixed\r\n"));
+    EXPECT_EQ(rec.m_strBoundary, u"");
+}
+
+TEST_F(TpjReader, GetParamRules) {
+    auto g = [](const char16_t* v, const char16_t* n) { return CQelTpjFile::GetParam(v, n); };
+    EXPECT_EQ(g(u"image/gif;name=\"a.gif\";", u"name"), u"a.gif");
+    EXPECT_EQ(g(u"application/x-ticon;name=\"i.gif\";title=\"Shop\"", u"title"), u"Shop");
+    EXPECT_EQ(g(u"IMAGE/GIF;name=\"a.gif\"", u"name"), u"a.gif");
+    EXPECT_EQ(g(u"image/gif; name=\"a.gif\"", u"name"), u"");      // pieces are not trimmed at the front
+    EXPECT_EQ(g(u"image/gif;Name=\"a.gif\"", u"name"), u"");       // the name compares exactly
+    EXPECT_EQ(g(u"name=\"\";name=\"b\"", u"name"), u"b");           // an empty value does not count
+    EXPECT_EQ(g(u"name=\"a\"b\"", u"name"), u"a");                  // cut at the first quote
+    EXPECT_EQ(g(u"name=\"open", u"name"), u"");
+    EXPECT_EQ(g(u"x;  ;name=\"a\"  ", u"name"), u"a");
+    EXPECT_EQ(g(u"", u"name"), u"");
+}
+
+// --- The MIME parts ----------------------------------------------------------------
+
+TEST_F(TpjReader, ContentIdsIconsAndPartsWithoutDelimiter) {
+    const std::string gif = "Content-Type: image/gif;name=\"a.gif\";\r\n";
+    ASSERT_TRUE(Load(Detail("Version: 2.1", {
+        Attachment(gif + "Content-ID: <image1>\r\n", "QQ=="),
+        Attachment(gif + "Content-ID: image2\r\n", "Qg=="),
+        Attachment(gif, "Qw=="),
+        Attachment(gif + "content-id: <>x\r\nContent-ID: <a>b>\r\n", "RA=="),  // the last one wins
+        Attachment("Content-Type: application/x-ticon;name=\"i.gif\";title=\"One\"\r\n", "SQ=="),
+        Attachment("Content-Type: application/x-ticon;name=\"i.gif\";title=\"Two\"\r\n", "Sg=="),
+        Attachment("Content-Type: Application/X-Ticon;name=\"p.gif\"\r\n", "Sw=="),  // not the icon: case counts
+        "Content-Type: image/gif;name=\"q.gif\"\r\nContent-Transfer-Encoding: 7bit\r\n\r\nTA==\r\n",
+        "Content-Type: image/gif;name=\"r.gif\"\r\n\r\nTQ==\r\n",
+    })));
+    const std::vector<std::pair<std::u16string, std::string>> want = {
+        {u"image1", "A"}, {u"image2", "B"}, {u"", "C"}, {u"a", "D"}, {u"", "K"}};
+    ASSERT_EQ(rec.m_arrImages.GetSize(), static_cast<int>(want.size()));
+    for (int i = 0; i < rec.m_arrImages.GetSize(); ++i) {
+        EXPECT_EQ(rec.m_arrImages[i].m_strId, want[i].first) << i;
+        EXPECT_EQ(qeltest::ReadFileBytes(P(rec.m_arrImages[i].m_strPath)), want[i].second) << i;
+    }
+    std::u16string path, title;
+    rec.GetUniqueIcon(path, title);
+    EXPECT_EQ(title, u"Two");
+    EXPECT_EQ(qeltest::ReadFileBytes(P(path)), "J");
+    // Both icons were written; parts that are not Base64 write nothing.
+    EXPECT_EQ(Listing(dir()), (std::set<std::string>{"a.gif", "a(1).gif", "a(2).gif", "a(3).gif", "i.gif",
+                                                    "i(1).gif", "p.gif", "in"}));
+
+    // Without the closing delimiter the last part is lost, and so is its file.
+    CQelTpjFile other(TYPE_CARD);
+    fs::create_directories(dir() / "in");
+    qeltest::WriteFileBytes(dir() / "in" / "open.trc",
+                            Detail("", {Attachment(gif, "QQ=="), Attachment("Content-Type: image/gif;name=\"big.gif\"\r\n",
+                                                                            std::string(3 << 20, 'A'))},
+                                   false));
+    const auto before = Listing(dir());
+    ASSERT_TRUE(other.LoadFile(W(dir() / "in" / "open.trc")));
+    EXPECT_EQ(other.m_arrImages.GetSize(), 1);
+    auto after = Listing(dir());
+    after.erase(P(other.m_arrImages[0].m_strPath).filename().string());
+    EXPECT_EQ(after, before);
+}
+
+TEST_F(TpjReader, HtmlPartAndDelimiterLookalikes) {
+    ASSERT_TRUE(Load(Detail("", {
+        "Content-Type: text/html\r\nContent-Transfer-Encoding: 8BIT\r\n\r\n<p>\r\n\r\n</p>\r\n",
+        "Content-Transfer-Encoding: 8bit\r\nX: y\r\n\r\nsecond\r\n--not a new part--\r\nafter\r\n",
+    })));
+    // The second HTML part wins; "--…--" inside it closed the body.
+    EXPECT_EQ(rec.m_strHtml, u"second\r\n");
+    // After a closing delimiter, lines are headers again.
+    ASSERT_TRUE(Load("ToruCa\r\n--B\r\nContent-Transfer-Encoding: 8bit\r\n\r\nx\r\n-----\r\nURL: http://after/\r\n"));
+    EXPECT_EQ(rec.GetUrl(), u"http://after/");
+    EXPECT_EQ(rec.m_strHtml, u"x\r\n");
+    // "----" is too short to close: it opens a part.
+    ASSERT_TRUE(Load("ToruCa\r\n----\r\nContent-Transfer-Encoding: 8bit\r\n\r\ny\r\n--\r\n"));
+    EXPECT_EQ(rec.m_strHtml, u"y\r\n");
+}
+
+TEST_F(TpjReader, EmptyFileAndFilesThatCannotBeRead) {
+    rec.m_strHtml = u"old";
+    rec.AddImage(u"/x", u"image1");
+    rec.SetUniqueIcon(u"/icon.gif", u"Icon");
+    rec.SetUrl(u"http://keep/");
+    ASSERT_TRUE(Load(""));
+    EXPECT_EQ(rec.m_strHtml, u"");
+    EXPECT_EQ(rec.m_arrImages.GetSize(), 0);
+    std::u16string path, title;
+    rec.GetUniqueIcon(path, title);
+    EXPECT_EQ(path, u"/icon.gif");
+    EXPECT_EQ(rec.GetUrl(), u"http://keep/");
+    EXPECT_EQ(rec.GetType(), TYPE_PROJECT);
+
+    rec.m_strHtml = u"old";
+    EXPECT_FALSE(rec.LoadFile(W(dir() / "missing.tpj")));
+    EXPECT_EQ(rec.m_strHtml, u"");
+    EXPECT_FALSE(rec.LoadFile(wdir()));  // a folder
+    EXPECT_FALSE(rec.LoadFile(u""));
+}
+
+TEST_F(TpjReader, BytesThatAreNotCodePage932AndVeryLongLines) {
+    const std::string longHtml(5 << 20, 'h');
+    const std::string image = Random(3 << 20, 9);
+    CQelTorucaUtil util;
+    const std::u16string b64 = util.EncodeBase64Text(reinterpret_cast<const unsigned char*>(image.data()), image.size());
+    const std::string oneLine = qel::WideToCp932(util.RemoveLineBreaks(b64));
+    ASSERT_TRUE(Load(Detail("URL: http://\x81\xFF\x80/\r\nSort-ID: \x82\r\nData1: \x82\xA0YWJj\xFF",
+                            {"Content-Transfer-Encoding: 8bit\r\n\r\n\x81\r\n" + longHtml + "\r\n",
+                             Attachment("Content-Type: image/gif;name=\"\x81\x7F\xFF.gif\"\r\n", "\xFF" + oneLine)})));
+    EXPECT_EQ(rec.GetUrl(), u"http://\uFFFD\uFFFD\uFFFD/");
+    EXPECT_EQ(rec.GetSortId(), u"\uFFFD");
+    EXPECT_EQ(rec.GetData1(), "abc");  // foreign bytes are skipped, not turned into text
+    EXPECT_EQ(rec.m_strHtml, u"\uFFFD\r\n" + qel::Widen(longHtml) + u"\r\n");
+    ASSERT_EQ(rec.m_arrImages.GetSize(), 1);
+    EXPECT_TRUE(qeltest::ReadFileBytes(P(rec.m_arrImages[0].m_strPath)) == image);
+}
+
+// Base64 bodies are decoded as they are read; whatever their lines look like,
+// the bytes are those of the decoder reading the whole body at once.
+TEST_F(TpjReader, Base64BodiesDecodeAsOneText) {
+    std::mt19937 rng(7);
+    const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    const std::string noise = std::string("= \t\x81\xFF-*\r", 9) + std::string(1, '\0');
+    std::vector<std::vector<std::string>> bodies = {
+        {},
+        {""},
+        {"QUJD", "", "REVG"},
+        {"QUJD", std::string("\0REVG", 5)},     // a NUL after a whole group inside the text: skipped
+        {std::string("\0QUJD", 5), "REVG"},     // a NUL where the text starts: nothing
+        {"QUJD", std::string("RA\0==", 5), "RUZH"},
+        {"QUJ", "DREVG"},                        // groups across lines
+        {"QUJDRA==QUJD"},
+    };
+    for (int b = 0; b < 40; ++b) {
+        std::vector<std::string> lines;
+        const std::size_t count = b < 4 ? 20000 + rng() % 30000 : rng() % 200;  // some over the 1 MiB buffer
+        const int style = b % 4;
+        for (std::size_t i = 0; i < count; ++i) {
+            std::size_t len = style == 0 ? 76 : style == 1 ? 4 * (rng() % 40) : rng() % 100;
+            std::string l;
+            for (std::size_t k = 0; k < len; ++k)
+                l += (style >= 2 && rng() % 50 == 0) ? noise[rng() % noise.size()] : alphabet[rng() % 64];
+            if (style == 0 && i + 1 == count) l.resize(70), l += "AAA=";
+            lines.push_back(l);
+        }
+        if (b == 5) lines.insert(lines.begin() + lines.size() / 2, std::string(3 << 20, 'Q'));
+        bodies.push_back(lines);
+    }
+    int n = 0;
+    for (const auto& lines : bodies) {
+        SCOPED_TRACE(n);
+        std::string body;
+        for (const auto& l : lines) body += l + "\r\n";
+        const std::string name = "b" + std::to_string(n++) + ".bin";
+        ASSERT_TRUE(Load(Detail("", {"Content-Type: x;name=\"" + name +
+                                     "\"\r\nContent-ID: <x>\r\nContent-Transfer-Encoding: base64\r\n\r\n" + body})));
+        ASSERT_EQ(rec.m_arrImages.GetSize(), 1);
+        EXPECT_TRUE(qeltest::ReadFileBytes(P(rec.m_arrImages[0].m_strPath)) == DecodeWhole(lines));
+    }
+}
+
+// --- Attachments and the temporary folder -----------------------------------------------------
+
+TEST_F(TpjReader, AttachmentNamesNeverLeadOutOfTheFolder) {
+    // The temporary folder is a subfolder, so that its parent can be watched.
+    const fs::path temp = dir() / "temp";
+    fs::create_directories(temp);
+    ::setenv("QELHOST_TEMP_DIR", temp.c_str(), 1);
+    qeltest::WriteFileBytes(temp / "x.gif", "keep me");
+    qeltest::WriteFileBytes(dir() / "in.trc", "");
+    const auto parentBefore = Listing(dir());
+    const char* names[] = {"../../x.gif", "/etc/passwd", "a/b.gif", "..\\\\x.gif", "..\\x.gif", "",
+                           "..", ".", "x.gif", "tab\tand\x01" "bell.gif", "/"};
+    std::vector<std::string> parts;
+    for (const char* name : names)
+        parts.push_back(Attachment(std::string("Content-Type: image/gif;name=\"") + name + "\"\r\nContent-ID: <i>\r\n",
+                                   "UE5H"));
+    qeltest::WriteFileBytes(dir() / "in.trc", Detail("", parts));
+    ASSERT_TRUE(rec.LoadFile(W(dir() / "in.trc")));
+    EXPECT_EQ(Listing(dir()), parentBefore);
+    EXPECT_EQ(qeltest::ReadFileBytes(temp / "x.gif"), "keep me");
+    ASSERT_EQ(rec.m_arrImages.GetSize(), static_cast<int>(std::size(names)));
+    std::set<std::u16string> paths;
+    for (int i = 0; i < rec.m_arrImages.GetSize(); ++i) {
+        const fs::path p = P(rec.m_arrImages[i].m_strPath);
+        EXPECT_EQ(p.parent_path(), temp) << p;
+        EXPECT_EQ(qeltest::ReadFileBytes(p), "PNG") << p;
+        paths.insert(rec.m_arrImages[i].m_strPath);
+    }
+    EXPECT_EQ(paths.size(), std::size(names));  // every attachment has a file of its own
+    EXPECT_EQ(Listing(temp).size(), std::size(names) + 1);
+}
+
+TEST_F(TpjReader, ALinkAtTheNameIsNeverFollowed) {
+    const fs::path temp = dir() / "temp";
+    fs::create_directories(temp);
+    ::setenv("QELHOST_TEMP_DIR", temp.c_str(), 1);
+    qeltest::WriteFileBytes(dir() / "target", "keep me");
+    fs::create_symlink(dir() / "target", temp / "a.gif");
+    fs::create_symlink(dir() / "nowhere", temp / "b.gif");
+    ASSERT_TRUE(Load(Detail("", {Attachment("Content-Type: image/gif;name=\"a.gif\"\r\n", "UE5H"),
+                                 Attachment("Content-Type: image/gif;name=\"b.gif\"\r\n", "UE5H")})));
+    EXPECT_EQ(qeltest::ReadFileBytes(dir() / "target"), "keep me");
+    EXPECT_FALSE(fs::exists(dir() / "nowhere"));
+    ASSERT_EQ(rec.m_arrImages.GetSize(), 2);
+    EXPECT_EQ(P(rec.m_arrImages[0].m_strPath), temp / "a(1).gif");
+    EXPECT_EQ(P(rec.m_arrImages[1].m_strPath), temp / "b(1).gif");
+}
+
+TEST_F(TpjReader, AnAttachmentThatCannotBeWrittenIsSkipped) {
+    ::setenv("QELHOST_TEMP_DIR", (dir() / "no" / "such").c_str(), 1);
+    qeltest::WriteFileBytes(dir() / "no", "a file where the folder should be");
+    ASSERT_TRUE(Load(Detail("URL: http://u/", {"Content-Transfer-Encoding: 8bit\r\n\r\nh\r\n",
+                                              Attachment("Content-Type: image/gif;name=\"a.gif\"\r\n", "UE5H")})));
+    EXPECT_EQ(rec.GetUrl(), u"http://u/");
+    EXPECT_EQ(rec.m_strHtml, u"h\r\n");
+    EXPECT_EQ(rec.m_arrImages.GetSize(), 0);
+}
+
+// Every prefix of a valid file loads; what its complete lines say is read,
+// and the only files left are those the record names.
+TEST_F(TpjReader, EveryTruncationLoads) {
+    const fs::path src = dir() / "src";
+    fs::create_directories(src);
+    qeltest::WriteFileBytes(src / "i.gif", "GIF89a" + Random(60, 5));
+    qeltest::WriteFileBytes(src / "p.png", "\x89PNG\r\n\x1A\n" + Random(130, 6));
+    CQelTpjFile orig(TYPE_CARD);
+    orig.SetUrl(u"http://www.example.com/");
+    orig.SetCategory(3);
+    orig.SetColorId(5);
+    orig.m_strHtml = u"<p>カード</p>\r\n<img src=\"cid:image1\">";
+    orig.SetUniqueIcon(W(src / "i.gif"), u"T");
+    orig.AddImage(W(src / "p.png"), u"image1");
+    orig.AddImage(W(src / "i.gif"), u"image2");
+    const std::string full = qel::WideToCp932(orig.GetFileText());
+    const fs::path temp = dir() / "temp";
+    ::setenv("QELHOST_TEMP_DIR", temp.c_str(), 1);
+
+    for (std::size_t cut = 0; cut <= full.size(); ++cut) {
+        SCOPED_TRACE(cut);
+        const std::string prefix = full.substr(0, cut);
+        fs::remove_all(temp);
+        fs::create_directories(temp);
+        CQelTpjFile r(TYPE_PROJECT);
+        qeltest::WriteFileBytes(dir() / "cut.trc", prefix);
+        ASSERT_TRUE(r.LoadFile(W(dir() / "cut.trc")));
+        if (prefix.find("URL: http://www.example.com/\r\n") != std::string::npos) {
+            EXPECT_EQ(r.GetUrl(), u"http://www.example.com/");
+        }
+        if (prefix.find("Cat: 0003\r\n") != std::string::npos) {
+            EXPECT_EQ(r.m_nCategory, 3);
+        }
+        if (prefix.find("Color-ID: 5\r\n") != std::string::npos) {
+            EXPECT_EQ(r.m_nColorId, 5);
+        }
+        if (cut == full.size()) {
+            EXPECT_EQ(r.m_arrImages.GetSize(), 2);
+            EXPECT_EQ(r.GetType(), TYPE_CARD);
+        }
+        std::set<std::string> named;
+        for (int i = 0; i < r.m_arrImages.GetSize(); ++i)
+            named.insert(P(r.m_arrImages[i].m_strPath).filename().string());
+        std::u16string path, title;
+        r.GetUniqueIcon(path, title);
+        if (!path.empty()) named.insert(P(path).filename().string());
+        EXPECT_EQ(Listing(temp), named);
+    }
+}
+
+}  // namespace
