@@ -1,4 +1,5 @@
 #include "framework/codepage.h"
+#include "framework/hugepages.h"
 
 #include <iconv.h>
 
@@ -221,6 +222,7 @@ void AppendWideAsCp932(std::string& out, std::u16string_view text) {
 std::string WideToCp932(std::u16string_view text) {
     std::string out;
     out.reserve(text.size() + text.size() / 2);
+    AdviseHugePages(out.data(), out.capacity());
     AppendWideAsCp932(out, text);
     return out;
 }
