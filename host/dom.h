@@ -2,10 +2,17 @@
 // walks, whose attributes it reads and sets, and whose markup it asks back.
 //
 // getHTMLText gives the author's page back: an unchanged document gives its
-// source text exactly; setAttribute changes only that attribute's value in
-// the text. Wide strings are UTF-16. Nodes are owned by their document;
-// a clone made by cloneNode is owned by the caller and released through the
-// original document's deleteNodes.
+// source text exactly (a lone surrogate in a wide source comes back as
+// U+FFFD); setAttribute changes only that attribute's value in the text.
+// Wide strings are UTF-16. Nodes are owned by their document; a clone made
+// by cloneNode is owned by the caller and released through the original
+// document's deleteNodes. The tree holds the elements only (no text or
+// comment nodes), and not the content of <template> elements.
+//
+// Elements that the parser made up (an implied <html>, <head>, <body> or
+// <tbody>, a formatting element it reopened) have no start tag in the text:
+// their attributes can be read and set in the tree, but an attribute added
+// to them does not show in getHTMLText.
 #pragma once
 
 #include <memory>
@@ -33,6 +40,13 @@ public:
     // The value of the attribute (name compared ignoring ASCII case); empty when absent.
     virtual std::u16string getAttribute(const std::u16string& name) const = 0;
     // Replaces the attribute's value, or adds the attribute when absent.
+    // The value is plain text; getHTMLText writes it in the attribute's own
+    // quoting when that can hold it (else in double quotes), escaping '&'
+    // where it could start a reference and '"' inside double quotes. Setting
+    // the value an attribute already has leaves its text as written. A new
+    // attribute goes right after the tag name, in lower case; a name that a
+    // start tag cannot hold (empty, blanks, quotes, '/', '<', '>', '=') is
+    // refused and nothing changes.
     virtual void setAttribute(const std::u16string& name, const std::u16string& value) = 0;
 };
 
@@ -58,10 +72,15 @@ public:
 class Document : public DocumentFragment {
 public:
     int getNodeType() const override { return DOCUMENT_NODE; }
-    // The body element, or null. Both arguments are the host's and are not used.
+    // The body element, or null: null for a frameset page and for a page
+    // without any <body> tag, whose body the parser made up (nothing in the
+    // text could show an attribute of it). Both arguments are the host's and
+    // are not used.
     virtual Element* getBODYElement(Element* from, bool flag) const = 0;
     // The whole markup, with every setAttribute change applied.
     virtual std::u16string getHTMLText() const = 0;
     // Releases a node made by cloneNode on this document (or its elements).
+    // Null, this document and elements of a document's tree are ignored.
+    // cloneNode(false) on a document gives an empty document.
     virtual void deleteNodes(Node* copy) = 0;
 };

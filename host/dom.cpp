@@ -1,0 +1,494 @@
+// The DOM built from a gumbo parse, and the markup written back from it.
+//
+// A document keeps the UTF-8 text it was parsed from. Each element records
+// where its attributes' values lie in that text (byte ranges, quotes
+// included) and where a new attribute can go (just after the tag name).
+// getHTMLText copies the text and splices in the values changed since the
+// parse, in source order, so an unchanged document comes back exactly and
+// the work is linear in the page.
+//
+// Gumbo keeps only the tree; the tree's elements are kept here in document
+// order in one vector, each with the count of its descendants, so that
+// walking, cloning and freeing never recurse (a page may nest deeply).
+// Text and comment nodes are not kept: nothing asks for them.
+#include "host/dom.h"
+
+#include <gumbo.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+
+#include "framework/codepage.h"
+#include "framework/strings.h"
+#include "host/htmlsource.h"
+
+Node::~Node() = default;
+
+namespace {
+
+constexpr std::uint32_t kNoPos = std::numeric_limits<std::uint32_t>::max();
+
+// How an attribute's value is written in the source text.
+enum class ValueForm : std::uint8_t {
+    None,          // not in the text: added by setAttribute, or on a parser-made element
+    DoubleQuoted,  // name="value"
+    SingleQuoted,  // name='value'
+    Unquoted,      // name=value (possibly empty: "name= >")
+    Valueless,     // name alone; start == end is the end of the name
+};
+
+struct Attr {
+    std::u16string name;   // as the parser gives it (lower case for HTML elements)
+    std::u16string value;  // character references decoded
+    std::uint32_t start = kNoPos;  // byte range of the value in the source, quotes included
+    std::uint32_t end = kNoPos;
+    ValueForm form = ValueForm::None;
+    bool changed = false;
+};
+
+class DocumentImpl;
+
+class ElementImpl final : public Element {
+public:
+    std::u16string getTagName() const override { return m_tag; }
+    std::u16string getAttribute(const std::u16string& name) const override;
+    void setAttribute(const std::u16string& name, const std::u16string& value) override;
+    Node* cloneNode(bool deep) const override;
+
+    const DocumentImpl* m_owner = nullptr;  // null for a copy that cloneNode made
+    std::uint32_t m_index = 0;              // position in the owner's elements
+    std::uint32_t m_descendants = 0;        // elements of its subtree after it
+    std::uint32_t m_insertAt = kNoPos;      // source offset just after the tag name
+    std::u16string m_tag;
+    std::vector<Attr> m_attrs;
+    // A deep copy made by cloneNode owns its descendants here, in document order.
+    std::vector<std::unique_ptr<ElementImpl>> m_copies;
+};
+
+class DocumentImpl final : public Document {
+public:
+    Node* cloneNode(bool deep) const override;
+    NodeList getElementsByTagName(const std::u16string& tag) const override;
+    Element* getBODYElement(Element*, bool) const override;
+    std::u16string getHTMLText() const override;
+    void deleteNodes(Node* copy) override;
+
+    std::string m_source;                               // UTF-8, as parsed
+    std::vector<std::unique_ptr<ElementImpl>> m_elements;  // document order
+    std::uint32_t m_body = kNoPos;
+};
+
+std::u16string AsciiLowered(std::u16string_view s) {
+    std::u16string out(s);
+    for (char16_t& c : out) c = qel::AsciiLower(c);
+    return out;
+}
+
+bool IsHtmlSpace(unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r'; }
+
+bool IsAsciiAlnum(char16_t c) {
+    return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+}
+
+// A name that can be written into a start tag and read back as itself.
+bool IsWritableAttributeName(std::u16string_view name) {
+    if (name.empty()) return false;
+    for (char16_t c : name)
+        if (c < 0x21 || c == 0x7F || c == u'"' || c == u'\'' || c == u'/' || c == u'<' || c == u'>' ||
+            c == u'=')
+            return false;
+    return true;
+}
+
+// An unquoted value ends at white space or '>', and may not contain
+// characters that the tokenizer treats as errors inside one.
+bool CanBeUnquoted(std::u16string_view value) {
+    if (value.empty()) return false;
+    for (char16_t c : value)
+        if (c == u' ' || c == u'\t' || c == u'\n' || c == u'\f' || c == u'\r' || c == u'"' || c == u'\'' ||
+            c == u'=' || c == u'<' || c == u'>' || c == u'`')
+            return false;
+    return true;
+}
+
+// Appends `value` as attribute text for the quote `quote` (0: unquoted).
+// '&' is escaped where it could start a character reference, the quote
+// character as a reference, and NUL (which the parser would turn into
+// U+FFFD, and which ends the text for code page 932 conversions) as U+FFFD.
+void AppendEscaped(std::string& out, std::u16string_view value, char16_t quote) {
+    std::u16string text;
+    text.reserve(value.size() + 8);
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        const char16_t c = value[i];
+        if (c == u'&' && i + 1 < value.size() && (IsAsciiAlnum(value[i + 1]) || value[i + 1] == u'#'))
+            text += u"&amp;";
+        else if (c == u'"' && quote == u'"')
+            text += u"&quot;";
+        else if (c == 0)
+            text += u'\uFFFD';
+        else
+            text += c;
+    }
+    out += qel::WideToUtf8(text);
+}
+
+void AppendDoubleQuoted(std::string& out, std::u16string_view value) {
+    out += '"';
+    AppendEscaped(out, value, u'"');
+    out += '"';
+}
+
+// The source text that replaces the range of a changed attribute.
+std::string RenderValue(const Attr& a) {
+    std::string out;
+    switch (a.form) {
+    case ValueForm::Valueless:
+        if (!a.value.empty()) {
+            out += '=';
+            AppendDoubleQuoted(out, a.value);
+        }
+        break;
+    case ValueForm::SingleQuoted:
+        if (a.value.find(u'\'') == std::u16string::npos) {
+            out += '\'';
+            AppendEscaped(out, a.value, u'\'');
+            out += '\'';
+        } else {
+            AppendDoubleQuoted(out, a.value);
+        }
+        break;
+    case ValueForm::Unquoted:
+        if (CanBeUnquoted(a.value)) AppendEscaped(out, a.value, 0);
+        else AppendDoubleQuoted(out, a.value);
+        break;
+    case ValueForm::DoubleQuoted:
+    case ValueForm::None:
+        AppendDoubleQuoted(out, a.value);
+        break;
+    }
+    return out;
+}
+
+// ---- Element -------------------------------------------------------------
+
+std::u16string ElementImpl::getAttribute(const std::u16string& name) const {
+    for (const Attr& a : m_attrs)
+        if (qel::EqualsNoCase(a.name, name)) return a.value;
+    return {};
+}
+
+void ElementImpl::setAttribute(const std::u16string& name, const std::u16string& value) {
+    for (Attr& a : m_attrs) {
+        if (!qel::EqualsNoCase(a.name, name)) continue;
+        // The same value keeps the source as written (its references, its quoting).
+        if (a.value != value) {
+            a.value = value;
+            a.changed = true;
+        }
+        return;
+    }
+    // A name that a start tag cannot hold is refused, as the DOM refuses it.
+    if (!IsWritableAttributeName(name)) return;
+    Attr a;
+    a.name = AsciiLowered(name);
+    a.value = value;
+    a.changed = true;
+    m_attrs.push_back(std::move(a));
+}
+
+std::unique_ptr<ElementImpl> CopyElement(const ElementImpl& e, const DocumentImpl* owner) {
+    auto copy = std::make_unique<ElementImpl>();
+    copy->m_owner = owner;
+    copy->m_index = e.m_index;
+    copy->m_descendants = e.m_descendants;
+    copy->m_insertAt = e.m_insertAt;
+    copy->m_tag = e.m_tag;
+    copy->m_attrs = e.m_attrs;
+    return copy;
+}
+
+Node* ElementImpl::cloneNode(bool deep) const {
+    // A copy stands alone: it has no source text, so only its tree values count.
+    auto copy = CopyElement(*this, nullptr);
+    copy->m_insertAt = kNoPos;
+    copy->m_descendants = 0;
+    if (deep) {
+        if (m_owner) {
+            for (std::uint32_t i = 1; i <= m_descendants; ++i)
+                copy->m_copies.push_back(CopyElement(*m_owner->m_elements[m_index + i], nullptr));
+        } else {
+            for (const auto& d : m_copies) copy->m_copies.push_back(CopyElement(*d, nullptr));
+        }
+        copy->m_descendants = static_cast<std::uint32_t>(copy->m_copies.size());
+    }
+    return copy.release();
+}
+
+// ---- Document ------------------------------------------------------------
+
+Node* DocumentImpl::cloneNode(bool deep) const {
+    auto copy = std::make_unique<DocumentImpl>();
+    if (!deep) return copy.release();  // a document without content, as the DOM has it
+    copy->m_source = m_source;
+    copy->m_body = m_body;
+    copy->m_elements.reserve(m_elements.size());
+    for (const auto& e : m_elements) copy->m_elements.push_back(CopyElement(*e, copy.get()));
+    return copy.release();
+}
+
+NodeList DocumentImpl::getElementsByTagName(const std::u16string& tag) const {
+    const std::u16string wanted = AsciiLowered(tag);
+    const bool all = wanted == u"*";
+    std::vector<Node*> found;
+    for (const auto& e : m_elements)
+        if (all || e->m_tag == wanted) found.push_back(e.get());
+    return NodeList(std::move(found));
+}
+
+Element* DocumentImpl::getBODYElement(Element*, bool) const {
+    return m_body == kNoPos ? nullptr : m_elements[m_body].get();
+}
+
+void DocumentImpl::deleteNodes(Node* copy) {
+    if (!copy || copy == this) return;
+    // An element that belongs to a document's tree is freed with that document.
+    if (auto* e = dynamic_cast<ElementImpl*>(copy); e && e->m_owner) return;
+    delete copy;
+}
+
+std::u16string DocumentImpl::getHTMLText() const {
+    struct Splice {
+        std::uint32_t start;
+        std::uint32_t end;
+        std::string text;
+    };
+    std::vector<Splice> splices;
+    for (const auto& e : m_elements) {
+        std::string added;
+        for (const Attr& a : e->m_attrs) {
+            if (!a.changed) continue;
+            if (a.form != ValueForm::None) {
+                splices.push_back({a.start, a.end, RenderValue(a)});
+            } else if (e->m_insertAt != kNoPos) {
+                added += ' ';
+                added += qel::WideToUtf8(a.name);
+                added += '=';
+                AppendDoubleQuoted(added, a.value);
+            }
+        }
+        if (!added.empty()) splices.push_back({e->m_insertAt, e->m_insertAt, std::move(added)});
+    }
+    // Elements are in document order, but an attribute merged from a later
+    // tag (a second <body>) lies elsewhere in the text.
+    std::stable_sort(splices.begin(), splices.end(),
+                     [](const Splice& a, const Splice& b) { return a.start < b.start; });
+
+    std::string out;
+    out.reserve(m_source.size() + m_source.size() / 8);
+    std::size_t pos = 0;
+    for (const Splice& s : splices) {
+        // Ranges never overlap by construction; a bad one is dropped, never applied.
+        if (s.start < pos || s.end < s.start || s.end > m_source.size()) continue;
+        out.append(m_source, pos, s.start - pos);
+        out += s.text;
+        pos = s.end;
+    }
+    out.append(m_source, pos, std::string::npos);
+    return qel::Utf8ToWide(out);
+}
+
+// ---- Building from gumbo -------------------------------------------------
+
+class Builder {
+public:
+    Builder(const std::string& source, std::size_t skip)
+        : m_source(source), m_base(source.data() + skip), m_size(source.size() - skip), m_skip(skip),
+          m_claimed(source.size() + 1, false) {}
+
+    std::unique_ptr<DocumentImpl> Build() {
+        GumboOptions options = kGumboDefaultOptions;
+        options.max_errors = 0;  // the errors are not used; do not collect them
+        GumboOutput* output = gumbo_parse_with_options(&options, m_base, m_size);
+        auto doc = std::make_unique<DocumentImpl>();
+        if (output) {
+            Walk(*doc, output);
+            gumbo_destroy_output(&options, output);
+        }
+        return doc;
+    }
+
+private:
+    // The source offset of a pointer into the parsed text, or kNoPos when
+    // [p, p + length] is not inside it.
+    std::uint32_t Offset(const char* p, std::size_t length) const {
+        if (!p || p < m_base || static_cast<std::size_t>(p - m_base) > m_size ||
+            length > m_size - static_cast<std::size_t>(p - m_base))
+            return kNoPos;
+        return static_cast<std::uint32_t>(p - m_base + m_skip);
+    }
+
+    // Each source position is given to one element only: gumbo copies a
+    // formatting element that it reopens (<b> in "<p><b>x<p>y") together
+    // with the original's source pointers.
+    bool Claim(std::uint32_t offset) {
+        if (offset == kNoPos || m_claimed[offset]) return false;
+        m_claimed[offset] = true;
+        return true;
+    }
+
+    void Walk(DocumentImpl& doc, GumboOutput* output) {
+        struct Frame {
+            const GumboVector* children;
+            unsigned next;
+            std::uint32_t index;  // the element whose children these are, or kNoPos
+        };
+        std::vector<Frame> stack{{&output->document->v.document.children, 0, kNoPos}};
+        while (!stack.empty()) {
+            Frame& top = stack.back();
+            if (top.next >= top.children->length) {
+                if (top.index != kNoPos)
+                    doc.m_elements[top.index]->m_descendants =
+                        static_cast<std::uint32_t>(doc.m_elements.size() - top.index - 1);
+                stack.pop_back();
+                continue;
+            }
+            const auto* node = static_cast<const GumboNode*>(top.children->data[top.next++]);
+            if (node->type != GUMBO_NODE_ELEMENT && node->type != GUMBO_NODE_TEMPLATE) continue;
+            const auto index = static_cast<std::uint32_t>(doc.m_elements.size());
+            doc.m_elements.push_back(MakeElement(doc, *node, index));
+            if (node->v.element.tag == GUMBO_TAG_BODY && node->parent == output->root) {
+                // A body that the parser made up, with no <body> tag anywhere
+                // in the page, is not offered: nothing in the text could show
+                // an attribute given to it.
+                const ElementImpl& body = *doc.m_elements.back();
+                const bool inText =
+                    body.m_insertAt != kNoPos ||
+                    std::any_of(body.m_attrs.begin(), body.m_attrs.end(),
+                                [](const Attr& a) { return a.form != ValueForm::None; });
+                if (inText) doc.m_body = index;
+            }
+            // A template's content is not part of the document's tree (as in
+            // the DOM): its images are not shown.
+            if (node->type == GUMBO_NODE_ELEMENT) stack.push_back({&node->v.element.children, 0, index});
+        }
+    }
+
+    std::unique_ptr<ElementImpl> MakeElement(const DocumentImpl& doc, const GumboNode& node, std::uint32_t index) {
+        const GumboElement& el = node.v.element;
+        auto e = std::make_unique<ElementImpl>();
+        e->m_owner = &doc;
+        e->m_index = index;
+        if (el.tag != GUMBO_TAG_UNKNOWN) {
+            e->m_tag = AsciiLowered(qel::Utf8ToWide(gumbo_normalized_tagname(el.tag)));
+        } else {
+            GumboStringPiece name = el.original_tag;
+            gumbo_tag_from_original_text(&name);
+            if (Offset(name.data, name.length) != kNoPos)
+                e->m_tag = AsciiLowered(qel::Utf8ToWide(std::string_view(name.data, name.length)));
+        }
+
+        // Elements that gumbo copied or made from an end tag take nothing
+        // from the source: their pointers are another tag's.
+        constexpr unsigned kNotFromOwnTag = GUMBO_INSERTION_RECONSTRUCTED_FORMATTING_ELEMENT |
+                                            GUMBO_INSERTION_ADOPTION_AGENCY_CLONED |
+                                            GUMBO_INSERTION_CONVERTED_FROM_END_TAG;
+        const bool copied = (node.parse_flags & kNotFromOwnTag) != 0;
+        if (!copied) e->m_insertAt = TagNameEnd(el.original_tag);
+
+        e->m_attrs.reserve(el.attributes.length);
+        for (unsigned i = 0; i < el.attributes.length; ++i) {
+            const auto* ga = static_cast<const GumboAttribute*>(el.attributes.data[i]);
+            Attr a;
+            a.name = qel::Utf8ToWide(ga->name ? ga->name : "");
+            a.value = qel::Utf8ToWide(ga->value ? ga->value : "");
+            if (!copied) Locate(*ga, a);
+            e->m_attrs.push_back(std::move(a));
+        }
+        return e;
+    }
+
+    // Offset just after the tag name of a start tag "<name ...>", where a new
+    // attribute " x=\"v\"" can go whatever follows; kNoPos for an element
+    // without a start tag of its own.
+    std::uint32_t TagNameEnd(const GumboStringPiece& tag) {
+        if (Offset(tag.data, tag.length) == kNoPos || tag.length < 2 || tag.data[0] != '<') return kNoPos;
+        const auto c = static_cast<unsigned char>(tag.data[1]);
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))) return kNoPos;
+        std::size_t i = 1;
+        while (i < tag.length && !IsHtmlSpace(static_cast<unsigned char>(tag.data[i])) && tag.data[i] != '/' &&
+               tag.data[i] != '>')
+            ++i;
+        const std::uint32_t at = Offset(tag.data + i, 0);
+        return Claim(at) ? at : kNoPos;
+    }
+
+    // Finds the source range of an attribute's value, starting from the end
+    // of its name as the tokenizer reads on: blanks, '=', blanks, then a
+    // quoted or unquoted value. Gumbo's own original_value is used as a
+    // check only: it is empty for an unquoted value that begins with a
+    // character reference ("z=&amp;") and holds the name for "q= >".
+    void Locate(const GumboAttribute& ga, Attr& a) {
+        const std::uint32_t nameAt = Offset(ga.original_name.data, ga.original_name.length);
+        if (nameAt == kNoPos || ga.original_name.length == 0) return;
+        const char* const end = m_source.data() + m_source.size();
+        const char* p = ga.original_name.data + ga.original_name.length;
+        const char* const nameEnd = p;
+        while (p < end && IsHtmlSpace(static_cast<unsigned char>(*p))) ++p;
+        ValueForm form;
+        const char* start;
+        const char* stop;
+        if (p == end || *p != '=') {
+            if (ga.value && ga.value[0] != '\0') return;
+            form = ValueForm::Valueless;
+            start = stop = nameEnd;
+        } else {
+            ++p;
+            while (p < end && IsHtmlSpace(static_cast<unsigned char>(*p))) ++p;
+            start = p;
+            if (p < end && (*p == '"' || *p == '\'')) {
+                const char quote = *p;
+                form = quote == '"' ? ValueForm::DoubleQuoted : ValueForm::SingleQuoted;
+                const char* close = std::find(p + 1, end, quote);
+                if (close == end) return;
+                stop = close + 1;
+                if (ga.original_value.data != start || ga.original_value.length != static_cast<std::size_t>(stop - start))
+                    return;
+            } else {
+                form = ValueForm::Unquoted;
+                while (p < end && !IsHtmlSpace(static_cast<unsigned char>(*p)) && *p != '>') ++p;
+                stop = p;
+                if (ga.original_value.length != 0 && ga.original_value.data != ga.original_name.data &&
+                    (ga.original_value.data != start ||
+                     ga.original_value.length != static_cast<std::size_t>(stop - start)))
+                    return;
+            }
+        }
+        const std::uint32_t from = Offset(start, static_cast<std::size_t>(stop - start));
+        if (from == kNoPos || !Claim(from)) return;
+        a.start = from;
+        a.end = from + static_cast<std::uint32_t>(stop - start);
+        a.form = form;
+    }
+
+    const std::string& m_source;
+    const char* m_base;
+    std::size_t m_size;
+    std::size_t m_skip;
+    std::vector<bool> m_claimed;
+};
+
+}  // namespace
+
+namespace qel {
+
+std::unique_ptr<Document> ParseHtmlDocument(std::string utf8) {
+    if (utf8.size() >= kNoPos - 1) return nullptr;
+    // Gumbo would read a byte-order mark as text; it stays in the text we give back.
+    const std::size_t skip = utf8.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    auto doc = Builder(utf8, skip).Build();
+    doc->m_source = std::move(utf8);
+    return doc;
+}
+
+}  // namespace qel

@@ -1,0 +1,64 @@
+// The host's HTML loader: reads a page file, decodes it and parses it into
+// a Document (host/dom.cpp).
+#include "host/htmldata.h"
+
+#include <string>
+
+#include "framework/codepage.h"
+#include "framework/exceptions.h"
+#include "framework/file.h"
+#include "host/dom.h"
+#include "host/htmlsource.h"
+
+namespace {
+
+// The whole file, or false when it cannot be opened or read (a missing
+// file, a folder, no permission).
+bool ReadWholeFile(const std::u16string& path, std::string& bytes) {
+    try {
+        CFile file;
+        if (!file.Open(path, CFile::modeRead | CFile::typeBinary | CFile::shareDenyNone)) return false;
+        char buffer[65536];
+        for (;;) {
+            const unsigned n = file.Read(buffer, sizeof buffer);
+            if (n == 0) break;
+            bytes.append(buffer, n);
+        }
+        return true;
+    } catch (const CException&) {
+        return false;
+    }
+}
+
+}  // namespace
+
+CQelHtmlData::CQelHtmlData(const std::u16string&) {}
+
+CQelHtmlData::~CQelHtmlData() { DestroyNodeData(); }
+
+bool CQelHtmlData::CreateNodeData(const std::u16string& path) {
+    DestroyNodeData();
+    std::string bytes;
+    if (path.empty() || !ReadWholeFile(path, bytes)) return false;
+    return Adopt(qel::ParseHtmlDocument(qel::WideToUtf8(qel::DecodeHtmlBytes(bytes).text)));
+}
+
+bool CQelHtmlData::CreateNodeDataFromData(const char16_t* text, int length, Node* parent) {
+    DestroyNodeData();
+    // Parsing into an existing tree is not offered.
+    if (parent || length < 0 || (!text && length > 0)) return false;
+    const std::u16string_view view = length > 0 ? std::u16string_view(text, static_cast<std::size_t>(length))
+                                                : std::u16string_view();
+    return Adopt(qel::ParseHtmlDocument(qel::WideToUtf8(view)));
+}
+
+void CQelHtmlData::DestroyNodeData() {
+    m_root.reset();
+    m_pRootNode = nullptr;
+}
+
+bool CQelHtmlData::Adopt(std::unique_ptr<Document> doc) {
+    m_root = std::move(doc);
+    m_pRootNode = m_root.get();
+    return m_pRootNode != nullptr;
+}

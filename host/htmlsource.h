@@ -1,0 +1,43 @@
+// Inside the host library: turning page bytes into wide text, and wide or
+// UTF-8 text into a Document. CQelHtmlData is the public face of both.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+class Document;
+
+namespace qel {
+
+// The page's text and the encoding it was read in: "UTF-8", "UTF-16LE",
+// "UTF-16BE", "CP932", "EUC-JP", "ISO-2022-JP", or another name that glibc's
+// iconv knows when the page declares one.
+struct DecodedHtml {
+    std::u16string text;
+    std::string encoding;
+};
+
+// Decodes the bytes of a page file. A byte-order mark decides first (and is
+// not part of the text), then the charset the page declares in a meta
+// element within its first 1024 bytes, then a strict UTF-8 check, then
+// uchardet when it names a Japanese encoding; code page 932 otherwise.
+// Bytes that are invalid in the chosen encoding read as U+FFFD.
+DecodedHtml DecodeHtmlBytes(std::string_view bytes);
+
+// The encoding that a charset label names ("shift_jis" -> "CP932",
+// "x-euc-jp" -> "EUC-JP", "utf-16" -> "UTF-8" as the HTML standard has it
+// for a label found in the page), or empty when no decoder here has it.
+std::string EncodingOfLabel(std::string_view label);
+
+// The encoding declared by the first usable <meta charset> or
+// <meta http-equiv="Content-Type" content="...; charset=..."> in `head`
+// (the page's first bytes), or empty.
+std::string DeclaredEncoding(std::string_view head);
+
+// Parses UTF-8 text into a Document that keeps the text for getHTMLText.
+// A leading UTF-8 byte-order mark stays in the text but is not parsed.
+// Null when the text is too large for the parser's 32-bit offsets.
+std::unique_ptr<Document> ParseHtmlDocument(std::string utf8);
+
+}  // namespace qel
