@@ -2,6 +2,9 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <filesystem>
+
 #include "framework/codepage.h"
 
 std::u16string getBaseName(const std::u16string& path) {
@@ -25,4 +28,42 @@ int is_file(const std::u16string& path) {
     if (path.empty() || path.find(u'\0') != std::u16string::npos) return 0;
     struct stat st;
     return ::stat(qel::PathToNative(path).c_str(), &st) == 0 && S_ISREG(st.st_mode) ? 1 : 0;
+}
+
+namespace {
+
+// Copies `text` and a NUL into `buffer`, cut to `size - 1` units without
+// splitting a surrogate pair.
+void CopyCut(const std::u16string& text, char16_t* buffer, int size) {
+    std::size_t n = std::min<std::size_t>(text.size(), static_cast<std::size_t>(size) - 1);
+    if (n > 0 && n < text.size() && text[n - 1] >= 0xD800 && text[n - 1] <= 0xDBFF) --n;
+    text.copy(buffer, n);
+    buffer[n] = u'\0';
+}
+
+}  // namespace
+
+int QelGetLongPathName(const std::u16string& path, char16_t* buffer, int size) {
+    if (buffer == nullptr || size <= 0) return 0;
+    std::u16string full;
+    if (!path.empty() && path.find(u'\0') == std::u16string::npos) {
+        namespace fs = std::filesystem;
+        std::error_code ec;
+        const fs::path absolute = fs::absolute(fs::path(qel::PathToNative(path)), ec);
+        if (!ec) {
+            // The existing part of the path is resolved (links, "..") by the
+            // system; what does not exist yet is normalised lexically.
+            fs::path canonical = fs::weakly_canonical(absolute, ec);
+            if (ec) canonical = absolute.lexically_normal();
+            std::string native = canonical.string();
+            while (native.size() > 1 && native.back() == '/') native.pop_back();
+            full = qel::PathFromNative(native);
+        }
+    }
+    if (full.empty() || full.size() >= static_cast<std::size_t>(size)) {
+        CopyCut(path, buffer, size);
+        return 0;
+    }
+    CopyCut(full, buffer, size);
+    return static_cast<int>(full.size());
 }

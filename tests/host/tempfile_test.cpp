@@ -1,0 +1,224 @@
+// The temporary folder (configured, or the private default one and its
+// refusal when unsafe) and unique names in it, which never leave it and never
+// name an existing entry.
+#include "host/tempfile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <functional>
+#include <filesystem>
+#include <optional>
+
+#include "framework/codepage.h"
+#include "tests/support/test_support.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class TempFolderTest : public qeltest::TempDirTest {
+protected:
+    void SetUp() override {
+        qeltest::TempDirTest::SetUp();
+        if (const char* t = std::getenv("TMPDIR")) m_savedTmpdir = t;
+    }
+    void TearDown() override {
+        if (m_savedTmpdir) ::setenv("TMPDIR", m_savedTmpdir->c_str(), 1);
+        else ::unsetenv("TMPDIR");
+        qeltest::TempDirTest::TearDown();
+    }
+    // Switches to the default folder under dir()/parent and answers its path.
+    fs::path UseDefaultFolder(const std::string& parent = "tmp") {
+        fs::create_directory(path(parent));
+        ::setenv("TMPDIR", path(parent).c_str(), 1);
+        ::unsetenv("QELHOST_TEMP_DIR");
+        return path(parent) / ("qelhost-" + std::to_string(::geteuid()));
+    }
+    // getTempDirectory, with what it wrote to standard error.
+    std::u16string TempDir(std::string* err) {
+        ::testing::internal::CaptureStderr();
+        const std::u16string got = CParamEngineer::getInstance()->getTempDirectory();
+        *err = ::testing::internal::GetCapturedStderr();
+        return got;
+    }
+
+private:
+    std::optional<std::string> m_savedTmpdir;
+};
+
+mode_t ModeOf(const fs::path& p) {
+    struct stat st {};
+    EXPECT_EQ(::lstat(p.c_str(), &st), 0);
+    return st.st_mode & 07777;
+}
+
+TEST_F(TempFolderTest, ConfiguredFolderIsReadEachTime) {
+    CParamEngineer* engineer = CParamEngineer::getInstance();
+    ASSERT_NE(engineer, nullptr);
+    EXPECT_EQ(engineer, CParamEngineer::getInstance());
+    EXPECT_EQ(engineer->getTempDirectory(), wdir());
+    EXPECT_EQ(CZorCommon::getProductFolder(8, 0), wdir());
+    EXPECT_EQ(CZorCommon::getProductFolder(7, 0), u"");
+
+    ::setenv("QELHOST_TEMP_DIR", (dir() / "出力 1" / "").c_str(), 1);
+    EXPECT_EQ(engineer->getTempDirectory(), wpath("出力 1"));  // no trailing '/', made when missing
+    EXPECT_TRUE(fs::is_directory(path("出力 1")));
+}
+
+TEST_F(TempFolderTest, DefaultFolderIsMadePrivate) {
+    const fs::path expected = UseDefaultFolder();
+    std::string err;
+    EXPECT_EQ(TempDir(&err), qel::PathFromNative(expected.string()));
+    EXPECT_EQ(err, "");
+    EXPECT_TRUE(fs::is_directory(fs::symlink_status(expected)));
+    EXPECT_EQ(ModeOf(expected), 0700u);
+    EXPECT_EQ(CZorCommon::getProductFolder(8, 0), qel::PathFromNative(expected.string()));
+}
+
+TEST_F(TempFolderTest, ExistingOwnFolderReadableByOthersIsTightened) {
+    const fs::path folder = UseDefaultFolder();
+    fs::create_directory(folder);
+    ::chmod(folder.c_str(), 0755);
+    std::string err;
+    EXPECT_EQ(TempDir(&err), qel::PathFromNative(folder.string()));
+    EXPECT_EQ(ModeOf(folder), 0700u);
+}
+
+TEST_F(TempFolderTest, UnsafeDefaultFolderIsRefused) {
+    fs::create_directory(path("elsewhere"));
+    struct Case {
+        const char* what;
+        std::function<void(const fs::path&)> make;
+    };
+    const Case cases[] = {
+        {"link", [&](const fs::path& f) { fs::create_directory_symlink(path("elsewhere"), f); }},
+        {"dangling", [&](const fs::path& f) { fs::create_directory_symlink(path("nowhere"), f); }},
+        {"all-write", [&](const fs::path& f) { fs::create_directory(f), ::chmod(f.c_str(), 0777); }},
+        {"group-write", [&](const fs::path& f) { fs::create_directory(f), ::chmod(f.c_str(), 0770); }},
+        {"file", [&](const fs::path& f) { qeltest::WriteFileBytes(f, "x"); }},
+    };
+    for (const Case& c : cases) {
+        const fs::path folder = UseDefaultFolder(c.what);
+        c.make(folder);
+        const auto before = fs::symlink_status(folder).permissions();
+        std::string err;
+        EXPECT_EQ(TempDir(&err), u"") << c.what;
+        EXPECT_NE(err.find(folder.string()), std::string::npos) << c.what;
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << c.what << ": " << err;
+        EXPECT_EQ(fs::symlink_status(folder).permissions(), before) << c.what;  // left as found
+        EXPECT_FALSE(fs::exists(path("nowhere"))) << c.what;
+        EXPECT_TRUE(fs::is_empty(path("elsewhere"))) << c.what;
+        EXPECT_EQ(QelTempFile::makeUniquePath2(u"toruca.tpj", CZorCommon::getProductFolder(8, 0), 0, u""), u"");
+    }
+}
+
+TEST_F(TempFolderTest, DefaultFolderOfAnotherUserIsRefused) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to give a folder away";
+    const fs::path folder = UseDefaultFolder();
+    fs::create_directory(folder);
+    ::chmod(folder.c_str(), 0700);
+    ASSERT_EQ(::chown(folder.c_str(), 65534, 65534), 0);
+    std::string err;
+    EXPECT_EQ(TempDir(&err), u"");
+    EXPECT_NE(err.find("another user"), std::string::npos) << err;
+}
+
+class UniquePathTest : public qeltest::TempDirTest {
+protected:
+    std::u16string Unique(const std::u16string& name) { return QelTempFile::makeUniquePath2(name, wdir(), 0, u""); }
+    // The name part of a result, after checking that it lies directly in the
+    // folder, names nothing yet and can be created there.
+    std::string CheckedName(const std::u16string& result) {
+        const fs::path p(qel::PathToNative(result));
+        EXPECT_EQ(p.parent_path(), dir()) << p;
+        struct stat st;
+        EXPECT_NE(::lstat(p.c_str(), &st), 0) << p;
+        const int fd = ::open(p.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
+        EXPECT_GE(fd, 0) << p;
+        if (fd >= 0) ::close(fd);
+        return p.filename().string();
+    }
+};
+
+TEST_F(UniquePathTest, FreeNameIsTakenAsItIs) {
+    EXPECT_EQ(Unique(u"toruca.tpj"), wpath("toruca.tpj"));
+    EXPECT_EQ(Unique(u"写真 1.jpg"), wpath("写真 1.jpg"));
+    EXPECT_EQ(QelTempFile::makeUniquePath3(u"image.gif", wdir(), true, 0, u""), wpath("image.gif"));
+    EXPECT_EQ(QelTempFile::makeUniquePath2(u"x.gif", wdir() + u"/", 0, u""), wpath("x.gif"));
+}
+
+TEST_F(UniquePathTest, TakenNamesGetTheSmallestFreeNumber) {
+    WriteFile("toruca.tpj", "");
+    EXPECT_EQ(CheckedName(Unique(u"toruca.tpj")), "toruca(1).tpj");
+    EXPECT_EQ(CheckedName(Unique(u"toruca.tpj")), "toruca(2).tpj");
+    fs::remove(path("toruca(1).tpj"));
+    EXPECT_EQ(CheckedName(Unique(u"toruca.tpj")), "toruca(1).tpj");
+
+    // Anything with the name takes it: a folder, a link, a dangling link.
+    fs::create_directory(path("image1.gif"));
+    fs::create_directory(path("image1(1).gif"));
+    fs::create_symlink(path("image1.gif"), path("image1(2).gif"));
+    fs::create_symlink(path("nowhere"), path("image1(3).gif"));
+    EXPECT_EQ(CheckedName(Unique(u"image1.gif")), "image1(4).gif");
+    EXPECT_FALSE(fs::exists(path("nowhere")));
+
+    WriteFile("写真 1.jpg", "");
+    EXPECT_EQ(CheckedName(Unique(u"写真 1.jpg")), "写真 1(1).jpg");
+    WriteFile("README", "");
+    EXPECT_EQ(CheckedName(Unique(u"README")), "README(1)");
+    WriteFile("a.b.c", "");
+    EXPECT_EQ(CheckedName(Unique(u"a.b.c")), "a.b(1).c");
+    WriteFile(".hidden", "");
+    EXPECT_EQ(CheckedName(Unique(u".hidden")), ".hidden(1)");
+}
+
+TEST_F(UniquePathTest, HostileNamesStayInsideTheFolder) {
+    WriteFile("passwd", "");
+    const struct {
+        std::u16string name;
+        const char* expected;
+    } cases[] = {
+        {u"../../x.gif", "x.gif"},
+        {u"/etc/passwd", "passwd(1)"},
+        {u"a/b.gif", "b.gif"},
+        {u"..\\x.gif", "x(1).gif"},
+        {u"C:\\Windows\\win.ini", "win.ini"},
+        {u"", "file"},
+        {u".", "file(1)"},
+        {u"..", "file(2)"},
+        {u"x/..", "file(3)"},
+        {u"sub/", "file(4)"},
+        {u"/", "file(5)"},
+        {u"\x01..\x02", "file(6)"},
+        {u"a\x01\x1f\x7f\u0085b.gif\n", "ab.gif"},
+        {std::u16string(u"../a\0b.gif", 10), "ab(1).gif"},
+        {u"a..b.gif", "a..b.gif"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(CheckedName(Unique(c.name)), c.expected) << qel::WideToUtf8(c.name);
+    // Nothing was made anywhere but in the folder.
+    EXPECT_FALSE(fs::exists(dir().parent_path() / "x.gif"));
+}
+
+TEST_F(UniquePathTest, OverlongNamesAreCutKeepingExtensionAndNumber) {
+    std::u16string longName;
+    for (int i = 0; i < 300; ++i) longName += u'あ';
+    const std::string first = CheckedName(Unique(longName + u".jpg"));
+    EXPECT_LE(first.size(), 255u);
+    EXPECT_EQ(first.substr(first.size() - 4), ".jpg");
+    const std::string second = CheckedName(Unique(longName + u".jpg"));
+    EXPECT_LE(second.size(), 255u);
+    EXPECT_EQ(second.substr(second.size() - 7), "(1).jpg");
+    EXPECT_TRUE(qel::IsValidUtf8(second));  // never cut inside a character
+}
+
+TEST_F(UniquePathTest, NoFolderNoPath) {
+    EXPECT_EQ(QelTempFile::makeUniquePath2(u"toruca.tpj", u"", 0, u""), u"");
+    EXPECT_EQ(QelTempFile::makeUniquePath3(u"toruca.tpj", u"", true, 0, u""), u"");
+    EXPECT_EQ(QelTempFile::makeUniquePath2(u"toruca.tpj", std::u16string(u"/tmp\0x", 6), 0, u""), u"");
+}
+
+}  // namespace
