@@ -1,6 +1,219 @@
-// Pending: the writer of snippet, detail and project text.
-#include "model/tpjfile.h"
+// The writer of snippet, detail and project text (GetFileText). The layout
+// is in format/toruca_format.h; every byte of it counts, since handsets and
+// the ToruCa editor read what we write.
+//
+// The whole text is built in one wide string whose size is worked out
+// before anything is appended, and image bytes are encoded straight into
+// it, so a file with large images costs one text, one image buffer at a
+// time, and no copies.
+#include <sys/stat.h>
 
-std::u16string CQelTpjFile::GetFileText() { return {}; }
-void CQelTpjFile::WriteImageParts(std::u16string&, bool) {}
-bool CQelTpjFile::WriteImagePart(std::u16string&, const CQelTpjImgFile&, bool) { return false; }
+#include <memory>
+#include <string_view>
+
+#include "format/base64.h"
+#include "format/toruca_format.h"
+#include "framework/codepage.h"
+#include "framework/strings.h"
+#include "host/filekind.h"
+#include "host/paths.h"
+#include "model/tpjfile.h"
+#include "toruca/torucautil.h"
+
+namespace {
+
+using namespace toruca;
+
+// Room for every literal of the header block and the MIME envelope, and
+// for those of one part; generous, it only has to be an upper bound.
+constexpr std::size_t kHeaderLiterals = 512;
+constexpr std::size_t kPartLiterals = 160;
+
+void AppendLine(std::u16string& text, std::u16string_view key, std::u16string_view value) {
+    text += key;
+    text += u": ";
+    text += value;
+    text += kCrLf;
+}
+
+// The bytes of a data line: its narrow text up to the first NUL.
+std::string_view DataBytes(const std::string& field) {
+    return std::string_view(field).substr(0, field.find('\0'));
+}
+
+// The size of a file that is there to be read; 0 for anything else (the
+// reading itself decides what a missing or unreadable file becomes).
+std::size_t FileSizeForEstimate(const std::u16string& path) {
+    if (path.empty() || path.find(u'\0') != std::u16string::npos) return 0;
+    struct stat st;
+    if (::stat(qel::PathToNative(path).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return 0;
+    return static_cast<std::size_t>(st.st_size);
+}
+
+}  // namespace
+
+std::u16string CQelTpjFile::GetFileText() {
+    const int code = VersionToCode(m_strVersion);
+    const bool mime = m_nType != TYPE_SNIP;
+
+    // The size, worked out first so that the text is allocated once. An
+    // image too large for the codec raises its error here, before anything
+    // is read.
+    std::size_t size = kHeaderLiterals + m_strVersion.size() + m_strUrl.size() + m_strIpId.size() +
+                       m_strSortId.size() + m_strExpires.size() + m_strLastModified.size();
+    for (const std::string* data : {&m_strData1, &m_strData2, &m_strData3})
+        size += Base64RequiredLength(DataBytes(*data).size(), BASE64_NO_LINE_BREAKS);
+    if (mime) {
+        size += 3 * m_strBoundary.size() + m_strHtml.size();
+        auto addPart = [&](const CQelTpjImgFile& entry) {
+            size += kPartLiterals + m_strBoundary.size() + entry.m_strPath.size() + entry.m_strId.size() +
+                    Base64RequiredLength(FileSizeForEstimate(entry.m_strPath), 0);
+        };
+        if (!m_uniqueIcon.m_strPath.empty()) addPart(m_uniqueIcon);
+        for (int i = 0; i < m_arrImages.GetSize(); ++i) {
+            const CQelTpjImgFile& entry = m_arrImages[i];
+            if (!entry.m_strPath.empty() && !entry.m_strId.empty()) addPart(entry);
+        }
+    }
+
+    std::u16string text;
+    text.reserve(size);
+
+    switch (m_nType) {
+    case TYPE_PROJECT: text += kMagicProject, text += kCrLf; break;
+    case TYPE_SNIP:
+    case TYPE_CARD: text += kMagicToruca, text += kCrLf; break;
+    default: break;
+    }
+    AppendLine(text, kKeyVersion, m_strVersion);
+    switch (m_nType) {
+    case TYPE_PROJECT: AppendLine(text, kKeyType, kTypeValueProject), text += kCrLf; break;
+    case TYPE_SNIP: AppendLine(text, kKeyType, kTypeValueSnip), text += kCrLf; break;
+    case TYPE_CARD: AppendLine(text, kKeyType, kTypeValueCard), text += kCrLf; break;
+    default: break;
+    }
+    AppendLine(text, kKeyUrl, m_strUrl);
+
+    // A data line is the Base64 of the field's bytes on one line. Encoding
+    // without line breaks gives exactly the text with the encoder's CR LF
+    // pairs cut out, since Base64 digits never form one. A line break that
+    // is part of the field survives: it is among the encoded bytes.
+    const char16_t* const dataKeys[] = {kKeyData1, kKeyData2, kKeyData3};
+    const std::string* const dataFields[] = {&m_strData1, &m_strData2, &m_strData3};
+    for (int i = 0; i < 3; ++i) {
+        const std::string_view bytes = DataBytes(*dataFields[i]);
+        text += dataKeys[i];
+        text += u": ";
+        AppendBase64(text, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), BASE64_NO_LINE_BREAKS);
+        text += kCrLf;
+    }
+
+    AppendLine(text, kKeyCategory, qel::Format(u"%04d", m_nCategory));
+    if (code > 1) {
+        AppendLine(text, kKeyIpId, m_strIpId);
+        AppendLine(text, kKeySortId, m_strSortId);
+    }
+    // A project file leaves out the default "both allowed".
+    if (code > 2 && !(m_nType == TYPE_PROJECT && m_nDist == 4)) AppendLine(text, kKeyDist, qel::Format(u"%d", m_nDist));
+    if (code > 1 && m_nColorId != 1) AppendLine(text, kKeyColorId, qel::Format(u"%d", m_nColorId));
+    if (code > 1) AppendLine(text, kKeyExpires, m_strExpires);
+    if (code > 3) AppendLine(text, kKeyLastModified, m_strLastModified);
+
+    if (mime) {
+        text += kCrLf;
+        AppendLine(text, kKeyMimeVersion, kMimeVersion);
+        text += kKeyContentType;
+        text += u": ";
+        text += kMultipartMixed;
+        text += u";boundary=\"";
+        text += m_strBoundary;
+        text += u"\"\r\n\r\n";
+
+        text += u"--";
+        text += m_strBoundary;
+        text += kCrLf;
+        AppendLine(text, kKeyContentType, kHtmlContentType);
+        AppendLine(text, kKeyTransferEncoding, kEncoding8bit);
+        text += kCrLf;
+        // The page as held, its own line ends included; the first CR LF ends
+        // a last line that has none.
+        text += m_strHtml;
+        text += u"\r\n\r\n\r\n";
+
+        WriteImageParts(text, false);
+        WriteImageParts(text, true);
+
+        text += u"--";
+        text += m_strBoundary;
+        text += u"--";
+    }
+    text += kCrLf;
+    return text;
+}
+
+void CQelTpjFile::WriteImageParts(std::u16string& text, bool pageImages) {
+    if (!pageImages) {
+        WriteImagePart(text, m_uniqueIcon, false);
+        return;
+    }
+    for (int i = 0; i < m_arrImages.GetSize(); ++i) WriteImagePart(text, m_arrImages[i], true);
+}
+
+bool CQelTpjFile::WriteImagePart(std::u16string& text, const CQelTpjImgFile& entry, bool pageImage) {
+    if (entry.m_strPath.empty()) return false;
+    if (pageImage && entry.m_strId.empty()) return false;
+
+    text += u"--";
+    text += m_strBoundary;
+    text += kCrLf;
+
+    const char16_t* contentType = nullptr;
+    if (!pageImage) {
+        contentType = kIconContentType;
+    } else {
+        const int kind = CQelTktUtil::whatKindOfFile(entry.m_strPath, false);
+        if (kind == CQelTktUtil::KIND_IMAGE) {
+            switch (CQelTktUtil::whatKindOfImage(entry.m_strPath)) {
+            case CQelTktUtil::IMAGE_GIF: contentType = kGifContentType; break;
+            case CQelTktUtil::IMAGE_JPEG: contentType = kJpegContentType; break;
+            case CQelTktUtil::IMAGE_PNG: contentType = kPngContentType; break;
+            default: break;
+            }
+        } else if (kind == CQelTktUtil::KIND_FLASH) {
+            contentType = kFlashContentType;
+        }
+    }
+    if (contentType) {
+        text += kKeyContentType;
+        text += u": ";
+        text += contentType;
+        text += u';';
+    }
+    text += u"name=\"";
+    text += getBaseName(entry.m_strPath);
+    text += u"\";";
+    if (!pageImage) {
+        text += u"title=\"";
+        text += entry.m_strId;
+        text += u"\"\r\n";
+        AppendLine(text, kKeyTransferEncoding, kEncodingBase64);
+        text += kCrLf;
+    } else {
+        text += kCrLf;
+        AppendLine(text, kKeyTransferEncoding, kEncodingBase64);
+        text += kKeyContentId;
+        text += u": <";
+        text += entry.m_strId;
+        text += u">\r\n\r\n";
+    }
+
+    // A missing file (or a URL) leaves the body empty; one that is there but
+    // cannot be read raises CFileException out of GetFileText, so that the
+    // export reports it rather than sending an image without its bytes.
+    CQelTorucaUtil util;
+    std::size_t size = 0;
+    const std::unique_ptr<unsigned char[]> bytes(util.ReadFileBytes(entry.m_strPath, size));
+    if (bytes) AppendBase64(text, bytes.get(), size, 0);
+    text += kCrLf;
+    return true;
+}

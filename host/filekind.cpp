@@ -1,0 +1,87 @@
+#include "host/filekind.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "framework/codepage.h"
+#include "framework/strings.h"
+#include "host/paths.h"
+
+namespace {
+
+enum class Kind { Unknown, Gif, Jpeg, Png, Flash };
+
+// Reads the first bytes of a regular file. Answers the number read, or -1
+// when the file cannot be read (missing, not a regular file, no permission);
+// a FIFO or device is never opened, so nothing here can block.
+int ReadSignature(const std::u16string& path, unsigned char* buf, int size) {
+    if (path.empty() || path.find(u'\0') != std::u16string::npos) return -1;
+    const int fd = ::open(qel::PathToNative(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) return -1;
+    struct stat st;
+    int got = -1;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        got = 0;
+        while (got < size) {
+            const ssize_t n = ::read(fd, buf + got, static_cast<std::size_t>(size - got));
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) { got = -1; break; }
+            if (n == 0) break;
+            got += static_cast<int>(n);
+        }
+    }
+    ::close(fd);
+    return got;
+}
+
+Kind BySignature(const unsigned char* b, int n) {
+    auto starts = [&](const char* sig, int len) { return n >= len && std::memcmp(b, sig, static_cast<std::size_t>(len)) == 0; };
+    if (starts("GIF87a", 6) || starts("GIF89a", 6)) return Kind::Gif;
+    if (starts("\xFF\xD8\xFF", 3)) return Kind::Jpeg;
+    if (starts("\x89PNG\r\n\x1A\n", 8)) return Kind::Png;
+    if (starts("FWS", 3) || starts("CWS", 3) || starts("ZWS", 3)) return Kind::Flash;
+    return Kind::Unknown;
+}
+
+Kind ByExtension(const std::u16string& path) {
+    const std::u16string ext = getBaseExt(path);
+    if (qel::EqualsNoCase(ext, u"gif")) return Kind::Gif;
+    if (qel::EqualsNoCase(ext, u"jpg") || qel::EqualsNoCase(ext, u"jpeg") || qel::EqualsNoCase(ext, u"jpe"))
+        return Kind::Jpeg;
+    if (qel::EqualsNoCase(ext, u"png")) return Kind::Png;
+    if (qel::EqualsNoCase(ext, u"swf")) return Kind::Flash;
+    return Kind::Unknown;
+}
+
+// The content decides when there is content to look at; a file that cannot
+// be read, or an empty one, is judged by its name (a page may refer to an
+// image by URL, or to one not yet saved).
+Kind KindOf(const std::u16string& path) {
+    unsigned char buf[8];
+    const int n = ReadSignature(path, buf, sizeof buf);
+    return n > 0 ? BySignature(buf, n) : ByExtension(path);
+}
+
+}  // namespace
+
+int CQelTktUtil::whatKindOfFile(const std::u16string& path, bool /*reserved*/) {
+    switch (KindOf(path)) {
+    case Kind::Gif:
+    case Kind::Jpeg:
+    case Kind::Png: return KIND_IMAGE;
+    case Kind::Flash: return KIND_FLASH;
+    default: return KIND_OTHER;
+    }
+}
+
+int CQelTktUtil::whatKindOfImage(const std::u16string& path) {
+    switch (KindOf(path)) {
+    case Kind::Gif: return IMAGE_GIF;
+    case Kind::Jpeg: return IMAGE_JPEG;
+    case Kind::Png: return IMAGE_PNG;
+    default: return IMAGE_OTHER;
+    }
+}

@@ -1,0 +1,218 @@
+// The Base64 codec: line layout, pad characters, the required length, the
+// lenient decoder and its overflow report, checked against an independent
+// encoder (Python's base64 module).
+#include "format/base64.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "framework/exceptions.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+std::string Encode(const std::string& bytes, unsigned flags = 0) {
+    std::string out(Base64RequiredLength(bytes.size(), flags), '\0');
+    std::size_t n = out.size();
+    static const unsigned char kNothing = 0;
+    const auto* p = bytes.empty() ? &kNothing : reinterpret_cast<const unsigned char*>(bytes.data());
+    EXPECT_TRUE(EncodeBase64(p, bytes.size(), out.data(), &n, flags));
+    out.resize(n);
+    return out;
+}
+
+std::string Decode(const std::string& text) {
+    std::vector<unsigned char> out(text.size() + 1);
+    std::size_t n = text.size();
+    EXPECT_TRUE(DecodeBase64(text.data(), text.size(), out.data(), &n));
+    return std::string(out.begin(), out.begin() + static_cast<long>(n));
+}
+
+std::string Bytes(std::size_t n, unsigned seed = 1) {
+    std::mt19937 rng(seed);
+    std::string s(n, '\0');
+    for (char& c : s) c = static_cast<char>(rng());
+    return s;
+}
+
+TEST(Base64Encode, ShortInputsAndPadding) {
+    EXPECT_EQ(Encode(""), "");
+    EXPECT_EQ(Encode("a"), "YQ==");
+    EXPECT_EQ(Encode("ab"), "YWI=");
+    EXPECT_EQ(Encode("abc"), "YWJj");
+    EXPECT_EQ(Encode("a", BASE64_NO_PAD), "YQ");
+    EXPECT_EQ(Encode("ab", BASE64_NO_PAD), "YWI");
+    EXPECT_EQ(Encode("data1"), "ZGF0YTE=");
+    EXPECT_EQ(Encode(std::string("\xFF\xFE\x00", 3)), "//4A");
+}
+
+TEST(Base64Encode, LineLayoutAroundOneFullLine) {
+    const std::string line57 = Encode(Bytes(57));
+    ASSERT_EQ(line57.size(), 78u);  // a full line keeps its CR LF
+    EXPECT_EQ(line57.substr(76), "\r\n");
+    EXPECT_EQ(Base64RequiredLength(57, 0), 80u);
+
+    const std::string s58 = Encode(Bytes(58));
+    ASSERT_EQ(s58.size(), 82u);
+    EXPECT_EQ(s58.substr(76, 2), "\r\n");
+    EXPECT_EQ(s58.substr(80), "==");
+
+    const std::string s60 = Encode(Bytes(60));
+    ASSERT_EQ(s60.size(), 82u);
+    EXPECT_EQ(s60.substr(76, 2), "\r\n");
+    EXPECT_EQ(s60.find('='), std::string::npos);
+
+    const std::string s114 = Encode(Bytes(114));
+    EXPECT_EQ(s114.size(), 156u);
+    EXPECT_EQ(s114.substr(76, 2), "\r\n");
+    EXPECT_EQ(s114.substr(154), "\r\n");
+}
+
+TEST(Base64Encode, FlagsSuppressPadAndLineBreaks) {
+    for (std::size_t n = 0; n <= 300; ++n) {
+        const std::string data = Bytes(n, static_cast<unsigned>(n));
+        const std::string plain = Encode(data, BASE64_NO_LINE_BREAKS);
+        EXPECT_EQ(plain.find_first_of("\r\n"), std::string::npos) << n;
+        EXPECT_EQ(plain.size(), (n + 2) / 3 * 4) << n;
+        const std::string bare = Encode(data, BASE64_NO_LINE_BREAKS | BASE64_NO_PAD);
+        EXPECT_EQ(bare, plain.substr(0, plain.find('='))) << n;
+    }
+}
+
+TEST(Base64Encode, RequiredLengthBoundsEveryOutput) {
+    for (unsigned flags = 0; flags < 4; ++flags)
+        for (std::size_t n = 0; n <= 1200; ++n) {
+            const std::string data = Bytes(n);
+            std::string out(Base64RequiredLength(n, flags), '#');
+            std::size_t written = out.size();
+            ASSERT_TRUE(EncodeBase64(reinterpret_cast<const unsigned char*>(data.data()), n, out.data(),
+                                     &written, flags));
+            ASSERT_LE(written, out.size()) << n << " flags " << flags;
+            // One short of the bound is refused with nothing written, even
+            // when the text itself would fit.
+            if (out.empty()) continue;
+            std::string small(out.size() - 1, '#');
+            std::size_t cap = small.size();
+            EXPECT_FALSE(EncodeBase64(reinterpret_cast<const unsigned char*>(data.data()), n, small.data(),
+                                      &cap, flags));
+            EXPECT_EQ(small, std::string(out.size() - 1, '#'));
+        }
+}
+
+TEST(Base64Encode, RejectsMissingArgumentsAndHugeCounts) {
+    char out[16];
+    std::size_t n = sizeof out;
+    const unsigned char in[3] = {1, 2, 3};
+    EXPECT_FALSE(EncodeBase64(nullptr, 3, out, &n, 0));
+    EXPECT_FALSE(EncodeBase64(in, 3, static_cast<char*>(nullptr), &n, 0));
+    EXPECT_FALSE(EncodeBase64(in, 3, out, nullptr, 0));
+    EXPECT_EQ(Base64RequiredLength(536870911, 0), 734665460u);
+    try {
+        Base64RequiredLength(536870912, 0);
+        FAIL() << "no exception";
+    } catch (const CHResultException& e) {
+        EXPECT_EQ(e.m_hr, E_FAIL);
+    }
+    EXPECT_THROW(EncodeBase64(in, 536870912, out, &n, 0), CHResultException);
+}
+
+TEST(Base64Encode, WideOutputMatchesNarrow) {
+    for (std::size_t n : {0u, 1u, 2u, 56u, 57u, 58u, 171u, 1000u}) {
+        const std::string data = Bytes(n);
+        const std::string narrow = Encode(data);
+        std::u16string wide = u"head:";
+        AppendBase64(wide, reinterpret_cast<const unsigned char*>(data.data()), n, 0);
+        EXPECT_EQ(wide, u"head:" + std::u16string(narrow.begin(), narrow.end())) << n;
+    }
+}
+
+TEST(Base64Decode, SkipsEverythingOutsideTheAlphabet) {
+    EXPECT_EQ(Decode("YQ=="), "a");
+    EXPECT_EQ(Decode("YQ"), "a");
+    EXPECT_EQ(Decode("Y Q"), "a");
+    EXPECT_EQ(Decode("Y"), "");
+    EXPECT_EQ(Decode("YWI"), "ab");
+    // Pad characters do not end a group: the four digits form one.
+    EXPECT_EQ(Decode("YQ==YQ=="), "\x61\x06\x10");
+    EXPECT_EQ(Decode("YW\r\nJj\xE3\x81\x82"), "abc");
+    // NUL ends the text only where a group starts.
+    EXPECT_EQ(Decode(std::string("YWJj\0YWJj", 9)), "abc");
+    EXPECT_EQ(Decode(std::string("YW\0JjYQ", 7)), "abca");
+}
+
+TEST(Base64Decode, ReportsOverflowWithTheFullCount) {
+    const std::string text = Encode(Bytes(100));
+    std::vector<unsigned char> out(100, 0xEE);
+    std::size_t n = 99;  // one byte short
+    EXPECT_FALSE(DecodeBase64(text.data(), text.size(), out.data(), &n));
+    EXPECT_EQ(n, 100u);
+    // The last full group (bytes 96..98) fits; the one-byte tail does not.
+    EXPECT_EQ(std::string(out.begin(), out.begin() + 99), Bytes(100).substr(0, 99));
+    EXPECT_EQ(out[99], 0xEE);
+
+    // A group that does not fit whole is not written in part.
+    std::vector<unsigned char> two(3, 0xEE);
+    n = 2;
+    EXPECT_FALSE(DecodeBase64("YWJj", 4, two.data(), &n));
+    EXPECT_EQ(n, 3u);
+    EXPECT_EQ(two[0], 0xEE);
+
+    // Without a buffer the decoder counts.
+    n = 0;
+    EXPECT_FALSE(DecodeBase64(text.data(), text.size(), nullptr, &n));
+    EXPECT_EQ(n, 100u);
+    EXPECT_FALSE(DecodeBase64(nullptr, 4, out.data(), &n));
+    EXPECT_FALSE(DecodeBase64("YQ", 2, out.data(), nullptr));
+}
+
+TEST(Base64Decode, DigitValues) {
+    const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    for (int c = 0; c < 256; ++c) {
+        const auto at = alphabet.find(static_cast<char>(c));
+        EXPECT_EQ(Base64DigitValue(static_cast<char>(c)), at == std::string::npos ? -1 : static_cast<int>(at)) << c;
+    }
+}
+
+// The reference: Python's base64 for every length from 0 to 300, with the
+// lines joined as the format wants them (76 characters, CR LF, the CR LF
+// after a last full line kept).
+class Base64Reference : public qeltest::TempDirTest {};
+
+TEST_F(Base64Reference, MatchesPythonForEveryLengthUpTo300) {
+    std::string blob;
+    for (std::size_t n = 0; n <= 300; ++n) blob += Bytes(n, static_cast<unsigned>(n + 7));
+    WriteFile("data.bin", blob);
+    const std::string cmd = "python3 -c 'import base64,sys\n"
+                            "d=open(sys.argv[1],\"rb\").read()\n"
+                            "at=0\n"
+                            "for n in range(301):\n"
+                            "  print(base64.b64encode(d[at:at+n]).decode()); at+=n' " +
+                            path("data.bin").string();
+    FILE* p = ::popen(cmd.c_str(), "r");
+    ASSERT_NE(p, nullptr);
+    std::string ref;
+    char buf[4096];
+    while (std::size_t k = std::fread(buf, 1, sizeof buf, p)) ref.append(buf, k);
+    ASSERT_EQ(::pclose(p), 0) << "python3 failed";
+
+    std::size_t line = 0;
+    for (std::size_t n = 0; n <= 300; ++n) {
+        const std::size_t eol = ref.find('\n', line);
+        ASSERT_NE(eol, std::string::npos);
+        const std::string flat = ref.substr(line, eol - line);
+        line = eol + 1;
+        std::string expected;
+        for (std::size_t i = 0; i < flat.size(); i += 76) expected += (i ? "\r\n" : "") + flat.substr(i, 76);
+        if (n > 0 && n % 57 == 0) expected += "\r\n";
+        const std::string data = Bytes(n, static_cast<unsigned>(n + 7));
+        const std::string ours = Encode(data);
+        ASSERT_EQ(ours, expected) << "length " << n;
+        EXPECT_EQ(Decode(ours), data) << "length " << n;
+    }
+}
+
+}  // namespace

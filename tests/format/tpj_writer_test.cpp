@@ -1,0 +1,323 @@
+// GetFileText: the snippet and detail files of the worked examples byte for
+// byte, header lines by version and type, the parts of the MIME body, files
+// that are missing or cannot be read, and an independent MIME parser
+// (Python's email package) reading what we write.
+#include "model/tpjfile.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <random>
+#include <sstream>
+#include <vector>
+
+#include "format/base64.h"
+#include "framework/codepage.h"
+#include "framework/exceptions.h"
+#include "framework/strings.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+using qeltest::TestData;
+
+std::u16string W(const std::filesystem::path& p) { return qel::PathFromNative(p.string()); }
+
+// The header block: everything before the MIME envelope.
+std::u16string Headers(const std::u16string& text) {
+    const auto at = text.find(u"\r\nMIME-Version:");
+    return at == std::u16string::npos ? text : text.substr(0, at + 2);
+}
+
+std::u16string Between(const std::u16string& text, std::u16string_view from, std::u16string_view to) {
+    const auto a = text.find(from);
+    if (a == std::u16string::npos) return u"<missing " + std::u16string(from) + u">";
+    const auto b = text.find(to, a + from.size());
+    return text.substr(a, b == std::u16string::npos ? std::u16string::npos : b - a);
+}
+
+std::string Random(std::size_t n, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::string s(n, '\0');
+    for (char& c : s) c = static_cast<char>(rng());
+    return s;
+}
+
+class TpjWriter : public qeltest::TempDirTest {
+protected:
+    CQelTpjFile rec{TYPE_CARD};
+};
+
+TEST_F(TpjWriter, SnippetFileOfTheWorkedExample) {
+    CQelTpjFile snip(TYPE_SNIP);
+    snip.SetUrl(u"http://www.example.com/toruca_detail.trc");
+    // A snippet carries neither the page nor its images.
+    snip.m_strHtml = u"<p>not written</p>";
+    snip.SetUniqueIcon(W(TestData("writer/icon.gif")), u"Shop");
+    snip.AddImage(W(TestData("writer/logo.gif")), u"image1");
+    EXPECT_EQ(qel::WideToCp932(snip.GetFileText()), qeltest::ReadFileBytes(TestData("writer/snippet.trc")));
+}
+
+TEST_F(TpjWriter, DetailFileOfTheWorkedExample) {
+    rec.SetUrl(u"http://www.example.com/toruca_detail.trc");
+    rec.m_strHtml = u"<p>ようこそ、トルカの店へ。</p>\r\n<img src=\"cid:image1\">";
+    rec.SetUniqueIcon(W(TestData("writer/icon.gif")), u"Shop");
+    rec.AddImage(W(TestData("writer/logo.gif")), u"image1");
+    const std::string expected = qeltest::ReadFileBytes(TestData("writer/detail.trc"));
+    ASSERT_FALSE(expected.empty());
+    EXPECT_EQ(qel::WideToCp932(rec.GetFileText()), expected);
+    // The same record gives the same text again.
+    EXPECT_EQ(qel::WideToCp932(rec.GetFileText()), expected);
+
+    // A project file differs only in its first and Type lines and, with
+    // Dist 4, the missing Dist line.
+    rec.SetType(TYPE_PROJECT);
+    std::string project = expected;
+    project.replace(0, 6, "TORUCA_PROJECT_V2");
+    project.replace(project.find("Type: CARD"), 10, "Type: PROJECT");
+    project.erase(project.find("Dist: 4\r\n"), 9);
+    EXPECT_EQ(qel::WideToCp932(rec.GetFileText()), project);
+}
+
+TEST_F(TpjWriter, HeaderLinesByVersion) {
+    const std::u16string common = u"ToruCa\r\nVersion: %s\r\nType: CARD\r\n\r\nURL: u\r\n"
+                                  u"Data1: ZGF0YTE=\r\nData2: ZGF0YTI=\r\nData3: ZGF0YTM=\r\nCat: 0100\r\n";
+    rec.SetUrl(u"u");
+    rec.SetColorId(3);
+    rec.SetVersion(u"1.0");
+    EXPECT_EQ(Headers(rec.GetFileText()), qel::Format(common, u"1.0") + u"\r\n");
+    rec.SetVersion(u"1.1");
+    EXPECT_EQ(Headers(rec.GetFileText()), qel::Format(common, u"1.1") +
+                                              u"IP-ID: 9999\r\nSort-ID: ワン\r\nColor-ID: 3\r\nExpires: 101231\r\n\r\n");
+    rec.SetVersion(u"2.0");
+    EXPECT_EQ(Headers(rec.GetFileText()),
+              qel::Format(common, u"2.0") +
+                  u"IP-ID: 9999\r\nSort-ID: ワン\r\nDist: 4\r\nColor-ID: 3\r\nExpires: 101231\r\n\r\n");
+    rec.SetVersion(u"2.1");
+    EXPECT_EQ(Headers(rec.GetFileText()),
+              qel::Format(common, u"2.1") +
+                  u"IP-ID: 9999\r\nSort-ID: ワン\r\nDist: 4\r\nColor-ID: 3\r\nExpires: 101231\r\nLM: 0808071904\r\n\r\n");
+    // Any other version counts as 2.1 and is written as it stands.
+    rec.SetVersion(u"3.0 ");
+    EXPECT_NE(Headers(rec.GetFileText()).find(u"Version: 3.0 \r\n"), std::u16string::npos);
+    EXPECT_NE(Headers(rec.GetFileText()).find(u"LM: 0808071904\r\n"), std::u16string::npos);
+}
+
+TEST_F(TpjWriter, DistAndColorIdRules) {
+    struct Case { int type; int dist; int color; const char16_t* dist_line; const char16_t* color_line; };
+    const Case cases[] = {
+        {TYPE_PROJECT, 4, 1, nullptr, nullptr},
+        {TYPE_PROJECT, 3, 0, u"Dist: 3\r\n", u"Color-ID: 0\r\n"},
+        {TYPE_CARD, 4, 1, u"Dist: 4\r\n", nullptr},
+        {TYPE_SNIP, 4, 9, u"Dist: 4\r\n", u"Color-ID: 9\r\n"},
+        {3, 4, -1, u"Dist: 4\r\n", u"Color-ID: -1\r\n"},
+    };
+    for (const Case& c : cases) {
+        rec.SetType(c.type);
+        rec.SetDist(c.dist);
+        rec.SetColorId(c.color);
+        const std::u16string h = Headers(rec.GetFileText());
+        EXPECT_EQ(h.find(u"Dist:") != std::u16string::npos, c.dist_line != nullptr) << c.type << " " << c.dist;
+        if (c.dist_line) {
+            EXPECT_NE(h.find(c.dist_line), std::u16string::npos);
+        }
+        EXPECT_EQ(h.find(u"Color-ID:") != std::u16string::npos, c.color_line != nullptr) << c.color;
+        if (c.color_line) {
+            EXPECT_NE(h.find(c.color_line), std::u16string::npos);
+        }
+    }
+}
+
+TEST_F(TpjWriter, CategoryIsPaddedToFourDigits) {
+    const std::pair<int, const char16_t*> cases[] = {
+        {0, u"Cat: 0000\r\n"}, {7, u"Cat: 0007\r\n"}, {100, u"Cat: 0100\r\n"}, {12345, u"Cat: 12345\r\n"}, {-7, u"Cat: -007\r\n"}};
+    for (const auto& [cat, line] : cases) {
+        rec.SetCategory(cat);
+        EXPECT_NE(rec.GetFileText().find(line), std::u16string::npos) << cat;
+    }
+}
+
+TEST_F(TpjWriter, OtherTypesHaveNoMagicOrTypeLineButAMimeBody) {
+    for (int type : {0, 3}) {
+        rec.SetType(type);
+        const std::u16string text = rec.GetFileText();
+        EXPECT_EQ(text.substr(0, 20), u"Version: 2.1\r\nURL: h") << type;
+        EXPECT_EQ(text.find(u"\r\nType:"), std::u16string::npos);
+        EXPECT_NE(text.find(u"\r\n\r\nMIME-Version: 1.0\r\n"), std::u16string::npos);
+        EXPECT_EQ(text.substr(text.size() - 18), u"\r\n--0000000000--\r\n");
+    }
+}
+
+TEST_F(TpjWriter, DataLines) {
+    rec.m_strData1.clear();
+    rec.SetData2(u"とるか\r\n2行目");
+    rec.m_strData3 = std::string(58, 'x');
+    const std::u16string h = Headers(rec.GetFileText());
+    EXPECT_NE(h.find(u"\r\nData1: \r\n"), std::u16string::npos);
+    // The line break of the field is among the encoded bytes.
+    EXPECT_NE(h.find(u"\r\nData2: gsaC6YKpDQoyjXOW2g==\r\n"), std::u16string::npos);
+    const std::u16string data3 = Between(h, u"Data3: ", u"\r\n");
+    EXPECT_EQ(data3.size(), 7u + 80u);  // one line: the encoder's break is cut
+    // The bytes end at a NUL.
+    rec.m_strData1 = std::string("ab\0cd", 5);
+    EXPECT_NE(rec.GetFileText().find(u"\r\nData1: YWI=\r\n"), std::u16string::npos);
+}
+
+TEST_F(TpjWriter, IconAndImagePartsThatAreSkippedOrEmpty) {
+    const std::u16string gif = W(TestData("writer/logo.gif"));
+    rec.SetUniqueIcon(gif, u"");
+    rec.AddImage(u"", u"image1");                              // no path: skipped
+    rec.AddImage(gif, u"");                                     // no content id: skipped
+    rec.AddImage(u"http://www.example.com/img/a.gif", u"image2");  // a URL: empty body
+    rec.AddImage(wpath("missing.jpg"), u"image3");               // missing: empty body
+    const std::u16string text = rec.GetFileText();
+    EXPECT_NE(text.find(u"Content-Type: application/x-ticon;name=\"logo.gif\";title=\"\"\r\n"
+                        u"Content-Transfer-Encoding: base64\r\n\r\nR0lGOD"),
+              std::u16string::npos);
+    EXPECT_EQ(text.find(u"<image1>"), std::u16string::npos);
+    EXPECT_EQ(text.find(u"Content-ID: <>"), std::u16string::npos);
+    EXPECT_NE(text.find(u"--0000000000\r\nContent-Type: image/gif;name=\"a.gif\";\r\n"
+                        u"Content-Transfer-Encoding: base64\r\nContent-ID: <image2>\r\n\r\n\r\n"
+                        u"--0000000000\r\nContent-Type: image/jpeg;name=\"missing.jpg\";\r\n"
+                        u"Content-Transfer-Encoding: base64\r\nContent-ID: <image3>\r\n\r\n\r\n"
+                        u"--0000000000--\r\n"),
+              std::u16string::npos);
+
+    // Without a path there is no icon part at all.
+    rec.SetUniqueIcon(u"", u"Shop");
+    EXPECT_EQ(rec.GetFileText().find(u"x-ticon"), std::u16string::npos);
+}
+
+TEST_F(TpjWriter, AnImageThatCannotBeReadRaises) {
+    std::filesystem::create_directory(path("folder.gif"));
+    rec.AddImage(wpath("folder.gif"), u"image1");
+    EXPECT_THROW(rec.GetFileText(), CFileException);
+
+    CQelTpjFile icon(TYPE_PROJECT);
+    icon.SetUniqueIcon(wpath("folder.gif"), u"Shop");
+    EXPECT_THROW(icon.GetFileText(), CFileException);
+    // A snippet reads no image.
+    icon.SetType(TYPE_SNIP);
+    EXPECT_NO_THROW(icon.GetFileText());
+}
+
+TEST_F(TpjWriter, ImageOfOneFullLineIsFollowedByAnEmptyLine) {
+    rec.AddImage(WriteFile("full.png", "\x89PNG\r\n\x1A\n" + std::string(49, 'p')), u"image1");
+    rec.AddImage(WriteFile("photo.bmp", "BM" + std::string(10, 'b')), u"image2");
+    rec.AddImage(WriteFile("movie.swf", "CWS" + std::string(5, 's')), u"image3");
+    const std::u16string text = rec.GetFileText();
+    const std::u16string part = Between(text, u"--0000000000\r\nContent-Type: image/png", u"--0000000000\r\nname=");
+    ASSERT_EQ(part.find(u"<missing"), std::u16string::npos);
+    const auto body = part.find(u"\r\n\r\n") + 4;
+    EXPECT_EQ(part.size() - body, 76u + 4u);
+    EXPECT_EQ(part.substr(part.size() - 4), u"\r\n\r\n");
+    // A kind the host does not name: only the name piece on the line.
+    EXPECT_NE(text.find(u"--0000000000\r\nname=\"photo.bmp\";\r\nContent-Transfer-Encoding: base64\r\n"
+                        u"Content-ID: <image2>\r\n\r\nQk1iYmJiYmJiYmJi\r\n"),
+              std::u16string::npos);
+    EXPECT_NE(text.find(u"Content-Type: application/x-shockwave-flash;name=\"movie.swf\";\r\n"), std::u16string::npos);
+}
+
+// Python's email package reads a detail and a project file with an icon and
+// images of every kind and finds each part with its headers and bytes.
+class TpjWriterMime : public qeltest::TempDirTest {
+protected:
+    struct Part {
+        std::string type, params, encoding, id, defects, body;
+    };
+
+    std::vector<Part> ParseWithPython(const std::string& file, std::string& boundary) {
+        const std::string cmd = "python3 '" + std::string(QEL_SOURCE_DIR) + "/tests/support/read_mime.py' '" + file + "'";
+        FILE* p = ::popen(cmd.c_str(), "r");
+        std::string out;
+        char buf[65536];
+        while (std::size_t k = std::fread(buf, 1, sizeof buf, p)) out.append(buf, k);
+        EXPECT_EQ(::pclose(p), 0) << out;
+        std::vector<Part> parts;
+        std::istringstream lines(out);
+        std::string line;
+        while (std::getline(lines, line)) {
+            std::vector<std::string> f;
+            std::istringstream fields(line);
+            for (std::string x; std::getline(fields, x, '\t');) f.push_back(x);
+            if (f.size() == 2 && f[0] == "boundary") {
+                boundary = f[1];
+                continue;
+            }
+            f.resize(6);
+            std::string bytes;
+            for (std::size_t i = 0; i + 1 < f[5].size(); i += 2)
+                bytes += static_cast<char>(std::stoi(f[5].substr(i, 2), nullptr, 16));
+            parts.push_back({f[0], f[1], f[2], f[3], f[4], bytes});
+        }
+        return parts;
+    }
+};
+
+TEST_F(TpjWriterMime, PythonFindsEveryPartWithItsBytes) {
+    const std::string icon = qeltest::ReadFileBytes(TestData("writer/icon.gif"));
+    const std::string gif = qeltest::ReadFileBytes(TestData("writer/logo.gif"));
+    const std::string jpeg = "\xFF\xD8\xFF\xE0" + Random(1000, 1);
+    const std::string png = "\x89PNG\r\n\x1A\n" + Random(57 * 3 - 8, 2);  // ends with a full line
+    const std::string flash = "FWS" + Random(300, 3);
+    const std::string other = Random(200, 4);
+    const std::u16string html = u"<html><body>\r\n<p>トルカ</p><img src=\"cid:image1\">\r\n</body></html>\r\n";
+
+    for (int type : {TYPE_CARD, TYPE_PROJECT}) {
+        CQelTpjFile r(type);
+        r.m_strHtml = html;
+        r.SetUniqueIcon(W(TestData("writer/icon.gif")), u"Shop");
+        r.AddImage(W(TestData("writer/logo.gif")), u"image1");
+        r.AddImage(WriteFile("photo.jpg", jpeg), u"image2");
+        r.AddImage(WriteFile("pic.png", png), u"image3");
+        r.AddImage(WriteFile("anim.swf", flash), u"image4");
+        r.AddImage(WriteFile("data.bin", other), u"image5");
+        r.AddImage(WriteFile("second.gif", gif), u"image6");
+        WriteFile("out.trc", qel::WideToCp932(r.GetFileText()));
+
+        std::string boundary;
+        const std::vector<Part> parts = ParseWithPython(path("out.trc").string(), boundary);
+        EXPECT_EQ(boundary, "0000000000");
+        ASSERT_EQ(parts.size(), 8u) << type;
+        EXPECT_EQ(parts[0].type, "text/html");
+        EXPECT_EQ(parts[0].params, "charset=Shift_JIS");
+        EXPECT_EQ(parts[0].encoding, "8bit");
+        // The delimiter takes the last CR LF, so two of the three stay.
+        EXPECT_EQ(parts[0].body, qel::WideToCp932(html) + "\r\n\r\n");
+
+        EXPECT_EQ(parts[1].type, "application/x-ticon");
+        EXPECT_EQ(parts[1].params, "name=icon.gif;title=Shop");
+        EXPECT_EQ(parts[1].id, "");
+        EXPECT_EQ(parts[1].body, icon);
+
+        const struct { const char* type; const char* name; const std::string* bytes; } images[] = {
+            {"image/gif", "logo.gif", &gif},
+            {"image/jpeg", "photo.jpg", &jpeg},
+            {"image/png", "pic.png", &png},
+            {"application/x-shockwave-flash", "anim.swf", &flash},
+        };
+        for (int i = 0; i < 4; ++i) {
+            const Part& p = parts[static_cast<std::size_t>(i) + 2];
+            EXPECT_EQ(p.type, images[i].type);
+            EXPECT_EQ(p.params, std::string("name=") + images[i].name);
+            EXPECT_EQ(p.encoding, "base64");
+            EXPECT_EQ(p.id, "<image" + std::to_string(i + 1) + ">");
+            EXPECT_EQ(p.defects, "");
+            EXPECT_EQ(p.body, *images[i].bytes) << images[i].name;
+        }
+        // A kind the host does not name gives a part whose first header
+        // line has no key: a MIME parser sees no headers there, and its
+        // body starts with that line. The Base64 after it holds the bytes.
+        const Part& p = parts[6];
+        EXPECT_EQ(p.defects, "MissingHeaderBodySeparatorDefect");
+        const std::string head = "name=\"data.bin\";\r\nContent-Transfer-Encoding: base64\r\nContent-ID: <image5>\r\n\r\n";
+        ASSERT_EQ(p.body.substr(0, head.size()), head);
+        std::vector<unsigned char> decoded(p.body.size());
+        std::size_t n = decoded.size();
+        ASSERT_TRUE(DecodeBase64(p.body.data() + head.size(), p.body.size() - head.size(), decoded.data(), &n));
+        EXPECT_EQ(std::string(decoded.begin(), decoded.begin() + static_cast<long>(n)), other);
+        EXPECT_EQ(parts[7].body, gif);
+    }
+}
+
+}  // namespace
