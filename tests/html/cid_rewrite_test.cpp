@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 
 #include "framework/codepage.h"
+#include "host/dom.h"
+#include "host/htmldata.h"
+#include "html/page_references.h"
 
 namespace {
 
@@ -44,6 +47,29 @@ TEST_F(CidRewrite, ReferencesBecomeFileUrlsOfTheirEntries) {
               u"</body></html>");
     EXPECT_EQ(rec.m_strHtml, stored);
     EXPECT_EQ(rec.m_arrImages.GetSize(), 5);
+}
+
+// The rewriting of a whole page and that of one attribute at a time agree,
+// and the attribute's result tells whether it was rewritten.
+TEST_F(CidRewrite, OneAttributeAtATimeAgreesWithTheWholePage) {
+    rec.AddImage(u"/a.gif", u"image1");
+    rec.AddImage(u"/b.gif", u"image1");
+    rec.AddImage(u"/c.gif", u"image2");
+    rec.m_strHtml = u"<body background=cid:image2><img src=cid:image1><img src=CID:image1><img src=cid:>"
+                    u"<img src=cid:image3><img src=\"\"><object data=\"cid:image1\"></object>";
+    CQelHtmlData loader(u"HTML");
+    loader.CreateNodeDataFromData(rec.m_strHtml.data(), static_cast<int>(rec.m_strHtml.size()), nullptr);
+    auto* doc = dynamic_cast<Document*>(loader.m_pRootNode);
+    ASSERT_NE(doc, nullptr);
+    std::vector<bool> results;
+    qelhtml::VisitImageReferences(*doc, [&](Element& e, const std::u16string& attribute) {
+        results.push_back(rec.ResolveContentIdAttribute(&e, attribute));
+    });
+    EXPECT_EQ(results, (std::vector<bool>{true, true, false, false, false, false, true}));
+    EXPECT_FALSE(rec.ResolveContentIdAttribute(nullptr, u"src"));
+    EXPECT_EQ(doc->getHTMLText(), rec.GetHtml(true));
+    EXPECT_EQ(rec.GetHtml(true), u"<body background=file:///c.gif><img src=file:///a.gif><img src=CID:image1>"
+                                 u"<img src=cid:><img src=cid:image3><img src=\"\"><object data=\"file:///a.gif\"></object>");
 }
 
 TEST_F(CidRewrite, PageWithoutReferencesComesBackAsWritten) {
