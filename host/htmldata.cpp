@@ -9,12 +9,15 @@
 #include "framework/file.h"
 #include "host/dom.h"
 #include "host/htmlsource.h"
+#include "host/paths.h"
 
 namespace {
 
 // The whole file, or false when it cannot be opened or read (a missing
-// file, a folder, no permission).
+// file, a folder, no permission). Only regular files are read: a named pipe
+// would block the host and a device such as /dev/zero never ends.
 bool ReadWholeFile(const std::u16string& path, std::string& bytes) {
+    if (!is_file(path)) return false;
     try {
         CFile file;
         if (!file.Open(path, CFile::modeRead | CFile::typeBinary | CFile::shareDenyNone)) return false;

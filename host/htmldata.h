@@ -19,8 +19,8 @@ public:
     // byte-order mark, else the charset the page declares (a meta element in
     // the first 1024 bytes), else strict UTF-8, else a Japanese encoding that
     // uchardet names, else code page 932. Afterwards m_pRootNode is the
-    // page's Document, or null when the file is missing, unreadable or a
-    // folder (the result is then false). An empty file is an empty page.
+    // page's Document, or null when the file is missing, unreadable, a
+    // folder or not a regular file (the result is then false). An empty file is an empty page.
     // getHTMLText gives the decoded text, without the byte-order mark.
     bool CreateNodeData(const std::u16string& path);
     // Parses `length` characters of wide text; `parent` must be null (a

@@ -126,6 +126,7 @@ TEST_F(HtmlDataTest, FilesThatGiveNoPage) {
     EXPECT_EQ(LoadPath(u""), u"<none>");
     std::filesystem::create_directory(path("folder.html"));
     EXPECT_EQ(LoadPath(wpath("folder.html")), u"<none>");
+    EXPECT_EQ(LoadPath(u"/dev/null"), u"<none>");  // a device, not a page file
     if (::geteuid() != 0) {  // root reads any file
         const std::u16string locked = WriteFile("locked.html", "<p>x");
         std::filesystem::permissions(path("locked.html"), std::filesystem::perms::none);

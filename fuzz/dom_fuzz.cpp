@@ -1,0 +1,89 @@
+// The HTML loader and DOM on arbitrary bytes. The first byte chooses how the
+// rest reaches the loader (as UTF-8 wide text, as a page file's bytes through
+// the decoder, or through a real file now and then); the input then also
+// drives setAttribute calls before getHTMLText. Checked: an unchanged page
+// comes back as its text, a copy stays apart from the original.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <iterator>
+#include <string>
+
+#include "framework/codepage.h"
+#include "framework/strings.h"
+#include "host/dom.h"
+#include "host/htmldata.h"
+#include "host/htmlsource.h"
+
+namespace {
+
+const char16_t* const kTags[] = {u"img", u"object", u"body", u"p", u"a", u"b", u"html", u"*", u"svg", u"table"};
+const char16_t* const kNames[] = {u"src", u"data", u"background", u"alt", u"class", u"checked", u"SRC", u"x y", u""};
+
+std::u16string SavedThroughFile(const std::string& bytes) {
+    static const std::string path = [] {
+        const char* tmp = std::getenv("TMPDIR");
+        return std::string(tmp && *tmp ? tmp : "/tmp") + "/dom_fuzz." + std::to_string(::getpid()) + ".html";
+    }();
+    if (FILE* f = std::fopen(path.c_str(), "wb")) {
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
+        std::fclose(f);
+    }
+    CQelHtmlData loader(u"HTML");
+    loader.CreateNodeData(qel::PathFromNative(path));
+    auto* doc = dynamic_cast<Document*>(loader.m_pRootNode);
+    std::u16string text = doc ? doc->getHTMLText() : u"";
+    std::remove(path.c_str());
+    return text;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) return 0;
+    const std::uint8_t mode = data[0];
+    const std::string bytes(reinterpret_cast<const char*>(data) + 1, size - 1);
+
+    std::u16string text;
+    if (mode & 1) {
+        text = qel::DecodeHtmlBytes(bytes).text;
+        if ((mode & 0x1E) == 0x1E && SavedThroughFile(bytes) != qel::Utf8ToWide(qel::WideToUtf8(text))) std::abort();
+    } else {
+        text = qel::Utf8ToWide(bytes);
+    }
+
+    CQelHtmlData loader(u"HTML");
+    loader.CreateNodeDataFromData(text.data(), static_cast<int>(text.size()), nullptr);
+    auto* doc = dynamic_cast<Document*>(loader.m_pRootNode);
+    if (!doc) std::abort();
+    const std::u16string original = doc->getHTMLText();
+    if (original != qel::Utf8ToWide(qel::WideToUtf8(text))) std::abort();
+
+    auto* copy = dynamic_cast<Document*>(doc->cloneNode(true));
+    if (!copy) std::abort();
+    // Each op takes three bytes from the end of the input: tag, index and
+    // name; the value is a slice of the page's own text.
+    for (std::size_t i = 0; i + 3 <= bytes.size() && i < 3 * 64; i += 3) {
+        const auto* op = reinterpret_cast<const std::uint8_t*>(bytes.data() + bytes.size() - 3 - i);
+        const NodeList list = copy->getElementsByTagName(kTags[op[0] % std::size(kTags)]);
+        if (list.length() == 0) continue;
+        auto* e = dynamic_cast<Element*>(list.item(op[1] % list.length()));
+        if (!e) std::abort();
+        const std::size_t from = text.empty() ? 0 : (op[2] * 7u) % text.size();
+        const std::u16string value = text.substr(from, op[2] % 13);
+        const char16_t* name = kNames[op[2] % std::size(kNames)];
+        e->setAttribute(name, value);
+        if (qel::EqualsNoCase(name, u"x y") || *name == 0) continue;
+        if (e->getAttribute(name) != value) std::abort();
+    }
+    const std::u16string changed = copy->getHTMLText();
+    // Parse what was written: it must load again.
+    CQelHtmlData again(u"HTML");
+    again.CreateNodeDataFromData(changed.data(), static_cast<int>(changed.size()), nullptr);
+    if (!dynamic_cast<Document*>(again.m_pRootNode)) std::abort();
+    doc->deleteNodes(copy);
+    if (doc->getHTMLText() != original) std::abort();
+    return 0;
+}
