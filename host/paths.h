@@ -12,8 +12,11 @@ std::u16string getBaseName(const std::u16string& path);
 std::u16string getBasePath(const std::u16string& path);
 // Non-zero when the path names an existing regular file (links followed).
 int is_file(const std::u16string& path);
-// The absolute, normalised form of `path` (links resolved when the file
-// exists), NUL-terminated in `buffer` of `size` wide characters. Returns the
-// length written, 0 when it does not fit or the path is empty (the buffer
-// then holds the path as given, cut to fit).
+// The absolute, normalised form of `path`, NUL-terminated in `buffer` of
+// `size` wide characters: a relative path starts at the current folder; the
+// part that exists is resolved by the system (links, "." and ".."), the rest
+// normalised lexically; no trailing '/'. Returns the length written, 0 when
+// it does not fit or the path is empty (the buffer then holds the path as
+// given, cut to fit without splitting a surrogate pair). Nothing is written
+// when `buffer` is null or `size` is not positive.
 int QelGetLongPathName(const std::u16string& path, char16_t* buffer, int size);
