@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstddef>
 
 #include "framework/strings.h"
 #include "host/dom.h"
@@ -18,17 +19,12 @@ std::u16string_view TrimAsciiSpace(std::u16string_view s) {
     return s;
 }
 
-}  // namespace
-
-bool IsShiftJisLabel(std::u16string_view label) {
-    static constexpr std::array<std::u16string_view, 10> kLabels = {
-        u"shift_jis", u"shift-jis", u"sjis",     u"x-sjis",     u"windows-31j",
-        u"cp932",     u"ms932",     u"ms_kanji", u"csshiftjis", u"x-ms-cp932"};
-    const std::u16string_view trimmed = TrimAsciiSpace(label);
-    return std::any_of(kLabels.begin(), kLabels.end(),
-                       [&](std::u16string_view known) { return qel::EqualsNoCase(trimmed, known); });
-}
-
+// Finds the charset label inside the value of a meta element's "content"
+// attribute ("text/html; charset=utf-8") the way a browser reads it: the
+// first "charset" (any case) followed, blanks allowed, by "=", then a value
+// in quotes or up to a blank or ';'. `start` and `length` give the label's
+// place (inside the quotes when quoted); an empty label or an unmatched
+// quote finds nothing.
 bool FindContentCharset(std::u16string_view content, std::size_t& start, std::size_t& length) {
     std::u16string lowered(content);
     for (char16_t& c : lowered) c = qel::AsciiLower(c);
@@ -59,6 +55,17 @@ bool FindContentCharset(std::u16string_view content, std::size_t& start, std::si
         }
         return !TrimAsciiSpace(content.substr(start, length)).empty();
     }
+}
+
+}  // namespace
+
+bool IsShiftJisLabel(std::u16string_view label) {
+    static constexpr std::array<std::u16string_view, 10> kLabels = {
+        u"shift_jis", u"shift-jis", u"sjis",     u"x-sjis",     u"windows-31j",
+        u"cp932",     u"ms932",     u"ms_kanji", u"csshiftjis", u"x-ms-cp932"};
+    const std::u16string_view trimmed = TrimAsciiSpace(label);
+    return std::any_of(kLabels.begin(), kLabels.end(),
+                       [&](std::u16string_view known) { return qel::EqualsNoCase(trimmed, known); });
 }
 
 int DeclareShiftJis(Document& doc) {

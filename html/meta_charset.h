@@ -8,7 +8,6 @@
 // the import makes the markup it hands to the card declare Shift_JIS.
 #pragma once
 
-#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -23,14 +22,6 @@ inline constexpr char16_t kShiftJisLabel[] = u"Shift_JIS";
 // sjis, x-sjis, windows-31j, cp932, ms932, ms_kanji, csshiftjis, x-ms-cp932),
 // ignoring ASCII case and blanks at both ends.
 bool IsShiftJisLabel(std::u16string_view label);
-
-// Finds the charset label inside the value of a meta element's "content"
-// attribute ("text/html; charset=utf-8"), the way a browser reads it: the
-// first "charset" (any case) followed, blanks allowed, by "=", then a value
-// in quotes or up to a blank or ';'. On success `start` and `length` give
-// the label's place inside `content` (inside the quotes, when quoted) and
-// the result is true; an empty label or an unmatched quote finds nothing.
-bool FindContentCharset(std::u16string_view content, std::size_t& start, std::size_t& length);
 
 // Makes every meta element of `doc` that declares a character set other
 // than Shift_JIS declare Shift_JIS instead, through setAttribute so that

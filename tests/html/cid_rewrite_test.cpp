@@ -72,11 +72,4 @@ TEST_F(CidRewrite, OneAttributeAtATimeAgreesWithTheWholePage) {
                                  u"<img src=cid:><img src=cid:image3><img src=\"\"><object data=\"file:///a.gif\"></object>");
 }
 
-TEST_F(CidRewrite, PageWithoutReferencesComesBackAsWritten) {
-    rec.m_strHtml = u"<!DOCTYPE html>\r\n<p class=a>text &amp; more<br/>\r\n";
-    EXPECT_EQ(rec.GetHtml(true), rec.m_strHtml);
-    rec.m_strHtml.clear();
-    EXPECT_EQ(rec.GetHtml(true), u"");
-}
-
 }  // namespace
