@@ -137,7 +137,7 @@ public:
         for (;;) {
             SkipBlanksAndComments();
             if (m_pos >= m_text.size()) {
-                if (!m_conditions.empty()) throw Fail{m_line, "#if without #endif"};
+                if (!m_conditions.empty()) throw Fail{m_conditions.back().line, "#if without #endif"};
                 return Token{Tok::end, {}, 0, {}, m_line};
             }
             if (m_text[m_pos] == '#' && m_atLineStart) {
