@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/codepage.h"
 #include "plugin/module_resources.h"
 #include "tests/support/dialog_testing.h"
 #include "toruca/torucautil.h"
@@ -103,7 +104,7 @@ TEST_F(SetDlgTest, TheUrlMustBeEmptyOrBeginWithHttp) {
         {u" http://example.com/", false},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.url.begin(), c.url.end()));
+        SCOPED_TRACE(qel::WideToUtf8(c.url));
         qeltest::ExpectDialog(13650, [&](qeltest::DialogUser& u) {
             u.Click(kNow);  // the focus elsewhere, so that the move shows
             u.SetText(kUrl, c.url);
