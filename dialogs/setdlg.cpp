@@ -25,18 +25,18 @@ constexpr char16_t kHttpPrefix[] = u"http://";
 
 }  // namespace
 
-// The defaults matter only to a dialog run without EditSettings, which
-// overwrites every member: they are those of a new record's category (100,
-// "0064" in the icon list) and Dist (4, the last entry, index 3).
+// EditSettings overwrites every member before the dialog is shown; these
+// defaults show only in a dialog run on its own (Dist index 4 selects no
+// entry there).
 CQelTorucaSetDlg::CQelTorucaSetDlg(CWnd* parent)
     : CDialog(IDD, parent),
       m_strVersion(u"1.0"),
       m_nColorIndex(1),
-      m_nDistIndex(3),
+      m_nDistIndex(4),
       m_cmbVersion(false, false),
       m_cmbColor(false, false),
       m_cmbDist(false, false),
-      m_nCategory(100) {}
+      m_nCategory(64) {}
 
 CQelTorucaSetDlg::~CQelTorucaSetDlg() = default;
 

@@ -39,8 +39,8 @@ protected:
 };
 
 // A dialog run without EditSettings opens with its own defaults: version
-// "1.0", colour 1, the last Dist entry and category 100.
-TEST_F(SetDlgTest, DefaultsSelectAnEntryInEveryCombo) {
+// "1.0", colour 1, no Dist entry (index 4) and category 64.
+TEST_F(SetDlgTest, DefaultsOfADialogRunOnItsOwn) {
     qeltest::ExpectDialog(13650, [](qeltest::DialogUser& u) {
         EXPECT_EQ(u.Items(kVersion), (std::vector<std::u16string>{u"1.0", u"1.1", u"2.0", u"2.1"}));
         EXPECT_EQ(u.Items(kColor), (std::vector<std::u16string>{u"赤", u"橙", u"黄", u"緑", u"水", u"青", u"紫",
@@ -50,10 +50,10 @@ TEST_F(SetDlgTest, DefaultsSelectAnEntryInEveryCombo) {
         EXPECT_EQ(u.CurSel(kVersion), 0);
         EXPECT_EQ(u.Text(kVersionText), kDescriptions[0]);
         EXPECT_EQ(u.CurSel(kColor), 1);
-        EXPECT_EQ(u.CurSel(kDist), 3);
+        EXPECT_EQ(u.CurSel(kDist), -1);  // index 4 is past the four labels
         qeltest::ExpectDialog(13652, [](qeltest::DialogUser& c) {
             ASSERT_GE(c.CurSel(20025), 0);
-            EXPECT_EQ(c.ItemText(20025, c.CurSel(20025)), u"0064");
+            EXPECT_EQ(c.ItemText(20025, c.CurSel(20025)), u"0040");  // code 64
             c.Cancel();
         });
         u.Click(kCategoryRef);
@@ -63,8 +63,8 @@ TEST_F(SetDlgTest, DefaultsSelectAnEntryInEveryCombo) {
     ASSERT_EQ(dlg.DoModal(), IDOK);
     EXPECT_EQ(dlg.m_strVersion, u"1.0");
     EXPECT_EQ(dlg.m_nColorIndex, 1);
-    EXPECT_EQ(dlg.m_nDistIndex, 3);
-    EXPECT_EQ(dlg.m_nCategory, 100);
+    EXPECT_EQ(dlg.m_nDistIndex, -1);
+    EXPECT_EQ(dlg.m_nCategory, 64);
 }
 
 // Each version shows its description and changes nothing else: every
