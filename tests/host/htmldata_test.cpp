@@ -52,6 +52,15 @@ TEST_F(HtmlDataTest, DeclaredShiftJisReadsAsCodePage932) {
     }
 }
 
+// The example shop page, read and written back untouched, gives its own
+// bytes: Shift_JIS text, CR LF line ends, comment, doctype and all.
+TEST_F(HtmlDataTest, TheExamplePageComesBackByteForByte) {
+    const std::string path = std::string(QEL_SOURCE_DIR) + "/examples/shop/index.html";
+    const std::string bytes = qeltest::ReadFileBytes(path);
+    ASSERT_FALSE(bytes.empty());
+    EXPECT_EQ(qel::WideToCp932(LoadPath(qel::PathFromNative(path))), bytes);
+}
+
 TEST_F(HtmlDataTest, DeclaredEucJpAndIso2022JpReadThroughIconv) {
     const std::string euc = "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=EUC-JP\"><p>";
     EXPECT_EQ(Load("euc.html", euc + kEucJp + "</p>"), qel::Utf8ToWide(euc) + kWide + u"</p>");
