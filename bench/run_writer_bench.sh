@@ -22,7 +22,9 @@ med = {}
 for b in ("base64", "codepage", "writer"):
     for r in json.load(open(f"{sys.argv[1]}/{b}.json"))["benchmarks"]:
         if r.get("aggregate_name") == "median":
-            med[r["run_name"]] = r["real_time"]
+            # Times in milliseconds, whatever unit the benchmark reports in.
+            scale = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1e3}[r.get("time_unit", "ns")]
+            med[r["run_name"].replace("/real_time", "")] = r["real_time"] * scale
 def ratio(label, ours, ref, target, faster=True):
     if ours not in med or ref not in med:
         print(f"{label}: missing ({ours} or {ref} did not run)")
@@ -30,7 +32,7 @@ def ratio(label, ours, ref, target, faster=True):
     r = med[ref] / med[ours] if faster else med[ours] / med[ref]
     ok = r >= target if faster else r <= target
     kind = "speed-up" if faster else "time ratio"
-    print(f"{label}: ours {med[ours]:.1f} ms, reference {med[ref]:.1f} ms, {kind} {r:.2f} "
+    print(f"{label}: ours {med[ours]:.2f} ms, reference {med[ref]:.2f} ms, {kind} {r:.2f} "
           f"(target {'>=' if faster else '<='} {target}) {'met' if ok else 'MISSED'}")
 print("== medians")
 ratio("encode 64 MiB vs base64 -w 76", "BM_EncodeBase64", "BM_CoreutilsEncode", 1.6)

@@ -1,8 +1,13 @@
 #include "format/base64.h"
 
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 #include "format/toruca_format.h"
 #include "framework/exceptions.h"
@@ -96,6 +101,114 @@ bool Encode(const unsigned char* bytes, std::size_t count, Ch* out, std::size_t*
     return true;
 }
 
+// The decoder's fast path. The text of a part is lines of clean groups of
+// four digits joined by CR LF; this runs over such text and stops at the
+// first thing it does not handle itself (any other character, a NUL, the
+// end of the text, a group that would not fit), where the general loop of
+// DecodeBase64 takes over. A CR LF is stepped over only when a clean group
+// follows it, which is what the general loop makes of it too.
+struct DecodeCursor {
+    const unsigned char* s;
+    std::size_t length;
+    unsigned char* out;
+    std::size_t capacity;
+    std::size_t pos;
+    std::size_t written;
+};
+
+inline std::uint32_t GroupAt(const unsigned char* c) {
+    return kDigits.shifted[0][c[0]] | kDigits.shifted[1][c[1]] | kDigits.shifted[2][c[2]] | kDigits.shifted[3][c[3]];
+}
+
+inline void Put3(unsigned char* out, std::uint32_t v) {
+    out[0] = static_cast<unsigned char>(v >> 16);
+    out[1] = static_cast<unsigned char>(v >> 8);
+    out[2] = static_cast<unsigned char>(v);
+}
+
+// Single clean groups, then a CR LF with a clean group after it. True when
+// it stepped over a line break (so the caller goes on with its fast loop).
+__attribute__((always_inline)) inline bool CleanGroupsAndLineBreak(DecodeCursor& c) {
+    while (c.length - c.pos >= 4 && c.capacity - c.written >= 3) {
+        const std::uint32_t v = GroupAt(c.s + c.pos);
+        if (v & kBad) break;
+        Put3(c.out + c.written, v);
+        c.written += 3;
+        c.pos += 4;
+    }
+    if (c.length - c.pos >= 6 && c.capacity - c.written >= 3 && c.s[c.pos] == '\r' && c.s[c.pos + 1] == '\n') {
+        const std::uint32_t v = GroupAt(c.s + c.pos + 2);
+        if (!(v & kBad)) {
+            Put3(c.out + c.written, v);
+            c.written += 3;
+            c.pos += 6;
+            return true;
+        }
+    }
+    return false;
+}
+
+void DecodeCleanScalar(DecodeCursor& c) {
+    do {
+        // Two groups per step. Stores write exactly the bytes of the groups:
+        // nothing past a group that does not fit is touched.
+        if constexpr (std::endian::native == std::endian::little) {
+            while (c.length - c.pos >= 8 && c.capacity - c.written >= 6) {
+                const std::uint32_t a = GroupAt(c.s + c.pos);
+                const std::uint32_t b = GroupAt(c.s + c.pos + 4);
+                if ((a | b) & kBad) break;
+                const std::uint64_t v = __builtin_bswap64((std::uint64_t{a} << 40) | (std::uint64_t{b} << 16));
+                std::memcpy(c.out + c.written, &v, 6);
+                c.written += 6;
+                c.pos += 8;
+            }
+        }
+    } while (CleanGroupsAndLineBreak(c));
+}
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define QEL_BASE64_SSSE3 1
+// Sixteen digits to twelve bytes per step with SSSE3 (and SSE4.1 for the
+// test), classifying the characters by nibble lookups as Muła and Lemire
+// do; a block holding anything but digits ends the step loop.
+__attribute__((target("ssse3,sse4.1"))) void DecodeCleanSsse3(DecodeCursor& c) {
+    const __m128i lutLo = _mm_setr_epi8(0x15, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x13, 0x1A,
+                                        0x1B, 0x1B, 0x1B, 0x1A);
+    const __m128i lutHi = _mm_setr_epi8(0x10, 0x10, 0x01, 0x02, 0x04, 0x08, 0x04, 0x08, 0x10, 0x10, 0x10, 0x10,
+                                        0x10, 0x10, 0x10, 0x10);
+    const __m128i lutRoll = _mm_setr_epi8(0, 16, 19, 4, -65, -65, -71, -71, 0, 0, 0, 0, 0, 0, 0, 0);
+    const __m128i mask2F = _mm_set1_epi8(0x2F);
+    const __m128i pack = _mm_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1);
+    const __m128i merge1 = _mm_set1_epi32(0x01400140);
+    const __m128i merge2 = _mm_set1_epi32(0x00011000);
+    do {
+        while (c.length - c.pos >= 16 && c.capacity - c.written >= 12) {
+            const __m128i str = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c.s + c.pos));
+            const __m128i hiNibbles = _mm_and_si128(_mm_srli_epi32(str, 4), mask2F);
+            const __m128i loNibbles = _mm_and_si128(str, mask2F);
+            const __m128i hi = _mm_shuffle_epi8(lutHi, hiNibbles);
+            const __m128i lo = _mm_shuffle_epi8(lutLo, loNibbles);
+            if (!_mm_testz_si128(lo, hi)) break;
+            const __m128i eq2F = _mm_cmpeq_epi8(str, mask2F);
+            const __m128i roll = _mm_shuffle_epi8(lutRoll, _mm_add_epi8(eq2F, hiNibbles));
+            const __m128i values = _mm_add_epi8(str, roll);
+            const __m128i groups = _mm_madd_epi16(_mm_maddubs_epi16(values, merge1), merge2);
+            const __m128i bytes = _mm_shuffle_epi8(groups, pack);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(c.out + c.written), bytes);
+            const std::uint32_t last = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(bytes, 8)));
+            std::memcpy(c.out + c.written + 8, &last, 4);
+            c.written += 12;
+            c.pos += 16;
+        }
+    } while (CleanGroupsAndLineBreak(c));
+}
+
+bool HaveSsse3() {
+    static const bool have = __builtin_cpu_supports("ssse3") && __builtin_cpu_supports("sse4.1");
+    return have;
+}
+#endif
+
 }  // namespace
 
 std::size_t Base64RequiredLength(std::size_t count, unsigned flags) {
@@ -138,19 +251,19 @@ bool DecodeBase64(const char* text, std::size_t length, unsigned char* out, std:
     std::size_t pos = 0;
 
     for (;;) {
-        // Groups of four digits in a row, the common case, in one step each.
-        while (length - pos >= 4) {
-            const std::uint32_t v = kDigits.shifted[0][s[pos]] | kDigits.shifted[1][s[pos + 1]] |
-                                    kDigits.shifted[2][s[pos + 2]] | kDigits.shifted[3][s[pos + 3]];
-            if (v & kBad) break;
-            if (!overflow) {
-                if (capacity - written < 3) break;
-                out[written] = static_cast<unsigned char>(v >> 16);
-                out[written + 1] = static_cast<unsigned char>(v >> 8);
-                out[written + 2] = static_cast<unsigned char>(v);
-            }
-            written += 3;
-            pos += 4;
+        if (!overflow) {
+            DecodeCursor c{s, length, out, capacity, pos, written};
+#ifdef QEL_BASE64_SSSE3
+            if (HaveSsse3()) DecodeCleanSsse3(c);
+            else DecodeCleanScalar(c);
+#else
+            DecodeCleanScalar(c);
+#endif
+            pos = c.pos;
+            written = c.written;
+        } else {
+            // Counting only.
+            for (; length - pos >= 4 && !(GroupAt(s + pos) & kBad); pos += 4) written += 3;
         }
         // Anything else, one group at a time: line breaks, pad characters,
         // foreign characters, the end of the text, a group that overflows.

@@ -11,6 +11,7 @@
 #include "framework/codepage.h"
 #include "framework/exceptions.h"
 #include "framework/file.h"
+#include "framework/hugepages.h"
 #include "toruca/torucautil.h"
 
 namespace {
@@ -85,6 +86,7 @@ unsigned char* CQelTorucaUtil::ReadFileBytes(const std::u16string& path, std::si
     const std::uint64_t length = file.GetLength();
     if (length >= std::uint64_t{SIZE_MAX} / 2) AfxThrowMemoryException();
     std::unique_ptr<unsigned char[]> buffer(NewBuffer(static_cast<std::size_t>(length) + 1));
+    qel::AdviseHugePages(buffer.get(), static_cast<std::size_t>(length));
     std::size_t done = 0;
     while (done < length) {
         const std::uint64_t left = length - done;

@@ -14,6 +14,7 @@
 #include "format/base64.h"
 #include "format/toruca_format.h"
 #include "framework/codepage.h"
+#include "framework/hugepages.h"
 #include "framework/strings.h"
 #include "host/filekind.h"
 #include "host/paths.h"
@@ -78,6 +79,7 @@ std::u16string CQelTpjFile::GetFileText() {
 
     std::u16string text;
     text.reserve(size);
+    qel::AdviseHugePages(text.data(), text.capacity() * sizeof(char16_t));
 
     switch (m_nType) {
     case TYPE_PROJECT: text += kMagicProject, text += kCrLf; break;

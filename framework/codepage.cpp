@@ -1,4 +1,5 @@
 #include "framework/codepage.h"
+#include "framework/hugepages.h"
 
 #include <iconv.h>
 
@@ -7,6 +8,11 @@
 #include <cstdint>
 #include <cstring>
 #include <mutex>
+#include <algorithm>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace qel {
 namespace {
@@ -118,61 +124,105 @@ std::uint16_t EncodeChar(char16_t c) {
     return v;
 }
 
-void AppendReference(std::string& out, char32_t cp) {
-    char buf[24];
-    const int n = std::snprintf(buf, sizeof buf, "&#%u;", static_cast<unsigned>(cp));
-    out.append(buf, static_cast<std::size_t>(n));
+// Copies the ASCII code units (1..0x7F) at the start of `src` as bytes, at
+// most `n`; answers how many. Sixteen at a time where SSE2 is there.
+std::size_t NarrowAscii(const char16_t* src, std::size_t n, char* dst) {
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i high = _mm_set1_epi16(static_cast<short>(0xFF80));
+    const __m128i zero = _mm_setzero_si128();
+    for (; n - i >= 16; i += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i + 8));
+        const __m128i nul = _mm_or_si128(_mm_cmpeq_epi16(a, zero), _mm_cmpeq_epi16(b, zero));
+        const __m128i bad = _mm_or_si128(_mm_and_si128(_mm_or_si128(a, b), high), nul);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi8(bad, zero)) != 0xFFFF) break;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_packus_epi16(a, b));
+    }
+#endif
+    for (; i < n && src[i] < 0x80 && src[i] != 0; ++i) dst[i] = static_cast<char>(src[i]);
+    return i;
 }
 
 }  // namespace
 
+// Writes "&#N;" at `d`; answers its length (at most 10 for any code point).
+std::size_t WriteReference(char* d, char32_t cp) {
+    char buf[16];
+    const int n = std::snprintf(buf, sizeof buf, "&#%u;", static_cast<unsigned>(cp));
+    std::memcpy(d, buf, static_cast<std::size_t>(n));
+    return static_cast<std::size_t>(n);
+}
+
 void AppendWideAsCp932(std::string& out, std::u16string_view text) {
+    // The text goes in chunks into room made at the end of `out`: two bytes
+    // a code unit, which every character but a character reference fits, and
+    // spare room for one reference. A reference that would eat into the room
+    // of the rest of the chunk ends the chunk early. The zero fill of a
+    // chunk's room stays in cache.
+    constexpr std::size_t kChunk = 2048;
+    constexpr std::size_t kLongestReference = 10;  // "&#1114111;"
     const char16_t* p = text.data();
     const char16_t* const end = p + text.size();
     while (p < end) {
-        // ASCII run: one byte per code unit, no table, no iconv.
-        const char16_t* run = p;
-        while (p < end && *p < 0x80 && *p != 0) ++p;
-        if (p > run) {
-            const std::size_t n = static_cast<std::size_t>(p - run);
-            const std::size_t at = out.size();
-            out.resize(at + n);
-            char* dst = out.data() + at;
-            for (std::size_t i = 0; i < n; ++i) dst[i] = static_cast<char>(run[i]);
-        }
-        if (p == end || *p == 0) return;
-        char16_t c = *p++;
-        if (c >= 0xD800 && c <= 0xDFFF) {
-            if (c <= 0xDBFF && p < end && *p >= 0xDC00 && *p <= 0xDFFF) {
-                const char32_t cp = 0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (*p - 0xDC00);
-                ++p;
-                AppendReference(out, cp);  // nothing outside the BMP is in code page 932
-            } else {
-                AppendReference(out, kReplacement);
+        const std::size_t units = std::min<std::size_t>(static_cast<std::size_t>(end - p), kChunk);
+        const std::size_t at = out.size();
+        out.resize(at + 2 * units + kLongestReference);
+        char* const base = out.data() + at;
+        char* const limit = base + 2 * units + kLongestReference;
+        char* d = base;
+        const char16_t* const stop = p + units;
+        bool nul = false;
+        while (p < stop) {
+            // ASCII run: one byte per code unit, no table, no iconv.
+            const std::size_t n = NarrowAscii(p, static_cast<std::size_t>(stop - p), d);
+            p += n;
+            d += n;
+            if (p == stop) break;
+            const char16_t c = *p;
+            if (c == 0) {
+                nul = true;
+                break;
             }
-            continue;
+            std::uint16_t v;
+            char32_t reference = 0;
+            std::size_t used = 1;
+            if (c >= 0xD800 && c <= 0xDFFF) {
+                // Nothing outside the BMP is in code page 932.
+                if (c <= 0xDBFF && p + 1 < end && p[1] >= 0xDC00 && p[1] <= 0xDFFF) {
+                    reference = 0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (p[1] - 0xDC00);
+                    used = 2;
+                } else {
+                    reference = kReplacement;
+                }
+            } else if (c >= 0xE000 && c <= 0xE757) {
+                v = WideToUserDefined(c);
+            } else {
+                v = EncodeChar(c);
+                if (v == 0xFFFF) reference = c;
+            }
+            if (reference != 0) {
+                const std::size_t rest = static_cast<std::size_t>(stop - p);
+                if (static_cast<std::size_t>(limit - d) < kLongestReference + 2 * (rest > used ? rest - used : 0))
+                    break;  // the next chunk starts with it
+                d += WriteReference(d, reference);
+            } else if (v < 0x100) {
+                *d++ = static_cast<char>(v);
+            } else {
+                *d++ = static_cast<char>(v >> 8);
+                *d++ = static_cast<char>(v & 0xFF);
+            }
+            p += used;
         }
-        if (c >= 0xE000 && c <= 0xE757) {
-            const std::uint16_t v = WideToUserDefined(c);
-            out.push_back(static_cast<char>(v >> 8));
-            out.push_back(static_cast<char>(v & 0xFF));
-            continue;
-        }
-        const std::uint16_t v = EncodeChar(c);
-        if (v == 0xFFFF) {
-            AppendReference(out, c);
-        } else if (v < 0x100) {
-            out.push_back(static_cast<char>(v));
-        } else {
-            out.push_back(static_cast<char>(v >> 8));
-            out.push_back(static_cast<char>(v & 0xFF));
-        }
+        out.resize(at + static_cast<std::size_t>(d - base));
+        if (nul) return;
     }
 }
 
 std::string WideToCp932(std::u16string_view text) {
     std::string out;
     out.reserve(text.size() + text.size() / 2);
+    AdviseHugePages(out.data(), out.capacity());
     AppendWideAsCp932(out, text);
     return out;
 }

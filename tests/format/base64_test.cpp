@@ -216,3 +216,57 @@ TEST_F(Base64Reference, MatchesPythonForEveryLengthUpTo300) {
 }
 
 }  // namespace
+
+namespace {
+
+// The decoding rule written out plainly, as the reference for the decoder's
+// fast paths: groups of up to four digits, foreign characters skipped, a NUL
+// at the start of a group ends the text, nothing written from the first
+// group that does not fit on.
+bool ReferenceDecode(const std::string& text, std::vector<unsigned char>& out, std::size_t capacity,
+                     std::size_t& count) {
+    const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    bool overflow = false;
+    std::size_t written = 0, pos = 0;
+    while (pos < text.size() && text[pos] != '\0') {
+        unsigned v = 0, digits = 0;
+        for (; digits < 4 && pos < text.size(); ++pos) {
+            const auto d = alphabet.find(text[pos]);
+            if (d == std::string::npos || text[pos] == '\0') continue;
+            v = (v << 6) | static_cast<unsigned>(d);
+            ++digits;
+        }
+        v <<= 6 * (4 - digits);
+        const std::size_t n = 6 * digits / 8;
+        if (!overflow && capacity < written + n) overflow = true;
+        for (std::size_t i = 0; i < n; ++i, ++written)
+            if (!overflow) out[written] = static_cast<unsigned char>(v >> (16 - 8 * i));
+    }
+    count = written;
+    return !overflow;
+}
+
+TEST(Base64Decode, MatchesThePlainRuleOnMixedTextAndCapacities) {
+    std::mt19937 rng(11);
+    const std::string noise = std::string("\r\n=\r\n \0\x80\xFF-_.", 13);
+    for (int round = 0; round < 3000; ++round) {
+        // Long runs of clean groups and lines, with foreign characters
+        // sprinkled at random places.
+        std::string text = Encode(Bytes(rng() % 400, static_cast<unsigned>(round)));
+        const unsigned sprinkle = rng() % 4 == 0 ? 0 : rng() % 6;
+        for (unsigned k = 0; k < sprinkle && !text.empty(); ++k)
+            text.insert(rng() % (text.size() + 1), 1, noise[rng() % noise.size()]);
+        const std::size_t capacity = rng() % 2 ? text.size() : rng() % (text.size() / 2 + 2);
+
+        // One byte more than the capacity, to see that nothing is written past it.
+        std::vector<unsigned char> expected(capacity + 1, 0xEE), actual(capacity + 1, 0xEE);
+        std::size_t expectedCount = 0, actualCount = capacity;
+        const bool expectedOk = ReferenceDecode(text, expected, capacity, expectedCount);
+        const bool ok = DecodeBase64(text.data(), text.size(), actual.data(), &actualCount);
+        ASSERT_EQ(ok, expectedOk) << "round " << round;
+        ASSERT_EQ(actualCount, expectedCount) << "round " << round;
+        ASSERT_EQ(actual, expected) << "round " << round;  // the untouched tail included
+    }
+}
+
+}  // namespace

@@ -1,0 +1,131 @@
+// CreateFromHtml and GetHtml(true) on pages of 20,000, 40,000 and 80,000
+// img elements, against the parse alone of the same page in the same run:
+// the import should grow with the page and cost at most three times the
+// parse. The page is a Shift_JIS file, as the example shop page is.
+#include <benchmark/benchmark.h>
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+
+#include "framework/codepage.h"
+#include "host/dom.h"
+#include "host/htmldata.h"
+#include "model/tpjfile.h"
+
+namespace {
+
+std::u16string PageOfImages(int count) {
+    std::u16string page =
+        u"<!DOCTYPE html>\r\n<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\">"
+        u"<title>\u753B\u50CF</title></head>\r\n<body background=\"bg.gif\">\r\n";
+    for (int i = 0; i < count; ++i) {
+        const std::u16string n = qel::Utf8ToWide(std::to_string(i));
+        page += u"<p>\u5199\u771F " + n + u"<IMG SRC=\"img/" + n + u".gif\" alt='photo " + n + u"' width=10>\r\n";
+    }
+    return page + u"<object data=\"movie.swf\"></object></body></html>\r\n";
+}
+
+// One page file per size in a folder of its own, removed at exit.
+class Pages {
+public:
+    ~Pages() {
+        for (const auto& [count, path] : m_files) std::remove(path.c_str());
+        if (!m_dir.empty()) ::rmdir(m_dir.c_str());
+    }
+    std::u16string Path(int count) {
+        if (m_dir.empty()) {
+            char templ[] = "/tmp/qel_html_import_bench.XXXXXX";
+            if (::mkdtemp(templ)) m_dir = templ;
+        }
+        auto it = m_files.find(count);
+        if (it == m_files.end()) {
+            const std::string path = m_dir + "/page" + std::to_string(count) + ".html";
+            const std::string bytes = qel::WideToCp932(PageOfImages(count));
+            if (FILE* f = std::fopen(path.c_str(), "wb")) {
+                std::fwrite(bytes.data(), 1, bytes.size(), f);
+                std::fclose(f);
+            }
+            it = m_files.emplace(count, path).first;
+        }
+        return qel::PathFromNative(it->second);
+    }
+
+private:
+    std::string m_dir;
+    std::map<int, std::string> m_files;
+};
+
+Pages g_pages;
+
+// The reference: the host's loader reading, decoding and parsing the file.
+void BM_ParseFileAlone(benchmark::State& state) {
+    const std::u16string path = g_pages.Path(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        CQelHtmlData loader(u"HTML");
+        loader.CreateNodeData(path);
+        benchmark::DoNotOptimize(loader.m_pRootNode);
+        loader.DestroyNodeData();
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+void BM_ImportFromFile(benchmark::State& state) {
+    const std::u16string path = g_pages.Path(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        CQelTpjFile rec(TYPE_PROJECT);
+        if (!rec.CreateFromHtml(path, nullptr) || rec.m_arrImages.GetSize() != state.range(0) + 2)
+            state.SkipWithError("import failed");
+        benchmark::DoNotOptimize(rec.m_strHtml.data());
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+// The host's document is parsed once; each import copies it.
+void BM_ImportFromHostDocument(benchmark::State& state) {
+    const std::u16string path = g_pages.Path(static_cast<int>(state.range(0)));
+    CQelHtmlData host(u"HTML");
+    host.CreateNodeData(path);
+    for (auto _ : state) {
+        CQelTpjFile rec(TYPE_PROJECT);
+        if (!rec.CreateFromHtml(path, host.m_pRootNode)) state.SkipWithError("import failed");
+        benchmark::DoNotOptimize(rec.m_strHtml.data());
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+// The reference of the reverse rewriting: parsing the stored text alone.
+void BM_ParseStoredTextAlone(benchmark::State& state) {
+    CQelTpjFile rec(TYPE_PROJECT);
+    rec.CreateFromHtml(g_pages.Path(static_cast<int>(state.range(0))), nullptr);
+    for (auto _ : state) {
+        CQelHtmlData loader(u"HTML");
+        loader.CreateNodeDataFromData(rec.m_strHtml.data(), static_cast<int>(rec.m_strHtml.size()), nullptr);
+        benchmark::DoNotOptimize(loader.m_pRootNode);
+        loader.DestroyNodeData();
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+void BM_GetHtmlResolved(benchmark::State& state) {
+    CQelTpjFile rec(TYPE_PROJECT);
+    rec.CreateFromHtml(g_pages.Path(static_cast<int>(state.range(0))), nullptr);
+    for (auto _ : state) {
+        std::u16string text = rec.GetHtml(true);
+        benchmark::DoNotOptimize(text.data());
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+BENCHMARK(BM_ParseFileAlone)->Arg(20000)->Arg(40000)->Arg(80000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ImportFromFile)->Arg(20000)->Arg(40000)->Arg(80000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ImportFromHostDocument)->Arg(20000)->Arg(40000)->Arg(80000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ParseStoredTextAlone)->Arg(20000)->Arg(40000)->Arg(80000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GetHtmlResolved)->Arg(20000)->Arg(40000)->Arg(80000)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

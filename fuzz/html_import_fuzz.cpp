@@ -1,0 +1,71 @@
+// Arbitrary pages through CreateFromHtml, then GetHtml(true). The first byte
+// chooses how the page comes: even, as a page file read by the host's loader
+// (decoding included); odd, as the host's document built from the rest as
+// UTF-8 text, which must come out of the import unchanged.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "framework/codepage.h"
+#include "framework/strings.h"
+#include "host/dom.h"
+#include "host/htmldata.h"
+#include "model/tpjfile.h"
+
+namespace {
+
+// One page file per fuzzing process, removed at exit.
+const std::string& PageFile() {
+    static const std::string path = [] {
+        const char* tmp = std::getenv("TMPDIR");
+        std::string templ = std::string(tmp && *tmp ? tmp : "/tmp") + "/qel_html_import_fuzz.XXXXXX";
+        const int fd = ::mkstemp(templ.data());
+        if (fd < 0) std::abort();
+        ::close(fd);
+        return templ;
+    }();
+    static const bool cleanup = std::atexit([] { ::unlink(PageFile().c_str()); }) == 0;
+    (void)cleanup;
+    return path;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) return 0;
+    const bool fromHost = (data[0] & 1) != 0;
+    const std::string bytes(reinterpret_cast<const char*>(data + 1), size - 1);
+    const std::string& file = PageFile();
+    const std::u16string path = qel::PathFromNative(file);
+
+    CQelTpjFile rec(TYPE_PROJECT);
+    bool ok = false;
+    if (fromHost) {
+        const std::u16string text = qel::Utf8ToWide(bytes);
+        CQelHtmlData host(u"HTML");
+        host.CreateNodeDataFromData(text.data(), static_cast<int>(text.size()), nullptr);
+        auto* doc = dynamic_cast<Document*>(host.m_pRootNode);
+        if (!doc) std::abort();
+        const std::u16string before = doc->getHTMLText();
+        ok = rec.CreateFromHtml(path, doc);
+        if (doc->getHTMLText() != before) std::abort();  // the host's page is never changed
+    } else {
+        std::FILE* f = std::fopen(file.c_str(), "wb");
+        if (!f) std::abort();
+        if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
+        std::fclose(f);
+        ok = rec.CreateFromHtml(path, nullptr);
+    }
+    if (!ok) std::abort();  // every readable text is a page
+
+    // Content ids run image1, image2, ... in list order.
+    for (int i = 0; i < rec.m_arrImages.GetSize(); ++i)
+        if (rec.m_arrImages[i].m_strId != qel::Format(u"image%d", i + 1)) std::abort();
+    if (rec.GetHtml(false) != rec.m_strHtml) std::abort();
+    const std::u16string resolved = rec.GetHtml(true);
+    (void)resolved;
+    return 0;
+}

@@ -1,0 +1,97 @@
+#include "html/meta_charset.h"
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+
+#include "framework/strings.h"
+#include "host/dom.h"
+
+namespace qelhtml {
+
+namespace {
+
+bool IsAsciiSpace(char16_t c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\f' || c == u'\r'; }
+
+std::u16string_view TrimAsciiSpace(std::u16string_view s) {
+    while (!s.empty() && IsAsciiSpace(s.front())) s.remove_prefix(1);
+    while (!s.empty() && IsAsciiSpace(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+// Finds the charset label inside the value of a meta element's "content"
+// attribute ("text/html; charset=utf-8") the way a browser reads it: the
+// first "charset" (any case) followed, blanks allowed, by "=", then a value
+// in quotes or up to a blank or ';'. `start` and `length` give the label's
+// place (inside the quotes when quoted); an empty label or an unmatched
+// quote finds nothing.
+bool FindContentCharset(std::u16string_view content, std::size_t& start, std::size_t& length) {
+    std::u16string lowered(content);
+    for (char16_t& c : lowered) c = qel::AsciiLower(c);
+    const std::size_t n = content.size();
+    std::size_t from = 0;
+    for (;;) {
+        const std::size_t at = lowered.find(u"charset", from);
+        if (at == std::u16string::npos) return false;
+        std::size_t p = at + 7;
+        while (p < n && IsAsciiSpace(content[p])) ++p;
+        if (p >= n || content[p] != u'=') {
+            from = at + 7;  // "charsetx", "charset;": look further on
+            continue;
+        }
+        ++p;
+        while (p < n && IsAsciiSpace(content[p])) ++p;
+        if (p >= n) return false;
+        if (content[p] == u'"' || content[p] == u'\'') {
+            const std::size_t close = content.find(content[p], p + 1);
+            if (close == std::u16string_view::npos) return false;
+            start = p + 1;
+            length = close - start;
+        } else {
+            std::size_t end = p;
+            while (end < n && !IsAsciiSpace(content[end]) && content[end] != u';') ++end;
+            start = p;
+            length = end - p;
+        }
+        return !TrimAsciiSpace(content.substr(start, length)).empty();
+    }
+}
+
+}  // namespace
+
+bool IsShiftJisLabel(std::u16string_view label) {
+    static constexpr std::array<std::u16string_view, 10> kLabels = {
+        u"shift_jis", u"shift-jis", u"sjis",     u"x-sjis",     u"windows-31j",
+        u"cp932",     u"ms932",     u"ms_kanji", u"csshiftjis", u"x-ms-cp932"};
+    const std::u16string_view trimmed = TrimAsciiSpace(label);
+    return std::any_of(kLabels.begin(), kLabels.end(),
+                       [&](std::u16string_view known) { return qel::EqualsNoCase(trimmed, known); });
+}
+
+int DeclareShiftJis(Document& doc) {
+    int changed = 0;
+    const NodeList metas = doc.getElementsByTagName(u"meta");
+    for (unsigned i = 0; i < metas.length(); ++i) {
+        auto* meta = dynamic_cast<Element*>(metas.item(i));
+        if (!meta) continue;
+
+        const std::u16string charset = meta->getAttribute(u"charset");
+        if (!TrimAsciiSpace(charset).empty() && !IsShiftJisLabel(charset)) {
+            meta->setAttribute(u"charset", kShiftJisLabel);
+            ++changed;
+        }
+
+        if (!qel::EqualsNoCase(TrimAsciiSpace(meta->getAttribute(u"http-equiv")), u"content-type")) continue;
+        std::u16string content = meta->getAttribute(u"content");
+        std::size_t start = 0, length = 0;
+        if (FindContentCharset(content, start, length) &&
+            !IsShiftJisLabel(std::u16string_view(content).substr(start, length))) {
+            content.replace(start, length, kShiftJisLabel);
+            meta->setAttribute(u"content", content);
+            ++changed;
+        }
+    }
+    return changed;
+}
+
+}  // namespace qelhtml

@@ -1,0 +1,319 @@
+// CreateFromHtml: the example shop page from its file and from the host's
+// document (image list, cid: references, the page otherwise as written, the
+// host's document untouched), the detail file written from it with every
+// image's bytes, which references are collected and how they are numbered,
+// pages in Japanese encodings, and pages that give no document.
+#include "model/tpjfile.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <sstream>
+#include <vector>
+
+#include "framework/codepage.h"
+#include "framework/strings.h"
+#include "host/dom.h"
+#include "host/htmldata.h"
+#include "host/url.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::u16string W(const fs::path& p) { return qel::PathFromNative(p.string()); }
+std::u16string U(std::string_view utf8) { return qel::Utf8ToWide(utf8); }
+
+std::vector<std::pair<std::u16string, std::u16string>> Images(const CQelTpjFile& rec) {
+    std::vector<std::pair<std::u16string, std::u16string>> out;
+    for (int i = 0; i < rec.m_arrImages.GetSize(); ++i)
+        out.emplace_back(rec.m_arrImages[i].m_strPath, rec.m_arrImages[i].m_strId);
+    return out;
+}
+
+class ShopPage : public qeltest::TempDirTest {
+protected:
+    const fs::path images = fs::path(QEL_SOURCE_DIR) / "examples" / "shop" / "images";
+    const std::u16string page = W(images.parent_path() / "index.html");
+    CQelTpjFile rec{TYPE_PROJECT};
+
+    std::u16string Source() const { return qel::Cp932ToWide(qeltest::ReadFileBytes(qel::PathToNative(page))); }
+
+    // The page as written with the value of its i-th collected reference
+    // replaced by value(i), and nothing else changed.
+    template <typename Value>
+    std::u16string Rewritten(Value value) const {
+        static const std::u16string refs[] = {
+            u"background=\"images/bg.gif\"", u"src=\"images/logo.gif\"",
+            u"src=\"images/%E3%82%B1%E3%83%BC%E3%82%AD%20%E3%82%BB%E3%83%83%E3%83%88.jpg\"",
+            u"src=\"images/star.png\"", u"src=\"images/star.png\"", u"data=\"images/coupon.swf\""};
+        std::u16string text = Source();
+        std::size_t pos = 0;
+        for (int i = 0; i < 6; ++i) {
+            const std::u16string& ref = refs[i];
+            const std::u16string to = ref.substr(0, ref.find(u'=') + 2) + value(i) + u"\"";
+            pos = text.find(ref, pos);
+            if (pos == std::u16string::npos) return u"<reference missing>";
+            text.replace(pos, ref.size(), to);
+            pos += to.size();
+        }
+        return text;
+    }
+
+    void ExpectShopRecord() {
+        const std::vector<std::pair<std::u16string, std::u16string>> expected = {
+            {W(images / "bg.gif"), u"image1"}, {W(images / "logo.gif"), u"image2"},
+            {W(images) + U("/ケーキ セット.jpg"), u"image3"}, {W(images / "star.png"), u"image4"},
+            {W(images / "star.png"), u"image5"}, {W(images / "coupon.swf"), u"image6"}};
+        EXPECT_EQ(Images(rec), expected);
+        for (const auto& [path, id] : Images(rec))
+            EXPECT_TRUE(fs::is_regular_file(qel::PathToNative(path))) << qel::WideToUtf8(id);
+        EXPECT_EQ(rec.m_strHtml, Rewritten([](int i) { return qel::Format(u"cid:image%d", i + 1); }));
+        EXPECT_NE(rec.m_strHtml.find(u"src=\"http://www.example.com/toruca/banner.gif\""), std::u16string::npos);
+    }
+};
+
+TEST_F(ShopPage, FromItsFile) {
+    ASSERT_TRUE(rec.CreateFromHtml(page, nullptr));
+    ExpectShopRecord();
+}
+
+TEST_F(ShopPage, FromTheHostsDocumentWhichKeepsItsReferences) {
+    CQelHtmlData host(u"HTML");
+    ASSERT_TRUE(host.CreateNodeData(page));
+    auto* doc = dynamic_cast<Document*>(host.m_pRootNode);
+    ASSERT_NE(doc, nullptr);
+    ASSERT_EQ(doc->getHTMLText(), Source());
+
+    ASSERT_TRUE(rec.CreateFromHtml(page, doc));
+    ExpectShopRecord();
+    EXPECT_EQ(doc->getHTMLText(), Source());
+    EXPECT_EQ(dynamic_cast<Element*>(doc->getElementsByTagName(u"img").item(0))->getAttribute(u"src"),
+              u"images/logo.gif");
+}
+
+TEST_F(ShopPage, GetHtmlNamesTheFilesAgain) {
+    ASSERT_TRUE(rec.CreateFromHtml(page, nullptr));
+    const std::u16string stored = rec.m_strHtml;
+    std::u16string urls[6];
+    for (int i = 0; i < 6; ++i) SIFUtil::PCPathtoURL(urls[i], rec.m_arrImages[i].m_strPath);
+    EXPECT_EQ(urls[2], qel::PathFromNative("file://" + images.string()) +
+                           u"/%E3%82%B1%E3%83%BC%E3%82%AD%20%E3%82%BB%E3%83%83%E3%83%88.jpg");
+    EXPECT_EQ(rec.GetHtml(true), Rewritten([&](int i) { return urls[i]; }));
+    EXPECT_EQ(rec.GetHtml(false), stored);
+    EXPECT_EQ(rec.m_strHtml, stored);
+}
+
+// The detail file as an independent MIME reader (Python's email package)
+// sees it: the page part, then one part per image carrying its exact bytes.
+TEST_F(ShopPage, DetailFileCarriesEveryImagesBytes) {
+    if (std::system("python3 -c 'import email' >/dev/null 2>&1") != 0) GTEST_SKIP() << "python3 not available";
+    ASSERT_TRUE(rec.CreateFromHtml(page, nullptr));
+    rec.SetType(TYPE_CARD);
+    const std::string file = (dir() / "toruca_detail.trc").string();
+    qeltest::WriteFileBytes(file, qel::WideToCp932(rec.GetFileText()));
+
+    const std::string cmd = "python3 '" + std::string(QEL_SOURCE_DIR) + "/tests/support/read_mime.py' '" + file + "'";
+    FILE* p = ::popen(cmd.c_str(), "r");
+    ASSERT_NE(p, nullptr);
+    std::string out;
+    char buf[4096];
+    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
+    ASSERT_EQ(::pclose(p), 0) << out;
+
+    // One line per part: type, encoding, Content-ID, defects, body in hex (the
+    // parameters, the writer's concern, are left out).
+    std::string parts;
+    std::istringstream lines(out.substr(out.find('\n') + 1));
+    for (std::string line; std::getline(lines, line);) {
+        const auto a = line.find('\t'), b = line.find('\t', a + 1);
+        parts += line.substr(0, a) + line.substr(b) + "\n";
+    }
+    auto hex = [](const std::string& bytes) {
+        std::string h;
+        for (unsigned char c : bytes) h += {"0123456789abcdef"[c >> 4], "0123456789abcdef"[c & 15]};
+        return h;
+    };
+    const char* types[] = {"image/gif", "image/gif", "image/jpeg", "image/png", "image/png",
+                           "application/x-shockwave-flash"};
+    std::string expected = "text/html\t8bit\t\t\t" +
+                           hex(qel::WideToCp932(rec.m_strHtml) + "\r\n\r\n") + "\n";
+    for (int i = 0; i < 6; ++i) {
+        const std::string bytes = qeltest::ReadFileBytes(qel::PathToNative(rec.m_arrImages[i].m_strPath));
+        ASSERT_FALSE(bytes.empty());
+        expected += std::string(types[i]) + "\tbase64\t<image" + std::to_string(i + 1) + ">\t\t" + hex(bytes) + "\n";
+    }
+    EXPECT_EQ(parts, expected);
+}
+
+class HtmlImport : public qeltest::TempDirTest {
+protected:
+    CQelTpjFile rec{TYPE_PROJECT};
+    std::u16string Local(const std::string& name) const { return wpath(name); }
+};
+
+TEST_F(HtmlImport, ReferencesInOrderSkipsAndNumbers) {
+    // The object comes first in the page but its list is visited after the
+    // img list; web images, missing and empty sources take no number; other
+    // schemes and cid: values are collected; a reference shown twice is two
+    // entries. No other element or attribute is looked at.
+    const std::string html =
+        "<html><head><link rel=stylesheet href=s.css></head>\r\n"
+        "<body background=\"bg.gif\" bgcolor=white>\r\n"
+        "<object data='movie.swf'></object><table background=t.gif><tr><td background=td.gif>x</table>\r\n"
+        "<img src=a.gif><img><img src=\"\"><img src=\"http://example.com/h.gif\">"
+        "<IMG SRC=\"HTTPS://example.com/s.gif\"><img src=\"HTTP://example.com/u.gif\">\r\n"
+        "<img src=\"sub/../a.gif\"><img src=ftp://host/f.gif><img src=\"cid:old\">"
+        "<img src=\"file:///opt/x%20y.gif\"><input type=image src=in.gif><embed src=e.swf>\r\n"
+        "</body></html>\r\n";
+    const std::u16string page = WriteFile("page.html", html);
+    ASSERT_TRUE(rec.CreateFromHtml(page, nullptr));
+    const std::vector<std::pair<std::u16string, std::u16string>> expected = {
+        {Local("bg.gif"), u"image1"},      {Local("a.gif"), u"image2"},
+        {Local("a.gif"), u"image3"},       {u"ftp://host/f.gif", u"image4"},
+        {u"cid:old", u"image5"},           {u"/opt/x y.gif", u"image6"},
+        {Local("movie.swf"), u"image7"}};
+    EXPECT_EQ(Images(rec), expected);
+    const std::u16string want = U(
+        "<html><head><link rel=stylesheet href=s.css></head>\r\n"
+        "<body background=\"cid:image1\" bgcolor=white>\r\n"
+        "<object data='cid:image7'></object><table background=t.gif><tr><td background=td.gif>x</table>\r\n"
+        "<img src=cid:image2><img><img src=\"\"><img src=\"http://example.com/h.gif\">"
+        "<IMG SRC=\"HTTPS://example.com/s.gif\"><img src=\"HTTP://example.com/u.gif\">\r\n"
+        "<img src=\"cid:image3\"><img src=cid:image4><img src=\"cid:image5\">"
+        "<img src=\"cid:image6\"><input type=image src=in.gif><embed src=e.swf>\r\n"
+        "</body></html>\r\n");
+    EXPECT_EQ(rec.m_strHtml, want);
+}
+
+TEST_F(HtmlImport, NumberingStartsAtOneOnEveryPageWithOrWithoutBody) {
+    ASSERT_TRUE(rec.CreateFromHtml(WriteFile("one.html", "<img src=a.gif><img src=b.gif>"), nullptr));
+    ASSERT_EQ(rec.m_arrImages.GetSize(), 2);
+    // No body element: no background read, the first img is image1; the
+    // first call's images are gone.
+    const std::u16string page = WriteFile("nobody.html", "<title>t</title><img src=c.gif><object data=d.swf>");
+    ASSERT_TRUE(rec.CreateFromHtml(page, nullptr));
+    const std::vector<std::pair<std::u16string, std::u16string>> expected = {{Local("c.gif"), u"image1"},
+                                                                             {Local("d.swf"), u"image2"}};
+    EXPECT_EQ(Images(rec), expected);
+    EXPECT_EQ(rec.m_strHtml, u"<title>t</title><img src=cid:image1><object data=cid:image2>");
+
+    // A relative page path resolves from the current folder.
+    const fs::path saved = fs::current_path();
+    fs::current_path(dir());
+    const bool ok = rec.CreateFromHtml(u"nobody.html", nullptr);
+    fs::current_path(saved);
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(Images(rec), expected);
+}
+
+TEST_F(HtmlImport, NoDocumentGivesFalseEmptyListAndKeepsTheHtml) {
+    fs::create_directory(path("folder.html"));
+    CQelHtmlData host(u"HTML");
+    host.CreateNodeDataFromData(u"<p>x", 4, nullptr);
+    Node* notADocument = dynamic_cast<Document*>(host.m_pRootNode)->getElementsByTagName(u"p").item(0);
+    const std::u16string page = WriteFile("page.html", "<img src=a.gif>");
+    const std::pair<std::u16string, Node*> inputs[] = {
+        {wpath("missing.html"), nullptr}, {wpath("folder.html"), nullptr}, {u"", nullptr}, {page, notADocument}};
+    for (const auto& [path, node] : inputs) {
+        rec.m_strHtml = u"<p>before</p>";
+        rec.AddImage(u"/x.gif", u"image1");
+        EXPECT_FALSE(rec.CreateFromHtml(path, node)) << qel::WideToUtf8(path);
+        EXPECT_EQ(rec.m_arrImages.GetSize(), 0);
+        EXPECT_EQ(rec.m_strHtml, u"<p>before</p>");
+    }
+}
+
+// Pages in the Japanese encodings keep their text; a page that declared
+// another character set declares Shift_JIS in the card's markup, and the
+// detail file's HTML part reads right as Shift_JIS.
+TEST_F(HtmlImport, JapanesePagesKeepTheirTextAndDeclareShiftJis) {
+    const std::u16string text = U("日本語のページ～①");
+    struct Case {
+        const char* name;
+        std::string meta;      // as written in the page (ASCII)
+        std::string encoded;   // `text` in the page's encoding
+        std::string metaAfter; // the meta element in m_strHtml
+    };
+    const std::string sjis = qel::WideToCp932(text);
+    const std::string utf8 = qel::WideToUtf8(text);
+    // EUC-JP has no ～ (U+FF5E) or ①: the page holds the characters EUC-JP has.
+    const std::u16string eucText = U("日本語のページ");
+    const std::string euc = "\xC6\xFC\xCB\xDC\xB8\xEC\xA4\xCE\xA5\xDA\xA1\xBC\xA5\xB8";
+    const Case cases[] = {
+        {"sjis.html", "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\">", sjis,
+         "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\">"},
+        {"sjis2.html", "<meta charset=x-sjis>", sjis, "<meta charset=x-sjis>"},
+        {"euc.html", "<META HTTP-EQUIV=\"content-type\" CONTENT=\"text/html;charset=EUC-JP\">", euc,
+         "<META HTTP-EQUIV=\"content-type\" CONTENT=\"text/html;charset=Shift_JIS\">"},
+        {"utf8.html", "<meta charset=\"utf-8\">", utf8, "<meta charset=\"Shift_JIS\">"},
+        {"utf8-undeclared.html", "<meta name=author content=me>", utf8, "<meta name=author content=me>"},
+    };
+    for (const Case& c : cases) {
+        const std::u16string want = std::string(c.name).rfind("euc", 0) == 0 ? eucText : text;
+        const std::string html = "<html><head>" + c.meta + "<title>t</title></head><body><p>" + c.encoded +
+                                 "</p><img src=a.gif></body></html>";
+        ASSERT_TRUE(rec.CreateFromHtml(WriteFile(c.name, html), nullptr)) << c.name;
+        EXPECT_EQ(rec.m_strHtml, U("<html><head>" + c.metaAfter + "<title>t</title></head><body><p>") + want +
+                                     u"</p><img src=cid:image1></body></html>")
+            << c.name;
+
+        rec.SetType(TYPE_CARD);
+        const std::string file = qel::WideToCp932(rec.GetFileText());
+        const std::string part = qel::WideToCp932(u"<p>" + want + u"</p>");
+        EXPECT_NE(file.find(part), std::string::npos) << c.name;
+    }
+}
+
+// A host DOM of our own making: its img list holds a null and a text node
+// around two elements, and it records what the import gives back.
+struct FakeImg : Element {
+    explicit FakeImg(std::u16string s) : src(std::move(s)) {}
+    std::u16string getTagName() const override { return u"img"; }
+    std::u16string getAttribute(const std::u16string& n) const override { return n == u"src" ? src : u""; }
+    void setAttribute(const std::u16string& n, const std::u16string& v) override { src = n == u"src" ? v : src; }
+    Node* cloneNode(bool) const override { return new FakeImg(src); }
+    std::u16string src;
+};
+struct FakeText : Node {
+    int getNodeType() const override { return TEXT_NODE; }
+    Node* cloneNode(bool) const override { return new FakeText; }
+};
+struct FakeDocument : Document {
+    Node* cloneNode(bool) const override {
+        auto* copy = new FakeDocument;
+        copy->a.src = a.src;
+        copy->b.src = b.src;
+        return lastCopy = copy;
+    }
+    NodeList getElementsByTagName(const std::u16string& tag) const override {
+        auto* self = const_cast<FakeDocument*>(this);
+        return tag == u"img" ? NodeList({nullptr, &self->text, &self->a, &self->text, &self->b}) : NodeList();
+    }
+    Element* getBODYElement(Element*, bool) const override { return nullptr; }
+    std::u16string getHTMLText() const override { return a.src + u"|" + b.src; }
+    void deleteNodes(Node* copy) override {
+        released.push_back(copy);
+        delete copy;
+    }
+    FakeImg a{u"a.gif"}, b{u"b.gif"};
+    FakeText text;
+    mutable Node* lastCopy = nullptr;
+    std::vector<Node*> released;
+};
+
+TEST_F(HtmlImport, HostDocumentCopyIsWalkedAndGivenBack) {
+    FakeDocument host;
+    ASSERT_TRUE(rec.CreateFromHtml(wpath("page.html"), &host));
+    const std::vector<std::pair<std::u16string, std::u16string>> expected = {{Local("a.gif"), u"image1"},
+                                                                             {Local("b.gif"), u"image2"}};
+    EXPECT_EQ(Images(rec), expected);
+    EXPECT_EQ(rec.m_strHtml, u"cid:image1|cid:image2");
+    ASSERT_NE(host.lastCopy, nullptr);
+    EXPECT_EQ(host.released, std::vector<Node*>{host.lastCopy});
+    EXPECT_EQ(host.getHTMLText(), u"a.gif|b.gif");
+}
+
+}  // namespace
