@@ -18,16 +18,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool fits = DecodeBase64(text, length, big.data(), &full);
     if (!fits || full > length) std::abort();  // length characters never give more bytes
 
-    std::vector<unsigned char> small(capacity);
+    std::vector<unsigned char> small(capacity + 1);  // never empty: a null buffer means "count only"
     std::size_t n = capacity;
     const bool ok = DecodeBase64(text, length, small.data(), &n);
     if (n != full || ok != (full <= capacity)) std::abort();
     if (ok && std::memcmp(small.data(), big.data(), full) != 0) std::abort();
 
     const unsigned flags = data[0] & 3u;
-    std::vector<char> encoded(Base64RequiredLength(length, flags));
-    std::size_t m = encoded.size();
-    if (!EncodeBase64(data + 1, length, encoded.data(), &m, flags) || m > encoded.size()) std::abort();
+    const std::size_t required = Base64RequiredLength(length, flags);
+    std::vector<char> encoded(required + 1);  // never empty: a null buffer is a missing argument
+    std::size_t m = required;
+    if (!EncodeBase64(data + 1, length, encoded.data(), &m, flags) || m > required) std::abort();
     std::vector<unsigned char> back(m + 1);
     std::size_t k = back.size();
     if (!DecodeBase64(encoded.data(), m, back.data(), &k) || k != length) std::abort();
