@@ -32,6 +32,14 @@ void PointAtFile(Element& element, const std::u16string& attribute, const CQelTp
     element.setAttribute(attribute, url.empty() ? entry.m_strPath : url);
 }
 
+// The hash of the content-id index. Being a type of this file, it keeps the
+// map's template code internal: an index keyed by std::u16string_view with
+// the standard hash would be instantiated in namespace std, whose default
+// visibility exports it from the module.
+struct ContentIdHash {
+    std::size_t operator()(std::u16string_view id) const noexcept { return std::hash<std::u16string_view>{}(id); }
+};
+
 }  // namespace
 
 std::u16string CQelTpjFile::ResolveContentIds(const std::u16string& html) {
@@ -47,7 +55,7 @@ std::u16string CQelTpjFile::ResolveContentIds(const std::u16string& html) {
     // The first entry of each content id, found once: a page of n images
     // would otherwise walk the list n times. What each attribute becomes is
     // exactly what ResolveContentIdAttribute makes of it.
-    std::unordered_map<std::u16string_view, int> firstOfId;
+    std::unordered_map<std::u16string_view, int, ContentIdHash> firstOfId;
     firstOfId.reserve(static_cast<std::size_t>(m_arrImages.GetSize()));
     for (int i = 0; i < m_arrImages.GetSize(); ++i) firstOfId.emplace(m_arrImages[i].m_strId, i);
 
