@@ -584,4 +584,18 @@ TEST_F(QelhostExportTest, FormWithAScriptThatHoldsTheSettingsOnly) {
     ExpectTypedValues(card);
 }
 
+TEST_F(QelhostExportTest, TheExampleScriptMakesADetailFile) {
+    // scripts/run-example.sh depends on it.
+    const std::string page = ShopPage();
+    const QelhostRun run =
+        Run({"--script", (fs::path(QEL_SOURCE_DIR) / "examples/shop/detail.script").string(), page});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    const Card card(ReadFileBytes(Out() / "toruca_detail.trc"));
+    EXPECT_EQ(card.Get("Type"), "CARD");
+    EXPECT_EQ(card.Data("Data1"), Cp932(u"ケーキのお店 ワン"));
+    EXPECT_EQ(card.Data("Data2"), Cp932(u"週末はケーキセット半額\r\n星マークが目印です"));
+    EXPECT_EQ(card.Get("IP-ID"), "1234");
+}
+
 }  // namespace
