@@ -104,13 +104,15 @@ std::u16string WriteNewFile(const std::u16string& folder, const std::u16string& 
 
 }  // namespace qelexport
 
-bool CQelDeviceIFImpl::Export(const std::u16string& path, Node* hostDocument) {
+namespace {
+
+bool RunExport(CQelDeviceIF& device, const std::u16string& path, Node* hostDocument) {
     using namespace qelexport;
 
     std::u16string message;
     bool result = false;
 
-    std::unique_ptr<CQelTpjFileIF> record(CreateProject());
+    std::unique_ptr<CQelTpjFileIF> record(device.CreateProject());
     if (!record) return false;
 
     const std::u16string ext = getBaseExt(path);
@@ -167,4 +169,17 @@ bool CQelDeviceIFImpl::Export(const std::u16string& path, Node* hostDocument) {
 
     if (!message.empty()) AfxMessageBox(message, MB_OK | MB_ICONSTOP, 0);
     return result;
+}
+
+}  // namespace
+
+bool CQelDeviceIFImpl::Export(const std::u16string& path, Node* hostDocument) {
+    // Loading and writing turn their failures into results themselves; what
+    // else could raise (memory for a dialog) must not unwind into the host,
+    // which knows nothing of the module's exceptions.
+    try {
+        return RunExport(*this, path, hostDocument);
+    } catch (const std::exception&) {
+        return false;
+    }
 }
