@@ -236,23 +236,6 @@ TEST_F(ExportTest, AFileInAnotherFormIsWrittenAnewWithoutTheSettingsDialog) {
     EXPECT_TRUE(qeltest::MessageBoxes().empty());
 }
 
-TEST_F(ExportTest, ATemporaryFolderThatCannotBeUsedIsReportedByTheDefaultName) {
-    WriteFileBytes(path("plain-file"), "x");
-    ::setenv("QELHOST_TEMP_DIR", path("plain-file/sub").c_str(), 1);  // restored by the fixture
-    ExpectOutputDialog(kRadioSnip, [](qeltest::DialogUser& u) { Choose(u, kRadioDetail); });
-    qeltest::ExpectMessageBox(u"ファイル(toruca_detail.trc)の作成に失敗しました。", 0x10);
-    EXPECT_FALSE(m_device.Export(Input("card.trc", Golden("snippet.trc")), nullptr));
-}
-
-TEST_F(ExportTest, CancellingTheSettingsDialogFailsWithoutAWord) {
-    const std::u16string page = Input("page.html", "<html><body><p>hello</p></body></html>");
-    ExpectOutputDialog(kRadioProject, [](qeltest::DialogUser& u) { Choose(u, kRadioDetail); });
-    qeltest::ExpectDialog(kSettingsDlg, [](qeltest::DialogUser& u) { u.Cancel(); });
-    EXPECT_FALSE(m_device.Export(page, nullptr));
-    EXPECT_TRUE(fs::is_empty(dir()));
-    EXPECT_TRUE(qeltest::MessageBoxes().empty());
-}
-
 TEST_F(ExportTest, AnImageThatIsThereButCannotBeReadEndsWithTheFileMessage) {
     fs::create_directory(m_in / "photo.gif");  // a folder where the image should be
     const std::u16string page = Input("page.html", "<html><body><img src=\"photo.gif\"></body></html>");
@@ -426,8 +409,8 @@ TEST_F(QelhostExportTest, AToruCaFileAsItselfAsAProjectAndAsASnippet) {
     EXPECT_EQ(ReadFileBytes(record), "1\n" + detail + "\n");
     fs::remove(record);
 
-    // As a project: written, no settings dialog (a settings block would be
-    // reported as unused... it is simply never asked for).
+    // As a project: written without the settings dialog (a settings dialog
+    // would find no block and be cancelled, failing the export).
     run = Run({"--registry", reg, "--script", Script("dialog 13651\nclick 20000\nok\n"), detail});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_TRUE(run.Messages().empty());
