@@ -1,4 +1,185 @@
-// Pending: the export command.
-#include "plugin/device.h"
+// The export command: one page or ToruCa file to one ToruCa output, from the
+// record's creation to the editor's start. It is the only place in the module
+// that shows an error message, and it owns its record for the whole call.
+#include <cstdio>
+#include <exception>
+#include <memory>
+#include <string>
 
-bool CQelDeviceIFImpl::Export(const std::u16string&, Node*) { return false; }
+#include "dialogs/outputtypedlg.h"
+#include "format/toruca_format.h"
+#include "framework/codepage.h"
+#include "framework/dialog.h"
+#include "framework/exceptions.h"
+#include "framework/file.h"
+#include "framework/strings.h"
+#include "host/paths.h"
+#include "host/shell.h"
+#include "host/tempfile.h"
+#include "model/tpjfileif.h"
+#include "plugin/device.h"
+#include "plugin/export.h"
+
+namespace {
+
+constexpr char16_t kLoadFailed[] = u"tpjファイルの作成に失敗しました。";
+constexpr char16_t kWriteFailed[] = u"ファイル(%s)の作成に失敗しました。";
+
+// Names taken by other writers between makeUniquePath2 and our exclusive
+// create are skipped this many times before the export gives up.
+constexpr int kCreateAttempts = 16;
+
+std::u16string OutputFolder() {
+    if (CParamEngineer* params = CParamEngineer::getInstance()) return params->getTempDirectory();
+    return CZorCommon::getProductFolder(8, 0);
+}
+
+}  // namespace
+
+namespace qelexport {
+
+int DialogValueOfType(int type) {
+    switch (type) {
+    case TYPE_SNIP: return 4;
+    case TYPE_CARD: return 2;
+    default: return 1;
+    }
+}
+
+OutputForm FormOfDialogValue(int value, int currentType) {
+    switch (value) {
+    case 1: return {TYPE_PROJECT, toruca::kDefaultProjectName};
+    case 2: return {TYPE_CARD, toruca::kDefaultDetailName};
+    case 4: return {TYPE_SNIP, toruca::kDefaultSnipName};
+    default: return {currentType, u""};
+    }
+}
+
+std::u16string QuoteArgument(const std::u16string& path) {
+    std::u16string out = u"\"";
+    std::size_t backslashes = 0;
+    for (char16_t c : path) {
+        if (c == u'\\') {
+            ++backslashes;
+            continue;
+        }
+        if (c == u'"') {
+            out.append(backslashes * 2 + 1, u'\\');
+        } else {
+            out.append(backslashes, u'\\');
+        }
+        out += c;
+        backslashes = 0;
+    }
+    // Backslashes before the closing quote would escape it.
+    out.append(backslashes * 2, u'\\');
+    out += u'"';
+    return out;
+}
+
+std::u16string WriteNewFile(const std::u16string& folder, const std::u16string& name, const std::string& bytes) {
+    for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
+        const std::u16string path = QelTempFile::makeUniquePath2(name, folder, 0, u"");
+        if (path.empty()) return {};
+        CFile file;
+        CFileException error;
+        if (!file.Open(path, CFile::modeCreate | CFile::modeReadWrite | CFile::modeCreateNew, &error)) {
+            if (error.m_cause == CFileException::alreadyExists) continue;
+            return {};
+        }
+        try {
+            file.Write(bytes.data(), bytes.size());
+            file.Close();
+            return path;
+        } catch (const CException&) {
+            // The file is ours (made exclusively above), so removing it
+            // cannot touch anyone else's.
+            file.Abort();
+            std::remove(qel::PathToNative(path).c_str());
+            return {};
+        }
+    }
+    return {};
+}
+
+}  // namespace qelexport
+
+namespace {
+
+bool RunExport(CQelDeviceIF& device, const std::u16string& path, Node* hostDocument) {
+    using namespace qelexport;
+
+    std::u16string message;
+    bool result = false;
+
+    std::unique_ptr<CQelTpjFileIF> record(device.CreateProject());
+    if (!record) return false;
+
+    const std::u16string ext = getBaseExt(path);
+    bool loadedFromFile = false;
+    try {
+        if (qel::EqualsNoCase(ext, toruca::kExtProject) || qel::EqualsNoCase(ext, toruca::kExtToruca)) {
+            result = record->LoadFile(path);
+            loadedFromFile = result;
+        } else {
+            result = record->CreateFromHtml(path, hostDocument);
+        }
+    } catch (const std::exception&) {
+        // Memory for a page or file too large: the same failure as an
+        // unreadable one, never an exception into the host.
+        result = false;
+    }
+
+    if (!result) {
+        message = kLoadFailed;
+    } else {
+        const int startType = record->GetType();
+        CQelTorucaOutputTypeDlg outputDialog(DialogValueOfType(startType), nullptr);
+        if (outputDialog.DoModal() == IDOK) {
+            const OutputForm form = FormOfDialogValue(outputDialog.m_nOutput, record->GetType());
+            record->SetType(form.type);
+            std::u16string outputPath;
+            if (loadedFromFile && record->GetType() == startType) {
+                outputPath = path;  // the file already is what was asked for
+            } else {
+                if (!loadedFromFile && !record->EditSettings(nullptr)) return false;
+                result = false;
+                try {
+                    std::string bytes;
+                    {
+                        // An image that exists but cannot be read, or one too
+                        // large for the codec, raises here; the wide text is
+                        // freed before the file is written.
+                        const std::u16string text = record->GetFileText();
+                        bytes = qel::WideToCp932(text);
+                    }
+                    outputPath = WriteNewFile(OutputFolder(), form.defaultName, bytes);
+                    result = !outputPath.empty();
+                } catch (const std::exception&) {
+                    result = false;
+                }
+                if (!result) message = qel::Format(kWriteFailed, form.defaultName);
+            }
+            if (result) {
+                const std::u16string editor = record->GetEditorCommand();
+                if (!editor.empty() && is_file(editor)) CZorShellSv::exec(editor, QuoteArgument(outputPath));
+            }
+        }
+    }
+
+    if (!message.empty()) AfxMessageBox(message, MB_OK | MB_ICONSTOP, 0);
+    return result;
+}
+
+}  // namespace
+
+bool CQelDeviceIFImpl::Export(const std::u16string& path, Node* hostDocument) {
+    // Loading and writing turn their failures into results themselves; what
+    // else could raise (memory for a dialog) must not unwind into the host,
+    // which knows nothing of the module's exceptions.
+    try {
+        return RunExport(*this, path, hostDocument);
+    } catch (const std::exception&) {
+        return false;
+    }
+}

@@ -1,45 +1,97 @@
 // qelhost: loads the ToruCa module the way the authoring application does and
 // runs one export.
 //
-//   qelhost [--temp-dir DIR] [--registry FILE] [--script FILE] [--dom] PATH
+//   qelhost [--temp-dir DIR] [--registry FILE] [--script FILE] [--form FORM]
+//           [--dom] [--module FILE] PATH
 //
 // Exit status: 0 when Export returned true, 1 when it returned false, 2 for a
-// usage error or a module that cannot be loaded.
+// usage error or a module that cannot be loaded (one line on standard error).
+//
+// Standard error carries what the framework and the host services say (the
+// message boxes under a script or without a display, script errors, the
+// no-display notices) and qelhost's own errors; standard output carries one
+// line on how the export ended: the file written, or why nothing was.
 #include <dlfcn.h>
 #include <limits.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "framework/codepage.h"
+#include "framework/dialog.h"
+#include "framework/modaldriver.h"
+#include "framework/useraction.h"
+#include "host/htmldata.h"
 #include "host/qelhost/module_interfaces.h"
+#include "host/tempfile.h"
 
 namespace {
 
-constexpr int kEntryCount = 1024;       // the host's table of entry points
-constexpr int kCreateDeviceEntry = 538; // where the module puts its factory
+constexpr int kEntryCount = 1024;        // the host's table of entry points
+constexpr int kCreateDeviceEntry = 538;  // where the module puts its factory
+constexpr int kInterfaceKind = 1;
+constexpr int kInterfaceRevision = 83;
+
+// The module's output method dialog as dialog scripts know it: template
+// 13651 with one radio button per output form.
+constexpr UINT kOutputDialog = 13651;
+constexpr UINT kSettingsDialog = 13650;
+
+struct FormChoice {
+    const char* name;
+    int radioId;
+};
+constexpr FormChoice kForms[] = {
+    {"project", 20000},  // "toruca.tpj"
+    {"detail", 20001},   // "toruca_detail.trc"
+    {"snippet", 20002},  // "toruca.trc"
+};
 
 const char kUsage[] =
-    "usage: qelhost [--temp-dir DIR] [--registry FILE] [--script FILE] [--dom] PATH\n"
+    "usage: qelhost [options] PATH\n"
     "       qelhost --create-project\n"
+    "       qelhost --help\n"
     "\n"
     "Exports PATH (an HTML page, or a .tpj/.trc file) to ToruCa data with the module\n"
-    "libqeltoruca.so from qelhost's own folder.\n"
+    "libqeltoruca.so from qelhost's own folder, as the authoring application does:\n"
+    "the module asks for the output form and, for a page, the card's values in its\n"
+    "dialogs, writes the file to the temporary folder and starts the registered\n"
+    "ToruCa editor on it.\n"
     "\n"
-    "  --temp-dir DIR    the host's temporary folder (sets QELHOST_TEMP_DIR)\n"
-    "  --registry FILE   the machine registry file (sets QELHOST_REGISTRY)\n"
-    "  --script FILE     drive the dialogs by a dialog script (sets QELHOST_SCRIPT)\n"
-    "  --dom             parse PATH with the host's HTML loader and pass its document\n"
+    "  --temp-dir DIR    the host's temporary folder, where outputs are written\n"
+    "                    (sets QELHOST_TEMP_DIR)\n"
+    "  --registry FILE   the machine registry file (.reg text) that names the\n"
+    "                    editor (sets QELHOST_REGISTRY)\n"
+    "  --script FILE     drive the dialogs by a dialog script instead of showing\n"
+    "                    them (sets QELHOST_SCRIPT)\n"
+    "  --form FORM       answer the output method dialog with FORM: project,\n"
+    "                    detail or snippet; the other dialogs are shown, scripted\n"
+    "                    or accepted as usual (a script then holds no block for\n"
+    "                    the output method dialog)\n"
+    "  --dom             parse PATH with the host's HTML loader and pass its\n"
+    "                    document to the module\n"
     "  --module FILE     load this module instead of libqeltoruca.so beside qelhost\n"
-    "  --create-project  load the module, create a device and a project record, print\n"
-    "                    the record's type and version code, and exit\n"
+    "  --create-project  load the module, create a device and a project record,\n"
+    "                    print the record's type and version code, and exit\n"
     "  --help            show this text\n"
     "\n"
-    "Exit status: 0 export succeeded, 1 export failed, 2 usage error or module not loaded.\n";
+    "Without a script the dialogs are shown in windows when a display and the GUI\n"
+    "back end are there; otherwise each is accepted as shown, with a notice on\n"
+    "standard error. Message boxes without windows are printed to standard error\n"
+    "as 'qelhost: message: TEXT'. On success qelhost prints the file it wrote\n"
+    "('qelhost: wrote PATH').\n"
+    "\n"
+    "Exit status: 0 export succeeded (or the output method dialog was cancelled),\n"
+    "1 export failed, 2 usage error or module not loaded.\n";
 
 std::string SelfFolder() {
     char buf[PATH_MAX];
@@ -50,55 +102,178 @@ std::string SelfFolder() {
     return slash == std::string::npos ? "." : p.substr(0, slash);
 }
 
-int UsageError(const char* what) {
-    std::fprintf(stderr, "qelhost: %s\n%s", what, kUsage);
+int UsageError(const std::string& what) {
+    std::fprintf(stderr, "qelhost: %s (see qelhost --help)\n", what.c_str());
     return 2;
 }
 
 struct Options {
-    std::string tempDir, registry, script, module, path;
+    std::string tempDir, registry, script, module, path, form;
+    int formRadio = 0;  // the output radio button --form chose, 0 without --form
     bool dom = false;
     bool createProject = false;
     bool help = false;
 };
 
-// Parses the arguments; returns 0 or an error text.
-const char* Parse(int argc, char** argv, Options& o) {
+// Parses the arguments; returns an empty text or the error. Options take
+// their value as the next argument or after '=' (--form=detail).
+std::string Parse(int argc, char** argv, Options& o) {
+    bool pathGiven = false;
     for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        auto value = [&](std::string& into) -> bool {
-            if (i + 1 >= argc) return false;
-            into = argv[++i];
-            return true;
+        std::string a = argv[i];
+        std::string inlineValue;
+        bool hasInline = false;
+        if (a.rfind("--", 0) == 0 && a.size() > 2) {
+            if (const auto eq = a.find('='); eq != std::string::npos) {
+                inlineValue = a.substr(eq + 1);
+                a.resize(eq);
+                hasInline = true;
+            }
+        }
+        auto value = [&](std::string& into, const char* what) -> std::string {
+            if (hasInline) into = inlineValue;
+            else if (i + 1 < argc) into = argv[++i];
+            else return a + " needs " + what;
+            if (into.empty()) return a + " needs " + what;
+            return {};
         };
-        if (a == "--help" || a == "-h") o.help = true;
-        else if (a == "--dom") o.dom = true;
-        else if (a == "--create-project") o.createProject = true;
-        else if (a == "--temp-dir") { if (!value(o.tempDir)) return "--temp-dir needs a folder"; }
-        else if (a == "--registry") { if (!value(o.registry)) return "--registry needs a file"; }
-        else if (a == "--script") { if (!value(o.script)) return "--script needs a file"; }
-        else if (a == "--module") { if (!value(o.module)) return "--module needs a file"; }
-        else if (a == "--") { if (i + 1 < argc) o.path = argv[++i]; if (i + 1 < argc) return "only one PATH"; }
-        else if (a.size() > 1 && a[0] == '-') return "unknown option";
-        else if (!o.path.empty()) return "only one PATH";
-        else o.path = a;
+        auto flag = [&](bool& into) -> std::string {
+            if (hasInline) return a + " takes no value";
+            into = true;
+            return {};
+        };
+        std::string err;
+        if (a == "--help" || a == "-h") err = flag(o.help);
+        else if (a == "--dom") err = flag(o.dom);
+        else if (a == "--create-project") err = flag(o.createProject);
+        else if (a == "--temp-dir") err = value(o.tempDir, "a folder");
+        else if (a == "--registry") err = value(o.registry, "a file");
+        else if (a == "--script") err = value(o.script, "a file");
+        else if (a == "--module") err = value(o.module, "a file");
+        else if (a == "--form") err = value(o.form, "project, detail or snippet");
+        else if (a == "--") {
+            if (i + 1 < argc) {
+                if (pathGiven || i + 2 < argc) return "only one PATH";
+                o.path = argv[++i];
+                pathGiven = true;
+            }
+        } else if (a.size() > 1 && a[0] == '-') {
+            return "unknown option " + a;
+        } else if (pathGiven) {
+            return "only one PATH";
+        } else {
+            o.path = a;
+            pathGiven = true;
+        }
+        if (!err.empty()) return err;
     }
-    return nullptr;
+    if (!o.form.empty()) {
+        for (const FormChoice& f : kForms)
+            if (o.form == f.name) o.formRadio = f.radioId;
+        if (o.formRadio == 0) return "unknown form '" + o.form + "' (project, detail or snippet)";
+    }
+    if (pathGiven && o.path.empty()) return "PATH is empty";
+    return {};
+}
+
+// A file named on the command line that qelhost reads itself must be there:
+// otherwise a mistyped name would quietly run without it.
+std::string CheckReadable(const std::string& what, const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in || std::filesystem::is_directory(file)) {
+        const int err = std::filesystem::is_directory(file) ? EISDIR : errno;
+        return "cannot read the " + what + " " + file + ": " + std::strerror(err ? err : ENOENT);
+    }
+    return {};
+}
+
+// Stands between the framework and the driver it chose: passes everything
+// on, notes how the module's dialogs ended, and answers the output method
+// dialog itself when --form chose the form.
+class HostDriver final : public CModalDriver {
+public:
+    HostDriver(CModalDriver& inner, int formRadio) : m_inner(inner), m_formRadio(formRadio) {}
+
+    const char* Name() const override { return m_inner.Name(); }
+
+    void RunModal(CDialog& dlg) override {
+        const UINT id = dlg.GetTemplateID();
+        if (id == kOutputDialog && m_formRadio != 0) {
+            if (QelUserClick(dlg, m_formRadio) == QelUserResult::done) QelUserOk(dlg);
+        } else {
+            m_inner.RunModal(dlg);
+        }
+        // A dialog still open when its driver returns is cancelled by DoModal.
+        const bool ok = dlg.IsEnded() && dlg.GetModalResult() == IDOK;
+        if (id == kOutputDialog) m_outputDialog = ok ? Outcome::ok : Outcome::cancelled;
+        if (id == kSettingsDialog) m_settingsDialog = ok ? Outcome::ok : Outcome::cancelled;
+    }
+    int MessageBox(CWnd* owner, const std::u16string& text, UINT style) override {
+        ++m_messages;
+        return m_inner.MessageBox(owner, text, style);
+    }
+    INT_PTR RunFileDialog(CFileDialog& dlg) override { return m_inner.RunFileDialog(dlg); }
+    CSize GetDialogBaseUnits(const CDialogTemplate& tpl) override { return m_inner.GetDialogBaseUnits(tpl); }
+
+    enum class Outcome { notShown, ok, cancelled };
+    Outcome OutputDialog() const { return m_outputDialog; }
+    Outcome SettingsDialog() const { return m_settingsDialog; }
+    int Messages() const { return m_messages; }
+
+private:
+    CModalDriver& m_inner;
+    int m_formRadio;
+    Outcome m_outputDialog = Outcome::notShown;
+    Outcome m_settingsDialog = Outcome::notShown;
+    int m_messages = 0;
+};
+
+bool IsOutputName(const std::string& name) {
+    if (name.size() < 4) return false;
+    std::string ext = name.substr(name.size() - 4);
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+    return ext == ".tpj" || ext == ".trc";
+}
+
+// The ToruCa files in the temporary folder. The module creates each output
+// under a name that was free, so a new name after the export is its output.
+std::set<std::string> OutputFiles(const std::string& folder) {
+    std::set<std::string> names;
+    if (folder.empty()) return names;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (IsOutputName(name) && it->is_regular_file(ec)) names.insert(name);
+    }
+    return names;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     Options o;
-    if (const char* err = Parse(argc, argv, o)) return UsageError(err);
+    if (const std::string err = Parse(argc, argv, o); !err.empty()) return UsageError(err);
     if (o.help) {
         std::fputs(kUsage, stdout);
         return 0;
     }
     if (o.path.empty() && !o.createProject) return UsageError("no PATH given");
+    if (!o.path.empty() && o.createProject) return UsageError("--create-project takes no PATH");
+    if (!o.script.empty())
+        if (const std::string err = CheckReadable("script", o.script); !err.empty()) return UsageError(err);
+    if (!o.registry.empty())
+        if (const std::string err = CheckReadable("registry file", o.registry); !err.empty()) return UsageError(err);
     if (!o.tempDir.empty()) ::setenv("QELHOST_TEMP_DIR", o.tempDir.c_str(), 1);
     if (!o.registry.empty()) ::setenv("QELHOST_REGISTRY", o.registry.c_str(), 1);
     if (!o.script.empty()) ::setenv("QELHOST_SCRIPT", o.script.c_str(), 1);
+
+    // The application hands the module full paths.
+    std::string path = o.path;
+    if (!path.empty()) {
+        std::error_code ec;
+        const std::filesystem::path abs = std::filesystem::absolute(path, ec);
+        if (!ec) path = abs.lexically_normal().string();
+    }
 
     const std::string modulePath = o.module.empty() ? SelfFolder() + "/libqeltoruca.so" : o.module;
     void* module = ::dlopen(modulePath.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -107,10 +282,16 @@ int main(int argc, char** argv) {
         return 2;
     }
     auto setAddress = reinterpret_cast<FSetFunctionAddressProc>(::dlsym(module, "FSetFunctionAddress"));
+    if (!setAddress) {
+        std::fprintf(stderr, "qelhost: cannot load the module: %s exports no FSetFunctionAddress\n",
+                     modulePath.c_str());
+        ::dlclose(module);
+        return 2;
+    }
     std::vector<void*> table(kEntryCount, nullptr);
-    const int rc = setAddress ? setAddress(table.data(), 0, 1, 83) : -1;
-    auto factory = reinterpret_cast<CreateDeviceIFProc>(table[kCreateDeviceEntry]);
-    if (rc != 0 || !factory) {
+    const int rc = setAddress(table.data(), 0, kInterfaceKind, kInterfaceRevision);
+    auto factory = rc == 0 ? reinterpret_cast<CreateDeviceIFProc>(table[kCreateDeviceEntry]) : nullptr;
+    if (!factory) {
         std::fprintf(stderr, "qelhost: the module refused the entry table (FSetFunctionAddress gave %d)\n", rc);
         ::dlclose(module);
         return 2;
@@ -132,8 +313,42 @@ int main(int argc, char** argv) {
             delete record;
         }
     } else {
-        const bool ok = device->Export(qel::PathFromNative(o.path), nullptr);
+        HostDriver driver(AfxGetModalDriver(), o.formRadio);
+        CModalDriver* before = AfxSetModalDriver(&driver);
+
+        const std::string folder = qel::PathToNative(CParamEngineer::getInstance()->getTempDirectory());
+        const std::set<std::string> outputsBefore = OutputFiles(folder);
+        const std::u16string widePath = qel::PathFromNative(path);
+
+        // The loader owns the document, so it lives until Export has returned.
+        CQelHtmlData loader(u"HTML");
+        Node* document = nullptr;
+        if (o.dom) {
+            if (loader.CreateNodeData(widePath)) document = loader.m_pRootNode;
+            else std::fprintf(stderr, "qelhost: the host cannot load %s as a page; no document passed\n", path.c_str());
+        }
+
+        const bool ok = device->Export(widePath, document);
         status = ok ? 0 : 1;
+        AfxSetModalDriver(before);
+
+        std::vector<std::string> written;
+        for (const std::string& name : OutputFiles(folder))
+            if (!outputsBefore.count(name)) written.push_back(folder + "/" + name);
+        for (const std::string& w : written) std::printf("qelhost: wrote %s\n", w.c_str());
+        if (written.empty()) {
+            if (ok && driver.OutputDialog() == HostDriver::Outcome::cancelled)
+                std::printf("qelhost: the output method dialog was cancelled; nothing written\n");
+            else if (ok)
+                std::printf("qelhost: nothing written: %s already has the chosen form and is what the editor "
+                            "is given\n",
+                            path.c_str());
+            else if (driver.SettingsDialog() == HostDriver::Outcome::cancelled && driver.Messages() == 0)
+                std::printf("qelhost: the settings dialog was cancelled; nothing written\n");
+            else
+                std::printf("qelhost: the export failed; nothing written\n");
+        }
+        std::fflush(stdout);
     }
     delete device;
     ::dlclose(module);

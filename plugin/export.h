@@ -1,0 +1,42 @@
+// Pieces of the export command (CQelDeviceIFImpl::Export, plugin/export.cpp)
+// that tests reach on their own. Inside the module only; not part of the
+// host's interface.
+#pragma once
+
+#include <string>
+
+namespace qelexport {
+
+// The output method dialog numbers the forms 1 project, 2 detail, 4 snippet;
+// the record's types are 1 TYPE_PROJECT, 2 TYPE_SNIP, 4 TYPE_CARD.
+
+// The dialog's initial choice for a record type: 1 -> 1, 2 -> 4, 4 -> 2,
+// anything else -> 1.
+int DialogValueOfType(int type);
+
+struct OutputForm {
+    int type;                     // the record type to set
+    const char16_t* defaultName;  // the output's default file name
+};
+
+// The record type and default file name of a dialog value. A value the
+// dialog never yields keeps `currentType` and gives an empty name.
+OutputForm FormOfDialogValue(int value, int currentType);
+
+// `path` as one argument of a Windows-style command line: between double
+// quotes, so "\"%s\"" for every path without a double quote or a trailing
+// backslash; a double quote inside becomes \" and the backslashes before it
+// or before the closing quote are doubled, so that the program receives the
+// path unchanged (CZorShellSv::SplitArguments).
+std::u16string QuoteArgument(const std::u16string& path);
+
+// Writes `bytes` to a new file in `folder` named after `name`
+// (QelTempFile::makeUniquePath2) and returns its path; empty when no file
+// could be written whole. The file is created exclusively, so one that
+// appeared after its name was chosen is never overwritten (the next free
+// name is tried instead); a file that could not be written whole is removed,
+// since half a card is lost data. No byte is added: no terminating NUL, no
+// byte-order mark.
+std::u16string WriteNewFile(const std::u16string& folder, const std::u16string& name, const std::string& bytes);
+
+}  // namespace qelexport

@@ -1,0 +1,121 @@
+// qelhost's command line: usage errors and modules that cannot be loaded end
+// with status 2 and one line, --help and --create-project, and the lines a
+// run prints about what it did.
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/support/qelhost_run.h"
+#include "tests/support/test_support.h"
+
+namespace fs = std::filesystem;
+using qeltest::QelhostRun;
+using qeltest::RunQelhost;
+
+namespace {
+
+class QelhostTest : public qeltest::TempDirTest {
+protected:
+    // A usage error: status 2, one line on standard error that names the
+    // problem, nothing on standard output, nothing written.
+    void ExpectUsageError(const std::vector<std::string>& args, const std::string& part) {
+        std::vector<std::string> all{"--temp-dir", path("out").string()};
+        all.insert(all.end(), args.begin(), args.end());
+        const QelhostRun run = RunQelhost(all);
+        EXPECT_EQ(run.exitCode, 2) << run.err;
+        ASSERT_EQ(run.errLines.size(), 1u) << run.err;
+        EXPECT_EQ(run.errLines[0].rfind("qelhost: ", 0), 0u) << run.err;
+        EXPECT_NE(run.errLines[0].find(part), std::string::npos) << run.err;
+        EXPECT_EQ(run.out, "");
+        EXPECT_FALSE(fs::exists(path("out")));
+    }
+    std::string Page() const {
+        qeltest::WriteFileBytes(path("page.html"), "<html><body>hello</body></html>");
+        return path("page.html").string();
+    }
+};
+
+TEST_F(QelhostTest, UsageErrors) {
+    ExpectUsageError({}, "no PATH given");
+    ExpectUsageError({"--bogus", "x.html"}, "unknown option --bogus");
+    ExpectUsageError({"-x", "x.html"}, "unknown option -x");
+    ExpectUsageError({"a.html", "b.html"}, "only one PATH");
+    ExpectUsageError({"--", "a.html", "b.html"}, "only one PATH");
+    ExpectUsageError({"x.html", "--script"}, "--script needs a file");
+    ExpectUsageError({"x.html", "--registry="}, "--registry needs a file");
+    ExpectUsageError({"--form", "card", "x.html"}, "unknown form 'card'");
+    ExpectUsageError({"--form", "Detail", "x.html"}, "unknown form");
+    ExpectUsageError({"--dom=yes", "x.html"}, "--dom takes no value");
+    ExpectUsageError({"--create-project", "x.html"}, "--create-project takes no PATH");
+    ExpectUsageError({"--script", path("missing.script").string(), "x.html"}, "cannot read the script");
+    ExpectUsageError({"--registry", path("missing.reg").string(), "x.html"}, "cannot read the registry file");
+    fs::create_directory(path("folder.script"));
+    ExpectUsageError({"--script", path("folder.script").string(), "x.html"}, "Is a directory");
+}
+
+TEST_F(QelhostTest, HelpNamesEveryOption) {
+    for (const std::string opt : {"--help", "-h"}) {
+        const QelhostRun run = RunQelhost({opt});
+        EXPECT_EQ(run.exitCode, 0);
+        EXPECT_EQ(run.err, "");
+        for (const char* o : {"--temp-dir", "--registry", "--script", "--form", "--dom", "--module", "--create-project",
+                              "--help", "Exit status"})
+            EXPECT_NE(run.out.find(o), std::string::npos) << o;
+    }
+}
+
+TEST_F(QelhostTest, AModuleThatCannotBeLoadedIsExitTwo) {
+    // Not a library at all.
+    qeltest::WriteFileBytes(path("fake.so"), "not an ELF file");
+    QelhostRun run = RunQelhost({"--module", path("fake.so").string(), Page()});
+    EXPECT_EQ(run.exitCode, 2);
+    ASSERT_EQ(run.errLines.size(), 1u) << run.err;
+    EXPECT_EQ(run.errLines[0].rfind("qelhost: cannot load the module: ", 0), 0u) << run.err;
+    // Missing.
+    run = RunQelhost({"--module", path("none.so").string(), Page()});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.errLines.size(), 1u) << run.err;
+    // A library that is no ToruCa module: the framework library itself.
+    const fs::path framework = fs::path(QEL_QELHOST_PATH).parent_path() / "libqelfw.so";
+    run = RunQelhost({"--module", framework.string(), Page()});
+    EXPECT_EQ(run.exitCode, 2);
+    ASSERT_EQ(run.errLines.size(), 1u) << run.err;
+    EXPECT_NE(run.errLines[0].find("exports no FSetFunctionAddress"), std::string::npos) << run.err;
+}
+
+TEST_F(QelhostTest, CreateProject) {
+    const QelhostRun run = RunQelhost({"--create-project"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "qelhost: created a project record: type 1, version code 4\n");
+}
+
+TEST_F(QelhostTest, ARelativePathReachesTheModuleAsAFullPath) {
+    // The file is kept as it is, and the line names it by its full path.
+    qeltest::WriteFileBytes(path("card.trc"), qeltest::ReadFileBytes(qeltest::TestData("writer/snippet.trc")));
+    qeltest::WriteFileBytes(path("ok.script"), "dialog 13651\nok\n");
+    const fs::path here = fs::current_path();
+    fs::current_path(dir());
+    const QelhostRun run = RunQelhost({"--temp-dir", "out", "--script", "ok.script", "./card.trc"});
+    fs::current_path(here);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "qelhost: nothing written: " + path("card.trc").string() +
+                           " already has the chosen form and is what the editor is given\n");
+}
+
+TEST_F(QelhostTest, ScriptProblemsAreReportedAndCancelTheDialog) {
+    qeltest::WriteFileBytes(path("bad.script"), "dialog 13651\nclick 29999\nok\n");
+    QelhostRun run = RunQelhost({"--temp-dir", path("out").string(), "--script", path("bad.script").string(), Page()});
+    EXPECT_EQ(run.exitCode, 0);  // a cancelled output method dialog
+    EXPECT_TRUE(run.HasErrLine("qelhost: script: line 2: dialog 13651 has no control 29999; dialog 13651 cancelled"))
+        << run.err;
+    EXPECT_EQ(run.out, "qelhost: the output method dialog was cancelled; nothing written\n");
+
+    qeltest::WriteFileBytes(path("empty.script"), "# nothing\n");
+    run = RunQelhost({"--temp-dir", path("out").string(), "--script", path("empty.script").string(), Page()});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(run.HasErrLine("qelhost: script: no actions for dialog 13651")) << run.err;
+}
+
+}  // namespace

@@ -1,0 +1,184 @@
+#include "tests/support/qelhost_run.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "tests/support/test_support.h"
+
+extern char** environ;
+
+namespace qeltest {
+
+namespace {
+
+bool Removed(const std::string& entry) {
+    static const char* const names[] = {"DISPLAY=", "WAYLAND_DISPLAY=", "QELHOST_"};
+    for (const char* n : names)
+        if (entry.rfind(n, 0) == 0) return true;
+    return false;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) {
+            lines.push_back(text.substr(start));
+            break;
+        }
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+}  // namespace
+
+bool QelhostRun::HasErrLine(const std::string& line) const {
+    return std::find(errLines.begin(), errLines.end(), line) != errLines.end();
+}
+
+std::vector<std::string> QelhostRun::Messages() const {
+    std::vector<std::string> m;
+    for (const std::string& l : errLines)
+        if (l.rfind("qelhost: message: ", 0) == 0) m.push_back(l);
+    return m;
+}
+
+QelhostRun RunQelhost(const std::vector<std::string>& args, const QelhostOptions& options) {
+    QelhostRun run;
+    std::vector<std::string> argStore{QEL_QELHOST_PATH};
+    argStore.insert(argStore.end(), args.begin(), args.end());
+    std::vector<std::string> envStore;
+    for (char** e = environ; *e; ++e)
+        if (!Removed(*e)) envStore.emplace_back(*e);
+    for (const auto& [name, value] : options.env) envStore.push_back(name + "=" + value);
+    std::vector<char*> argv, envp;
+    for (std::string& a : argStore) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    for (std::string& e : envStore) envp.push_back(e.data());
+    envp.push_back(nullptr);
+
+    int outPipe[2], errPipe[2];
+    if (::pipe2(outPipe, O_CLOEXEC) != 0 || ::pipe2(errPipe, O_CLOEXEC) != 0) {
+        ADD_FAILURE() << "pipe: " << std::strerror(errno);
+        return run;
+    }
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        ADD_FAILURE() << "fork: " << std::strerror(errno);
+        return run;
+    }
+    if (pid == 0) {
+        ::dup2(outPipe[1], 1);
+        ::dup2(errPipe[1], 2);
+        ::signal(SIGPIPE, SIG_DFL);
+        if (options.fileSizeLimit) {
+            ::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{static_cast<rlim_t>(*options.fileSizeLimit), static_cast<rlim_t>(*options.fileSizeLimit)};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        }
+        ::execve(argv[0], argv.data(), envp.data());
+        _exit(127);
+    }
+    ::close(outPipe[1]);
+    ::close(errPipe[1]);
+
+    const auto deadline = std::chrono::steady_clock::now() + options.timeout;
+    pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
+    std::string* into[2] = {&run.out, &run.err};
+    int open = 2;
+    bool timedOut = false;
+    while (open > 0) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            timedOut = true;
+            break;
+        }
+        const int n = ::poll(fds, 2, static_cast<int>(left.count()));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) continue;
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+            char buf[4096];
+            const ssize_t got = ::read(fds[i].fd, buf, sizeof buf);
+            if (got > 0) {
+                into[i]->append(buf, static_cast<std::size_t>(got));
+            } else if (got == 0 || errno != EINTR) {
+                ::close(fds[i].fd);
+                fds[i].fd = -1;
+                --open;
+            }
+        }
+    }
+    // An editor that qelhost started may still hold the pipes; qelhost itself
+    // is what is waited for.
+    for (pollfd& f : fds)
+        if (f.fd >= 0) ::close(f.fd);
+    if (timedOut) {
+        ::kill(pid, SIGKILL);
+        ADD_FAILURE() << "qelhost did not end within " << options.timeout.count() << " s";
+    }
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
+    else if (WIFSIGNALED(status)) run.exitCode = 128 + WTERMSIG(status);
+    run.errLines = Lines(run.err);
+    return run;
+}
+
+std::vector<std::string> ToruCaFiles(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::string name = it->path().filename().string();
+        std::string lower = name;
+        std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+        if (lower.size() > 4 && (lower.ends_with(".tpj") || lower.ends_with(".trc"))) names.push_back(name);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+bool WaitForFile(const std::filesystem::path& file, std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (std::filesystem::exists(file)) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return std::filesystem::exists(file);
+}
+
+std::filesystem::path WriteRecordingEditor(const std::filesystem::path& script, const std::filesystem::path& record) {
+    const std::string tmp = record.string() + ".part";
+    WriteFileBytes(script, "#!/bin/sh\n"
+                           "printf '%s\\n' \"$#\" \"$@\" > '" + tmp + "' && mv '" + tmp + "' '" + record.string() + "'\n");
+    std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+    return script;
+}
+
+std::string EditorRegistry(const std::string& editor) {
+    std::string escaped;
+    for (char c : editor) {
+        if (c == '\\' || c == '"') escaped += '\\';
+        escaped += c;
+    }
+    return "Windows Registry Editor Version 5.00\r\n\r\n"
+           "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\ToruCaEditor.tpj\\shell\\Open\\command]\r\n"
+           "@=\"\\\"" + escaped + "\\\" \\\"%1\\\"\"\r\n";
+}
+
+}  // namespace qeltest
