@@ -32,18 +32,6 @@ void PointAtFile(Element& element, const std::u16string& attribute, const CQelTp
     element.setAttribute(attribute, url.empty() ? entry.m_strPath : url);
 }
 
-// The content-id index maps an id to its first entry in the image list. Its
-// types are this file's own, so that the map's template code stays inside the
-// module: instantiated only with standard types, it would belong to
-// namespace std, whose default visibility exports it from the module.
-struct ContentIdHash {
-    std::size_t operator()(std::u16string_view id) const noexcept { return std::hash<std::u16string_view>{}(id); }
-};
-struct FirstEntry {
-    int index;
-};
-using ContentIdIndex = std::unordered_map<std::u16string_view, FirstEntry, ContentIdHash>;
-
 }  // namespace
 
 std::u16string CQelTpjFile::ResolveContentIds(const std::u16string& html) {
@@ -59,16 +47,16 @@ std::u16string CQelTpjFile::ResolveContentIds(const std::u16string& html) {
     // The first entry of each content id, found once: a page of n images
     // would otherwise walk the list n times. What each attribute becomes is
     // exactly what ResolveContentIdAttribute makes of it.
-    ContentIdIndex firstOfId;
+    std::unordered_map<std::u16string_view, int> firstOfId;
     firstOfId.reserve(static_cast<std::size_t>(m_arrImages.GetSize()));
-    for (int i = 0; i < m_arrImages.GetSize(); ++i) firstOfId.emplace(m_arrImages[i].m_strId, FirstEntry{i});
+    for (int i = 0; i < m_arrImages.GetSize(); ++i) firstOfId.emplace(m_arrImages[i].m_strId, i);
 
     qelhtml::VisitImageReferences(*document, [&](Element& element, const std::u16string& attribute) {
         const std::u16string value = element.getAttribute(attribute);
         const std::u16string_view id = ContentIdOf(value);
         if (id.empty()) return;
         const auto found = firstOfId.find(id);
-        if (found != firstOfId.end()) PointAtFile(element, attribute, m_arrImages[found->second.index]);
+        if (found != firstOfId.end()) PointAtFile(element, attribute, m_arrImages[found->second]);
     });
     std::u16string text = document->getHTMLText();
     loader.DestroyNodeData();
