@@ -31,10 +31,9 @@ std::u16string CardText(std::size_t bytes) {
     return text;
 }
 
-void BM_WideToCp932(benchmark::State& state) {
-    const std::u16string text = MostlyAscii(static_cast<std::size_t>(state.range(0)));
-    // Like the iconv reference, the conversion writes into a buffer that
-    // already has its room; the first round makes it.
+// Our conversion, writing (like the iconv reference) into a buffer that
+// already has its room; the first round makes it.
+void ConvertOurs(benchmark::State& state, const std::u16string& text) {
     std::string out;
     for (auto _ : state) {
         out.clear();
@@ -43,54 +42,32 @@ void BM_WideToCp932(benchmark::State& state) {
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()) * 2);
 }
+
+// glibc iconv converting the whole text in one call.
+void ConvertIconv(benchmark::State& state, const std::u16string& text) {
+    iconv_t cd = iconv_open("CP932", "UTF-16LE");
+    std::string out(text.size() * 2, '\0');
+    for (auto _ : state) {
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        char* in = reinterpret_cast<char*>(const_cast<char16_t*>(text.data()));
+        size_t il = text.size() * 2, ol = out.size();
+        char* op = out.data();
+        iconv(cd, &in, &il, &op, &ol);
+        benchmark::DoNotOptimize(op);
+    }
+    iconv_close(cd);
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()) * 2);
+}
+
+std::size_t Units(const benchmark::State& state) { return static_cast<std::size_t>(state.range(0)); }
+
+void BM_WideToCp932(benchmark::State& state) { ConvertOurs(state, MostlyAscii(Units(state))); }
+void BM_WideToCp932Card(benchmark::State& state) { ConvertOurs(state, CardText(Units(state))); }
+void BM_IconvOneCall(benchmark::State& state) { ConvertIconv(state, MostlyAscii(Units(state))); }
+void BM_IconvOneCallCard(benchmark::State& state) { ConvertIconv(state, CardText(Units(state))); }
 BENCHMARK(BM_WideToCp932)->Arg(1 << 20)->Arg(16 << 20);
-
-void BM_WideToCp932Card(benchmark::State& state) {
-    const std::u16string text = CardText(static_cast<std::size_t>(state.range(0)));
-    // Like the iconv reference, the conversion writes into a buffer that
-    // already has its room; the first round makes it.
-    std::string out;
-    for (auto _ : state) {
-        out.clear();
-        qel::AppendWideAsCp932(out, text);
-        benchmark::DoNotOptimize(out.data());
-    }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()) * 2);
-}
 BENCHMARK(BM_WideToCp932Card)->Arg(16 << 20);
-
-void BM_IconvOneCall(benchmark::State& state) {
-    const std::u16string text = MostlyAscii(static_cast<std::size_t>(state.range(0)));
-    iconv_t cd = iconv_open("CP932", "UTF-16LE");
-    std::string out(text.size() * 2, '\0');
-    for (auto _ : state) {
-        iconv(cd, nullptr, nullptr, nullptr, nullptr);
-        char* in = reinterpret_cast<char*>(const_cast<char16_t*>(text.data()));
-        size_t il = text.size() * 2, ol = out.size();
-        char* op = out.data();
-        iconv(cd, &in, &il, &op, &ol);
-        benchmark::DoNotOptimize(op);
-    }
-    iconv_close(cd);
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()) * 2);
-}
 BENCHMARK(BM_IconvOneCall)->Arg(1 << 20)->Arg(16 << 20);
-
-void BM_IconvOneCallCard(benchmark::State& state) {
-    const std::u16string text = CardText(static_cast<std::size_t>(state.range(0)));
-    iconv_t cd = iconv_open("CP932", "UTF-16LE");
-    std::string out(text.size() * 2, '\0');
-    for (auto _ : state) {
-        iconv(cd, nullptr, nullptr, nullptr, nullptr);
-        char* in = reinterpret_cast<char*>(const_cast<char16_t*>(text.data()));
-        size_t il = text.size() * 2, ol = out.size();
-        char* op = out.data();
-        iconv(cd, &in, &il, &op, &ol);
-        benchmark::DoNotOptimize(op);
-    }
-    iconv_close(cd);
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()) * 2);
-}
 BENCHMARK(BM_IconvOneCallCard)->Arg(16 << 20);
 
 }  // namespace
