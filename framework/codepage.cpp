@@ -179,40 +179,47 @@ void AppendWideAsCp932(std::string& out, std::u16string_view text) {
             p += n;
             d += n;
             if (p == stop) break;
-            const char16_t c = *p;
-            if (c == 0) {
+            if (*p == 0) {
                 nul = true;
                 break;
             }
-            std::uint16_t v;
-            char32_t reference = 0;
-            std::size_t used = 1;
-            if (c >= 0xD800 && c <= 0xDFFF) {
-                // Nothing outside the BMP is in code page 932.
-                if (c <= 0xDBFF && p + 1 < end && p[1] >= 0xDC00 && p[1] <= 0xDFFF) {
-                    reference = 0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (p[1] - 0xDC00);
-                    used = 2;
+            // Run of other characters, up to the next ASCII one.
+            bool full = false;
+            do {
+                const char16_t c = *p;
+                std::uint16_t v = 0;
+                char32_t reference = 0;
+                std::size_t used = 1;
+                if (c >= 0xD800 && c <= 0xDFFF) {
+                    // Nothing outside the BMP is in code page 932.
+                    if (c <= 0xDBFF && p + 1 < end && p[1] >= 0xDC00 && p[1] <= 0xDFFF) {
+                        reference = 0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (p[1] - 0xDC00);
+                        used = 2;
+                    } else {
+                        reference = kReplacement;
+                    }
+                } else if (c >= 0xE000 && c <= 0xE757) {
+                    v = WideToUserDefined(c);
                 } else {
-                    reference = kReplacement;
+                    v = EncodeChar(c);
+                    if (v == 0xFFFF) reference = c;
                 }
-            } else if (c >= 0xE000 && c <= 0xE757) {
-                v = WideToUserDefined(c);
-            } else {
-                v = EncodeChar(c);
-                if (v == 0xFFFF) reference = c;
-            }
-            if (reference != 0) {
-                const std::size_t rest = static_cast<std::size_t>(stop - p);
-                if (static_cast<std::size_t>(limit - d) < kLongestReference + 2 * (rest > used ? rest - used : 0))
-                    break;  // the next chunk starts with it
-                d += WriteReference(d, reference);
-            } else if (v < 0x100) {
-                *d++ = static_cast<char>(v);
-            } else {
-                *d++ = static_cast<char>(v >> 8);
-                *d++ = static_cast<char>(v & 0xFF);
-            }
-            p += used;
+                if (reference != 0) {
+                    const std::size_t rest = static_cast<std::size_t>(stop - p);
+                    if (static_cast<std::size_t>(limit - d) < kLongestReference + 2 * (rest > used ? rest - used : 0)) {
+                        full = true;  // the next chunk starts with it
+                        break;
+                    }
+                    d += WriteReference(d, reference);
+                } else if (v < 0x100) {
+                    *d++ = static_cast<char>(v);
+                } else {
+                    *d++ = static_cast<char>(v >> 8);
+                    *d++ = static_cast<char>(v & 0xFF);
+                }
+                p += used;
+            } while (p < stop && *p >= 0x80);
+            if (full) break;
         }
         out.resize(at + static_cast<std::size_t>(d - base));
         if (nul) return;
