@@ -4,17 +4,18 @@
 
 #include "framework/strings.h"
 
-// ---------------------------------------------------------------------------
-// Entry lists
+namespace {
 
-int QelSortedInsertPosition(const std::vector<QelListEntry>& entries, std::u16string_view text) {
+// The position a sorted control inserts `text` at: before the first entry
+// that compares greater, ignoring ASCII case.
+int SortedInsertPosition(const std::vector<QelListEntry>& entries, std::u16string_view text) {
     int i = 0;
     for (; i < static_cast<int>(entries.size()); ++i)
         if (qel::CompareNoCase(entries[static_cast<std::size_t>(i)].text, text) > 0) break;
     return i;
 }
 
-int QelFindEntry(const std::vector<QelListEntry>& entries, int nStartAfter, std::u16string_view text, bool exact) {
+int FindEntry(const std::vector<QelListEntry>& entries, int nStartAfter, std::u16string_view text, bool exact) {
     const int count = static_cast<int>(entries.size());
     if (count == 0) return -1;
     // The search starts after nStartAfter and wraps round to it, as in Windows.
@@ -26,8 +27,6 @@ int QelFindEntry(const std::vector<QelListEntry>& entries, int nStartAfter, std:
     }
     return -1;
 }
-
-namespace {
 
 const char16_t* TextArg(LPARAM lParam) {
     const auto* p = reinterpret_cast<const char16_t*>(lParam);
@@ -127,19 +126,17 @@ void CEdit::AdoptState(CWnd& from) {
 bool CEdit::CanBindTo(const CWnd& t) const { return dynamic_cast<const CEdit*>(&t) != nullptr; }
 
 // ---------------------------------------------------------------------------
-// CComboBox
+// CQelEntryControl
 
-CComboBox::CComboBox() = default;
-
-int CComboBox::AddString(std::u16string_view text) {
-    const int at = (GetStyle() & CBS_SORT) ? QelSortedInsertPosition(m_entries, text) : GetCount();
+int CQelEntryControl::AddEntry(std::u16string_view text) {
+    const int at = (GetStyle() & m_sortStyle) ? SortedInsertPosition(m_entries, text) : GetCount();
     return InsertString(at, text);
 }
 
-int CComboBox::InsertString(int nIndex, std::u16string_view text) {
-    // InsertString never sorts (CB_INSERTSTRING), unlike AddString.
+int CQelEntryControl::InsertString(int nIndex, std::u16string_view text) {
+    // InsertString never sorts (CB_/LB_INSERTSTRING), unlike AddString.
     const int count = GetCount();
-    if (nIndex < -1 || nIndex > count) return static_cast<int>(CB_ERR);
+    if (nIndex < -1 || nIndex > count) return -1;
     const int at = nIndex == -1 ? count : nIndex;
     m_entries.insert(m_entries.begin() + at, QelListEntry{std::u16string(text), 0});
     NotifyChanged(QelChange::items);
@@ -150,13 +147,12 @@ int CComboBox::InsertString(int nIndex, std::u16string_view text) {
     return at;
 }
 
-int CComboBox::DeleteString(int nIndex) {
-    if (nIndex < 0 || nIndex >= GetCount()) return static_cast<int>(CB_ERR);
+int CQelEntryControl::RemoveEntry(int nIndex) {
     m_entries.erase(m_entries.begin() + nIndex);
     NotifyChanged(QelChange::items);
     if (m_nCurSel == nIndex) {
         m_nCurSel = -1;
-        ShowSelectionText();
+        SelectionChanged();
         NotifyChanged(QelChange::selection);
     } else if (m_nCurSel > nIndex) {
         --m_nCurSel;
@@ -165,71 +161,95 @@ int CComboBox::DeleteString(int nIndex) {
     return GetCount();
 }
 
-void CComboBox::ResetContent() {
+void CQelEntryControl::ResetContent() {
     const bool hadSelection = m_nCurSel != -1;
     const bool hadEntries = !m_entries.empty();
     m_entries.clear();
     m_nCurSel = -1;
     if (hadEntries) NotifyChanged(QelChange::items);
     if (hadSelection) {
-        ShowSelectionText();
+        SelectionChanged();
         NotifyChanged(QelChange::selection);
     }
 }
 
-void CComboBox::ShowSelectionText() {
-    // The box shows the selected entry; a drop-down list shows nothing
-    // without one, a combo with an edit keeps what its edit holds.
-    if (m_nCurSel >= 0) StoreWindowText(m_entries[static_cast<std::size_t>(m_nCurSel)].text);
+int CQelEntryControl::Select(int nIndex) {
+    const int sel = (nIndex >= 0 && nIndex < GetCount()) ? nIndex : -1;
+    if (sel != m_nCurSel) {
+        m_nCurSel = sel;
+        SelectionChanged();
+        NotifyChanged(QelChange::selection);
+    }
+    return sel;
+}
+
+const std::u16string* CQelEntryControl::EntryText(int nIndex) const {
+    if (nIndex < 0 || nIndex >= GetCount()) return nullptr;
+    return &m_entries[static_cast<std::size_t>(nIndex)].text;
+}
+
+int CQelEntryControl::SetItemData(int nIndex, DWORD_PTR data) {
+    if (nIndex < 0 || nIndex >= GetCount()) return -1;
+    m_entries[static_cast<std::size_t>(nIndex)].data = data;
+    NotifyChanged(QelChange::items);
+    return 0;
+}
+
+DWORD_PTR CQelEntryControl::GetItemData(int nIndex) const {
+    if (nIndex < 0 || nIndex >= GetCount()) return static_cast<DWORD_PTR>(-1);
+    return m_entries[static_cast<std::size_t>(nIndex)].data;
+}
+
+int CQelEntryControl::FindString(int nStartAfter, std::u16string_view text) const {
+    return FindEntry(m_entries, nStartAfter, text, false);
+}
+
+int CQelEntryControl::FindStringExact(int nStartAfter, std::u16string_view text) const {
+    return FindEntry(m_entries, nStartAfter, text, true);
+}
+
+int CQelEntryControl::SelectString(int nStartAfter, std::u16string_view text) {
+    const int i = FindString(nStartAfter, text);
+    return i < 0 ? -1 : Select(i);
+}
+
+void CQelEntryControl::AdoptState(CWnd& from) {
+    auto& src = static_cast<CQelEntryControl&>(from);
+    m_entries = src.m_entries;
+    m_nCurSel = src.m_nCurSel;
+    CWnd::AdoptState(from);
+}
+
+// ---------------------------------------------------------------------------
+// CComboBox
+
+CComboBox::CComboBox() : CQelEntryControl(CBS_SORT) {}
+
+int CComboBox::DeleteString(int nIndex) {
+    if (nIndex < 0 || nIndex >= GetCount()) return static_cast<int>(CB_ERR);
+    return RemoveEntry(nIndex);
+}
+
+void CComboBox::SelectionChanged() {
+    if (const std::u16string* text = EntryText(GetCurSel())) StoreWindowText(*text);
     else if (IsDropDownList()) StoreWindowText(u"");
 }
 
 int CComboBox::SetCurSel(int nSelect) {
-    const int sel = (nSelect >= 0 && nSelect < GetCount()) ? nSelect : -1;
-    if (sel != m_nCurSel) {
-        m_nCurSel = sel;
-        ShowSelectionText();
-        NotifyChanged(QelChange::selection);
-    }
+    const int sel = Select(nSelect);
     return sel == -1 ? static_cast<int>(CB_ERR) : sel;
 }
 
 void CComboBox::GetLBText(int nIndex, std::u16string& text) const { text = GetLBText(nIndex); }
 
 std::u16string CComboBox::GetLBText(int nIndex) const {
-    if (nIndex < 0 || nIndex >= GetCount()) return {};
-    return m_entries[static_cast<std::size_t>(nIndex)].text;
+    const std::u16string* text = EntryText(nIndex);
+    return text ? *text : std::u16string();
 }
 
 int CComboBox::GetLBTextLen(int nIndex) const {
-    if (nIndex < 0 || nIndex >= GetCount()) return static_cast<int>(CB_ERR);
-    return static_cast<int>(m_entries[static_cast<std::size_t>(nIndex)].text.size());
-}
-
-int CComboBox::SetItemData(int nIndex, DWORD_PTR data) {
-    if (nIndex < 0 || nIndex >= GetCount()) return static_cast<int>(CB_ERR);
-    m_entries[static_cast<std::size_t>(nIndex)].data = data;
-    NotifyChanged(QelChange::items);
-    return 0;
-}
-
-DWORD_PTR CComboBox::GetItemData(int nIndex) const {
-    if (nIndex < 0 || nIndex >= GetCount()) return static_cast<DWORD_PTR>(CB_ERR);
-    return m_entries[static_cast<std::size_t>(nIndex)].data;
-}
-
-int CComboBox::FindString(int nStartAfter, std::u16string_view text) const {
-    return QelFindEntry(m_entries, nStartAfter, text, false);
-}
-
-int CComboBox::FindStringExact(int nStartAfter, std::u16string_view text) const {
-    return QelFindEntry(m_entries, nStartAfter, text, true);
-}
-
-int CComboBox::SelectString(int nStartAfter, std::u16string_view text) {
-    const int i = FindString(nStartAfter, text);
-    if (i < 0) return static_cast<int>(CB_ERR);
-    return SetCurSel(i);
+    const std::u16string* text = EntryText(nIndex);
+    return text ? static_cast<int>(text->size()) : static_cast<int>(CB_ERR);
 }
 
 int CComboBox::SetDroppedWidth(UINT nWidth) {
@@ -278,11 +298,8 @@ void CComboBox::ApplyTemplateText(const std::u16string& text) {
 }
 
 void CComboBox::AdoptState(CWnd& from) {
-    auto& src = static_cast<CComboBox&>(from);
-    m_entries = src.m_entries;
-    m_nCurSel = src.m_nCurSel;
-    m_nDroppedWidth = src.m_nDroppedWidth;
-    CWnd::AdoptState(from);
+    m_nDroppedWidth = static_cast<CComboBox&>(from).m_nDroppedWidth;
+    CQelEntryControl::AdoptState(from);
 }
 
 bool CComboBox::CanBindTo(const CWnd& t) const { return dynamic_cast<const CComboBox*>(&t) != nullptr; }
@@ -290,63 +307,22 @@ bool CComboBox::CanBindTo(const CWnd& t) const { return dynamic_cast<const CComb
 // ---------------------------------------------------------------------------
 // CListBox
 
-CListBox::CListBox() = default;
-
-int CListBox::AddString(std::u16string_view text) {
-    const int at = (GetStyle() & LBS_SORT) ? QelSortedInsertPosition(m_entries, text) : GetCount();
-    return InsertString(at, text);
-}
-
-int CListBox::InsertString(int nIndex, std::u16string_view text) {
-    const int count = GetCount();
-    if (nIndex < -1 || nIndex > count) return static_cast<int>(LB_ERR);
-    const int at = nIndex == -1 ? count : nIndex;
-    m_entries.insert(m_entries.begin() + at, QelListEntry{std::u16string(text), 0});
-    NotifyChanged(QelChange::items);
-    if (m_nCurSel >= at) {
-        ++m_nCurSel;
-        NotifyChanged(QelChange::selection);
-    }
-    return at;
-}
+CListBox::CListBox() : CQelEntryControl(LBS_SORT) {}
 
 int CListBox::DeleteString(UINT nIndex) {
     if (nIndex >= static_cast<UINT>(GetCount())) return static_cast<int>(LB_ERR);
-    const int i = static_cast<int>(nIndex);
-    m_entries.erase(m_entries.begin() + i);
-    NotifyChanged(QelChange::items);
-    if (m_nCurSel == i) {
-        m_nCurSel = -1;
-        NotifyChanged(QelChange::selection);
-    } else if (m_nCurSel > i) {
-        --m_nCurSel;
-        NotifyChanged(QelChange::selection);
-    }
-    return GetCount();
-}
-
-void CListBox::ResetContent() {
-    const bool hadSelection = m_nCurSel != -1;
-    const bool hadEntries = !m_entries.empty();
-    m_entries.clear();
-    m_nCurSel = -1;
-    if (hadEntries) NotifyChanged(QelChange::items);
-    if (hadSelection) NotifyChanged(QelChange::selection);
+    return RemoveEntry(static_cast<int>(nIndex));
 }
 
 int CListBox::SetCurSel(int nSelect) {
-    const bool valid = nSelect >= 0 && nSelect < GetCount();
-    const int sel = valid ? nSelect : -1;
-    if (sel != m_nCurSel) {
-        m_nCurSel = sel;
-        NotifyChanged(QelChange::selection);
-    }
-    return (valid || nSelect == -1) ? sel : static_cast<int>(LB_ERR);
+    const int sel = Select(nSelect);
+    return (sel != -1 || nSelect == -1) ? sel : static_cast<int>(LB_ERR);
 }
 
 int CListBox::GetText(int nIndex, std::u16string& text) const {
-    if (nIndex < 0 || nIndex >= GetCount()) return static_cast<int>(LB_ERR);
-    text = m_entries[static_cast<std::size_t>(nIndex)].text;
+    const std::u16string* entry = EntryText(nIndex);
+    if (!entry) return static_cast<int>(LB_ERR);
+    text = *entry;
     return static_cast<int>(text.size());
 }
 
@@ -357,34 +333,8 @@ std::u16string CListBox::GetText(int nIndex) const {
 }
 
 int CListBox::GetTextLen(int nIndex) const {
-    if (nIndex < 0 || nIndex >= GetCount()) return static_cast<int>(LB_ERR);
-    return static_cast<int>(m_entries[static_cast<std::size_t>(nIndex)].text.size());
-}
-
-int CListBox::SetItemData(int nIndex, DWORD_PTR data) {
-    if (nIndex < 0 || nIndex >= GetCount()) return static_cast<int>(LB_ERR);
-    m_entries[static_cast<std::size_t>(nIndex)].data = data;
-    NotifyChanged(QelChange::items);
-    return 0;
-}
-
-DWORD_PTR CListBox::GetItemData(int nIndex) const {
-    if (nIndex < 0 || nIndex >= GetCount()) return static_cast<DWORD_PTR>(LB_ERR);
-    return m_entries[static_cast<std::size_t>(nIndex)].data;
-}
-
-int CListBox::FindString(int nStartAfter, std::u16string_view text) const {
-    return QelFindEntry(m_entries, nStartAfter, text, false);
-}
-
-int CListBox::FindStringExact(int nStartAfter, std::u16string_view text) const {
-    return QelFindEntry(m_entries, nStartAfter, text, true);
-}
-
-int CListBox::SelectString(int nStartAfter, std::u16string_view text) {
-    const int i = FindString(nStartAfter, text);
-    if (i < 0) return static_cast<int>(LB_ERR);
-    return SetCurSel(i);
+    const std::u16string* text = EntryText(nIndex);
+    return text ? static_cast<int>(text->size()) : static_cast<int>(LB_ERR);
 }
 
 LRESULT CListBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -412,13 +362,6 @@ LRESULT CListBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         case LB_GETITEMDATA: return static_cast<LRESULT>(GetItemData(index));
         default: return CWnd::WindowProc(message, wParam, lParam);
     }
-}
-
-void CListBox::AdoptState(CWnd& from) {
-    auto& src = static_cast<CListBox&>(from);
-    m_entries = src.m_entries;
-    m_nCurSel = src.m_nCurSel;
-    CWnd::AdoptState(from);
 }
 
 bool CListBox::CanBindTo(const CWnd& t) const { return dynamic_cast<const CListBox*>(&t) != nullptr; }

@@ -81,36 +81,62 @@ struct QelListEntry {
     DWORD_PTR data = 0;
 };
 
-class CComboBox : public CWnd {
+// What combo boxes and list boxes share: an ordered list of entries, each
+// with its text and item data, and at most one selected entry.
+class CQelEntryControl : public CWnd {
 public:
-    CComboBox();
-
-    int AddString(std::u16string_view text);
-    int InsertString(int nIndex, std::u16string_view text);  // -1 appends
-    int DeleteString(int nIndex);   // the count left, CB_ERR for a bad index
+    int InsertString(int nIndex, std::u16string_view text);  // -1 appends; -1 for a bad index
     void ResetContent();
     int GetCount() const { return static_cast<int>(m_entries.size()); }
     int GetCurSel() const { return m_nCurSel; }
+    int SetItemData(int nIndex, DWORD_PTR data);  // -1 for a bad index
+    DWORD_PTR GetItemData(int nIndex) const;      // -1 as DWORD_PTR for a bad index
+    // The first entry after nStartAfter (-1: from the top, wrapping round)
+    // whose text begins with `text` / equals `text`, ignoring ASCII case.
+    int FindString(int nStartAfter, std::u16string_view text) const;
+    int FindStringExact(int nStartAfter, std::u16string_view text) const;
+    // FindString, then selects the entry found; -1 (selection unchanged) when none.
+    int SelectString(int nStartAfter, std::u16string_view text);
+
+    const std::vector<QelListEntry>& Entries() const { return m_entries; }
+
+protected:
+    // `sortStyle` is the style bit that makes AddString keep the entries sorted.
+    explicit CQelEntryControl(UINT sortStyle) : m_sortStyle(sortStyle) {}
+    // Appends `text`, or inserts it in order under the sort style; its index.
+    int AddEntry(std::u16string_view text);
+    // Removes entry nIndex (valid); the count left.
+    int RemoveEntry(int nIndex);
+    // Selects nIndex, or nothing for -1 or an index out of range; the index selected, or -1.
+    int Select(int nIndex);
+    // The text of entry nIndex, null for a bad index.
+    const std::u16string* EntryText(int nIndex) const;
+    // Called after the selected entry changed (not when it only moved).
+    virtual void SelectionChanged() {}
+    void AdoptState(CWnd& from) override;
+
+private:
+    std::vector<QelListEntry> m_entries;
+    int m_nCurSel = -1;
+    UINT m_sortStyle;
+};
+
+class CComboBox : public CQelEntryControl {
+public:
+    CComboBox();
+
+    int AddString(std::u16string_view text) { return AddEntry(text); }
+    int DeleteString(int nIndex);   // the count left, CB_ERR for a bad index
     // Selects nIndex; -1 or an index out of range clears the selection and
     // answers CB_ERR.
     int SetCurSel(int nSelect);
     void GetLBText(int nIndex, std::u16string& text) const;  // empty for a bad index
     std::u16string GetLBText(int nIndex) const;
     int GetLBTextLen(int nIndex) const;
-    int SetItemData(int nIndex, DWORD_PTR data);
-    DWORD_PTR GetItemData(int nIndex) const;  // CB_ERR as DWORD_PTR for a bad index
-    // The first entry after nStartAfter (-1: from the top, wrapping round)
-    // whose text begins with `text` / equals `text`, ignoring ASCII case.
-    int FindString(int nStartAfter, std::u16string_view text) const;
-    int FindStringExact(int nStartAfter, std::u16string_view text) const;
-    // FindString, then selects the entry found; CB_ERR (selection unchanged) when none.
-    int SelectString(int nStartAfter, std::u16string_view text);
     // Width of the drop-down list in pixels; 0 means as wide as the box.
     int SetDroppedWidth(UINT nWidth);
     int GetDroppedWidth() const { return m_nDroppedWidth; }
     bool IsDropDownList() const { return (GetStyle() & CBS_TYPEMASK) == CBS_DROPDOWNLIST; }
-
-    const std::vector<QelListEntry>& Entries() const { return m_entries; }
 
 protected:
     // The CB_ messages of wintypes.h (text arguments as const char16_t*,
@@ -119,51 +145,29 @@ protected:
     void AdoptState(CWnd& from) override;
     bool CanBindTo(const CWnd& templateControl) const override;
     void ApplyTemplateText(const std::u16string& text) override;
+    // The box shows the selected entry; a drop-down list shows nothing
+    // without one, a combo with an edit keeps what its edit holds.
+    void SelectionChanged() override;
 
 private:
-    void ShowSelectionText();
-
-    std::vector<QelListEntry> m_entries;
-    int m_nCurSel = -1;
     int m_nDroppedWidth = 0;
 };
 
-class CListBox : public CWnd {
+class CListBox : public CQelEntryControl {
 public:
     CListBox();
 
-    int AddString(std::u16string_view text);
-    int InsertString(int nIndex, std::u16string_view text);  // -1 appends
+    int AddString(std::u16string_view text) { return AddEntry(text); }
     int DeleteString(UINT nIndex);  // the count left, LB_ERR for a bad index
-    void ResetContent();
-    int GetCount() const { return static_cast<int>(m_entries.size()); }
-    int GetCurSel() const { return m_nCurSel; }
     // Selects nIndex; -1 clears the selection; an index out of range clears
     // it and answers LB_ERR.
     int SetCurSel(int nSelect);
     int GetText(int nIndex, std::u16string& text) const;  // the length, LB_ERR for a bad index
     std::u16string GetText(int nIndex) const;
     int GetTextLen(int nIndex) const;
-    int SetItemData(int nIndex, DWORD_PTR data);
-    DWORD_PTR GetItemData(int nIndex) const;  // LB_ERR as DWORD_PTR for a bad index
-    int FindString(int nStartAfter, std::u16string_view text) const;
-    int FindStringExact(int nStartAfter, std::u16string_view text) const;
-    int SelectString(int nStartAfter, std::u16string_view text);
     bool NotifiesParent() const { return (GetStyle() & LBS_NOTIFY) != 0; }
-
-    const std::vector<QelListEntry>& Entries() const { return m_entries; }
 
 protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
-    void AdoptState(CWnd& from) override;
     bool CanBindTo(const CWnd& templateControl) const override;
-
-private:
-    std::vector<QelListEntry> m_entries;
-    int m_nCurSel = -1;
 };
-
-// Shared by combo and list boxes: the position a sorted control inserts
-// `text` at, and the search of FindString/FindStringExact.
-int QelSortedInsertPosition(const std::vector<QelListEntry>& entries, std::u16string_view text);
-int QelFindEntry(const std::vector<QelListEntry>& entries, int nStartAfter, std::u16string_view text, bool exact);
