@@ -4,6 +4,8 @@
 // as child processes on a file in /tmp with their output to /dev/null; all
 // figures are wall-clock time, throughput in bytes of binary data.
 #include <benchmark/benchmark.h>
+
+#include "bench/bench_support.h"
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -51,22 +53,7 @@ std::string TempFile(const char* name, const void* bytes, std::size_t size) {
     return path;
 }
 
-// Runs a program with its output to /dev/null and waits for it.
-bool Run(const std::vector<std::string>& argv) {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const int devnull = ::open("/dev/null", O_WRONLY);
-        ::dup2(devnull, 1);
-        std::vector<char*> args;
-        for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        ::execvp(args[0], args.data());
-        ::_exit(127);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
+using qelbench::Run;
 
 void BM_EncodeBase64(benchmark::State& state) {
     const auto& data = Data();

@@ -10,6 +10,8 @@
 // program started again with --peak-rss) and its peak resident set is
 // printed beside the size of the file.
 #include <benchmark/benchmark.h>
+
+#include "bench/bench_support.h"
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -116,22 +118,7 @@ void BM_LoadFile(benchmark::State& state) {
 }
 BENCHMARK(BM_LoadFile)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// Runs a program with its output to /dev/null and waits for it.
-bool Run(const std::vector<std::string>& argv) {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const int devnull = ::open("/dev/null", O_WRONLY);
-        ::dup2(devnull, 1);
-        std::vector<char*> args;
-        for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        ::execvp(args[0], args.data());
-        ::_exit(127);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
+using qelbench::Run;
 
 void BM_CoreutilsDecode(benchmark::State& state) {
     const std::string text = (g_dir / "all.b64").string();
