@@ -65,6 +65,20 @@ public:
     std::int32_t m_hr;
 };
 
+// An operation the framework does not support here: a dialog's exchange
+// names a control its template lacks, or binds a member of the wrong class.
+// A programming error, never a condition of the input.
+class CNotSupportedException : public CException {
+public:
+    const char* what() const noexcept override { return "not supported exception"; }
+};
+
+// Ends a data exchange that failed (CDataExchange::Fail); UpdateData catches it.
+class CUserException : public CException {
+public:
+    const char* what() const noexcept override { return "user exception"; }
+};
+
 inline constexpr std::int32_t E_FAIL = static_cast<std::int32_t>(0x80004005u);
 
 [[noreturn]] inline void AfxThrowFileException(int cause, int osError = 0, std::u16string fileName = {}) {
@@ -72,4 +86,6 @@ inline constexpr std::int32_t E_FAIL = static_cast<std::int32_t>(0x80004005u);
 }
 [[noreturn]] inline void AfxThrowMemoryException() { throw CMemoryException(); }
 [[noreturn]] inline void AfxThrowInvalidArgException() { throw CInvalidArgException(); }
+[[noreturn]] inline void AfxThrowNotSupportedException() { throw CNotSupportedException(); }
+[[noreturn]] inline void AfxThrowUserException() { throw CUserException(); }
 [[noreturn]] inline void AtlThrow(std::int32_t hr) { throw CHResultException(hr); }

@@ -1,5 +1,7 @@
 #include "framework/extmodule.h"
 
+#include "framework/rcscript.h"
+
 #include <algorithm>
 #include <mutex>
 
@@ -33,9 +35,13 @@ CDynLinkLibrary::CDynLinkLibrary(AFX_EXTENSION_MODULE& state, bool system)
 }
 
 CDynLinkLibrary::~CDynLinkLibrary() {
-    Registry& r = TheRegistry();
-    std::lock_guard<std::mutex> lock(r.mutex);
-    r.libraries.erase(std::remove(r.libraries.begin(), r.libraries.end(), this), r.libraries.end());
+    {
+        Registry& r = TheRegistry();
+        std::lock_guard<std::mutex> lock(r.mutex);
+        r.libraries.erase(std::remove(r.libraries.begin(), r.libraries.end(), this), r.libraries.end());
+    }
+    // A module loaded later may reuse the address of this one's resources.
+    QelDropParsedResources(m_hResource);
 }
 
 void AfxTermExtensionModule(AFX_EXTENSION_MODULE& state, bool all) {

@@ -1,0 +1,153 @@
+#include "framework/modaldriver.h"
+
+#include <dlfcn.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "framework/codepage.h"
+#include "framework/dialog.h"
+#include "framework/dlgscript.h"
+#include "framework/filedialog.h"
+#include "framework/useraction.h"
+
+CModalDriver::~CModalDriver() = default;
+
+CSize CModalDriver::GetDialogBaseUnits(const CDialogTemplate&) { return AfxGetDialogBaseUnits(); }
+
+// ---------------------------------------------------------------------------
+// Diagnostics
+
+namespace {
+
+QelDiagnosticSink& Sink() {
+    static QelDiagnosticSink sink;
+    return sink;
+}
+
+}  // namespace
+
+QelDiagnosticSink QelSetDiagnosticSink(QelDiagnosticSink sink) {
+    QelDiagnosticSink before = std::move(Sink());
+    Sink() = std::move(sink);
+    return before;
+}
+
+void QelDiagnostic(std::string_view line) {
+    if (Sink()) {
+        Sink()(line);
+        return;
+    }
+    std::string out(line);
+    out += '\n';
+    std::fwrite(out.data(), 1, out.size(), stderr);
+    std::fflush(stderr);
+}
+
+std::string QelMessageLine(const std::u16string& text) {
+    // One line per message box: a line break in the text is written as \n.
+    std::u16string flat;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') continue;
+        if (text[i] == u'\r' || text[i] == u'\n') flat += u"\\n";
+        else flat += text[i];
+    }
+    return "qelhost: message: " + qel::WideToUtf8(flat);
+}
+
+int QelDefaultMessageAnswer(UINT style) {
+    switch (style & MB_TYPEMASK) {
+        case 3: case 4: return IDYES;      // MB_YESNOCANCEL, MB_YESNO
+        case 2: return IDIGNORE;           // MB_ABORTRETRYIGNORE
+        case 5: return IDRETRY;            // MB_RETRYCANCEL
+        default: return IDOK;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// The no-display driver
+
+namespace {
+
+class NoDisplayDriver final : public CModalDriver {
+public:
+    const char* Name() const override { return "headless"; }
+
+    void RunModal(CDialog& dlg) override {
+        const std::string id = std::to_string(dlg.GetTemplateID());
+        QelDiagnostic("qelhost: no display: dialog " + id + " accepted as shown");
+        QelUserOk(dlg);
+        if (!dlg.IsEnded()) {
+            QelDiagnostic("qelhost: no display: dialog " + id + " stayed open after OK; cancelled");
+            QelUserCancel(dlg);
+        }
+    }
+
+    int MessageBox(CWnd*, const std::u16string& text, UINT style) override {
+        QelDiagnostic(QelMessageLine(text));
+        return QelDefaultMessageAnswer(style);
+    }
+
+    INT_PTR RunFileDialog(CFileDialog&) override {
+        QelDiagnostic("qelhost: no display: file dialog cancelled");
+        return IDCANCEL;
+    }
+};
+
+// ---------------------------------------------------------------------------
+// Choice of the driver
+
+CModalDriver* g_installed = nullptr;
+std::unique_ptr<CModalDriver>& Chosen() {
+    static std::unique_ptr<CModalDriver> chosen;
+    return chosen;
+}
+
+bool HasDisplay() {
+    const char* x = std::getenv("DISPLAY");
+    const char* w = std::getenv("WAYLAND_DISPLAY");
+    return (x && *x) || (w && *w);
+}
+
+std::unique_ptr<CModalDriver> LoadGuiDriver() {
+    Dl_info info{};
+    if (!::dladdr(reinterpret_cast<void*>(&AfxGetModalDriver), &info) || !info.dli_fname) return nullptr;
+    std::string folder = info.dli_fname;
+    const auto slash = folder.find_last_of('/');
+    folder = slash == std::string::npos ? "." : folder.substr(0, slash);
+    void* lib = ::dlopen((folder + "/libqelfw_wx.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!lib) return nullptr;
+    using Factory = CModalDriver* (*)(int);
+    auto factory = reinterpret_cast<Factory>(::dlsym(lib, "QelCreateGuiModalDriver"));
+    CModalDriver* driver = factory ? factory(QEL_MODAL_DRIVER_INTERFACE_VERSION) : nullptr;
+    if (!driver) {
+        ::dlclose(lib);
+        return nullptr;
+    }
+    return std::unique_ptr<CModalDriver>(driver);  // the library stays loaded for the driver's code
+}
+
+std::unique_ptr<CModalDriver> ChooseDriver() {
+    if (const char* script = std::getenv("QELHOST_SCRIPT"); script && *script) return QelCreateScriptDriverFromFile(script);
+    if (HasDisplay())
+        if (auto gui = LoadGuiDriver()) return gui;
+    return QelCreateNoDisplayDriver();
+}
+
+}  // namespace
+
+std::unique_ptr<CModalDriver> QelCreateNoDisplayDriver() { return std::make_unique<NoDisplayDriver>(); }
+
+CModalDriver& AfxGetModalDriver() {
+    if (g_installed) return *g_installed;
+    if (!Chosen()) Chosen() = ChooseDriver();
+    return *Chosen();
+}
+
+CModalDriver* AfxSetModalDriver(CModalDriver* driver) {
+    CModalDriver* before = g_installed;
+    g_installed = driver;
+    return before;
+}
+
+void AfxResetModalDriver() { Chosen().reset(); }

@@ -1,0 +1,5 @@
+#include "host/sitemgr.h"
+
+SiteIF::~SiteIF() = default;
+
+SiteIF* OutSMgr::findOutSite() { return nullptr; }
