@@ -147,7 +147,8 @@ void QelWxDialog::CreateControl(int index) {
     const CRect du = c.GetDialogUnitRect();
     const wxPoint pos = ConvertDialogToPixels(wxPoint(du.left, du.top));
     wxSize size = ConvertDialogToPixels(wxSize(du.Width(), du.Height()));
-    const int id = c.GetDlgCtrlID() > 0 ? c.GetDlgCtrlID() : wxID_ANY;
+    // wx takes ids below 32767 only (the Help button's 57670 is not one).
+    const int id = c.GetDlgCtrlID() > 0 && c.GetDlgCtrlID() < 32767 ? c.GetDlgCtrlID() : wxID_ANY;
     const DWORD style = c.GetStyle();
     item.kind = c.GetControlKind();
 
@@ -188,7 +189,7 @@ void QelWxDialog::CreateControl(int index) {
             if (item.group != m_buildLastRadioGroup) {
                 // wx joins a radio button to the one created before it unless
                 // it starts a group; the hidden button starts each group.
-                item.groupNone = new wxRadioButton(this, wxID_ANY, wxString(), pos, wxSize(0, 0), wxRB_GROUP);
+                item.groupNone = new wxRadioButton(this, wxID_ANY, wxString(), pos, size, wxRB_GROUP);
                 item.groupNone->Hide();
                 m_buildLastRadioGroup = item.group;
             } else {

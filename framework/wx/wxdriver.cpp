@@ -189,6 +189,12 @@ bool QelWxStart() {
     static std::string name = ProgramName();
     static char* argv[] = {name.data(), nullptr};
     static int argc = 1;
+    // A failed wx check is a line on standard error, never a message box in
+    // the middle of the host's work.
+    wxSetAssertHandler([](const wxString& file, int line, const wxString& func, const wxString& cond, const wxString& msg) {
+        QelDiagnostic("qelfw_wx: wx check failed: " + std::string((file + ":" + wxString::Format("%d", line) + " " + func +
+                                                                    ": " + cond + " " + msg).utf8_str()));
+    });
     const bool started = wxEntryStart(argc, argv);
     std::setlocale(LC_NUMERIC, numeric.c_str());
     if (!started) return false;
