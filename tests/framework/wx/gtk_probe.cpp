@@ -33,6 +33,12 @@ int MinimumHeightOf(GtkWidget* widget) {
     return minimum;
 }
 
+int MinimumWidthOf(GtkWidget* widget) {
+    int minimum = 0, natural = 0;
+    if (widget) gtk_widget_get_preferred_width(widget, &minimum, &natural);
+    return minimum;
+}
+
 std::string MatchedFamily(const std::string& family) {
     FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>(family.c_str()));
     FcConfigSubstitute(nullptr, pattern, FcMatchPattern);

@@ -18,8 +18,10 @@ struct GtkBox {
 std::string SaveWindowPng(GtkWidget* window, const std::string& path);
 // The widget's allocation, relative to its window's drawing area.
 GtkBox AllocationOf(GtkWidget* widget);
-// The minimum height GTK asks for the widget (its theme and style sheets).
+// The minimum height and width GTK asks for the widget (its theme and
+// style sheets).
 int MinimumHeightOf(GtkWidget* widget);
+int MinimumWidthOf(GtkWidget* widget);
 // The family fontconfig's current configuration picks for `family`.
 std::string MatchedFamily(const std::string& family);
 

@@ -35,10 +35,11 @@ void ModalScript::ExpectMessageBox(std::function<int(wxMessageDialog&)> answer) 
     m_queue.push_back(std::move(e));
 }
 
-void ModalScript::ExpectFileDialog(std::function<int(wxFileDialog&)> answer) {
+void ModalScript::ExpectFileDialog(std::function<int(wxFileDialog&)> answer, std::function<void(wxFileDialog&)> shown) {
     Expectation e;
     e.kind = Expectation::fileDialog;
     e.file = std::move(answer);
+    e.fileShown = std::move(shown);
     m_queue.push_back(std::move(e));
 }
 
@@ -51,7 +52,17 @@ void ModalScript::VerifyAndClear() {
     m_queue.clear();
 }
 
+void ModalScript::Exit(wxDialog* dialog) {
+    for (auto it = m_shown.begin(); it != m_shown.end(); ++it)
+        if (*it == dialog) {
+            m_shown.erase(it);
+            break;
+        }
+}
+
 int ModalScript::Enter(wxDialog* dialog) {
+    for (wxDialog* d : m_shown)
+        if (d == dialog) return wxID_NONE;
     auto* ours = dynamic_cast<QelWxDialog*>(dialog);
     if (m_queue.empty()) {
         ADD_FAILURE() << "unexpected modal window: "
@@ -71,7 +82,8 @@ int ModalScript::Enter(wxDialog* dialog) {
             WaitFor([&] { return ours->IsShownOnScreen() && ours->GetClientSize().x > 0; });
             Settle();
             actions(*ours);
-            if (!WaitFor([&] { return ours->Dialog().IsEnded(); }, 2000)) {
+            // (A loop left because a handler threw is over too.)
+            if (!WaitFor([&] { return ours->Dialog().IsEnded() || !ours->IsModal(); }, 2000)) {
                 ADD_FAILURE() << "dialog " << ours->Dialog().GetTemplateID() << " still open after its actions; cancelled";
                 QelUserCancel(ours->Dialog());
                 ours->Flush();
@@ -92,7 +104,15 @@ int ModalScript::Enter(wxDialog* dialog) {
         ADD_FAILURE() << "expected a file dialog, another modal window came";
         return wxID_CANCEL;
     }
-    return e.file(*chooser);
+    const int answer = e.file(*chooser);
+    if (answer == wxID_NONE) m_shown.push_back(chooser);
+    if (answer == wxID_NONE && e.fileShown)
+        wxTheApp->CallAfter([chooser, shown = std::move(e.fileShown)] {
+            WaitFor([&] { return chooser->IsShownOnScreen(); });
+            Settle(300);
+            shown(*chooser);
+        });
+    return answer;
 }
 
 void GuiTest::SetUp() {

@@ -22,6 +22,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "framework/modaldriver.h"
 #include "framework/wx/wxbackend.h"
@@ -42,13 +43,17 @@ public:
     void ExpectDialog(int templateId, std::function<void(QelWxDialog&)> actions);
     // The function answers the button pressed (wxID_OK, wxID_YES, ...).
     void ExpectMessageBox(std::function<int(wxMessageDialog&)> answer);
-    void ExpectFileDialog(std::function<int(wxFileDialog&)> answer);
+    // The first function prepares the chooser and answers wxID_NONE to have
+    // it shown; `shown` then runs inside its modal loop (real input). Any
+    // other answer is the button pressed, without showing it.
+    void ExpectFileDialog(std::function<int(wxFileDialog&)> answer,
+                          std::function<void(wxFileDialog&)> shown = nullptr);
     // Fails the test for every expectation left, and forgets them.
     void VerifyAndClear();
 
 protected:
     int Enter(wxDialog* dialog) override;
-    void Exit(wxDialog*) override {}
+    void Exit(wxDialog* dialog) override;
 
 private:
     struct Expectation {
@@ -57,8 +62,12 @@ private:
         std::function<void(QelWxDialog&)> actions;
         std::function<int(wxMessageDialog&)> message;
         std::function<int(wxFileDialog&)> file;
+        std::function<void(wxFileDialog&)> fileShown;
     };
     std::deque<Expectation> m_queue;
+    // Native dialogs let through to be shown: their ShowModal enters the
+    // hook once more (wxDialog::ShowModal) and is let through again.
+    std::vector<wxDialog*> m_shown;
 };
 
 // The GUI driver installed, the module's templates registered, a script for

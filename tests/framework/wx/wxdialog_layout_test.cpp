@@ -85,6 +85,7 @@ void CheckLayout(qelgui::ModalScript& script, int id, const char* shot) {
                 const qelgui::GtkBox box = qelgui::AllocationOf(c->GetHandle());
                 EXPECT_EQ(wxSize(box.width, box.height), want);
                 EXPECT_LE(qelgui::MinimumHeightOf(c->GetHandle()), want.y);
+                EXPECT_LE(qelgui::MinimumWidthOf(c->GetHandle()), want.x);
             }
             if (it.id > 0 && it.id < 32767) {
                 EXPECT_EQ(c->GetId(), it.id);
