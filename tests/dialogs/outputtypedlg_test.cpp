@@ -1,0 +1,88 @@
+// CQelTorucaOutputTypeDlg driven as a user would: the radio button checked at
+// the start (with the initial code normalised), the last click deciding the
+// result, and the command filter that takes only clicks.
+#include "dialogs/outputtypedlg.h"
+
+#include <gtest/gtest.h>
+
+#include "plugin/module_resources.h"
+#include "tests/support/dialog_testing.h"
+
+namespace {
+
+class OutputTypeDlgTest : public qeltest::DialogTest {
+protected:
+    static void SetUpTestSuite() { ASSERT_TRUE(QelRegisterModuleResources()); }
+    static void TearDownTestSuite() { QelUnregisterModuleResources(); }
+
+    // Opens the dialog with `initial`, checks which radio button is checked
+    // and presses OK at once; answers m_nOutput.
+    static int OkAtOnce(int initial, int expectedChecked) {
+        qeltest::ExpectDialog(13651, [&](qeltest::DialogUser& u) {
+            for (int id : {20000, 20001, 20002}) EXPECT_EQ(u.Checked(id), id == expectedChecked) << "radio " << id;
+            u.Ok();
+        });
+        CQelTorucaOutputTypeDlg dlg(initial, nullptr);
+        EXPECT_EQ(dlg.DoModal(), IDOK);
+        return dlg.m_nOutput;
+    }
+};
+
+TEST_F(OutputTypeDlgTest, EachValidCodeChecksItsRadioAndComesBackUnchanged) {
+    EXPECT_EQ(OkAtOnce(1, 20000), 1);
+    EXPECT_EQ(OkAtOnce(2, 20001), 2);
+    EXPECT_EQ(OkAtOnce(4, 20002), 4);
+}
+
+TEST_F(OutputTypeDlgTest, AnyOtherCodeIsNormalisedToTheProjectFile) {
+    EXPECT_EQ(OkAtOnce(3, 20000), 1);
+    EXPECT_EQ(OkAtOnce(0, 20000), 1);
+    EXPECT_EQ(OkAtOnce(-4, 20000), 1);
+}
+
+TEST_F(OutputTypeDlgTest, TheLastClickWins) {
+    qeltest::ExpectDialog(13651, [](qeltest::DialogUser& u) {
+        u.Click(20002);
+        u.Click(20000);
+        EXPECT_TRUE(u.Checked(20000));
+        EXPECT_FALSE(u.Checked(20002));
+        u.Ok();
+    });
+    CQelTorucaOutputTypeDlg dlg(4, nullptr);
+    ASSERT_EQ(dlg.DoModal(), IDOK);
+    EXPECT_EQ(dlg.m_nOutput, 1);
+
+    qeltest::ExpectDialog(13651, [](qeltest::DialogUser& u) {
+        u.Click(20001);
+        u.Ok();
+    });
+    CQelTorucaOutputTypeDlg detail(1, nullptr);
+    ASSERT_EQ(detail.DoModal(), IDOK);
+    EXPECT_EQ(detail.m_nOutput, 2);
+}
+
+// Only a click (notification code 0) of a radio button counts; another
+// notification from the same button leaves the last click in force.
+TEST_F(OutputTypeDlgTest, OtherNotificationsOfTheRadioButtonsAreNotClicks) {
+    qeltest::ExpectDialog(13651, [](qeltest::DialogUser& u) {
+        u.Click(20001);
+        CWnd* snip = u.Control(20002);
+        u.Dialog().SendMessage(WM_COMMAND, MAKEWPARAM(20002, BN_DOUBLECLICKED), reinterpret_cast<LPARAM>(snip));
+        EXPECT_EQ(u.As<CQelTorucaOutputTypeDlg>().m_nCheckedId, 20001);
+        u.Ok();
+    });
+    CQelTorucaOutputTypeDlg dlg(1, nullptr);
+    ASSERT_EQ(dlg.DoModal(), IDOK);
+    EXPECT_EQ(dlg.m_nOutput, 2);
+}
+
+TEST_F(OutputTypeDlgTest, CancelEndsWithIdCancel) {
+    qeltest::ExpectDialog(13651, [](qeltest::DialogUser& u) {
+        u.Click(20002);
+        u.Cancel();
+    });
+    CQelTorucaOutputTypeDlg dlg(1, nullptr);
+    EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+}
+
+}  // namespace
