@@ -49,7 +49,7 @@ TEST_F(GuiTest, MessageBoxIconsButtonsAndAnswers) {
             const long style = box.GetMessageDialogStyle();
             EXPECT_EQ(style & wxICON_MASK, c.icon);
             EXPECT_EQ(style & (wxOK | wxCANCEL | wxYES_NO), c.buttons);
-            EXPECT_EQ(box.GetMessage(), "一行目\n二行目");
+            EXPECT_EQ(box.GetMessage(), wxString::FromUTF8("一行目\n二行目"));
             return c.wxAnswer;
         });
         EXPECT_EQ(AfxGetModalDriver().MessageBox(nullptr, u"一行目\r\n二行目", c.style), c.answer);
@@ -63,7 +63,7 @@ TEST_F(GuiTest, SaveDialogBecomesAToolkitSaveChooserAndCancelAnswersCancel) {
     Script().ExpectFileDialog([&](wxFileDialog& chooser) {
         EXPECT_EQ(chooser.GetDirectory(), QelWxString(wdir()));
         EXPECT_EQ(chooser.GetFilename(), "toruca.tpj");
-        EXPECT_EQ(chooser.GetTitle(), "Save As");
+        EXPECT_EQ(chooser.GetMessage(), "Save As");  // the chooser's title
         EXPECT_EQ(chooser.GetWildcard(), "Projects|*.tpj|All files|*");
         EXPECT_TRUE(chooser.GetWindowStyle() & wxFD_SAVE);
         EXPECT_TRUE(chooser.GetWindowStyle() & wxFD_OVERWRITE_PROMPT);
