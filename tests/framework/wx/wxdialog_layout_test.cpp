@@ -103,6 +103,9 @@ void CheckLayout(qelgui::ModalScript& script, int id, const char* shot) {
                 EXPECT_FALSE(c->IsShown());  // no handler: hidden by the framework
             }
         }
+        // The focus where the framework placed it (the first tab stop).
+        ASSERT_NE(dlg.GetFocus(), nullptr);
+        EXPECT_EQ(wxWindow::FindFocus(), w.ControlWindow(dlg.GetControlIndex(*dlg.GetFocus())));
         qelgui::Screenshot(w, shot);
         qelgui::Key(WXK_ESCAPE);
         qelgui::WaitForEnd(w);
