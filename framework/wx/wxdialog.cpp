@@ -531,10 +531,7 @@ bool QelWxDialog::Mnemonic(int keyCode) {
         for (int j = i + 1; j < n; ++j) {
             CWnd& t = *controls[static_cast<std::size_t>(j)];
             if (!(t.GetStyle() & WS_TABSTOP) || !t.IsWindowVisible() || !t.IsWindowEnabled()) continue;
-            Feed([&] {
-                QelUserSetFocus(m_dlg, t);
-                if (auto* edit = dynamic_cast<CEdit*>(&t)) edit->SetSel(0, -1);
-            });
+            Feed([&] { QelUserSetFocus(m_dlg, t); });
             return true;
         }
         return true;

@@ -238,6 +238,22 @@ TEST_F(GuiTest, EnterInData2PressesOkAndCtrlEnterTypesALineBreak) {
     EXPECT_EQ(dlg.m_strData2, u"line1\r\nline2");
 }
 
+TEST_F(GuiTest, LabelMnemonicFocusesTheControlAfterTheLabel) {
+    CSettingsDlg dlg;
+    Script().ExpectDialog(13650, [&](QelWxDialog& w) {
+        qelgui::ClickAt(w, wxPoint(2, 2));
+        qelgui::Key('U', wxMOD_ALT);  // "トルカ(詳細)取得先URL(&U) :"
+        EXPECT_EQ(dlg.GetFocus(), dlg.GetDlgItem(20004));
+        EXPECT_EQ(wxWindow::FindFocus(), &Text(w, 20004));
+        qelgui::Key('2', wxMOD_ALT);  // "データ2(&2) :"
+        EXPECT_EQ(dlg.GetFocus(), dlg.GetDlgItem(20006));
+        EXPECT_EQ(wxWindow::FindFocus(), &Text(w, 20006));
+        qelgui::Key(WXK_ESCAPE);
+        qelgui::WaitForEnd(w);
+    });
+    EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+}
+
 TEST_F(GuiTest, VersionComboChosenWithTheKeyboardRunsItsHandler) {
     CSettingsDlg dlg;
     dlg.m_strVersion = u"2.0";
