@@ -181,6 +181,7 @@ bool QelWxStart() {
         state = 1;
         return true;
     }
+    if (!QelWxDisplayOpens()) return false;
     QelWxLoadFontAliases();
     // GTK sets the process locale from the environment; the numbers the
     // rest of the process formats keep the conventions they had.

@@ -2,6 +2,9 @@
 
 #include <fontconfig/fontconfig.h>
 #include <gtk/gtk.h>
+#include <X11/Xlib.h>
+
+#include <cstdlib>
 
 // fonts.conf and gtk.css, compiled in (cmake/EmbedResource.cmake).
 extern const char qel_wx_fonts_conf[];
@@ -15,6 +18,15 @@ void QelWxLoadFontAliases() {
         FcConfigBuildFonts(config))
         FcConfigSetCurrent(config);  // takes a reference of its own
     FcConfigDestroy(config);
+}
+
+bool QelWxDisplayOpens() {
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    if (wayland && *wayland) return true;
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) return false;
+    XCloseDisplay(display);
+    return true;
 }
 
 std::string QelWxGtkLoadStyleSheet() {

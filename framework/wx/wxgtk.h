@@ -11,6 +11,12 @@ typedef struct _GtkWidget GtkWidget;
 // starts, so that every font the toolkit opens sees the aliases.
 void QelWxLoadFontAliases();
 
+// True when the display GTK would use can be opened: a Wayland display
+// is taken on trust; an X display is opened and closed again. Asked before
+// anything of the toolkit starts, since a GTK that fails to start cannot
+// be cleaned up.
+bool QelWxDisplayOpens();
+
 // Installs gtk.css (compiled in) for the default screen at application
 // priority; answers an error text, empty when it loaded.
 std::string QelWxGtkLoadStyleSheet();
