@@ -120,11 +120,11 @@ std::unique_ptr<CModalDriver> LoadGuiDriver() {
     using Factory = CModalDriver* (*)(int);
     auto factory = reinterpret_cast<Factory>(::dlsym(lib, "QelCreateGuiModalDriver"));
     CModalDriver* driver = factory ? factory(QEL_MODAL_DRIVER_INTERFACE_VERSION) : nullptr;
-    if (!driver) {
-        ::dlclose(lib);
-        return nullptr;
-    }
-    return std::unique_ptr<CModalDriver>(driver);  // the library stays loaded for the driver's code
+    // The library stays loaded, with or without a driver: a back end brings
+    // in a toolkit whose libraries run static constructors and register
+    // types when loaded, and cannot be unloaded safely afterwards.
+    if (!driver) return nullptr;
+    return std::unique_ptr<CModalDriver>(driver);
 }
 
 std::unique_ptr<CModalDriver> ChooseDriver() {

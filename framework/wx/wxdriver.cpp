@@ -1,0 +1,231 @@
+// The GUI back end's modal driver and the start of the toolkit.
+#include <unistd.h>
+
+#include <climits>
+#include <clocale>
+#include <string>
+#include <vector>
+
+#include "framework/codepage.h"
+#include "framework/dialog.h"
+#include "framework/filedialog.h"
+#include "framework/wx/wxbackend.h"
+#include "framework/wx/wxdialog.h"
+#include "framework/wx/wxgtk.h"
+
+#include <wx/app.h>
+#include <wx/filedlg.h>
+#include <wx/filename.h>
+#include <wx/frame.h>
+#include <wx/init.h>
+#include <wx/msgdlg.h>
+#include <wx/settings.h>
+
+namespace {
+
+// The dialogs shown now, innermost last.
+std::vector<QelWxDialog*>& OpenWindows() {
+    static std::vector<QelWxDialog*> windows;
+    return windows;
+}
+
+std::string ProgramName() {
+    char buf[PATH_MAX];
+    const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+    if (n <= 0) return "qelhost";
+    std::string p(buf, static_cast<std::size_t>(n));
+    const auto slash = p.find_last_of('/');
+    return slash == std::string::npos ? p : p.substr(slash + 1);
+}
+
+// The window the base units are measured on: hidden, never shown, kept for
+// the life of the process.
+wxWindow& MeasuringWindow() {
+    static wxFrame* frame = new wxFrame(nullptr, wxID_ANY, wxString());
+    return *frame;
+}
+
+wxWindow* OwnerWindow(const CDialog* dlg) {
+    auto& open = OpenWindows();
+    if (dlg)
+        if (auto* parent = dynamic_cast<CDialog*>(dlg->GetParent()))
+            for (QelWxDialog* w : open)
+                if (&w->Dialog() == parent) return w;
+    return open.empty() ? nullptr : open.back();
+}
+
+wxString Caption() { return wxTheApp ? wxTheApp->GetAppDisplayName() : wxString("qelhost"); }
+
+// Text of a message box: the framework's "\r\n" line breaks as "\n".
+wxString MessageText(const std::u16string& text) {
+    wxString s = QelWxString(text);
+    s.Replace("\r\n", "\n");
+    return s;
+}
+
+// A filter "Text|*.a;*.b|...||" as a wx wildcard; "*.*" matches every
+// name, as it does for the dialogs the filters were written for.
+wxString Wildcard(const std::u16string& filter) {
+    wxString w = QelWxString(filter);
+    while (w.EndsWith("|")) w.RemoveLast();
+    if (w.empty()) return "*";
+    wxArrayString parts = wxSplit(w, '|', 0);
+    for (std::size_t i = 1; i < parts.size(); i += 2) {
+        wxArrayString patterns = wxSplit(parts[i], ';', 0);
+        for (wxString& p : patterns)
+            if (p == "*.*") p = "*";
+        parts[i] = wxJoin(patterns, ';', 0);
+    }
+    if (parts.size() % 2) parts.Add("*");
+    return wxJoin(parts, '|', 0);
+}
+
+class QelWxModalDriver final : public CModalDriver {
+public:
+    const char* Name() const override { return "gui"; }
+
+    void RunModal(CDialog& dlg) override {
+        auto* window = new QelWxDialog(OwnerWindow(&dlg), dlg);
+        OpenWindows().push_back(window);
+        struct Closer {
+            QelWxDialog* window;
+            ~Closer() {
+                OpenWindows().pop_back();
+                delete window;
+            }
+        } closer{window};
+        window->Run();
+    }
+
+    int MessageBox(CWnd* owner, const std::u16string& text, UINT style) override {
+        long wxStyle = wxCENTRE;
+        switch (style & MB_ICONMASK) {
+            case MB_ICONSTOP: wxStyle |= wxICON_ERROR; break;
+            case MB_ICONQUESTION: wxStyle |= wxICON_QUESTION; break;
+            case MB_ICONWARNING: wxStyle |= wxICON_WARNING; break;
+            case MB_ICONINFORMATION: wxStyle |= wxICON_INFORMATION; break;
+            default: wxStyle |= wxICON_NONE; break;
+        }
+        const UINT type = style & MB_TYPEMASK;
+        switch (type) {
+            case 1: wxStyle |= wxOK | wxCANCEL; break;           // MB_OKCANCEL
+            case 2: wxStyle |= wxYES_NO | wxCANCEL; break;       // MB_ABORTRETRYIGNORE
+            case 3: wxStyle |= wxYES_NO | wxCANCEL; break;       // MB_YESNOCANCEL
+            case 4: wxStyle |= wxYES_NO; break;                  // MB_YESNO
+            case 5: wxStyle |= wxOK | wxCANCEL; break;           // MB_RETRYCANCEL
+            default: wxStyle |= wxOK; break;
+        }
+        CDialog* ownerDlg = owner ? owner->GetOwnerDialog() : nullptr;
+        wxMessageDialog box(OwnerWindow(ownerDlg), MessageText(text), Caption(), wxStyle);
+        if (type == 2) box.SetYesNoCancelLabels("&Abort", "&Retry", "&Ignore");
+        if (type == 5) box.SetOKCancelLabels("&Retry", "&Cancel");
+        const int answer = box.ShowModal();
+        switch (type) {
+            case 1: return answer == wxID_OK ? IDOK : IDCANCEL;
+            case 2: return answer == wxID_YES ? IDABORT : answer == wxID_NO ? IDRETRY : IDIGNORE;
+            case 3: return answer == wxID_YES ? IDYES : answer == wxID_NO ? IDNO : IDCANCEL;
+            case 4: return answer == wxID_YES ? IDYES : IDNO;
+            case 5: return answer == wxID_OK ? IDRETRY : IDCANCEL;
+            default: return IDOK;
+        }
+    }
+
+    INT_PTR RunFileDialog(CFileDialog& dlg) override {
+        long style = dlg.m_bOpenFileDialog ? wxFD_OPEN : wxFD_SAVE;
+        if (dlg.m_bOpenFileDialog && (dlg.m_dwFlags & OFN_FILEMUSTEXIST)) style |= wxFD_FILE_MUST_EXIST;
+        if (!dlg.m_bOpenFileDialog && (dlg.m_dwFlags & OFN_OVERWRITEPROMPT)) style |= wxFD_OVERWRITE_PROMPT;
+        wxString title = QelWxString(dlg.m_strTitle);
+        if (title.empty()) title = dlg.m_bOpenFileDialog ? "Open" : "Save As";
+        wxString folder = QelWxString(dlg.m_strInitialDir);
+        if (folder.empty()) folder = wxGetCwd();
+        wxString name = QelWxString(dlg.m_strFileName);
+        CDialog* ownerDlg = dlg.m_pParentWnd ? dlg.m_pParentWnd->GetOwnerDialog() : nullptr;
+        wxWindow* owner = OwnerWindow(ownerDlg);
+        for (;;) {
+            wxFileDialog chooser(owner, title, folder, name, Wildcard(dlg.m_strFilter), style);
+            if (chooser.ShowModal() != wxID_OK) return IDCANCEL;
+            const wxString path = chooser.GetPath();
+            std::string why;
+            if (QelFileDialogAccept(dlg, QelWxWide(path), &why)) return IDOK;
+            // Refused (a name that must exist and does not): say why, ask again.
+            wxMessageDialog box(owner, path + "\n" + wxString::FromUTF8(why), Caption(), wxOK | wxICON_WARNING | wxCENTRE);
+            box.ShowModal();
+            wxFileName fn(path);
+            folder = fn.GetPath();
+            name = fn.GetFullName();
+        }
+    }
+
+    CSize GetDialogBaseUnits(const CDialogTemplate& tpl) override {
+        const wxSize units = QelWxBaseUnits(QelWxTemplateFont(tpl));
+        return CSize{units.x, units.y};
+    }
+};
+
+}  // namespace
+
+wxString QelWxString(std::u16string_view text) { return wxString::FromUTF8(qel::WideToUtf8(text)); }
+
+std::u16string QelWxWide(const wxString& text) {
+    const wxScopedCharBuffer utf8 = text.utf8_str();
+    return qel::Utf8ToWide(std::string_view(utf8.data(), utf8.length()));
+}
+
+bool QelWxStart() {
+    static int state = 0;  // 1 running, -1 failed
+    if (state) return state > 0;
+    state = -1;
+    if (wxTheApp) {
+        // A host that runs wxWidgets itself: its toolkit, our style sheet.
+        if (std::string error = QelWxGtkLoadStyleSheet(); !error.empty()) QelDiagnostic("qelfw_wx: style sheet: " + error);
+        state = 1;
+        return true;
+    }
+    if (!QelWxDisplayOpens()) return false;
+    QelWxLoadFontAliases();
+    // GTK sets the process locale from the environment; the numbers the
+    // rest of the process formats keep the conventions they had.
+    const std::string numeric = std::setlocale(LC_NUMERIC, nullptr);
+    wxApp::SetInstance(new wxApp);
+    static std::string name = ProgramName();
+    static char* argv[] = {name.data(), nullptr};
+    static int argc = 1;
+    // A failed wx check is a line on standard error, never a message box in
+    // the middle of the host's work.
+    wxSetAssertHandler([](const wxString& file, int line, const wxString& func, const wxString& cond, const wxString& msg) {
+        QelDiagnostic("qelfw_wx: wx check failed: " + std::string((file + ":" + wxString::Format("%d", line) + " " + func +
+                                                                    ": " + cond + " " + msg).utf8_str()));
+    });
+    const bool started = wxEntryStart(argc, argv);
+    std::setlocale(LC_NUMERIC, numeric.c_str());
+    if (!started) return false;
+    wxTheApp->SetAppName(name);
+    wxTheApp->SetExitOnFrameDelete(false);
+    if (std::string error = QelWxGtkLoadStyleSheet(); !error.empty()) QelDiagnostic("qelfw_wx: style sheet: " + error);
+    state = 1;
+    return true;
+}
+
+void QelWxApplyDialogStyle(wxWindow& window) { QelWxGtkAddStyleClass(window.GetHandle(), kQelWxDialogStyleClass); }
+
+wxFont QelWxTemplateFont(const CDialogTemplate& tpl) {
+    if (tpl.font.face.empty() || tpl.font.pointSize <= 0) return wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT);
+    wxFontInfo info(tpl.font.pointSize);
+    info.FaceName(QelWxString(tpl.font.face)).Italic(tpl.font.italic);
+    if (tpl.font.weight > 0) info.Weight(tpl.font.weight);
+    return wxFont(info);
+}
+
+wxSize QelWxBaseUnits(const wxFont& font) {
+    wxWindow& w = MeasuringWindow();
+    w.SetFont(font);
+    return w.ConvertDialogToPixels(wxSize(4, 8));
+}
+
+QelWxDialog* QelWxActiveDialog() { return OpenWindows().empty() ? nullptr : OpenWindows().back(); }
+
+extern "C" __attribute__((visibility("default"))) CModalDriver* QelCreateGuiModalDriver(int interfaceVersion) {
+    if (interfaceVersion != QEL_MODAL_DRIVER_INTERFACE_VERSION) return nullptr;
+    if (!QelWxStart()) return nullptr;
+    return new QelWxModalDriver;
+}

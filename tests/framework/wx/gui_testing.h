@@ -1,0 +1,106 @@
+// Driving the GUI back end's windows in tests, with real input events on a
+// virtual X display (run_with_display.sh).
+//
+// A test queues, in order, the modal windows it expects. A framework dialog
+// is shown for real and its actions run inside its modal loop once it is on
+// the screen; a message box or file chooser (native GTK dialogs) is answered
+// by the test's function without being shown. A modal window that comes
+// when another (or none) is expected, or an expectation never met, fails the
+// test. A dialog still open when its actions return is cancelled (and the
+// test fails), so that a failed check never leaves a modal loop running.
+//
+//     qelgui::GuiTest fixture;
+//     Script().ExpectDialog(13651, [&](QelWxDialog& w) {
+//         qelgui::Click(*w.ControlWindowById(20002));
+//         qelgui::Key(WXK_RETURN);
+//         qelgui::WaitForEnd(w);
+//     });
+//     EXPECT_EQ(dlg.DoModal(), IDOK);
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "framework/modaldriver.h"
+#include "framework/wx/wxbackend.h"
+#include "framework/wx/wxdialog.h"
+#include "tests/support/dialog_testing.h"
+
+#include <wx/filedlg.h>
+#include <wx/modalhook.h>
+#include <wx/msgdlg.h>
+
+namespace qelgui {
+
+class ModalScript : public wxModalDialogHook {
+public:
+    ModalScript();
+    ~ModalScript() override;
+
+    void ExpectDialog(int templateId, std::function<void(QelWxDialog&)> actions);
+    // The function answers the button pressed (wxID_OK, wxID_YES, ...).
+    void ExpectMessageBox(std::function<int(wxMessageDialog&)> answer);
+    // The first function prepares the chooser and answers wxID_NONE to have
+    // it shown; `shown` then runs inside its modal loop (real input). Any
+    // other answer is the button pressed, without showing it.
+    void ExpectFileDialog(std::function<int(wxFileDialog&)> answer,
+                          std::function<void(wxFileDialog&)> shown = nullptr);
+    // Fails the test for every expectation left, and forgets them.
+    void VerifyAndClear();
+
+protected:
+    int Enter(wxDialog* dialog) override;
+    void Exit(wxDialog* dialog) override;
+
+private:
+    struct Expectation {
+        enum Kind { dialog, messageBox, fileDialog } kind = dialog;
+        int templateId = 0;
+        std::function<void(QelWxDialog&)> actions;
+        std::function<int(wxMessageDialog&)> message;
+        std::function<int(wxFileDialog&)> file;
+        std::function<void(wxFileDialog&)> fileShown;
+    };
+    std::deque<Expectation> m_queue;
+    // Native dialogs let through to be shown: their ShowModal enters the
+    // hook once more (wxDialog::ShowModal) and is let through again.
+    std::vector<wxDialog*> m_shown;
+};
+
+// The GUI driver installed, the module's templates registered, a script for
+// the modal windows; skips the test when there is no display.
+class GuiTest : public qeltest::TempDirTest {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    ModalScript& Script() { return *m_script; }
+
+private:
+    std::unique_ptr<CModalDriver> m_driver;
+    CModalDriver* m_previous = nullptr;
+    std::unique_ptr<qeltest::ScopedResourceScript> m_resources;
+    std::unique_ptr<ModalScript> m_script;
+};
+
+// Processes events until `done` answers true or `ms` milliseconds pass;
+// answers done().
+bool WaitFor(const std::function<bool()>& done, int ms = 5000);
+// Processes events for `ms` milliseconds.
+void Settle(int ms = 150);
+// Waits until the dialog has ended (fails the test after a while).
+void WaitForEnd(QelWxDialog& window);
+
+// Real input through the X server (wxUIActionSimulator). Each waits until
+// the toolkit has handled it.
+void Click(wxWindow& window);                         // the left button, at the window's middle
+void ClickAt(wxWindow& window, wxPoint clientPoint);  // ... at a point of its client area
+void Type(const char* text);                          // ASCII text
+void Key(int keyCode, int modifiers = wxMOD_NONE);
+
+// Saves the dialog's window as build/screenshots/NAME.png; answers the path.
+std::string Screenshot(QelWxDialog& window, const std::string& name);
+
+}  // namespace qelgui
