@@ -14,7 +14,7 @@ build/bench/bench_reader --benchmark_repetitions="$reps" --benchmark_report_aggr
   --benchmark_out="$out/reader.json" --benchmark_out_format=json | grep -E "median|peak RSS" || true
 python3 - "$out/reader.json" <<'PY'
 import json, sys
-med = {r["run_name"]: r["real_time"] for r in json.load(open(sys.argv[1]))["benchmarks"]
+med = {r["run_name"].replace("/real_time", ""): r["real_time"] for r in json.load(open(sys.argv[1]))["benchmarks"]
        if r.get("aggregate_name") == "median"}
 def ratio(label, ref, target):
     if "BM_LoadFile" not in med or ref not in med:
