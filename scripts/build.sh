@@ -12,6 +12,10 @@ case "$flavour" in
                                  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++) ;;
   *) echo "usage: $0 [normal|asan|fuzz]" >&2; exit 2 ;;
 esac
+# A compiler cache, when installed, makes rebuilds and fresh clones quick.
+if command -v ccache > /dev/null; then
+  args+=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
 cmake -S . -B "$dir" -G Ninja "${args[@]}" > /dev/null
 cmake --build "$dir" -j "$jobs"
 echo "$dir"
