@@ -57,15 +57,15 @@ constexpr FormChoice kForms[] = {
 };
 
 const char kUsage[] =
-    "usage: qelhost [options] PATH\n"
-    "       qelhost --create-project\n"
-    "       qelhost --help\n"
+    "Usage: qelhost [options] PATH\n"
+    "  or:  qelhost --create-project\n"
+    "  or:  qelhost --help | --version\n"
     "\n"
     "Exports PATH (an HTML page, or a .tpj/.trc file) to ToruCa data with the module\n"
-    "libqeltoruca.so from qelhost's own folder, as the authoring application does:\n"
-    "the module asks for the output form and, for a page, the card's values in its\n"
-    "dialogs, writes the file to the temporary folder and starts the registered\n"
-    "ToruCa editor on it.\n"
+    "libqeltoruca.so (beside qelhost, else in ../lib/qeltoruca), as the authoring\n"
+    "application does: the module asks for the output form and, for a page, the\n"
+    "card's values in its dialogs, writes the file to the temporary folder and\n"
+    "starts the registered ToruCa editor on it.\n"
     "\n"
     "  --temp-dir DIR    the host's temporary folder, where outputs are written\n"
     "                    (sets QELHOST_TEMP_DIR)\n"
@@ -79,10 +79,11 @@ const char kUsage[] =
     "                    the output method dialog)\n"
     "  --dom             parse PATH with the host's HTML loader and pass its\n"
     "                    document to the module\n"
-    "  --module FILE     load this module instead of libqeltoruca.so beside qelhost\n"
+    "  --module FILE     load this module instead of the default libqeltoruca.so\n"
     "  --create-project  load the module, create a device and a project record,\n"
     "                    print the record's type and version code, and exit\n"
     "  --help            show this text\n"
+    "  --version         show the version\n"
     "\n"
     "Without a script the dialogs are shown in windows when a display and the GUI\n"
     "back end are there; otherwise each is accepted as shown, with a notice on\n"
@@ -102,6 +103,16 @@ std::string SelfFolder() {
     return slash == std::string::npos ? "." : p.substr(0, slash);
 }
 
+// The module beside qelhost (the build folder), else in the library folder of
+// the installed tree (bin/qelhost, lib/qeltoruca/libqeltoruca.so).
+std::string DefaultModulePath() {
+    const std::string self = SelfFolder();
+    const std::string beside = self + "/libqeltoruca.so";
+    const std::string installed = self + "/../lib/qeltoruca/libqeltoruca.so";
+    if (::access(beside.c_str(), F_OK) != 0 && ::access(installed.c_str(), F_OK) == 0) return installed;
+    return beside;
+}
+
 int UsageError(const std::string& what) {
     std::fprintf(stderr, "qelhost: %s (see qelhost --help)\n", what.c_str());
     return 2;
@@ -113,6 +124,7 @@ struct Options {
     bool dom = false;
     bool createProject = false;
     bool help = false;
+    bool version = false;
 };
 
 // Parses the arguments; returns an empty text or the error. Options take
@@ -144,6 +156,7 @@ std::string Parse(int argc, char** argv, Options& o) {
         };
         std::string err;
         if (a == "--help" || a == "-h") err = flag(o.help);
+        else if (a == "--version") err = flag(o.version);
         else if (a == "--dom") err = flag(o.dom);
         else if (a == "--create-project") err = flag(o.createProject);
         else if (a == "--temp-dir") err = value(o.tempDir, "a folder");
@@ -257,6 +270,10 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stdout);
         return 0;
     }
+    if (o.version) {
+        std::printf("qelhost (qeltoruca) %s\n", QEL_VERSION);
+        return 0;
+    }
     if (o.path.empty() && !o.createProject) return UsageError("no PATH given");
     if (!o.path.empty() && o.createProject) return UsageError("--create-project takes no PATH");
     if (!o.script.empty())
@@ -275,7 +292,7 @@ int main(int argc, char** argv) {
         if (!ec) path = abs.lexically_normal().string();
     }
 
-    const std::string modulePath = o.module.empty() ? SelfFolder() + "/libqeltoruca.so" : o.module;
+    const std::string modulePath = o.module.empty() ? DefaultModulePath() : o.module;
     void* module = ::dlopen(modulePath.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!module) {
         std::fprintf(stderr, "qelhost: cannot load the module: %s\n", ::dlerror());
