@@ -1,0 +1,118 @@
+# Install rules and the Debian package.
+#
+#   cmake --install build --prefix P      P/bin/qelhost, P/lib/qeltoruca/*.so, ...
+#   cd build && cpack -G DEB               qeltoruca_VERSION_ARCH.deb
+#
+# The programs go to bin/, the module and the libraries it shares with them
+# to a private folder lib/qeltoruca/: the programs find it through their
+# RUNPATH, the libraries find each other (and the framework its GUI back end)
+# in their own folder, as they do at the top of the build folder. The GUI back
+# end's font aliases and style sheet are compiled into it, so nothing else of
+# it is installed. Included at the end of the top CMakeLists.txt, so that the
+# programs that other folders define (toruca) are known here.
+include(GNUInstallDirs)
+
+set(QEL_INSTALL_LIBDIR lib/qeltoruca)
+set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+
+set(QEL_INSTALL_PROGRAMS qelhost)
+if(TARGET toruca)
+  list(APPEND QEL_INSTALL_PROGRAMS toruca)
+endif()
+set(QEL_INSTALL_LIBRARIES qeltoruca qelfw qelhostsvc)
+if(TARGET qelfw_wx)
+  list(APPEND QEL_INSTALL_LIBRARIES qelfw_wx)
+endif()
+
+set_target_properties(${QEL_INSTALL_PROGRAMS} PROPERTIES INSTALL_RPATH "$ORIGIN/../${QEL_INSTALL_LIBDIR}")
+install(TARGETS ${QEL_INSTALL_PROGRAMS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# Shared libraries are not programs: no execute bits.
+install(TARGETS ${QEL_INSTALL_LIBRARIES} LIBRARY DESTINATION ${QEL_INSTALL_LIBDIR}
+        PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+
+# File types, the desktop entry for HTML pages, shell completion.
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/qeltoruca.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/qeltoruca.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+if(TARGET toruca AND EXISTS ${CMAKE_SOURCE_DIR}/cli/toruca-completion.bash)
+  install(FILES ${CMAKE_SOURCE_DIR}/cli/toruca-completion.bash
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME toruca)
+endif()
+
+# Documentation: the example page with its script and example editor (run
+# from share/doc/qeltoruca, as from the source tree), copyright, changelog.
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/examples/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples
+        USE_SOURCE_PERMISSIONS)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+set(QEL_CHANGELOG_GZ ${CMAKE_BINARY_DIR}/packaging/changelog.gz)
+add_custom_command(OUTPUT ${QEL_CHANGELOG_GZ}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/packaging
+  COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/packaging/changelog ${CMAKE_BINARY_DIR}/packaging/changelog
+  COMMAND gzip -9nf ${CMAKE_BINARY_DIR}/packaging/changelog
+  DEPENDS ${CMAKE_SOURCE_DIR}/packaging/changelog VERBATIM)
+add_custom_target(qel_changelog ALL DEPENDS ${QEL_CHANGELOG_GZ})
+install(FILES ${QEL_CHANGELOG_GZ} DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+# Manual pages, made by help2man from each program's --help and --version, so
+# that the help text is their one source. They run the programs, which the
+# fuzz build cannot do in a useful way.
+find_program(QEL_HELP2MAN help2man)
+set(QEL_MAN_PAGES)
+if(QEL_HELP2MAN AND NOT QEL_FUZZ)
+  set(QEL_MAN_NAME_qelhost "export a web page to a ToruCa card with the qeltoruca module")
+  set(QEL_MAN_NAME_toruca "make, check, convert, unpack and preview ToruCa cards")
+  foreach(program IN LISTS QEL_INSTALL_PROGRAMS)
+    set(page ${CMAKE_BINARY_DIR}/man/${program}.1)
+    add_custom_command(OUTPUT ${page} ${page}.gz
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
+      COMMAND ${QEL_HELP2MAN} --no-info --section=1 --source=qeltoruca
+              "--name=${QEL_MAN_NAME_${program}}" --output=${page} $<TARGET_FILE:${program}>
+      COMMAND gzip -9nkf ${page}
+      DEPENDS ${program} VERBATIM)
+    list(APPEND QEL_MAN_PAGES ${page}.gz)
+  endforeach()
+  add_custom_target(qel_man_pages ALL DEPENDS ${QEL_MAN_PAGES})
+  install(FILES ${QEL_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+else()
+  message(STATUS "help2man not found (or a fuzz build): no manual pages")
+endif()
+
+# The Debian package. dpkg-shlibdeps computes the dependencies; it finds the
+# package's own libraries in the private folder.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME qeltoruca)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_PACKAGE_CONTACT "qeltoruca maintainers <maintainers@users.noreply.c-seed-df68af1b.example>")
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION web)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CPACK_PACKAGING_INSTALL_PREFIX}/${QEL_INSTALL_LIBDIR})
+# The dialogs are laid out for the metrics of the IPA fonts.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS fonts-ipafont-gothic)
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "web page to ToruCa card converter
+qeltoruca turns a web page into ToruCa card data, the card format of i-mode
+handsets: it collects the page's images, lets the user choose the output form
+and fill in the card's values in dialogs, and writes a ToruCa project file
+(.tpj), detail file or snippet file (.trc) as Shift_JIS text with the images
+as Base64 MIME parts, then starts the registered ToruCa editor on it. It also
+reads .tpj and .trc files back and writes them in another form.
+.
+The package holds the plug-in module libqeltoruca.so, its host program
+qelhost, the toruca command-line tool when built, file types for .trc and
+.tpj files and a desktop entry that makes a card from an HTML page.")
+include(CPack)
+
+# Installs into a temporary folder, runs what was installed, builds the
+# package and checks it. Not in the sanitizer build: the install rules and
+# the package are the same there, and a package of sanitized programs (which
+# need the sanitizers' runtime) is nothing anyone installs.
+if(QEL_TESTS AND NOT QEL_SANITIZE)
+  add_test(NAME install_package
+           COMMAND bash ${CMAKE_SOURCE_DIR}/tests/packaging/install_test.sh
+                   ${CMAKE_BINARY_DIR} ${PROJECT_VERSION} $<TARGET_EXISTS:toruca> $<TARGET_EXISTS:qelfw_wx>)
+  set_tests_properties(install_package PROPERTIES LABELS packaging TIMEOUT 300
+                       WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+endif()
