@@ -44,6 +44,8 @@ endif()
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/examples/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples
         USE_SOURCE_PERMISSIONS)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/lintian-overrides
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME qeltoruca)
 set(QEL_CHANGELOG_GZ ${CMAKE_BINARY_DIR}/packaging/changelog.gz)
 add_custom_command(OUTPUT ${QEL_CHANGELOG_GZ}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/packaging
@@ -101,8 +103,8 @@ as Base64 MIME parts, then starts the registered ToruCa editor on it. It also
 reads .tpj and .trc files back and writes them in another form.
 .
 The package holds the plug-in module libqeltoruca.so, its host program
-qelhost, the toruca command-line tool when built, file types for .trc and
-.tpj files and a desktop entry that makes a card from an HTML page.")
+qelhost, the toruca command-line tool when built, the file types of ToruCa
+cards and projects and a desktop entry that makes a card from an HTML page.")
 include(CPack)
 
 # Installs into a temporary folder, runs what was installed, builds the

@@ -9,6 +9,8 @@ packages=(
   libgumbo-dev liburiparser-dev libuchardet-dev
   clang libclang-rt-14-dev
   libwxgtk3.2-dev libgtk-3-dev xvfb xauth fonts-ipafont-gothic
+  # Manual pages, the Debian package and its checks, file types, desktop entry.
+  help2man dpkg-dev file man-db lintian desktop-file-utils shared-mime-info xdg-utils libglib2.0-bin
 )
 if [ "${QEL_BENCH_DEPS:-0}" = 1 ]; then
   packages+=(hyperfine libgmime-3.0-dev coreutils)
