@@ -9,7 +9,8 @@
 # in their own folder, as they do at the top of the build folder. The GUI back
 # end's font aliases and style sheet are compiled into it, so nothing else of
 # it is installed. Included at the end of the top CMakeLists.txt, so that the
-# programs that other folders define (toruca) are known here.
+# programs that other folders define (toruca) are known here, wherever their
+# add_subdirectory stands.
 include(GNUInstallDirs)
 
 set(QEL_INSTALL_LIBDIR lib/qeltoruca)
