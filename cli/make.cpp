@@ -16,6 +16,21 @@ namespace fs = std::filesystem;
 
 namespace toruca_cli {
 
+namespace {
+
+// Data2 is the multi-line one: its line breaks are CR LF, as the settings
+// dialog's edit gives them, whatever the shell passed.
+std::u16string WithCrLf(const std::u16string& text) {
+    std::u16string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == u'\n' && (i == 0 || text[i - 1] != u'\r')) out += u'\r';
+        out += text[i];
+    }
+    return out;
+}
+
+}  // namespace
+
 int RunMake(const MakeOptions& o) {
     RequireInputFile(o.page);
     std::error_code ec;
@@ -31,7 +46,7 @@ int RunMake(const MakeOptions& o) {
         card.SetUrl(url);
     }
     if (o.data1) card.SetData1(ShiftJisText("--data1", *o.data1));
-    if (o.data2) card.SetData2(ShiftJisText("--data2", *o.data2));
+    if (o.data2) card.SetData2(WithCrLf(ShiftJisText("--data2", *o.data2)));
     if (o.data3) card.SetData3(ShiftJisText("--data3", *o.data3));
     if (o.category) card.SetCategory(*o.category);
     if (o.color) card.SetColorId(*o.color);

@@ -78,7 +78,7 @@ TEST_F(TorucaTest, MakeWritesTheChosenFormUnderAFreeNameAndPrintsIt) {
 }
 
 TEST_F(TorucaTest, MakeStoresTheValuesGivenAndInfoShowsThem) {
-    const fs::path card = MakeShop("detail", {"--data2", "週末は半額", "--data3", "火曜定休", "--cat", "251",
+    const fs::path card = MakeShop("detail", {"--data2", "週末は\n半額", "--data3", "火曜定休", "--cat", "251",
                                               "--color", "3", "--dist", "2", "--ip-id", "1234", "--sort-id", "ケーキ",
                                               "--expires", "301231", "--lm", "2612071030", "--version", "2.0", "--icon",
                                               Icon().string(), "ロゴ"});
@@ -87,7 +87,7 @@ TEST_F(TorucaTest, MakeStoresTheValuesGivenAndInfoShowsThem) {
     EXPECT_EQ(j["version"], "2.0");
     EXPECT_EQ(j["url"], "http://www.example.com/toruca/shop_detail.trc");
     EXPECT_EQ(j["data1"], "ケーキのお店");
-    EXPECT_EQ(j["data2"], "週末は半額");
+    EXPECT_EQ(j["data2"], "週末は\r\n半額");  // the dialog's line break
     EXPECT_EQ(j["data3"], "火曜定休");
     EXPECT_EQ(j["cat"]["code"], 251);
     EXPECT_EQ(j["cat"]["genre"], "グルメ");
