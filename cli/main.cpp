@@ -61,7 +61,7 @@ int main(int argc, char** argv) {
     TextOption url, data1, data2, data3, ipId, sortId, expires, lm, version;
     int category = 0, color = 0, dist = 0;
     CLI::App* make = app.add_subcommand("make", "Make a card from an HTML page and its images");
-    make->add_option("PAGE", mk.page, "The HTML page (its local images are collected)")->required();
+    make->add_option("PAGE", mk.page, "The HTML page (its local images are collected)")->required()->type_name("FILE");
     make->add_option("-f,--form", mk.form, "The form written: detail (default), snippet or project")
         ->check(CLI::IsMember({"detail", "snippet", "project"}))
         ->type_name("FORM");
@@ -96,20 +96,20 @@ int main(int argc, char** argv) {
     std::string infoFile;
     bool json = false;
     CLI::App* info = app.add_subcommand("info", "Show a card's values, parts, size and the handset limits");
-    info->add_option("FILE", infoFile, "A .trc or .tpj file")->required();
+    info->add_option("FILE", infoFile, "A .trc or .tpj file")->required()->type_name("FILE");
     info->add_flag("--json", json, "Print one JSON object instead of text");
 
     // check
     std::vector<std::string> checkFiles;
     CLI::App* check = app.add_subcommand("check", "Check cards against the handset limits and for consistency");
-    check->add_option("FILE", checkFiles, "The .trc or .tpj files")->required();
+    check->add_option("FILE", checkFiles, "The .trc or .tpj files")->required()->type_name("FILE");
     check->footer("One line per problem on standard output, 'FILE: error: ...' or 'FILE: warning: ...';\n"
                   "exit status 0 when every file passes, 1 otherwise.");
 
     // convert
     std::string convertFile, convertForm, convertOut;
     CLI::App* convert = app.add_subcommand("convert", "Write a card in another form");
-    convert->add_option("FILE", convertFile, "A .trc or .tpj file")->required();
+    convert->add_option("FILE", convertFile, "A .trc or .tpj file")->required()->type_name("FILE");
     convert->add_option("-f,--form", convertForm, "The form written: detail, snippet or project")
         ->required()
         ->check(CLI::IsMember({"detail", "snippet", "project"}))
@@ -120,13 +120,13 @@ int main(int argc, char** argv) {
     // extract
     std::string extractFile, extractDir;
     CLI::App* extract = app.add_subcommand("extract", "Unpack a card's page and images into a new folder");
-    extract->add_option("FILE", extractFile, "A .trc or .tpj file")->required();
+    extract->add_option("FILE", extractFile, "A .trc or .tpj file")->required()->type_name("FILE");
     extract->add_option("-d,--dir", extractDir, "The new folder; default: named after FILE")->type_name("DIR");
 
     // preview
     std::string previewFile, previewOut;
     CLI::App* preview = app.add_subcommand("preview", "Draw the card as a handset lists it, as a PNG picture");
-    preview->add_option("FILE", previewFile, "A .trc or .tpj file")->required();
+    preview->add_option("FILE", previewFile, "A .trc or .tpj file")->required()->type_name("FILE");
     preview->add_option("-o,--output", previewOut, "The PNG file to write; default card.png here")->type_name("PNG");
 
     try {

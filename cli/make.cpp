@@ -10,6 +10,7 @@
 #include "cli/commands.h"
 #include "dialogs/settings_check.h"
 #include "framework/codepage.h"
+#include "toruca/category.h"
 #include "toruca/torucautil.h"
 
 namespace fs = std::filesystem;
@@ -48,7 +49,13 @@ int RunMake(const MakeOptions& o) {
     if (o.data1) card.SetData1(ShiftJisText("--data1", *o.data1));
     if (o.data2) card.SetData2(WithCrLf(ShiftJisText("--data2", *o.data2)));
     if (o.data3) card.SetData3(ShiftJisText("--data3", *o.data3));
-    if (o.category) card.SetCategory(*o.category);
+    if (o.category) {
+        // The icon dialog offers the codes of the table only; 0 is no icon.
+        CQelTorucaCategory table;
+        if (*o.category != 0 && table.GetGenre(*o.category) == CQelTorucaCategory::GENRE_ALL)
+            throw Failure("--cat " + std::to_string(*o.category) + ": not a code of the category table");
+        card.SetCategory(*o.category);
+    }
     if (o.color) card.SetColorId(*o.color);
     if (o.dist) card.SetDist(*o.dist);
     if (o.ipId) card.SetIpId(ShiftJisText("--ip-id", *o.ipId));

@@ -126,6 +126,7 @@ TEST_F(TorucaTest, MakeRefusesValuesTheDialogRefusesOrShiftJisCannotHold) {
     ExpectFailure(Run({"make", page, "--data1", "ケーキ😀"}), "--data1: the character U+1F600 '😀' cannot be written in Shift_JIS");
     ExpectFailure(Run({"make", page, "--sort-id", "\xE2\x82\xAC"}), "U+20AC");
     ExpectFailure(Run({"make", page, "--data2", "\xFF"}), "--data2: the text is not valid UTF-8");
+    ExpectFailure(Run({"make", page, "--cat", "108"}), "--cat 108: not a code of the category table");
     EXPECT_TRUE(qeltest::ToruCaFiles(dir()).empty());
 
     // Usage errors: status 2, "toruca: " on standard error.
