@@ -84,6 +84,17 @@ std::vector<std::u16string> ReferencedIds(const std::u16string& html) {
     return ids;
 }
 
+// Continuation lines of a multi-line value under its first line.
+std::string Indented(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+        out += text[i];
+        if (text[i] == '\n') out += "         ";
+    }
+    return out;
+}
+
 std::string CategoryText(int code) {
     CQelTorucaCategory table;
     const unsigned genre = table.GetGenre(code);
@@ -143,7 +154,7 @@ int RunInfo(const std::string& file, bool json) {
                 Utf8(card->GetVersion()).c_str());
     std::printf("  URL: %s\n", Utf8(card->GetUrl()).c_str());
     std::printf("  Data1: %s\n", DataText(card->GetData1()).c_str());
-    std::printf("  Data2: %s\n", DataText(card->GetData2()).c_str());
+    std::printf("  Data2: %s\n", Indented(DataText(card->GetData2())).c_str());
     std::printf("  Data3: %s\n", DataText(card->GetData3()).c_str());
     std::printf("  Cat: %s (%s)\n", category.c_str(), CategoryText(card->m_nCategory).c_str());
     std::printf("  IP-ID: %s\n", Utf8(card->GetIpId()).c_str());

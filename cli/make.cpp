@@ -83,6 +83,13 @@ int RunMake(const MakeOptions& o) {
     }
     if (!imported) throw Failure(o.page + ": cannot be read as a page");
     card.SetType(TypeOfForm(o.form));
+    // The export writes an empty part for an image that is not there; say so.
+    for (int i = 0; i < card.m_arrImages.GetSize(); ++i) {
+        const std::string image = qel::PathToNative(card.m_arrImages[i].m_strPath);
+        if (!fs::is_regular_file(image, ec))
+            std::fprintf(stderr, "toruca: warning: %s: the image %s is missing; its part is empty\n", o.page.c_str(),
+                         image.c_str());
+    }
 
     std::string bytes;
     try {

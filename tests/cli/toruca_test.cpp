@@ -75,6 +75,15 @@ TEST_F(TorucaTest, MakeWritesTheChosenFormUnderAFreeNameAndPrintsIt) {
     EXPECT_EQ(qeltest::ReadFileBytes(snippet).rfind("ToruCa\r\nVersion: 2.1\r\nType: SNIP\r\n", 0), 0u);
     fs::create_directory(path("cards"));
     EXPECT_EQ(MakeShop("project", {"-o", "cards"}), dir() / "cards" / "toruca.tpj");
+
+    // An image the page names but the disk lacks: the card is written with
+    // an empty part, and a warning says so.
+    qeltest::WriteFileBytes(path("page.html"), "<html><body><img src=\"gone.gif\"></body></html>");
+    const TorucaRun run = Run({"make", "page.html", "-o", "gone.trc"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.err, "toruca: warning: page.html: the image " + path("gone.gif").string() +
+                           " is missing; its part is empty\n");
+    EXPECT_TRUE(fs::exists(path("gone.trc")));
 }
 
 TEST_F(TorucaTest, MakeStoresTheValuesGivenAndInfoShowsThem) {
@@ -116,6 +125,7 @@ TEST_F(TorucaTest, MakeStoresTheValuesGivenAndInfoShowsThem) {
     const TorucaRun text = Run({"info", card.string()});
     EXPECT_EQ(text.exitCode, 0);
     EXPECT_NE(text.out.find("  Cat: 0251 (グルメ)\n"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("  Data2: 週末は\n         半額\n"), std::string::npos) << text.out;
     EXPECT_NE(text.out.find("preview: toruca preview "), std::string::npos) << text.out;
 }
 
