@@ -1,6 +1,8 @@
 // The toruca program, run as a user runs it on the example page and on the
 // files it writes: each command's output and exit status, bad input for each
 // command, and the round trip page -> card -> project -> folder.
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -170,6 +172,9 @@ TEST_F(TorucaTest, BadInputIsOneLineAndStatusOne) {
         ExpectFailure(with("folder.trc"), "folder.trc: is a folder, not a file");
         ExpectFailure(with("damaged.trc"), "damaged.trc: not a ToruCa file");
     }
+    ASSERT_EQ(::mkfifo(path("pipe.html").c_str(), 0600), 0);
+    ExpectFailure(Run({"make", "pipe.html"}), "pipe.html: not a regular file");
+    ExpectFailure(Run({"info", "pipe.html"}), "pipe.html: not a regular file");
     ExpectFailure(Run({"make", "missing.html"}), "missing.html: No such file or directory");
     ExpectFailure(Run({"make", "folder.trc"}), "folder.trc: is a folder, not a file");
     ExpectFailure(Run({"make", (kShop / "index.html").string(), "-o", "plain/card.trc"}), "plain: not a folder");
@@ -254,6 +259,20 @@ TEST_F(TorucaTest, CheckPassesAGoodCardAndNamesEachProblemOfABadOne) {
     const std::vector<std::string> lines = run.OutLines();
     ASSERT_EQ(lines.size(), expected.size()) << run.out;
     for (std::size_t i = 0; i < lines.size(); ++i) EXPECT_EQ(lines[i].rfind(expected[i], 0), 0u) << lines[i];
+
+    // The file size limit is the detail form's: the same page fits as a snippet.
+    qeltest::WriteFileBytes(path("big.bin"), std::string(80000, 'x'));
+    qeltest::WriteFileBytes(path("big.html"), "<html><body><img src=\"big.bin\"></body></html>");
+    ASSERT_EQ(Run({"make", "big.html", "-o", "big.trc"}).exitCode, 0);
+    ASSERT_EQ(Run({"make", "big.html", "-f", "snippet", "-o", "small.trc"}).exitCode, 0);
+    run = Run({"check", "big.trc", "small.trc"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out.rfind("big.trc: error: the file is " + std::to_string(fs::file_size(path("big.trc"))) +
+                                " bytes, over the handset limit of 100000 bytes for a detail file",
+                            0),
+              0u)
+        << run.out;
+    EXPECT_EQ(run.OutLines().size(), 1u) << run.out;
 
     // A file that cannot be read is bad input: its line goes to standard error.
     run = Run({"check", good.string(), "missing.trc"});
