@@ -23,7 +23,9 @@ namespace {
 
 using namespace toruca_cli;
 
-const char kDescription[] = "toruca - make, check, convert, unpack and preview ToruCa cards";
+const char kDescription[] =
+    "toruca makes ToruCa cards (i-mode card files) from web pages, and checks, converts,\n"
+    "unpacks and previews them.";
 
 const char kFooter[] =
     "Cards are ToruCa detail (.trc, \"Type: CARD\"), snippet (.trc, \"Type: SNIP\") and\n"
