@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "dialogs/categorydlg.h"
+#include "dialogs/settings_check.h"
 #include "dialogs/uniqicondlg.h"
 #include "framework/strings.h"
 #include "toruca/torucautil.h"
@@ -19,9 +20,6 @@ const char16_t* const kVersionTexts[] = {
     u"2008年度下期モデル以降のトルカ対応端末で利用可能なトルカデータのバージョンです。 Ver 2.0で指定可能な内容に加えて、最終更新日時の指定が可能です。",
 };
 static_assert(std::size(kVersions) == std::size(kVersionTexts));
-
-constexpr char16_t kBadUrl[] = u"URLは「http://」で始まる半角英数字記号です。";
-constexpr char16_t kHttpPrefix[] = u"http://";
 
 }  // namespace
 
@@ -143,8 +141,8 @@ void CQelTorucaSetDlg::ShowMembers() {
 
 void CQelTorucaSetDlg::OnOK() {
     UpdateData(TRUE);
-    if (!m_strUrl.empty() && !qel::StartsWithNoCase(m_strUrl, kHttpPrefix)) {
-        AfxMessageBox(kBadUrl, MB_OK | MB_ICONSTOP, 0);
+    if (const char16_t* refused = qelsettings::CheckUrl(m_strUrl)) {
+        AfxMessageBox(refused, MB_OK | MB_ICONSTOP, 0);
         // With the control itself, so that its text is selected.
         SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(IDC_URL)), TRUE);
         return;

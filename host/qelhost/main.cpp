@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "framework/codepage.h"
+#include "limits/handset_limits.h"
 #include "framework/dialog.h"
 #include "framework/modaldriver.h"
 #include "framework/useraction.h"
@@ -263,6 +264,16 @@ std::set<std::string> OutputFiles(const std::string& folder) {
 
 }  // namespace
 
+// One line on standard error for each handset limit a written file exceeds.
+static void WarnOfHandsetLimits(const std::vector<std::string>& written) {
+    for (const std::string& file : written) {
+        qellimits::CardMeasure card;
+        if (!qellimits::MeasureFile(file, card)) continue;
+        for (const qellimits::Verdict& v : qellimits::Judge(card))
+            if (v.exceeded) std::fprintf(stderr, "qelhost: warning: %s: %s\n", file.c_str(), qellimits::Describe(v).c_str());
+    }
+}
+
 int main(int argc, char** argv) {
     Options o;
     if (const std::string err = Parse(argc, argv, o); !err.empty()) return UsageError(err);
@@ -353,6 +364,7 @@ int main(int argc, char** argv) {
         for (const std::string& name : OutputFiles(folder))
             if (!outputsBefore.count(name)) written.push_back(folder + "/" + name);
         for (const std::string& w : written) std::printf("qelhost: wrote %s\n", w.c_str());
+        if (ok) WarnOfHandsetLimits(written);
         if (written.empty()) {
             if (ok && driver.OutputDialog() == HostDriver::Outcome::cancelled)
                 std::printf("qelhost: the output method dialog was cancelled; nothing written\n");

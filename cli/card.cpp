@@ -1,0 +1,165 @@
+#include "cli/card.h"
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+#include "format/toruca_format.h"
+#include "framework/codepage.h"
+#include "framework/strings.h"
+#include "model/tpjfileif.h"
+#include "plugin/export.h"
+
+namespace fs = std::filesystem;
+
+namespace toruca_cli {
+
+std::string Utf8(const std::u16string& text) { return qel::WideToUtf8(text); }
+
+std::string DataText(const std::string& cp932) { return qel::WideToUtf8(qel::Cp932ToWide(cp932)); }
+
+int TypeOfForm(const std::string& form) {
+    if (form == "project") return TYPE_PROJECT;
+    if (form == "snippet") return TYPE_SNIP;
+    return TYPE_CARD;
+}
+
+const char* FormOfType(int type) {
+    switch (type) {
+    case TYPE_PROJECT: return "project";
+    case TYPE_CARD: return "detail";
+    case TYPE_SNIP: return "snippet";
+    default: return "unknown";
+    }
+}
+
+const char16_t* DefaultNameOfType(int type) {
+    switch (type) {
+    case TYPE_PROJECT: return toruca::kDefaultProjectName;
+    case TYPE_SNIP: return toruca::kDefaultSnipName;
+    default: return toruca::kDefaultDetailName;
+    }
+}
+
+qellimits::Form LimitFormOfType(int type) {
+    switch (type) {
+    case TYPE_PROJECT: return qellimits::Form::project;
+    case TYPE_SNIP: return qellimits::Form::snippet;
+    case TYPE_CARD: return qellimits::Form::detail;
+    default: return qellimits::Form::any;
+    }
+}
+
+void RequireInputFile(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) throw Failure(path + ": " + std::strerror(errno));
+    if (S_ISDIR(st.st_mode)) throw Failure(path + ": is a folder, not a file");
+    if (!S_ISREG(st.st_mode)) throw Failure(path + ": not a regular file");
+    // Opened without blocking, so that nothing waits on a file that changed
+    // into a FIFO since the stat.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) throw Failure(path + ": " + std::strerror(errno));
+    ::close(fd);
+}
+
+void UseTemporaryFolder(const std::string& folder) { ::setenv("QELHOST_TEMP_DIR", folder.c_str(), 1); }
+
+ScratchFolder::ScratchFolder() {
+    std::error_code ec;
+    std::string pattern = (fs::temp_directory_path(ec) / "toruca-XXXXXX").string();
+    if (ec) pattern = "/tmp/toruca-XXXXXX";
+    if (!::mkdtemp(pattern.data())) throw Failure(std::string("cannot make a temporary folder: ") + std::strerror(errno));
+    m_path = pattern;
+    UseTemporaryFolder(m_path);
+}
+
+ScratchFolder::~ScratchFolder() {
+    std::error_code ec;
+    fs::remove_all(m_path, ec);
+}
+
+std::unique_ptr<CQelTpjFile> LoadCard(const std::string& path) {
+    RequireInputFile(path);
+    std::error_code ec;
+    const fs::path abs = fs::absolute(path, ec);
+    // Type 0 is no form: it stays only when the reader found neither a
+    // magic first line nor a Type line.
+    auto card = std::make_unique<CQelTpjFile>(0);
+    bool loaded = false;
+    try {
+        loaded = card->LoadFile(qel::PathFromNative(ec ? path : abs.lexically_normal().string()));
+    } catch (const std::exception&) {
+        loaded = false;
+    }
+    if (!loaded) throw Failure(path + ": cannot be read as a ToruCa file");
+    if (card->GetType() == 0)
+        throw Failure(path + ": not a ToruCa file (its first line is neither \"ToruCa\" nor \"TORUCA_PROJECT_V2\")");
+    return card;
+}
+
+std::string WriteNew(const std::string& out, const std::u16string& defaultName, const std::string& bytes) {
+    std::error_code ec;
+    fs::path folder, name;
+    if (out.empty()) {
+        folder = fs::current_path(ec);
+        name = qel::PathToNative(defaultName);
+    } else if (fs::is_directory(out, ec)) {
+        folder = out;
+        name = qel::PathToNative(defaultName);
+    } else {
+        const fs::path p(out);
+        folder = p.has_parent_path() ? p.parent_path() : fs::path(".");
+        name = p.filename();
+        if (name.empty()) throw Failure(out + ": names no file");
+    }
+    folder = fs::absolute(folder, ec).lexically_normal();
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) != 0) throw Failure("cannot write into " + folder.string() + ": " + std::strerror(errno));
+    if (!S_ISDIR(st.st_mode)) throw Failure("cannot write into " + folder.string() + ": not a folder");
+    if (::access(folder.c_str(), W_OK | X_OK) != 0)
+        throw Failure("cannot write into " + folder.string() + ": " + std::strerror(errno));
+    const std::u16string written =
+        qelexport::WriteNewFile(qel::PathFromNative(folder.string()), qel::PathFromNative(name.string()), bytes);
+    if (written.empty()) throw Failure("cannot write " + (folder / name).string() + ": the file could not be written whole");
+    return qel::PathToNative(written);
+}
+
+std::u16string ShiftJisText(const std::string& option, const std::string& text) {
+    if (!qel::IsValidUtf8(text)) throw Failure(option + ": the text is not valid UTF-8");
+    const std::u16string wide = qel::Utf8ToWide(text);
+    for (std::size_t i = 0; i < wide.size(); ++i) {
+        std::size_t n = 1;
+        if (wide[i] >= 0xD800 && wide[i] < 0xDC00 && i + 1 < wide.size()) n = 2;
+        const std::u16string one = wide.substr(i, n);
+        if (qel::Cp932ToWide(qel::WideToCp932(one)) != one) {
+            char32_t cp = one[0];
+            if (n == 2) cp = 0x10000 + ((cp - 0xD800) << 10) + (one[1] - 0xDC00);
+            char code[16];
+            std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(cp));
+            throw Failure(option + ": the character " + code + " '" + qel::WideToUtf8(one) +
+                          "' cannot be written in Shift_JIS");
+        }
+        i += n - 1;
+    }
+    return wide;
+}
+
+qellimits::CardMeasure Measure(CQelTpjFile& card, const std::string& path) {
+    qellimits::CardMeasure m;
+    m.form = LimitFormOfType(card.GetType());
+    std::error_code ec;
+    const auto size = fs::file_size(path, ec);
+    m.fileBytes = ec ? 0 : size;
+    m.url = qel::WideToCp932(card.GetUrl()).size();
+    m.data1 = card.GetData1().size();
+    m.data2 = card.GetData2().size();
+    m.data3 = card.GetData3().size();
+    return m;
+}
+
+}  // namespace toruca_cli

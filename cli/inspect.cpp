@@ -1,0 +1,244 @@
+// toruca info and toruca check: what a card holds, and whether it fits the
+// handsets and holds together.
+#include <climits>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+#include <nlohmann/json.hpp>
+
+#include "cli/card.h"
+#include "cli/commands.h"
+#include "cli/structure.h"
+#include "dialogs/settings_check.h"
+#include "framework/codepage.h"
+#include "framework/strings.h"
+#include "host/dom.h"
+#include "host/filekind.h"
+#include "host/htmldata.h"
+#include "host/paths.h"
+#include "html/page_references.h"
+#include "toruca/category.h"
+#include "toruca/torucautil.h"
+
+namespace fs = std::filesystem;
+
+namespace toruca_cli {
+
+namespace {
+
+struct PartInfo {
+    std::string id;    // content id; empty for the unique icon
+    std::string name;  // file name as the card names it
+    std::string kind;  // content type
+    std::uint64_t bytes = 0;
+};
+
+std::string KindOf(const std::u16string& path) {
+    switch (CQelTktUtil::whatKindOfFile(path, false)) {
+    case CQelTktUtil::KIND_IMAGE:
+        switch (CQelTktUtil::whatKindOfImage(path)) {
+        case CQelTktUtil::IMAGE_GIF: return "image/gif";
+        case CQelTktUtil::IMAGE_JPEG: return "image/jpeg";
+        case CQelTktUtil::IMAGE_PNG: return "image/png";
+        default: return "image";
+        }
+    case CQelTktUtil::KIND_FLASH: return "application/x-shockwave-flash";
+    default: return "other";
+    }
+}
+
+PartInfo PartOf(const std::u16string& path, const std::u16string& id) {
+    PartInfo p;
+    p.id = Utf8(id);
+    p.name = Utf8(getBaseName(path));
+    p.kind = KindOf(path);
+    std::error_code ec;
+    const auto size = fs::file_size(qel::PathToNative(path), ec);
+    p.bytes = ec ? 0 : size;
+    return p;
+}
+
+std::vector<PartInfo> PagePartsOf(CQelTpjFile& card) {
+    std::vector<PartInfo> parts;
+    for (int i = 0; i < card.m_arrImages.GetSize(); ++i)
+        parts.push_back(PartOf(card.m_arrImages[i].m_strPath, card.m_arrImages[i].m_strId));
+    return parts;
+}
+
+// The content ids that the page's image references name ("cid:ID"), in
+// page order, found as the import finds references.
+std::vector<std::u16string> ReferencedIds(const std::u16string& html) {
+    std::vector<std::u16string> ids;
+    if (html.empty() || html.size() > static_cast<std::size_t>(INT_MAX)) return ids;
+    CQelHtmlData loader(u"HTML");
+    loader.CreateNodeDataFromData(html.data(), static_cast<int>(html.size()), nullptr);
+    if (auto* document = dynamic_cast<Document*>(loader.m_pRootNode)) {
+        qelhtml::VisitImageReferences(*document, [&](Element& element, const std::u16string& attribute) {
+            const std::u16string value = element.getAttribute(attribute);
+            if (value.size() > 4 && value.compare(0, 4, u"cid:") == 0) ids.push_back(value.substr(4));
+        });
+    }
+    loader.DestroyNodeData();
+    return ids;
+}
+
+// Continuation lines of a multi-line value under its first line.
+std::string Indented(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+        out += text[i];
+        if (text[i] == '\n') out += "         ";
+    }
+    return out;
+}
+
+std::string CategoryText(int code) {
+    CQelTorucaCategory table;
+    const unsigned genre = table.GetGenre(code);
+    if (code == 0) return "no category icon";
+    if (genre == CQelTorucaCategory::GENRE_ALL) return "not in the category table";
+    return Utf8(table.GetGenreName(genre));
+}
+
+}  // namespace
+
+int RunInfo(const std::string& file, bool json) {
+    ScratchFolder scratch;
+    std::unique_ptr<CQelTpjFile> card = LoadCard(file);
+    CQelTorucaUtil util;
+    const std::vector<PartInfo> parts = PagePartsOf(*card);
+    std::u16string iconPath, iconTitle;
+    card->GetUniqueIcon(iconPath, iconTitle);
+    std::optional<PartInfo> icon;
+    if (!iconPath.empty()) icon = PartOf(iconPath, u"");
+    const qellimits::CardMeasure measure = Measure(*card, file);
+    const std::vector<qellimits::Verdict> verdicts = qellimits::Judge(measure);
+    const std::string category = qel::WideToUtf8(qel::Format(u"%04d", card->m_nCategory));
+    const std::string colour = Utf8(util.GetColorLabel(static_cast<unsigned>(card->m_nColorId)));
+    const std::string dist = Utf8(util.GetDistLabel(static_cast<unsigned>(card->m_nDist)));
+
+    if (json) {
+        nlohmann::ordered_json j;
+        j["file"] = file;
+        j["form"] = FormOfType(card->GetType());
+        j["version"] = Utf8(card->GetVersion());
+        j["url"] = Utf8(card->GetUrl());
+        j["data1"] = DataText(card->GetData1());
+        j["data2"] = DataText(card->GetData2());
+        j["data3"] = DataText(card->GetData3());
+        j["cat"] = {{"code", card->m_nCategory}, {"text", category}, {"genre", CategoryText(card->m_nCategory)}};
+        j["ipId"] = Utf8(card->GetIpId());
+        j["sortId"] = Utf8(card->GetSortId());
+        j["dist"] = {{"value", card->m_nDist}, {"label", dist}};
+        j["colorId"] = {{"value", card->m_nColorId}, {"label", colour}};
+        j["expires"] = Utf8(card->GetExpires());
+        j["lm"] = Utf8(card->GetLastModified());
+        if (icon) j["uniqueIcon"] = {{"title", Utf8(iconTitle)}, {"name", icon->name}, {"kind", icon->kind}, {"bytes", icon->bytes}};
+        else j["uniqueIcon"] = nullptr;
+        j["parts"] = nlohmann::ordered_json::array();
+        for (const PartInfo& p : parts)
+            j["parts"].push_back({{"contentId", p.id}, {"name", p.name}, {"kind", p.kind}, {"bytes", p.bytes}});
+        j["size"] = measure.fileBytes;
+        j["limits"] = nlohmann::ordered_json::array();
+        for (const qellimits::Verdict& v : verdicts)
+            j["limits"].push_back({{"key", v.limit->key}, {"value", v.value}, {"max", v.limit->max},
+                                   {"ok", !v.exceeded}, {"source", v.limit->source}});
+        std::printf("%s\n", j.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace).c_str());
+        return 0;
+    }
+
+    std::printf("%s: ToruCa %s file, version %s\n", file.c_str(), FormOfType(card->GetType()),
+                Utf8(card->GetVersion()).c_str());
+    std::printf("  URL: %s\n", Utf8(card->GetUrl()).c_str());
+    std::printf("  Data1: %s\n", DataText(card->GetData1()).c_str());
+    std::printf("  Data2: %s\n", Indented(DataText(card->GetData2())).c_str());
+    std::printf("  Data3: %s\n", DataText(card->GetData3()).c_str());
+    std::printf("  Cat: %s (%s)\n", category.c_str(), CategoryText(card->m_nCategory).c_str());
+    std::printf("  IP-ID: %s\n", Utf8(card->GetIpId()).c_str());
+    std::printf("  Sort-ID: %s\n", Utf8(card->GetSortId()).c_str());
+    std::printf("  Dist: %d (%s)\n", card->m_nDist, dist.empty() ? "no such value" : dist.c_str());
+    std::printf("  Color-ID: %d (%s)\n", card->m_nColorId, colour.empty() ? "no such colour" : colour.c_str());
+    std::printf("  Expires: %s\n", Utf8(card->GetExpires()).c_str());
+    std::printf("  LM: %s\n", Utf8(card->GetLastModified()).c_str());
+    if (icon)
+        std::printf("  unique icon: \"%s\", %s, %s, %llu bytes\n", Utf8(iconTitle).c_str(), icon->name.c_str(),
+                    icon->kind.c_str(), static_cast<unsigned long long>(icon->bytes));
+    else
+        std::printf("  unique icon: none\n");
+    std::printf("parts: %zu\n", parts.size());
+    for (const PartInfo& p : parts)
+        std::printf("  %-8s %-24s %-30s %llu bytes\n", p.id.c_str(), p.name.c_str(), p.kind.c_str(),
+                    static_cast<unsigned long long>(p.bytes));
+    std::printf("size: %llu bytes\n", static_cast<unsigned long long>(measure.fileBytes));
+    std::printf("handset limits:\n");
+    for (const qellimits::Verdict& v : verdicts)
+        std::printf("  %-4s %s\n", v.exceeded ? "OVER" : "ok", qellimits::Describe(v).c_str());
+    std::printf("preview: toruca preview %s -o card.png\n", file.c_str());
+    return 0;
+}
+
+namespace {
+
+// Checks one file; prints its problems and says whether there were any.
+bool CheckFile(const std::string& file) {
+    int problems = 0;
+    const auto report = [&](const char* severity, const std::string& text) {
+        std::printf("%s: %s: %s\n", file.c_str(), severity, text.c_str());
+        ++problems;
+    };
+    std::unique_ptr<CQelTpjFile> card;
+    try {
+        card = LoadCard(file);
+    } catch (const Failure& f) {
+        // A file that cannot be read at all is bad input, not a problem of a card.
+        std::fprintf(stderr, "toruca: %s\n", f.what());
+        return false;
+    }
+
+    // References and parts.
+    const std::vector<std::u16string> referenced = ReferencedIds(card->m_strHtml);
+    const std::set<std::u16string> referencedSet(referenced.begin(), referenced.end());
+    std::set<std::u16string> present;
+    for (int i = 0; i < card->m_arrImages.GetSize(); ++i) present.insert(card->m_arrImages[i].m_strId);
+    std::set<std::u16string> reported;
+    for (const std::u16string& id : referenced)
+        if (!present.count(id) && reported.insert(id).second)
+            report("error", "the page refers to \"cid:" + Utf8(id) + "\", but the card has no part with that content id");
+    for (int i = 0; i < card->m_arrImages.GetSize(); ++i) {
+        const std::u16string& id = card->m_arrImages[i].m_strId;
+        if (!referencedSet.count(id))
+            report("warning", "the part \"" + Utf8(getBaseName(card->m_arrImages[i].m_strPath)) + "\" (content id \"" +
+                                  Utf8(id) + "\") is not used by the page");
+    }
+
+    // Values.
+    CQelTorucaCategory table;
+    if (card->m_nCategory != 0 && table.GetGenre(card->m_nCategory) == CQelTorucaCategory::GENRE_ALL)
+        report("error", "Cat " + Utf8(qel::Format(u"%04d", card->m_nCategory)) + " is not in the category table");
+    if (const char16_t* refused = qelsettings::CheckUrl(card->GetUrl()))
+        report("error", "URL \"" + Utf8(card->GetUrl()) + "\": " + Utf8(refused));
+
+    // Limits.
+    for (const qellimits::Verdict& v : qellimits::Judge(Measure(*card, file)))
+        if (v.exceeded) report("error", qellimits::Describe(v));
+
+    // The MIME body as a reader splits it.
+    for (const StructureProblem& p : ScanStructure(file, qel::WideToCp932(card->m_strBoundary)))
+        report("error", p.text);
+    return problems == 0;
+}
+
+}  // namespace
+
+int RunCheck(const std::vector<std::string>& files) {
+    ScratchFolder scratch;
+    bool ok = true;
+    for (const std::string& file : files) ok = CheckFile(file) && ok;
+    std::fflush(stdout);
+    return ok ? 0 : 1;
+}
+
+}  // namespace toruca_cli

@@ -1,0 +1,73 @@
+// toruca convert and toruca extract: a card in another form, and a card's
+// page with its images in a folder of their own.
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+#include "cli/card.h"
+#include "cli/commands.h"
+#include "framework/codepage.h"
+#include "host/url.h"
+#include "plugin/export.h"
+
+namespace fs = std::filesystem;
+
+namespace toruca_cli {
+
+int RunConvert(const std::string& file, const std::string& form, const std::string& out) {
+    ScratchFolder scratch;  // the attachments live here until the new file is written
+    std::unique_ptr<CQelTpjFile> card = LoadCard(file);
+    card->SetType(TypeOfForm(form));
+    std::string bytes;
+    try {
+        bytes = qel::WideToCp932(card->GetFileText());
+    } catch (const std::exception&) {
+        throw Failure(file + ": an attachment cannot be read back");
+    }
+    const std::string written = WriteNew(out, DefaultNameOfType(card->GetType()), bytes);
+    std::printf("%s\n", written.c_str());
+    return 0;
+}
+
+int RunExtract(const std::string& file, const std::string& dirOption) {
+    RequireInputFile(file);
+    std::error_code ec;
+    fs::path dir = dirOption.empty() ? fs::path(file).stem() : fs::path(dirOption);
+    if (dir.empty()) dir = "toruca";
+    dir = fs::absolute(dir, ec).lexically_normal();
+    // A new folder only: whatever is in an existing one stays untouched.
+    if (::mkdir(dir.c_str(), 0777) != 0) {
+        if (errno == EEXIST) throw Failure(dir.string() + ": already exists; extract writes into a new folder only (-d DIR)");
+        throw Failure("cannot make the folder " + dir.string() + ": " + std::strerror(errno));
+    }
+    try {
+        // The reader saves the attachments straight into the new folder.
+        UseTemporaryFolder(dir.string());
+        std::unique_ptr<CQelTpjFile> card = LoadCard(file);
+
+        // The page refers to its images by relative URLs, so that the folder
+        // opens in a browser wherever it is moved.
+        std::u16string folderUrl;
+        SIFUtil::PCPathtoURL(folderUrl, qel::PathFromNative(dir.string() + "/"));
+        for (int i = 0; i < card->m_arrImages.GetSize(); ++i) {
+            std::u16string url;
+            SIFUtil::PCPathtoURL(url, card->m_arrImages[i].m_strPath);
+            if (!folderUrl.empty() && url.compare(0, folderUrl.size(), folderUrl) == 0)
+                card->m_arrImages.GetAt(i).m_strPath = url.substr(folderUrl.size());
+        }
+        const std::string page = qel::WideToCp932(card->GetHtml(true));
+        const std::u16string written = qelexport::WriteNewFile(qel::PathFromNative(dir.string()), u"index.html", page);
+        if (written.empty()) throw Failure("cannot write the page into " + dir.string());
+        std::printf("%s\n", qel::PathToNative(written).c_str());
+    } catch (...) {
+        // Half a folder is of no use: take back what was written.
+        fs::remove_all(dir, ec);
+        throw;
+    }
+    return 0;
+}
+
+}  // namespace toruca_cli

@@ -1,0 +1,42 @@
+# Writes the rows of INPUT (handset_limits.tsv) as a C++ table into OUTPUT.
+# A row that does not have its five fields, or whose form, subject or max is
+# not one the program knows, stops the build.
+file(STRINGS "${INPUT}" lines ENCODING UTF-8)
+set(rows "")
+foreach(line IN LISTS lines)
+  if(line MATCHES "^#" OR line MATCHES "^[ \t]*$")
+    continue()
+  endif()
+  string(REPLACE "\t" ";" fields "${line}")
+  list(LENGTH fields n)
+  if(NOT n EQUAL 5)
+    message(FATAL_ERROR "${INPUT}: a row needs five tab-separated fields: ${line}")
+  endif()
+  list(GET fields 0 key)
+  list(GET fields 1 form)
+  list(GET fields 2 subject)
+  list(GET fields 3 max)
+  list(GET fields 4 source)
+  if(NOT form MATCHES "^(detail|snippet|any)$")
+    message(FATAL_ERROR "${INPUT}: unknown form '${form}'")
+  endif()
+  if(NOT subject MATCHES "^(file|url|data1|data2|data3|text)$")
+    message(FATAL_ERROR "${INPUT}: unknown subject '${subject}'")
+  endif()
+  if(NOT max MATCHES "^[0-9]+$")
+    message(FATAL_ERROR "${INPUT}: max '${max}' is not a number")
+  endif()
+  string(REPLACE "\\" "\\\\" source "${source}")
+  string(REPLACE "\"" "\\\"" source "${source}")
+  string(APPEND rows "    {\"${key}\", qellimits::Form::${form}, qellimits::Subject::${subject}, ${max}u, \"${source}\"},\n")
+endforeach()
+file(WRITE "${OUTPUT}.tmp"
+  "// Generated from ${INPUT}; do not edit.\n"
+  "#include \"limits/handset_limits.h\"\n"
+  "namespace qellimits {\n"
+  "extern const HandsetLimit kHandsetLimits[];\nextern const std::size_t kHandsetLimitCount;\n"
+  "const HandsetLimit kHandsetLimits[] = {\n${rows}};\n"
+  "const std::size_t kHandsetLimitCount = sizeof kHandsetLimits / sizeof kHandsetLimits[0];\n"
+  "}  // namespace qellimits\n")
+file(COPY_FILE "${OUTPUT}.tmp" "${OUTPUT}" ONLY_IF_DIFFERENT)
+file(REMOVE "${OUTPUT}.tmp")

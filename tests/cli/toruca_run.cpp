@@ -1,0 +1,72 @@
+#include "tests/cli/toruca_run.h"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+#include "tests/support/test_support.h"
+
+namespace qeltest {
+
+namespace {
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+}  // namespace
+
+std::vector<std::string> TorucaRun::OutLines() const { return Lines(out); }
+std::vector<std::string> TorucaRun::ErrLines() const { return Lines(err); }
+
+TorucaRun RunToruca(const std::filesystem::path& cwd, const std::vector<std::string>& args) {
+    TorucaRun run;
+    char outName[] = "/tmp/toruca-test-out-XXXXXX";
+    char errName[] = "/tmp/toruca-test-err-XXXXXX";
+    const int outFd = ::mkstemp(outName), errFd = ::mkstemp(errName);
+    if (outFd < 0 || errFd < 0) {
+        ADD_FAILURE() << "mkstemp failed";
+        return run;
+    }
+    std::vector<std::string> store{QEL_TORUCA_PATH};
+    store.insert(store.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : store) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(outFd, 1);
+        ::dup2(errFd, 2);
+        ::unsetenv("QELHOST_TEMP_DIR");
+        ::unsetenv("QELHOST_REGISTRY");
+        ::unsetenv("QELHOST_SCRIPT");
+        if (::chdir(cwd.c_str()) != 0) _exit(126);
+        ::execv(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    while (pid > 0 && ::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
+    else if (WIFSIGNALED(status)) run.exitCode = 128 + WTERMSIG(status);
+    ::close(outFd);
+    ::close(errFd);
+    run.out = ReadFileBytes(outName);
+    run.err = ReadFileBytes(errName);
+    ::unlink(outName);
+    ::unlink(errName);
+    return run;
+}
+
+}  // namespace qeltest

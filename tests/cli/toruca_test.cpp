@@ -1,0 +1,324 @@
+// The toruca program, run as a user runs it on the example page and on the
+// files it writes: each command's output and exit status, bad input for each
+// command, and the round trip page -> card -> project -> folder.
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "limits/handset_limits.h"
+#include "tests/cli/toruca_run.h"
+#include "tests/support/qelhost_run.h"
+#include "tests/support/test_support.h"
+
+namespace fs = std::filesystem;
+using qeltest::RunToruca;
+using qeltest::TorucaRun;
+
+namespace {
+
+const fs::path kShop = fs::path(QEL_SOURCE_DIR) / "examples" / "shop";
+
+class TorucaTest : public qeltest::TempDirTest {
+protected:
+    TorucaRun Run(const std::vector<std::string>& args) const { return RunToruca(dir(), args); }
+
+    // The example page as a card of `form`, written into the test's folder.
+    fs::path MakeShop(const std::string& form = "detail", std::vector<std::string> extra = {}) const {
+        std::vector<std::string> args{"make", (kShop / "index.html").string(), "-f", form, "--url",
+                                      "http://www.example.com/toruca/shop_detail.trc", "--data1", "ケーキのお店"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        const TorucaRun run = Run(args);
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(run.err, "");
+        return fs::path(run.out.substr(0, run.out.find('\n')));
+    }
+
+    // A failure of bad input: status 1, one line "toruca: ..." holding
+    // `part`, nothing on standard output.
+    static void ExpectFailure(const TorucaRun& run, const std::string& part) {
+        EXPECT_EQ(run.exitCode, 1) << run.err;
+        ASSERT_EQ(run.ErrLines().size(), 1u) << run.err;
+        EXPECT_EQ(run.err.rfind("toruca: ", 0), 0u) << run.err;
+        EXPECT_NE(run.err.find(part), std::string::npos) << run.err;
+        EXPECT_EQ(run.out, "");
+    }
+
+    // A unique icon of its own name (a GIF of the example page).
+    fs::path Icon() const {
+        const fs::path icon = path("icon.gif");
+        if (!fs::exists(icon)) fs::copy_file(kShop / "images" / "logo.gif", icon);
+        return icon;
+    }
+
+    nlohmann::json Info(const fs::path& file) const {
+        const TorucaRun run = Run({"info", file.string(), "--json"});
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        return nlohmann::json::parse(run.out, nullptr, false);
+    }
+};
+
+TEST_F(TorucaTest, MakeWritesTheChosenFormUnderAFreeNameAndPrintsIt) {
+    const fs::path first = MakeShop();
+    EXPECT_EQ(first, dir() / "toruca_detail.trc");
+    const std::string bytes = qeltest::ReadFileBytes(first);
+    EXPECT_EQ(bytes.rfind("ToruCa\r\nVersion: 2.1\r\nType: CARD\r\n\r\n", 0), 0u);
+
+    // The name is taken: the next free one, the first file untouched.
+    EXPECT_EQ(MakeShop(), dir() / "toruca_detail(1).trc");
+    EXPECT_EQ(qeltest::ReadFileBytes(first), bytes);
+
+    const fs::path snippet = MakeShop("snippet", {"-o", "out"});
+    EXPECT_EQ(snippet, dir() / "out");
+    EXPECT_EQ(qeltest::ReadFileBytes(snippet).rfind("ToruCa\r\nVersion: 2.1\r\nType: SNIP\r\n", 0), 0u);
+    fs::create_directory(path("cards"));
+    EXPECT_EQ(MakeShop("project", {"-o", "cards"}), dir() / "cards" / "toruca.tpj");
+
+    // An image the page names but the disk lacks: the card is written with
+    // an empty part, and a warning says so.
+    qeltest::WriteFileBytes(path("page.html"), "<html><body><img src=\"gone.gif\"></body></html>");
+    const TorucaRun run = Run({"make", "page.html", "-o", "gone.trc"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.err, "toruca: warning: page.html: the image " + path("gone.gif").string() +
+                           " is missing; its part is empty\n");
+    EXPECT_TRUE(fs::exists(path("gone.trc")));
+}
+
+TEST_F(TorucaTest, MakeStoresTheValuesGivenAndInfoShowsThem) {
+    const fs::path card = MakeShop("detail", {"--data2", "週末は\n半額", "--data3", "火曜定休", "--cat", "251",
+                                              "--color", "3", "--dist", "2", "--ip-id", "1234", "--sort-id", "ケーキ",
+                                              "--expires", "301231", "--lm", "2612071030", "--version", "2.0", "--icon",
+                                              Icon().string(), "ロゴ"});
+    const nlohmann::json j = Info(card);
+    EXPECT_EQ(j["form"], "detail");
+    EXPECT_EQ(j["version"], "2.0");
+    EXPECT_EQ(j["url"], "http://www.example.com/toruca/shop_detail.trc");
+    EXPECT_EQ(j["data1"], "ケーキのお店");
+    EXPECT_EQ(j["data2"], "週末は\r\n半額");  // the dialog's line break
+    EXPECT_EQ(j["data3"], "火曜定休");
+    EXPECT_EQ(j["cat"]["code"], 251);
+    EXPECT_EQ(j["cat"]["genre"], "グルメ");
+    EXPECT_EQ(j["colorId"]["label"], "緑");
+    EXPECT_EQ(j["dist"]["label"], "再配布不可かつ更新可");
+    EXPECT_EQ(j["ipId"], "1234");
+    EXPECT_EQ(j["sortId"], "ケーキ");
+    EXPECT_EQ(j["expires"], "301231");
+    EXPECT_EQ(j["uniqueIcon"]["title"], "ロゴ");
+    EXPECT_EQ(j["uniqueIcon"]["name"], "icon.gif");
+    EXPECT_EQ(j["uniqueIcon"]["bytes"], fs::file_size(Icon()));
+    // Version 2.0 writes no LM line.
+    EXPECT_EQ(qeltest::ReadFileBytes(card).find("\r\nLM: "), std::string::npos);
+
+    ASSERT_EQ(j["parts"].size(), 6u);
+    EXPECT_EQ(j["parts"][1]["contentId"], "image2");
+    EXPECT_EQ(j["parts"][1]["name"], "logo.gif");
+    EXPECT_EQ(j["parts"][1]["kind"], "image/gif");
+    EXPECT_EQ(j["parts"][5]["kind"], "application/x-shockwave-flash");
+    EXPECT_EQ(j["size"], fs::file_size(card));
+    ASSERT_EQ(j["limits"].size(), 6u);  // the snippet's size row does not apply
+    EXPECT_EQ(j["limits"][2]["key"], "data1");
+    EXPECT_EQ(j["limits"][2]["value"], 12);  // six characters of two Shift_JIS bytes
+    EXPECT_EQ(j["limits"][2]["ok"], true);
+
+    const TorucaRun text = Run({"info", card.string()});
+    EXPECT_EQ(text.exitCode, 0);
+    EXPECT_NE(text.out.find("  Cat: 0251 (グルメ)\n"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("  Data2: 週末は\n         半額\n"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("preview: toruca preview "), std::string::npos) << text.out;
+}
+
+TEST_F(TorucaTest, MakeRefusesValuesTheDialogRefusesOrShiftJisCannotHold) {
+    const std::string page = (kShop / "index.html").string();
+    ExpectFailure(Run({"make", page, "--url", "https://www.example.com/"}),
+                  "--url https://www.example.com/: URLは「http://」で始まる半角英数字記号です。");
+    ExpectFailure(Run({"make", page, "--data1", "ケーキ😀"}), "--data1: the character U+1F600 '😀' cannot be written in Shift_JIS");
+    ExpectFailure(Run({"make", page, "--sort-id", "\xE2\x82\xAC"}), "U+20AC");
+    ExpectFailure(Run({"make", page, "--data2", "\xFF"}), "--data2: the text is not valid UTF-8");
+    ExpectFailure(Run({"make", page, "--cat", "108"}), "--cat 108: not a code of the category table");
+    EXPECT_TRUE(qeltest::ToruCaFiles(dir()).empty());
+
+    // Usage errors: status 2, "toruca: " on standard error.
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"make"}, {"make", page, "--color", "10"}, {"make", page, "--dist", "0"},
+          {"make", page, "-f", "card"}, {"make", page, "--version", "3.0"}, {"make", page, "--icon", "x"},
+          {"make", page, "--cat", "x"}, {"convert", page}, {}, {"frobnicate"}, {"info", page, "--jsn"}}) {
+        const TorucaRun run = Run(args);
+        EXPECT_EQ(run.exitCode, 2) << args.size() << " " << run.err;
+        EXPECT_EQ(run.err.rfind("toruca: ", 0), 0u) << run.err;
+    }
+}
+
+TEST_F(TorucaTest, BadInputIsOneLineAndStatusOne) {
+    qeltest::WriteFileBytes(path("damaged.trc"), std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
+    fs::create_directory(path("folder.trc"));
+    qeltest::WriteFileBytes(path("plain"), "a file, not a folder");
+    const fs::path card = MakeShop();
+
+    const std::vector<std::vector<std::string>> commands{
+        {"info"}, {"check"}, {"convert", "-f", "project"}, {"extract"}, {"preview"}};
+    for (const auto& command : commands) {
+        SCOPED_TRACE(command[0]);
+        const auto with = [&](const std::string& file, std::vector<std::string> more = {}) {
+            std::vector<std::string> args = command;
+            args.insert(args.begin() + 1, file);
+            args.insert(args.end(), more.begin(), more.end());
+            return Run(args);
+        };
+        ExpectFailure(with("missing.trc"), "missing.trc: No such file or directory");
+        ExpectFailure(with("folder.trc"), "folder.trc: is a folder, not a file");
+        ExpectFailure(with("damaged.trc"), "damaged.trc: not a ToruCa file");
+    }
+    ASSERT_EQ(::mkfifo(path("pipe.html").c_str(), 0600), 0);
+    ExpectFailure(Run({"make", "pipe.html"}), "pipe.html: not a regular file");
+    ExpectFailure(Run({"info", "pipe.html"}), "pipe.html: not a regular file");
+    ExpectFailure(Run({"make", "missing.html"}), "missing.html: No such file or directory");
+    ExpectFailure(Run({"make", "folder.trc"}), "folder.trc: is a folder, not a file");
+    ExpectFailure(Run({"make", (kShop / "index.html").string(), "-o", "plain/card.trc"}), "plain: not a folder");
+    ExpectFailure(Run({"convert", card.string(), "-f", "snippet", "-o", "nowhere/x.trc"}), "No such file or directory");
+    ExpectFailure(Run({"preview", card.string(), "-o", "plain/card.png"}), "plain: not a folder");
+    ExpectFailure(Run({"extract", card.string(), "-d", "plain/sub"}), "cannot make the folder");
+    // A failed extraction leaves no folder behind.
+    ExpectFailure(Run({"extract", "damaged.trc", "-d", "unpacked"}), "not a ToruCa file");
+    EXPECT_FALSE(fs::exists(path("unpacked")));
+}
+
+TEST_F(TorucaTest, MakeConvertExtractGivesBackThePageImagesByteForByte) {
+    const fs::path detail = MakeShop();
+    TorucaRun run = Run({"convert", detail.string(), "-f", "project"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const fs::path project = dir() / "toruca.tpj";
+    EXPECT_EQ(run.out, project.string() + "\n");
+    EXPECT_EQ(qeltest::ReadFileBytes(project).rfind("TORUCA_PROJECT_V2\r\n", 0), 0u);
+
+    run = Run({"extract", project.string()});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const fs::path folder = dir() / "toruca";
+    EXPECT_EQ(run.out, (folder / "index.html").string() + "\n");
+    for (const auto& entry : fs::directory_iterator(kShop / "images")) {
+        SCOPED_TRACE(entry.path().filename().string());
+        const fs::path copy = folder / entry.path().filename();
+        ASSERT_TRUE(fs::exists(copy));
+        EXPECT_EQ(qeltest::ReadFileBytes(copy), qeltest::ReadFileBytes(entry.path()));
+    }
+    // The page refers to the files beside it, the web server's banner stays.
+    const std::string page = qeltest::ReadFileBytes(folder / "index.html");
+    for (const char* reference : {"background=\"bg.gif\"", "src=\"logo.gif\"", "src=\"star.png\"",
+                                  "src=\"%E3%82%B1%E3%83%BC%E3%82%AD%20%E3%82%BB%E3%83%83%E3%83%88.jpg\"",
+                                  "data=\"coupon.swf\"", "src=\"http://www.example.com/toruca/banner.gif\""})
+        EXPECT_NE(page.find(reference), std::string::npos) << reference;
+    EXPECT_EQ(page.find("cid:"), std::string::npos);
+
+    // Never into an existing folder.
+    ExpectFailure(Run({"extract", project.string()}), "already exists; extract writes into a new folder only");
+    ExpectFailure(Run({"extract", project.string(), "-d", dir().string()}), "already exists");
+}
+
+TEST_F(TorucaTest, CheckPassesAGoodCardAndNamesEachProblemOfABadOne) {
+    const fs::path good = MakeShop();
+    TorucaRun run = Run({"check", good.string()});
+    EXPECT_EQ(run.exitCode, 0) << run.out;
+    EXPECT_EQ(run.out, "");
+
+    // One of each problem that the header and the body can have.
+    const std::string bad =
+        "ToruCa\r\nVersion: 2.1\r\nType: CARD\r\n\r\nURL: ftp://www.example.com/x\r\n"
+        "Data1: YWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWE=\r\nData2: \r\nData3: \r\nCat: 0108\r\n"
+        "\r\nMIME-Version: 1.0\r\nContent-Type: multipart/mixed;boundary=\"0000000000\"\r\n\r\n"
+        "--0000000000\r\nContent-Type: text/html;charset=Shift_JIS\r\nContent-Transfer-Encoding: 8bit\r\n\r\n"
+        "<html><body><img src=\"cid:image1\"><img src=\"cid:image9\">\r\n"
+        "--0000000000\r\n"  // line 19, inside the page
+        "<p>rest of the page</p></body></html>\r\n\r\n"
+        "--0000000000\r\nContent-Type: image/gif;name=\"a.gif\";\r\nContent-Transfer-Encoding: base64\r\n"
+        "Content-ID: <image1>\r\n\r\nR0lGODlhAQABAAAAACw=\r\n"
+        "--0000000000\r\nContent-Type: image/gif;name=\"b.gif\";\r\nContent-Transfer-Encoding: base64\r\n"
+        "Content-ID: <image2>\r\n\r\nR0lGODlhAQABAAAAACw=\r\n--0000000000--\r\n";
+    qeltest::WriteFileBytes(path("bad.trc"), bad);
+    // A card cut before its closing delimiter.
+    std::string cut = qeltest::ReadFileBytes(good);
+    cut.resize(cut.rfind("--0000000000--"));
+    qeltest::WriteFileBytes(path("cut.trc"), cut);
+
+    run = Run({"check", good.string(), "bad.trc", "cut.trc"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, "");
+    const std::vector<std::string> expected{
+        "bad.trc: error: the page refers to \"cid:image9\", but the card has no part with that content id",
+        "bad.trc: warning: the part \"b.gif\" (content id \"image2\") is not used by the page",
+        "bad.trc: error: Cat 0108 is not in the category table",
+        "bad.trc: error: URL \"ftp://www.example.com/x\": URLは「http://」で始まる半角英数字記号です。",
+        "bad.trc: error: Data1 is 41 bytes, over the handset limit of 40 bytes",
+        "bad.trc: error: the page holds the boundary \"--0000000000\" on line 19: a reader ends the page there",
+        // The cut takes the last image with it.
+        "cut.trc: error: the page refers to \"cid:image6\", but the card has no part with that content id",
+        "cut.trc: error: unterminated part: the part that starts on line",
+    };
+    const std::vector<std::string> lines = run.OutLines();
+    ASSERT_EQ(lines.size(), expected.size()) << run.out;
+    for (std::size_t i = 0; i < lines.size(); ++i) EXPECT_EQ(lines[i].rfind(expected[i], 0), 0u) << lines[i];
+
+    // The file size limit is the detail form's: the same page fits as a snippet.
+    qeltest::WriteFileBytes(path("big.bin"), std::string(80000, 'x'));
+    qeltest::WriteFileBytes(path("big.html"), "<html><body><img src=\"big.bin\"></body></html>");
+    ASSERT_EQ(Run({"make", "big.html", "-o", "big.trc"}).exitCode, 0);
+    ASSERT_EQ(Run({"make", "big.html", "-f", "snippet", "-o", "small.trc"}).exitCode, 0);
+    run = Run({"check", "big.trc", "small.trc"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out.rfind("big.trc: error: the file is " + std::to_string(fs::file_size(path("big.trc"))) +
+                                " bytes, over the handset limit of 100000 bytes for a detail file",
+                            0),
+              0u)
+        << run.out;
+    EXPECT_EQ(run.OutLines().size(), 1u) << run.out;
+
+    // A file that cannot be read is bad input: its line goes to standard error.
+    run = Run({"check", good.string(), "missing.trc"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "toruca: missing.trc: No such file or directory\n");
+}
+
+TEST_F(TorucaTest, PreviewDrawsAPngAndNeverReplacesAFile) {
+    const fs::path card = MakeShop("detail", {"--icon", Icon().string(), "ロゴ"});
+    qeltest::WriteFileBytes(path("card.png"), "keep");
+    const TorucaRun run = Run({"preview", card.string(), "-o", "card.png"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, (dir() / "card(1).png").string() + "\n");
+    EXPECT_EQ(qeltest::ReadFileBytes(path("card.png")), "keep");
+    const std::string png = qeltest::ReadFileBytes(path("card(1).png"));
+    ASSERT_GT(png.size(), 24u);
+    EXPECT_EQ(png.substr(0, 8), "\x89PNG\r\n\x1a\n");
+    EXPECT_EQ(png.substr(16, 8), std::string("\0\0\x01\xe0\0\0\0\xd8", 8));  // 480 x 216
+}
+
+TEST_F(TorucaTest, HelpAndVersion) {
+    TorucaRun run = Run({"--version"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out.rfind("toruca ", 0), 0u);
+    EXPECT_EQ(run.OutLines().size(), 1u);
+    for (const char* command : {"make", "info", "check", "convert", "extract", "preview"}) {
+        run = Run({command, "--help"});
+        EXPECT_EQ(run.exitCode, 0) << command;
+        EXPECT_NE(run.out.find("Usage: "), std::string::npos) << command;
+        run = Run({"--help"});
+        EXPECT_NE(run.out.find(std::string("  ") + command + " "), std::string::npos) << command;
+    }
+}
+
+// The table holds the published figures, each with its source.
+TEST(HandsetLimits, TableHoldsThePublishedFigures) {
+    std::vector<std::pair<std::string, std::uint64_t>> rows;
+    for (const qellimits::HandsetLimit& row : qellimits::Limits()) {
+        rows.emplace_back(row.key, row.max);
+        EXPECT_GT(std::string(row.source).size(), 10u) << row.key;
+    }
+    const std::vector<std::pair<std::string, std::uint64_t>> expected{
+        {"detail-size", 100000}, {"snippet-size", 1024}, {"url", 127}, {"data1", 40},
+        {"data2", 100},          {"data3", 20},          {"text-total", 173}};
+    EXPECT_EQ(rows, expected);
+}
+
+}  // namespace
