@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libgumbo-dev liburiparser-dev libuchardet-dev
   clang libclang-rt-14-dev
-  libwxgtk3.2-dev libgtk-3-dev xvfb xauth fonts-ipafont-gothic
+  libwxgtk3.2-dev libgtk-3-dev xvfb xauth fonts-ipafont-gothic adwaita-icon-theme
 )
 if [ "${QEL_BENCH_DEPS:-0}" = 1 ]; then
   packages+=(hyperfine libgmime-3.0-dev coreutils)
