@@ -88,6 +88,12 @@ TEST_F(DialogScreenshotsGuiTest, OutputMethodIconAndUniqueIconDialogs) {
     Script().ExpectDialog(13651, [&](QelWxDialog& w) {
         ExpectLabelsWholeAndDefaultMarked(w);
         qelgui::Screenshot(w, "shot_13651_output_method");
+        // A label longer than its rectangle is caught.
+        CWnd& hint = *w.Dialog().GetControls()[1];
+        hint.SetWindowText(u"出力方法を指定します。出力方法を指定します。");
+        w.Flush();
+        qelgui::Settle(50);
+        EXPECT_NE(qelgui::ClippedText(w.ControlWindow(1)->GetHandle()), "");
         qelgui::Key(WXK_ESCAPE);
         qelgui::WaitForEnd(w);
     });
@@ -138,6 +144,19 @@ TEST_F(DialogScreenshotsGuiTest, ExportMessageBoxesShowTheStopIconAndADefaultOk)
         EXPECT_TRUE(shown);
         Script().VerifyAndClear();
     }
+}
+
+// The second button as the default (MB_DEFBUTTON2): Enter answers No.
+TEST_F(DialogScreenshotsGuiTest, MessageBoxDefaultButtonFollowsTheStyle) {
+    Script().ExpectMessageBox([](wxMessageDialog&) { return wxID_NONE; },
+                              [](wxMessageDialog& box) {
+                                  GtkWidget* widget = box.GetHandle();
+                                  EXPECT_EQ(qelgui::MessageIconName(widget), "dialog-question");
+                                  EXPECT_TRUE(qelgui::IsDefaultButton(qelgui::DialogButton(widget, wxID_NO)));
+                                  EXPECT_FALSE(qelgui::IsDefaultButton(qelgui::DialogButton(widget, wxID_YES)));
+                                  qelgui::Key(WXK_RETURN);
+                              });
+    EXPECT_EQ(AfxGetModalDriver().MessageBox(nullptr, u"上書きしますか?", MB_YESNO | MB_ICONQUESTION | 0x100), IDNO);
 }
 
 }  // namespace
