@@ -97,6 +97,22 @@ GtkWidget* DialogButton(GtkWidget* dialog, int response) {
     return dialog && GTK_IS_DIALOG(dialog) ? gtk_dialog_get_widget_for_response(GTK_DIALOG(dialog), response) : nullptr;
 }
 
+namespace {
+void SetResponded(GtkDialog*, gint, gpointer flag) { *static_cast<bool*>(flag) = true; }
+}  // namespace
+
+unsigned long WatchResponse(GtkWidget* dialog, bool* responded) {
+    return dialog ? g_signal_connect(dialog, "response", G_CALLBACK(SetResponded), responded) : 0;
+}
+
+void StopWatching(GtkWidget* dialog, unsigned long watch) {
+    if (dialog && watch) g_signal_handler_disconnect(dialog, watch);
+}
+
+void RespondToDialog(GtkWidget* dialog, int response) {
+    if (dialog && GTK_IS_DIALOG(dialog)) gtk_dialog_response(GTK_DIALOG(dialog), response);
+}
+
 std::string MessageIconName(GtkWidget* dialog) {
     if (!dialog || !GTK_IS_MESSAGE_DIALOG(dialog)) return "";
     G_GNUC_BEGIN_IGNORE_DEPRECATIONS

@@ -33,6 +33,12 @@ std::string ClippedText(GtkWidget* control);
 bool IsDefaultButton(GtkWidget* widget);
 // The button of a GtkDialog that answers `response`, null when none.
 GtkWidget* DialogButton(GtkWidget* dialog, int response);
+// Sets *responded when the GtkDialog gives a response, until
+// StopWatching(dialog, the answer).
+unsigned long WatchResponse(GtkWidget* dialog, bool* responded);
+void StopWatching(GtkWidget* dialog, unsigned long watch);
+// Ends a running GtkDialog with `response`.
+void RespondToDialog(GtkWidget* dialog, int response);
 // The icon name a GtkMessageDialog shows beside its text, empty when none.
 std::string MessageIconName(GtkWidget* dialog);
 // Whether the widget is on the screen; its window's scale factor.

@@ -105,7 +105,19 @@ int ModalScript::Enter(wxDialog* dialog) {
                 // The box's widget exists only while it runs.
                 WaitFor([&] { return IsMapped(box->GetHandle()); });
                 Settle(300);
+                // The box's loop ends only after this function returns: a
+                // response given by the actions is watched for instead.
+                bool responded = false;
+                GtkWidget* widget = box->GetHandle();
+                const unsigned long watch = WatchResponse(widget, &responded);
                 shown(*box);
+                WaitFor([&] { return responded; }, 2000);
+                StopWatching(widget, watch);
+                // Never leave a modal loop running after a failed check.
+                if (!responded) {
+                    ADD_FAILURE() << "message box still open after its actions; cancelled";
+                    RespondToDialog(widget, wxID_CANCEL);
+                }
             });
         return answer;
     }
