@@ -45,6 +45,9 @@ bool QelWxStart();
 inline constexpr const char* kQelWxDialogStyleClass = "qel-dialog";
 // Gives `window` (a top-level window) the style class above.
 void QelWxApplyDialogStyle(wxWindow& window);
+// The style class of the back end's message boxes (the style sheet marks
+// their default button as in the dialogs).
+inline constexpr const char* kQelWxMessageBoxStyleClass = "qel-message-box";
 
 // The font a dialog of template `tpl` is shown in: the FONT statement's
 // face, size, weight and italic; the toolkit's default GUI font when the

@@ -6,6 +6,7 @@
 
 #include "framework/useraction.h"
 #include "framework/wx/wxbackend.h"
+#include "framework/wx/wxgtk.h"
 
 #include <wx/button.h>
 #include <wx/checkbox.h>
@@ -226,6 +227,8 @@ void QelWxDialog::CreateControl(int index) {
         case K::comboBox: {
             size.y = std::min(size.y, ConvertDialogToPixels(wxSize(0, kClosedComboHeightDu)).y);
             w = new wxChoice(this, id, pos, size);
+            // The focus on a combo box leaves the default button marked.
+            QelWxGtkKeepWindowDefault(w->GetHandle());
             break;
         }
         case K::listBox:

@@ -18,6 +18,7 @@
 #include <wx/filename.h>
 #include <wx/frame.h>
 #include <wx/init.h>
+#include <wx/modalhook.h>
 #include <wx/msgdlg.h>
 #include <wx/settings.h>
 
@@ -80,6 +81,58 @@ wxString Wildcard(const std::u16string& filter) {
     return wxJoin(parts, '|', 0);
 }
 
+// MB_DEFBUTTON1..3: which button, counted from the left, is the default.
+constexpr UINT kDefButtonMask = 0x00000F00;
+
+// A message box as GTK shows one, with what GTK 3's own message dialog no
+// longer draws: the icon of the message type from the icon theme
+// ("dialog-error" for the stop icon) and the default button marked
+// (has-default). The buttons stand in the order of the framework's styles
+// (OK Cancel, Yes No Cancel, ...). It stays a wxMessageDialog, so modal
+// hooks see it as one; its widget is the GtkMessageDialog while it runs.
+class QelWxMessageBox final : public wxMessageDialog {
+public:
+    QelWxMessageBox(wxWindow* parent, const wxString& text, const wxString& caption, long style, int defaultIndex)
+        : wxMessageDialog(parent, text, caption, style), m_defaultIndex(defaultIndex) {}
+
+    int ShowModal() override {
+        WX_HOOK_MODAL_DIALOG();
+        const long style = GetMessageDialogStyle();
+        std::vector<QelWxGtkButton> buttons;
+        auto add = [&](const wxString& label, int id) { buttons.push_back({std::string(label.utf8_str()), id}); };
+        if (style & wxYES_NO) {
+            add(GetYesLabel(), wxID_YES);
+            add(GetNoLabel(), wxID_NO);
+        } else {
+            add(GetOKLabel(), wxID_OK);
+        }
+        if (style & wxCANCEL) add(GetCancelLabel(), wxID_CANCEL);
+        const int def = m_defaultIndex >= 0 && m_defaultIndex < static_cast<int>(buttons.size()) ? m_defaultIndex : 0;
+        const char* icon = nullptr;
+        switch (GetEffectiveIcon()) {
+            case wxICON_ERROR: icon = "dialog-error"; break;
+            case wxICON_WARNING: icon = "dialog-warning"; break;
+            case wxICON_QUESTION: icon = "dialog-question"; break;
+            case wxICON_INFORMATION: icon = "dialog-information"; break;
+            default: break;
+        }
+        m_widget = QelWxGtkNewMessageBox(m_parent ? m_parent->GetHandle() : nullptr, std::string(GetMessage().utf8_str()),
+                                         std::string(m_caption.utf8_str()), icon, buttons,
+                                         buttons[static_cast<std::size_t>(def)].response, kQelWxMessageBoxStyleClass);
+        const int response = QelWxGtkRunDialog(m_widget);
+        QelWxGtkDestroy(m_widget);
+        m_widget = nullptr;
+        for (const QelWxGtkButton& b : buttons)
+            if (b.response == response) return response;
+        // Closed by the window manager or Esc: what Cancel or, without one,
+        // the last button answers.
+        return buttons.back().response;
+    }
+
+private:
+    int m_defaultIndex;
+};
+
 class QelWxModalDriver final : public CModalDriver {
 public:
     const char* Name() const override { return "gui"; }
@@ -116,7 +169,8 @@ public:
             default: wxStyle |= wxOK; break;
         }
         CDialog* ownerDlg = owner ? owner->GetOwnerDialog() : nullptr;
-        wxMessageDialog box(OwnerWindow(ownerDlg), MessageText(text), Caption(), wxStyle);
+        QelWxMessageBox box(OwnerWindow(ownerDlg), MessageText(text), Caption(), wxStyle,
+                            static_cast<int>((style & kDefButtonMask) >> 8));
         if (type == 2) box.SetYesNoCancelLabels("&Abort", "&Retry", "&Ignore");
         if (type == 5) box.SetOKCancelLabels("&Retry", "&Cancel");
         const int answer = box.ShowModal();

@@ -49,3 +49,60 @@ std::string QelWxGtkLoadStyleSheet() {
 void QelWxGtkAddStyleClass(GtkWidget* widget, const char* styleClass) {
     if (widget) gtk_style_context_add_class(gtk_widget_get_style_context(widget), styleClass);
 }
+
+GtkWidget* QelWxGtkNewMessageBox(GtkWidget* parent, const std::string& text, const std::string& title,
+                                 const char* iconName, const std::vector<QelWxGtkButton>& buttons,
+                                 int defaultResponse, const char* styleClass) {
+    GtkWindow* owner = parent && GTK_IS_WINDOW(parent) ? GTK_WINDOW(parent) : nullptr;
+    GtkWidget* box = gtk_message_dialog_new(owner, GTK_DIALOG_MODAL, GTK_MESSAGE_OTHER, GTK_BUTTONS_NONE, "%s",
+                                            text.c_str());
+    g_object_ref_sink(box);
+    gtk_window_set_title(GTK_WINDOW(box), title.c_str());
+    gtk_window_set_position(GTK_WINDOW(box), owner ? GTK_WIN_POS_CENTER_ON_PARENT : GTK_WIN_POS_CENTER);
+    if (iconName && *iconName) {
+        // GTK 3 message dialogs no longer show the icon of their message
+        // type; the image is the only way left to have one.
+        GtkWidget* image = gtk_image_new_from_icon_name(iconName, GTK_ICON_SIZE_DIALOG);
+        gtk_widget_show(image);
+        G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+        gtk_message_dialog_set_image(GTK_MESSAGE_DIALOG(box), image);
+        G_GNUC_END_IGNORE_DEPRECATIONS
+    }
+    // gtk_dialog_add_button makes each button able to be the default
+    // (can-default); the default response gives one of them has-default.
+    for (const QelWxGtkButton& b : buttons) gtk_dialog_add_button(GTK_DIALOG(box), b.label.c_str(), b.response);
+    gtk_dialog_set_default_response(GTK_DIALOG(box), defaultResponse);
+    if (GtkWidget* button = gtk_dialog_get_widget_for_response(GTK_DIALOG(box), defaultResponse))
+        gtk_widget_grab_focus(button);
+    if (styleClass) QelWxGtkAddStyleClass(box, styleClass);
+    return box;
+}
+
+int QelWxGtkRunDialog(GtkWidget* dialog) {
+    return dialog && GTK_IS_DIALOG(dialog) ? gtk_dialog_run(GTK_DIALOG(dialog)) : GTK_RESPONSE_NONE;
+}
+
+void QelWxGtkDestroy(GtkWidget* widget) {
+    if (!widget) return;
+    gtk_widget_destroy(widget);
+    g_object_unref(widget);
+}
+
+void QelWxGtkMakeDefault(GtkWidget* button) {
+    if (!button) return;
+    gtk_widget_set_can_default(button, TRUE);
+    gtk_widget_grab_default(button);
+}
+
+namespace {
+
+void ClearReceivesDefault(GtkWidget* widget, gpointer) {
+    if (GTK_IS_BUTTON(widget)) gtk_widget_set_receives_default(widget, FALSE);
+    if (GTK_IS_CONTAINER(widget)) gtk_container_forall(GTK_CONTAINER(widget), ClearReceivesDefault, nullptr);
+}
+
+}  // namespace
+
+void QelWxGtkKeepWindowDefault(GtkWidget* widget) {
+    if (widget) ClearReceivesDefault(widget, nullptr);
+}

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 typedef struct _GtkWidget GtkWidget;
 
@@ -23,3 +24,31 @@ std::string QelWxGtkLoadStyleSheet();
 
 // Adds a style class to a widget's style context (null: nothing).
 void QelWxGtkAddStyleClass(GtkWidget* widget, const char* styleClass);
+
+// A button of a message box: its label (GTK mnemonics, or a stock id) and
+// the response the dialog answers when it is pressed.
+struct QelWxGtkButton {
+    std::string label;
+    int response = 0;
+};
+
+// A new GTK message box (owned by the caller, QelWxGtkDestroy): modal over
+// `parent` (a GtkWindow, or null), showing `text` beside the icon of the
+// icon theme named `iconName` (null or empty: none), with `buttons` left to
+// right. The button of `defaultResponse` is the default (has-default, as
+// Enter presses it) and has the focus. `styleClass` (may be null) is added
+// to the dialog's style context.
+GtkWidget* QelWxGtkNewMessageBox(GtkWidget* parent, const std::string& text, const std::string& title,
+                                 const char* iconName, const std::vector<QelWxGtkButton>& buttons,
+                                 int defaultResponse, const char* styleClass);
+// Runs a GtkDialog's modal loop; answers the response (a negative
+// GtkResponseType when it was closed otherwise).
+int QelWxGtkRunDialog(GtkWidget* dialog);
+// Destroys a widget made by QelWxGtkNewMessageBox.
+void QelWxGtkDestroy(GtkWidget* widget);
+// Makes `button` its window's default widget (can-default, has-default).
+void QelWxGtkMakeDefault(GtkWidget* button);
+// Keeps the window's default button the default while `widget` (a combo
+// box, say) has the focus: GTK hands has-default to a focused button that
+// receives the default, and a combo box's inner button does.
+void QelWxGtkKeepWindowDefault(GtkWidget* widget);

@@ -28,10 +28,12 @@ void ModalScript::ExpectDialog(int templateId, std::function<void(QelWxDialog&)>
     m_queue.push_back(std::move(e));
 }
 
-void ModalScript::ExpectMessageBox(std::function<int(wxMessageDialog&)> answer) {
+void ModalScript::ExpectMessageBox(std::function<int(wxMessageDialog&)> answer,
+                                   std::function<void(wxMessageDialog&)> shown) {
     Expectation e;
     e.kind = Expectation::messageBox;
     e.message = std::move(answer);
+    e.messageShown = std::move(shown);
     m_queue.push_back(std::move(e));
 }
 
@@ -97,7 +99,27 @@ int ModalScript::Enter(wxDialog* dialog) {
             ADD_FAILURE() << "expected a message box, another modal window came";
             return wxID_CANCEL;
         }
-        return e.message(*box);
+        const int answer = e.message(*box);
+        if (answer == wxID_NONE && e.messageShown)
+            wxTheApp->CallAfter([box, shown = std::move(e.messageShown)] {
+                // The box's widget exists only while it runs.
+                WaitFor([&] { return IsMapped(box->GetHandle()); });
+                Settle(300);
+                // The box's loop ends only after this function returns: a
+                // response given by the actions is watched for instead.
+                bool responded = false;
+                GtkWidget* widget = box->GetHandle();
+                const unsigned long watch = WatchResponse(widget, &responded);
+                shown(*box);
+                WaitFor([&] { return responded; }, 2000);
+                StopWatching(widget, watch);
+                // Never leave a modal loop running after a failed check.
+                if (!responded) {
+                    ADD_FAILURE() << "message box still open after its actions; cancelled";
+                    RespondToDialog(widget, wxID_CANCEL);
+                }
+            });
+        return answer;
     }
     auto* chooser = dynamic_cast<wxFileDialog*>(dialog);
     if (!chooser) {
@@ -183,12 +205,16 @@ void Key(int keyCode, int modifiers) {
     Settle();
 }
 
-std::string Screenshot(QelWxDialog& window, const std::string& name) {
+std::string Screenshot(wxWindow& window, const std::string& name) {
     const std::filesystem::path dir = std::filesystem::path(QEL_BINARY_DIR) / "screenshots";
     std::filesystem::create_directories(dir);
-    const std::string path = (dir / (name + ".png")).string();
-    window.Refresh();
-    window.Update();
+    const int scale = ScaleFactorOf(window.GetHandle());
+    const std::string file = scale > 1 ? name + "@" + std::to_string(scale) + "x.png" : name + ".png";
+    const std::string path = (dir / file).string();
+    if (dynamic_cast<QelWxDialog*>(&window)) {
+        window.Refresh();
+        window.Update();
+    }
     Settle(100);
     const std::string error = SaveWindowPng(window.GetHandle(), path);
     EXPECT_EQ(error, "") << path;

@@ -41,8 +41,11 @@ public:
     ~ModalScript() override;
 
     void ExpectDialog(int templateId, std::function<void(QelWxDialog&)> actions);
-    // The function answers the button pressed (wxID_OK, wxID_YES, ...).
-    void ExpectMessageBox(std::function<int(wxMessageDialog&)> answer);
+    // The function answers the button pressed (wxID_OK, wxID_YES, ...),
+    // or wxID_NONE to have the box shown; `shown` then runs inside its
+    // modal loop (real input) once it is on the screen.
+    void ExpectMessageBox(std::function<int(wxMessageDialog&)> answer,
+                          std::function<void(wxMessageDialog&)> shown = nullptr);
     // The first function prepares the chooser and answers wxID_NONE to have
     // it shown; `shown` then runs inside its modal loop (real input). Any
     // other answer is the button pressed, without showing it.
@@ -61,6 +64,7 @@ private:
         int templateId = 0;
         std::function<void(QelWxDialog&)> actions;
         std::function<int(wxMessageDialog&)> message;
+        std::function<void(wxMessageDialog&)> messageShown;
         std::function<int(wxFileDialog&)> file;
         std::function<void(wxFileDialog&)> fileShown;
     };
@@ -100,7 +104,9 @@ void ClickAt(wxWindow& window, wxPoint clientPoint);  // ... at a point of its c
 void Type(const char* text);                          // ASCII text
 void Key(int keyCode, int modifiers = wxMOD_NONE);
 
-// Saves the dialog's window as build/screenshots/NAME.png; answers the path.
-std::string Screenshot(QelWxDialog& window, const std::string& name);
+// Saves a top-level window (a dialog, a shown message box) as
+// build/screenshots/NAME.png, NAME@2x.png when GTK draws it at twice the
+// size (GDK_SCALE=2); answers the path.
+std::string Screenshot(wxWindow& window, const std::string& name);
 
 }  // namespace qelgui
