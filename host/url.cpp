@@ -241,10 +241,16 @@ void SIFUtil::URLtoPCPath(std::u16string& path, const std::u16string& url, const
         native += '/';
         // Old pages escaped the bytes of their own encoding ("%83%8D%83S" for
         // ロゴ in Shift_JIS); the names on disk are UTF-8.
-        if (!qel::IsValidUtf8(text) && TranscodesNames(encoding))
-            native += qel::WideToUtf8(qel::DecodeBytesAs(text, encoding));
-        else
+        if (!qel::IsValidUtf8(text) && TranscodesNames(encoding)) {
+            // Whatever the encoding, the segment stays one name.
+            const std::u16string name = qel::DecodeBytesAs(text, encoding);
+            if (name.find_first_of(std::u16string_view(u"/\0", 2)) != std::u16string::npos || name == u"." ||
+                name == u"..")
+                return;
+            native += qel::WideToUtf8(name);
+        } else {
             native += text;
+        }
     }
     if (native.empty()) native.push_back('/');
     path = qel::PathFromNative(native);

@@ -95,6 +95,7 @@ TEST(FileUrl, EscapesOfThePagesOwnEncoding) {
     EXPECT_EQ(toPath(u"file:///tmp/%83%8D.gif", "UTF-16LE"), u"/tmp/\uFFFD\uFFFD.gif");
     EXPECT_EQ(toPath(u"file:///tmp/%83%8D.gif", ""), ToPath(u"file:///tmp/%83%8D.gif"));
     EXPECT_EQ(toPath(u"file:///tmp/%83%2F%8D.gif", "CP932"), u"");  // the guard against '/' still holds
+    EXPECT_EQ(toPath(u"file:///tmp/%80+AC8-etc", "UTF-7"), u"");      // and against a '/' that decoding makes
 }
 
 TEST(FileUrl, EverythingElseGivesNoPath) {
