@@ -373,7 +373,8 @@ TEST_F(HtmlImport, XhtmlDeclarationNamesShiftJis) {
                              "</head><body><p>\xE6\x97\xA5</p></body></html>";
     ASSERT_TRUE(rec.CreateFromHtml(WriteFile("page.xhtml", html), nullptr));
     EXPECT_EQ(rec.m_strHtml, U("<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\r\n<html><head>"
-                               "<meta http-equiv=\"Content-Type\" content=\"application/xhtml+xml; charset=Shift_JIS\" />"
+                               "<meta http-equiv=\"Content-Type\" "
+                               "content=\"application/xhtml+xml; charset=Shift_JIS\" />"
                                "</head><body><p>日</p></body></html>"));
 }
 

@@ -74,7 +74,8 @@ TEST(MetaCharset, OtherCharsetsBecomeShiftJisAndTheRestStaysAsWritten) {
 // encoding becomes Shift_JIS in its own quotes, nothing else moves.
 TEST(MetaCharset, XmlDeclarationEncoding) {
     const std::pair<std::u16string, std::u16string> changed[] = {
-        {u"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<html>", u"<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\r\n<html>"},
+        {u"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<html>",
+         u"<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\r\n<html>"},
         {u"\uFEFF<?xml version='1.0' encoding = 'euc-jp' standalone='yes'?><p>encoding=\"x\"",
          u"\uFEFF<?xml version='1.0' encoding = 'Shift_JIS' standalone='yes'?><p>encoding=\"x\""},
         {u"<?xml\tversion=\"1.0\"\nencoding=\"utf-8\"?>", u"<?xml\tversion=\"1.0\"\nencoding=\"Shift_JIS\"?>"},
