@@ -1,12 +1,14 @@
 // Arbitrary pages through CreateFromHtml, then GetHtml(true). The first byte
 // chooses how the page comes: even, as a page file read by the host's loader
 // (decoding included); odd, as the host's document built from the rest as
-// UTF-8 text, which must come out of the import unchanged.
+// UTF-8 text, which must come out of the import unchanged. Inline data:
+// images are written to a temporary folder of the fuzzing process.
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "framework/codepage.h"
@@ -32,6 +34,25 @@ const std::string& PageFile() {
     return path;
 }
 
+// The host's temporary folder of this process, where inline data: images
+// are written; emptied after every input and removed at exit.
+const std::string& TempFolder() {
+    static const std::string path = [] {
+        const char* tmp = std::getenv("TMPDIR");
+        std::string templ = std::string(tmp && *tmp ? tmp : "/tmp") + "/qel_html_import_fuzz_temp.XXXXXX";
+        if (!::mkdtemp(templ.data())) std::abort();
+        ::setenv("QELHOST_TEMP_DIR", templ.c_str(), 1);
+        return templ;
+    }();
+    static const bool cleanup = std::atexit([] { std::filesystem::remove_all(TempFolder()); }) == 0;
+    (void)cleanup;
+    return path;
+}
+
+void EmptyTempFolder() {
+    for (const auto& entry : std::filesystem::directory_iterator(TempFolder())) std::filesystem::remove(entry.path());
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -39,6 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool fromHost = (data[0] & 1) != 0;
     const std::string bytes(reinterpret_cast<const char*>(data + 1), size - 1);
     const std::string& file = PageFile();
+    TempFolder();
     const std::u16string path = qel::PathFromNative(file);
 
     CQelTpjFile rec(TYPE_PROJECT);
@@ -67,5 +89,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (rec.GetHtml(false) != rec.m_strHtml) std::abort();
     const std::u16string resolved = rec.GetHtml(true);
     (void)resolved;
+    EmptyTempFolder();
     return 0;
 }

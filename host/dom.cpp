@@ -230,6 +230,7 @@ Node* ElementImpl::cloneNode(bool deep) const {
 Node* DocumentImpl::cloneNode(bool deep) const {
     auto copy = std::make_unique<DocumentImpl>();
     if (!deep) return copy.release();  // a document without content, as the DOM has it
+    copy->setInputEncoding(getInputEncoding());
     copy->m_source = m_source;
     copy->m_body = m_body;
     copy->m_elements.reserve(m_elements.size());

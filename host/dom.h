@@ -83,4 +83,13 @@ public:
     // Null, this document and elements of a document's tree are ignored.
     // cloneNode(false) on a document gives an empty document.
     virtual void deleteNodes(Node* copy) = 0;
+
+    // The encoding the page's bytes were read in, as the loader names it
+    // ("UTF-8", "CP932", "EUC-JP", "UTF-16LE", ...; the DOM's inputEncoding);
+    // empty for a document parsed from wide text. A deep copy keeps it.
+    const std::string& getInputEncoding() const { return m_inputEncoding; }
+    void setInputEncoding(const std::string& encoding) { m_inputEncoding = encoding; }
+
+private:
+    std::string m_inputEncoding;
 };

@@ -65,23 +65,40 @@ Kind KindOf(const std::u16string& path) {
     return n > 0 ? BySignature(buf, n) : ByExtension(path);
 }
 
-}  // namespace
-
-int CQelTktUtil::whatKindOfFile(const std::u16string& path, bool /*reserved*/) {
-    switch (KindOf(path)) {
+int FileKindOf(Kind kind) {
+    switch (kind) {
     case Kind::Gif:
     case Kind::Jpeg:
-    case Kind::Png: return KIND_IMAGE;
-    case Kind::Flash: return KIND_FLASH;
-    default: return KIND_OTHER;
+    case Kind::Png: return CQelTktUtil::KIND_IMAGE;
+    case Kind::Flash: return CQelTktUtil::KIND_FLASH;
+    default: return CQelTktUtil::KIND_OTHER;
     }
 }
 
-int CQelTktUtil::whatKindOfImage(const std::u16string& path) {
-    switch (KindOf(path)) {
-    case Kind::Gif: return IMAGE_GIF;
-    case Kind::Jpeg: return IMAGE_JPEG;
-    case Kind::Png: return IMAGE_PNG;
-    default: return IMAGE_OTHER;
+int ImageKindOf(Kind kind) {
+    switch (kind) {
+    case Kind::Gif: return CQelTktUtil::IMAGE_GIF;
+    case Kind::Jpeg: return CQelTktUtil::IMAGE_JPEG;
+    case Kind::Png: return CQelTktUtil::IMAGE_PNG;
+    default: return CQelTktUtil::IMAGE_OTHER;
     }
+}
+
+Kind KindOfData(const unsigned char* bytes, std::size_t size) {
+    if (!bytes) return Kind::Unknown;
+    return BySignature(bytes, static_cast<int>(size < 8 ? size : 8));
+}
+
+}  // namespace
+
+int CQelTktUtil::whatKindOfFile(const std::u16string& path, bool /*reserved*/) { return FileKindOf(KindOf(path)); }
+
+int CQelTktUtil::whatKindOfImage(const std::u16string& path) { return ImageKindOf(KindOf(path)); }
+
+int CQelTktUtil::whatKindOfData(const unsigned char* bytes, std::size_t size) {
+    return FileKindOf(KindOfData(bytes, size));
+}
+
+int CQelTktUtil::whatKindOfImageData(const unsigned char* bytes, std::size_t size) {
+    return ImageKindOf(KindOfData(bytes, size));
 }

@@ -2,6 +2,7 @@
 // file cannot be read).
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 class CQelTktUtil {
@@ -12,4 +13,8 @@ public:
     static int whatKindOfFile(const std::u16string& path, bool reserved);
     // 2 GIF (GIF87a, GIF89a), 3 JPEG, 4 PNG, 0 otherwise.
     static int whatKindOfImage(const std::u16string& path);
+    // The same two judgements of bytes in memory, by their signature alone
+    // (the first eight bytes decide); 0 when it is none of these.
+    static int whatKindOfData(const unsigned char* bytes, std::size_t size);
+    static int whatKindOfImageData(const unsigned char* bytes, std::size_t size);
 };

@@ -43,7 +43,10 @@ bool CQelHtmlData::CreateNodeData(const std::u16string& path) {
     DestroyNodeData();
     std::string bytes;
     if (path.empty() || !ReadWholeFile(path, bytes)) return false;
-    return Adopt(qel::ParseHtmlDocument(qel::WideToUtf8(qel::DecodeHtmlBytes(bytes).text)));
+    qel::DecodedHtml decoded = qel::DecodeHtmlBytes(bytes);
+    std::unique_ptr<Document> doc = qel::ParseHtmlDocument(qel::WideToUtf8(decoded.text));
+    if (doc) doc->setInputEncoding(decoded.encoding);
+    return Adopt(std::move(doc));
 }
 
 bool CQelHtmlData::CreateNodeDataFromData(const char16_t* text, int length, Node* parent) {

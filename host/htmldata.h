@@ -16,12 +16,15 @@ public:
     CQelHtmlData& operator=(const CQelHtmlData&) = delete;
 
     // Reads and parses the file at `path`. The bytes are decoded by a
-    // byte-order mark, else the charset the page declares (a meta element in
-    // the first 1024 bytes), else strict UTF-8, else a Japanese encoding that
-    // uchardet names, else code page 932. Afterwards m_pRootNode is the
-    // page's Document, or null when the file is missing, unreadable, a
-    // folder or not a regular file (the result is then false). An empty file is an empty page.
-    // getHTMLText gives the decoded text, without the byte-order mark.
+    // byte-order mark, else the zero bytes of UTF-16 without one, else the
+    // charset the page declares (a meta element in the first 1024 bytes),
+    // else strict UTF-8, else a Japanese encoding that uchardet names, else
+    // EUC-JP when only it reads the bytes, else code page 932. Afterwards
+    // m_pRootNode is the page's Document, or null when the file is missing,
+    // unreadable, a folder or not a regular file (the result is then false).
+    // An empty file is an empty page.
+    // getHTMLText gives the decoded text, without the byte-order mark, and
+    // getInputEncoding the encoding it was read in.
     bool CreateNodeData(const std::u16string& path);
     // Parses `length` characters of wide text; `parent` must be null (a
     // parent, a negative length or a null text with a length leave no

@@ -3,6 +3,7 @@
 #include <iconv.h>
 #include <uchardet/uchardet.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <vector>
@@ -85,6 +86,29 @@ std::u16string DecodeIconv(std::string_view bytes, const std::string& charset) {
     }
     iconv_close(cd);
     return out;
+}
+
+// The byte order of UTF-16 text that has no byte-order mark, told by where
+// its zero bytes fall: the ASCII characters of a page's markup each have
+// one, always on the same side of the pair. Empty when the bytes show no
+// such pattern (an eight-bit page with a stray NUL shows none: it needs a
+// zero in at least one pair of eight on one side and hardly any on the
+// other).
+std::string Utf16ByteOrderByZeros(std::string_view bytes) {
+    constexpr std::size_t kSample = 65536;
+    const std::size_t n = std::min(bytes.size(), kSample) & ~std::size_t{1};
+    std::size_t highZero = 0, lowZero = 0;  // zero first byte (big-endian ASCII), zero second byte
+    for (std::size_t i = 0; i < n; i += 2) {
+        if (bytes[i] == '\0') ++highZero;
+        if (bytes[i + 1] == '\0') ++lowZero;
+    }
+    const std::size_t pairs = n / 2;
+    auto dominates = [pairs](std::size_t side, std::size_t other) {
+        return side >= 2 && side * 8 >= pairs && other * 4 <= side;
+    };
+    if (dominates(lowZero, highZero)) return "UTF-16LE";
+    if (dominates(highZero, lowZero)) return "UTF-16BE";
+    return {};
 }
 
 // The charset named in a Content-Type value ("text/html; charset=x-sjis"),
@@ -216,10 +240,13 @@ DecodedHtml DecodeHtmlBytes(std::string_view bytes) {
     if (StartsWith(bytes, "\xFF\xFE")) return {DecodeUtf16(bytes.substr(2), false), "UTF-16LE"};
     if (StartsWith(bytes, "\xFE\xFF")) return {DecodeUtf16(bytes.substr(2), true), "UTF-16BE"};
 
+    // Before any guess that reads bytes one by one: UTF-16 passes the UTF-8
+    // check (a NUL is valid UTF-8) and would read as one character a line.
+    const std::string utf16 = Utf16ByteOrderByZeros(bytes);
+    if (!utf16.empty()) return {DecodeUtf16(bytes, utf16 == "UTF-16BE"), utf16};
+
     auto decodeAs = [bytes](const std::string& encoding) -> DecodedHtml {
-        if (encoding == "UTF-8") return {Utf8ToWide(bytes), encoding};
-        if (encoding == "CP932") return {Cp932ToWide(bytes), encoding};
-        return {DecodeIconv(bytes, encoding), encoding};
+        return {DecodeBytesAs(bytes, encoding), encoding};
     };
     const std::string declared = DeclaredEncoding(bytes.substr(0, kPrescanBytes));
     if (!declared.empty()) return decodeAs(declared);
@@ -249,7 +276,24 @@ DecodedHtml DecodeHtmlBytes(std::string_view bytes) {
         return decodeAs("UTF-8");
     }
     const std::string guess = japaneseGuess();
-    return decodeAs(guess.empty() ? "CP932" : guess);
+    if (!guess.empty()) return decodeAs(guess);
+    // uchardet says nothing Japanese about short pages. Bytes that only
+    // EUC-JP reads without error are EUC-JP ("日本語" is no Shift_JIS); bytes
+    // that both read (half-width katakana in Shift_JIS are valid EUC-JP pairs)
+    // stay code page 932, as they were always read.
+    DecodedHtml sjis = decodeAs("CP932");
+    if (sjis.text.find(u'\uFFFD') != std::u16string::npos) {
+        DecodedHtml euc = decodeAs("EUC-JP");
+        if (euc.text.find(u'\uFFFD') == std::u16string::npos) return euc;
+    }
+    return sjis;
+}
+
+std::u16string DecodeBytesAs(std::string_view bytes, const std::string& encoding) {
+    if (encoding == "UTF-8") return Utf8ToWide(bytes);
+    if (encoding == "CP932") return Cp932ToWide(bytes);
+    if (encoding == "UTF-16LE" || encoding == "UTF-16BE") return DecodeUtf16(bytes, encoding == "UTF-16BE");
+    return DecodeIconv(bytes, encoding);
 }
 
 }  // namespace qel

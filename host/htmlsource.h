@@ -19,11 +19,18 @@ struct DecodedHtml {
 };
 
 // Decodes the bytes of a page file. A byte-order mark decides first (and is
-// not part of the text), then the charset the page declares in a meta
-// element within its first 1024 bytes, then a strict UTF-8 check, then
-// uchardet when it names a Japanese encoding; code page 932 otherwise.
+// not part of the text), then the zero bytes of UTF-16 without a mark, then
+// the charset the page declares in a meta element within its first 1024
+// bytes, then a strict UTF-8 check, then uchardet when it names a Japanese
+// encoding, then EUC-JP when only EUC-JP reads the bytes without error;
+// code page 932 otherwise.
 // Bytes that are invalid in the chosen encoding read as U+FFFD.
 DecodedHtml DecodeHtmlBytes(std::string_view bytes);
+
+// `bytes` read in `encoding` (a name as DecodedHtml gives it, or any that
+// glibc's iconv knows; code page 932 for one it does not). Bytes that are
+// invalid in it read as U+FFFD.
+std::u16string DecodeBytesAs(std::string_view bytes, const std::string& encoding);
 
 // The encoding that a charset label names ("shift_jis" -> "CP932",
 // "x-euc-jp" -> "EUC-JP", "utf-16" -> "UTF-8" as the HTML standard has it

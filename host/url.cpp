@@ -9,6 +9,7 @@
 
 #include "framework/codepage.h"
 #include "framework/strings.h"
+#include "host/htmlsource.h"
 
 namespace {
 
@@ -35,6 +36,35 @@ std::string Prepare(std::u16string_view text) {
     for (std::size_t i = first; i < last; ++i)
         if (text[i] != u'\t' && text[i] != u'\n' && text[i] != u'\r') kept += text[i];
     return qel::WideToUtf8(kept);
+}
+
+// The scheme of a URL's text in lower case ("file" of "FILE:///x"), empty
+// when it has none (a relative reference).
+std::string SchemeOf(std::string_view text) {
+    const std::size_t colon = text.find(':');
+    if (colon == std::string_view::npos || colon == 0) return {};
+    std::string scheme;
+    for (std::size_t i = 0; i < colon; ++i) {
+        const char c = text[i];
+        const bool alpha = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        if (!alpha && (i == 0 || !((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.'))) return {};
+        scheme += static_cast<char>(alpha ? (c | 0x20) : c);
+    }
+    return scheme;
+}
+
+// The schemes whose URLs read '\' as '/' in browsers (the "special" schemes
+// of the WHATWG URL rules), as the Windows host does for its pages.
+bool IsSpecialScheme(std::string_view scheme) {
+    return scheme == "file" || scheme == "http" || scheme == "https" || scheme == "ftp" || scheme == "ws" ||
+           scheme == "wss";
+}
+
+// Every '\' before the query and the fragment made a '/'.
+void SlashBackslashes(std::string& text) {
+    const std::size_t end = text.find_first_of("?#");
+    for (std::size_t i = 0; i < text.size() && i < end; ++i)
+        if (text[i] == '\\') text[i] = '/';
 }
 
 // Where the authority ("//host:port") of a URI reference ends; 0 when it
@@ -161,6 +191,12 @@ std::string FileUrlOfNative(std::string_view path) {
     return url;
 }
 
+// Whether escapes that are not UTF-8 are read in `encoding`: not for pages
+// read as UTF-8 or UTF-16, whose browsers escape UTF-8 bytes only.
+bool TranscodesNames(const std::string& encoding) {
+    return !encoding.empty() && encoding != "UTF-8" && encoding.rfind("UTF-16", 0) != 0;
+}
+
 }  // namespace
 
 void SIFUtil::PCPathtoURL(std::u16string& url, const std::u16string& path) {
@@ -170,10 +206,17 @@ void SIFUtil::PCPathtoURL(std::u16string& url, const std::u16string& path) {
 }
 
 void SIFUtil::URLtoPCPath(std::u16string& path, const std::u16string& url) {
+    URLtoPCPath(path, url, std::string());
+}
+
+void SIFUtil::URLtoPCPath(std::u16string& path, const std::u16string& url, const std::string& encoding) {
     path.clear();
     if (url.find(u'\0') != std::u16string::npos) return;
+    std::string text = Prepare(url);
+    if (SchemeOf(text) != "file") return;
+    SlashBackslashes(text);
     Uri uri;
-    if (!uri.Parse(Prepare(url)) || !EqualsAsciiNoCase(RangeText(uri.get().scheme), "file")) return;
+    if (!uri.Parse(text)) return;
     const UriUriA& u = uri.get();
     const bool hasAuthority = u.hostText.first != nullptr;
     if (hasAuthority) {
@@ -196,7 +239,18 @@ void SIFUtil::URLtoPCPath(std::u16string& path, const std::u16string& url) {
         const char* end = uriUnescapeInPlaceExA(text.data(), URI_FALSE, URI_BR_DONT_TOUCH);
         text.resize(static_cast<std::size_t>(end - text.data()));
         native += '/';
-        native += text;
+        // Old pages escaped the bytes of their own encoding ("%83%8D%83S" for
+        // ロゴ in Shift_JIS); the names on disk are UTF-8.
+        if (!qel::IsValidUtf8(text) && TranscodesNames(encoding)) {
+            // Whatever the encoding, the segment stays one name.
+            const std::u16string name = qel::DecodeBytesAs(text, encoding);
+            if (name.find_first_of(std::u16string_view(u"/\0", 2)) != std::u16string::npos || name == u"." ||
+                name == u"..")
+                return;
+            native += qel::WideToUtf8(name);
+        } else {
+            native += text;
+        }
     }
     if (native.empty()) native.push_back('/');
     path = qel::PathFromNative(native);
@@ -206,13 +260,21 @@ std::u16string SIFUtil::getAbsUrl(const std::u16string& reference, const std::u1
                                   const std::u16string& /*unused1*/, const std::u16string& /*unused2*/) {
     if (reference.find(u'\0') != std::u16string::npos || base.find(u'\0') != std::u16string::npos)
         return reference;
+    std::string refText = Prepare(reference);
+    const std::string baseText = Prepare(base);
+    std::string scheme = SchemeOf(refText);
+    if (scheme.empty()) {
+        // A relative reference takes the base's scheme; a plain path is a file.
+        const std::string baseScheme = SchemeOf(baseText);
+        scheme = baseScheme.empty() ? "file" : baseScheme;
+    }
+    if (IsSpecialScheme(scheme)) SlashBackslashes(refText);
     Uri ref;
-    if (!ref.Parse(Prepare(reference))) return reference;
+    if (!ref.Parse(refText)) return reference;
     // An absolute reference ("http:", "cid:", "mailto:") needs no base.
     if (ref.HasScheme()) return qel::Utf8ToWide(ref.text());
 
     Uri baseUri;
-    const std::string baseText = Prepare(base);
     if (baseText.empty()) return reference;
     if (!baseUri.Parse(baseText) || !baseUri.HasScheme()) {
         // A plain path: its file URL, a relative one taken from the current

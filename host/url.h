@@ -15,17 +15,27 @@ public:
     static void PCPathtoURL(std::u16string& url, const std::u16string& path);
     // The local path of a file URL: scheme "file" in any case, no host or
     // "localhost", no user or port; query and fragment dropped; the path
-    // percent-decoded as UTF-8 ("file:/tmp/x" is accepted too). The URL is
+    // percent-decoded as UTF-8 ("file:/tmp/x" is accepted too); a '\'
+    // before the query is a '/', as in browsers. The URL is
     // read the way getAbsUrl reads a reference, so "file:///tmp/a b.gif"
     // gives "/tmp/a b.gif". Empty for any other URL (http, cid, mailto,
     // another host, a relative reference), one that does not parse, and one
     // whose path holds an escaped NUL or '/' ("%00", "%2F").
     static void URLtoPCPath(std::u16string& path, const std::u16string& url);
+    // The same for a reference of a page read in `encoding` (a name as
+    // Document::getInputEncoding gives it): a path segment whose escaped
+    // bytes are not valid UTF-8 is read in that encoding, as browsers of the
+    // page's time did ("%83%8D%83S.gif" of a Shift_JIS page is "ロゴ.gif").
+    // Pages in UTF-8 or UTF-16, or of no known encoding, keep U+FFFD.
+    static void URLtoPCPath(std::u16string& path, const std::u16string& url, const std::string& encoding);
     // `reference` resolved against `base`. Both are first read the way a
     // browser reads an attribute: blanks and control characters at the ends
     // dropped, tabs and line breaks removed, then blanks, control and
     // non-ASCII characters and `"<>\^`{|}` percent-encoded (existing "%XX"
-    // escapes kept, a stray '%' becomes "%25"). A reference with a scheme
+    // escapes kept, a stray '%' becomes "%25"). In a reference of the file,
+    // http(s), ftp and ws(s) schemes, or a relative one against such a base
+    // or a plain path, '\' before the query reads as '/' (the WHATWG URL
+    // rules, and the Windows host's own reading of its pages). A reference with a scheme
     // ("http:", "HTTP:", "cid:", "mailto:") needs no base and comes back as
     // read. A base without a scheme is a local path: its file URL, a relative
     // path taken from the current folder. A reference that cannot be parsed

@@ -7,15 +7,137 @@
 // The page is either the host's live document, which is never changed (we
 // work on a deep copy and give the copy back to the host's document), or
 // the file at the page's path, read by the host's loader.
+//
+// References are read as the author's browser reads them: '\' as '/', a
+// reference that names the page itself ("", " ", "#top") is no image, and
+// escaped bytes of the page's own encoding name the file they meant. An
+// image given inline as a "data:" URL is written to a new file in the host's
+// temporary folder, so that its entry names a file like every other one and
+// the writer, Clone and GetHtml(true) need nothing new.
+#include <filesystem>
 #include <memory>
+#include <unordered_set>
+#include <vector>
 
+#include "framework/codepage.h"
+#include "framework/exceptions.h"
+#include "framework/file.h"
 #include "framework/strings.h"
 #include "host/dom.h"
 #include "host/htmldata.h"
+#include "host/paths.h"
+#include "host/tempfile.h"
 #include "host/url.h"
+#include "html/data_url.h"
 #include "html/meta_charset.h"
 #include "html/page_references.h"
 #include "model/tpjfile.h"
+#include "toruca/torucautil.h"
+
+namespace qelhtml {
+
+class PageImport {
+public:
+    struct Inline {
+        int index;     // of its entry in m_arrImages
+        DataUrl data;
+    };
+
+    std::string encoding;       // the page's, for escapes that are not UTF-8
+    std::u16string self;        // the page's own path, as an empty reference resolves
+    std::u16string selfNormal;  // the same without "." and ".." segments
+    std::vector<Inline> inlines;
+};
+
+}  // namespace qelhtml
+
+namespace {
+
+using qelhtml::PageImport;
+
+std::u16string AsciiLowered(std::u16string_view s) {
+    std::u16string out(s);
+    for (char16_t& c : out) c = qel::AsciiLower(c);
+    return out;
+}
+
+std::u16string TempFolder() {
+    if (CParamEngineer* params = CParamEngineer::getInstance()) return params->getTempDirectory();
+    return CZorCommon::getProductFolder(8, 0);
+}
+
+void RemoveFiles(const std::vector<std::u16string>& paths) noexcept {
+    for (const std::u16string& path : paths) {
+        std::error_code ignored;
+        try {
+            std::filesystem::remove(qel::PathToNative(path), ignored);
+        } catch (...) {
+            // Only a failed allocation of the native path: the file stays.
+        }
+    }
+}
+
+// Writes each inline image of the page to a new file in the temporary folder
+// and points its entry at it. The file's name, which the card part carries,
+// is the entry's content id with the image's extension ("image3.png"),
+// numbered on ("image3(1).png") where another part of the card or a file in
+// the folder has it. False, with every file of this call removed again, when
+// one cannot be written whole: the picture would be lost without a word.
+bool SaveInlineImages(CQelTpjImgFileArray& images, const PageImport& import) {
+    if (import.inlines.empty()) return true;
+    const std::u16string folder = TempFolder();
+    if (folder.empty()) return false;
+
+    // Names compare without regard to ASCII case, as on the handset's host.
+    std::unordered_set<std::u16string> taken;
+    std::vector<bool> isInline(static_cast<std::size_t>(images.GetSize()), false);
+    for (const PageImport::Inline& item : import.inlines) isInline[static_cast<std::size_t>(item.index)] = true;
+    for (int i = 0; i < images.GetSize(); ++i)
+        if (!isInline[static_cast<std::size_t>(i)]) taken.insert(AsciiLowered(getBaseName(images[i].m_strPath)));
+
+    std::vector<std::u16string> written;
+    CQelTorucaUtil util;
+    for (const PageImport::Inline& item : import.inlines) {
+        CQelTpjImgFile& entry = images.GetAt(item.index);
+        const std::u16string extension = qelhtml::DataUrlExtension(item.data);
+        const std::u16string dotted = extension.empty() ? std::u16string() : u"." + extension;
+        bool saved = false;
+        // Every name taken in the card can push the search one step on.
+        const std::size_t tries = taken.size() + 8;
+        for (std::size_t n = 0; n <= tries && !saved; ++n) {
+            const std::u16string name =
+                entry.m_strId + (n == 0 ? std::u16string() : qel::Format(u"(%d)", static_cast<int>(n))) + dotted;
+            if (taken.count(AsciiLowered(name))) continue;
+            CFile file;
+            std::u16string path;
+            if (!util.CreateNewFile(file, folder, name, path)) break;
+            const std::u16string leaf = AsciiLowered(getBaseName(path));
+            if (taken.count(leaf)) {  // the folder had the name: the next one was another part's
+                file.Abort();
+                RemoveFiles({path});
+                continue;
+            }
+            written.push_back(path);
+            try {
+                file.Write(item.data.bytes.data(), item.data.bytes.size());
+                file.Close();
+            } catch (const CFileException&) {
+                file.Abort();
+                break;
+            }
+            entry.m_strPath = path;
+            taken.insert(leaf);
+            saved = true;
+        }
+        if (!saved) {
+            RemoveFiles(written);
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
 
 bool CQelTpjFile::CreateFromHtml(const std::u16string& path, Node* hostDocument) {
     m_arrImages.RemoveAll();
@@ -42,15 +164,35 @@ bool CQelTpjFile::CreateFromHtml(const std::u16string& path, Node* hostDocument)
 
     bool result = false;
     if (document) {
+        qelhtml::PageImport import;
+        import.encoding = document->getInputEncoding();
+        SIFUtil::URLtoPCPath(import.self,
+                             SIFUtil::getAbsUrl(std::u16string(), base, std::u16string(), std::u16string()));
+        if (!import.self.empty())
+            import.selfNormal = qel::PathFromNative(
+                std::filesystem::path(qel::PathToNative(import.self)).lexically_normal().string());
+
+        struct Attach {
+            CQelTpjFile& record;
+            ~Attach() { record.m_pImport = nullptr; }
+        } attach{*this};
+        m_pImport = &import;
         int counter = 1;
         qelhtml::VisitImageReferences(*document, [&](Element& element, const std::u16string& attribute) {
             CollectImageAttribute(&element, attribute, base, counter);
         });
-        // The card's HTML is written in Shift_JIS: a page that declared
-        // another character set must not go on declaring it there.
-        qelhtml::DeclareShiftJis(*document);
-        m_strHtml = document->getHTMLText();
-        result = true;
+
+        if (SaveInlineImages(m_arrImages, import)) {
+            // The card's HTML is written in Shift_JIS: a page that declared
+            // another character set must not go on declaring it there.
+            qelhtml::DeclareShiftJis(*document);
+            std::u16string html = document->getHTMLText();
+            qelhtml::DeclareShiftJisInXmlDeclaration(html);
+            m_strHtml = std::move(html);
+            result = true;
+        } else {
+            m_arrImages.RemoveAll();
+        }
     }
 
     if (!hostDocument) loader.DestroyNodeData();
@@ -66,9 +208,26 @@ void CQelTpjFile::CollectImageAttribute(Element* element, const std::u16string& 
     // Images on web servers stay where they are and take no number.
     if (is_protocol(value, u"http:") || is_protocol(value, u"https:")) return;
 
+    if (m_pImport && is_protocol(value, u"data:")) {
+        // An inline image is saved to a file once the page is walked; a
+        // malformed one is no image and stays as written.
+        qelhtml::DataUrl data;
+        if (!qelhtml::ParseDataUrl(value, data)) return;
+        const std::u16string id = qel::Format(u"image%d", counter);
+        ++counter;
+        const int index = AddImage(std::u16string(), id) - 1;
+        m_pImport->inlines.push_back({index, std::move(data)});
+        element->setAttribute(attribute, u"cid:" + id);
+        return;
+    }
+
     const std::u16string url = SIFUtil::getAbsUrl(value, base, std::u16string(), std::u16string());
     std::u16string file;
-    SIFUtil::URLtoPCPath(file, url);
+    if (m_pImport) SIFUtil::URLtoPCPath(file, url, m_pImport->encoding);
+    else SIFUtil::URLtoPCPath(file, url);
+    // A reference to the page itself (blanks, a fragment, its own name) is
+    // no image.
+    if (m_pImport && !file.empty() && (file == m_pImport->self || file == m_pImport->selfNormal)) return;
     if (file.empty()) file = url;  // no local path (another scheme): the writer decides
 
     const std::u16string id = qel::Format(u"image%d", counter);

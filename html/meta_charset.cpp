@@ -94,4 +94,31 @@ int DeclareShiftJis(Document& doc) {
     return changed;
 }
 
+bool DeclareShiftJisInXmlDeclaration(std::u16string& markup) {
+    // XMLDecl ::= '<?xml' VersionInfo EncodingDecl? SDDecl? S? '?>', at the
+    // very start; its white space is S (blank, tab, CR, LF) and its names
+    // are case-sensitive.
+    auto isS = [](char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; };
+    std::size_t p = !markup.empty() && markup[0] == u'\uFEFF' ? 1 : 0;
+    if (markup.compare(p, 5, u"<?xml") != 0 || p + 5 >= markup.size() || !isS(markup[p + 5])) return false;
+    const std::size_t end = markup.find(u"?>", p + 5);
+    if (end == std::u16string::npos) return false;
+    for (std::size_t at = markup.find(u"encoding", p + 5); at < end; at = markup.find(u"encoding", at + 8)) {
+        if (!isS(markup[at - 1])) continue;
+        std::size_t q = at + 8;
+        while (q < end && isS(markup[q])) ++q;
+        if (q >= end || markup[q] != u'=') continue;
+        ++q;
+        while (q < end && isS(markup[q])) ++q;
+        if (q >= end || (markup[q] != u'"' && markup[q] != u'\'')) return false;
+        const std::size_t close = markup.find(markup[q], q + 1);
+        if (close == std::u16string::npos || close > end) return false;
+        const std::u16string_view label = std::u16string_view(markup).substr(q + 1, close - q - 1);
+        if (TrimAsciiSpace(label).empty() || IsShiftJisLabel(label)) return false;
+        markup.replace(q + 1, close - q - 1, kShiftJisLabel);
+        return true;
+    }
+    return false;
+}
+
 }  // namespace qelhtml

@@ -1,5 +1,5 @@
-// The character set a page declares in its meta elements, and making that
-// declaration name Shift_JIS.
+// The character set a page declares in its meta elements and XML
+// declaration, and making those declarations name Shift_JIS.
 //
 // The card's HTML part is always written in code page 932 (the file text is
 // converted as a whole, and its part header says charset=Shift_JIS). A page
@@ -31,5 +31,12 @@ bool IsShiftJisLabel(std::u16string_view label);
 // Shift_JIS (any alias) and meta elements that declare nothing are left
 // alone. Returns the number of attributes changed.
 int DeclareShiftJis(Document& doc);
+
+// The same for the XML declaration that opens an XHTML page
+// (`<?xml version="1.0" encoding="UTF-8"?>`, after a byte-order mark if
+// any): an encoding other than Shift_JIS becomes "Shift_JIS" in its own
+// quotes; a declaration without an encoding, and text that does not begin
+// with a declaration, are left alone. True when `markup` was changed.
+bool DeclareShiftJisInXmlDeclaration(std::u16string& markup);
 
 }  // namespace qelhtml

@@ -90,6 +90,11 @@ TEST_F(HtmlDataTest, UndeclaredPagesByContent) {
     EXPECT_EQ(Load("utf8.html", "<p>" + kUtf8 + "</p>"), u"<p>" + kWide + u"</p>");
     // A short Shift_JIS snippet: uchardet may guess anything; code page 932 reads it.
     EXPECT_EQ(Load("short.html", "<p>\x93\xFA\x96\x7B</p>"), u"<p>\u65E5\u672C</p>");
+    // 日本語 in EUC-JP is too short for uchardet and no valid Shift_JIS: EUC-JP.
+    EXPECT_EQ(Load("short-euc.html", "<p>" + kEucJp.substr(0, 6) + "</p>"), u"<p>" + kWide.substr(0, 3) + u"</p>");
+    // Half-width katakana in Shift_JIS are valid EUC-JP too (ｱｲｳｴ reads as two
+    // kanji there); a page that both read stays Shift_JIS, as before.
+    EXPECT_EQ(Load("kana.html", "<p>\xB1\xB2\xB3\xB4</p>"), u"<p>\uFF71\uFF72\uFF73\uFF74</p>");
     // ISO-2022-JP is valid UTF-8 byte for byte; its escapes give it away.
     EXPECT_EQ(Load("jis.html", "<p>" + kIso2022Jp + "</p>"), u"<p>" + kWide + u"</p>");
     // A declaration inside a comment declares nothing.
@@ -101,6 +106,25 @@ TEST_F(HtmlDataTest, UndeclaredPagesByContent) {
     // An unknown label is passed over.
     EXPECT_EQ(Load("unknown.html", "<meta charset=no-such-charset><p>" + kUtf8),
               u"<meta charset=no-such-charset><p>" + kWide);
+}
+
+// UTF-16 without a byte-order mark: the zero bytes of its ASCII characters
+// show the byte order. A stray NUL in an eight-bit page is no such pattern.
+TEST_F(HtmlDataTest, Utf16WithoutByteOrderMarkByItsZeroBytes) {
+    std::string le, be;
+    for (char16_t c : u"<html><body><p>" + kWide + u"</p></body></html>") {
+        le += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+        be += {static_cast<char>(c >> 8), static_cast<char>(c & 0xFF)};
+    }
+    const std::u16string want = u"<html><body><p>" + kWide + u"</p></body></html>";
+    EXPECT_EQ(Load("le.html", le), want);
+    EXPECT_EQ(Load("be.html", be), want);
+    EXPECT_EQ(qel::DecodeHtmlBytes(le).encoding, "UTF-16LE");
+    EXPECT_EQ(qel::DecodeHtmlBytes(be).encoding, "UTF-16BE");
+
+    using namespace std::string_literals;
+    EXPECT_EQ(qel::DecodeHtmlBytes("<p>a\0b</p><p>"s + kUtf8 + "</p>").encoding, "UTF-8");
+    EXPECT_EQ(qel::DecodeHtmlBytes("<p>\0\0</p>"s).encoding, "UTF-8");
 }
 
 TEST_F(HtmlDataTest, LongerEucJpWithoutDeclarationIsRecognised) {

@@ -69,6 +69,35 @@ TEST(FileUrl, LocalFormsGiveTheirPath) {
     EXPECT_EQ(ToPath(u"file:///"), u"/");
 }
 
+TEST(FileUrl, BackslashesBeforeTheQueryAreSlashes) {
+    EXPECT_EQ(ToPath(u"file:///tmp\\img\\x.gif"), u"/tmp/img/x.gif");
+    EXPECT_EQ(ToPath(u"file:///tmp/a%5Cb.gif"), u"/tmp/a\\b.gif");  // an escaped one is a character
+    const std::u16string base = ToUrl(u"/tmp/site/index.html");
+    EXPECT_EQ(Resolve(u"img\\a.gif?x\\y#p\\q", base), u"file:///tmp/site/img/a.gif?x%5Cy#p%5Cq");
+    EXPECT_EQ(ToPath(Resolve(u"img\\a.gif", u"/tmp/site/index.html")), u"/tmp/site/img/a.gif");
+    EXPECT_EQ(Resolve(u"..\\x.gif", u"http://host/dir/sub/page.html"), u"http://host/dir/x.gif");
+    // Other schemes keep theirs.
+    EXPECT_EQ(Resolve(u"cid:a\\b", base), u"cid:a%5Cb");
+}
+
+// Escaped bytes that are not UTF-8 are read in the page's own encoding, one
+// path segment at a time; UTF-8 escapes stay UTF-8.
+TEST(FileUrl, EscapesOfThePagesOwnEncoding) {
+    auto toPath = [](const std::u16string& url, const std::string& encoding) {
+        std::u16string path = u"junk";
+        SIFUtil::URLtoPCPath(path, url, encoding);
+        return path;
+    };
+    EXPECT_EQ(toPath(u"file:///tmp/%83%8D%83S.gif", "CP932"), u"/tmp/ロゴ.gif");
+    EXPECT_EQ(toPath(u"file:///tmp/%95%5C/%E8%A1%A8.gif", "CP932"), u"/tmp/表/表.gif");
+    EXPECT_EQ(toPath(u"file:///tmp/%A5%ED%A5%B4.gif", "EUC-JP"), u"/tmp/ロゴ.gif");
+    EXPECT_EQ(toPath(u"file:///tmp/%83%8D.gif", "UTF-8"), u"/tmp/\uFFFD\uFFFD.gif");
+    EXPECT_EQ(toPath(u"file:///tmp/%83%8D.gif", "UTF-16LE"), u"/tmp/\uFFFD\uFFFD.gif");
+    EXPECT_EQ(toPath(u"file:///tmp/%83%8D.gif", ""), ToPath(u"file:///tmp/%83%8D.gif"));
+    EXPECT_EQ(toPath(u"file:///tmp/%83%2F%8D.gif", "CP932"), u"");  // the guard against '/' still holds
+    EXPECT_EQ(toPath(u"file:///tmp/%80+AC8-etc", "UTF-7"), u"");      // and against a '/' that decoding makes
+}
+
 TEST(FileUrl, EverythingElseGivesNoPath) {
     for (const std::u16string url :
          {u"http://host/x.gif", u"https://host/x.gif", u"HTTP://host/x.gif", u"ftp://host/x.gif",
@@ -93,7 +122,8 @@ TEST(AbsUrl, RelativeReferencesAgainstAPageUrl) {
     EXPECT_EQ(ToPath(Resolve(u"100%.png", base)), u"/tmp/サイト/ページ/100%.png");
     EXPECT_EQ(ToPath(Resolve(u"a.png?v=1#x#y", base)), u"/tmp/サイト/ページ/a.png");
     EXPECT_EQ(ToPath(Resolve(u"  img/a.png\n", base)), u"/tmp/サイト/ページ/img/a.png");
-    EXPECT_EQ(ToPath(Resolve(u"..\\x.gif", base)), u"/tmp/サイト/ページ/..\\x.gif");
+    EXPECT_EQ(ToPath(Resolve(u"..\\x.gif", base)), u"/tmp/サイト/x.gif");  // '\\' reads as '/'
+    EXPECT_EQ(ToPath(Resolve(u"images\\logo.gif", base)), u"/tmp/サイト/ページ/images/logo.gif");
     EXPECT_EQ(ToPath(Resolve(u"a[1].gif", base)), u"/tmp/サイト/ページ/a[1].gif");
 }
 

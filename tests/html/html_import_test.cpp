@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
@@ -265,6 +268,114 @@ TEST_F(HtmlImport, JapanesePagesKeepTheirTextAndDeclareShiftJis) {
         const std::string part = qel::WideToCp932(u"<p>" + want + u"</p>");
         EXPECT_NE(file.find(part), std::string::npos) << c.name;
     }
+}
+
+// References read the way the author's browser reads them: '\' is '/', and
+// what resolves to the page itself (blanks, a fragment, a query, its own
+// name) is no image and takes no number.
+TEST_F(HtmlImport, BackslashesAndReferencesToThePageItself) {
+    fs::create_directory(path("images"));
+    qeltest::WriteFileBytes(path("images/logo.gif"), "GIF89a");
+    const std::string html = "<img src=\"images\\logo.gif\"><img src=\" \"><img src=\"#top\"><img src=\"?v=1\">"
+                             "<img src=\"page.html\"><img src=\"./page.html#x\"><img src=\"..\\images\\b.gif\">";
+    const std::u16string page = WriteFile("page.html", html);
+    ASSERT_TRUE(rec.CreateFromHtml(page, nullptr));
+    const std::vector<std::pair<std::u16string, std::u16string>> expected = {
+        {Local("images/logo.gif"), u"image1"}, {W(dir().parent_path() / "images" / "b.gif"), u"image2"}};
+    EXPECT_EQ(Images(rec), expected);
+    EXPECT_EQ(rec.m_strHtml, U("<img src=\"cid:image1\"><img src=\" \"><img src=\"#top\"><img src=\"?v=1\">"
+                               "<img src=\"page.html\"><img src=\"./page.html#x\"><img src=\"cid:image2\">"));
+}
+
+// An old Shift_JIS page escaped the bytes of its own encoding in a file
+// name: %83%8D%83S is ロゴ, the file is found, from the page's file and from
+// the host's document alike.
+TEST_F(HtmlImport, EscapesInThePagesEncodingNameTheFile) {
+    qeltest::WriteFileBytes(path("ロゴ.gif"), "GIF89a");
+    const std::string html = "<meta charset=Shift_JIS><p>\x83\x8D\x83\x53</p><img src=\"%83%8D%83S.gif\">";
+    const std::u16string page = WriteFile("sjis.html", html);
+    const std::vector<std::pair<std::u16string, std::u16string>> expected = {{Local("ロゴ.gif"), u"image1"}};
+    ASSERT_TRUE(rec.CreateFromHtml(page, nullptr));
+    EXPECT_EQ(Images(rec), expected);
+
+    CQelHtmlData host(u"HTML");
+    ASSERT_TRUE(host.CreateNodeData(page));
+    ASSERT_TRUE(rec.CreateFromHtml(page, host.m_pRootNode));
+    EXPECT_EQ(Images(rec), expected);
+}
+
+// An inline data: image becomes a file of its own in the temporary folder,
+// named after its content id unless another part of the card has that name,
+// and the card carries its bytes like any other part. A malformed one is
+// left as written and takes no number.
+TEST_F(HtmlImport, DataImagesBecomeFilesOfTheirOwn) {
+    fs::create_directory(path("sub"));
+    qeltest::WriteFileBytes(path("sub/image1.gif"), "GIF89a");
+    const std::string png("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16);
+    const std::string html =
+        "<body><img src=\"data:image/gif;base64,R0lGODlh\nAQABAA==\">"
+        "<img src=\"data:image/gif;base64\"><img src='data:image/gif;base64,R0l$'>"
+        "<img src=\"sub/image1.gif\"><object data=\"data:image/png;base64,iVBORw0KGgoAAAANSUhEUg==\"></object>"
+        "<img src=\"data:text/plain,hi\"></body>";
+    const std::u16string page = WriteFile("page.html", html);
+    ASSERT_TRUE(rec.CreateFromHtml(page, nullptr));
+    const std::vector<std::pair<std::u16string, std::u16string>> expected = {
+        {Local("image1(1).gif"), u"image1"}, {Local("sub/image1.gif"), u"image2"}, {Local("image3"), u"image3"},
+        {Local("image4.png"), u"image4"}};
+    EXPECT_EQ(Images(rec), expected);
+    EXPECT_EQ(qeltest::ReadFileBytes(path("image1(1).gif")), std::string("GIF89a\1\0\1\0", 10));
+    EXPECT_EQ(qeltest::ReadFileBytes(path("image3")), "hi");
+    EXPECT_EQ(qeltest::ReadFileBytes(path("image4.png")), png);
+    EXPECT_EQ(rec.m_strHtml, U("<body><img src=\"cid:image1\">"
+                               "<img src=\"data:image/gif;base64\"><img src='data:image/gif;base64,R0l$'>"
+                               "<img src=\"cid:image2\"><object data=\"cid:image4\"></object>"
+                               "<img src=\"cid:image3\"></body>"));
+
+    rec.SetType(TYPE_CARD);
+    const std::u16string text = rec.GetFileText();
+    EXPECT_NE(text.find(u"Content-Type: image/png;name=\"image4.png\";\r\nContent-Transfer-Encoding: base64\r\n"
+                        u"Content-ID: <image4>\r\n\r\niVBORw0KGgoAAAANSUhEUg==\r\n"),
+              std::u16string::npos);
+
+    // A second import of the page finds image4.png taken in the folder.
+    ASSERT_TRUE(rec.CreateFromHtml(page, nullptr));
+    EXPECT_EQ(rec.m_arrImages[3].m_strPath, Local("image4(1).png"));
+}
+
+// When an inline image cannot be written whole, the import fails rather
+// than lose the picture, and removes what it wrote.
+TEST_F(HtmlImport, DataImagesThatCannotBeSavedFailTheImport) {
+    const std::u16string page = WriteFile(
+        "page.html", "<img src=data:image/gif;base64,R0lGODlhAQABAA==><img src=data:," + std::string(200, 'x') + ">");
+    rec.m_strHtml = u"<p>before</p>";
+    // Files of more than 100 bytes cannot be written (EFBIG, not SIGXFSZ).
+    struct rlimit saved;
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = saved;
+    small.rlim_cur = 100;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool ok = rec.CreateFromHtml(page, nullptr);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(rec.m_arrImages.GetSize(), 0);
+    EXPECT_EQ(rec.m_strHtml, u"<p>before</p>");
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator(dir())) left.push_back(entry.path().filename().string());
+    EXPECT_EQ(left, std::vector<std::string>{"page.html"});
+}
+
+TEST_F(HtmlImport, XhtmlDeclarationNamesShiftJis) {
+    const std::string html = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<html><head>"
+                             "<meta http-equiv=\"Content-Type\" content=\"application/xhtml+xml; charset=UTF-8\" />"
+                             "</head><body><p>\xE6\x97\xA5</p></body></html>";
+    ASSERT_TRUE(rec.CreateFromHtml(WriteFile("page.xhtml", html), nullptr));
+    EXPECT_EQ(rec.m_strHtml, U("<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\r\n<html><head>"
+                               "<meta http-equiv=\"Content-Type\" "
+                               "content=\"application/xhtml+xml; charset=Shift_JIS\" />"
+                               "</head><body><p>日</p></body></html>"));
 }
 
 // A host DOM of our own making: its img list holds a null and a text node

@@ -12,6 +12,7 @@
 namespace {
 
 using qelhtml::DeclareShiftJis;
+using qelhtml::DeclareShiftJisInXmlDeclaration;
 using qelhtml::IsShiftJisLabel;
 
 TEST(MetaCharset, ShiftJisLabels) {
@@ -66,6 +67,39 @@ TEST(MetaCharset, OtherCharsetsBecomeShiftJisAndTheRestStaysAsWritten) {
         const auto [text, count] = Declared(page);
         EXPECT_EQ(text, page);
         EXPECT_EQ(count, 0) << qel::WideToUtf8(page);
+    }
+}
+
+// The XML declaration of an XHTML page follows the same rule: another
+// encoding becomes Shift_JIS in its own quotes, nothing else moves.
+TEST(MetaCharset, XmlDeclarationEncoding) {
+    const std::pair<std::u16string, std::u16string> changed[] = {
+        {u"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<html>",
+         u"<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\r\n<html>"},
+        {u"\uFEFF<?xml version='1.0' encoding = 'euc-jp' standalone='yes'?><p>encoding=\"x\"",
+         u"\uFEFF<?xml version='1.0' encoding = 'Shift_JIS' standalone='yes'?><p>encoding=\"x\""},
+        {u"<?xml\tversion=\"1.0\"\nencoding=\"utf-8\"?>", u"<?xml\tversion=\"1.0\"\nencoding=\"Shift_JIS\"?>"},
+    };
+    for (const auto& [page, want] : changed) {
+        std::u16string text = page;
+        EXPECT_TRUE(DeclareShiftJisInXmlDeclaration(text)) << qel::WideToUtf8(page);
+        EXPECT_EQ(text, want);
+    }
+    for (const char16_t* page : {
+             u"<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>",
+             u"<?xml version=\"1.0\" encoding='x-sjis'?>",
+             u"<?xml version=\"1.0\"?><p>encoding=\"utf-8\"?>",  // declares no encoding
+             u"<?xml version=\"1.0\" encoding=\"\"?>",
+             u"<?XML version=\"1.0\" encoding=\"UTF-8\"?>",       // not a declaration (case)
+             u" <?xml version=\"1.0\" encoding=\"UTF-8\"?>",      // not at the start
+             u"<!-- x --><?xml version=\"1.0\" encoding=\"UTF-8\"?>",
+             u"<?xml-stylesheet href=\"a.css\" encoding=\"UTF-8\"?>",
+             u"<?xml version=\"1.0\" encoding=\"UTF-8\"",            // never closed
+             u"<?xml version=\"1.0\" xencoding=\"UTF-8\"?>",
+         }) {
+        std::u16string text = page;
+        EXPECT_FALSE(DeclareShiftJisInXmlDeclaration(text)) << qel::WideToUtf8(page);
+        EXPECT_EQ(text, page);
     }
 }
 
