@@ -75,6 +75,11 @@ std::u16string QuoteArgument(const std::u16string& path) {
 }
 
 std::u16string WriteNewFile(const std::u16string& folder, const std::u16string& name, const std::string& bytes) {
+    if (folder.empty()) {
+        // The host refused its temporary folder (and said why).
+        qel::host::ReportFailure(u"output " + name + u" cannot be written: no usable temporary folder");
+        return {};
+    }
     QelNewFile file;
     CFileException error;
     try {
