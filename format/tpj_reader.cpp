@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "format/base64.h"
 #include "format/toruca_format.h"
@@ -303,7 +304,7 @@ void ReadHeaderLine(CQelTpjFile& record, std::string_view line, HeaderState& sta
 bool CQelTpjFile::LoadFile(const std::u16string& path) {
     m_strHtml.clear();
     m_arrImages.RemoveAll();
-    const CQelTpjImgFile iconBefore = m_uniqueIcon;
+    CQelTpjImgFile iconBefore = m_uniqueIcon;
     // Outside the guard: a load that fails removes the attachment files it
     // made, so that the failure leaves nothing behind.
     CQelMimePartLines part;
@@ -319,7 +320,7 @@ bool CQelTpjFile::LoadFile(const std::u16string& path) {
         part.Reset();
         part.RemoveSaved();
         m_arrImages.RemoveAll();
-        m_uniqueIcon = iconBefore;
+        m_uniqueIcon = std::move(iconBefore);
         return false;
     };
     try {
