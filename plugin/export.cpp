@@ -135,7 +135,8 @@ bool RunExport(CQelDeviceIF& device, const std::u16string& path, Node* hostDocum
         // The loader's own reason, when it gave one, comes first and stays.
         const bool toruCaFile =
             qel::EqualsNoCase(ext, toruca::kExtProject) || qel::EqualsNoCase(ext, toruca::kExtToruca);
-        qel::host::ReportFailure(path + (toruCaFile ? u" cannot be read as a ToruCa file" : u" cannot be loaded as a page"));
+        qel::host::ReportFailure(path +
+                                 (toruCaFile ? u" cannot be read as a ToruCa file" : u" cannot be loaded as a page"));
     } else {
         const int startType = record->GetType();
         CQelTorucaOutputTypeDlg outputDialog(DialogValueOfType(startType), nullptr);

@@ -495,11 +495,12 @@ TEST_F(TpjReader, AnAttachmentThatCannotBeWrittenWholeFailsTheLoadAndLeavesNoFil
     const fs::path temp = dir() / "temp";
     fs::create_directories(temp);
     ::setenv("QELHOST_TEMP_DIR", temp.c_str(), 1);
-    qeltest::WriteFileBytes(dir() / "in.trc",
-                            Detail("", {Attachment("Content-Type: application/x-ticon;name=\"i.gif\";title=\"T\"\r\n", "UE5H"),
-                                        Attachment("Content-Type: image/gif;name=\"a.gif\"\r\nContent-ID: <a>\r\n", "UE5H"),
-                                        Attachment("Content-Type: image/gif;name=\"b.gif\"\r\nContent-ID: <b>\r\n",
-                                                   std::string(4000, 'Q'))}));
+    const std::string icon = "Content-Type: application/x-ticon;name=\"i.gif\";title=\"T\"\r\n";
+    qeltest::WriteFileBytes(
+        dir() / "in.trc",
+        Detail("", {Attachment(icon, "UE5H"),
+                    Attachment("Content-Type: image/gif;name=\"a.gif\"\r\nContent-ID: <a>\r\n", "UE5H"),
+                    Attachment("Content-Type: image/gif;name=\"b.gif\"\r\nContent-ID: <b>\r\n", std::string(4000, 'Q'))}));
     rec.SetUniqueIcon(u"/kept/icon.gif", u"kept");
     qel::host::BeginExportReport();
     rlimit saved{};
