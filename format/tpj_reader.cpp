@@ -12,12 +12,14 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "format/base64.h"
 #include "format/toruca_format.h"
 #include "framework/codepage.h"
 #include "framework/exceptions.h"
 #include "framework/strings.h"
+#include "host/report.h"
 #include "host/tempfile.h"
 #include "model/tpjfile.h"
 #include "toruca/torucautil.h"
@@ -133,7 +135,6 @@ void CQelMimePartLines::StartBody() {
 // where a group starts).
 void CQelMimePartLines::AppendBase64(std::string_view line) {
     const bool firstLine = m_nBodyLines++ == 0;
-    if (m_bFailed) return;
     std::size_t pos = 0;
     if (m_bStreaming) {
         while (pos < line.size()) {
@@ -141,7 +142,7 @@ void CQelMimePartLines::AppendBase64(std::string_view line) {
             if (take % 4 != 0) break;
             const std::size_t whole = take / 4 * 3;
             if (kChunkBytes - m_nChunk < whole) {
-                if (!Flush(m_chunk.get(), m_nChunk)) return;
+                Flush(m_chunk.get(), m_nChunk);
                 m_nChunk = 0;
             }
             std::size_t n = kChunkBytes - m_nChunk;
@@ -158,31 +159,20 @@ void CQelMimePartLines::AppendBase64(std::string_view line) {
     m_rest.push_back('\n');
 }
 
-bool CQelMimePartLines::OpenTarget() {
-    CQelTorucaUtil util;
-    const std::u16string name = CQelTpjFile::GetParam(m_strContentType, u"name");
-    return util.CreateNewFile(m_file, TempFolder(), name, m_strFilePath);
-}
-
-// Writes decoded bytes to the attachment's file, making it first. False (and
-// the part skipped from now on, its file removed) when that fails.
-bool CQelMimePartLines::Flush(const unsigned char* bytes, std::size_t count) {
-    if (!m_file.IsOpen() && !OpenTarget()) {
-        m_bFailed = true;
-        return false;
+// Writes decoded bytes to the attachment's file, making it first. Raises
+// CFileException when the file cannot be made or written; the part's file is
+// then removed, and the load fails.
+void CQelMimePartLines::Flush(const unsigned char* bytes, std::size_t count) {
+    if (!m_file.IsOpen()) {
+        CFileException error;
+        const std::u16string name = CQelTpjFile::GetParam(m_strContentType, u"name");
+        if (!m_file.Create(TempFolder(), name, &error)) throw error;
     }
-    try {
-        if (count > 0) m_file.Write(bytes, count);
-    } catch (const CFileException&) {
-        Abandon();
-        m_bFailed = true;
-        return false;
-    }
-    return true;
+    if (count > 0) m_file.Write(bytes, count);
 }
 
 void CQelMimePartLines::Finish() {
-    if (!IsBase64() || m_bFailed) return;
+    if (!IsBase64()) return;
     // The bytes of the part that are not written yet: the chunk, then the
     // rest of the body decoded as one text.
     CQelTorucaUtil util;
@@ -196,32 +186,27 @@ void CQelMimePartLines::Finish() {
         }
         std::string().swap(m_rest);
     }
-    if (!Flush(m_chunk.get(), m_nChunk)) return;
+    Flush(m_chunk.get(), m_nChunk);
     m_nChunk = 0;
-    if (restCount > 0 && !Flush(restBytes.get(), restCount)) return;
-    try {
-        m_file.Close();
-    } catch (const CFileException&) {
-        Abandon();
-        m_bFailed = true;
-        return;
-    }
-    m_strSavedPath.swap(m_strFilePath);
-    m_strFilePath.clear();
+    if (restCount > 0) Flush(restBytes.get(), restCount);
+    m_saved.reserve(m_saved.size() + 1);
+    m_strSavedPath = m_file.Commit(false);
+    m_saved.push_back(m_strSavedPath);
 }
 
-// Removes the file of an attachment that was not completed. The file was
-// made by this part (exclusively), so removing it never removes another's.
-void CQelMimePartLines::Abandon() noexcept {
-    m_file.Abort();
-    if (!m_strFilePath.empty()) {
+// Removes the file of an attachment that was not completed: it never had a
+// name anyone else could see.
+void CQelMimePartLines::Abandon() noexcept { m_file.Discard(); }
+
+void CQelMimePartLines::RemoveSaved() noexcept {
+    for (const std::u16string& path : m_saved) {
         try {
-            ::unlink(qel::PathToNative(m_strFilePath).c_str());
+            ::unlink(qel::PathToNative(path).c_str());
         } catch (...) {
             // Only a failed allocation of the native path: the file stays.
         }
-        m_strFilePath.clear();
     }
+    m_saved.clear();
 }
 
 void CQelMimePartLines::Reset() noexcept {
@@ -235,7 +220,6 @@ void CQelMimePartLines::Reset() noexcept {
     m_strSavedPath.clear();
     m_kind = Kind::other;
     m_bStreaming = false;
-    m_bFailed = false;
     m_nBodyLines = 0;
     m_nChunk = 0;
     std::string().swap(m_rest);
@@ -320,11 +304,33 @@ void ReadHeaderLine(CQelTpjFile& record, std::string_view line, HeaderState& sta
 bool CQelTpjFile::LoadFile(const std::u16string& path) {
     m_strHtml.clear();
     m_arrImages.RemoveAll();
+    CQelTpjImgFile iconBefore = m_uniqueIcon;
+    // Outside the guard: a load that fails removes the attachment files it
+    // made, so that the failure leaves nothing behind.
+    CQelMimePartLines part;
+    auto failed = [&](const std::exception& error) {
+        const auto* fileError = dynamic_cast<const CFileException*>(&error);
+        const bool attachment = fileError != nullptr && fileError->m_strFileName != path;
+        try {
+            qel::host::ReportFailure(qel::host::DescribeFailure(
+                error, attachment ? u"attachment" : u"", attachment ? u"cannot be written" : u"cannot be read"));
+        } catch (const std::bad_alloc&) {
+            // No memory for the words: the failure stands without them.
+        }
+        part.Reset();
+        part.RemoveSaved();
+        m_arrImages.RemoveAll();
+        m_uniqueIcon = std::move(iconBefore);
+        return false;
+    };
     try {
         CStdioFile file;
-        if (!file.Open(path, CFile::modeRead | CFile::shareDenyWrite | CFile::typeText)) return false;
+        CFileException openError;
+        if (!file.Open(path, CFile::modeRead | CFile::shareDenyWrite | CFile::typeText, &openError)) {
+            qel::host::ReportFailure(qel::host::DescribeFailure(openError, u"", u"cannot be opened"));
+            return false;
+        }
         HeaderState state;
-        CQelMimePartLines part;
         bool collecting = false;
         std::string line;
         if (file.ReadString(line)) {
@@ -357,10 +363,10 @@ bool CQelTpjFile::LoadFile(const std::u16string& path) {
         if (state.pendingType) m_nType = m_strHtml.empty() ? TYPE_SNIP : TYPE_CARD;
         file.Close();
         return true;
-    } catch (const CException&) {
-        return false;
-    } catch (const std::bad_alloc&) {
-        return false;
+    } catch (const CException& error) {
+        return failed(error);
+    } catch (const std::bad_alloc& error) {
+        return failed(error);
     }
 }
 

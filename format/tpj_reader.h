@@ -13,17 +13,18 @@
 //   - anything else: the body is counted, not kept (the part is ignored).
 //
 // A part is taken only when another delimiter follows it; LoadFile then calls
-// Finish and hands the part to ReadMimePart. A part that is dropped (the file
-// ends, or a read error ends the load) leaves nothing behind: a file that was
-// already made for its attachment is removed again.
+// Finish and hands the part to ReadMimePart. An attachment's file appears in
+// the temporary folder only once it is whole (QelNewFile); a part that is
+// dropped (the file ends, or an error ends the load) leaves nothing behind.
 #pragma once
 
 #include <cstddef>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
-#include "framework/file.h"
+#include "host/tempfile.h"
 
 struct CQelMimePartLines {
     CQelMimePartLines();
@@ -32,19 +33,21 @@ struct CQelMimePartLines {
     CQelMimePartLines& operator=(const CQelMimePartLines&) = delete;
 
     // Adds the next line of the part (code page 932 bytes, no line end; a
-    // line holds no LF). Raises CFileException only for a read error of the
-    // caller's file, never for the attachment's file: an attachment that
-    // cannot be written makes the part skipped.
+    // line holds no LF). Raises CFileException when the attachment's file
+    // cannot be made or written (a full disk, no free name): the load fails.
     void Append(std::string_view line);
     // True when no line was added since the last Reset.
     bool Empty() const noexcept { return m_nLines == 0; }
-    // Ends the part: decodes what is left of a Base64 body and writes the
-    // attachment into a new file of the host's temporary folder (see
-    // m_strSavedPath). Nothing for other parts.
+    // Ends the part: decodes what is left of a Base64 body and puts the
+    // attachment in place as a new file of the host's temporary folder (see
+    // m_strSavedPath). Nothing for other parts. Raises like Append.
     void Finish();
     // Forgets the part; an attachment file that Finish did not complete is
     // removed.
     void Reset() noexcept;
+    // Removes every attachment file that Finish put in place since this
+    // object was made (a load that fails leaves none behind).
+    void RemoveSaved() noexcept;
 
     // --- What ReadMimePart reads -------------------------------------------
     std::size_t m_nLines = 0;            // lines added, headers and body
@@ -54,8 +57,7 @@ struct CQelMimePartLines {
     std::u16string m_strContentId;
     // 8bit part: the body lines as bytes, each followed by LF.
     std::string m_body;
-    // Base64 part after Finish: the file that holds the decoded bytes, empty
-    // when it could not be written.
+    // Base64 part after Finish: the file that holds the decoded bytes.
     std::u16string m_strSavedPath;
 
     // True for a part whose transfer encoding is "base64" (any case).
@@ -69,18 +71,16 @@ struct CQelMimePartLines {
 private:
     void StartBody();
     void AppendBase64(std::string_view line);
-    bool Flush(const unsigned char* bytes, std::size_t count);
-    bool OpenTarget();
+    void Flush(const unsigned char* bytes, std::size_t count);
     void Abandon() noexcept;
 
     enum class Kind { other, text, base64 };
     Kind m_kind = Kind::other;    // from the transfer encoding, once the body starts
     bool m_bStreaming = false;    // the Base64 lines so far were whole groups
-    bool m_bFailed = false;       // the attachment cannot be written: skip the rest
     std::size_t m_nBodyLines = 0;
     std::unique_ptr<unsigned char[]> m_chunk;  // decoded bytes not yet written
     std::size_t m_nChunk = 0;
     std::string m_rest;           // Base64 lines from the first irregular one on
-    CFile m_file;                 // the attachment's file, once made
-    std::u16string m_strFilePath;
+    QelNewFile m_file;            // the attachment's file, once made
+    std::vector<std::u16string> m_saved;  // files put in place, across parts
 };

@@ -14,6 +14,7 @@
 #include "format/base64.h"
 #include "format/toruca_format.h"
 #include "framework/codepage.h"
+#include "framework/exceptions.h"
 #include "framework/hugepages.h"
 #include "framework/strings.h"
 #include "host/filekind.h"
@@ -67,8 +68,14 @@ std::u16string CQelTpjFile::GetFileText() {
     if (mime) {
         size += 3 * m_strBoundary.size() + m_strHtml.size();
         auto addPart = [&](const CQelTpjImgFile& entry) {
-            size += kPartLiterals + m_strBoundary.size() + entry.m_strPath.size() + entry.m_strId.size() +
-                    Base64RequiredLength(FileSizeForEstimate(entry.m_strPath), 0);
+            std::size_t encoded = 0;
+            try {
+                encoded = Base64RequiredLength(FileSizeForEstimate(entry.m_strPath), 0);
+            } catch (const CHResultException&) {
+                // Said as the file's failure, so that the export can name it.
+                AfxThrowFileException(CFileException::genericException, 0, entry.m_strPath, u"is larger than 512 MiB");
+            }
+            size += kPartLiterals + m_strBoundary.size() + entry.m_strPath.size() + entry.m_strId.size() + encoded;
         };
         if (!m_uniqueIcon.m_strPath.empty()) addPart(m_uniqueIcon);
         for (int i = 0; i < m_arrImages.GetSize(); ++i) {

@@ -36,13 +36,20 @@ public:
         endOfFile = 14,
         alreadyExists = 15,  // our addition: CFile::modeCreateNew found the name taken
     };
-    CFileException(int cause = none, int osError = 0, std::u16string fileName = {})
-        : m_cause(cause), m_lOsError(osError), m_strFileName(std::move(fileName)) {}
+    CFileException(int cause = none, int osError = 0, std::u16string fileName = {}, std::u16string description = {})
+        : m_cause(cause), m_lOsError(osError), m_strFileName(std::move(fileName)),
+          m_strDescription(std::move(description)) {}
     const char* what() const noexcept override { return "file exception"; }
+
+    // The cause that a system error number stands for (ENOSPC -> diskFull).
+    static int OsErrorToException(int osError);
 
     int m_cause;
     int m_lOsError;             // errno of the failing call, 0 when none
     std::u16string m_strFileName;
+    // What happened to the file, in words that follow its name ("is larger
+    // than 512 MiB"); empty when the cause and the system error say it all.
+    std::u16string m_strDescription;
 };
 
 // Memory could not be obtained for a buffer the framework manages.
@@ -81,8 +88,9 @@ public:
 
 inline constexpr std::int32_t E_FAIL = static_cast<std::int32_t>(0x80004005u);
 
-[[noreturn]] inline void AfxThrowFileException(int cause, int osError = 0, std::u16string fileName = {}) {
-    throw CFileException(cause, osError, std::move(fileName));
+[[noreturn]] inline void AfxThrowFileException(int cause, int osError = 0, std::u16string fileName = {},
+                                               std::u16string description = {}) {
+    throw CFileException(cause, osError, std::move(fileName), std::move(description));
 }
 [[noreturn]] inline void AfxThrowMemoryException() { throw CMemoryException(); }
 [[noreturn]] inline void AfxThrowInvalidArgException() { throw CInvalidArgException(); }

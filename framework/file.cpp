@@ -33,6 +33,8 @@ int CauseOf(int err) {
 
 }  // namespace
 
+int CFileException::OsErrorToException(int osError) { return CauseOf(osError); }
+
 CFile::~CFile() { Abort(); }
 
 bool CFile::Open(const std::u16string& path, unsigned flags, CFileException* error) {

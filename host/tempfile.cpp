@@ -9,11 +9,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <mutex>
+#include <random>
 #include <set>
 #include <string>
 
 #include "framework/codepage.h"
+#include "framework/exceptions.h"
 
 namespace {
 
@@ -22,8 +25,11 @@ constexpr std::size_t kNameMax = 255;
 // An extension longer than this is kept as part of the stem when a long name
 // has to be cut, so that the number always fits.
 constexpr std::size_t kExtMax = 64;
-// How many numbered variants are tried before giving up.
-constexpr int kMaxVariants = 100000;
+// The highest number a name is given before the search gives up.
+constexpr long kMaxNumber = 9999999;
+// Names whose last number is remembered; beyond this the memory starts
+// afresh (a search then only costs more, it finds the same kind of name).
+constexpr std::size_t kRememberedNames = 1 << 16;
 
 std::string WithoutTrailingSlashes(std::string path) {
     while (path.size() > 1 && path.back() == '/') path.pop_back();
@@ -96,28 +102,95 @@ std::string Fit(std::u16string stem, const std::string& suffix) {
     return bytes;
 }
 
-std::u16string UniquePath(const std::u16string& name, const std::u16string& folder) {
-    if (folder.empty() || folder.find(u'\0') != std::u16string::npos) return {};
-    std::string dir = WithoutTrailingSlashes(qel::PathToNative(folder));
-    if (dir == "/") dir.clear();
+// A name split for numbering: "stem(N).ext" in `dir`.
+struct NameParts {
+    std::string dir;     // the folder, native, no trailing '/' ("" for the root)
+    std::u16string stem;
+    std::string ext;     // with its dot, UTF-8
+    std::string key;     // folder and name, for the memory of last numbers
+};
 
+bool SplitName(const std::u16string& name, const std::u16string& folder, NameParts& parts) {
+    if (folder.empty() || folder.find(u'\0') != std::u16string::npos) return false;
+    parts.dir = WithoutTrailingSlashes(qel::PathToNative(folder));
+    if (parts.dir == "/") parts.dir.clear();
     const std::u16string safe = SafeName(name);
     // A leading dot starts a hidden name, not an extension.
     auto dot = safe.find_last_of(u'.');
     if (dot == 0 || dot == std::u16string::npos || safe.size() - dot > kExtMax) dot = safe.size();
-    const std::u16string stem = safe.substr(0, dot);
-    const std::string ext = qel::WideToUtf8(safe.substr(dot));
+    parts.stem = safe.substr(0, dot);
+    parts.ext = qel::WideToUtf8(safe.substr(dot));
+    parts.key = parts.dir + '\0' + qel::WideToUtf8(safe);
+    return true;
+}
 
-    for (int n = 0; n <= kMaxVariants; ++n) {
-        const std::string candidate = Fit(stem, (n == 0 ? std::string() : "(" + std::to_string(n) + ")") + ext);
-        const std::string full = dir + "/" + candidate;
+std::string Candidate(const NameParts& parts, long n) {
+    return Fit(parts.stem, (n == 0 ? std::string() : "(" + std::to_string(n) + ")") + parts.ext);
+}
+
+// Where the last search for a name in a folder ended, per process.
+std::mutex g_numbersMutex;
+std::map<std::string, long> g_numbers;
+
+long FirstNumber(const std::string& key) {
+    std::lock_guard<std::mutex> lock(g_numbersMutex);
+    const auto it = g_numbers.find(key);
+    return it == g_numbers.end() ? 0 : it->second;
+}
+
+void RememberNumber(const std::string& key, long n) {
+    std::lock_guard<std::mutex> lock(g_numbersMutex);
+    if (g_numbers.size() >= kRememberedNames && g_numbers.find(key) == g_numbers.end()) g_numbers.clear();
+    long& last = g_numbers[key];
+    if (n > last) last = n;
+}
+
+std::u16string UniquePath(const std::u16string& name, const std::u16string& folder) {
+    NameParts parts;
+    if (!SplitName(name, folder, parts)) return {};
+    for (long n = FirstNumber(parts.key); n <= kMaxNumber; ++n) {
+        const std::string full = parts.dir + "/" + Candidate(parts, n);
         struct stat st;
         // lstat: a dangling link counts as taken, or writing would follow it.
         if (::lstat(full.c_str(), &st) == 0) continue;
-        if (errno == ENOENT) return qel::PathFromNative(full);
-        return {};  // the folder cannot be searched: no path we could vouch for
+        if (errno != ENOENT) return {};  // the folder cannot be searched: no path we could vouch for
+        RememberNumber(parts.key, n);
+        return qel::PathFromNative(full);
     }
     return {};
+}
+
+// "." components and doubled slashes removed; ".." kept, since only the
+// system knows what it leads to.
+std::string WithoutDotComponents(const std::string& path) {
+    std::string out;
+    std::size_t i = 0;
+    while (i < path.size()) {
+        const std::size_t slash = path.find('/', i);
+        const std::size_t end = slash == std::string::npos ? path.size() : slash;
+        const std::string part = path.substr(i, end - i);
+        if (!part.empty() && part != ".") out += "/" + part;
+        i = end + 1;
+    }
+    return out.empty() ? "/" : out;
+}
+
+// A configured folder as a full path: a relative one is taken relative to
+// the working folder when the value is first seen, so that a later change of
+// folder does not move it.
+std::string AbsoluteFolder(const std::string& configured) {
+    if (configured[0] == '/') return WithoutTrailingSlashes(configured);
+    static std::mutex mutex;
+    static std::map<std::string, std::string> seen;
+    std::lock_guard<std::mutex> lock(mutex);
+    const auto it = seen.find(configured);
+    if (it != seen.end()) return it->second;
+    std::error_code ec;
+    const std::filesystem::path cwd = std::filesystem::current_path(ec);
+    if (ec) return {};
+    const std::string full = WithoutDotComponents(cwd.string() + "/" + configured);
+    seen.emplace(configured, full);
+    return full;
 }
 
 }  // namespace
@@ -130,7 +203,8 @@ CParamEngineer* CParamEngineer::getInstance() {
 std::u16string CParamEngineer::getTempDirectory() {
     const char* configured = std::getenv("QELHOST_TEMP_DIR");
     if (configured != nullptr && configured[0] != '\0') {
-        const std::string dir = WithoutTrailingSlashes(configured);
+        const std::string dir = AbsoluteFolder(configured);
+        if (dir.empty()) return {};
         // The folder the user named is used as it is; it is made when missing.
         std::error_code ec;
         std::filesystem::create_directories(dir, ec);
@@ -151,4 +225,109 @@ std::u16string QelTempFile::makeUniquePath2(const std::u16string& name, const st
 std::u16string QelTempFile::makeUniquePath3(const std::u16string& name, const std::u16string& folder,
                                             bool /*flag*/, int /*reserved*/, const std::u16string& /*unused*/) {
     return UniquePath(name, folder);
+}
+
+// --- QelNewFile ------------------------------------------------------------------
+
+QelNewFile::~QelNewFile() { Discard(); }
+
+bool QelNewFile::Create(const std::u16string& folder, const std::u16string& name, CFileException* error) {
+    Discard();
+    NameParts parts;
+    const bool named = SplitName(name, folder, parts);
+    m_folder = folder;
+    m_name = name;
+    m_strFileName = named ? qel::PathFromNative(parts.dir + "/" + Candidate(parts, 0)) : folder;
+    auto fail = [&](int err) {
+        if (error) *error = CFileException(CFileException::OsErrorToException(err), err, m_strFileName);
+        Discard();
+        return false;
+    };
+    if (!named) return fail(ENOENT);
+    m_dirFd = ::open(parts.dir.empty() ? "/" : parts.dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (m_dirFd < 0) return fail(errno);
+    m_fd = ::openat(m_dirFd, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+    if (m_fd >= 0) return true;
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return fail(errno);
+    // No unnamed files here: a hidden name of our own, made exclusively.
+    static std::mutex mutex;
+    static std::mt19937_64 random{std::random_device{}()};
+    for (int attempt = 0; attempt < 64; ++attempt) {
+        char hidden[40];
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            std::snprintf(hidden, sizeof hidden, ".qel-%016llx.part", static_cast<unsigned long long>(random()));
+        }
+        m_fd = ::openat(m_dirFd, hidden, O_CREAT | O_EXCL | O_RDWR | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (m_fd >= 0) {
+            m_hidden = hidden;
+            return true;
+        }
+        if (errno != EEXIST) return fail(errno);
+    }
+    return fail(EEXIST);
+}
+
+// Links the file under `candidate`: 0, or the error (EEXIST: the name is taken).
+int QelNewFile::Place(const std::string& candidate) {
+    if (m_hidden.empty()) {
+        const std::string self = "/proc/self/fd/" + std::to_string(m_fd);
+        if (::linkat(AT_FDCWD, self.c_str(), m_dirFd, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0) return 0;
+        if (errno != ENOENT) return errno;
+        // No /proc: linking the descriptor itself needs a privilege, but try.
+        return ::linkat(m_fd, "", m_dirFd, candidate.c_str(), AT_EMPTY_PATH) == 0 ? 0 : errno;
+    }
+    if (::renameat2(m_dirFd, m_hidden.c_str(), m_dirFd, candidate.c_str(), RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL && errno != ENOSYS) return errno;
+    // A file system without an exclusive rename: link, which never replaces,
+    // then drop the hidden name.
+    if (::linkat(m_dirFd, m_hidden.c_str(), m_dirFd, candidate.c_str(), 0) != 0) return errno;
+    ::unlinkat(m_dirFd, m_hidden.c_str(), 0);
+    return 0;
+}
+
+std::u16string QelNewFile::Commit(bool durable) {
+    if (m_fd < 0 || m_dirFd < 0) AfxThrowFileException(CFileException::invalidFile, EBADF, m_strFileName);
+    auto fail = [&](int cause, int err) {
+        const std::u16string what = m_strFileName;
+        Discard();
+        AfxThrowFileException(cause, err, what);
+    };
+    if (durable && ::fsync(m_fd) != 0) fail(CFileException::OsErrorToException(errno), errno);
+    NameParts parts;
+    SplitName(m_name, m_folder, parts);
+    for (long n = FirstNumber(parts.key); n <= kMaxNumber; ++n) {
+        const std::string candidate = Candidate(parts, n);
+        const int err = Place(candidate);
+        if (err == EEXIST) continue;
+        if (err != 0) fail(CFileException::OsErrorToException(err), err);
+        RememberNumber(parts.key, n + 1);
+        m_hidden.clear();
+        if (durable) ::fsync(m_dirFd);  // the new name too; the file is whole either way
+        const int fd = m_fd;
+        m_fd = -1;
+        const std::string full = parts.dir + "/" + candidate;
+        // A file system that reports a failed write only now (NFS): the
+        // name we just made is taken back.
+        if (::close(fd) != 0 && errno != EINTR) {
+            const int closeErr = errno;
+            ::unlinkat(m_dirFd, candidate.c_str(), 0);
+            fail(CFileException::OsErrorToException(closeErr), closeErr);
+        }
+        ::close(m_dirFd);
+        m_dirFd = -1;
+        return qel::PathFromNative(full);
+    }
+    fail(CFileException::directoryFull, 0);
+    return {};
+}
+
+void QelNewFile::Discard() noexcept {
+    Abort();
+    if (m_dirFd >= 0) {
+        if (!m_hidden.empty()) ::unlinkat(m_dirFd, m_hidden.c_str(), 0);
+        ::close(m_dirFd);
+        m_dirFd = -1;
+    }
+    m_hidden.clear();
 }

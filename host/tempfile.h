@@ -1,7 +1,9 @@
 // The host's temporary folder and unique file names in it.
 //
 // The folder is QELHOST_TEMP_DIR when set and not empty (read at each call;
-// made when missing); otherwise a private per-user folder "qelhost-<uid>"
+// made when missing; a relative one is taken relative to the working folder
+// of the first call that reads that value, so the folder is always a full
+// path); otherwise a private per-user folder "qelhost-<uid>"
 // (mode 0700, owned by the user, not a link) under $TMPDIR (when absolute) or
 // /tmp, made on first use. A default folder that exists but is a link, not a
 // folder, another user's or writable by group or others is refused: one line
@@ -11,6 +13,8 @@
 #pragma once
 
 #include <string>
+
+#include "framework/file.h"
 
 class CParamEngineer {
 public:
@@ -32,7 +36,10 @@ public:
     // (file, folder or link, dangling links included): the name itself when
     // it is free, otherwise "stem(N).ext" with the smallest free N from 1
     // ("toruca(1).tpj"; the extension starts at the last dot, not at a
-    // leading one: "README(1)", ".hidden(1)"). The name is first cut to its
+    // leading one: "README(1)", ".hidden(1)"). Within the process a search
+    // goes on from where the last search for the same name in the same
+    // folder ended, so that many files of one name cost linear time; a
+    // number freed meanwhile is not used again. The name is first cut to its
     // last component ('/' and '\' both separate) and its control characters
     // (C0, DEL, C1) and NULs are removed; a result that is empty, "." or ".."
     // becomes "file". A name longer than 255 bytes of UTF-8 is cut at the
@@ -44,4 +51,36 @@ public:
                                           const std::u16string& unused);
     static std::u16string makeUniquePath3(const std::u16string& name, const std::u16string& folder, bool flag,
                                           int reserved, const std::u16string& unused);
+};
+
+// A new file of the temporary folder that appears under its name only when it
+// is whole, and never in place of another entry. Create makes it without a
+// name (O_TMPFILE) or, where the file system cannot, under a hidden name of
+// its own (".qel-….part"); the bytes go in with CFile::Write; Commit links it
+// under the unique name of makeUniquePath2 (exclusive: a name taken
+// meanwhile makes it go on to the next number). Whatever happens to the
+// process, a name of makeUniquePath2's form holds a complete file or
+// nothing. Until Commit, CFile's errors name the file as "FOLDER/NAME".
+class QelNewFile : public CFile {
+public:
+    QelNewFile() = default;
+    ~QelNewFile() override;  // discards a file not committed
+
+    // Makes the file in `folder`, to be named after `name` (cut and cleaned
+    // as makeUniquePath2 does). False when the folder cannot take a file;
+    // `error`, when given, then holds the cause.
+    bool Create(const std::u16string& folder, const std::u16string& name, CFileException* error = nullptr);
+    // Puts the file in place and closes it; returns its full path. With
+    // `durable`, its bytes and its name are flushed to the disk (fsync)
+    // first. Raises CFileException when that fails or no name is free
+    // (cause directoryFull); the file is then discarded.
+    std::u16string Commit(bool durable);
+    // Closes and removes a file not committed; nothing when there is none.
+    void Discard() noexcept;
+
+private:
+    int Place(const std::string& candidate);
+    int m_dirFd = -1;
+    std::string m_hidden;   // the hidden name, when the file has one
+    std::u16string m_folder, m_name;
 };

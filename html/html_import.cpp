@@ -96,7 +96,6 @@ bool SaveInlineImages(CQelTpjImgFileArray& images, const PageImport& import) {
         if (!isInline[static_cast<std::size_t>(i)]) taken.insert(AsciiLowered(getBaseName(images[i].m_strPath)));
 
     std::vector<std::u16string> written;
-    CQelTorucaUtil util;
     for (const PageImport::Inline& item : import.inlines) {
         CQelTpjImgFile& entry = images.GetAt(item.index);
         const std::u16string extension = qelhtml::DataUrlExtension(item.data);
@@ -108,23 +107,23 @@ bool SaveInlineImages(CQelTpjImgFileArray& images, const PageImport& import) {
             const std::u16string name =
                 entry.m_strId + (n == 0 ? std::u16string() : qel::Format(u"(%d)", static_cast<int>(n))) + dotted;
             if (taken.count(AsciiLowered(name))) continue;
-            CFile file;
+            // The file appears under its name only once it is whole.
+            QelNewFile file;
+            if (!file.Create(folder, name)) break;
             std::u16string path;
-            if (!util.CreateNewFile(file, folder, name, path)) break;
+            try {
+                file.Write(item.data.bytes.data(), item.data.bytes.size());
+                path = file.Commit(false);
+            } catch (const CFileException&) {
+                file.Discard();
+                break;
+            }
             const std::u16string leaf = AsciiLowered(getBaseName(path));
             if (taken.count(leaf)) {  // the folder had the name: the next one was another part's
-                file.Abort();
                 RemoveFiles({path});
                 continue;
             }
             written.push_back(path);
-            try {
-                file.Write(item.data.bytes.data(), item.data.bytes.size());
-                file.Close();
-            } catch (const CFileException&) {
-                file.Abort();
-                break;
-            }
             entry.m_strPath = path;
             taken.insert(leaf);
             saved = true;

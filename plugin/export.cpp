@@ -14,6 +14,7 @@
 #include "framework/file.h"
 #include "framework/strings.h"
 #include "host/paths.h"
+#include "host/report.h"
 #include "host/shell.h"
 #include "host/tempfile.h"
 #include "model/tpjfileif.h"
@@ -24,10 +25,6 @@ namespace {
 
 constexpr char16_t kLoadFailed[] = u"tpjファイルの作成に失敗しました。";
 constexpr char16_t kWriteFailed[] = u"ファイル(%s)の作成に失敗しました。";
-
-// Names taken by other writers between makeUniquePath2 and our exclusive
-// create are skipped this many times before the export gives up.
-constexpr int kCreateAttempts = 16;
 
 std::u16string OutputFolder() {
     if (CParamEngineer* params = CParamEngineer::getInstance()) return params->getTempDirectory();
@@ -78,28 +75,29 @@ std::u16string QuoteArgument(const std::u16string& path) {
 }
 
 std::u16string WriteNewFile(const std::u16string& folder, const std::u16string& name, const std::string& bytes) {
-    for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
-        const std::u16string path = QelTempFile::makeUniquePath2(name, folder, 0, u"");
-        if (path.empty()) return {};
-        CFile file;
-        CFileException error;
-        if (!file.Open(path, CFile::modeCreate | CFile::modeReadWrite | CFile::modeCreateNew, &error)) {
-            if (error.m_cause == CFileException::alreadyExists) continue;
-            return {};
-        }
-        try {
-            file.Write(bytes.data(), bytes.size());
-            file.Close();
-            return path;
-        } catch (const CException&) {
-            // The file is ours (made exclusively above), so removing it
-            // cannot touch anyone else's.
-            file.Abort();
-            std::remove(qel::PathToNative(path).c_str());
-            return {};
-        }
+    if (folder.empty()) {
+        // The host refused its temporary folder (and said why).
+        qel::host::ReportFailure(u"output " + name + u" cannot be written: no usable temporary folder");
+        return {};
     }
-    return {};
+    QelNewFile file;
+    CFileException error;
+    try {
+        if (!file.Create(folder, name, &error)) throw error;
+        file.Write(bytes.data(), bytes.size());
+        return file.Commit(true);
+    } catch (const CFileException& e) {
+        // The file never had its name, so nothing of it is left.
+        qel::host::ReportFailure(qel::host::DescribeFailure(e, u"output", u"cannot be written"));
+        return {};
+    }
+}
+
+std::u16string ProgramToStart(const std::u16string& editor) {
+    // "./" keeps the shell service from searching PATH for a bare name and
+    // from taking quotes around it off: what starts is the file that
+    // is_file looked at.
+    return editor.empty() || editor[0] == u'/' ? editor : u"./" + editor;
 }
 
 }  // namespace qelexport
@@ -112,6 +110,7 @@ bool RunExport(CQelDeviceIF& device, const std::u16string& path, Node* hostDocum
     std::u16string message;
     bool result = false;
 
+    qel::host::BeginExportReport();
     std::unique_ptr<CQelTpjFileIF> record(device.CreateProject());
     if (!record) return false;
 
@@ -124,14 +123,20 @@ bool RunExport(CQelDeviceIF& device, const std::u16string& path, Node* hostDocum
         } else {
             result = record->CreateFromHtml(path, hostDocument);
         }
-    } catch (const std::exception&) {
+    } catch (const std::exception& error) {
         // Memory for a page or file too large: the same failure as an
         // unreadable one, never an exception into the host.
         result = false;
+        qel::host::ReportFailure(qel::host::DescribeFailure(error, u"", u"cannot be read"));
     }
 
     if (!result) {
         message = kLoadFailed;
+        // The loader's own reason, when it gave one, comes first and stays.
+        const bool toruCaFile =
+            qel::EqualsNoCase(ext, toruca::kExtProject) || qel::EqualsNoCase(ext, toruca::kExtToruca);
+        qel::host::ReportFailure(path +
+                                 (toruCaFile ? u" cannot be read as a ToruCa file" : u" cannot be loaded as a page"));
     } else {
         const int startType = record->GetType();
         CQelTorucaOutputTypeDlg outputDialog(DialogValueOfType(startType), nullptr);
@@ -155,13 +160,20 @@ bool RunExport(CQelDeviceIF& device, const std::u16string& path, Node* hostDocum
                     }
                     outputPath = WriteNewFile(OutputFolder(), form.defaultName, bytes);
                     result = !outputPath.empty();
-                } catch (const std::exception&) {
+                    if (result) qel::host::ReportWritten(outputPath);
+                } catch (const std::exception& error) {
+                    // Raised while the text was built: an image (or the
+                    // icon) that cannot be read or is too large.
                     result = false;
+                    qel::host::ReportFailure(qel::host::DescribeFailure(error, u"image", u"cannot be read"));
                 }
-                if (!result) message = qel::Format(kWriteFailed, form.defaultName);
+                if (!result) {
+                    message = qel::Format(kWriteFailed, form.defaultName);
+                    qel::host::ReportFailure(u"output " + std::u16string(form.defaultName) + u" cannot be written");
+                }
             }
             if (result) {
-                const std::u16string editor = record->GetEditorCommand();
+                const std::u16string editor = ProgramToStart(record->GetEditorCommand());
                 if (!editor.empty() && is_file(editor)) CZorShellSv::exec(editor, QuoteArgument(outputPath));
             }
         }

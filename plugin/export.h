@@ -32,11 +32,16 @@ std::u16string QuoteArgument(const std::u16string& path);
 
 // Writes `bytes` to a new file in `folder` named after `name`
 // (QelTempFile::makeUniquePath2) and returns its path; empty when no file
-// could be written whole. The file is created exclusively, so one that
-// appeared after its name was chosen is never overwritten (the next free
-// name is tried instead); a file that could not be written whole is removed,
-// since half a card is lost data. No byte is added: no terminating NUL, no
-// byte-order mark.
+// could be written whole, with the reason given to the host's export report.
+// The file gets its name only once it is whole and on the disk (QelNewFile),
+// and never replaces an entry that appeared meanwhile, so the output is
+// complete or absent whatever happens to the process. No byte is added: no
+// terminating NUL, no byte-order mark.
 std::u16string WriteNewFile(const std::u16string& folder, const std::u16string& name, const std::string& bytes);
+
+// The editor path as it is started: a relative path is marked as relative
+// ("./x"), so that the program started is the file that is_file checked,
+// never one found along PATH.
+std::u16string ProgramToStart(const std::u16string& editor);
 
 }  // namespace qelexport

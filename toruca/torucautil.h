@@ -32,16 +32,6 @@ public:
     // Creates (or truncates) the file and writes the bytes; false when it
     // cannot be created or a file error is raised while writing.
     bool WriteFileBytes(const std::u16string& path, const unsigned char* bytes, std::size_t count);
-    // The reader's way to save an attachment, which never touches a file
-    // that exists: creates a new file for writing in `folder` under the name
-    // that QelTempFile::makeUniquePath3 makes of `name` (O_CREAT|O_EXCL, a
-    // link at the name is never followed). When another process takes that
-    // name first, the next unique name is tried, a bounded number of times.
-    // A path that would not lie directly in `folder` is refused. True with
-    // `file` open and `path` set; false when no file could be made.
-    // Defined in format/torucautil_newfile.cpp.
-    bool CreateNewFile(CFile& file, const std::u16string& folder, const std::u16string& name,
-                       std::u16string& path);
     // The lenient string-to-integer rule: leading white space and one sign,
     // digits up to the first non-digit, 0 without digits.
     int ToInt(const std::u16string& value);

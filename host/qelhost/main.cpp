@@ -13,16 +13,15 @@
 // line on how the export ended: the file written, or why nothing was.
 #include <dlfcn.h>
 #include <limits.h>
+#include <signal.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -33,7 +32,7 @@
 #include "framework/useraction.h"
 #include "host/htmldata.h"
 #include "host/qelhost/module_interfaces.h"
-#include "host/tempfile.h"
+#include "host/report.h"
 
 namespace {
 
@@ -90,7 +89,8 @@ const char kUsage[] =
     "back end are there; otherwise each is accepted as shown, with a notice on\n"
     "standard error. Message boxes without windows are printed to standard error\n"
     "as 'qelhost: message: TEXT'. On success qelhost prints the file it wrote\n"
-    "('qelhost: wrote PATH').\n"
+    "('qelhost: wrote PATH'); after a failure, one line on standard error says\n"
+    "why ('qelhost: why: REASON').\n"
     "\n"
     "Exit status: 0 export succeeded (or the output method dialog was cancelled),\n"
     "1 export failed, 2 usage error or module not loaded.\n";
@@ -242,39 +242,46 @@ private:
     int m_messages = 0;
 };
 
-bool IsOutputName(const std::string& name) {
-    if (name.size() < 4) return false;
-    std::string ext = name.substr(name.size() - 4);
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
-    return ext == ".tpj" || ext == ".trc";
+// One line on standard error for each handset limit a written file exceeds.
+void WarnOfHandsetLimits(const std::string& file) {
+    qellimits::CardMeasure card;
+    if (!qellimits::MeasureFile(file, card)) return;
+    for (const qellimits::Verdict& v : qellimits::Judge(card))
+        if (v.exceeded) std::fprintf(stderr, "qelhost: warning: %s: %s\n", file.c_str(), qellimits::Describe(v).c_str());
 }
 
-// The ToruCa files in the temporary folder. The module creates each output
-// under a name that was free, so a new name after the export is its output.
-std::set<std::string> OutputFiles(const std::string& folder) {
-    std::set<std::string> names;
-    if (folder.empty()) return names;
-    std::error_code ec;
-    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string name = it->path().filename().string();
-        if (IsOutputName(name) && it->is_regular_file(ec)) names.insert(name);
+// How the export ended, from what the export itself reported: one line on
+// standard output, and after a failure the reason on standard error.
+void ReportOutcome(bool ok, const HostDriver& driver, const std::string& path) {
+    const qel::host::ExportReport report = qel::host::TakeExportReport();
+    if (!report.written.empty()) {
+        const std::string written = qel::PathToNative(report.written);
+        std::printf("qelhost: wrote %s\n", written.c_str());
+        std::fflush(stdout);
+        if (ok) WarnOfHandsetLimits(written);
+    } else if (ok && driver.OutputDialog() == HostDriver::Outcome::cancelled) {
+        std::printf("qelhost: the output method dialog was cancelled; nothing written\n");
+    } else if (ok) {
+        std::printf("qelhost: nothing written: %s already has the chosen form and is what the editor is given\n",
+                    path.c_str());
+    } else if (driver.SettingsDialog() == HostDriver::Outcome::cancelled && driver.Messages() == 0) {
+        std::printf("qelhost: the settings dialog was cancelled; nothing written\n");
+    } else {
+        std::printf("qelhost: the export failed; nothing written\n");
     }
-    return names;
+    std::fflush(stdout);
+    if (!ok && !report.why.empty()) {
+        std::fprintf(stderr, "qelhost: why: %s\n", qel::WideToUtf8(report.why).c_str());
+        std::fflush(stderr);
+    }
 }
 
 }  // namespace
 
-// One line on standard error for each handset limit a written file exceeds.
-static void WarnOfHandsetLimits(const std::vector<std::string>& written) {
-    for (const std::string& file : written) {
-        qellimits::CardMeasure card;
-        if (!qellimits::MeasureFile(file, card)) continue;
-        for (const qellimits::Verdict& v : qellimits::Judge(card))
-            if (v.exceeded) std::fprintf(stderr, "qelhost: warning: %s: %s\n", file.c_str(), qellimits::Describe(v).c_str());
-    }
-}
-
 int main(int argc, char** argv) {
+    // A file size limit (ulimit -f) then fails the write, which the module
+    // reports, instead of ending the process halfway through.
+    ::signal(SIGXFSZ, SIG_IGN);
     Options o;
     if (const std::string err = Parse(argc, argv, o); !err.empty()) return UsageError(err);
     if (o.help) {
@@ -344,8 +351,6 @@ int main(int argc, char** argv) {
         HostDriver driver(AfxGetModalDriver(), o.formRadio);
         CModalDriver* before = AfxSetModalDriver(&driver);
 
-        const std::string folder = qel::PathToNative(CParamEngineer::getInstance()->getTempDirectory());
-        const std::set<std::string> outputsBefore = OutputFiles(folder);
         const std::u16string widePath = qel::PathFromNative(path);
 
         // The loader owns the document, so it lives until Export has returned.
@@ -360,24 +365,7 @@ int main(int argc, char** argv) {
         status = ok ? 0 : 1;
         AfxSetModalDriver(before);
 
-        std::vector<std::string> written;
-        for (const std::string& name : OutputFiles(folder))
-            if (!outputsBefore.count(name)) written.push_back(folder + "/" + name);
-        for (const std::string& w : written) std::printf("qelhost: wrote %s\n", w.c_str());
-        if (ok) WarnOfHandsetLimits(written);
-        if (written.empty()) {
-            if (ok && driver.OutputDialog() == HostDriver::Outcome::cancelled)
-                std::printf("qelhost: the output method dialog was cancelled; nothing written\n");
-            else if (ok)
-                std::printf("qelhost: nothing written: %s already has the chosen form and is what the editor "
-                            "is given\n",
-                            path.c_str());
-            else if (driver.SettingsDialog() == HostDriver::Outcome::cancelled && driver.Messages() == 0)
-                std::printf("qelhost: the settings dialog was cancelled; nothing written\n");
-            else
-                std::printf("qelhost: the export failed; nothing written\n");
-        }
-        std::fflush(stdout);
+        ReportOutcome(ok, driver, path);
     }
     delete device;
     ::dlclose(module);

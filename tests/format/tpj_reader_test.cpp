@@ -6,6 +6,8 @@
 #include "format/tpj_reader.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,6 +19,7 @@
 
 #include "framework/codepage.h"
 #include "framework/strings.h"
+#include "host/report.h"
 #include "model/tpjfile.h"
 #include "tests/support/test_support.h"
 #include "toruca/torucautil.h"
@@ -477,14 +480,44 @@ TEST_F(TpjReader, ALinkAtTheNameIsNeverFollowed) {
     EXPECT_EQ(P(rec.m_arrImages[1].m_strPath), temp / "b(1).gif");
 }
 
-TEST_F(TpjReader, AnAttachmentThatCannotBeWrittenIsSkipped) {
+TEST_F(TpjReader, AnAttachmentThatCannotBeWrittenWholeFailsTheLoadAndLeavesNoFile) {
+    // No folder to write to: the card would refer to an image that is not there.
     ::setenv("QELHOST_TEMP_DIR", (dir() / "no" / "such").c_str(), 1);
     qeltest::WriteFileBytes(dir() / "no", "a file where the folder should be");
-    ASSERT_TRUE(Load(Detail("URL: http://u/", {"Content-Transfer-Encoding: 8bit\r\n\r\nh\r\n",
-                                              Attachment("Content-Type: image/gif;name=\"a.gif\"\r\n", "UE5H")})));
-    EXPECT_EQ(rec.GetUrl(), u"http://u/");
-    EXPECT_EQ(rec.m_strHtml, u"h\r\n");
+    qel::host::BeginExportReport();
+    EXPECT_FALSE(Load(Detail("URL: http://u/", {"Content-Transfer-Encoding: 8bit\r\n\r\nh\r\n",
+                                               Attachment("Content-Type: image/gif;name=\"a.gif\"\r\n", "UE5H")})));
     EXPECT_EQ(rec.m_arrImages.GetSize(), 0);
+    EXPECT_EQ(qel::host::TakeExportReport().why.rfind(u"attachment " + W(dir() / "no" / "such" / "a.gif"), 0), 0u);
+
+    // The disk fills up (the file size limit stands in for it) in the third
+    // attachment: the files of the first two go as well.
+    const fs::path temp = dir() / "temp";
+    fs::create_directories(temp);
+    ::setenv("QELHOST_TEMP_DIR", temp.c_str(), 1);
+    const std::string icon = "Content-Type: application/x-ticon;name=\"i.gif\";title=\"T\"\r\n";
+    qeltest::WriteFileBytes(
+        dir() / "in.trc",
+        Detail("", {Attachment(icon, "UE5H"),
+                    Attachment("Content-Type: image/gif;name=\"a.gif\"\r\nContent-ID: <a>\r\n", "UE5H"),
+                    Attachment("Content-Type: image/gif;name=\"b.gif\"\r\nContent-ID: <b>\r\n", std::string(4000, 'Q'))}));
+    rec.SetUniqueIcon(u"/kept/icon.gif", u"kept");
+    qel::host::BeginExportReport();
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    auto* previous = ::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 1000;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool loaded = rec.LoadFile(W(dir() / "in.trc"));
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    ::signal(SIGXFSZ, previous);
+    EXPECT_FALSE(loaded);
+    EXPECT_TRUE(fs::is_empty(temp)) << *Listing(temp).begin();
+    EXPECT_EQ(rec.m_arrImages.GetSize(), 0);
+    EXPECT_EQ(rec.m_uniqueIcon.m_strPath, u"/kept/icon.gif") << "the record names no removed file";
+    EXPECT_EQ(qel::host::TakeExportReport().why,
+              u"attachment " + W(temp / "b.gif") + u" cannot be written: File too large");
 }
 
 // Every prefix of a valid file loads; what its complete lines say is read,

@@ -14,6 +14,7 @@
 #include <optional>
 
 #include "framework/codepage.h"
+#include "framework/exceptions.h"
 #include "tests/support/test_support.h"
 
 namespace fs = std::filesystem;
@@ -67,6 +68,22 @@ TEST_F(TempFolderTest, ConfiguredFolderIsReadEachTime) {
     ::setenv("QELHOST_TEMP_DIR", (dir() / "出力 1" / "").c_str(), 1);
     EXPECT_EQ(engineer->getTempDirectory(), wpath("出力 1"));  // no trailing '/', made when missing
     EXPECT_TRUE(fs::is_directory(path("出力 1")));
+}
+
+TEST_F(TempFolderTest, ARelativeFolderIsTakenFromTheWorkingFolderWhenFirstRead) {
+    // A relative folder would give relative output paths, which a program
+    // started on them could take for options ("-x/toruca.trc").
+    const fs::path before = fs::current_path();
+    fs::create_directories(path("work/elsewhere"));
+    fs::current_path(path("work"));
+    ::setenv("QELHOST_TEMP_DIR", "./-x//out/", 1);
+    const std::u16string first = CParamEngineer::getInstance()->getTempDirectory();
+    fs::current_path(path("work/elsewhere"));
+    const std::u16string second = CParamEngineer::getInstance()->getTempDirectory();
+    fs::current_path(before);
+    EXPECT_EQ(first, wpath("work/-x/out"));
+    EXPECT_EQ(second, first) << "a later change of the working folder does not move it";
+    EXPECT_TRUE(fs::is_directory(path("work/-x/out")));
 }
 
 TEST_F(TempFolderTest, DefaultFolderIsMadePrivate) {
@@ -155,8 +172,11 @@ TEST_F(UniquePathTest, TakenNamesGetTheSmallestFreeNumber) {
     WriteFile("toruca.tpj", "");
     EXPECT_EQ(CheckedName(Unique(u"toruca.tpj")), "toruca(1).tpj");
     EXPECT_EQ(CheckedName(Unique(u"toruca.tpj")), "toruca(2).tpj");
+    // The search goes on where the last one for the name ended: a number
+    // freed meanwhile is not used again, so many files of one name cost
+    // linear time.
     fs::remove(path("toruca(1).tpj"));
-    EXPECT_EQ(CheckedName(Unique(u"toruca.tpj")), "toruca(1).tpj");
+    EXPECT_EQ(CheckedName(Unique(u"toruca.tpj")), "toruca(3).tpj");
 
     // Anything with the name takes it: a folder, a link, a dangling link.
     fs::create_directory(path("image1.gif"));
@@ -213,6 +233,69 @@ TEST_F(UniquePathTest, OverlongNamesAreCutKeepingExtensionAndNumber) {
     EXPECT_LE(second.size(), 255u);
     EXPECT_EQ(second.substr(second.size() - 7), "(1).jpg");
     EXPECT_TRUE(qel::IsValidUtf8(second));  // never cut inside a character
+}
+
+// --- New files that appear only when whole --------------------------------------------------
+
+class NewFileTest : public qeltest::TempDirTest {
+protected:
+    // The names in the folder that anyone could take for a file of ours.
+    std::vector<std::string> Visible() const {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(dir()))
+            if (e.path().filename().string()[0] != '.') names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+};
+
+TEST_F(NewFileTest, AppearsUnderAFreeNameOnlyWhenCommitted) {
+    qeltest::WriteFileBytes(path("a.gif"), "old");
+    QelNewFile file;
+    ASSERT_TRUE(file.Create(wdir(), u"../a.gif"));
+    file.Write("new", 3);
+    EXPECT_EQ(Visible(), std::vector<std::string>{"a.gif"}) << "nothing under a name before the commit";
+    EXPECT_EQ(file.Commit(false), wpath("a(1).gif"));
+    EXPECT_FALSE(file.IsOpen());
+    EXPECT_EQ(qeltest::ReadFileBytes(path("a.gif")), "old");
+    EXPECT_EQ(qeltest::ReadFileBytes(path("a(1).gif")), "new");
+
+    // A name taken after the file was made, even by a dangling link, is
+    // neither replaced nor followed: the next number is used.
+    QelNewFile second;
+    ASSERT_TRUE(second.Create(wdir() + u"/", u"b.gif"));
+    second.Write("x", 1);
+    fs::create_symlink(path("nowhere"), path("b.gif"));
+    qeltest::WriteFileBytes(path("b(1).gif"), "someone else's");
+    EXPECT_EQ(second.Commit(true), wpath("b(2).gif"));
+    EXPECT_FALSE(fs::exists(path("nowhere")));
+    EXPECT_EQ(qeltest::ReadFileBytes(path("b(1).gif")), "someone else's");
+    EXPECT_EQ(qeltest::ReadFileBytes(path("b(2).gif")), "x");
+    for (const auto& e : fs::directory_iterator(dir()))
+        EXPECT_NE(e.path().filename().string()[0], '.') << "a hidden name left behind: " << e.path();
+}
+
+TEST_F(NewFileTest, AFileNotCommittedLeavesNothing) {
+    {
+        QelNewFile file;
+        ASSERT_TRUE(file.Create(wdir(), u"toruca.tpj"));
+        file.Write("half a card", 11);
+    }
+    QelNewFile discarded;
+    ASSERT_TRUE(discarded.Create(wdir(), u"toruca.tpj"));
+    discarded.Discard();
+    EXPECT_THROW(discarded.Commit(false), CFileException);
+    EXPECT_TRUE(fs::is_empty(dir()));
+}
+
+TEST_F(NewFileTest, NoFolderNoFile) {
+    QelNewFile file;
+    CFileException error;
+    EXPECT_FALSE(file.Create(u"", u"a.gif", &error));
+    EXPECT_FALSE(file.Create(wpath("missing"), u"a.gif", &error));
+    EXPECT_EQ(error.m_cause, CFileException::fileNotFound);
+    EXPECT_EQ(error.m_strFileName, wpath("missing/a.gif")) << "the error names the file as it was meant";
+    EXPECT_FALSE(file.IsOpen());
 }
 
 TEST_F(UniquePathTest, NoFolderNoPath) {

@@ -536,7 +536,71 @@ TEST_F(QelhostExportTest, AWriteThatFailsHalfwayLeavesNoFile) {
                                       options);
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.Messages(), std::vector<std::string>{WriteFailedLine("toruca_detail.trc")}) << run.err;
+    EXPECT_TRUE(run.HasErrLine("qelhost: why: output " + (Out() / "toruca_detail.trc").string() +
+                               " cannot be written: File too large"))
+        << run.err;
     EXPECT_TRUE(fs::is_empty(Out()));
+}
+
+TEST_F(QelhostExportTest, AFailureSaysWhyAfterTheModulesOwnMessage) {
+    // An image too large for the card, made in an instant as a sparse file.
+    const std::string page = ShopPage();
+    fs::resize_file(path("in/shop/images/logo.gif"), std::uintmax_t{600} << 20);
+    QelhostRun run = Run({"--form", "detail", page});
+    EXPECT_EQ(run.exitCode, 1);
+    ASSERT_EQ(run.Messages(), std::vector<std::string>{WriteFailedLine("toruca_detail.trc")}) << run.err;
+    EXPECT_EQ(run.errLines.back(), "qelhost: why: image " + path("in/shop/images/logo.gif").string() +
+                                       " is larger than 512 MiB");
+
+    // A ToruCa file that is not there.
+    run = Run({"--form", "project", path("in/gone.trc").string()});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.Messages(), std::vector<std::string>{kLoadFailedLine}) << run.err;
+    EXPECT_EQ(run.errLines.back(),
+              "qelhost: why: " + path("in/gone.trc").string() + " cannot be opened: No such file or directory");
+    EXPECT_TRUE(fs::is_empty(Out()));
+}
+
+TEST_F(QelhostExportTest, TheWrittenFileIsTheOneTheExportReports) {
+    // A card whose attachment is named like an output: extracting it makes
+    // a new "toruca.tpj" in the folder, which is not what the export wrote.
+    const std::string card = path("in/card.trc").string();
+    WriteFileBytes(card, "ToruCa\r\nVersion: 2.1\r\nType: CARD\r\n\r\nURL: http://u/\r\n\r\nMIME-Version: 1.0\r\n"
+                         "Content-Type: multipart/mixed;boundary=\"B\"\r\n\r\n--B\r\n"
+                         "Content-Transfer-Encoding: 8bit\r\n\r\n<img src=\"cid:i\">\r\n--B\r\n"
+                         "Content-Type: image/gif;name=\"toruca.tpj\";\r\nContent-Transfer-Encoding: base64\r\n"
+                         "Content-ID: <i>\r\n\r\nR0lGODlh\r\n--B--\r\n");
+    QelhostRun run = Run({"--form", "project", card});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "qelhost: wrote " + (Out() / "toruca(1).tpj").string() + "\n");
+    EXPECT_EQ(ReadFileBytes(Out() / "toruca.tpj"), "GIF89a");
+
+    // Cancelled in the output method dialog: the attachment is there, but
+    // nothing was written.
+    run = Run({"--script", Script("dialog 13651\ncancel\n"), card});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "qelhost: the output method dialog was cancelled; nothing written\n");
+}
+
+TEST_F(QelhostExportTest, TheEditorStartedIsTheFileThatWasChecked) {
+    // The registry names a bare program name. It is looked for in the
+    // working folder, so that is the one to start, not a namesake on PATH.
+    const std::string card = Golden("snippet.trc", "card.trc");
+    fs::create_directories(path("work"));
+    fs::create_directories(path("bin"));
+    qeltest::WriteRecordingEditor(path("work/toruca-editor"), path("from-work.txt"));
+    qeltest::WriteRecordingEditor(path("bin/toruca-editor"), path("from-path.txt"));
+    WriteFileBytes(path("bare.reg"), qeltest::EditorRegistry("toruca-editor"));
+    qeltest::QelhostOptions options;
+    options.workingFolder = path("work");
+    options.env = {{"PATH", path("bin").string() + ":/usr/bin:/bin"}};
+    const QelhostRun run = RunQelhost({"--temp-dir", Out().string(), "--registry", path("bare.reg").string(),
+                                       "--form", "detail", card},
+                                      options);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    ASSERT_TRUE(qeltest::WaitForFile(path("from-work.txt")));
+    EXPECT_EQ(ReadFileBytes(path("from-work.txt")), "1\n" + (Out() / "toruca_detail.trc").string() + "\n");
+    EXPECT_FALSE(fs::exists(path("from-path.txt")));
 }
 
 TEST_F(QelhostExportTest, WithoutAScriptOrADisplayEveryDialogIsAcceptedAsShown) {

@@ -62,8 +62,12 @@ QelhostRun RunQelhost(const std::vector<std::string>& args, const QelhostOptions
     std::vector<std::string> argStore{QEL_QELHOST_PATH};
     argStore.insert(argStore.end(), args.begin(), args.end());
     std::vector<std::string> envStore;
-    for (char** e = environ; *e; ++e)
-        if (!Removed(*e)) envStore.emplace_back(*e);
+    for (char** e = environ; *e; ++e) {
+        const bool given = std::any_of(options.env.begin(), options.env.end(), [&](const auto& v) {
+            return std::strncmp(*e, v.first.c_str(), v.first.size()) == 0 && (*e)[v.first.size()] == '=';
+        });
+        if (!Removed(*e) && !given) envStore.emplace_back(*e);
+    }
     for (const auto& [name, value] : options.env) envStore.push_back(name + "=" + value);
     std::vector<char*> argv, envp;
     for (std::string& a : argStore) argv.push_back(a.data());
@@ -90,6 +94,7 @@ QelhostRun RunQelhost(const std::vector<std::string>& args, const QelhostOptions
             const rlimit limit{static_cast<rlim_t>(*options.fileSizeLimit), static_cast<rlim_t>(*options.fileSizeLimit)};
             ::setrlimit(RLIMIT_FSIZE, &limit);
         }
+        if (!options.workingFolder.empty() && ::chdir(options.workingFolder.c_str()) != 0) _exit(126);
         ::execve(argv[0], argv.data(), envp.data());
         _exit(127);
     }

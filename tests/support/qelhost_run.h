@@ -24,12 +24,14 @@ struct QelhostRun {
 
 struct QelhostOptions {
     // Variables set for qelhost on top of a cleaned environment: DISPLAY,
-    // WAYLAND_DISPLAY and the QELHOST_ variables are removed first, so a run
-    // sees only what the test gives it.
+    // WAYLAND_DISPLAY, the QELHOST_ variables and those given here are
+    // removed first, so a run sees only what the test gives it.
     std::vector<std::pair<std::string, std::string>> env;
     // RLIMIT_FSIZE in bytes for qelhost (SIGXFSZ ignored, so a write past it
     // fails with EFBIG instead of ending the process); none when empty.
     std::optional<unsigned long long> fileSizeLimit;
+    // The working folder qelhost starts in; the test's own when empty.
+    std::filesystem::path workingFolder;
     std::chrono::seconds timeout{60};
 };
 
