@@ -107,18 +107,7 @@ cairo_status_t AppendPng(void* closure, const unsigned char* data, unsigned int 
 
 }  // namespace
 
-// Frees what pango, cairo and fontconfig keep for the whole process, once
-// the drawing is done, so that a leak checker sees only real leaks.
-struct DrawingLibraries {
-    ~DrawingLibraries() {
-        pango_cairo_font_map_set_default(nullptr);
-        cairo_debug_reset_static_data();
-        FcFini();
-    }
-};
-
 int RunPreview(const std::string& file, const std::string& out) {
-    const DrawingLibraries libraries;  // destroyed last
     ScratchFolder scratch;  // the unique icon is read from here
     std::unique_ptr<CQelTpjFile> card = LoadCard(file);
     std::u16string iconPath, iconTitle;
