@@ -8,6 +8,7 @@
 
 #include "framework/codepage.h"
 #include "framework/extmodule.h"
+#include "framework/diagnostic.h"
 #include "framework/modaldriver.h"
 #include "framework/strings.h"
 
@@ -929,7 +930,7 @@ std::shared_ptr<const CDialogTemplate> AfxFindDialogTemplate(int id) {
             }
             parsed = entry.parsed;
         }
-        if (!report.empty()) QelDiagnostic(report);
+        if (!report.empty()) qel::framework::Diagnostic(report);
         if (!parsed) continue;
         if (const CDialogTemplate* dlg = parsed->FindDialog(id))
             return std::shared_ptr<const CDialogTemplate>(parsed, dlg);  // shares the script's lifetime

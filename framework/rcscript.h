@@ -56,7 +56,7 @@ bool QelParseResourceScript(std::string_view text, QelResourceScript& out, QelRc
 // from the most recently registered one; null when no module has it. Each
 // module's script is parsed once and kept. A module whose script cannot be
 // parsed is skipped; its error is reported once through the framework's
-// diagnostic sink (QelDiagnostic, modaldriver.h) as
+// diagnostic sink (qel::framework::Diagnostic, diagnostic.h) as
 //   "qelfw: resource script of module NAME, line N: MESSAGE".
 std::shared_ptr<const CDialogTemplate> AfxFindDialogTemplate(int id);
 
