@@ -22,8 +22,14 @@ using INT_PTR = std::intptr_t;
 using DWORD_PTR = std::uintptr_t;
 using HWND = CWnd*;
 
-inline constexpr BOOL TRUE = true;
-inline constexpr BOOL FALSE = false;
+// Macros, as in the Windows headers, guarded so that a toolkit's header that
+// defines them the same way (wx/defs.h) may come before or after this one.
+#ifndef FALSE
+#define FALSE 0
+#endif
+#ifndef TRUE
+#define TRUE 1
+#endif
 
 constexpr WPARAM MAKEWPARAM(unsigned low, unsigned high) {
     return static_cast<WPARAM>((low & 0xFFFFu) | ((high & 0xFFFFu) << 16));
