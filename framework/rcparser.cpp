@@ -6,8 +6,8 @@
 #include "framework/rcscript.h"
 #include "framework/strings.h"
 
-// The parser of the resource-script loader: recursive descent over the
-// lexer's tokens (rclexer.h), building the dialog templates.
+// The parser of the resource-script loader: builds the dialog templates
+// from the lexer's tokens (rclexer.h).
 
 namespace qel::framework::rc {
 
@@ -90,6 +90,7 @@ const std::unordered_map<std::string, std::uint32_t>& BuiltinSymbols() {
 }
 
 // ---------------------------------------------------------------------------
+// Parser: recursive descent over the tokens.
 
 class Parser {
 public:
