@@ -1,7 +1,7 @@
 // The framework's lines for the user: notices of the no-display and script
 // drivers, the message boxes they print, resource-script errors. The
 // framework names no program; the program that hosts it names itself through
-// the prefix (the host's service library installs "qelhost: " when it loads).
+// the prefix, which its host library installs when it loads.
 #pragma once
 
 #include <functional>

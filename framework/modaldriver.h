@@ -15,7 +15,7 @@
 //      "PREFIXno display: dialog N accepted as shown" on standard error;
 //      a message box is printed as "PREFIXmessage: TEXT" and answered OK;
 //      the file dialog is cancelled. PREFIX is the host's prefix
-//      (diagnostic.h), "qelhost: " under qelhost.
+//      (diagnostic.h).
 //
 // ---------------------------------------------------------------------------
 // Writing a GUI back end
