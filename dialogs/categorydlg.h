@@ -11,17 +11,13 @@
 #pragma once
 
 #include "framework/controls.h"
+#include "dialogs/resource.h"
 #include "framework/dialog.h"
 #include "host/combobox.h"
 
 class CQelTorucaCategoryDlg : public CDialog {
 public:
-    static constexpr UINT IDD = 13652;
-    static constexpr int IDC_ICON = 20022;         // radio "アイコンを指定する(&I)"
-    static constexpr int IDC_NO_ICON = 20023;      // radio "アイコンを指定しない(&N)"
-    static constexpr int IDC_GENRE = 20024;        // genre combo
-    static constexpr int IDC_CODES = 20025;        // code list
-    static constexpr int IDC_GENRE_LABEL = 20026;  // "ジャンル(&G) :"
+    static constexpr UINT IDD = IDD_TORUCA_CATEGORY;  // control ids: IDC_* of dialogs/resource.h
 
     // `category`: the code to open with (0: no icon); `parent` may be null.
     CQelTorucaCategoryDlg(int category, CWnd* parent);

@@ -14,14 +14,12 @@
 // when no radio button was clicked.
 #pragma once
 
+#include "dialogs/resource.h"
 #include "framework/dialog.h"
 
 class CQelTorucaOutputTypeDlg : public CDialog {
 public:
-    static constexpr UINT IDD = 13651;
-    static constexpr int IDC_OUTPUT_PROJECT = 20000;  // "TPJファイルを作成する(&P)"
-    static constexpr int IDC_OUTPUT_CARD = 20001;     // "トルカ(詳細)ファイルを作成する(&D)"
-    static constexpr int IDC_OUTPUT_SNIP = 20002;     // "トルカファイルを作成する(&T)"
+    static constexpr UINT IDD = IDD_TORUCA_OUTPUT;  // control ids: IDC_* of dialogs/resource.h
 
     // `output`: the initial output in the dialog's code; `parent` may be null
     // (the framework's default owner then owns the dialog).

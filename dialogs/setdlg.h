@@ -14,28 +14,13 @@
 
 #include <string>
 
+#include "dialogs/resource.h"
 #include "framework/dialog.h"
 #include "host/combobox.h"
 
 class CQelTorucaSetDlg : public CDialog {
 public:
-    static constexpr UINT IDD = 13650;
-    static constexpr int IDC_VERSION = 20003;       // version combo
-    static constexpr int IDC_URL = 20004;
-    static constexpr int IDC_DATA1 = 20005;
-    static constexpr int IDC_DATA2 = 20006;         // multi-line: Ctrl+Enter breaks a line ("\r\n")
-    static constexpr int IDC_DATA3 = 20007;
-    static constexpr int IDC_IPID = 20008;
-    static constexpr int IDC_SORTID = 20009;        // "カナID(&K) :"
-    static constexpr int IDC_EXPIRES = 20010;
-    static constexpr int IDC_DIST = 20011;          // Dist combo, index = Dist - 1
-    static constexpr int IDC_LASTMODIFIED = 20012;
-    static constexpr int IDC_CATEGORY_REF = 20015;  // "参照(&R)..."
-    static constexpr int IDC_UNIQICON_REF = 20016;  // "参照(&E)..."
-    static constexpr int IDC_COLOR = 20017;         // colour combo, index = Color-ID
-    static constexpr int IDC_UNIQICON_TITLE = 20018;
-    static constexpr int IDC_NOW = 20019;           // "現在日時(&W)"
-    static constexpr int IDC_VERSION_TEXT = 20031;  // description of the version
+    static constexpr UINT IDD = IDD_TORUCA_SETTINGS;  // control ids: IDC_* of dialogs/resource.h
 
     explicit CQelTorucaSetDlg(CWnd* parent);
     ~CQelTorucaSetDlg() override;

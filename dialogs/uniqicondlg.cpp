@@ -23,13 +23,13 @@ CQelTorucaUniqIconDlg::CQelTorucaUniqIconDlg(CWnd* parent) : CDialog(IDD, parent
 CQelTorucaUniqIconDlg::~CQelTorucaUniqIconDlg() = default;
 
 BEGIN_MESSAGE_MAP(CQelTorucaUniqIconDlg, CDialog)
-    ON_BN_CLICKED(IDC_BROWSE, &CQelTorucaUniqIconDlg::OnFileRef)
+    ON_BN_CLICKED(IDC_UNIQICON_REF, &CQelTorucaUniqIconDlg::OnFileRef)
 END_MESSAGE_MAP()
 
 void CQelTorucaUniqIconDlg::DoDataExchange(CDataExchange* pDX) {
     CDialog::DoDataExchange(pDX);
-    DDX_Text(pDX, IDC_FILE, m_strFile);
-    DDX_Text(pDX, IDC_TITLE, m_strTitle);
+    DDX_Text(pDX, IDC_UNIQDLG_FILE, m_strFile);
+    DDX_Text(pDX, IDC_UNIQDLG_TITLE, m_strTitle);
 }
 
 BOOL CQelTorucaUniqIconDlg::OnInitDialog() {
@@ -69,7 +69,7 @@ void CQelTorucaUniqIconDlg::OnOK() {
     }
     if (is_file(m_strFile) == 0) {
         AfxMessageBox(kNoSuchFile, MB_OK | MB_ICONSTOP, 0);
-        SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(IDC_FILE)), TRUE);
+        SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(IDC_UNIQDLG_FILE)), TRUE);
         return;
     }
     CDialog::OnOK();

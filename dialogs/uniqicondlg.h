@@ -10,14 +10,12 @@
 
 #include <string>
 
+#include "dialogs/resource.h"
 #include "framework/dialog.h"
 
 class CQelTorucaUniqIconDlg : public CDialog {
 public:
-    static constexpr UINT IDD = 13653;
-    static constexpr int IDC_BROWSE = 20016;  // "参照(&R)..."
-    static constexpr int IDC_TITLE = 20020;   // title edit
-    static constexpr int IDC_FILE = 20021;    // file edit
+    static constexpr UINT IDD = IDD_TORUCA_UNIQICON;  // control ids: IDC_* of dialogs/resource.h
 
     explicit CQelTorucaUniqIconDlg(CWnd* parent);
     ~CQelTorucaUniqIconDlg() override;

@@ -24,14 +24,6 @@ unsigned char* NewBuffer(std::size_t size) {
 
 }  // namespace
 
-std::u16string CQelTorucaUtil::EncodeBase64Text(const unsigned char* bytes, std::size_t count) {
-    // The text is ASCII, so it is written as wide code units straight away
-    // rather than encoded narrow and widened afterwards.
-    std::u16string text;
-    AppendBase64(text, bytes, count, 0);
-    return text;
-}
-
 unsigned char* CQelTorucaUtil::DecodeBase64Bytes(const char* text, std::size_t length, std::size_t& count) {
     count = 0;
     if (!text) return nullptr;
@@ -41,25 +33,6 @@ unsigned char* CQelTorucaUtil::DecodeBase64Bytes(const char* text, std::size_t l
     if (!DecodeBase64(text, length, buffer.get(), &written)) return nullptr;
     count = written;
     return buffer.release();
-}
-
-std::u16string CQelTorucaUtil::RemoveLineBreaks(const std::u16string& text) {
-    // Cutting CR LF pairs until none is left has one result whatever the
-    // order of the cuts (a pair cannot overlap another), so one pass with the
-    // output as a stack gives it: an LF that meets a CR at the end of the
-    // output cancels it, and that also cuts the pairs that only form once an
-    // inner pair is gone ("\r\r\n\n" leaves nothing).
-    std::u16string out(text.size(), u'\0');
-    std::size_t n = 0;
-    for (const char16_t c : text) {
-        if (c == u'\n' && n > 0 && out[n - 1] == u'\r') {
-            --n;
-        } else {
-            out[n++] = c;
-        }
-    }
-    out.resize(n);
-    return out;
 }
 
 unsigned char* CQelTorucaUtil::ReadFileBytes(const std::u16string& path, std::size_t& size) {
@@ -98,19 +71,6 @@ unsigned char* CQelTorucaUtil::ReadFileBytes(const std::u16string& path, std::si
     file.Close();
     size = done;
     return buffer.release();
-}
-
-bool CQelTorucaUtil::WriteFileBytes(const std::u16string& path, const unsigned char* bytes, std::size_t count) {
-    CFile file;
-    if (!file.Open(path, CFile::modeCreate | CFile::modeReadWrite | CFile::shareExclusive | CFile::typeBinary))
-        return false;
-    try {
-        if (count > 0) file.Write(bytes, count);
-        file.Close();
-    } catch (const CFileException&) {
-        return false;
-    }
-    return true;
 }
 
 int CQelTorucaUtil::ToInt(const std::u16string& value) {

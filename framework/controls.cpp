@@ -28,11 +28,6 @@ int FindEntry(const std::vector<QelListEntry>& entries, int nStartAfter, std::u1
     return -1;
 }
 
-const char16_t* TextArg(LPARAM lParam) {
-    const auto* p = reinterpret_cast<const char16_t*>(lParam);
-    return p ? p : u"";
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -262,35 +257,10 @@ int CComboBox::SetDroppedWidth(UINT nWidth) {
 }
 
 LRESULT CComboBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-    const int index = static_cast<int>(static_cast<std::intptr_t>(wParam));
-    switch (message) {
-        case CB_ADDSTRING: return AddString(TextArg(lParam));
-        case CB_INSERTSTRING: return InsertString(index, TextArg(lParam));
-        case CB_DELETESTRING: return DeleteString(index);
-        case CB_RESETCONTENT: ResetContent(); return 0;
-        case CB_GETCOUNT: return GetCount();
-        case CB_GETCURSEL: return GetCurSel();
-        case CB_SETCURSEL: return SetCurSel(index);
-        case CB_GETLBTEXT: {
-            if (index < 0 || index >= GetCount()) return CB_ERR;
-            if (auto* out = reinterpret_cast<std::u16string*>(lParam)) *out = GetLBText(index);
-            return GetLBTextLen(index);
-        }
-        case CB_GETLBTEXTLEN: return GetLBTextLen(index);
-        case CB_FINDSTRING: return FindString(index, TextArg(lParam));
-        case CB_FINDSTRINGEXACT: return FindStringExact(index, TextArg(lParam));
-        case CB_SELECTSTRING: return SelectString(index, TextArg(lParam));
-        case CB_SETITEMDATA: return SetItemData(index, static_cast<DWORD_PTR>(lParam));
-        case CB_GETITEMDATA: return static_cast<LRESULT>(GetItemData(index));
-        case CB_SETDROPPEDWIDTH: return SetDroppedWidth(static_cast<UINT>(wParam));
-        case CB_GETDROPPEDWIDTH: return GetDroppedWidth();
-        case WM_SETTEXT:
-            // A drop-down list shows only its selection; other combos show
-            // the text in their edit.
-            if (IsDropDownList()) return FALSE;
-            return CWnd::WindowProc(message, wParam, lParam);
-        default: return CWnd::WindowProc(message, wParam, lParam);
-    }
+    // A drop-down list shows only its selection; other combos show the text
+    // in their edit.
+    if (message == WM_SETTEXT && IsDropDownList()) return FALSE;
+    return CWnd::WindowProc(message, wParam, lParam);
 }
 
 void CComboBox::ApplyTemplateText(const std::u16string& text) {
@@ -335,33 +305,6 @@ std::u16string CListBox::GetText(int nIndex) const {
 int CListBox::GetTextLen(int nIndex) const {
     const std::u16string* text = EntryText(nIndex);
     return text ? static_cast<int>(text->size()) : static_cast<int>(LB_ERR);
-}
-
-LRESULT CListBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-    const int index = static_cast<int>(static_cast<std::intptr_t>(wParam));
-    switch (message) {
-        case LB_ADDSTRING: return AddString(TextArg(lParam));
-        case LB_INSERTSTRING: return InsertString(index, TextArg(lParam));
-        case LB_DELETESTRING: return DeleteString(static_cast<UINT>(wParam));
-        case LB_RESETCONTENT: ResetContent(); return 0;
-        case LB_GETCOUNT: return GetCount();
-        case LB_GETCURSEL: return GetCurSel();
-        case LB_SETCURSEL: return SetCurSel(index);
-        case LB_GETTEXT: {
-            std::u16string s;
-            const int n = GetText(index, s);
-            if (n >= 0)
-                if (auto* out = reinterpret_cast<std::u16string*>(lParam)) *out = std::move(s);
-            return n;
-        }
-        case LB_GETTEXTLEN: return GetTextLen(index);
-        case LB_FINDSTRING: return FindString(index, TextArg(lParam));
-        case LB_FINDSTRINGEXACT: return FindStringExact(index, TextArg(lParam));
-        case LB_SELECTSTRING: return SelectString(index, TextArg(lParam));
-        case LB_SETITEMDATA: return SetItemData(index, static_cast<DWORD_PTR>(lParam));
-        case LB_GETITEMDATA: return static_cast<LRESULT>(GetItemData(index));
-        default: return CWnd::WindowProc(message, wParam, lParam);
-    }
 }
 
 bool CListBox::CanBindTo(const CWnd& t) const { return dynamic_cast<const CListBox*>(&t) != nullptr; }

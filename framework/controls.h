@@ -139,8 +139,7 @@ public:
     bool IsDropDownList() const { return (GetStyle() & CBS_TYPEMASK) == CBS_DROPDOWNLIST; }
 
 protected:
-    // The CB_ messages of wintypes.h (text arguments as const char16_t*,
-    // CB_GETLBTEXT into a std::u16string*).
+    // WM_SETTEXT does not change a drop-down list's text.
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     void AdoptState(CWnd& from) override;
     bool CanBindTo(const CWnd& templateControl) const override;
@@ -168,6 +167,5 @@ public:
     bool NotifiesParent() const { return (GetStyle() & LBS_NOTIFY) != 0; }
 
 protected:
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     bool CanBindTo(const CWnd& templateControl) const override;
 };

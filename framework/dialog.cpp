@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "framework/diagnostic.h"
 #include "framework/exceptions.h"
 #include "framework/modaldriver.h"
 #include "framework/rcscript.h"
@@ -57,7 +58,7 @@ INT_PTR CDialog::DoModal() {
     if (m_bOpen) return -1;
     std::shared_ptr<const CDialogTemplate> tpl = AfxFindDialogTemplate(static_cast<int>(m_nIDTemplate));
     if (!tpl) {
-        QelDiagnostic("qelfw: dialog template " + std::to_string(m_nIDTemplate) + " not found");
+        qel::framework::Diagnostic("qelfw: dialog template " + std::to_string(m_nIDTemplate) + " not found");
         return -1;
     }
     CModalDriver& driver = AfxGetModalDriver();

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "framework/codepage.h"
+#include "framework/diagnostic.h"
 #include "framework/dialog.h"
 #include "framework/filedialog.h"
 #include "framework/useraction.h"
@@ -164,12 +165,12 @@ QelDialogScript QelParseDialogScript(std::string_view text) {
 
 namespace {
 
-std::string Where(int line) { return "qelhost: script: line " + std::to_string(line) + ": "; }
+std::string Where(int line) { return qel::framework::DiagnosticPrefix() + "script: line " + std::to_string(line) + ": "; }
 
 class ScriptDriver final : public CModalDriver {
 public:
     explicit ScriptDriver(QelDialogScript script) : m_script(std::move(script)) {
-        for (const QelScriptError& e : m_script.errors) QelDiagnostic(Where(e.line) + e.message);
+        for (const QelScriptError& e : m_script.errors) qel::framework::Diagnostic(Where(e.line) + e.message);
     }
 
     const char* Name() const override { return "script"; }
@@ -183,15 +184,15 @@ public:
         }
         for (const QelScriptAction& a : block->actions) {
             if (dlg.IsEnded()) {
-                QelDiagnostic(Where(a.line) + name + " has closed; the rest of its block is ignored");
+                qel::framework::Diagnostic(Where(a.line) + name + " has closed; the rest of its block is ignored");
                 return;
             }
             std::string error;
             const QelUserResult r = Run(dlg, a, error);
             if (r == QelUserResult::unavailable) {
-                QelDiagnostic(Where(a.line) + "control " + std::to_string(a.id) + " is disabled, hidden or read-only; ignored");
+                qel::framework::Diagnostic(Where(a.line) + "control " + std::to_string(a.id) + " is disabled, hidden or read-only; ignored");
             } else if (r != QelUserResult::done) {
-                QelDiagnostic(Where(a.line) + error + "; " + name + " cancelled");
+                qel::framework::Diagnostic(Where(a.line) + error + "; " + name + " cancelled");
                 QelUserCancel(dlg);
                 return;
             }
@@ -200,7 +201,7 @@ public:
     }
 
     int MessageBox(CWnd*, const std::u16string& text, UINT style) override {
-        QelDiagnostic(QelMessageLine(text));
+        qel::framework::Diagnostic(QelMessageLine(text));
         return QelDefaultMessageAnswer(style);
     }
 
@@ -212,7 +213,7 @@ public:
             switch (a.kind) {
                 case QelScriptAction::text:
                     if (a.id != 0) {
-                        QelDiagnostic(Where(a.line) + "the file dialog has no control " + std::to_string(a.id) +
+                        qel::framework::Diagnostic(Where(a.line) + "the file dialog has no control " + std::to_string(a.id) +
                                       " (its file name is control 0); dialog file cancelled");
                         return IDCANCEL;
                     }
@@ -221,16 +222,16 @@ public:
                 case QelScriptAction::ok: {
                     std::string why;
                     if (QelFileDialogAccept(fd, typed, &why)) return IDOK;
-                    QelDiagnostic(Where(a.line) + "the file dialog refuses " + qel::WideToUtf8(typed) + ": " + why);
+                    qel::framework::Diagnostic(Where(a.line) + "the file dialog refuses " + qel::WideToUtf8(typed) + ": " + why);
                     break;
                 }
                 case QelScriptAction::cancel:
                     return IDCANCEL;
                 case QelScriptAction::invalid:
-                    QelDiagnostic(Where(a.line) + "the line cannot be read; dialog file cancelled");
+                    qel::framework::Diagnostic(Where(a.line) + "the line cannot be read; dialog file cancelled");
                     return IDCANCEL;
                 default:
-                    QelDiagnostic(Where(a.line) + "the file dialog takes only text 0, ok and cancel; dialog file cancelled");
+                    qel::framework::Diagnostic(Where(a.line) + "the file dialog takes only text 0, ok and cancel; dialog file cancelled");
                     return IDCANCEL;
             }
         }
@@ -242,13 +243,13 @@ private:
     // when no block is left or the next one names another dialog.
     const QelScriptBlock* TakeBlock(bool fileDialog, int templateId, const std::string& name) {
         if (m_next >= m_script.blocks.size()) {
-            QelDiagnostic("qelhost: script: no actions for " + name);
+            qel::framework::HostDiagnostic("script: no actions for " + name);
             return nullptr;
         }
         const QelScriptBlock& b = m_script.blocks[m_next];
         if (b.fileDialog != fileDialog || b.templateId != templateId) {
             const std::string other = b.fileDialog ? "dialog file" : "dialog " + std::to_string(b.templateId);
-            QelDiagnostic(Where(b.line) + "the next block is for " + other + ", not for " + name + "; " + name + " cancelled");
+            qel::framework::Diagnostic(Where(b.line) + "the next block is for " + other + ", not for " + name + "; " + name + " cancelled");
             return nullptr;
         }
         ++m_next;
@@ -311,7 +312,7 @@ std::unique_ptr<CModalDriver> QelCreateScriptDriverFromFile(const std::string& p
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         const int err = errno;
-        QelDiagnostic("qelhost: script: cannot read " + path + ": " + std::strerror(err));
+        qel::framework::HostDiagnostic("script: cannot read " + path + ": " + std::strerror(err));
         return QelCreateScriptDriver({});
     }
     std::ostringstream ss;

@@ -1,8 +1,8 @@
 // Dialog scripts: the text that drives modal dialogs without showing them
-// (QELHOST_SCRIPT). UTF-8, one action per line; blank lines and lines whose
-// first non-blank character is '#' are ignored; a CR before the line break
-// and a byte-order mark are ignored. Keywords are matched without regard to
-// case.
+// (the host chooses the script: SetModalDriverChooser, modaldriver.h).
+// UTF-8, one action per line; blank lines and lines whose first non-blank
+// character is '#' are ignored; a CR before the line break and a byte-order
+// mark are ignored. Keywords are matched without regard to case.
 //
 //   dialog N        the block of actions for the next dialog, built from
 //                   template N, that opens; `dialog file` for the host's
@@ -17,25 +17,23 @@
 //
 // Running (CModalDriver): blocks are used in file order, one per opened
 // dialog; a dialog opened by an action takes the next block before its
-// opener's block goes on. Lines on standard error (QelDiagnostic):
-//   qelhost: script: line L: MESSAGE            a line that cannot be read
-//                                               (reported once, when the
-//                                               script is read; the dialog
-//                                               whose block holds it is
-//                                               cancelled on reaching it)
-//   qelhost: script: no actions for dialog N    no block left: cancelled
-//   qelhost: script: line L: MESSAGE; dialog N cancelled
-//                                               a control or entry that is
-//                                               not there, an action the
-//                                               control cannot take, or a
-//                                               next block for another
-//                                               dialog (that block is kept
-//                                               for the dialog it names)
-//   qelhost: script: line L: control ID is disabled, hidden or read-only; ignored
-//   qelhost: script: line L: dialog N has closed; the rest of its block is ignored
-//   qelhost: script: line L: the file dialog refuses PATH: REASON
-//                                               (the file dialog stays open)
-//   qelhost: message: TEXT                      a message box, answered OK
+// opener's block goes on. Lines on standard error (diagnostic.h), each after
+// the host's prefix:
+//   script: line L: MESSAGE            a line that cannot be read (reported
+//                                      once, when the script is read; the
+//                                      dialog whose block holds it is
+//                                      cancelled on reaching it)
+//   script: no actions for dialog N    no block left: cancelled
+//   script: line L: MESSAGE; dialog N cancelled
+//                                      a control or entry that is not there,
+//                                      an action the control cannot take, or
+//                                      a next block for another dialog (that
+//                                      block is kept for the dialog it names)
+//   script: line L: control ID is disabled, hidden or read-only; ignored
+//   script: line L: dialog N has closed; the rest of its block is ignored
+//   script: line L: the file dialog refuses PATH: REASON
+//                                      (the file dialog stays open)
+//   message: TEXT                      a message box, answered OK
 // A block that ends while its dialog is open cancels the dialog, silently.
 // In a `dialog file` block, `text 0 PATH` types the file name (relative to
 // the dialog's starting folder), `ok` accepts it as the dialog would
@@ -82,6 +80,6 @@ QelDialogScript QelParseDialogScript(std::string_view text);
 // A driver that runs `script`; reports script.errors when created.
 std::unique_ptr<CModalDriver> QelCreateScriptDriver(QelDialogScript script);
 // The same for the script file at `path` (a native path). A file that cannot
-// be read is reported ("qelhost: script: cannot read PATH: REASON") and
+// be read is reported ("script: cannot read PATH: REASON") and
 // leaves a script without blocks.
 std::unique_ptr<CModalDriver> QelCreateScriptDriverFromFile(const std::string& path);

@@ -12,12 +12,21 @@
 #include <string_view>
 #include <vector>
 
+// A file that a resource script may #include (its resource.h), by the name
+// the script writes.
+struct QelResourceFile {
+    std::string_view name;
+    std::string_view text;
+};
+
 // What a module carries as resources: its resource script, as the text of a
-// Windows resource script (.rc) in UTF-8.
+// Windows resource script (.rc) in UTF-8, and the headers the script includes.
 struct QelResourceBlock {
     const char* name;          // the module's name, for messages
     const char* script;        // resource script text
     std::size_t scriptLength;  // bytes
+    const QelResourceFile* includes = nullptr;
+    std::size_t includeCount = 0;
 };
 using HINSTANCE = const QelResourceBlock*;
 

@@ -7,42 +7,13 @@
 
 #include "framework/codepage.h"
 #include "framework/dialog.h"
-#include "framework/dlgscript.h"
+#include "framework/diagnostic.h"
 #include "framework/filedialog.h"
 #include "framework/useraction.h"
 
 CModalDriver::~CModalDriver() = default;
 
 CSize CModalDriver::GetDialogBaseUnits(const CDialogTemplate&) { return AfxGetDialogBaseUnits(); }
-
-// ---------------------------------------------------------------------------
-// Diagnostics
-
-namespace {
-
-QelDiagnosticSink& Sink() {
-    static QelDiagnosticSink sink;
-    return sink;
-}
-
-}  // namespace
-
-QelDiagnosticSink QelSetDiagnosticSink(QelDiagnosticSink sink) {
-    QelDiagnosticSink before = std::move(Sink());
-    Sink() = std::move(sink);
-    return before;
-}
-
-void QelDiagnostic(std::string_view line) {
-    if (Sink()) {
-        Sink()(line);
-        return;
-    }
-    std::string out(line);
-    out += '\n';
-    std::fwrite(out.data(), 1, out.size(), stderr);
-    std::fflush(stderr);
-}
 
 std::string QelMessageLine(const std::u16string& text) {
     // One line per message box: a line break in the text is written as \n.
@@ -52,7 +23,7 @@ std::string QelMessageLine(const std::u16string& text) {
         if (text[i] == u'\r' || text[i] == u'\n') flat += u"\\n";
         else flat += text[i];
     }
-    return "qelhost: message: " + qel::WideToUtf8(flat);
+    return qel::framework::DiagnosticPrefix() + "message: " + qel::WideToUtf8(flat);
 }
 
 int QelDefaultMessageAnswer(UINT style) {
@@ -75,21 +46,21 @@ public:
 
     void RunModal(CDialog& dlg) override {
         const std::string id = std::to_string(dlg.GetTemplateID());
-        QelDiagnostic("qelhost: no display: dialog " + id + " accepted as shown");
+        qel::framework::HostDiagnostic("no display: dialog " + id + " accepted as shown");
         QelUserOk(dlg);
         if (!dlg.IsEnded()) {
-            QelDiagnostic("qelhost: no display: dialog " + id + " stayed open after OK; cancelled");
+            qel::framework::HostDiagnostic("no display: dialog " + id + " stayed open after OK; cancelled");
             QelUserCancel(dlg);
         }
     }
 
     int MessageBox(CWnd*, const std::u16string& text, UINT style) override {
-        QelDiagnostic(QelMessageLine(text));
+        qel::framework::Diagnostic(QelMessageLine(text));
         return QelDefaultMessageAnswer(style);
     }
 
     INT_PTR RunFileDialog(CFileDialog&) override {
-        QelDiagnostic("qelhost: no display: file dialog cancelled");
+        qel::framework::HostDiagnostic("no display: file dialog cancelled");
         return IDCANCEL;
     }
 };
@@ -101,6 +72,10 @@ CModalDriver* g_installed = nullptr;
 std::unique_ptr<CModalDriver>& Chosen() {
     static std::unique_ptr<CModalDriver> chosen;
     return chosen;
+}
+qel::framework::ModalDriverChooser& HostChooser() {
+    static qel::framework::ModalDriverChooser chooser;
+    return chooser;
 }
 
 bool HasDisplay() {
@@ -128,7 +103,8 @@ std::unique_ptr<CModalDriver> LoadGuiDriver() {
 }
 
 std::unique_ptr<CModalDriver> ChooseDriver() {
-    if (const char* script = std::getenv("QELHOST_SCRIPT"); script && *script) return QelCreateScriptDriverFromFile(script);
+    if (HostChooser())
+        if (auto hosts = HostChooser()()) return hosts;
     if (HasDisplay())
         if (auto gui = LoadGuiDriver()) return gui;
     return QelCreateNoDisplayDriver();
@@ -151,3 +127,9 @@ CModalDriver* AfxSetModalDriver(CModalDriver* driver) {
 }
 
 void AfxResetModalDriver() { Chosen().reset(); }
+
+qel::framework::ModalDriverChooser qel::framework::SetModalDriverChooser(ModalDriverChooser chooser) {
+    ModalDriverChooser before = std::move(HostChooser());
+    HostChooser() = std::move(chooser);
+    return before;
+}

@@ -4,15 +4,18 @@
 // Choice of the driver, made at the first modal call of a process (and again
 // after AfxResetModalDriver):
 //   1. a driver installed with AfxSetModalDriver (tests install one);
-//   2. QELHOST_SCRIPT names a dialog script: the script driver (dlgscript.h);
+//   2. the driver that the host's chooser returns (SetModalDriverChooser;
+//      the host's service library installs one that answers the script
+//      driver, dlgscript.h, when its dialog-script variable is set);
 //   3. DISPLAY or WAYLAND_DISPLAY is set and the GUI back end loads: the
 //      framework opens libqelfw_wx.so from its own folder, calls its
 //      QelCreateGuiModalDriver and uses the driver it returns;
 //   4. otherwise the no-display driver: every dialog is accepted as
 //      initialised (as if OK were pressed at once) with the notice
-//      "qelhost: no display: dialog N accepted as shown" on standard error;
-//      a message box is printed as "qelhost: message: TEXT" and answered OK;
-//      the file dialog is cancelled.
+//      "PREFIXno display: dialog N accepted as shown" on standard error;
+//      a message box is printed as "PREFIXmessage: TEXT" and answered OK;
+//      the file dialog is cancelled. PREFIX is the host's prefix
+//      (diagnostic.h).
 //
 // ---------------------------------------------------------------------------
 // Writing a GUI back end
@@ -100,7 +103,8 @@ CModalDriver& AfxGetModalDriver();
 // installed before (null when the framework had chosen its own).
 CModalDriver* AfxSetModalDriver(CModalDriver* driver);
 // Forgets the framework's own choice (a parsed script included); the next
-// modal call chooses again from the environment. An installed driver stays.
+// modal call chooses again (the host's chooser, the environment). An
+// installed driver stays.
 void AfxResetModalDriver();
 
 // The innermost dialog open now (running DoModal), null when none.
@@ -109,17 +113,20 @@ CDialog* AfxGetActiveDialog();
 // The built-in drivers, for tests and for programs that choose themselves.
 std::unique_ptr<CModalDriver> QelCreateNoDisplayDriver();
 
-// "qelhost: message: TEXT", the line that the no-display and script drivers
+// "PREFIXmessage: TEXT", the line that the no-display and script drivers
 // print for a message box (UTF-8; a line break of the text is written \n).
 std::string QelMessageLine(const std::u16string& text);
 // The answer of a driver that shows no message box: IDOK, or IDYES for the
 // yes/no styles.
 int QelDefaultMessageAnswer(UINT style);
 
-// Lines of the framework meant for the user (notices of the no-display and
-// script drivers, message boxes they print, resource-script errors). They go
-// to standard error with a line break, or to the sink installed here (tests
-// collect them). Returns the sink installed before (empty for standard error).
-using QelDiagnosticSink = std::function<void(std::string_view line)>;
-QelDiagnosticSink QelSetDiagnosticSink(QelDiagnosticSink sink);
-void QelDiagnostic(std::string_view line);
+namespace qel::framework {
+
+// A host's own choice of the driver, asked at each choice that no installed
+// driver preempts; a chooser that returns null (or none installed) leaves the
+// choice to the framework (display, then no display). Returns the chooser
+// installed before.
+using ModalDriverChooser = std::function<std::unique_ptr<CModalDriver>()>;
+ModalDriverChooser SetModalDriverChooser(ModalDriverChooser chooser);
+
+}  // namespace qel::framework

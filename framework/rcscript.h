@@ -3,20 +3,20 @@
 // registered extension modules (extmodule.h).
 //
 // The loader understands the part of the language that dialog templates use:
-//   - comments (// and /* */), and the preprocessor lines #include and
-//     #pragma (ignored), #define NAME EXPR, #undef, and #if/#ifdef/#ifndef/
-//     #else/#endif with `defined(NAME)`, `!`, numbers and defined names;
+//   - comments (// and /* */); the preprocessor lines #include "NAME" of a
+//     header given with the script (only the header's #define lines are read,
+//     as the resource compiler reads a .h file), #define NAME NUMBER and
+//     #pragma (ignored);
 //   - LANGUAGE primary, sub (for the resources that follow);
 //   - id DIALOG/DIALOGEX x, y, cx, cy [, helpId] with the optional
 //     statements STYLE, EXSTYLE, CAPTION, FONT size, "face" [, weight
-//     [, italic [, charset]]], LANGUAGE, CLASS, MENU, CHARACTERISTICS,
-//     VERSION, then BEGIN (or {) controls END (or });
+//     [, italic [, charset]]] and LANGUAGE, then BEGIN (or {) controls
+//     END (or });
 //   - the controls LTEXT, RTEXT, CTEXT, GROUPBOX, PUSHBUTTON, DEFPUSHBUTTON,
 //     AUTORADIOBUTTON, RADIOBUTTON, CHECKBOX, AUTOCHECKBOX (text, id, x, y,
 //     cx, cy [, style [, exStyle [, helpId]]]), EDITTEXT, COMBOBOX, LISTBOX
 //     (id, x, y, cx, cy [, style ...]) and CONTROL text, id, class, style,
-//     x, y, cx, cy [, exStyle [, helpId]];
-//   - STRINGTABLE blocks, which it skips.
+//     x, y, cx, cy [, exStyle [, helpId]].
 // Numbers are decimal or 0x hexadecimal (an L or U suffix is allowed);
 // expressions use | + - & ~ and parentheses; the Win32 style, language and
 // standard id names (WS_TABSTOP, LANG_JAPANESE, IDOK, IDC_STATIC, ID_HELP, ...)
@@ -29,6 +29,7 @@
 #pragma once
 
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -47,16 +48,19 @@ struct QelResourceScript {
     const CDialogTemplate* FindDialog(int id) const;
 };
 
-// Parses the resource script `text` (UTF-8, an optional byte-order mark).
-// On success fills `out` and returns true; on failure returns false, fills
-// `error` and leaves `out` empty.
-bool QelParseResourceScript(std::string_view text, QelResourceScript& out, QelRcError& error);
+// Parses the resource script `text` (UTF-8, an optional byte-order mark);
+// `includes` are the headers its #include lines may name. On success fills
+// `out` and returns true; on failure returns false, fills `error` and leaves
+// `out` empty. An error inside a header is reported on the #include line,
+// its message starting "NAME, line N: ".
+bool QelParseResourceScript(std::string_view text, QelResourceScript& out, QelRcError& error,
+                            std::span<const QelResourceFile> includes = {});
 
 // The dialog template `id` from the registered resource modules, searched
 // from the most recently registered one; null when no module has it. Each
 // module's script is parsed once and kept. A module whose script cannot be
 // parsed is skipped; its error is reported once through the framework's
-// diagnostic sink (QelDiagnostic, modaldriver.h) as
+// diagnostic sink (qel::framework::Diagnostic, diagnostic.h) as
 //   "qelfw: resource script of module NAME, line N: MESSAGE".
 std::shared_ptr<const CDialogTemplate> AfxFindDialogTemplate(int id);
 

@@ -22,8 +22,14 @@ using INT_PTR = std::intptr_t;
 using DWORD_PTR = std::uintptr_t;
 using HWND = CWnd*;
 
-inline constexpr BOOL TRUE = true;
-inline constexpr BOOL FALSE = false;
+// Macros, as in the Windows headers, guarded so that a toolkit's header that
+// defines them the same way (wx/defs.h) may come before or after this one.
+#ifndef FALSE
+#define FALSE 0
+#endif
+#ifndef TRUE
+#define TRUE 1
+#endif
 
 constexpr WPARAM MAKEWPARAM(unsigned low, unsigned high) {
     return static_cast<WPARAM>((low & 0xFFFFu) | ((high & 0xFFFFu) << 16));
@@ -67,37 +73,7 @@ inline constexpr UINT EM_SETSEL = 0x00B1;
 inline constexpr UINT BM_GETCHECK = 0x00F0;
 inline constexpr UINT BM_SETCHECK = 0x00F1;
 inline constexpr UINT BM_CLICK = 0x00F5;
-inline constexpr UINT CB_ADDSTRING = 0x0143;
-inline constexpr UINT CB_DELETESTRING = 0x0144;
-inline constexpr UINT CB_GETCOUNT = 0x0146;
-inline constexpr UINT CB_GETCURSEL = 0x0147;
-inline constexpr UINT CB_GETLBTEXT = 0x0148;  // lParam: std::u16string* that receives the text
-inline constexpr UINT CB_GETLBTEXTLEN = 0x0149;
-inline constexpr UINT CB_INSERTSTRING = 0x014A;
-inline constexpr UINT CB_RESETCONTENT = 0x014B;
-inline constexpr UINT CB_FINDSTRING = 0x014C;
-inline constexpr UINT CB_SELECTSTRING = 0x014D;
-inline constexpr UINT CB_SETCURSEL = 0x014E;
-inline constexpr UINT CB_GETITEMDATA = 0x0150;
-inline constexpr UINT CB_SETITEMDATA = 0x0151;
-inline constexpr UINT CB_FINDSTRINGEXACT = 0x0158;
-inline constexpr UINT CB_GETDROPPEDWIDTH = 0x015F;
-inline constexpr UINT CB_SETDROPPEDWIDTH = 0x0160;
-inline constexpr UINT LB_ADDSTRING = 0x0180;
-inline constexpr UINT LB_INSERTSTRING = 0x0181;
-inline constexpr UINT LB_DELETESTRING = 0x0182;
-inline constexpr UINT LB_RESETCONTENT = 0x0184;
-inline constexpr UINT LB_SETCURSEL = 0x0186;
-inline constexpr UINT LB_GETCURSEL = 0x0188;
-inline constexpr UINT LB_GETTEXT = 0x0189;  // lParam: std::u16string* that receives the text
-inline constexpr UINT LB_GETTEXTLEN = 0x018A;
-inline constexpr UINT LB_GETCOUNT = 0x018B;
-inline constexpr UINT LB_SELECTSTRING = 0x018C;
-inline constexpr UINT LB_FINDSTRING = 0x018F;
-inline constexpr UINT LB_GETITEMDATA = 0x0199;
-inline constexpr UINT LB_SETITEMDATA = 0x019A;
-inline constexpr UINT LB_FINDSTRINGEXACT = 0x01A2;
-// Text parameters (WM_SETTEXT, CB_ADDSTRING, ...) are `const char16_t*`,
+// Text parameters (WM_SETTEXT) are `const char16_t*`,
 // NUL-terminated, passed as LPARAM.
 
 inline constexpr LRESULT CB_ERR = -1;

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "framework/diagnostic.h"
 #include "framework/dialog.h"
 #include "framework/dlgscript.h"
 #include "framework/extmodule.h"
@@ -90,7 +91,7 @@ void RegisterTemplates() {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     RegisterTemplates();
-    QelSetDiagnosticSink([](std::string_view) {});  // the lines are not the point here
+    qel::framework::SetDiagnosticSink([](std::string_view) {});  // the lines are not the point here
     return 0;
 }
 

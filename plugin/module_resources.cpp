@@ -4,10 +4,14 @@
 
 extern const char qel_resource_script[];
 extern const unsigned long qel_resource_script_size;
+extern const char qel_resource_header[];
+extern const unsigned long qel_resource_header_size;
 
 namespace {
 
-const QelResourceBlock kResources = {"qeltoruca", qel_resource_script, qel_resource_script_size};
+// The script #includes "resource.h", which the module carries beside it.
+const QelResourceFile kIncludes[] = {{"resource.h", {qel_resource_header, qel_resource_header_size}}};
+const QelResourceBlock kResources = {"qeltoruca", qel_resource_script, qel_resource_script_size, kIncludes, 1};
 
 // The module's only global state: its extension-module record.
 AFX_EXTENSION_MODULE g_extensionModule;

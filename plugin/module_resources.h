@@ -1,5 +1,6 @@
-// The module's resources: its resource script (dialogs/qeltoruca.rc),
-// embedded in the library at build time.
+// The module's resources: its resource script (dialogs/qeltoruca.rc) and
+// the header of ids it includes (dialogs/resource.h), embedded in the
+// library at build time.
 #pragma once
 
 #include "framework/extmodule.h"

@@ -16,22 +16,14 @@ class CQelTorucaUtil {
 public:
     virtual ~CQelTorucaUtil() = default;
 
-    // The Base64 text of `count` bytes (76-character lines joined by CR LF,
-    // "=" padding) as a wide string; empty for no bytes.
-    std::u16string EncodeBase64Text(const unsigned char* bytes, std::size_t count);
     // A new buffer (release with delete[]) holding the bytes that `length`
     // characters of Base64 text decode to, their number in `count`; null and
     // `count` 0 when no text is given or decoding fails.
     unsigned char* DecodeBase64Bytes(const char* text, std::size_t length, std::size_t& count);
-    // A copy of `text` without any CR LF pair.
-    std::u16string RemoveLineBreaks(const std::u16string& text);
     // A new buffer (release with delete[]) with the whole file, its length in
     // `size`; null (size untouched) when is_file says it is no existing file.
     // Raises CFileException when the file exists but cannot be read.
     unsigned char* ReadFileBytes(const std::u16string& path, std::size_t& size);
-    // Creates (or truncates) the file and writes the bytes; false when it
-    // cannot be created or a file error is raised while writing.
-    bool WriteFileBytes(const std::u16string& path, const unsigned char* bytes, std::size_t count);
     // The lenient string-to-integer rule: leading white space and one sign,
     // digits up to the first non-digit, 0 without digits.
     int ToInt(const std::u16string& value);

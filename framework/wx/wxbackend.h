@@ -19,13 +19,11 @@
 #include <string>
 #include <string_view>
 
-// The framework's headers come before wx's, which define TRUE and FALSE as
-// macros.
-#include "framework/dlgtemplate.h"
-#include "framework/modaldriver.h"
-
 #include <wx/font.h>
 #include <wx/string.h>
+
+#include "framework/dlgtemplate.h"
+#include "framework/modaldriver.h"
 
 class wxWindow;
 class QelWxDialog;

@@ -39,9 +39,9 @@
 #include <exception>
 #include <vector>
 
-#include "framework/dialog.h"  // before wx's headers (wxbackend.h)
-
 #include <wx/dialog.h>
+
+#include "framework/dialog.h"
 
 class wxRadioButton;
 

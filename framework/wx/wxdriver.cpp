@@ -1,12 +1,14 @@
 // The GUI back end's modal driver and the start of the toolkit.
 #include <unistd.h>
 
+#include <cerrno>  // program_invocation_short_name
 #include <climits>
 #include <clocale>
 #include <string>
 #include <vector>
 
 #include "framework/codepage.h"
+#include "framework/diagnostic.h"
 #include "framework/dialog.h"
 #include "framework/filedialog.h"
 #include "framework/wx/wxbackend.h"
@@ -33,7 +35,7 @@ std::vector<QelWxDialog*>& OpenWindows() {
 std::string ProgramName() {
     char buf[PATH_MAX];
     const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
-    if (n <= 0) return "qelhost";
+    if (n <= 0) return program_invocation_short_name;
     std::string p(buf, static_cast<std::size_t>(n));
     const auto slash = p.find_last_of('/');
     return slash == std::string::npos ? p : p.substr(slash + 1);
@@ -55,7 +57,9 @@ wxWindow* OwnerWindow(const CDialog* dlg) {
     return open.empty() ? nullptr : open.back();
 }
 
-wxString Caption() { return wxTheApp ? wxTheApp->GetAppDisplayName() : wxString("qelhost"); }
+wxString Caption() {
+    return wxTheApp ? wxTheApp->GetAppDisplayName() : wxString::FromUTF8(program_invocation_short_name);
+}
 
 // Text of a message box: the framework's "\r\n" line breaks as "\n".
 wxString MessageText(const std::u16string& text) {
@@ -231,7 +235,7 @@ bool QelWxStart() {
     state = -1;
     if (wxTheApp) {
         // A host that runs wxWidgets itself: its toolkit, our style sheet.
-        if (std::string error = QelWxGtkLoadStyleSheet(); !error.empty()) QelDiagnostic("qelfw_wx: style sheet: " + error);
+        if (std::string error = QelWxGtkLoadStyleSheet(); !error.empty()) qel::framework::Diagnostic("qelfw_wx: style sheet: " + error);
         state = 1;
         return true;
     }
@@ -247,7 +251,7 @@ bool QelWxStart() {
     // A failed wx check is a line on standard error, never a message box in
     // the middle of the host's work.
     wxSetAssertHandler([](const wxString& file, int line, const wxString& func, const wxString& cond, const wxString& msg) {
-        QelDiagnostic("qelfw_wx: wx check failed: " + std::string((file + ":" + wxString::Format("%d", line) + " " + func +
+        qel::framework::Diagnostic("qelfw_wx: wx check failed: " + std::string((file + ":" + wxString::Format("%d", line) + " " + func +
                                                                     ": " + cond + " " + msg).utf8_str()));
     });
     const bool started = wxEntryStart(argc, argv);
@@ -255,7 +259,7 @@ bool QelWxStart() {
     if (!started) return false;
     wxTheApp->SetAppName(name);
     wxTheApp->SetExitOnFrameDelete(false);
-    if (std::string error = QelWxGtkLoadStyleSheet(); !error.empty()) QelDiagnostic("qelfw_wx: style sheet: " + error);
+    if (std::string error = QelWxGtkLoadStyleSheet(); !error.empty()) qel::framework::Diagnostic("qelfw_wx: style sheet: " + error);
     state = 1;
     return true;
 }

@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "dialogs/resource.h"
 #include "framework/codepage.h"
 #include "limits/handset_limits.h"
 #include "framework/dialog.h"
@@ -41,19 +42,19 @@ constexpr int kCreateDeviceEntry = 538;  // where the module puts its factory
 constexpr int kInterfaceKind = 1;
 constexpr int kInterfaceRevision = 83;
 
-// The module's output method dialog as dialog scripts know it: template
-// 13651 with one radio button per output form.
-constexpr UINT kOutputDialog = 13651;
-constexpr UINT kSettingsDialog = 13650;
+// The module's output method dialog as dialog scripts know it: one radio
+// button per output form.
+constexpr UINT kOutputDialog = IDD_TORUCA_OUTPUT;
+constexpr UINT kSettingsDialog = IDD_TORUCA_SETTINGS;
 
 struct FormChoice {
     const char* name;
     int radioId;
 };
 constexpr FormChoice kForms[] = {
-    {"project", 20000},  // "toruca.tpj"
-    {"detail", 20001},   // "toruca_detail.trc"
-    {"snippet", 20002},  // "toruca.trc"
+    {"project", IDC_OUTPUT_PROJECT},  // "toruca.tpj"
+    {"detail", IDC_OUTPUT_CARD},      // "toruca_detail.trc"
+    {"snippet", IDC_OUTPUT_SNIP},     // "toruca.trc"
 };
 
 const char kUsage[] =

@@ -18,8 +18,8 @@ protected:
     // Opens the dialog with `initial`, checks which radio button is checked
     // and presses OK at once; answers m_nOutput.
     static int OkAtOnce(int initial, int expectedChecked) {
-        qeltest::ExpectDialog(13651, [&](qeltest::DialogUser& u) {
-            for (int id : {20000, 20001, 20002}) EXPECT_EQ(u.Checked(id), id == expectedChecked) << "radio " << id;
+        qeltest::ExpectDialog(IDD_TORUCA_OUTPUT, [&](qeltest::DialogUser& u) {
+            for (int id : {IDC_OUTPUT_PROJECT, IDC_OUTPUT_CARD, IDC_OUTPUT_SNIP}) EXPECT_EQ(u.Checked(id), id == expectedChecked) << "radio " << id;
             u.Ok();
         });
         CQelTorucaOutputTypeDlg dlg(initial, nullptr);
@@ -29,31 +29,31 @@ protected:
 };
 
 TEST_F(OutputTypeDlgTest, EachValidCodeChecksItsRadioAndComesBackUnchanged) {
-    EXPECT_EQ(OkAtOnce(1, 20000), 1);
-    EXPECT_EQ(OkAtOnce(2, 20001), 2);
-    EXPECT_EQ(OkAtOnce(4, 20002), 4);
+    EXPECT_EQ(OkAtOnce(1, IDC_OUTPUT_PROJECT), 1);
+    EXPECT_EQ(OkAtOnce(2, IDC_OUTPUT_CARD), 2);
+    EXPECT_EQ(OkAtOnce(4, IDC_OUTPUT_SNIP), 4);
 }
 
 TEST_F(OutputTypeDlgTest, AnyOtherCodeIsNormalisedToTheProjectFile) {
-    EXPECT_EQ(OkAtOnce(3, 20000), 1);
-    EXPECT_EQ(OkAtOnce(0, 20000), 1);
-    EXPECT_EQ(OkAtOnce(-4, 20000), 1);
+    EXPECT_EQ(OkAtOnce(3, IDC_OUTPUT_PROJECT), 1);
+    EXPECT_EQ(OkAtOnce(0, IDC_OUTPUT_PROJECT), 1);
+    EXPECT_EQ(OkAtOnce(-4, IDC_OUTPUT_PROJECT), 1);
 }
 
 TEST_F(OutputTypeDlgTest, TheLastClickWins) {
-    qeltest::ExpectDialog(13651, [](qeltest::DialogUser& u) {
-        u.Click(20002);
-        u.Click(20000);
-        EXPECT_TRUE(u.Checked(20000));
-        EXPECT_FALSE(u.Checked(20002));
+    qeltest::ExpectDialog(IDD_TORUCA_OUTPUT, [](qeltest::DialogUser& u) {
+        u.Click(IDC_OUTPUT_SNIP);
+        u.Click(IDC_OUTPUT_PROJECT);
+        EXPECT_TRUE(u.Checked(IDC_OUTPUT_PROJECT));
+        EXPECT_FALSE(u.Checked(IDC_OUTPUT_SNIP));
         u.Ok();
     });
     CQelTorucaOutputTypeDlg dlg(4, nullptr);
     ASSERT_EQ(dlg.DoModal(), IDOK);
     EXPECT_EQ(dlg.m_nOutput, 1);
 
-    qeltest::ExpectDialog(13651, [](qeltest::DialogUser& u) {
-        u.Click(20001);
+    qeltest::ExpectDialog(IDD_TORUCA_OUTPUT, [](qeltest::DialogUser& u) {
+        u.Click(IDC_OUTPUT_CARD);
         u.Ok();
     });
     CQelTorucaOutputTypeDlg detail(1, nullptr);
@@ -64,11 +64,11 @@ TEST_F(OutputTypeDlgTest, TheLastClickWins) {
 // Only a click (notification code 0) of a radio button counts; another
 // notification from the same button leaves the last click in force.
 TEST_F(OutputTypeDlgTest, OtherNotificationsOfTheRadioButtonsAreNotClicks) {
-    qeltest::ExpectDialog(13651, [](qeltest::DialogUser& u) {
-        u.Click(20001);
-        CWnd* snip = u.Control(20002);
-        u.Dialog().SendMessage(WM_COMMAND, MAKEWPARAM(20002, BN_DOUBLECLICKED), reinterpret_cast<LPARAM>(snip));
-        EXPECT_EQ(u.As<CQelTorucaOutputTypeDlg>().m_nCheckedId, 20001);
+    qeltest::ExpectDialog(IDD_TORUCA_OUTPUT, [](qeltest::DialogUser& u) {
+        u.Click(IDC_OUTPUT_CARD);
+        CWnd* snip = u.Control(IDC_OUTPUT_SNIP);
+        u.Dialog().SendMessage(WM_COMMAND, MAKEWPARAM(IDC_OUTPUT_SNIP, BN_DOUBLECLICKED), reinterpret_cast<LPARAM>(snip));
+        EXPECT_EQ(u.As<CQelTorucaOutputTypeDlg>().m_nCheckedId, IDC_OUTPUT_CARD);
         u.Ok();
     });
     CQelTorucaOutputTypeDlg dlg(1, nullptr);
@@ -77,8 +77,8 @@ TEST_F(OutputTypeDlgTest, OtherNotificationsOfTheRadioButtonsAreNotClicks) {
 }
 
 TEST_F(OutputTypeDlgTest, CancelEndsWithIdCancel) {
-    qeltest::ExpectDialog(13651, [](qeltest::DialogUser& u) {
-        u.Click(20002);
+    qeltest::ExpectDialog(IDD_TORUCA_OUTPUT, [](qeltest::DialogUser& u) {
+        u.Click(IDC_OUTPUT_SNIP);
         u.Cancel();
     });
     CQelTorucaOutputTypeDlg dlg(1, nullptr);

@@ -1,7 +1,8 @@
 // The dialog templates 13650-13653 of dialogs/qeltoruca.rc, as the module
 // registers them, checked control by control against the tables of the four
 // dialogs: id, kind, text, the styles that make the kind, and the rectangle
-// in dialog units, in tab order.
+// in dialog units, in tab order. The ids are written here as numbers, not
+// taken from dialogs/resource.h: the tables check that header too.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -201,7 +202,8 @@ TEST_F(ModuleTemplates, TheResourceScriptParsesWithoutError) {
     HINSTANCE module = QelModuleInstance();
     QelResourceScript script;
     QelRcError error;
-    ASSERT_TRUE(QelParseResourceScript(std::string_view(module->script, module->scriptLength), script, error))
+    ASSERT_TRUE(QelParseResourceScript(std::string_view(module->script, module->scriptLength), script, error,
+                                       std::span(module->includes, module->includeCount)))
         << "line " << error.line << ": " << error.message;
     EXPECT_EQ(script.dialogs.size(), 4u);
 }

@@ -17,9 +17,9 @@
 
 namespace {
 
-constexpr int kVersion = 20003, kUrl = 20004, kData1 = 20005, kIpId = 20008, kExpires = 20010, kDist = 20011,
-              kLastModified = 20012, kCategoryRef = 20015, kUniqIconRef = 20016, kColor = 20017,
-              kUniqIconTitle = 20018, kNow = 20019, kVersionText = 20031;
+constexpr int kVersion = IDC_VERSION, kUrl = IDC_URL, kData1 = IDC_DATA1, kIpId = IDC_IPID, kExpires = IDC_EXPIRES, kDist = IDC_DIST,
+              kLastModified = IDC_LASTMODIFIED, kCategoryRef = IDC_CATEGORY_REF, kUniqIconRef = IDC_UNIQICON_REF, kColor = IDC_COLOR,
+              kUniqIconTitle = IDC_UNIQICON_TITLE, kNow = IDC_NOW, kVersionText = IDC_VERSION_TEXT;
 
 const std::u16string kDescriptions[] = {
     u"FOMA902iシリーズ以降のトルカ対応端末で利用可能なトルカデータのバージョンです。",
@@ -41,7 +41,7 @@ protected:
 // A dialog run without EditSettings opens with its own defaults: version
 // "1.0", colour 1, no Dist entry (index 4) and category 64.
 TEST_F(SetDlgTest, DefaultsOfADialogRunOnItsOwn) {
-    qeltest::ExpectDialog(13650, [](qeltest::DialogUser& u) {
+    qeltest::ExpectDialog(IDD_TORUCA_SETTINGS, [](qeltest::DialogUser& u) {
         EXPECT_EQ(u.Items(kVersion), (std::vector<std::u16string>{u"1.0", u"1.1", u"2.0", u"2.1"}));
         EXPECT_EQ(u.Items(kColor), (std::vector<std::u16string>{u"赤", u"橙", u"黄", u"緑", u"水", u"青", u"紫",
                                                                 u"桃", u"茶", u"黒"}));
@@ -51,9 +51,9 @@ TEST_F(SetDlgTest, DefaultsOfADialogRunOnItsOwn) {
         EXPECT_EQ(u.Text(kVersionText), kDescriptions[0]);
         EXPECT_EQ(u.CurSel(kColor), 1);
         EXPECT_EQ(u.CurSel(kDist), -1);  // index 4 is past the four labels
-        qeltest::ExpectDialog(13652, [](qeltest::DialogUser& c) {
-            ASSERT_GE(c.CurSel(20025), 0);
-            EXPECT_EQ(c.ItemText(20025, c.CurSel(20025)), u"0040");  // code 64
+        qeltest::ExpectDialog(IDD_TORUCA_CATEGORY, [](qeltest::DialogUser& c) {
+            ASSERT_GE(c.CurSel(IDC_CODES), 0);
+            EXPECT_EQ(c.ItemText(IDC_CODES, c.CurSel(IDC_CODES)), u"0040");  // code 64
             c.Cancel();
         });
         u.Click(kCategoryRef);
@@ -70,12 +70,12 @@ TEST_F(SetDlgTest, DefaultsOfADialogRunOnItsOwn) {
 // Each version shows its description and changes nothing else: every
 // control stays enabled.
 TEST_F(SetDlgTest, EachVersionShowsItsDescriptionOnly) {
-    qeltest::ExpectDialog(13650, [](qeltest::DialogUser& u) {
+    qeltest::ExpectDialog(IDD_TORUCA_SETTINGS, [](qeltest::DialogUser& u) {
         EXPECT_EQ(u.Text(kVersionText), kDescriptions[3]);
         for (int i : {0, 1, 2, 3, 0}) {
             u.Select(kVersion, i);
             EXPECT_EQ(u.Text(kVersionText), kDescriptions[i]) << "version index " << i;
-            for (int id : {kIpId, 20009, kExpires, kDist, kLastModified, kNow, kColor, kUniqIconRef, kCategoryRef})
+            for (int id : {kIpId, IDC_SORTID, kExpires, kDist, kLastModified, kNow, kColor, kUniqIconRef, kCategoryRef})
                 EXPECT_TRUE(u.Enabled(id)) << "control " << id;
         }
         u.Ok();
@@ -105,7 +105,7 @@ TEST_F(SetDlgTest, TheUrlMustBeEmptyOrBeginWithHttp) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(qel::WideToUtf8(c.url));
-        qeltest::ExpectDialog(13650, [&](qeltest::DialogUser& u) {
+        qeltest::ExpectDialog(IDD_TORUCA_SETTINGS, [&](qeltest::DialogUser& u) {
             u.Click(kNow);  // the focus elsewhere, so that the move shows
             u.SetText(kUrl, c.url);
             if (c.accepted) {
@@ -125,14 +125,14 @@ TEST_F(SetDlgTest, TheUrlMustBeEmptyOrBeginWithHttp) {
         ASSERT_EQ(dlg.DoModal(), IDOK);
         EXPECT_EQ(dlg.m_strUrl, c.accepted ? c.url : u"http://example.com/fixed");
     }
-    for (const qeltest::SeenMessageBox& box : qeltest::MessageBoxes()) EXPECT_EQ(box.activeDialog, 13650);
+    for (const qeltest::SeenMessageBox& box : qeltest::MessageBoxes()) EXPECT_EQ(box.activeDialog, IDD_TORUCA_SETTINGS);
 }
 
 // "現在日時(&W)" puts the stamp of the current time into the LM edit and
 // keeps what was typed into the other edits.
 TEST_F(SetDlgTest, NowReplacesOnlyTheLastModifiedEdit) {
     std::u16string before, after;
-    qeltest::ExpectDialog(13650, [&](qeltest::DialogUser& u) {
+    qeltest::ExpectDialog(IDD_TORUCA_SETTINGS, [&](qeltest::DialogUser& u) {
         u.SetText(kIpId, u"5555");
         u.SetText(kData1, u"見出し");
         u.SetText(kExpires, u"991231");
@@ -162,12 +162,12 @@ TEST_F(SetDlgTest, NowReplacesOnlyTheLastModifiedEdit) {
 // A version that no entry begins with stays unselected through the
 // handlers' exchanges (the clock, the unique icon), so it comes back empty.
 TEST_F(SetDlgTest, AnUnknownVersionStaysUnselectedThroughTheHandlers) {
-    qeltest::ExpectDialog(13650, [](qeltest::DialogUser& u) {
+    qeltest::ExpectDialog(IDD_TORUCA_SETTINGS, [](qeltest::DialogUser& u) {
         EXPECT_EQ(u.CurSel(kVersion), -1);
         EXPECT_EQ(u.Text(kVersionText), u"");
         u.Click(kNow);
         EXPECT_EQ(u.CurSel(kVersion), -1);
-        qeltest::ExpectDialog(13653, [](qeltest::DialogUser& i) { i.Ok(); });
+        qeltest::ExpectDialog(IDD_TORUCA_UNIQICON, [](qeltest::DialogUser& i) { i.Ok(); });
         u.Click(kUniqIconRef);
         EXPECT_EQ(u.CurSel(kVersion), -1);
         EXPECT_EQ(u.Text(kVersionText), u"");
@@ -183,22 +183,22 @@ TEST_F(SetDlgTest, AnUnknownVersionStaysUnselectedThroughTheHandlers) {
 // shows in the read-only edit; after Cancel nothing changes.
 TEST_F(SetDlgTest, TheUniqueIconDialogWorksOnTheMembers) {
     const std::u16string icon = WriteFile("icon.gif", "GIF89a");
-    qeltest::ExpectDialog(13650, [&](qeltest::DialogUser& u) {
+    qeltest::ExpectDialog(IDD_TORUCA_SETTINGS, [&](qeltest::DialogUser& u) {
         EXPECT_EQ(u.Text(kUniqIconTitle), u"");
         u.SetText(kIpId, u"1234");
-        qeltest::ExpectDialog(13653, [&](qeltest::DialogUser& i) {
-            EXPECT_EQ(i.Text(20021), u"");
-            i.SetText(20021, icon);
-            i.SetText(20020, u"独自");
+        qeltest::ExpectDialog(IDD_TORUCA_UNIQICON, [&](qeltest::DialogUser& i) {
+            EXPECT_EQ(i.Text(IDC_UNIQDLG_FILE), u"");
+            i.SetText(IDC_UNIQDLG_FILE, icon);
+            i.SetText(IDC_UNIQDLG_TITLE, u"独自");
             i.Ok();
         });
         u.Click(kUniqIconRef);
         EXPECT_EQ(u.Text(kUniqIconTitle), u"独自");
         EXPECT_EQ(u.Text(kIpId), u"1234");
-        qeltest::ExpectDialog(13653, [&](qeltest::DialogUser& i) {
-            EXPECT_EQ(i.Text(20021), icon);
-            EXPECT_EQ(i.Text(20020), u"独自");
-            i.SetText(20021, u"");
+        qeltest::ExpectDialog(IDD_TORUCA_UNIQICON, [&](qeltest::DialogUser& i) {
+            EXPECT_EQ(i.Text(IDC_UNIQDLG_FILE), icon);
+            EXPECT_EQ(i.Text(IDC_UNIQDLG_TITLE), u"独自");
+            i.SetText(IDC_UNIQDLG_FILE, u"");
             i.Cancel();
         });
         u.Click(kUniqIconRef);
@@ -213,16 +213,16 @@ TEST_F(SetDlgTest, TheUniqueIconDialogWorksOnTheMembers) {
 }
 
 TEST_F(SetDlgTest, TheCategoryDialogChangesTheCategoryOnlyAfterOk) {
-    qeltest::ExpectDialog(13650, [](qeltest::DialogUser& u) {
-        qeltest::ExpectDialog(13652, [](qeltest::DialogUser& c) {
-            c.Click(20023);
+    qeltest::ExpectDialog(IDD_TORUCA_SETTINGS, [](qeltest::DialogUser& u) {
+        qeltest::ExpectDialog(IDD_TORUCA_CATEGORY, [](qeltest::DialogUser& c) {
+            c.Click(IDC_NO_ICON);
             c.Cancel();
         });
         u.Click(kCategoryRef);
         EXPECT_EQ(u.As<CQelTorucaSetDlg>().m_nCategory, 251);
-        qeltest::ExpectDialog(13652, [](qeltest::DialogUser& c) {
-            EXPECT_EQ(c.CurSel(20024), 0);  // グルメ
-            c.Click(20023);
+        qeltest::ExpectDialog(IDD_TORUCA_CATEGORY, [](qeltest::DialogUser& c) {
+            EXPECT_EQ(c.CurSel(IDC_GENRE), 0);  // グルメ
+            c.Click(IDC_NO_ICON);
             c.Ok();
         });
         u.Click(kCategoryRef);

@@ -7,6 +7,7 @@
 #include <climits>
 #include <string>
 
+#include "dialogs/resource.h"
 #include "framework/codepage.h"
 #include "model/tpjfile.h"
 #include "plugin/module_resources.h"
@@ -14,9 +15,9 @@
 
 namespace {
 
-constexpr int kVersion = 20003, kUrl = 20004, kData1 = 20005, kData2 = 20006, kData3 = 20007, kIpId = 20008,
-              kSortId = 20009, kExpires = 20010, kDist = 20011, kLastModified = 20012, kCategoryRef = 20015,
-              kUniqIconRef = 20016, kColor = 20017, kUniqIconTitle = 20018, kNow = 20019, kVersionText = 20031;
+constexpr int kVersion = IDC_VERSION, kUrl = IDC_URL, kData1 = IDC_DATA1, kData2 = IDC_DATA2, kData3 = IDC_DATA3, kIpId = IDC_IPID,
+              kSortId = IDC_SORTID, kExpires = IDC_EXPIRES, kDist = IDC_DIST, kLastModified = IDC_LASTMODIFIED, kCategoryRef = IDC_CATEGORY_REF,
+              kUniqIconRef = IDC_UNIQICON_REF, kColor = IDC_COLOR, kUniqIconTitle = IDC_UNIQICON_TITLE, kNow = IDC_NOW, kVersionText = IDC_VERSION_TEXT;
 
 class SettingsEditTest : public qeltest::DialogTest {
 protected:
@@ -39,7 +40,7 @@ TEST_F(SettingsEditTest, TheDialogOpensWithTheRecordsValues) {
     record.m_strData1 = "\x93\x8c\x8b\x9e";  // 東京 in code page 932
     record.m_strData2 = "a\r\nb";
     record.SetUniqueIcon(u"/icons/own.gif", u"自分");
-    qeltest::ExpectDialog(13650, [](qeltest::DialogUser& u) {
+    qeltest::ExpectDialog(IDD_TORUCA_SETTINGS, [](qeltest::DialogUser& u) {
         EXPECT_EQ(u.Text(kVersion), u"2.1");
         EXPECT_EQ(u.CurSel(kVersion), 3);
         EXPECT_EQ(u.Text(kVersionText).substr(0, 8), u"2008年度下期");
@@ -64,7 +65,7 @@ TEST_F(SettingsEditTest, TheDialogOpensWithTheRecordsValues) {
 TEST_F(SettingsEditTest, EveryValueTypedReachesTheRecordAfterOk) {
     const std::u16string icon = WriteFile("icon.png", "\x89PNG");
     CQelTpjFile record(1);
-    qeltest::ExpectDialog(13650, [&](qeltest::DialogUser& u) {
+    qeltest::ExpectDialog(IDD_TORUCA_SETTINGS, [&](qeltest::DialogUser& u) {
         u.Select(kVersion, 1);
         u.SetText(kUrl, u"HTTP://Example.COM/card.trc");
         u.SetText(kData1, u"東京");
@@ -77,15 +78,15 @@ TEST_F(SettingsEditTest, EveryValueTypedReachesTheRecordAfterOk) {
         u.SetText(kLastModified, u"2501020304");
         u.Select(kDist, 0);
         u.Select(kColor, 9);
-        qeltest::ExpectDialog(13652, [](qeltest::DialogUser& c) {
-            c.Select(20024, 8);
-            c.Select(20025, 3);  // 00df
+        qeltest::ExpectDialog(IDD_TORUCA_CATEGORY, [](qeltest::DialogUser& c) {
+            c.Select(IDC_GENRE, 8);
+            c.Select(IDC_CODES, 3);  // 00df
             c.Ok();
         });
         u.Click(kCategoryRef);
-        qeltest::ExpectDialog(13653, [&](qeltest::DialogUser& i) {
-            i.SetText(20021, icon);
-            i.SetText(20020, u"独自アイコン");
+        qeltest::ExpectDialog(IDD_TORUCA_UNIQICON, [&](qeltest::DialogUser& i) {
+            i.SetText(IDC_UNIQDLG_FILE, icon);
+            i.SetText(IDC_UNIQDLG_TITLE, u"独自アイコン");
             i.Ok();
         });
         u.Click(kUniqIconRef);
@@ -119,7 +120,7 @@ TEST_F(SettingsEditTest, OutOfRangeColourAndDistComeBackAsMinusOneAndZero) {
         CQelTpjFile record(1);
         record.SetColorId(color);
         record.SetDist(dist);
-        qeltest::ExpectDialog(13650, [](qeltest::DialogUser& u) {
+        qeltest::ExpectDialog(IDD_TORUCA_SETTINGS, [](qeltest::DialogUser& u) {
             EXPECT_EQ(u.CurSel(kColor), -1);
             EXPECT_EQ(u.CurSel(kDist), -1);
             u.Ok();
@@ -142,7 +143,7 @@ TEST_F(SettingsEditTest, TheVersionIsTakenAsAPrefixOfTheEntries) {
         SCOPED_TRACE(qel::WideToUtf8(c.version));
         CQelTpjFile record(1);
         record.SetVersion(c.version);
-        qeltest::ExpectDialog(13650, [&](qeltest::DialogUser& u) {
+        qeltest::ExpectDialog(IDD_TORUCA_SETTINGS, [&](qeltest::DialogUser& u) {
             EXPECT_EQ(u.CurSel(kVersion), c.selected);
             if (c.selected < 0) {
                 EXPECT_EQ(u.Text(kVersionText), u"");
@@ -159,20 +160,20 @@ TEST_F(SettingsEditTest, CancelLeavesTheRecordUntouchedAfterNestedDialogsAndTheC
     CQelTpjFile record(1);
     record.SetData2(u"二行目");
     const std::string before = Fields(record);
-    qeltest::ExpectDialog(13650, [&](qeltest::DialogUser& u) {
+    qeltest::ExpectDialog(IDD_TORUCA_SETTINGS, [&](qeltest::DialogUser& u) {
         u.Select(kVersion, 0);
         u.SetText(kUrl, u"http://changed.example/");
         u.SetText(kData2, u"changed");
         u.Select(kColor, 5);
         u.Select(kDist, 1);
-        qeltest::ExpectDialog(13652, [](qeltest::DialogUser& c) {
-            c.Click(20023);
+        qeltest::ExpectDialog(IDD_TORUCA_CATEGORY, [](qeltest::DialogUser& c) {
+            c.Click(IDC_NO_ICON);
             c.Ok();
         });
         u.Click(kCategoryRef);
-        qeltest::ExpectDialog(13653, [&](qeltest::DialogUser& i) {
-            i.SetText(20021, icon);
-            i.SetText(20020, u"t");
+        qeltest::ExpectDialog(IDD_TORUCA_UNIQICON, [&](qeltest::DialogUser& i) {
+            i.SetText(IDC_UNIQDLG_FILE, icon);
+            i.SetText(IDC_UNIQDLG_TITLE, u"t");
             i.Ok();
         });
         u.Click(kUniqIconRef);
@@ -188,7 +189,7 @@ TEST_F(SettingsEditTest, CancelLeavesTheRecordUntouchedAfterNestedDialogsAndTheC
 TEST_F(SettingsEditTest, ARefusedUrlThenCancelChangesNothing) {
     CQelTpjFile record(1);
     const std::string before = Fields(record);
-    qeltest::ExpectDialog(13650, [](qeltest::DialogUser& u) {
+    qeltest::ExpectDialog(IDD_TORUCA_SETTINGS, [](qeltest::DialogUser& u) {
         u.SetText(kUrl, u"ftp://example.com/");
         u.SetText(kIpId, u"1");
         qeltest::ExpectMessageBox(u"URLは「http://」で始まる半角英数字記号です。", 0x10u);

@@ -14,7 +14,7 @@
 
 namespace {
 
-constexpr int kFile = 20021, kTitle = 20020, kBrowse = 20016;
+constexpr int kFile = IDC_UNIQDLG_FILE, kTitle = IDC_UNIQDLG_TITLE, kBrowse = IDC_UNIQICON_REF;
 
 class UniqIconDlgTest : public qeltest::DialogTest {
 protected:
@@ -33,7 +33,7 @@ protected:
 };
 
 TEST_F(UniqIconDlgTest, AnEmptyFileRemovesTheIconTitleIncluded) {
-    qeltest::ExpectDialog(13653, [](qeltest::DialogUser& u) {
+    qeltest::ExpectDialog(IDD_TORUCA_UNIQICON, [](qeltest::DialogUser& u) {
         EXPECT_EQ(u.Text(kTitle), u"old title");
         u.SetText(kFile, u"");
         u.Ok();
@@ -49,7 +49,7 @@ TEST_F(UniqIconDlgTest, AnEmptyFileRemovesTheIconTitleIncluded) {
 TEST_F(UniqIconDlgTest, AMissingFileIsRefusedWithTheFileEditSelected) {
     const std::u16string icon = MakeFile("icon.gif");
     const std::u16string missing = wpath("missing.gif");
-    qeltest::ExpectDialog(13653, [&](qeltest::DialogUser& u) {
+    qeltest::ExpectDialog(IDD_TORUCA_UNIQICON, [&](qeltest::DialogUser& u) {
         u.SetText(kFile, missing);
         u.SetText(kTitle, u"タイトル");
         qeltest::ExpectMessageBox(u"ファイルがありません。", 0x10u);
@@ -65,12 +65,12 @@ TEST_F(UniqIconDlgTest, AMissingFileIsRefusedWithTheFileEditSelected) {
     EXPECT_EQ(dlg.m_strFile, icon);
     EXPECT_EQ(dlg.m_strTitle, u"タイトル");
     ASSERT_EQ(qeltest::MessageBoxes().size(), 1u);
-    EXPECT_EQ(qeltest::MessageBoxes()[0].activeDialog, 13653);
+    EXPECT_EQ(qeltest::MessageBoxes()[0].activeDialog, IDD_TORUCA_UNIQICON);
 }
 
 TEST_F(UniqIconDlgTest, AnExistingFileWithAnEmptyTitleIsAccepted) {
     const std::u16string icon = MakeFile("icon.gif");
-    qeltest::ExpectDialog(13653, [](qeltest::DialogUser& u) { u.Ok(); });
+    qeltest::ExpectDialog(IDD_TORUCA_UNIQICON, [](qeltest::DialogUser& u) { u.Ok(); });
     CQelTorucaUniqIconDlg dlg(nullptr);
     dlg.m_strFile = icon;
     ASSERT_EQ(dlg.DoModal(), IDOK);
@@ -85,7 +85,7 @@ TEST_F(UniqIconDlgTest, EachBrowseStartsWhereTheLastChoiceWas) {
     const std::u16string first = MakeFile("a/first.gif");
     const std::u16string chosen = MakeFile("b/chosen.png");
     const std::u16string typed = wpath("c/typed.gif");
-    qeltest::ExpectDialog(13653, [&](qeltest::DialogUser& u) {
+    qeltest::ExpectDialog(IDD_TORUCA_UNIQICON, [&](qeltest::DialogUser& u) {
         qeltest::ExpectFileDialog([&](qeltest::FileDialogUser& f) {
             EXPECT_EQ(f.InitialDir(), Folder("a/first.gif"));
             EXPECT_TRUE(f.Dialog().m_bOpenFileDialog);
@@ -114,7 +114,7 @@ TEST_F(UniqIconDlgTest, EachBrowseStartsWhereTheLastChoiceWas) {
 
 TEST_F(UniqIconDlgTest, AFirstBrowseWithoutFileStartsWithoutFolder) {
     const std::u16string icon = MakeFile("icon.gif");
-    qeltest::ExpectDialog(13653, [&](qeltest::DialogUser& u) {
+    qeltest::ExpectDialog(IDD_TORUCA_UNIQICON, [&](qeltest::DialogUser& u) {
         qeltest::ExpectFileDialog([&](qeltest::FileDialogUser& f) {
             EXPECT_EQ(f.InitialDir(), u"");
             f.SetText(icon);
@@ -136,7 +136,7 @@ TEST_F(UniqIconDlgTest, AChosenPathLongerThanTheBufferIsKeptWhole) {
     name += "icon.gif";
     const std::u16string icon = MakeFile(name);
     ASSERT_GT(icon.size(), 1024u);
-    qeltest::ExpectDialog(13653, [&](qeltest::DialogUser& u) {
+    qeltest::ExpectDialog(IDD_TORUCA_UNIQICON, [&](qeltest::DialogUser& u) {
         qeltest::ExpectFileDialog([&](qeltest::FileDialogUser& f) {
             f.SetText(icon);
             f.Ok();

@@ -1,5 +1,5 @@
-// CQelTorucaUtil's Base64 wrappers, line-break removal, file reading and
-// writing, and the lenient integer conversion.
+// CQelTorucaUtil's Base64 decoding wrapper, file reading, and the lenient
+// integer conversion.
 #include "toruca/torucautil.h"
 
 #include <gtest/gtest.h>
@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <memory>
-#include <random>
 
 #include "framework/exceptions.h"
 #include "tests/support/test_support.h"
@@ -16,13 +15,8 @@ namespace {
 
 using Buffer = std::unique_ptr<unsigned char[]>;
 
-TEST(TorucaUtilBase64, TextWrappers) {
+TEST(TorucaUtilBase64, DecodingWrapper) {
     CQelTorucaUtil util;
-    const unsigned char abc[] = {'a', 'b', 'c', 'd'};
-    EXPECT_EQ(util.EncodeBase64Text(abc, 4), u"YWJjZA==");
-    EXPECT_EQ(util.EncodeBase64Text(abc, 0), u"");
-    EXPECT_EQ(util.EncodeBase64Text(nullptr, 4), u"");
-
     std::size_t count = 99;
     Buffer b(util.DecodeBase64Bytes("YWJj\r\nZA==", 10, count));
     ASSERT_TRUE(b);
@@ -33,31 +27,6 @@ TEST(TorucaUtilBase64, TextWrappers) {
     Buffer empty(util.DecodeBase64Bytes("", 0, count));
     EXPECT_TRUE(empty);
     EXPECT_EQ(count, 0u);
-}
-
-// Cutting the first CR LF and searching again from the start, the plain
-// reading of the rule, as the reference for the one-pass version.
-std::u16string RemoveLineBreaksSlowly(std::u16string s) {
-    for (std::size_t at; (at = s.find(u"\r\n")) != std::u16string::npos;) s.erase(at, 2);
-    return s;
-}
-
-TEST(TorucaUtilRemoveLineBreaks, CutsPairsAlsoThoseThatFormWhenAnInnerPairGoes) {
-    CQelTorucaUtil util;
-    EXPECT_EQ(util.RemoveLineBreaks(u"ab\r\ncd\r\n"), u"abcd");
-    EXPECT_EQ(util.RemoveLineBreaks(u"\r\r\n\n"), u"");
-    EXPECT_EQ(util.RemoveLineBreaks(u"a\r\r\r\n\n\nb"), u"ab");
-    EXPECT_EQ(util.RemoveLineBreaks(u"\n\r"), u"\n\r");
-    EXPECT_EQ(util.RemoveLineBreaks(u"\r\r\n"), u"\r");
-    EXPECT_EQ(util.RemoveLineBreaks(u"\r\n\n"), u"\n");
-
-    std::mt19937 rng(5);
-    const char16_t pick[] = {u'\r', u'\n', u'x'};
-    for (int round = 0; round < 2000; ++round) {
-        std::u16string s(rng() % 24, u'x');
-        for (char16_t& c : s) c = pick[rng() % 3];
-        ASSERT_EQ(util.RemoveLineBreaks(s), RemoveLineBreaksSlowly(s));
-    }
 }
 
 class TorucaUtilFiles : public qeltest::TempDirTest {};
@@ -101,18 +70,6 @@ TEST_F(TorucaUtilFiles, AFileWithoutPermissionRaises) {
     ::chmod(path("locked.gif").c_str(), 0);
     if (::geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
     EXPECT_THROW(util.ReadFileBytes(locked, size), CFileException);
-}
-
-TEST_F(TorucaUtilFiles, WritesAndReplacesFiles) {
-    CQelTorucaUtil util;
-    const unsigned char bytes[] = {0, 1, 2, 0xFF};
-    EXPECT_TRUE(util.WriteFileBytes(wpath("out.bin"), bytes, 4));
-    EXPECT_EQ(qeltest::ReadFileBytes(path("out.bin")), std::string("\0\1\2\xFF", 4));
-    EXPECT_TRUE(util.WriteFileBytes(wpath("out.bin"), bytes, 1));
-    EXPECT_EQ(qeltest::ReadFileBytes(path("out.bin")), std::string("\0", 1));
-    EXPECT_FALSE(util.WriteFileBytes(wpath("no/such/folder/out.bin"), bytes, 4));
-    std::filesystem::create_directory(path("dir"));
-    EXPECT_FALSE(util.WriteFileBytes(wpath("dir"), bytes, 4));
 }
 
 TEST(TorucaUtilToInt, LenientLikeTheRuntime) {

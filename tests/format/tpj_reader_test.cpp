@@ -17,6 +17,7 @@
 #include <set>
 #include <vector>
 
+#include "format/base64.h"
 #include "framework/codepage.h"
 #include "framework/strings.h"
 #include "host/report.h"
@@ -374,9 +375,9 @@ TEST_F(TpjReader, EmptyFileAndFilesThatCannotBeRead) {
 TEST_F(TpjReader, BytesThatAreNotCodePage932AndVeryLongLines) {
     const std::string longHtml(5 << 20, 'h');
     const std::string image = Random(3 << 20, 9);
-    CQelTorucaUtil util;
-    const std::u16string b64 = util.EncodeBase64Text(reinterpret_cast<const unsigned char*>(image.data()), image.size());
-    const std::string oneLine = qel::WideToCp932(util.RemoveLineBreaks(b64));
+    std::u16string b64;
+    AppendBase64(b64, reinterpret_cast<const unsigned char*>(image.data()), image.size(), BASE64_NO_LINE_BREAKS);
+    const std::string oneLine = qel::WideToCp932(b64);
     ASSERT_TRUE(Load(Detail("URL: http://\x81\xFF\x80/\r\nSort-ID: \x82\r\nData1: \x82\xA0YWJj\xFF",
                             {"Content-Transfer-Encoding: 8bit\r\n\r\n\x81\r\n" + longHtml + "\r\n",
                              Attachment("Content-Type: image/gif;name=\"\x81\x7F\xFF.gif\"\r\n", "\xFF" + oneLine)})));

@@ -40,24 +40,6 @@ TEST(ComboBox, FindStringIgnoresCaseAndWrapsAfterTheStart) {
     EXPECT_EQ(c.GetCurSel(), 2);  // a failed SelectString keeps the selection
 }
 
-TEST(ComboBox, MessagesAnswerAsTheMemberFunctions) {
-    CComboBox c;
-    EXPECT_EQ(c.SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(u"first")), 0);
-    EXPECT_EQ(c.SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(u"second")), 1);
-    EXPECT_EQ(c.SendMessage(CB_SETITEMDATA, 1, 42), 0);
-    EXPECT_EQ(c.SendMessage(CB_GETITEMDATA, 1), 42);
-    EXPECT_EQ(c.SendMessage(CB_GETCOUNT), 2);
-    std::u16string text;
-    EXPECT_EQ(c.SendMessage(CB_GETLBTEXT, 1, reinterpret_cast<LPARAM>(&text)), 6);
-    EXPECT_EQ(text, u"second");
-    EXPECT_EQ(c.SendMessage(CB_GETLBTEXT, 5, reinterpret_cast<LPARAM>(&text)), CB_ERR);
-    EXPECT_EQ(c.SendMessage(CB_SETCURSEL, 0), 0);
-    EXPECT_EQ(c.SendMessage(CB_GETCURSEL), 0);
-    EXPECT_EQ(c.SendMessage(CB_SETDROPPEDWIDTH, 250), 250);
-    EXPECT_EQ(c.SendMessage(CB_GETDROPPEDWIDTH), 250);
-    EXPECT_EQ(c.GetItemData(9), static_cast<DWORD_PTR>(CB_ERR));
-}
-
 TEST(ComboBox, ADropDownListShowsItsSelectionAsItsText) {
     CComboBox c;
     c.ModifyStyle(0, CBS_DROPDOWNLIST);
@@ -90,6 +72,7 @@ TEST(ListBox, EntriesItemDataAndSelection) {
     EXPECT_EQ(l.SetItemData(1, 101), 0);
     EXPECT_EQ(l.GetItemData(1), 101u);
     EXPECT_EQ(l.SetItemData(2, 1), LB_ERR);
+    EXPECT_EQ(l.GetItemData(2), static_cast<DWORD_PTR>(LB_ERR));
     EXPECT_EQ(l.SetCurSel(1), 1);
     EXPECT_EQ(l.SetCurSel(-1), -1);  // clearing is not an error in a list box
     EXPECT_EQ(l.SetCurSel(2), LB_ERR);
@@ -97,8 +80,7 @@ TEST(ListBox, EntriesItemDataAndSelection) {
     EXPECT_EQ(l.GetText(0, text), 4);
     EXPECT_EQ(text, u"0064");
     EXPECT_EQ(l.GetText(7, text), LB_ERR);
-    EXPECT_EQ(l.SendMessage(LB_GETCOUNT), 2);
-    l.SendMessage(LB_RESETCONTENT);
+    l.ResetContent();
     EXPECT_EQ(l.GetCount(), 0);
     EXPECT_EQ(l.GetCurSel(), -1);
 }

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "framework/codepage.h"
+#include "framework/diagnostic.h"
 #include "framework/dialog.h"
 #include "framework/filedialog.h"
 #include "tests/support/dialog_testing.h"
@@ -171,19 +172,30 @@ TEST(DlgScriptParse, BadLinesAreListedWithTheirNumbers) {
     EXPECT_EQ(s.blocks[0].actions[0].kind, QelScriptAction::invalid);
 }
 
-// Runs `script` as the modal driver while `body` runs; answers the lines it printed.
+// Runs `script` as the modal driver while `body` runs; answers the lines it
+// printed, under the prefix qelhost's service library installs.
 class DlgScriptRun : public qeltest::TempDirTest {
 protected:
+    void SetUp() override {
+        TempDirTest::SetUp();
+        m_prefix = qel::framework::SetDiagnosticPrefix("qelhost: ");
+    }
+    void TearDown() override {
+        qel::framework::SetDiagnosticPrefix(std::move(m_prefix));
+        TempDirTest::TearDown();
+    }
+
     qeltest::ScopedResourceScript m_rc{"dlgscript_test", kScript};
+    std::string m_prefix;
 
     std::vector<std::string> Run(const std::string& script, const std::function<void()>& body) {
         std::vector<std::string> lines;
-        auto previousSink = QelSetDiagnosticSink([&](std::string_view l) { lines.emplace_back(l); });
+        auto previousSink = qel::framework::SetDiagnosticSink([&](std::string_view l) { lines.emplace_back(l); });
         std::unique_ptr<CModalDriver> driver = QelCreateScriptDriver(QelParseDialogScript(script));
         CModalDriver* previous = AfxSetModalDriver(driver.get());
         body();
         AfxSetModalDriver(previous);
-        QelSetDiagnosticSink(std::move(previousSink));
+        qel::framework::SetDiagnosticSink(std::move(previousSink));
         return lines;
     }
 };
@@ -354,9 +366,9 @@ TEST_F(DlgScriptRun, BadLinesAreReportedWhenTheScriptIsRead) {
 
 TEST_F(DlgScriptRun, AScriptFileThatCannotBeReadIsReported) {
     std::vector<std::string> lines;
-    auto previous = QelSetDiagnosticSink([&](std::string_view l) { lines.emplace_back(l); });
+    auto previous = qel::framework::SetDiagnosticSink([&](std::string_view l) { lines.emplace_back(l); });
     auto driver = QelCreateScriptDriverFromFile(path("nope.txt").string());
-    QelSetDiagnosticSink(std::move(previous));
+    qel::framework::SetDiagnosticSink(std::move(previous));
     EXPECT_STREQ(driver->Name(), "script");
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0], "qelhost: script: cannot read " + path("nope.txt").string() + ": No such file or directory");

@@ -1,6 +1,7 @@
-// The choice of the modal driver from the environment, and the no-display
-// driver: each dialog accepted as initialised with a notice, message boxes
-// printed and answered, the file dialog cancelled.
+// The choice of the modal driver (an installed driver, the host's chooser,
+// the display), and the no-display driver: each dialog accepted as
+// initialised with a notice after the host's prefix, message boxes printed
+// and answered, the file dialog cancelled.
 #include "framework/modaldriver.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +9,9 @@
 #include <cstdlib>
 #include <optional>
 
+#include "framework/diagnostic.h"
 #include "framework/dialog.h"
+#include "framework/dlgscript.h"
 #include "framework/filedialog.h"
 #include "tests/support/dialog_testing.h"
 
@@ -38,22 +41,27 @@ protected:
     }
 };
 
-// Saves and restores the variables the choice reads; forgets the choice.
+// Saves and restores the variables the choice reads and the host's hooks;
+// forgets the choice. The host's prefix is "host: ".
 class DriverChoice : public qeltest::TempDirTest {
 protected:
     void SetUp() override {
         TempDirTest::SetUp();
-        for (const char* name : {"QELHOST_SCRIPT", "DISPLAY", "WAYLAND_DISPLAY"}) {
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
             const char* v = std::getenv(name);
             m_saved.emplace_back(name, v ? std::optional<std::string>(v) : std::nullopt);
             ::unsetenv(name);
         }
         m_previous = AfxSetModalDriver(nullptr);
         AfxResetModalDriver();
-        m_sink = QelSetDiagnosticSink([this](std::string_view l) { lines.emplace_back(l); });
+        m_sink = qel::framework::SetDiagnosticSink([this](std::string_view l) { lines.emplace_back(l); });
+        m_prefix = qel::framework::SetDiagnosticPrefix("host: ");
+        m_chooser = qel::framework::SetModalDriverChooser(nullptr);
     }
     void TearDown() override {
-        QelSetDiagnosticSink(std::move(m_sink));
+        qel::framework::SetDiagnosticSink(std::move(m_sink));
+        qel::framework::SetDiagnosticPrefix(std::move(m_prefix));
+        qel::framework::SetModalDriverChooser(std::move(m_chooser));
         AfxResetModalDriver();
         AfxSetModalDriver(m_previous);
         for (auto& [name, value] : m_saved) {
@@ -69,7 +77,9 @@ protected:
 private:
     std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;
     CModalDriver* m_previous = nullptr;
-    QelDiagnosticSink m_sink;
+    qel::framework::DiagnosticSink m_sink;
+    std::string m_prefix;
+    qel::framework::ModalDriverChooser m_chooser;
 };
 
 TEST_F(DriverChoice, WithoutScriptOrDisplayDialogsAreAcceptedAsShown) {
@@ -77,7 +87,7 @@ TEST_F(DriverChoice, WithoutScriptOrDisplayDialogsAreAcceptedAsShown) {
     CRefusingDlg dlg;
     EXPECT_EQ(dlg.DoModal(), IDOK);
     EXPECT_EQ(dlg.m_str, u"initial");
-    EXPECT_EQ(lines, (std::vector<std::string>{"qelhost: no display: dialog 60 accepted as shown"}));
+    EXPECT_EQ(lines, (std::vector<std::string>{"host: no display: dialog 60 accepted as shown"}));
 }
 
 TEST_F(DriverChoice, ADialogThatRefusesOkIsCancelledAndItsMessagePrinted) {
@@ -85,9 +95,9 @@ TEST_F(DriverChoice, ADialogThatRefusesOkIsCancelledAndItsMessagePrinted) {
     dlg.refuse = true;
     EXPECT_EQ(dlg.DoModal(), IDCANCEL);
     EXPECT_EQ(lines, (std::vector<std::string>{
-                         "qelhost: no display: dialog 60 accepted as shown",
-                         "qelhost: message: first line\\nsecond",
-                         "qelhost: no display: dialog 60 stayed open after OK; cancelled",
+                         "host: no display: dialog 60 accepted as shown",
+                         "host: message: first line\\nsecond",
+                         "host: no display: dialog 60 stayed open after OK; cancelled",
                      }));
 }
 
@@ -95,18 +105,30 @@ TEST_F(DriverChoice, TheFileDialogIsCancelledWithoutADisplay) {
     CFileDialog fd(TRUE);
     EXPECT_EQ(fd.DoModal(), IDCANCEL);
     EXPECT_TRUE(fd.GetPathName().empty());
-    EXPECT_EQ(lines, (std::vector<std::string>{"qelhost: no display: file dialog cancelled"}));
+    EXPECT_EQ(lines, (std::vector<std::string>{"host: no display: file dialog cancelled"}));
 }
 
-TEST_F(DriverChoice, AScriptInTheEnvironmentIsReadOnceAndDrives) {
-    const std::u16string script = WriteFile("script.txt", "dialog 60\ntext 601 from script\nok\n");
-    ::setenv("QELHOST_SCRIPT", path("script.txt").c_str(), 1);
+// The chooser is asked at each choice, before the display; a chooser that
+// declines leaves the choice to the framework.
+TEST_F(DriverChoice, TheHostsChooserIsAskedAtEachChoiceAndMayDecline) {
+    int asked = 0;
+    bool decline = false;
+    qel::framework::SetModalDriverChooser([&]() -> std::unique_ptr<CModalDriver> {
+        ++asked;
+        if (decline) return nullptr;
+        return QelCreateScriptDriver(QelParseDialogScript("dialog 60\ntext 601 from script\nok\n"));
+    });
     EXPECT_STREQ(AfxGetModalDriver().Name(), "script");
     CRefusingDlg dlg;
     EXPECT_EQ(dlg.DoModal(), IDOK);
     EXPECT_EQ(dlg.m_str, u"from script");
     EXPECT_EQ(AfxMessageBox(u"note"), IDOK);
-    EXPECT_EQ(lines, (std::vector<std::string>{"qelhost: message: note"}));
+    EXPECT_EQ(lines, (std::vector<std::string>{"host: message: note"}));
+    EXPECT_EQ(asked, 1);
+    decline = true;
+    AfxResetModalDriver();
+    EXPECT_STREQ(AfxGetModalDriver().Name(), "headless");
+    EXPECT_EQ(asked, 2);
 }
 
 TEST_F(DriverChoice, ADisplayThatCannotBeOpenedFallsBackToNoDisplay) {
@@ -119,7 +141,7 @@ TEST_F(DriverChoice, ADisplayThatCannotBeOpenedFallsBackToNoDisplay) {
 
 TEST_F(DriverChoice, AnInstalledDriverWinsAndResetKeepsIt) {
     auto mine = QelCreateNoDisplayDriver();
-    ::setenv("QELHOST_SCRIPT", "/nonexistent", 1);
+    qel::framework::SetModalDriverChooser([] { return QelCreateScriptDriverFromFile("/nonexistent"); });
     AfxSetModalDriver(mine.get());
     AfxResetModalDriver();
     EXPECT_EQ(&AfxGetModalDriver(), mine.get());

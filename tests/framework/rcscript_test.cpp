@@ -1,6 +1,7 @@
 // The resource-script loader: statements and their default styles, the
-// preprocessor lines it knows, errors with their line numbers, every
-// truncation of a valid script, and the search through registered modules.
+// preprocessor lines it knows (a header of ids included), errors with their
+// line numbers, every truncation of a valid script, and the search through
+// registered modules.
 #include "framework/rcscript.h"
 
 #include <gtest/gtest.h>
@@ -10,39 +11,34 @@
 
 namespace {
 
+const char kHeader[] =
+    "// ids\n"
+    "#pragma once\n"
+    "#define IDD_SAMPLE 200\n"
+    "/* the edit */ #define IDC_EDIT 0x12DL\n";
+const QelResourceFile kIncludes[] = {{"resource.h", kHeader}};
+
 QelResourceScript Parse(const std::string& text) {
     QelResourceScript script;
     QelRcError error;
-    EXPECT_TRUE(QelParseResourceScript(text, script, error)) << "line " << error.line << ": " << error.message;
+    EXPECT_TRUE(QelParseResourceScript(text, script, error, kIncludes)) << "line " << error.line << ": " << error.message;
     return script;
 }
 
-QelRcError ParseError(const std::string& text) {
+QelRcError ParseError(const std::string& text, std::span<const QelResourceFile> includes = kIncludes) {
     QelResourceScript script;
     QelRcError error;
-    EXPECT_FALSE(QelParseResourceScript(text, script, error)) << text;
+    EXPECT_FALSE(QelParseResourceScript(text, script, error, includes)) << text;
     EXPECT_TRUE(script.dialogs.empty());
     return error;
 }
 
 const char kSample[] =
     "\xEF\xBB\xBF// sample\n"
-    "#include \"resource.h\"\n"
-    "#define IDD_SAMPLE 200\n"
-    "#define IDC_BASE 300\n"
-    "#ifdef APSTUDIO_INVOKED\n"
-    "this part is not read at all\n"
-    "#endif\n"
-    "#if !defined(IDC_BASE)\n"
-    "#error never\n"
-    "#else\n"
-    "#define IDC_EDIT (IDC_BASE + 1)\n"
-    "#endif\n"
+    "#pragma code_page(65001)\n"
+    "#include \"resource.h\"  // ids\n"
+    "#define IDC_LIST 303\n"
     "LANGUAGE LANG_JAPANESE, SUBLANG_DEFAULT\n"
-    "STRINGTABLE\n"
-    "BEGIN\n"
-    "    1 \"skipped\"\n"
-    "END\n"
     "IDD_SAMPLE DIALOGEX 1, 2, 120, 80\n"
     "CAPTION \"Say \"\"hi\"\"\\t\"\n"
     "FONT 9, \"ＭＳ Ｐゴシック\", 700, 1, 0x80\n"
@@ -50,7 +46,7 @@ const char kSample[] =
     "    LTEXT \"&Label\", -1, 1, 2, 3, 4\n"
     "    EDITTEXT IDC_EDIT, 5, 6, 7, 8, ES_AUTOHSCROLL | NOT WS_TABSTOP\n"
     "    COMBOBOX 302, 0, 0, 10, 10, CBS_DROPDOWNLIST | WS_VSCROLL\n"
-    "    LISTBOX 303, 0, 0, 10, 10\n"
+    "    LISTBOX IDC_LIST, 0, 0, 10, 10\n"
     "    CONTROL \"x\", 304, \"button\", BS_AUTORADIOBUTTON | WS_GROUP, 0, 0, 10, 10, WS_EX_STATICEDGE\n"
     "    CONTROL 101, 305, STATIC, SS_ICON, 0, 0, 10, 10\n"
     "    DEFPUSHBUTTON L\"OK\", IDOK, 0, 0, 10, 10, WS_DISABLED\n"
@@ -82,7 +78,7 @@ TEST(RcScript, StatementsGetTheResourceCompilersDefaults) {
     EXPECT_EQ(d.items[0].text, u"&Label");
     EXPECT_EQ(d.items[1].id, 301);
     EXPECT_EQ(d.items[1].style, child | WS_BORDER | ES_AUTOHSCROLL);  // NOT took the default tab stop away
-    EXPECT_EQ(d.items[1].line, 23);
+    EXPECT_EQ(d.items[1].line, 11);
     EXPECT_EQ(d.items[2].style, child | WS_TABSTOP | CBS_DROPDOWNLIST | WS_VSCROLL);
     EXPECT_EQ(d.items[3].style, child | LBS_NOTIFY | WS_BORDER);
     EXPECT_EQ(d.items[3].kind, QelControlKind::listBox);
@@ -127,9 +123,12 @@ TEST(RcScript, ErrorsCarryTheirLineNumbers) {
         {"1 DIALOGEX 0, 0, 10, 10\nBEGIN\nEND\n1 DIALOG 0, 0, 1, 1\nBEGIN\nEND\n", 4, "dialog 1 defined twice"},
         {"1 DIALOGEX 0, 0, 99999, 10\nBEGIN\nEND\n", 1, "width out of range: 99999"},
         {"1 DIALOGEX 0, 0, 4294967296, 10\n", 1, "number too large"},
-        {"\n#if 1\n1 DIALOGEX 0, 0, 1, 1 BEGIN END\n", 2, "#if without #endif"},
-        {"#endif\n", 1, "#endif without #if"},
-        {"#error stop\n", 1, "unsupported preprocessor line #error"},
+        {"\n#if 1\n1 DIALOGEX 0, 0, 1, 1 BEGIN END\n", 2, "unsupported preprocessor line #if"},
+        {"#define X\n", 1, "#define X needs a number"},
+        {"#define X (1 + 2)\n", 1, "#define X needs a number"},
+        {"\n#include resource.h\n", 2, "#include needs a file name in quotes"},
+        {"\n\n#include \"other.h\"\n", 3, "#include \"other.h\": no such file among the module's resources"},
+        {"\n1 STRINGTABLE\nBEGIN\nEND\n", 2, "unsupported resource type STRINGTABLE"},
         {"/* open\n\ncomment", 1, "comment without its end (*/)"},
         {"1 DIALOGEX 0, 0, 1, 1\nSTYLE WS_CHILD | NOT\nBEGIN\nEND\n", 3, "unknown name 'BEGIN'"},
         {"1 DIALOGEX 0, 0, 1, 1\nBEGIN\n  EDITTEXT 5, 0, 0, 1\nEND\n", 4, "',' expected, found 'END'"},
@@ -143,6 +142,21 @@ TEST(RcScript, ErrorsCarryTheirLineNumbers) {
         EXPECT_EQ(e.line, c.line) << c.script;
         EXPECT_EQ(e.message, c.message) << c.script;
     }
+}
+
+// A header is read for its #define lines only; what else it holds is an
+// error reported on the script's #include line, with the header's own line.
+TEST(RcScript, AnIncludedHeaderHoldsDefinesOnly) {
+    const QelResourceFile declarations[] = {{"resource.h", "#define IDD_A 1\n\nint x;\n"}};
+    QelRcError e = ParseError("\n#include \"resource.h\"\n", declarations);
+    EXPECT_EQ(e.line, 2);
+    EXPECT_EQ(e.message, "resource.h, line 3: only #define lines are read in an included header");
+    const QelResourceFile nested[] = {{"resource.h", "#include \"resource.h\"\n"}};
+    e = ParseError("#include \"resource.h\"\n", nested);
+    EXPECT_EQ(e.message, "resource.h, line 1: unsupported preprocessor line #include");
+    // Without the header its names are unknown.
+    EXPECT_EQ(ParseError("IDD_SAMPLE DIALOGEX 0, 0, 1, 1\n", {}).message,
+              "resource name 'IDD_SAMPLE' is not a number or a defined name");
 }
 
 TEST(RcScript, DeepNestingIsRefusedNotRecursedInto) {
@@ -161,7 +175,7 @@ TEST(RcScript, EveryTruncationIsReadOrRefusedCleanly) {
     for (std::size_t n = 0; n <= text.size(); ++n) {
         QelResourceScript s;
         QelRcError e;
-        if (!QelParseResourceScript(std::string_view(text).substr(0, n), s, e)) {
+        if (!QelParseResourceScript(std::string_view(text).substr(0, n), s, e, kIncludes)) {
             EXPECT_GE(e.line, 1) << n;
             EXPECT_LE(e.line, lines) << n;
             EXPECT_FALSE(e.message.empty()) << n;

@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include "dialogs/resource.h"
 #include "format/base64.h"
 #include "framework/codepage.h"
 #include "host/shell.h"
@@ -36,9 +37,9 @@ using qeltest::WriteFileBytes;
 
 namespace {
 
-constexpr int kOutputDlg = 13651;
-constexpr int kSettingsDlg = 13650;
-constexpr int kRadioProject = 20000, kRadioDetail = 20001, kRadioSnip = 20002;
+constexpr int kOutputDlg = IDD_TORUCA_OUTPUT;
+constexpr int kSettingsDlg = IDD_TORUCA_SETTINGS;
+constexpr int kRadioProject = IDC_OUTPUT_PROJECT, kRadioDetail = IDC_OUTPUT_CARD, kRadioSnip = IDC_OUTPUT_SNIP;
 
 const std::string kLoadFailedLine = "qelhost: message: tpjファイルの作成に失敗しました。";
 std::string WriteFailedLine(const std::string& name) { return "qelhost: message: ファイル(" + name + ")の作成に失敗しました。"; }

@@ -5,6 +5,7 @@
 #include <variant>
 
 #include "framework/codepage.h"
+#include "framework/diagnostic.h"
 
 namespace qeltest {
 
@@ -102,14 +103,14 @@ DialogDriverScope::Impl& Current() {
 DialogDriverScope::DialogDriverScope() : m_impl(std::make_unique<Impl>()) {
     m_previous = AfxSetModalDriver(m_impl.get());
     Impl* impl = m_impl.get();
-    m_previousSink = QelSetDiagnosticSink([impl](std::string_view line) { impl->diagnostics.emplace_back(line); });
+    m_previousSink = qel::framework::SetDiagnosticSink([impl](std::string_view line) { impl->diagnostics.emplace_back(line); });
     g_current = impl;
 }
 
 DialogDriverScope::~DialogDriverScope() {
     VerifyAndClear();
     AfxSetModalDriver(m_previous);
-    QelSetDiagnosticSink(std::move(m_previousSink));
+    qel::framework::SetDiagnosticSink(std::move(m_previousSink));
     if (g_current == m_impl.get()) g_current = nullptr;
 }
 

@@ -39,6 +39,7 @@
 #include <utility>
 #include <vector>
 
+#include "framework/diagnostic.h"
 #include "framework/dialog.h"
 #include "framework/extmodule.h"
 #include "framework/filedialog.h"
@@ -150,7 +151,7 @@ public:
 private:
     std::unique_ptr<Impl> m_impl;
     CModalDriver* m_previous = nullptr;
-    QelDiagnosticSink m_previousSink;
+    qel::framework::DiagnosticSink m_previousSink;
 };
 
 // Queue an expectation with the scope in force (fails the test without one).
