@@ -6,6 +6,7 @@
 #include "format/tpj_reader.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -367,6 +368,21 @@ TEST_F(TpjReader, EmptyFileAndFilesThatCannotBeRead) {
     EXPECT_EQ(rec.m_strHtml, u"");
     EXPECT_FALSE(rec.LoadFile(wdir()));  // a folder
     EXPECT_FALSE(rec.LoadFile(u""));
+    // Neither a pipe (no writer: it would block) nor an endless device is read.
+    ASSERT_EQ(::mkfifo((dir() / "pipe.trc").c_str(), 0600), 0);
+    EXPECT_FALSE(rec.LoadFile(W(dir() / "pipe.trc")));
+    EXPECT_FALSE(rec.LoadFile(u"/dev/zero"));
+}
+
+// Header lines are short; one beyond 1 MiB is a damaged file, refused
+// before the line is held. Body lines may be of any length (see below).
+TEST_F(TpjReader, OverlongHeaderLineIsADamagedFile) {
+    const std::string mib(1u << 20, 'u');
+    EXPECT_TRUE(Load(Detail("URL: " + mib.substr(10), {})));
+    EXPECT_FALSE(Load(Detail("URL: " + mib, {})));
+    EXPECT_FALSE(Load("ToruCa" + mib + "\r\n"));
+    EXPECT_FALSE(Load(Detail("", {Attachment("Content-Type: image/gif;name=\"" + mib + "\"\r\n", "QQ==")})));
+    EXPECT_EQ(Listing(dir()), std::set<std::string>{"in"});  // no attachment left behind
 }
 
 TEST_F(TpjReader, BytesThatAreNotCodePage932AndVeryLongLines) {
