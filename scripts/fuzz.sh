@@ -19,6 +19,11 @@ for t in "${targets[@]}"; do
   [ -d "fuzz/corpus/$name" ] && cp -r "fuzz/corpus/$name/." "$work/"
   dict=()
   [ -f "fuzz/$name.dict" ] && dict=(-dict="fuzz/$name.dict")
+  # The page targets take pages of 2 MB, as large as any page must import
+  # or fail in bounded time; their seeds hold deeply nested ones.
+  case "$name" in
+    dom|html_import) dict+=(-max_len=2097152) ;;
+  esac
   echo "fuzz: $name for ${seconds}s"
   "$t" "${dict[@]}" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=4096 \
        -artifact_prefix=build-fuzz/artifacts/"$name"- -print_final_stats=0 "$work" 2>&1 | tail -n 3
