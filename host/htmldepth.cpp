@@ -227,6 +227,9 @@ private:
     // the tag whose end tag closes them: that element leaves the list of
     // formatting elements; others closed on the way stay in it, to be reopened.
     void PopTo(long at, GumboTag ownEnd = GUMBO_TAG_UNKNOWN) {
+        // Elements come off the stack in the reverse order of their entries,
+        // so each search goes on below the entry the previous one found.
+        std::size_t below = m_formatting.size();
         while (at >= 0 && m_stack.size() > static_cast<std::size_t>(at)) {
             const GumboTag t = m_stack.back();
             const bool own = m_stack.size() - 1 == static_cast<std::size_t>(at) && t == ownEnd;
@@ -243,21 +246,32 @@ private:
                     if (marker) break;
                 }
             } else if (IsFormatting(t)) {
-                for (std::size_t k = m_formatting.size(); k-- > 0;) {
-                    ++m_work;
-                    Formatting& f = m_formatting[k];
-                    if (f.marker) break;
-                    if (f.tag != t || !f.open) continue;
-                    if (own) {
-                        m_formatting.erase(m_formatting.begin() + static_cast<long>(k));
-                    } else {
-                        f.open = false;
-                        ++m_closed;
-                    }
-                    break;
+                std::size_t k = FindOpen(t, below);
+                if (k == kNone) k = FindOpen(t, m_formatting.size());
+                if (k == kNone) continue;
+                below = k;
+                if (own) {
+                    m_formatting.erase(m_formatting.begin() + static_cast<long>(k));
+                } else {
+                    m_formatting[k].open = false;
+                    ++m_closed;
                 }
             }
         }
+    }
+
+    static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+    // The last open entry of `t` before index `end` and after the last
+    // marker, or kNone.
+    std::size_t FindOpen(GumboTag t, std::size_t end) {
+        for (std::size_t k = std::min(end, m_formatting.size()); k-- > 0;) {
+            ++m_work;
+            const Formatting& f = m_formatting[k];
+            if (f.marker) break;
+            if (f.tag == t && f.open) return k;
+        }
+        return kNone;
     }
 
     // Reopens, on top of the stack, the formatting elements closed
