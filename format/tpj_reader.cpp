@@ -33,6 +33,11 @@ constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
 // bytes always fit an empty chunk.
 constexpr std::size_t kSliceChars = kChunkBytes / 3 * 4;
 static_assert(kSliceChars % 4 == 0 && kSliceChars / 4 * 3 <= kChunkBytes);
+// Longest header line (of the file or of a part) read. Real ones are short;
+// a longer one means a damaged file, and reading it whole would let one
+// line take all memory. Body lines are read at any length.
+constexpr std::size_t kMaxHeaderLine = std::size_t{1} << 20;
+constexpr std::size_t kAnyLength = static_cast<std::size_t>(-1);
 
 // Equality ignoring ASCII case of a code page 932 byte string and an ASCII
 // name. A byte of a multi-byte character never equals an ASCII letter, so
@@ -333,11 +338,11 @@ bool CQelTpjFile::LoadFile(const std::u16string& path) {
         HeaderState state;
         bool collecting = false;
         std::string line;
-        if (file.ReadString(line)) {
+        if (file.ReadString(line, kMaxHeaderLine)) {
             if (EqualsAscii(line, toruca::kMagicProject)) m_nType = TYPE_PROJECT;
             else if (EqualsAscii(line, toruca::kMagicToruca)) state.pendingType = true;
         }
-        while (file.ReadString(line)) {
+        while (file.ReadString(line, collecting && part.m_bBody ? kAnyLength : kMaxHeaderLine)) {
             if (IsClosingDelimiter(line)) {
                 if (!part.Empty()) {
                     part.Finish();

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -299,6 +300,7 @@ TEST_F(TpjReader, ContentIdsIconsAndPartsWithoutDelimiter) {
         Attachment(gif + "Content-ID: image2\r\n", "Qg=="),
         Attachment(gif, "Qw=="),
         Attachment(gif + "content-id: <>x\r\nContent-ID: <a>b>\r\n", "RA=="),  // the last one wins
+        Attachment(gif + "Content-ID: <>x\r\n", "RQ=="),
         Attachment("Content-Type: application/x-ticon;name=\"i.gif\";title=\"One\"\r\n", "SQ=="),
         Attachment("Content-Type: application/x-ticon;name=\"i.gif\";title=\"Two\"\r\n", "Sg=="),
         Attachment("Content-Type: Application/X-Ticon;name=\"p.gif\"\r\n", "Sw=="),  // not the icon: case counts
@@ -306,7 +308,7 @@ TEST_F(TpjReader, ContentIdsIconsAndPartsWithoutDelimiter) {
         "Content-Type: image/gif;name=\"r.gif\"\r\n\r\nTQ==\r\n",
     })));
     const std::vector<std::pair<std::u16string, std::string>> want = {
-        {u"image1", "A"}, {u"image2", "B"}, {u"", "C"}, {u"a", "D"}, {u"", "K"}};
+        {u"image1", "A"}, {u"image2", "B"}, {u"", "C"}, {u"a", "D"}, {u">x", "E"}, {u"", "K"}};
     ASSERT_EQ(rec.m_arrImages.GetSize(), static_cast<int>(want.size()));
     for (int i = 0; i < rec.m_arrImages.GetSize(); ++i) {
         EXPECT_EQ(rec.m_arrImages[i].m_strId, want[i].first) << i;
@@ -317,7 +319,7 @@ TEST_F(TpjReader, ContentIdsIconsAndPartsWithoutDelimiter) {
     EXPECT_EQ(title, u"Two");
     EXPECT_EQ(qeltest::ReadFileBytes(P(path)), "J");
     // Both icons were written; parts that are not Base64 write nothing.
-    EXPECT_EQ(Listing(dir()), (std::set<std::string>{"a.gif", "a(1).gif", "a(2).gif", "a(3).gif", "i.gif",
+    EXPECT_EQ(Listing(dir()), (std::set<std::string>{"a.gif", "a(1).gif", "a(2).gif", "a(3).gif", "a(4).gif", "i.gif",
                                                     "i(1).gif", "p.gif", "in"}));
 
     // Without the closing delimiter the last part is lost, and so is its file.
@@ -370,6 +372,21 @@ TEST_F(TpjReader, EmptyFileAndFilesThatCannotBeRead) {
     EXPECT_EQ(rec.m_strHtml, u"");
     EXPECT_FALSE(rec.LoadFile(wdir()));  // a folder
     EXPECT_FALSE(rec.LoadFile(u""));
+    // Neither a pipe (no writer: it would block) nor an endless device is read.
+    ASSERT_EQ(::mkfifo((dir() / "pipe.trc").c_str(), 0600), 0);
+    EXPECT_FALSE(rec.LoadFile(W(dir() / "pipe.trc")));
+    EXPECT_FALSE(rec.LoadFile(u"/dev/zero"));
+}
+
+// Header lines are short; one beyond 1 MiB is a damaged file, refused
+// before the line is held. Body lines may be of any length (see below).
+TEST_F(TpjReader, OverlongHeaderLineIsADamagedFile) {
+    const std::string mib(1u << 20, 'u');
+    EXPECT_TRUE(Load(Detail("URL: " + mib.substr(10), {})));
+    EXPECT_FALSE(Load(Detail("URL: " + mib, {})));
+    EXPECT_FALSE(Load("ToruCa" + mib + "\r\n"));
+    EXPECT_FALSE(Load(Detail("", {Attachment("Content-Type: image/gif;name=\"" + mib + "\"\r\n", "QQ==")})));
+    EXPECT_EQ(Listing(dir()), std::set<std::string>{"in"});  // no attachment left behind
 }
 
 TEST_F(TpjReader, BytesThatAreNotCodePage932AndVeryLongLines) {

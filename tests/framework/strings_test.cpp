@@ -7,6 +7,8 @@ namespace {
 TEST(Strings, CaseInsensitiveComparisonIsAsciiOnly) {
     EXPECT_TRUE(qel::EqualsNoCase(u"TPJ", u"tpj"));
     EXPECT_TRUE(qel::EqualsNoCase(u"Trc", u"tRC"));
+    EXPECT_TRUE(qel::EqualsNoCase(u"ABCDEFGHIJKLMNOPQRSTUVWXYZ", u"abcdefghijklmnopqrstuvwxyz"));
+    EXPECT_FALSE(qel::EqualsNoCase(u"@[", u"`{"));  // the neighbours of the alphabet
     EXPECT_FALSE(qel::EqualsNoCase(u"tpj", u"tpj "));
     EXPECT_FALSE(qel::EqualsNoCase(u"Ａ", u"ａ"));  // full-width letters are not folded
     EXPECT_TRUE(qel::StartsWithNoCase(u"HTTP://x", u"http://"));
