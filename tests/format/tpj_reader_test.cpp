@@ -198,6 +198,27 @@ TEST_F(TpjReader, LfOnlyFileReadsLikeCrLf) {
     EXPECT_EQ(rec.GetType(), TYPE_CARD);
 }
 
+// A NUL in a header value or in the page is a character like any other: the
+// file is written whole and reads back as it was.
+TEST_F(TpjReader, ValuesAndPageHoldingNulComeBackWhole) {
+    const std::u16string url(u"http://a/\0b", 11), sortId(u"ソ\0ト", 3);
+    const std::u16string html(u"<p>a\0b</p>\r\n<img src=\"cid:image1\">", 34);
+    CQelTpjFile orig(TYPE_PROJECT);
+    orig.SetUrl(url);
+    orig.SetSortId(sortId);
+    orig.m_strHtml = html;
+    orig.AddImage(WriteFile("a.gif", "GIF89a"), u"image1");
+    const std::string bytes = qel::WideToCp932(orig.GetFileText());
+    EXPECT_EQ(bytes.substr(bytes.size() - 18), "\r\n--0000000000--\r\n");
+
+    ASSERT_TRUE(Load(bytes));
+    EXPECT_EQ(rec.GetUrl(), url);
+    EXPECT_EQ(rec.GetSortId(), sortId);
+    EXPECT_EQ(rec.m_strHtml, HtmlAsRead(html));
+    ASSERT_EQ(rec.m_arrImages.GetSize(), 1);
+    EXPECT_EQ(qeltest::ReadFileBytes(P(rec.m_arrImages[0].m_strPath)), "GIF89a");
+}
+
 // --- The header block --------------------------------------------------------------
 
 TEST_F(TpjReader, FirstLineAndTypeLineDecideTheType) {
