@@ -320,4 +320,24 @@ TEST_F(TpjWriterMime, PythonFindsEveryPartWithItsBytes) {
     }
 }
 
+// A page with lines that start with "--" and the boundary gets a boundary of
+// the same form that none of its lines starts with; "-->" alone changes
+// nothing.
+TEST_F(TpjWriterMime, APageHoldingTheDelimiterGetsAnotherBoundary) {
+    CQelTpjFile r(TYPE_CARD);
+    r.m_strHtml = u"<!--\r\n-->\r\n<p>x</p>";
+    r.AddImage(W(TestData("writer/logo.gif")), u"image1");
+    EXPECT_NE(r.GetFileText().find(u"<p>x</p>\r\n\r\n\r\n--0000000000\r\nContent-Type: image/gif;"), std::u16string::npos);
+
+    r.m_strHtml = u"<!--\r\n-->\r\n--0000000000\r\n--0000000001 x\n--00000000023\rA\r--0000000003\r\n-";
+    WriteFile("out.trc", qel::WideToCp932(r.GetFileText()));
+    std::string boundary;
+    const std::vector<Part> parts = ParseWithPython(path("out.trc").string(), boundary);
+    EXPECT_EQ(boundary, "0000000004");
+    ASSERT_EQ(parts.size(), 2u);
+    EXPECT_EQ(parts[0].body, qel::WideToCp932(r.m_strHtml) + "\r\n\r\n");
+    EXPECT_EQ(parts[1].body, qeltest::ReadFileBytes(TestData("writer/logo.gif")));
+    EXPECT_EQ(r.m_strBoundary, u"0000000000");
+}
+
 }  // namespace
