@@ -36,13 +36,16 @@ public:
         endOfFile = 14,
         alreadyExists = 15,  // our addition: CFile::modeCreateNew found the name taken
     };
-    CFileException(int cause = none, int osError = 0, std::u16string fileName = {})
-        : m_cause(cause), m_lOsError(osError), m_strFileName(std::move(fileName)) {}
-    const char* what() const noexcept override { return "file exception"; }
+    CFileException(int cause = none, int osError = 0, std::u16string fileName = {}, std::string detail = {})
+        : m_cause(cause), m_lOsError(osError), m_strFileName(std::move(fileName)), m_strDetail(std::move(detail)) {}
+    const char* what() const noexcept override { return m_strDetail.empty() ? "file exception" : m_strDetail.c_str(); }
 
     int m_cause;
     int m_lOsError;             // errno of the failing call, 0 when none
     std::u16string m_strFileName;
+    // What happened, in English words, when neither the cause nor the system
+    // error says it ("file shrank while read"); empty otherwise.
+    std::string m_strDetail;
 };
 
 // Memory could not be obtained for a buffer the framework manages.

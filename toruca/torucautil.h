@@ -26,8 +26,11 @@ public:
     // A copy of `text` without any CR LF pair.
     std::u16string RemoveLineBreaks(const std::u16string& text);
     // A new buffer (release with delete[]) with the whole file, its length in
-    // `size`; null (size untouched) when is_file says it is no existing file.
-    // Raises CFileException when the file exists but cannot be read.
+    // `size`; null (size untouched) when the path leads to no file or to a
+    // folder. Raises CFileException when something else is there that cannot
+    // be read whole: a file without permission, a FIFO or device (never
+    // read), or a file whose size changes while it is read (what() says
+    // "file shrank while read" or "file grew while read").
     unsigned char* ReadFileBytes(const std::u16string& path, std::size_t& size);
     // Creates (or truncates) the file and writes the bytes; false when it
     // cannot be created or a file error is raised while writing.

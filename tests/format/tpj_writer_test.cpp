@@ -5,6 +5,7 @@
 #include "model/tpjfile.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <random>
@@ -188,13 +189,21 @@ TEST_F(TpjWriter, IconAndImagePartsThatAreSkippedOrEmpty) {
     EXPECT_EQ(rec.GetFileText().find(u"x-ticon"), std::u16string::npos);
 }
 
-TEST_F(TpjWriter, AnImageThatCannotBeReadRaises) {
-    std::filesystem::create_directory(path("folder.gif"));
-    rec.AddImage(wpath("folder.gif"), u"image1");
+// A reference that names a folder (src="images/") is like a missing file;
+// a FIFO is never read (it could block) and fails the text.
+TEST_F(TpjWriter, AFolderIsLikeAMissingFileAndAFifoRaises) {
+    std::filesystem::create_directory(path("images"));
+    rec.AddImage(wpath("images"), u"image1");
+    EXPECT_NE(rec.GetFileText().find(u"name=\"images\";\r\nContent-Transfer-Encoding: base64\r\n"
+                                     u"Content-ID: <image1>\r\n\r\n\r\n--0000000000--\r\n"),
+              std::u16string::npos);
+
+    ASSERT_EQ(::mkfifo(path("pipe.gif").c_str(), 0600), 0);
+    rec.AddImage(wpath("pipe.gif"), u"image2");
     EXPECT_THROW(rec.GetFileText(), CFileException);
 
     CQelTpjFile icon(TYPE_PROJECT);
-    icon.SetUniqueIcon(wpath("folder.gif"), u"Shop");
+    icon.SetUniqueIcon(wpath("pipe.gif"), u"Shop");
     EXPECT_THROW(icon.GetFileText(), CFileException);
     // A snippet reads no image.
     icon.SetType(TYPE_SNIP);
