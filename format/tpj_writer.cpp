@@ -67,26 +67,32 @@ void ForEachHyphenLine(std::u16string_view html, F f) {
 }
 
 // True when a line of the page starts with "--" and the boundary, which a
-// reader could take for a delimiter.
+// reader could take for a delimiter. Compared as the bytes written: a
+// character that code page 932 lacks is written as a reference ("&#N;"), so
+// different texts can give the same bytes. Every character gives one byte
+// or more, so as many characters as the boundary has bytes suffice.
 bool PageHoldsDelimiter(std::u16string_view html, std::u16string_view boundary) {
+    const std::string bytes = qel::WideToCp932(boundary);
     bool held = false;
     ForEachHyphenLine(html, [&](std::u16string_view line) {
-        held = held || line.substr(2, boundary.size()) == boundary;
+        held = held || qel::WideToCp932(line.substr(2, bytes.size())).compare(0, bytes.size(), bytes) == 0;
     });
     return held;
 }
 
-// The boundary of the text: the record's, unless a line of the page starts
-// with "--" and it; then the first boundary of the default's form (ten
-// decimal digits, counting up from 1) that no line of the page starts with.
-// A page of n lines rules out at most n of them, so the search ends.
+// The boundary of the text: the record's, unless it is empty (a file read
+// without one; "--" alone delimits nothing for a reader) or a line of the
+// page starts with "--" and it; then the first boundary of the default's
+// form (ten decimal digits, counting up from 0) that no line of the page
+// starts with. A page of n lines rules out at most n of them, so the search
+// ends. (Only ASCII digits are written as digits, so these compare as text.)
 std::u16string BoundaryFor(std::u16string_view html, const std::u16string& boundary) {
-    if (!PageHoldsDelimiter(html, boundary)) return boundary;
+    if (!boundary.empty() && !PageHoldsDelimiter(html, boundary)) return boundary;
     constexpr std::size_t kDigits = std::char_traits<char16_t>::length(kDefaultBoundary);
     std::unordered_set<std::u16string_view> taken;
     ForEachHyphenLine(html, [&](std::u16string_view line) { taken.insert(line.substr(2, kDigits)); });
     std::u16string candidate(kDigits, u'0');
-    for (unsigned long long n = 1;; ++n) {
+    for (unsigned long long n = 0;; ++n) {
         unsigned long long rest = n;
         for (std::size_t i = kDigits; i-- > 0; rest /= 10) candidate[i] = static_cast<char16_t>(u'0' + rest % 10);
         if (taken.count(candidate) == 0) return candidate;

@@ -331,7 +331,7 @@ TEST_F(TpjWriterMime, PythonFindsEveryPartWithItsBytes) {
 
 // A page with lines that start with "--" and the boundary gets a boundary of
 // the same form that none of its lines starts with; "-->" alone changes
-// nothing.
+// nothing. Python's email package splits lines at a CR alone too.
 TEST_F(TpjWriterMime, APageHoldingTheDelimiterGetsAnotherBoundary) {
     CQelTpjFile r(TYPE_CARD);
     r.m_strHtml = u"<!--\r\n-->\r\n<p>x</p>";
@@ -347,6 +347,17 @@ TEST_F(TpjWriterMime, APageHoldingTheDelimiterGetsAnotherBoundary) {
     EXPECT_EQ(parts[0].body, qel::WideToCp932(r.m_strHtml) + "\r\n\r\n");
     EXPECT_EQ(parts[1].body, qeltest::ReadFileBytes(TestData("writer/logo.gif")));
     EXPECT_EQ(r.m_strBoundary, u"0000000000");
+
+    // Lines compare as the bytes written: code page 932 has no "😀", which
+    // is written "&#128512;".
+    r.SetBoundary(u"&#128512;");
+    r.m_strHtml = u"--\U0001F600";
+    EXPECT_NE(r.GetFileText().find(u";boundary=\"0000000000\"\r\n"), std::u16string::npos);
+    // A record read from a file without a boundary gets one: "--" alone
+    // would delimit nothing.
+    r.SetBoundary(u"");
+    r.m_strHtml = u"<p>x</p>";
+    EXPECT_NE(r.GetFileText().find(u";boundary=\"0000000000\"\r\n"), std::u16string::npos);
 }
 
 }  // namespace
