@@ -74,11 +74,27 @@ bool SplitHeader(std::string_view line, std::string_view& key, std::string_view&
 bool StartsWithHyphens(std::string_view line) noexcept {
     return line.size() >= 2 && line[0] == '-' && line[1] == '-';
 }
-// "--…--" of five characters or more. A hyphen is never the second byte of
-// a character, so counting bytes gives the same answer as counting characters.
-bool IsClosingDelimiter(std::string_view line) noexcept {
-    return line.size() > 4 && StartsWithHyphens(line) && line[line.size() - 1] == '-' &&
-           line[line.size() - 2] == '-';
+
+enum class LineKind { text, delimiter, closing };
+
+// What a line of the body is. When the message declares its boundary, only
+// "--boundary" and "--boundary--" delimit parts, so that a line of the page
+// such as "-->" stays in the page. A file that declares none is read by the
+// lenient rule: any line that starts with two hyphens is a delimiter, and a
+// closing one when it also ends with two and is five characters or more (a
+// hyphen is never the second byte of a character, so counting bytes gives
+// the same answer as counting characters).
+LineKind KindOfLine(std::string_view line, const std::u16string& boundary) {
+    if (!StartsWithHyphens(line)) return LineKind::text;
+    if (boundary.empty()) {
+        const bool closing = line.size() > 4 && line[line.size() - 1] == '-' && line[line.size() - 2] == '-';
+        return closing ? LineKind::closing : LineKind::delimiter;
+    }
+    const std::u16string rest = qel::Cp932ToWide(line.substr(2));
+    if (rest.size() < boundary.size() || rest.compare(0, boundary.size(), boundary) != 0) return LineKind::text;
+    const std::u16string_view after = std::u16string_view(rest).substr(boundary.size());
+    if (after.empty()) return LineKind::delimiter;
+    return after == u"--" ? LineKind::closing : LineKind::text;
 }
 
 std::u16string TempFolder() {
@@ -250,6 +266,7 @@ namespace {
 // The state of one LoadFile call that the top-level header lines change.
 struct HeaderState {
     bool pendingType = false;  // the first line was "ToruCa": the body decides
+    std::u16string boundary;   // declared by the message's Content-Type; empty: none
 };
 
 void ReadHeaderLine(CQelTpjFile& record, std::string_view line, HeaderState& state) {
@@ -300,7 +317,8 @@ void ReadHeaderLine(CQelTpjFile& record, std::string_view line, HeaderState& sta
     } else if (EqualsAscii(key, toruca::kKeyMimeVersion)) {
         record.SetMimeVersion(TrimmedText(rest));
     } else if (EqualsAscii(key, toruca::kKeyContentType)) {
-        record.SetBoundary(CQelTpjFile::GetParam(TrimmedText(rest), u"boundary"));
+        state.boundary = CQelTpjFile::GetParam(TrimmedText(rest), u"boundary");
+        record.SetBoundary(state.boundary);
     }
 }
 
@@ -343,14 +361,15 @@ bool CQelTpjFile::LoadFile(const std::u16string& path) {
             else if (EqualsAscii(line, toruca::kMagicToruca)) state.pendingType = true;
         }
         while (file.ReadString(line, collecting && part.m_bBody ? kAnyLength : kMaxHeaderLine)) {
-            if (IsClosingDelimiter(line)) {
+            const LineKind kind = KindOfLine(line, state.boundary);
+            if (kind == LineKind::closing) {
                 if (!part.Empty()) {
                     part.Finish();
                     ReadMimePart(part);
                 }
                 part.Reset();
                 collecting = false;
-            } else if (StartsWithHyphens(line)) {
+            } else if (kind == LineKind::delimiter) {
                 if (!part.Empty()) {
                     part.Finish();
                     ReadMimePart(part);

@@ -72,9 +72,12 @@ public:
     // Appends an image entry; returns the number of entries after the append.
     int AddImage(const std::u16string& path, const std::u16string& id);
 
-    // Writer (format/tpj_writer.cpp).
-    void WriteImageParts(std::u16string& text, bool pageImages);
-    bool WriteImagePart(std::u16string& text, const CQelTpjImgFile& entry, bool pageImage);
+    // Writer (format/tpj_writer.cpp). `boundary` is the one of the text
+    // being written: the record's, or another when the page holds a line
+    // that starts with "--" and the record's.
+    void WriteImageParts(std::u16string& text, bool pageImages, const std::u16string& boundary);
+    bool WriteImagePart(std::u16string& text, const CQelTpjImgFile& entry, bool pageImage,
+                        const std::u16string& boundary);
     // Reader (format/tpj_reader.cpp).
     void ReadMimePart(const CQelMimePartLines& lines);  // one part's collected lines
     static std::u16string GetParam(const std::u16string& value, const std::u16string& name);

@@ -203,6 +203,27 @@ TEST_F(TpjReader, LfOnlyFileReadsLikeCrLf) {
     EXPECT_EQ(rec.GetType(), TYPE_CARD);
 }
 
+// A NUL in a header value or in the page is a character like any other: the
+// file is written whole and reads back as it was.
+TEST_F(TpjReader, ValuesAndPageHoldingNulComeBackWhole) {
+    const std::u16string url(u"http://a/\0b", 11), sortId(u"ソ\0ト", 3);
+    const std::u16string html(u"<p>a\0b</p>\r\n<img src=\"cid:image1\">", 34);
+    CQelTpjFile orig(TYPE_PROJECT);
+    orig.SetUrl(url);
+    orig.SetSortId(sortId);
+    orig.m_strHtml = html;
+    orig.AddImage(WriteFile("a.gif", "GIF89a"), u"image1");
+    const std::string bytes = qel::WideToCp932(orig.GetFileText());
+    EXPECT_EQ(bytes.substr(bytes.size() - 18), "\r\n--0000000000--\r\n");
+
+    ASSERT_TRUE(Load(bytes));
+    EXPECT_EQ(rec.GetUrl(), url);
+    EXPECT_EQ(rec.GetSortId(), sortId);
+    EXPECT_EQ(rec.m_strHtml, HtmlAsRead(html));
+    ASSERT_EQ(rec.m_arrImages.GetSize(), 1);
+    EXPECT_EQ(qeltest::ReadFileBytes(P(rec.m_arrImages[0].m_strPath)), "GIF89a");
+}
+
 // --- The header block --------------------------------------------------------------
 
 TEST_F(TpjReader, FirstLineAndTypeLineDecideTheType) {
@@ -338,13 +359,20 @@ TEST_F(TpjReader, ContentIdsIconsAndPartsWithoutDelimiter) {
 }
 
 TEST_F(TpjReader, HtmlPartAndDelimiterLookalikes) {
+    const std::string page = "second\r\n<!--\r\n-->\r\n--not a new part--\r\n--B \r\n--Bx\r\n--B-\r\n--B---\r\nafter\r\n";
     ASSERT_TRUE(Load(Detail("", {
         "Content-Type: text/html\r\nContent-Transfer-Encoding: 8BIT\r\n\r\n<p>\r\n\r\n</p>\r\n",
-        "Content-Transfer-Encoding: 8bit\r\nX: y\r\n\r\nsecond\r\n--not a new part--\r\nafter\r\n",
+        "Content-Transfer-Encoding: 8bit\r\nX: y\r\n\r\n" + page,
+        "Content-Type: x;name=\"i.gif\"\r\nContent-ID: <i>\r\nContent-Transfer-Encoding: base64\r\n\r\nUE5H\r\n",
     })));
-    // The second HTML part wins; "--…--" inside it closed the body.
-    EXPECT_EQ(rec.m_strHtml, u"second\r\n");
-    // After a closing delimiter, lines are headers again.
+    // The second HTML part wins. The body declares its boundary "B": only
+    // "--B" and "--B--" delimit, other lines that start with hyphens are text.
+    EXPECT_EQ(rec.m_strHtml, qel::Widen(page));
+    ASSERT_EQ(rec.m_arrImages.GetSize(), 1);
+    EXPECT_EQ(qeltest::ReadFileBytes(P(rec.m_arrImages[0].m_strPath)), "PNG");
+    // A file that declares no boundary keeps the lenient rule: two hyphens
+    // start a part, and "--…--" closes the body; after it, lines are
+    // headers again.
     ASSERT_TRUE(Load("ToruCa\r\n--B\r\nContent-Transfer-Encoding: 8bit\r\n\r\nx\r\n-----\r\nURL: http://after/\r\n"));
     EXPECT_EQ(rec.GetUrl(), u"http://after/");
     EXPECT_EQ(rec.m_strHtml, u"x\r\n");

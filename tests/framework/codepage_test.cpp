@@ -43,9 +43,10 @@ TEST(Cp932, UnrepresentableCharactersBecomeReferences) {
     EXPECT_EQ(WideToCp932(std::u16string(u"x") + char16_t(0xD800) + u"y"), "x&#65533;y");
 }
 
-TEST(Cp932, WideConversionEndsAtNul) {
+TEST(Cp932, NulIsConvertedLikeAnyCharacter) {
     const std::u16string text(u"ab\0cd", 5);
-    EXPECT_EQ(WideToCp932(text), "ab");
+    EXPECT_EQ(WideToCp932(text), std::string("ab\0cd", 5));
+    EXPECT_EQ(Cp932ToWide(WideToCp932(text)), text);
 }
 
 TEST(Cp932, InvalidBytesReadAsReplacement) {
