@@ -3,6 +3,8 @@
 // host's interface.
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <string>
 
 namespace qelexport {
@@ -38,6 +40,13 @@ std::u16string QuoteArgument(const std::u16string& path);
 // complete or absent whatever happens to the process. No byte is added: no
 // terminating NUL, no byte-order mark.
 std::u16string WriteNewFile(const std::u16string& folder, const std::u16string& name, const std::string& bytes);
+// The same with the bytes made while they are written: `fill` hands them to
+// the writer it is given, as many times as it likes. A CFileException that
+// `fill` raises itself (not one of the writer's) is not the output's failure:
+// it leaves the call, with nothing of the file left behind.
+using ByteWriter = std::function<void(const char* bytes, std::size_t count)>;
+std::u16string WriteNewFile(const std::u16string& folder, const std::u16string& name,
+                            const std::function<void(const ByteWriter&)>& fill);
 
 // The editor path as it is started: a relative path is marked as relative
 // ("./x"), so that the program started is the file that is_file checked,
