@@ -21,6 +21,7 @@
 #include "dialogs/resource.h"
 #include "format/base64.h"
 #include "framework/codepage.h"
+#include "framework/exceptions.h"
 #include "host/shell.h"
 #include "model/tpjfile.h"
 #include "plugin/device.h"
@@ -133,6 +134,26 @@ TEST_F(WriteNewFileTest, AFileThatCannotBeWrittenWholeIsRemoved) {
     ::signal(SIGXFSZ, previous);
     EXPECT_EQ(written, u"");
     EXPECT_TRUE(fs::is_empty(dir())) << "a half-written card must not stay behind";
+}
+
+TEST_F(WriteNewFileTest, BytesMadeWhileWritingAndAFailureOfTheirOwn) {
+    using qelexport::ByteWriter;
+    const std::u16string written = qelexport::WriteNewFile(wdir(), u"toruca.trc", [](const ByteWriter& write) {
+        write("To", 2);
+        write("ruCa", 4);
+    });
+    EXPECT_EQ(written, wpath("toruca.trc"));
+    EXPECT_EQ(qeltest::ReadFileBytes(path("toruca.trc")), "ToruCa");
+    // An image that fails halfway is the caller's to report: it leaves the
+    // call, and nothing of the file stays.
+    EXPECT_THROW(qelexport::WriteNewFile(wdir(), u"toruca_detail.trc",
+                                         [](const ByteWriter& write) {
+                                             write("ToruCa", 6);
+                                             throw CFileException(CFileException::endOfFile, 0, u"/img.gif",
+                                                                  u"shrank while it was read");
+                                         }),
+                 CFileException);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir()), fs::directory_iterator()), 1);
 }
 
 // ---------------------------------------------------------------------------
