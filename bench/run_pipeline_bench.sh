@@ -12,6 +12,7 @@
 # same message, and parses its own message and writes the image.
 # The files live under build/pipeline-bench (on the disk, never a tmpfs,
 # so that fsync means what it says); images must stay below 512 MiB.
+# Needs /usr/bin/time (package time) for the peaks.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bytes=$((64 << 20))
@@ -47,18 +48,23 @@ with open(image, "wb") as f:
 with open(page, "w") as f:
     f.write('<html><body><p>one image</p><img src="big.gif"></body></html>\n')
 
+peak_file = f"{work}/peak"
 def spawn(argv):
-    """Runs argv as a whole process: (seconds, peak RSS in MiB)."""
+    """Runs argv as a whole process: (seconds, peak RSS in MiB). The peak is
+    taken by /usr/bin/time: a child of this script would report at least the
+    script's own peak, which the kernel carries over a fork."""
     devnull = os.open(os.devnull, os.O_WRONLY)
+    timed = ["/usr/bin/time", "-f", "%M", "-o", peak_file] + argv
     t = time.perf_counter()
-    pid = os.posix_spawn(argv[0], argv, os.environ,
+    pid = os.posix_spawn(timed[0], timed, os.environ,
                          file_actions=[(os.POSIX_SPAWN_DUP2, devnull, 1), (os.POSIX_SPAWN_DUP2, devnull, 2)])
-    _, status, usage = os.wait4(pid, 0)
+    _, status, _ = os.wait4(pid, 0)
     elapsed = time.perf_counter() - t
     os.close(devnull)
     if status != 0:
         sys.exit(f"failed ({status:#x}): {' '.join(argv)}")
-    return elapsed, usage.ru_maxrss / 1024
+    with open(peak_file) as f:
+        return elapsed, int(f.read().split()[-1]) / 1024
 
 def clean(folder):
     for name in os.listdir(folder):
@@ -75,10 +81,9 @@ os.rename(f"{out_dir}/toruca_detail.trc", card)
 card_size = os.path.getsize(card)
 load_cmd = [qelhost, "--temp-dir", load_dir, "--form", "detail", card]
 spawn(load_cmd)
-extracted = [n for n in os.listdir(load_dir)]
-with open(image, "rb") as a, open(f"{load_dir}/{extracted[0]}", "rb") as b:
-    if len(extracted) != 1 or a.read() != b.read():
-        sys.exit("the load did not give the image back")
+extracted = os.listdir(load_dir)
+if len(extracted) != 1 or subprocess.run(["cmp", "-s", image, f"{load_dir}/{extracted[0]}"]).returncode != 0:
+    sys.exit("the load did not give the image back")
 clean(load_dir)
 
 have_gmime = subprocess.run([tools, "gmime-read"], capture_output=True).stderr.find(b"gmime-write") >= 0 and \
