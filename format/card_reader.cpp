@@ -13,6 +13,7 @@
 #include "format/card_reader.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <new>
 #include <utility>
@@ -360,6 +361,79 @@ void ReadHeaderLine(CQelTpjFile& record, std::string_view line, HeaderState& sta
 
 enum class State { envelope, betweenParts, partHeaders, partBody };
 
+// The file's lines as views into one large buffer, read in blocks of 1 MiB:
+// a line ends at LF or CR LF (both removed), a CR that no LF follows stays
+// in the line, a last line without an end is read. A line longer than the
+// limit the caller gives raises CFileException (EOVERFLOW) before it is
+// held whole, as CStdioFile::ReadString does.
+class LineReader {
+public:
+    explicit LineReader(CFile& file) : m_file(file), m_buffer(new char[kBlock]), m_capacity(kBlock) {}
+
+    // The next line, valid until the next call; false at the end.
+    bool Next(std::string_view& line, std::size_t maxLength) {
+        const std::size_t maxHeld = maxLength >= kAnyLength - 1 ? maxLength : maxLength + 1;
+        std::size_t scanned = m_pos;
+        for (;;) {
+            const char* base = m_buffer.get();
+            const void* nl = scanned < m_end ? std::memchr(base + scanned, '\n', m_end - scanned) : nullptr;
+            if (nl) {
+                const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(nl) - base);
+                std::size_t len = at - m_pos;
+                if (len > 0 && base[at - 1] == '\r') --len;
+                if (len > maxLength) TooLong();
+                line = std::string_view(base + m_pos, len);
+                m_pos = at + 1;
+                return true;
+            }
+            if (m_end - m_pos > maxHeld) TooLong();
+            scanned = m_end - m_pos;
+            if (!Fill()) break;
+        }
+        if (m_pos >= m_end) return false;
+        if (m_end - m_pos > maxLength) TooLong();
+        line = std::string_view(m_buffer.get() + m_pos, m_end - m_pos);
+        m_pos = m_end;
+        return true;
+    }
+
+private:
+    static constexpr std::size_t kBlock = std::size_t{1} << 20;
+
+    [[noreturn]] void TooLong() {
+        AfxThrowFileException(CFileException::genericException, EOVERFLOW, m_file.GetFilePath());
+    }
+
+    // Moves the unread rest to the front and reads a block after it,
+    // growing the buffer when the rest fills it (a long line).
+    bool Fill() {
+        if (m_eof) return false;
+        const std::size_t rest = m_end - m_pos;
+        if (m_capacity - rest < kBlock) {
+            const std::size_t capacity = std::max(2 * m_capacity, rest + kBlock);
+            std::unique_ptr<char[]> grown(new char[capacity]);
+            std::memcpy(grown.get(), m_buffer.get() + m_pos, rest);
+            m_buffer = std::move(grown);
+            m_capacity = capacity;
+        } else if (m_pos > 0) {
+            std::memmove(m_buffer.get(), m_buffer.get() + m_pos, rest);
+        }
+        m_pos = 0;
+        m_end = rest;
+        const unsigned n =
+            m_file.Read(m_buffer.get() + m_end, static_cast<unsigned>(std::min<std::size_t>(m_capacity - m_end, 1u << 30)));
+        m_end += n;
+        if (n == 0) m_eof = true;
+        return n > 0;
+    }
+
+    CFile& m_file;
+    std::unique_ptr<char[]> m_buffer;
+    std::size_t m_capacity;
+    std::size_t m_pos = 0, m_end = 0;
+    bool m_eof = false;
+};
+
 }  // namespace
 
 namespace qel::format {
@@ -387,7 +461,7 @@ bool ReadCard(CQelTpjFile& record, const std::u16string& path, AttachmentStore& 
         return false;
     };
     try {
-        CStdioFile file;
+        CFile file;
         CFileException openError;
         if (!file.Open(path, CFile::modeRead | CFile::shareDenyWrite | CFile::typeText, &openError)) {
             qel::host::ReportFailure(qel::host::DescribeFailure(openError, u"", u"cannot be opened"));
@@ -395,12 +469,13 @@ bool ReadCard(CQelTpjFile& record, const std::u16string& path, AttachmentStore& 
         }
         HeaderState headers;
         State state = State::envelope;
-        std::string line;
-        if (file.ReadString(line, kMaxHeaderLine)) {
+        LineReader lines(file);
+        std::string_view line;
+        if (lines.Next(line, kMaxHeaderLine)) {
             if (EqualsAscii(line, toruca::kMagicProject)) record.m_nType = TYPE_PROJECT;
             else if (EqualsAscii(line, toruca::kMagicToruca)) headers.pendingType = true;
         }
-        while (file.ReadString(line, state == State::partBody ? kAnyLength : kMaxHeaderLine)) {
+        while (lines.Next(line, state == State::partBody ? kAnyLength : kMaxHeaderLine)) {
             const LineKind kind = KindOfLine(line, headers.boundary);
             if (kind != LineKind::text) {
                 // A part is taken when a delimiter ends it, if it had a line.
