@@ -2,8 +2,12 @@
 # The export and the load as whole processes, against the physical limit of
 # the same job and against GMime 3 doing it, in one run: the runs of all
 # commands interleaved, medians of each, ratios to the limit, peak memory.
-#   bench/run_pipeline_bench.sh [--mib N | --bytes N] [--runs N]
-# defaults: a page with one image of 64 MiB, 7 runs. The export is qelhost
+#   bench/run_pipeline_bench.sh [--mib N | --bytes N] [--runs N] [--all [--base DIR]]
+# defaults: a page with one image of 64 MiB, 7 runs. --all adds, each in
+# one run beside its reference, GetFileText of a record with that image
+# (against bench_pipeline built from an older tree in DIR/build, when
+# --base is given: run one after the other, alternately) and CreateFromHtml
+# of pages of 20,000 to 80,000 images against gumbo parsing the same file. The export is qelhost
 # writing the page as a detail file (--form detail, dialogs accepted as
 # shown); its limit reads the image and writes a file of the output's size
 # with fsync, as the export does. The load is qelhost reading that file back
@@ -17,16 +21,20 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bytes=$((64 << 20))
 runs=7
+all=0
+base=
 while [ $# -gt 0 ]; do
   case "$1" in
+    --all) all=1; shift ;;
+    --base) base=$(cd "$2" && pwd); shift 2 ;;
     --mib) bytes=$(($2 << 20)); shift 2 ;;
     --bytes) bytes=$2; shift 2 ;;
     --runs) runs=$2; shift 2 ;;
-    *) echo "usage: $0 [--mib N | --bytes N] [--runs N]" >&2; exit 2 ;;
+    *) echo "usage: $0 [--mib N | --bytes N] [--runs N] [--all [--base DIR]]" >&2; exit 2 ;;
   esac
 done
 cmake -S . -B build -G Ninja -DQEL_WERROR=ON > /dev/null
-ninja -C build -j2 qelhost qeltoruca pipeline_tools > /dev/null
+ninja -C build -j2 qelhost qeltoruca pipeline_tools bench_pipeline bench_html_import > /dev/null
 work="$PWD/build/pipeline-bench"
 rm -rf "$work"
 mkdir -p "$work"
@@ -134,3 +142,36 @@ if have_gmime:
 for name in ("export", "load"):
     print(f"{name} peak memory: {peaks[name]:.1f} MiB (target <= 32) {'met' if peaks[name] <= 32 else 'MISSED'}")
 PY
+
+[ "$all" = 1 ] || exit 0
+
+echo "== GetFileText, one image of $((bytes >> 20)) MiB"
+export QEL_PIPELINE_MIB=$((bytes >> 20))
+python3 - "$runs" build/bench/bench_pipeline ${base:+"$base/build/bench/bench_pipeline"} <<'PY'
+import json, statistics, subprocess, sys
+runs, binaries = int(sys.argv[1]), sys.argv[2:]
+times = {b: [] for b in binaries}
+for _ in range(runs):
+    for b in binaries:
+        out = subprocess.run([b, "--benchmark_format=json"], capture_output=True, text=True, check=True).stdout
+        times[b].append(json.loads(out)["benchmarks"][0]["real_time"])
+med = {b: statistics.median(v) for b, v in times.items()}
+for b in binaries:
+    print(f"  {b}: {med[b]:.1f} ms")
+if len(binaries) == 2:
+    print(f"GetFileText now / before: {med[binaries[0]] / med[binaries[1]]:.2f} (target <= 1.00)")
+PY
+
+echo "== CreateFromHtml against gumbo parsing the same file"
+build/bench/bench_html_import --benchmark_filter='BM_(ParseFileAlone|ImportFromFile)/' \
+  --benchmark_repetitions="$runs" --benchmark_report_aggregates_only=true --benchmark_format=json 2>/dev/null |
+python3 -c '
+import json, sys
+med = {r["run_name"]: r["real_time"] for r in json.load(sys.stdin)["benchmarks"] if r.get("aggregate_name") == "median"}
+for n in (20000, 40000, 80000):
+    ours, ref = med[f"BM_ImportFromFile/{n}"], med[f"BM_ParseFileAlone/{n}"]
+    print(f"  {n} images: import {ours:.1f} ms, gumbo alone {ref:.1f} ms, ratio {ours / ref:.2f}")
+r = med["BM_ImportFromFile/80000"] / med["BM_ParseFileAlone/80000"]
+print(f"CreateFromHtml / gumbo, 80,000 images: {r:.2f} (target <= 1.5) {\"met\" if r <= 1.5 else \"MISSED\"}")
+print(f"import 80,000 / 20,000: {med[\"BM_ImportFromFile/80000\"] / med[\"BM_ImportFromFile/20000\"]:.2f} (linear: 4)")
+'
