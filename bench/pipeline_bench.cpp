@@ -13,6 +13,12 @@
 
 #include "framework/codepage.h"
 #include "model/tpjfile.h"
+#if __has_include("format/tpj_writer.h")
+#include "format/tpj_writer.h"
+#define QEL_TEXT_OF(record) qel::format::GetFileText(record)
+#else
+#define QEL_TEXT_OF(record) (record).GetFileText()
+#endif
 
 namespace {
 
@@ -40,7 +46,7 @@ void BM_GetFileText(benchmark::State& state) {
     rec.AddImage(qel::PathFromNative(ImagePath().string()), u"image1");
     std::size_t size = 0;
     for (auto _ : state) {
-        const std::u16string text = rec.GetFileText();
+        const std::u16string text = QEL_TEXT_OF(rec);
         size = text.size();
         benchmark::DoNotOptimize(text.data());
     }
