@@ -23,7 +23,7 @@ std::u16string PageOfImages(int count) {
         u"<!DOCTYPE html>\r\n<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\">"
         u"<title>\u753B\u50CF</title></head>\r\n<body background=\"bg.gif\">\r\n";
     for (int i = 0; i < count; ++i) {
-        const std::u16string n = qel::Utf8ToWide(std::to_string(i));
+        const std::u16string n = qel::framework::Utf8ToWide(std::to_string(i));
         page += u"<p>\u5199\u771F " + n + u"<IMG SRC=\"img/" + n + u".gif\" alt='photo " + n + u"' width=10>\r\n";
     }
     return page + u"<object data=\"movie.swf\"></object></body></html>\r\n";
@@ -44,14 +44,14 @@ public:
         auto it = m_files.find(count);
         if (it == m_files.end()) {
             const std::string path = m_dir + "/page" + std::to_string(count) + ".html";
-            const std::string bytes = qel::WideToCp932(PageOfImages(count));
+            const std::string bytes = qel::framework::WideToCp932(PageOfImages(count));
             if (FILE* f = std::fopen(path.c_str(), "wb")) {
                 std::fwrite(bytes.data(), 1, bytes.size(), f);
                 std::fclose(f);
             }
             it = m_files.emplace(count, path).first;
         }
-        return qel::PathFromNative(it->second);
+        return qel::framework::PathFromNative(it->second);
     }
 
 private:

@@ -59,7 +59,7 @@ void Load(benchmark::State& state, int count, bool sameName) {
         ::setenv("QELHOST_TEMP_DIR", out.c_str(), 1);
         CQelTpjFile record(TYPE_PROJECT);
         state.ResumeTiming();
-        if (!record.LoadFile(qel::PathFromNative(project.string())) || record.m_arrImages.GetSize() != count)
+        if (!record.LoadFile(qel::framework::PathFromNative(project.string())) || record.m_arrImages.GetSize() != count)
             state.SkipWithError("the project did not load whole");
         state.PauseTiming();
         fs::remove_all(out);

@@ -18,9 +18,9 @@ bool CQelTpjFile::EditSettings(CWnd* parent) {
     dlg.m_strVersion = GetVersion();
     dlg.m_strUrl = GetUrl();
     // The data lines are code page 932 bytes; the dialog edits wide text.
-    dlg.m_strData1 = qel::Cp932ToWide(GetData1());
-    dlg.m_strData2 = qel::Cp932ToWide(GetData2());
-    dlg.m_strData3 = qel::Cp932ToWide(GetData3());
+    dlg.m_strData1 = qel::framework::Cp932ToWide(GetData1());
+    dlg.m_strData2 = qel::framework::Cp932ToWide(GetData2());
+    dlg.m_strData3 = qel::framework::Cp932ToWide(GetData3());
     dlg.m_nCategory = m_nCategory;
     dlg.m_strIpId = GetIpId();
     dlg.m_strSortId = GetSortId();

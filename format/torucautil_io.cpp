@@ -43,7 +43,7 @@ unsigned char* CQelTorucaUtil::ReadFileBytes(const std::u16string& path, std::si
     // it instead of writing an empty image.
     if (path.empty() || path.find(u'\0') != std::u16string::npos) return nullptr;
     struct stat st;
-    if (::stat(qel::PathToNative(path).c_str(), &st) != 0) {
+    if (::stat(qel::framework::PathToNative(path).c_str(), &st) != 0) {
         const int err = errno;
         if (err == ENOENT || err == ENOTDIR || err == ENAMETOOLONG) return nullptr;
         AfxThrowFileException(err == EACCES ? CFileException::accessDenied : CFileException::badPath, err, path);
@@ -59,7 +59,7 @@ unsigned char* CQelTorucaUtil::ReadFileBytes(const std::u16string& path, std::si
     const std::uint64_t length = file.GetLength();
     if (length >= std::uint64_t{SIZE_MAX} / 2) AfxThrowMemoryException();
     std::unique_ptr<unsigned char[]> buffer(NewBuffer(static_cast<std::size_t>(length) + 1));
-    qel::AdviseHugePages(buffer.get(), static_cast<std::size_t>(length));
+    qel::framework::AdviseHugePages(buffer.get(), static_cast<std::size_t>(length));
     std::size_t done = 0;
     while (done < length) {
         const std::uint64_t left = length - done;

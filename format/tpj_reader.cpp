@@ -40,7 +40,7 @@ static_assert(kSliceChars % 4 == 0 && kSliceChars / 4 * 3 <= kChunkBytes);
 bool EqualsAscii(std::string_view bytes, std::u16string_view name) noexcept {
     if (bytes.size() != name.size()) return false;
     for (std::size_t i = 0; i < bytes.size(); ++i)
-        if (qel::AsciiLower(static_cast<unsigned char>(bytes[i])) != qel::AsciiLower(name[i])) return false;
+        if (qel::framework::AsciiLower(static_cast<unsigned char>(bytes[i])) != qel::framework::AsciiLower(name[i])) return false;
     return true;
 }
 
@@ -48,12 +48,12 @@ bool EqualsAscii(std::string_view bytes, std::u16string_view name) noexcept {
 // trim exactly as their decoded text does.
 std::string_view TrimBytes(std::string_view s) noexcept {
     std::size_t b = 0, e = s.size();
-    while (b < e && qel::IsSpace(static_cast<unsigned char>(s[b]))) ++b;
-    while (e > b && qel::IsSpace(static_cast<unsigned char>(s[e - 1]))) --e;
+    while (b < e && qel::framework::IsSpace(static_cast<unsigned char>(s[b]))) ++b;
+    while (e > b && qel::framework::IsSpace(static_cast<unsigned char>(s[e - 1]))) --e;
     return s.substr(b, e - b);
 }
 
-std::u16string TrimmedText(std::string_view bytes) { return qel::Trim(qel::Cp932ToWide(bytes)); }
+std::u16string TrimmedText(std::string_view bytes) { return qel::framework::Trim(qel::framework::Cp932ToWide(bytes)); }
 
 // A header line "key: value": the key is the text before the first colon,
 // which must not be the first character. ':' is ASCII and never the second
@@ -88,8 +88,8 @@ std::u16string TempFolder() {
 CQelMimePartLines::CQelMimePartLines() = default;
 CQelMimePartLines::~CQelMimePartLines() { Abandon(); }
 
-bool CQelMimePartLines::IsBase64() const { return qel::EqualsNoCase(m_strTransferEncoding, toruca::kEncodingBase64); }
-bool CQelMimePartLines::Is8bit() const { return qel::EqualsNoCase(m_strTransferEncoding, toruca::kEncoding8bit); }
+bool CQelMimePartLines::IsBase64() const { return qel::framework::EqualsNoCase(m_strTransferEncoding, qel::format::kEncodingBase64); }
+bool CQelMimePartLines::Is8bit() const { return qel::framework::EqualsNoCase(m_strTransferEncoding, qel::format::kEncoding8bit); }
 
 void CQelMimePartLines::Append(std::string_view line) {
     ++m_nLines;
@@ -110,9 +110,9 @@ void CQelMimePartLines::Append(std::string_view line) {
     }
     std::string_view key, rest;
     if (!SplitHeader(line, key, rest)) return;
-    if (EqualsAscii(key, toruca::kKeyContentType)) m_strContentType = TrimmedText(rest);
-    else if (EqualsAscii(key, toruca::kKeyTransferEncoding)) m_strTransferEncoding = TrimmedText(rest);
-    else if (EqualsAscii(key, toruca::kKeyContentId)) m_strContentId = TrimmedText(rest);
+    if (EqualsAscii(key, qel::format::kKeyContentType)) m_strContentType = TrimmedText(rest);
+    else if (EqualsAscii(key, qel::format::kKeyTransferEncoding)) m_strTransferEncoding = TrimmedText(rest);
+    else if (EqualsAscii(key, qel::format::kKeyContentId)) m_strContentId = TrimmedText(rest);
 }
 
 void CQelMimePartLines::StartBody() {
@@ -201,7 +201,7 @@ void CQelMimePartLines::Abandon() noexcept { m_file.Discard(); }
 void CQelMimePartLines::RemoveSaved() noexcept {
     for (const std::u16string& path : m_saved) {
         try {
-            ::unlink(qel::PathToNative(path).c_str());
+            ::unlink(qel::framework::PathToNative(path).c_str());
         } catch (...) {
             // Only a failed allocation of the native path: the file stays.
         }
@@ -231,8 +231,8 @@ std::u16string CQelMimePartLines::BodyText() const {
     std::size_t pos = 0;
     while (pos < m_body.size()) {
         const std::size_t end = m_body.find('\n', pos);
-        qel::AppendCp932AsWide(text, std::string_view(m_body).substr(pos, end - pos));
-        text.append(toruca::kCrLf);
+        qel::framework::AppendCp932AsWide(text, std::string_view(m_body).substr(pos, end - pos));
+        text.append(qel::format::kCrLf);
         pos = end + 1;
     }
     return text;
@@ -251,36 +251,36 @@ void ReadHeaderLine(CQelTpjFile& record, std::string_view line, HeaderState& sta
     std::string_view key, rest;
     if (!SplitHeader(line, key, rest)) return;
     CQelTorucaUtil util;
-    if (EqualsAscii(key, toruca::kKeyVersion)) {
+    if (EqualsAscii(key, qel::format::kKeyVersion)) {
         record.SetVersion(TrimmedText(rest));
-    } else if (EqualsAscii(key, toruca::kKeyType)) {
+    } else if (EqualsAscii(key, qel::format::kKeyType)) {
         const std::u16string value = TrimmedText(rest);
-        if (qel::EqualsNoCase(value, toruca::kTypeValueSnip)) {
+        if (qel::framework::EqualsNoCase(value, qel::format::kTypeValueSnip)) {
             record.m_nType = TYPE_SNIP;
             state.pendingType = false;
-        } else if (qel::EqualsNoCase(value, toruca::kTypeValueCard)) {
+        } else if (qel::framework::EqualsNoCase(value, qel::format::kTypeValueCard)) {
             record.m_nType = TYPE_CARD;
             state.pendingType = false;
         }
         // "PROJECT" and anything else: no change.
-    } else if (EqualsAscii(key, toruca::kKeyUrl)) {
+    } else if (EqualsAscii(key, qel::format::kKeyUrl)) {
         record.SetUrl(TrimmedText(rest));
-    } else if (EqualsAscii(key, toruca::kKeyExpires)) {
+    } else if (EqualsAscii(key, qel::format::kKeyExpires)) {
         record.SetExpires(TrimmedText(rest));
-    } else if (EqualsAscii(key, toruca::kKeyLastModified)) {
+    } else if (EqualsAscii(key, qel::format::kKeyLastModified)) {
         record.SetLastModified(TrimmedText(rest));
-    } else if (EqualsAscii(key, toruca::kKeyIpId)) {
+    } else if (EqualsAscii(key, qel::format::kKeyIpId)) {
         record.SetIpId(TrimmedText(rest));
-    } else if (EqualsAscii(key, toruca::kKeySortId)) {
+    } else if (EqualsAscii(key, qel::format::kKeySortId)) {
         record.SetSortId(TrimmedText(rest));
-    } else if (EqualsAscii(key, toruca::kKeyCategory)) {
+    } else if (EqualsAscii(key, qel::format::kKeyCategory)) {
         record.SetCategory(util.ToInt(TrimmedText(rest)));
-    } else if (EqualsAscii(key, toruca::kKeyDist)) {
+    } else if (EqualsAscii(key, qel::format::kKeyDist)) {
         record.SetDist(util.ToInt(TrimmedText(rest)));
-    } else if (EqualsAscii(key, toruca::kKeyColorId)) {
+    } else if (EqualsAscii(key, qel::format::kKeyColorId)) {
         record.SetColorId(util.ToInt(TrimmedText(rest)));
-    } else if (EqualsAscii(key, toruca::kKeyData1) || EqualsAscii(key, toruca::kKeyData2) ||
-               EqualsAscii(key, toruca::kKeyData3)) {
+    } else if (EqualsAscii(key, qel::format::kKeyData1) || EqualsAscii(key, qel::format::kKeyData2) ||
+               EqualsAscii(key, qel::format::kKeyData3)) {
         // The Base64 text is decoded from the file's bytes as they are: a
         // byte that is not code page 932 is skipped like any other foreign
         // character rather than turned into text first. The data line keeps
@@ -292,9 +292,9 @@ void ReadHeaderLine(CQelTpjFile& record, std::string_view line, HeaderState& sta
         std::string data = p ? std::string(p, ::strnlen(p, count)) : std::string();
         const char digit = key.back();
         (digit == '1' ? record.m_strData1 : digit == '2' ? record.m_strData2 : record.m_strData3).swap(data);
-    } else if (EqualsAscii(key, toruca::kKeyMimeVersion)) {
+    } else if (EqualsAscii(key, qel::format::kKeyMimeVersion)) {
         record.SetMimeVersion(TrimmedText(rest));
-    } else if (EqualsAscii(key, toruca::kKeyContentType)) {
+    } else if (EqualsAscii(key, qel::format::kKeyContentType)) {
         record.SetBoundary(CQelTpjFile::GetParam(TrimmedText(rest), u"boundary"));
     }
 }
@@ -334,8 +334,8 @@ bool CQelTpjFile::LoadFile(const std::u16string& path) {
         bool collecting = false;
         std::string line;
         if (file.ReadString(line)) {
-            if (EqualsAscii(line, toruca::kMagicProject)) m_nType = TYPE_PROJECT;
-            else if (EqualsAscii(line, toruca::kMagicToruca)) state.pendingType = true;
+            if (EqualsAscii(line, qel::format::kMagicProject)) m_nType = TYPE_PROJECT;
+            else if (EqualsAscii(line, qel::format::kMagicToruca)) state.pendingType = true;
         }
         while (file.ReadString(line)) {
             if (IsClosingDelimiter(line)) {
@@ -377,7 +377,7 @@ void CQelTpjFile::ReadMimePart(const CQelMimePartLines& lines) {
     }
     if (!lines.IsBase64() || lines.m_strSavedPath.empty()) return;
     const std::u16string& type = lines.m_strContentType;
-    if (type.find(toruca::kIconContentType) != std::u16string::npos) {
+    if (type.find(qel::format::kIconContentType) != std::u16string::npos) {
         SetUniqueIcon(lines.m_strSavedPath, GetParam(type, u"title"));
         return;
     }
@@ -391,9 +391,9 @@ void CQelTpjFile::ReadMimePart(const CQelMimePartLines& lines) {
 }
 
 std::u16string CQelTpjFile::GetParam(const std::u16string& value, const std::u16string& name) {
-    static constexpr const char16_t* kSkipped[] = {toruca::kMultipartMixed, toruca::kIconContentType,
-                                                   toruca::kJpegContentType, toruca::kGifContentType,
-                                                   toruca::kPngContentType};
+    static constexpr const char16_t* kSkipped[] = {qel::format::kMultipartMixed, qel::format::kIconContentType,
+                                                   qel::format::kJpegContentType, qel::format::kGifContentType,
+                                                   qel::format::kPngContentType};
     const std::u16string opening = name + u"=\"";
     std::u16string rest = value;
     while (!rest.empty()) {
@@ -403,10 +403,10 @@ std::u16string CQelTpjFile::GetParam(const std::u16string& value, const std::u16
             piece.swap(rest);
         } else {
             piece = rest.substr(0, semi);
-            rest = qel::TrimRight(std::u16string_view(rest).substr(semi + 1));
+            rest = qel::framework::TrimRight(std::u16string_view(rest).substr(semi + 1));
         }
         if (std::any_of(std::begin(kSkipped), std::end(kSkipped),
-                        [&](const char16_t* t) { return qel::EqualsNoCase(piece, t); }))
+                        [&](const char16_t* t) { return qel::framework::EqualsNoCase(piece, t); }))
             continue;
         if (piece.compare(0, opening.size(), opening) != 0) continue;
         const std::size_t quote = piece.find(u'"', opening.size());

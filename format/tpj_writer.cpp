@@ -24,7 +24,7 @@
 
 namespace {
 
-using namespace toruca;
+using namespace qel::format;
 
 // Room for every literal of the header block and the MIME envelope, and
 // for those of one part; generous, it only has to be an upper bound.
@@ -48,7 +48,7 @@ std::string_view DataBytes(const std::string& field) {
 std::size_t FileSizeForEstimate(const std::u16string& path) {
     if (path.empty() || path.find(u'\0') != std::u16string::npos) return 0;
     struct stat st;
-    if (::stat(qel::PathToNative(path).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return 0;
+    if (::stat(qel::framework::PathToNative(path).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return 0;
     return static_cast<std::size_t>(st.st_size);
 }
 
@@ -86,7 +86,7 @@ std::u16string CQelTpjFile::GetFileText() {
 
     std::u16string text;
     text.reserve(size);
-    qel::AdviseHugePages(text.data(), text.capacity() * sizeof(char16_t));
+    qel::framework::AdviseHugePages(text.data(), text.capacity() * sizeof(char16_t));
 
     switch (m_nType) {
     case TYPE_PROJECT: text += kMagicProject, text += kCrLf; break;
@@ -117,14 +117,14 @@ std::u16string CQelTpjFile::GetFileText() {
         text += kCrLf;
     }
 
-    AppendLine(text, kKeyCategory, qel::Format(u"%04d", m_nCategory));
+    AppendLine(text, kKeyCategory, qel::framework::Format(u"%04d", m_nCategory));
     if (code > 1) {
         AppendLine(text, kKeyIpId, m_strIpId);
         AppendLine(text, kKeySortId, m_strSortId);
     }
     // A project file leaves out the default "both allowed".
-    if (code > 2 && !(m_nType == TYPE_PROJECT && m_nDist == 4)) AppendLine(text, kKeyDist, qel::Format(u"%d", m_nDist));
-    if (code > 1 && m_nColorId != 1) AppendLine(text, kKeyColorId, qel::Format(u"%d", m_nColorId));
+    if (code > 2 && !(m_nType == TYPE_PROJECT && m_nDist == 4)) AppendLine(text, kKeyDist, qel::framework::Format(u"%d", m_nDist));
+    if (code > 1 && m_nColorId != 1) AppendLine(text, kKeyColorId, qel::framework::Format(u"%d", m_nColorId));
     if (code > 1) AppendLine(text, kKeyExpires, m_strExpires);
     if (code > 3) AppendLine(text, kKeyLastModified, m_strLastModified);
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-namespace qel {
+namespace qel::framework {
 
 // Wide to code page 932. The conversion ends at the first NUL. A character
 // that code page 932 cannot hold becomes its decimal character reference
@@ -40,4 +40,4 @@ bool IsValidUtf8(std::string_view bytes) noexcept;
 inline std::string PathToNative(std::u16string_view path) { return WideToUtf8(path); }
 inline std::u16string PathFromNative(std::string_view path) { return Utf8ToWide(path); }
 
-}  // namespace qel
+}  // namespace qel::framework

@@ -51,7 +51,7 @@ bool CFile::Open(const std::u16string& path, unsigned flags, CFileException* err
         if (flags & modeCreateNew) oflags |= O_EXCL | O_NOFOLLOW;
         else if (!(flags & modeNoTruncate)) oflags |= O_TRUNC;
     }
-    const std::string native = qel::PathToNative(path);
+    const std::string native = qel::framework::PathToNative(path);
     int fd = native.empty() || path.find(u'\0') != std::u16string::npos
                  ? (errno = ENOENT, -1)
                  : ::open(native.c_str(), oflags, 0666);

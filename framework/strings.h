@@ -9,7 +9,7 @@
 #include <type_traits>
 #include <variant>
 
-namespace qel {
+namespace qel::framework {
 
 // ASCII-only case folding, as the module compares keys, extensions and
 // versions: "TPJ" equals "tpj"; other characters compare exactly.
@@ -57,4 +57,4 @@ std::u16string Format(std::u16string_view format, const Args&... args) {
     }
 }
 
-}  // namespace qel
+}  // namespace qel::framework

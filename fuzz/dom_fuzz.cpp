@@ -32,7 +32,7 @@ std::u16string SavedThroughFile(const std::string& bytes) {
         std::fclose(f);
     }
     CQelHtmlData loader(u"HTML");
-    loader.CreateNodeData(qel::PathFromNative(path));
+    loader.CreateNodeData(qel::framework::PathFromNative(path));
     auto* doc = dynamic_cast<Document*>(loader.m_pRootNode);
     std::u16string text = doc ? doc->getHTMLText() : u"";
     std::remove(path.c_str());
@@ -48,10 +48,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     std::u16string text;
     if (mode & 1) {
-        text = qel::DecodeHtmlBytes(bytes).text;
-        if ((mode & 0x1E) == 0x1E && SavedThroughFile(bytes) != qel::Utf8ToWide(qel::WideToUtf8(text))) std::abort();
+        text = qel::host::DecodeHtmlBytes(bytes).text;
+        if ((mode & 0x1E) == 0x1E && SavedThroughFile(bytes) != qel::framework::Utf8ToWide(qel::framework::WideToUtf8(text))) std::abort();
     } else {
-        text = qel::Utf8ToWide(bytes);
+        text = qel::framework::Utf8ToWide(bytes);
     }
 
     CQelHtmlData loader(u"HTML");
@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     auto* doc = dynamic_cast<Document*>(loader.m_pRootNode);
     if (!doc) std::abort();
     const std::u16string original = doc->getHTMLText();
-    if (original != qel::Utf8ToWide(qel::WideToUtf8(text))) std::abort();
+    if (original != qel::framework::Utf8ToWide(qel::framework::WideToUtf8(text))) std::abort();
 
     auto* copy = dynamic_cast<Document*>(doc->cloneNode(true));
     if (!copy) std::abort();
@@ -75,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::u16string value = text.substr(from, op[2] % 13);
         const char16_t* name = kNames[op[2] % std::size(kNames)];
         e->setAttribute(name, value);
-        if (qel::EqualsNoCase(name, u"x y") || *name == 0) continue;
+        if (qel::framework::EqualsNoCase(name, u"x y") || *name == 0) continue;
         if (e->getAttribute(name) != value) std::abort();
     }
     const std::u16string changed = copy->getHTMLText();

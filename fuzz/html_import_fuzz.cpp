@@ -61,12 +61,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string bytes(reinterpret_cast<const char*>(data + 1), size - 1);
     const std::string& file = PageFile();
     TempFolder();
-    const std::u16string path = qel::PathFromNative(file);
+    const std::u16string path = qel::framework::PathFromNative(file);
 
     CQelTpjFile rec(TYPE_PROJECT);
     bool ok = false;
     if (fromHost) {
-        const std::u16string text = qel::Utf8ToWide(bytes);
+        const std::u16string text = qel::framework::Utf8ToWide(bytes);
         CQelHtmlData host(u"HTML");
         host.CreateNodeDataFromData(text.data(), static_cast<int>(text.size()), nullptr);
         auto* doc = dynamic_cast<Document*>(host.m_pRootNode);
@@ -85,7 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // Content ids run image1, image2, ... in list order.
     for (int i = 0; i < rec.m_arrImages.GetSize(); ++i)
-        if (rec.m_arrImages[i].m_strId != qel::Format(u"image%d", i + 1)) std::abort();
+        if (rec.m_arrImages[i].m_strId != qel::framework::Format(u"image%d", i + 1)) std::abort();
     if (rec.GetHtml(false) != rec.m_strHtml) std::abort();
     const std::u16string resolved = rec.GetHtml(true);
     (void)resolved;

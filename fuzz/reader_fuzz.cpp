@@ -31,7 +31,7 @@ void Setup() {
 }
 
 void CheckInside(const std::u16string& path) {
-    if (!path.empty() && fs::path(qel::PathToNative(path)).parent_path() != g_root / "temp") std::abort();
+    if (!path.empty() && fs::path(qel::framework::PathToNative(path)).parent_path() != g_root / "temp") std::abort();
 }
 
 }  // namespace
@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     }
     CQelTpjFile rec(TYPE_PROJECT);
-    if (!rec.LoadFile(qel::PathFromNative((g_root / "in.trc").string()))) std::abort();
+    if (!rec.LoadFile(qel::framework::PathFromNative((g_root / "in.trc").string()))) std::abort();
     for (int i = 0; i < rec.m_arrImages.GetSize(); ++i) CheckInside(rec.m_arrImages[i].m_strPath);
     std::u16string icon, title;
     rec.GetUniqueIcon(icon, title);

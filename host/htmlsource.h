@@ -8,7 +8,7 @@
 
 class Document;
 
-namespace qel {
+namespace qel::host {
 
 // The page's text and the encoding it was read in: "UTF-8", "UTF-16LE",
 // "UTF-16BE", "CP932", "EUC-JP", "ISO-2022-JP", or another name that glibc's
@@ -47,4 +47,4 @@ std::string DeclaredEncoding(std::string_view head);
 // Null when the text is too large for the parser's 32-bit offsets.
 std::unique_ptr<Document> ParseHtmlDocument(std::string utf8);
 
-}  // namespace qel
+}  // namespace qel::host

@@ -78,8 +78,8 @@ bool DecodeText(std::string_view bytes, std::u16string& text) {
         return true;
     }
     if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
-    if (!qel::IsValidUtf8(bytes)) return false;
-    text = qel::Utf8ToWide(bytes);
+    if (!qel::framework::IsValidUtf8(bytes)) return false;
+    text = qel::framework::Utf8ToWide(bytes);
     return true;
 }
 
@@ -156,8 +156,8 @@ std::u16string CRegistryBase::GetValueString(const std::u16string& name, const s
 
         if (line.starts_with(u'[')) {
             inKey = line.size() >= 2 && line.back() == u']' &&
-                    qel::EqualsNoCase(line.substr(1, line.size() - 2), m_keyPath);
-        } else if (inKey && ParseStringValue(line, lineName, lineValue) && qel::EqualsNoCase(lineName, name)) {
+                    qel::framework::EqualsNoCase(line.substr(1, line.size() - 2), m_keyPath);
+        } else if (inKey && ParseStringValue(line, lineName, lineValue) && qel::framework::EqualsNoCase(lineName, name)) {
             result = lineValue;
             found = true;
         }

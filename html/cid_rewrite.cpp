@@ -51,7 +51,7 @@ std::u16string CQelTpjFile::ResolveContentIds(const std::u16string& html) {
     firstOfId.reserve(static_cast<std::size_t>(m_arrImages.GetSize()));
     for (int i = 0; i < m_arrImages.GetSize(); ++i) firstOfId.emplace(m_arrImages[i].m_strId, i);
 
-    qelhtml::VisitImageReferences(*document, [&](Element& element, const std::u16string& attribute) {
+    qel::html::VisitImageReferences(*document, [&](Element& element, const std::u16string& attribute) {
         const std::u16string value = element.getAttribute(attribute);
         const std::u16string_view id = ContentIdOf(value);
         if (id.empty()) return;

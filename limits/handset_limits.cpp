@@ -4,7 +4,7 @@
 #include <fstream>
 #include <string_view>
 
-namespace qellimits {
+namespace qel::toruca {
 
 extern const HandsetLimit kHandsetLimits[];
 extern const std::size_t kHandsetLimitCount;
@@ -138,4 +138,4 @@ bool MeasureFile(const std::string& path, CardMeasure& card) {
     return true;
 }
 
-}  // namespace qellimits
+}  // namespace qel::toruca

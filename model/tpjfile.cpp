@@ -18,9 +18,9 @@ CQelTpjFile::CQelTpjFile(int type)
       m_strSortId(u"ワン"),
       m_strExpires(u"101231"),
       m_strLastModified(u"0808071904"),
-      m_strData1(qel::WideToCp932(u"data1")),
-      m_strData2(qel::WideToCp932(u"data2")),
-      m_strData3(qel::WideToCp932(u"data3")),
+      m_strData1(qel::framework::WideToCp932(u"data1")),
+      m_strData2(qel::framework::WideToCp932(u"data2")),
+      m_strData3(qel::framework::WideToCp932(u"data3")),
       m_strMimeVersion(u"1.0"),
       m_strBoundary(u"0000000000") {
     m_arrImages.SetSize(0);
@@ -32,17 +32,17 @@ int CQelTpjFile::GetType() { return m_nType; }
 void CQelTpjFile::SetType(int type) { m_nType = type; }
 
 int CQelTpjFile::VersionToCode(const std::u16string& version) {
-    if (qel::EqualsNoCase(version, u"1.0")) return 1;
-    if (qel::EqualsNoCase(version, u"1.1")) return 2;
-    if (qel::EqualsNoCase(version, u"2.0")) return 3;
+    if (qel::framework::EqualsNoCase(version, u"1.0")) return 1;
+    if (qel::framework::EqualsNoCase(version, u"1.1")) return 2;
+    if (qel::framework::EqualsNoCase(version, u"2.0")) return 3;
     return 4;  // "2.1", and any other string
 }
 
 int CQelTpjFile::GetVersionCode() { return VersionToCode(std::u16string(m_strVersion)); }
 
-void CQelTpjFile::SetData1(const std::u16string& v) { m_strData1 = qel::WideToCp932(v); }
-void CQelTpjFile::SetData2(const std::u16string& v) { m_strData2 = qel::WideToCp932(v); }
-void CQelTpjFile::SetData3(const std::u16string& v) { m_strData3 = qel::WideToCp932(v); }
+void CQelTpjFile::SetData1(const std::u16string& v) { m_strData1 = qel::framework::WideToCp932(v); }
+void CQelTpjFile::SetData2(const std::u16string& v) { m_strData2 = qel::framework::WideToCp932(v); }
+void CQelTpjFile::SetData3(const std::u16string& v) { m_strData3 = qel::framework::WideToCp932(v); }
 
 void CQelTpjFile::GetUniqueIcon(std::u16string& path, std::u16string& title) const {
     path = m_uniqueIcon.m_strPath;

@@ -16,7 +16,7 @@
 #include "model/tpjimgfile.h"
 
 class Element;            // the host DOM's element class (host/dom.h)
-namespace qelhtml { class PageImport; }  // one page's collection (html/html_import.cpp)
+namespace qel::html { class PageImport; }  // one page's collection (html/html_import.cpp)
 struct CQelMimePartLines; // the reader's lines of one MIME part (format/tpj_reader.h)
 
 class CQelTpjFile : public CQelTpjFileIF {
@@ -108,7 +108,7 @@ public:
     // While CreateFromHtml runs, what CollectImageAttribute needs of the page
     // besides the base (its encoding, its own path, the inline images met so
     // far); null otherwise. Not a value of the record: Clone leaves it null.
-    qelhtml::PageImport* m_pImport = nullptr;
+    qel::html::PageImport* m_pImport = nullptr;
 };
 
 // The placeholder URL of a new record; the settings dialog accepts it as it is.

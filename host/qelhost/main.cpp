@@ -245,10 +245,10 @@ private:
 
 // One line on standard error for each handset limit a written file exceeds.
 void WarnOfHandsetLimits(const std::string& file) {
-    qellimits::CardMeasure card;
-    if (!qellimits::MeasureFile(file, card)) return;
-    for (const qellimits::Verdict& v : qellimits::Judge(card))
-        if (v.exceeded) std::fprintf(stderr, "qelhost: warning: %s: %s\n", file.c_str(), qellimits::Describe(v).c_str());
+    qel::toruca::CardMeasure card;
+    if (!qel::toruca::MeasureFile(file, card)) return;
+    for (const qel::toruca::Verdict& v : qel::toruca::Judge(card))
+        if (v.exceeded) std::fprintf(stderr, "qelhost: warning: %s: %s\n", file.c_str(), qel::toruca::Describe(v).c_str());
 }
 
 // How the export ended, from what the export itself reported: one line on
@@ -256,7 +256,7 @@ void WarnOfHandsetLimits(const std::string& file) {
 void ReportOutcome(bool ok, const HostDriver& driver, const std::string& path) {
     const qel::host::ExportReport report = qel::host::TakeExportReport();
     if (!report.written.empty()) {
-        const std::string written = qel::PathToNative(report.written);
+        const std::string written = qel::framework::PathToNative(report.written);
         std::printf("qelhost: wrote %s\n", written.c_str());
         std::fflush(stdout);
         if (ok) WarnOfHandsetLimits(written);
@@ -272,7 +272,7 @@ void ReportOutcome(bool ok, const HostDriver& driver, const std::string& path) {
     }
     std::fflush(stdout);
     if (!ok && !report.why.empty()) {
-        std::fprintf(stderr, "qelhost: why: %s\n", qel::WideToUtf8(report.why).c_str());
+        std::fprintf(stderr, "qelhost: why: %s\n", qel::framework::WideToUtf8(report.why).c_str());
         std::fflush(stderr);
     }
 }
@@ -352,7 +352,7 @@ int main(int argc, char** argv) {
         HostDriver driver(AfxGetModalDriver(), o.formRadio);
         CModalDriver* before = AfxSetModalDriver(&driver);
 
-        const std::u16string widePath = qel::PathFromNative(path);
+        const std::u16string widePath = qel::framework::PathFromNative(path);
 
         // The loader owns the document, so it lives until Export has returned.
         CQelHtmlData loader(u"HTML");

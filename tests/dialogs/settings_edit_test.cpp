@@ -19,7 +19,7 @@ constexpr int kVersion = IDC_VERSION, kUrl = IDC_URL, kData1 = IDC_DATA1, kData2
               kSortId = IDC_SORTID, kExpires = IDC_EXPIRES, kDist = IDC_DIST, kLastModified = IDC_LASTMODIFIED, kCategoryRef = IDC_CATEGORY_REF,
               kUniqIconRef = IDC_UNIQICON_REF, kColor = IDC_COLOR, kUniqIconTitle = IDC_UNIQICON_TITLE, kNow = IDC_NOW, kVersionText = IDC_VERSION_TEXT;
 
-class SettingsEditTest : public qeltest::DialogTest {
+class SettingsEditTest : public qel::test::DialogTest {
 protected:
     static void SetUpTestSuite() { ASSERT_TRUE(QelRegisterModuleResources()); }
     static void TearDownTestSuite() { QelUnregisterModuleResources(); }
@@ -27,7 +27,7 @@ protected:
 
 // Every field of the record, for comparing a record before and after.
 std::string Fields(const CQelTpjFile& r) {
-    auto u8 = [](const std::u16string& s) { return qel::WideToUtf8(s); };
+    auto u8 = [](const std::u16string& s) { return qel::framework::WideToUtf8(s); };
     return u8(r.m_strVersion) + "|" + u8(r.m_strUrl) + "|" + std::to_string(r.m_nCategory) + "|" +
            std::to_string(r.m_nDist) + "|" + std::to_string(r.m_nColorId) + "|" + u8(r.m_strIpId) + "|" +
            u8(r.m_strSortId) + "|" + u8(r.m_strExpires) + "|" + u8(r.m_strLastModified) + "|" + r.m_strData1 +
@@ -40,7 +40,7 @@ TEST_F(SettingsEditTest, TheDialogOpensWithTheRecordsValues) {
     record.m_strData1 = "\x93\x8c\x8b\x9e";  // 東京 in code page 932
     record.m_strData2 = "a\r\nb";
     record.SetUniqueIcon(u"/icons/own.gif", u"自分");
-    qeltest::ExpectDialog(IDD_TORUCA_SETTINGS, [](qeltest::DialogUser& u) {
+    qel::test::ExpectDialog(IDD_TORUCA_SETTINGS, [](qel::test::DialogUser& u) {
         EXPECT_EQ(u.Text(kVersion), u"2.1");
         EXPECT_EQ(u.CurSel(kVersion), 3);
         EXPECT_EQ(u.Text(kVersionText).substr(0, 8), u"2008年度下期");
@@ -65,7 +65,7 @@ TEST_F(SettingsEditTest, TheDialogOpensWithTheRecordsValues) {
 TEST_F(SettingsEditTest, EveryValueTypedReachesTheRecordAfterOk) {
     const std::u16string icon = WriteFile("icon.png", "\x89PNG");
     CQelTpjFile record(1);
-    qeltest::ExpectDialog(IDD_TORUCA_SETTINGS, [&](qeltest::DialogUser& u) {
+    qel::test::ExpectDialog(IDD_TORUCA_SETTINGS, [&](qel::test::DialogUser& u) {
         u.Select(kVersion, 1);
         u.SetText(kUrl, u"HTTP://Example.COM/card.trc");
         u.SetText(kData1, u"東京");
@@ -78,13 +78,13 @@ TEST_F(SettingsEditTest, EveryValueTypedReachesTheRecordAfterOk) {
         u.SetText(kLastModified, u"2501020304");
         u.Select(kDist, 0);
         u.Select(kColor, 9);
-        qeltest::ExpectDialog(IDD_TORUCA_CATEGORY, [](qeltest::DialogUser& c) {
+        qel::test::ExpectDialog(IDD_TORUCA_CATEGORY, [](qel::test::DialogUser& c) {
             c.Select(IDC_GENRE, 8);
             c.Select(IDC_CODES, 3);  // 00df
             c.Ok();
         });
         u.Click(kCategoryRef);
-        qeltest::ExpectDialog(IDD_TORUCA_UNIQICON, [&](qeltest::DialogUser& i) {
+        qel::test::ExpectDialog(IDD_TORUCA_UNIQICON, [&](qel::test::DialogUser& i) {
             i.SetText(IDC_UNIQDLG_FILE, icon);
             i.SetText(IDC_UNIQDLG_TITLE, u"独自アイコン");
             i.Ok();
@@ -120,7 +120,7 @@ TEST_F(SettingsEditTest, OutOfRangeColourAndDistComeBackAsMinusOneAndZero) {
         CQelTpjFile record(1);
         record.SetColorId(color);
         record.SetDist(dist);
-        qeltest::ExpectDialog(IDD_TORUCA_SETTINGS, [](qeltest::DialogUser& u) {
+        qel::test::ExpectDialog(IDD_TORUCA_SETTINGS, [](qel::test::DialogUser& u) {
             EXPECT_EQ(u.CurSel(kColor), -1);
             EXPECT_EQ(u.CurSel(kDist), -1);
             u.Ok();
@@ -140,10 +140,10 @@ TEST_F(SettingsEditTest, TheVersionIsTakenAsAPrefixOfTheEntries) {
         std::u16string after;
     };
     for (const Case& c : {Case{u"2", 2, u"2.0"}, Case{u"1.1", 1, u"1.1"}, Case{u"3.0", -1, u""}}) {
-        SCOPED_TRACE(qel::WideToUtf8(c.version));
+        SCOPED_TRACE(qel::framework::WideToUtf8(c.version));
         CQelTpjFile record(1);
         record.SetVersion(c.version);
-        qeltest::ExpectDialog(IDD_TORUCA_SETTINGS, [&](qeltest::DialogUser& u) {
+        qel::test::ExpectDialog(IDD_TORUCA_SETTINGS, [&](qel::test::DialogUser& u) {
             EXPECT_EQ(u.CurSel(kVersion), c.selected);
             if (c.selected < 0) {
                 EXPECT_EQ(u.Text(kVersionText), u"");
@@ -160,18 +160,18 @@ TEST_F(SettingsEditTest, CancelLeavesTheRecordUntouchedAfterNestedDialogsAndTheC
     CQelTpjFile record(1);
     record.SetData2(u"二行目");
     const std::string before = Fields(record);
-    qeltest::ExpectDialog(IDD_TORUCA_SETTINGS, [&](qeltest::DialogUser& u) {
+    qel::test::ExpectDialog(IDD_TORUCA_SETTINGS, [&](qel::test::DialogUser& u) {
         u.Select(kVersion, 0);
         u.SetText(kUrl, u"http://changed.example/");
         u.SetText(kData2, u"changed");
         u.Select(kColor, 5);
         u.Select(kDist, 1);
-        qeltest::ExpectDialog(IDD_TORUCA_CATEGORY, [](qeltest::DialogUser& c) {
+        qel::test::ExpectDialog(IDD_TORUCA_CATEGORY, [](qel::test::DialogUser& c) {
             c.Click(IDC_NO_ICON);
             c.Ok();
         });
         u.Click(kCategoryRef);
-        qeltest::ExpectDialog(IDD_TORUCA_UNIQICON, [&](qeltest::DialogUser& i) {
+        qel::test::ExpectDialog(IDD_TORUCA_UNIQICON, [&](qel::test::DialogUser& i) {
             i.SetText(IDC_UNIQDLG_FILE, icon);
             i.SetText(IDC_UNIQDLG_TITLE, u"t");
             i.Ok();
@@ -189,10 +189,10 @@ TEST_F(SettingsEditTest, CancelLeavesTheRecordUntouchedAfterNestedDialogsAndTheC
 TEST_F(SettingsEditTest, ARefusedUrlThenCancelChangesNothing) {
     CQelTpjFile record(1);
     const std::string before = Fields(record);
-    qeltest::ExpectDialog(IDD_TORUCA_SETTINGS, [](qeltest::DialogUser& u) {
+    qel::test::ExpectDialog(IDD_TORUCA_SETTINGS, [](qel::test::DialogUser& u) {
         u.SetText(kUrl, u"ftp://example.com/");
         u.SetText(kIpId, u"1");
-        qeltest::ExpectMessageBox(u"URLは「http://」で始まる半角英数字記号です。", 0x10u);
+        qel::test::ExpectMessageBox(u"URLは「http://」で始まる半角英数字記号です。", 0x10u);
         u.Ok();
         EXPECT_EQ(u.Focus(), kUrl);
         u.Cancel();

@@ -19,9 +19,9 @@
 
 namespace {
 
-using qeltest::TestData;
+using qel::test::TestData;
 
-std::u16string W(const std::filesystem::path& p) { return qel::PathFromNative(p.string()); }
+std::u16string W(const std::filesystem::path& p) { return qel::framework::PathFromNative(p.string()); }
 
 // The header block: everything before the MIME envelope.
 std::u16string Headers(const std::u16string& text) {
@@ -43,7 +43,7 @@ std::string Random(std::size_t n, unsigned seed) {
     return s;
 }
 
-class TpjWriter : public qeltest::TempDirTest {
+class TpjWriter : public qel::test::TempDirTest {
 protected:
     CQelTpjFile rec{TYPE_CARD};
 };
@@ -55,7 +55,7 @@ TEST_F(TpjWriter, SnippetFileOfTheWorkedExample) {
     snip.m_strHtml = u"<p>not written</p>";
     snip.SetUniqueIcon(W(TestData("writer/icon.gif")), u"Shop");
     snip.AddImage(W(TestData("writer/logo.gif")), u"image1");
-    EXPECT_EQ(qel::WideToCp932(snip.GetFileText()), qeltest::ReadFileBytes(TestData("writer/snippet.trc")));
+    EXPECT_EQ(qel::framework::WideToCp932(snip.GetFileText()), qel::test::ReadFileBytes(TestData("writer/snippet.trc")));
 }
 
 TEST_F(TpjWriter, DetailFileOfTheWorkedExample) {
@@ -63,11 +63,11 @@ TEST_F(TpjWriter, DetailFileOfTheWorkedExample) {
     rec.m_strHtml = u"<p>ようこそ、トルカの店へ。</p>\r\n<img src=\"cid:image1\">";
     rec.SetUniqueIcon(W(TestData("writer/icon.gif")), u"Shop");
     rec.AddImage(W(TestData("writer/logo.gif")), u"image1");
-    const std::string expected = qeltest::ReadFileBytes(TestData("writer/detail.trc"));
+    const std::string expected = qel::test::ReadFileBytes(TestData("writer/detail.trc"));
     ASSERT_FALSE(expected.empty());
-    EXPECT_EQ(qel::WideToCp932(rec.GetFileText()), expected);
+    EXPECT_EQ(qel::framework::WideToCp932(rec.GetFileText()), expected);
     // The same record gives the same text again.
-    EXPECT_EQ(qel::WideToCp932(rec.GetFileText()), expected);
+    EXPECT_EQ(qel::framework::WideToCp932(rec.GetFileText()), expected);
 
     // A project file differs only in its first and Type lines and, with
     // Dist 4, the missing Dist line.
@@ -76,7 +76,7 @@ TEST_F(TpjWriter, DetailFileOfTheWorkedExample) {
     project.replace(0, 6, "TORUCA_PROJECT_V2");
     project.replace(project.find("Type: CARD"), 10, "Type: PROJECT");
     project.erase(project.find("Dist: 4\r\n"), 9);
-    EXPECT_EQ(qel::WideToCp932(rec.GetFileText()), project);
+    EXPECT_EQ(qel::framework::WideToCp932(rec.GetFileText()), project);
 }
 
 TEST_F(TpjWriter, HeaderLinesByVersion) {
@@ -85,17 +85,17 @@ TEST_F(TpjWriter, HeaderLinesByVersion) {
     rec.SetUrl(u"u");
     rec.SetColorId(3);
     rec.SetVersion(u"1.0");
-    EXPECT_EQ(Headers(rec.GetFileText()), qel::Format(common, u"1.0") + u"\r\n");
+    EXPECT_EQ(Headers(rec.GetFileText()), qel::framework::Format(common, u"1.0") + u"\r\n");
     rec.SetVersion(u"1.1");
-    EXPECT_EQ(Headers(rec.GetFileText()), qel::Format(common, u"1.1") +
+    EXPECT_EQ(Headers(rec.GetFileText()), qel::framework::Format(common, u"1.1") +
                                               u"IP-ID: 9999\r\nSort-ID: ワン\r\nColor-ID: 3\r\nExpires: 101231\r\n\r\n");
     rec.SetVersion(u"2.0");
     EXPECT_EQ(Headers(rec.GetFileText()),
-              qel::Format(common, u"2.0") +
+              qel::framework::Format(common, u"2.0") +
                   u"IP-ID: 9999\r\nSort-ID: ワン\r\nDist: 4\r\nColor-ID: 3\r\nExpires: 101231\r\n\r\n");
     rec.SetVersion(u"2.1");
     EXPECT_EQ(Headers(rec.GetFileText()),
-              qel::Format(common, u"2.1") +
+              qel::framework::Format(common, u"2.1") +
                   u"IP-ID: 9999\r\nSort-ID: ワン\r\nDist: 4\r\nColor-ID: 3\r\nExpires: 101231\r\nLM: 0808071904\r\n\r\n");
     // Any other version counts as 2.1 and is written as it stands.
     rec.SetVersion(u"3.0 ");
@@ -220,7 +220,7 @@ TEST_F(TpjWriter, ImageOfOneFullLineIsFollowedByAnEmptyLine) {
 
 // Python's email package reads a detail and a project file with an icon and
 // images of every kind and finds each part with its headers and bytes.
-class TpjWriterMime : public qeltest::TempDirTest {
+class TpjWriterMime : public qel::test::TempDirTest {
 protected:
     struct Part {
         std::string type, params, encoding, id, defects, body;
@@ -255,8 +255,8 @@ protected:
 };
 
 TEST_F(TpjWriterMime, PythonFindsEveryPartWithItsBytes) {
-    const std::string icon = qeltest::ReadFileBytes(TestData("writer/icon.gif"));
-    const std::string gif = qeltest::ReadFileBytes(TestData("writer/logo.gif"));
+    const std::string icon = qel::test::ReadFileBytes(TestData("writer/icon.gif"));
+    const std::string gif = qel::test::ReadFileBytes(TestData("writer/logo.gif"));
     const std::string jpeg = "\xFF\xD8\xFF\xE0" + Random(1000, 1);
     const std::string png = "\x89PNG\r\n\x1A\n" + Random(57 * 3 - 8, 2);  // ends with a full line
     const std::string flash = "FWS" + Random(300, 3);
@@ -273,7 +273,7 @@ TEST_F(TpjWriterMime, PythonFindsEveryPartWithItsBytes) {
         r.AddImage(WriteFile("anim.swf", flash), u"image4");
         r.AddImage(WriteFile("data.bin", other), u"image5");
         r.AddImage(WriteFile("second.gif", gif), u"image6");
-        WriteFile("out.trc", qel::WideToCp932(r.GetFileText()));
+        WriteFile("out.trc", qel::framework::WideToCp932(r.GetFileText()));
 
         std::string boundary;
         const std::vector<Part> parts = ParseWithPython(path("out.trc").string(), boundary);
@@ -283,7 +283,7 @@ TEST_F(TpjWriterMime, PythonFindsEveryPartWithItsBytes) {
         EXPECT_EQ(parts[0].params, "charset=Shift_JIS");
         EXPECT_EQ(parts[0].encoding, "8bit");
         // The delimiter takes the last CR LF, so two of the three stay.
-        EXPECT_EQ(parts[0].body, qel::WideToCp932(html) + "\r\n\r\n");
+        EXPECT_EQ(parts[0].body, qel::framework::WideToCp932(html) + "\r\n\r\n");
 
         EXPECT_EQ(parts[1].type, "application/x-ticon");
         EXPECT_EQ(parts[1].params, "name=icon.gif;title=Shop");

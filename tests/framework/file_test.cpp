@@ -9,7 +9,7 @@
 
 namespace {
 
-class FileTest : public qeltest::TempDirTest {};
+class FileTest : public qel::test::TempDirTest {};
 
 std::vector<std::string> ReadLines(const std::u16string& path) {
     CStdioFile f;
@@ -66,7 +66,7 @@ TEST_F(FileTest, CreateTruncatesAndWrites) {
     char buf[8] = {};
     EXPECT_EQ(f.Read(buf, sizeof buf), 3u);
     f.Close();
-    EXPECT_EQ(qeltest::ReadFileBytes(path("out.bin")), "new");
+    EXPECT_EQ(qel::test::ReadFileBytes(path("out.bin")), "new");
 }
 
 TEST_F(FileTest, CreateNewNeverOverwrites) {
@@ -75,7 +75,7 @@ TEST_F(FileTest, CreateNewNeverOverwrites) {
     CFileException e;
     EXPECT_FALSE(f.Open(p, CFile::modeCreate | CFile::modeCreateNew | CFile::modeWrite, &e));
     EXPECT_EQ(e.m_cause, CFileException::alreadyExists);
-    EXPECT_EQ(qeltest::ReadFileBytes(path("taken.gif")), "keep");
+    EXPECT_EQ(qel::test::ReadFileBytes(path("taken.gif")), "keep");
     EXPECT_TRUE(f.Open(wpath("fresh.gif"), CFile::modeCreate | CFile::modeCreateNew | CFile::modeWrite));
 }
 

@@ -62,7 +62,7 @@ TEST_F(CidRewrite, OneAttributeAtATimeAgreesWithTheWholePage) {
     auto* doc = dynamic_cast<Document*>(loader.m_pRootNode);
     ASSERT_NE(doc, nullptr);
     std::vector<bool> results;
-    qelhtml::VisitImageReferences(*doc, [&](Element& e, const std::u16string& attribute) {
+    qel::html::VisitImageReferences(*doc, [&](Element& e, const std::u16string& attribute) {
         results.push_back(rec.ResolveContentIdAttribute(&e, attribute));
     });
     EXPECT_EQ(results, (std::vector<bool>{true, true, false, false, false, false, true}));

@@ -26,8 +26,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::u16string W(const fs::path& p) { return qel::PathFromNative(p.string()); }
-std::u16string U(std::string_view utf8) { return qel::Utf8ToWide(utf8); }
+std::u16string W(const fs::path& p) { return qel::framework::PathFromNative(p.string()); }
+std::u16string U(std::string_view utf8) { return qel::framework::Utf8ToWide(utf8); }
 
 std::vector<std::pair<std::u16string, std::u16string>> Images(const CQelTpjFile& rec) {
     std::vector<std::pair<std::u16string, std::u16string>> out;
@@ -36,13 +36,13 @@ std::vector<std::pair<std::u16string, std::u16string>> Images(const CQelTpjFile&
     return out;
 }
 
-class ShopPage : public qeltest::TempDirTest {
+class ShopPage : public qel::test::TempDirTest {
 protected:
     const fs::path images = fs::path(QEL_SOURCE_DIR) / "examples" / "shop" / "images";
     const std::u16string page = W(images.parent_path() / "index.html");
     CQelTpjFile rec{TYPE_PROJECT};
 
-    std::u16string Source() const { return qel::Cp932ToWide(qeltest::ReadFileBytes(qel::PathToNative(page))); }
+    std::u16string Source() const { return qel::framework::Cp932ToWide(qel::test::ReadFileBytes(qel::framework::PathToNative(page))); }
 
     // The page as written with the value of its i-th collected reference
     // replaced by value(i), and nothing else changed.
@@ -72,8 +72,8 @@ protected:
             {W(images / "star.png"), u"image5"}, {W(images / "coupon.swf"), u"image6"}};
         EXPECT_EQ(Images(rec), expected);
         for (const auto& [path, id] : Images(rec))
-            EXPECT_TRUE(fs::is_regular_file(qel::PathToNative(path))) << qel::WideToUtf8(id);
-        EXPECT_EQ(rec.m_strHtml, Rewritten([](int i) { return qel::Format(u"cid:image%d", i + 1); }));
+            EXPECT_TRUE(fs::is_regular_file(qel::framework::PathToNative(path))) << qel::framework::WideToUtf8(id);
+        EXPECT_EQ(rec.m_strHtml, Rewritten([](int i) { return qel::framework::Format(u"cid:image%d", i + 1); }));
         EXPECT_NE(rec.m_strHtml.find(u"src=\"http://www.example.com/toruca/banner.gif\""), std::u16string::npos);
     }
 };
@@ -102,7 +102,7 @@ TEST_F(ShopPage, GetHtmlNamesTheFilesAgain) {
     const std::u16string stored = rec.m_strHtml;
     std::u16string urls[6];
     for (int i = 0; i < 6; ++i) SIFUtil::PCPathtoURL(urls[i], rec.m_arrImages[i].m_strPath);
-    EXPECT_EQ(urls[2], qel::PathFromNative("file://" + images.string()) +
+    EXPECT_EQ(urls[2], qel::framework::PathFromNative("file://" + images.string()) +
                            u"/%E3%82%B1%E3%83%BC%E3%82%AD%20%E3%82%BB%E3%83%83%E3%83%88.jpg");
     EXPECT_EQ(rec.GetHtml(true), Rewritten([&](int i) { return urls[i]; }));
     EXPECT_EQ(rec.GetHtml(false), stored);
@@ -116,7 +116,7 @@ TEST_F(ShopPage, DetailFileCarriesEveryImagesBytes) {
     ASSERT_TRUE(rec.CreateFromHtml(page, nullptr));
     rec.SetType(TYPE_CARD);
     const std::string file = (dir() / "toruca_detail.trc").string();
-    qeltest::WriteFileBytes(file, qel::WideToCp932(rec.GetFileText()));
+    qel::test::WriteFileBytes(file, qel::framework::WideToCp932(rec.GetFileText()));
 
     const std::string cmd = "python3 '" + std::string(QEL_SOURCE_DIR) + "/tests/support/read_mime.py' '" + file + "'";
     FILE* p = ::popen(cmd.c_str(), "r");
@@ -142,16 +142,16 @@ TEST_F(ShopPage, DetailFileCarriesEveryImagesBytes) {
     const char* types[] = {"image/gif", "image/gif", "image/jpeg", "image/png", "image/png",
                            "application/x-shockwave-flash"};
     std::string expected = "text/html\t8bit\t\t\t" +
-                           hex(qel::WideToCp932(rec.m_strHtml) + "\r\n\r\n") + "\n";
+                           hex(qel::framework::WideToCp932(rec.m_strHtml) + "\r\n\r\n") + "\n";
     for (int i = 0; i < 6; ++i) {
-        const std::string bytes = qeltest::ReadFileBytes(qel::PathToNative(rec.m_arrImages[i].m_strPath));
+        const std::string bytes = qel::test::ReadFileBytes(qel::framework::PathToNative(rec.m_arrImages[i].m_strPath));
         ASSERT_FALSE(bytes.empty());
         expected += std::string(types[i]) + "\tbase64\t<image" + std::to_string(i + 1) + ">\t\t" + hex(bytes) + "\n";
     }
     EXPECT_EQ(parts, expected);
 }
 
-class HtmlImport : public qeltest::TempDirTest {
+class HtmlImport : public qel::test::TempDirTest {
 protected:
     CQelTpjFile rec{TYPE_PROJECT};
     std::u16string Local(const std::string& name) const { return wpath(name); }
@@ -223,7 +223,7 @@ TEST_F(HtmlImport, NoDocumentGivesFalseEmptyListAndKeepsTheHtml) {
     for (const auto& [path, node] : inputs) {
         rec.m_strHtml = u"<p>before</p>";
         rec.AddImage(u"/x.gif", u"image1");
-        EXPECT_FALSE(rec.CreateFromHtml(path, node)) << qel::WideToUtf8(path);
+        EXPECT_FALSE(rec.CreateFromHtml(path, node)) << qel::framework::WideToUtf8(path);
         EXPECT_EQ(rec.m_arrImages.GetSize(), 0);
         EXPECT_EQ(rec.m_strHtml, u"<p>before</p>");
     }
@@ -240,8 +240,8 @@ TEST_F(HtmlImport, JapanesePagesKeepTheirTextAndDeclareShiftJis) {
         std::string encoded;   // `text` in the page's encoding
         std::string metaAfter; // the meta element in m_strHtml
     };
-    const std::string sjis = qel::WideToCp932(text);
-    const std::string utf8 = qel::WideToUtf8(text);
+    const std::string sjis = qel::framework::WideToCp932(text);
+    const std::string utf8 = qel::framework::WideToUtf8(text);
     // EUC-JP has no ～ (U+FF5E) or ①: the page holds the characters EUC-JP has.
     const std::u16string eucText = U("日本語のページ");
     const std::string euc = "\xC6\xFC\xCB\xDC\xB8\xEC\xA4\xCE\xA5\xDA\xA1\xBC\xA5\xB8";
@@ -264,8 +264,8 @@ TEST_F(HtmlImport, JapanesePagesKeepTheirTextAndDeclareShiftJis) {
             << c.name;
 
         rec.SetType(TYPE_CARD);
-        const std::string file = qel::WideToCp932(rec.GetFileText());
-        const std::string part = qel::WideToCp932(u"<p>" + want + u"</p>");
+        const std::string file = qel::framework::WideToCp932(rec.GetFileText());
+        const std::string part = qel::framework::WideToCp932(u"<p>" + want + u"</p>");
         EXPECT_NE(file.find(part), std::string::npos) << c.name;
     }
 }
@@ -275,7 +275,7 @@ TEST_F(HtmlImport, JapanesePagesKeepTheirTextAndDeclareShiftJis) {
 // name) is no image and takes no number.
 TEST_F(HtmlImport, BackslashesAndReferencesToThePageItself) {
     fs::create_directory(path("images"));
-    qeltest::WriteFileBytes(path("images/logo.gif"), "GIF89a");
+    qel::test::WriteFileBytes(path("images/logo.gif"), "GIF89a");
     const std::string html = "<img src=\"images\\logo.gif\"><img src=\" \"><img src=\"#top\"><img src=\"?v=1\">"
                              "<img src=\"page.html\"><img src=\"./page.html#x\"><img src=\"..\\images\\b.gif\">";
     const std::u16string page = WriteFile("page.html", html);
@@ -291,7 +291,7 @@ TEST_F(HtmlImport, BackslashesAndReferencesToThePageItself) {
 // name: %83%8D%83S is ロゴ, the file is found, from the page's file and from
 // the host's document alike.
 TEST_F(HtmlImport, EscapesInThePagesEncodingNameTheFile) {
-    qeltest::WriteFileBytes(path("ロゴ.gif"), "GIF89a");
+    qel::test::WriteFileBytes(path("ロゴ.gif"), "GIF89a");
     const std::string html = "<meta charset=Shift_JIS><p>\x83\x8D\x83\x53</p><img src=\"%83%8D%83S.gif\">";
     const std::u16string page = WriteFile("sjis.html", html);
     const std::vector<std::pair<std::u16string, std::u16string>> expected = {{Local("ロゴ.gif"), u"image1"}};
@@ -310,7 +310,7 @@ TEST_F(HtmlImport, EscapesInThePagesEncodingNameTheFile) {
 // left as written and takes no number.
 TEST_F(HtmlImport, DataImagesBecomeFilesOfTheirOwn) {
     fs::create_directory(path("sub"));
-    qeltest::WriteFileBytes(path("sub/image1.gif"), "GIF89a");
+    qel::test::WriteFileBytes(path("sub/image1.gif"), "GIF89a");
     const std::string png("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16);
     const std::string html =
         "<body><img src=\"data:image/gif;base64,R0lGODlh\nAQABAA==\">"
@@ -323,9 +323,9 @@ TEST_F(HtmlImport, DataImagesBecomeFilesOfTheirOwn) {
         {Local("image1(1).gif"), u"image1"}, {Local("sub/image1.gif"), u"image2"}, {Local("image3"), u"image3"},
         {Local("image4.png"), u"image4"}};
     EXPECT_EQ(Images(rec), expected);
-    EXPECT_EQ(qeltest::ReadFileBytes(path("image1(1).gif")), std::string("GIF89a\1\0\1\0", 10));
-    EXPECT_EQ(qeltest::ReadFileBytes(path("image3")), "hi");
-    EXPECT_EQ(qeltest::ReadFileBytes(path("image4.png")), png);
+    EXPECT_EQ(qel::test::ReadFileBytes(path("image1(1).gif")), std::string("GIF89a\1\0\1\0", 10));
+    EXPECT_EQ(qel::test::ReadFileBytes(path("image3")), "hi");
+    EXPECT_EQ(qel::test::ReadFileBytes(path("image4.png")), png);
     EXPECT_EQ(rec.m_strHtml, U("<body><img src=\"cid:image1\">"
                                "<img src=\"data:image/gif;base64\"><img src='data:image/gif;base64,R0l$'>"
                                "<img src=\"cid:image2\"><object data=\"cid:image4\"></object>"

@@ -47,7 +47,7 @@ TEST(TorucaEditor, ExtractsThePathFromBothForms) {
 }
 
 // Reads the editor from the registry file a test writes with UseRegistry.
-class TorucaEditorRegistry : public qeltest::TempDirTest {
+class TorucaEditorRegistry : public qel::test::TempDirTest {
 protected:
     static std::string Entry(const std::string& key, const std::string& valueLine) {
         return "Windows Registry Editor Version 5.00\r\n\r\n[" + key + "]\r\n" + valueLine + "\r\n";
