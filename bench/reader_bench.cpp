@@ -25,6 +25,8 @@
 #include <string>
 #include <vector>
 
+#include "format/tpj_reader.h"
+#include "format/tpj_writer.h"
 #include "framework/codepage.h"
 #include "model/tpjfile.h"
 
@@ -76,7 +78,7 @@ void MakeFixture() {
         html += u"<p>ようこそ <img src=\"cid:" + id + u"\"></p>\r\n";
     }
     rec.m_strHtml = html + u"</body></html>";
-    WriteAll(g_dir / "project.tpj", qel::framework::WideToCp932(rec.GetFileText()));
+    WriteAll(g_dir / "project.tpj", qel::framework::WideToCp932(qel::format::GetFileText(rec)));
     fs::remove_all(g_dir / "images");
     // The reference text: the same bytes as one Base64 text of 76-character lines.
     const int in = ::open((g_dir / "all.bin").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -101,7 +103,7 @@ fs::path FreshOut() {
 
 bool LoadOnce() {
     CQelTpjFile rec(TYPE_PROJECT);
-    const bool ok = rec.LoadFile(qel::framework::PathFromNative(Project().string())) && rec.m_arrImages.GetSize() == kImages;
+    const bool ok = qel::format::LoadFile(rec, qel::framework::PathFromNative(Project().string())) && rec.m_arrImages.GetSize() == kImages;
     benchmark::DoNotOptimize(rec.m_strHtml.data());
     return ok;
 }

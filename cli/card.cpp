@@ -10,9 +10,9 @@
 #include <filesystem>
 
 #include "format/toruca_format.h"
+#include "format/tpj_reader.h"
 #include "framework/codepage.h"
 #include "framework/strings.h"
-#include "model/tpjfileif.h"
 #include "plugin/export.h"
 
 namespace fs = std::filesystem;
@@ -92,7 +92,7 @@ std::unique_ptr<CQelTpjFile> LoadCard(const std::string& path) {
     auto card = std::make_unique<CQelTpjFile>(0);
     bool loaded = false;
     try {
-        loaded = card->LoadFile(qel::framework::PathFromNative(ec ? path : abs.lexically_normal().string()));
+        loaded = qel::format::LoadFile(*card, qel::framework::PathFromNative(ec ? path : abs.lexically_normal().string()));
     } catch (const std::exception&) {
         loaded = false;
     }

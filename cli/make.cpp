@@ -9,7 +9,9 @@
 #include "cli/card.h"
 #include "cli/commands.h"
 #include "dialogs/settings_check.h"
+#include "format/tpj_writer.h"
 #include "framework/codepage.h"
+#include "html/html_import.h"
 #include "toruca/category.h"
 #include "toruca/torucautil.h"
 
@@ -77,7 +79,7 @@ int RunMake(const MakeOptions& o) {
 
     bool imported = false;
     try {
-        imported = card.CreateFromHtml(qel::framework::PathFromNative(page.string()), nullptr);
+        imported = qel::html::CreateFromHtml(card, qel::framework::PathFromNative(page.string()), nullptr);
     } catch (const std::exception&) {
         imported = false;
     }
@@ -93,7 +95,7 @@ int RunMake(const MakeOptions& o) {
 
     std::string bytes;
     try {
-        bytes = qel::framework::WideToCp932(card.GetFileText());
+        bytes = qel::framework::WideToCp932(qel::format::GetFileText(card));
     } catch (const std::exception&) {
         throw Failure(o.page + ": an image of the page cannot be read");
     }

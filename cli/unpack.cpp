@@ -9,8 +9,10 @@
 
 #include "cli/card.h"
 #include "cli/commands.h"
+#include "format/tpj_writer.h"
 #include "framework/codepage.h"
 #include "host/url.h"
+#include "html/cid_rewrite.h"
 #include "plugin/export.h"
 
 namespace fs = std::filesystem;
@@ -23,7 +25,7 @@ int RunConvert(const std::string& file, const std::string& form, const std::stri
     card->SetType(TypeOfForm(form));
     std::string bytes;
     try {
-        bytes = qel::framework::WideToCp932(card->GetFileText());
+        bytes = qel::framework::WideToCp932(qel::format::GetFileText(*card));
     } catch (const std::exception&) {
         throw Failure(file + ": an attachment cannot be read back");
     }
@@ -58,7 +60,7 @@ int RunExtract(const std::string& file, const std::string& dirOption) {
             if (!folderUrl.empty() && url.compare(0, folderUrl.size(), folderUrl) == 0)
                 card->m_arrImages.GetAt(i).m_strPath = url.substr(folderUrl.size());
         }
-        const std::string page = qel::framework::WideToCp932(card->GetHtml(true));
+        const std::string page = qel::framework::WideToCp932(qel::html::GetHtml(*card, true));
         const std::u16string written = qel::plugin::WriteNewFile(qel::framework::PathFromNative(dir.string()), u"index.html", page);
         if (written.empty()) throw Failure("cannot write the page into " + dir.string());
         std::printf("%s\n", qel::framework::PathToNative(written).c_str());

@@ -19,7 +19,7 @@
 namespace qel::format {
 
 // The output types (m_nType) are TYPE_PROJECT, TYPE_SNIP and TYPE_CARD of
-// model/tpjfileif.h.
+// model/tpjfile.h.
 
 // Magic first lines.
 inline constexpr char16_t kMagicProject[] = u"TORUCA_PROJECT_V2";

@@ -165,7 +165,7 @@ void CQelMimePartLines::AppendBase64(std::string_view line) {
 void CQelMimePartLines::Flush(const unsigned char* bytes, std::size_t count) {
     if (!m_file.IsOpen()) {
         CFileException error;
-        const std::u16string name = CQelTpjFile::GetParam(m_strContentType, u"name");
+        const std::u16string name = qel::format::GetParam(m_strContentType, u"name");
         if (!m_file.Create(TempFolder(), name, &error)) throw error;
     }
     if (count > 0) m_file.Write(bytes, count);
@@ -238,7 +238,7 @@ std::u16string CQelMimePartLines::BodyText() const {
     return text;
 }
 
-// --- CQelTpjFile --------------------------------------------------------------
+// --- The record -----------------------------------------------------------------
 
 namespace {
 
@@ -295,16 +295,18 @@ void ReadHeaderLine(CQelTpjFile& record, std::string_view line, HeaderState& sta
     } else if (EqualsAscii(key, qel::format::kKeyMimeVersion)) {
         record.SetMimeVersion(TrimmedText(rest));
     } else if (EqualsAscii(key, qel::format::kKeyContentType)) {
-        record.SetBoundary(CQelTpjFile::GetParam(TrimmedText(rest), u"boundary"));
+        record.SetBoundary(qel::format::GetParam(TrimmedText(rest), u"boundary"));
     }
 }
 
 }  // namespace
 
-bool CQelTpjFile::LoadFile(const std::u16string& path) {
-    m_strHtml.clear();
-    m_arrImages.RemoveAll();
-    CQelTpjImgFile iconBefore = m_uniqueIcon;
+namespace qel::format {
+
+bool LoadFile(CQelTpjFile& record, const std::u16string& path) {
+    record.m_strHtml.clear();
+    record.m_arrImages.RemoveAll();
+    CQelTpjImgFile iconBefore = record.m_uniqueIcon;
     // Outside the guard: a load that fails removes the attachment files it
     // made, so that the failure leaves nothing behind.
     CQelMimePartLines part;
@@ -319,8 +321,8 @@ bool CQelTpjFile::LoadFile(const std::u16string& path) {
         }
         part.Reset();
         part.RemoveSaved();
-        m_arrImages.RemoveAll();
-        m_uniqueIcon = std::move(iconBefore);
+        record.m_arrImages.RemoveAll();
+        record.m_uniqueIcon = std::move(iconBefore);
         return false;
     };
     try {
@@ -334,33 +336,33 @@ bool CQelTpjFile::LoadFile(const std::u16string& path) {
         bool collecting = false;
         std::string line;
         if (file.ReadString(line)) {
-            if (EqualsAscii(line, qel::format::kMagicProject)) m_nType = TYPE_PROJECT;
+            if (EqualsAscii(line, qel::format::kMagicProject)) record.m_nType = TYPE_PROJECT;
             else if (EqualsAscii(line, qel::format::kMagicToruca)) state.pendingType = true;
         }
         while (file.ReadString(line)) {
             if (IsClosingDelimiter(line)) {
                 if (!part.Empty()) {
                     part.Finish();
-                    ReadMimePart(part);
+                    ReadMimePart(record, part);
                 }
                 part.Reset();
                 collecting = false;
             } else if (StartsWithHyphens(line)) {
                 if (!part.Empty()) {
                     part.Finish();
-                    ReadMimePart(part);
+                    ReadMimePart(record, part);
                 }
                 part.Reset();
                 collecting = true;
             } else if (collecting) {
                 part.Append(line);
             } else {
-                ReadHeaderLine(*this, line, state);
+                ReadHeaderLine(record, line, state);
             }
         }
         // A part that no delimiter ended is dropped (and its file with it).
         part.Reset();
-        if (state.pendingType) m_nType = m_strHtml.empty() ? TYPE_SNIP : TYPE_CARD;
+        if (state.pendingType) record.m_nType = record.m_strHtml.empty() ? TYPE_SNIP : TYPE_CARD;
         file.Close();
         return true;
     } catch (const CException& error) {
@@ -370,15 +372,15 @@ bool CQelTpjFile::LoadFile(const std::u16string& path) {
     }
 }
 
-void CQelTpjFile::ReadMimePart(const CQelMimePartLines& lines) {
+void ReadMimePart(CQelTpjFile& record, const CQelMimePartLines& lines) {
     if (lines.Is8bit()) {
-        m_strHtml = lines.BodyText();
+        record.m_strHtml = lines.BodyText();
         return;
     }
     if (!lines.IsBase64() || lines.m_strSavedPath.empty()) return;
     const std::u16string& type = lines.m_strContentType;
     if (type.find(qel::format::kIconContentType) != std::u16string::npos) {
-        SetUniqueIcon(lines.m_strSavedPath, GetParam(type, u"title"));
+        record.SetUniqueIcon(lines.m_strSavedPath, GetParam(type, u"title"));
         return;
     }
     std::u16string id = lines.m_strContentId;
@@ -387,10 +389,10 @@ void CQelTpjFile::ReadMimePart(const CQelMimePartLines& lines) {
         const std::size_t gt = id.find(u'>');
         if (gt != std::u16string::npos && gt != 0) id.resize(gt);
     }
-    AddImage(lines.m_strSavedPath, id);
+    record.AddImage(lines.m_strSavedPath, id);
 }
 
-std::u16string CQelTpjFile::GetParam(const std::u16string& value, const std::u16string& name) {
+std::u16string GetParam(const std::u16string& value, const std::u16string& name) {
     static constexpr const char16_t* kSkipped[] = {qel::format::kMultipartMixed, qel::format::kIconContentType,
                                                    qel::format::kJpegContentType, qel::format::kGifContentType,
                                                    qel::format::kPngContentType};
@@ -415,3 +417,5 @@ std::u16string CQelTpjFile::GetParam(const std::u16string& value, const std::u16
     }
     return {};
 }
+
+}  // namespace qel::format

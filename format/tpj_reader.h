@@ -1,5 +1,6 @@
-// The reader's view of one MIME part of a ToruCa body, filled line by line
-// by LoadFile and interpreted by CQelTpjFile::ReadMimePart.
+// The reader of snippet, detail and project files (LoadFile), and its view
+// of one MIME part of a ToruCa body, filled line by line by LoadFile and
+// interpreted by ReadMimePart.
 //
 // Lines arrive as the file's code page 932 bytes without their line end.
 // While the part's headers run (up to its first empty line) the reader keeps
@@ -25,6 +26,7 @@
 #include <vector>
 
 #include "host/tempfile.h"
+#include "model/tpjfile.h"
 
 struct CQelMimePartLines {
     CQelMimePartLines();
@@ -84,3 +86,20 @@ private:
     QelNewFile m_file;            // the attachment's file, once made
     std::vector<std::u16string> m_saved;  // files put in place, across parts
 };
+
+namespace qel::format {
+
+// Reads the file at `path` into the record: header values, page, icon and
+// images (each image a new file of the host's temporary folder). False, with
+// the reason reported to the host and no attachment file left behind, when
+// the file cannot be read or an attachment cannot be written; the page and
+// the image list are then empty and the icon as it was.
+bool LoadFile(CQelTpjFile& record, const std::u16string& path);
+// Takes one finished part into the record: an 8bit part becomes the page, a
+// Base64 part the icon (by its content type) or a page image.
+void ReadMimePart(CQelTpjFile& record, const CQelMimePartLines& lines);
+// The quoted value of parameter `name` (name="value") in a header value
+// whose pieces are separated by ';'; empty when there is none.
+std::u16string GetParam(const std::u16string& value, const std::u16string& name);
+
+}  // namespace qel::format

@@ -11,6 +11,8 @@
 #include <memory>
 #include <string_view>
 
+#include "format/tpj_writer.h"
+
 #include "format/base64.h"
 #include "format/toruca_format.h"
 #include "framework/codepage.h"
@@ -54,19 +56,21 @@ std::size_t FileSizeForEstimate(const std::u16string& path) {
 
 }  // namespace
 
-std::u16string CQelTpjFile::GetFileText() {
-    const int code = VersionToCode(m_strVersion);
-    const bool mime = m_nType != TYPE_SNIP;
+namespace qel::format {
+
+std::u16string GetFileText(const CQelTpjFile& record) {
+    const int code = CQelTpjFile::VersionToCode(record.m_strVersion);
+    const bool mime = record.m_nType != TYPE_SNIP;
 
     // The size, worked out first so that the text is allocated once. An
     // image too large for the codec raises its error here, before anything
     // is read.
-    std::size_t size = kHeaderLiterals + m_strVersion.size() + m_strUrl.size() + m_strIpId.size() +
-                       m_strSortId.size() + m_strExpires.size() + m_strLastModified.size();
-    for (const std::string* data : {&m_strData1, &m_strData2, &m_strData3})
+    std::size_t size = kHeaderLiterals + record.m_strVersion.size() + record.m_strUrl.size() + record.m_strIpId.size() +
+                       record.m_strSortId.size() + record.m_strExpires.size() + record.m_strLastModified.size();
+    for (const std::string* data : {&record.m_strData1, &record.m_strData2, &record.m_strData3})
         size += Base64RequiredLength(DataBytes(*data).size(), BASE64_NO_LINE_BREAKS);
     if (mime) {
-        size += 3 * m_strBoundary.size() + m_strHtml.size();
+        size += 3 * record.m_strBoundary.size() + record.m_strHtml.size();
         auto addPart = [&](const CQelTpjImgFile& entry) {
             std::size_t encoded = 0;
             try {
@@ -75,11 +79,11 @@ std::u16string CQelTpjFile::GetFileText() {
                 // Said as the file's failure, so that the export can name it.
                 AfxThrowFileException(CFileException::genericException, 0, entry.m_strPath, u"is larger than 512 MiB");
             }
-            size += kPartLiterals + m_strBoundary.size() + entry.m_strPath.size() + entry.m_strId.size() + encoded;
+            size += kPartLiterals + record.m_strBoundary.size() + entry.m_strPath.size() + entry.m_strId.size() + encoded;
         };
-        if (!m_uniqueIcon.m_strPath.empty()) addPart(m_uniqueIcon);
-        for (int i = 0; i < m_arrImages.GetSize(); ++i) {
-            const CQelTpjImgFile& entry = m_arrImages[i];
+        if (!record.m_uniqueIcon.m_strPath.empty()) addPart(record.m_uniqueIcon);
+        for (int i = 0; i < record.m_arrImages.GetSize(); ++i) {
+            const CQelTpjImgFile& entry = record.m_arrImages[i];
             if (!entry.m_strPath.empty() && !entry.m_strId.empty()) addPart(entry);
         }
     }
@@ -88,27 +92,27 @@ std::u16string CQelTpjFile::GetFileText() {
     text.reserve(size);
     qel::framework::AdviseHugePages(text.data(), text.capacity() * sizeof(char16_t));
 
-    switch (m_nType) {
+    switch (record.m_nType) {
     case TYPE_PROJECT: text += kMagicProject, text += kCrLf; break;
     case TYPE_SNIP:
     case TYPE_CARD: text += kMagicToruca, text += kCrLf; break;
     default: break;
     }
-    AppendLine(text, kKeyVersion, m_strVersion);
-    switch (m_nType) {
+    AppendLine(text, kKeyVersion, record.m_strVersion);
+    switch (record.m_nType) {
     case TYPE_PROJECT: AppendLine(text, kKeyType, kTypeValueProject), text += kCrLf; break;
     case TYPE_SNIP: AppendLine(text, kKeyType, kTypeValueSnip), text += kCrLf; break;
     case TYPE_CARD: AppendLine(text, kKeyType, kTypeValueCard), text += kCrLf; break;
     default: break;
     }
-    AppendLine(text, kKeyUrl, m_strUrl);
+    AppendLine(text, kKeyUrl, record.m_strUrl);
 
     // A data line is the Base64 of the field's bytes on one line. Encoding
     // without line breaks gives exactly the text with the encoder's CR LF
     // pairs cut out, since Base64 digits never form one. A line break that
     // is part of the field survives: it is among the encoded bytes.
     const char16_t* const dataKeys[] = {kKeyData1, kKeyData2, kKeyData3};
-    const std::string* const dataFields[] = {&m_strData1, &m_strData2, &m_strData3};
+    const std::string* const dataFields[] = {&record.m_strData1, &record.m_strData2, &record.m_strData3};
     for (int i = 0; i < 3; ++i) {
         const std::string_view bytes = DataBytes(*dataFields[i]);
         text += dataKeys[i];
@@ -117,16 +121,16 @@ std::u16string CQelTpjFile::GetFileText() {
         text += kCrLf;
     }
 
-    AppendLine(text, kKeyCategory, qel::framework::Format(u"%04d", m_nCategory));
+    AppendLine(text, kKeyCategory, qel::framework::Format(u"%04d", record.m_nCategory));
     if (code > 1) {
-        AppendLine(text, kKeyIpId, m_strIpId);
-        AppendLine(text, kKeySortId, m_strSortId);
+        AppendLine(text, kKeyIpId, record.m_strIpId);
+        AppendLine(text, kKeySortId, record.m_strSortId);
     }
     // A project file leaves out the default "both allowed".
-    if (code > 2 && !(m_nType == TYPE_PROJECT && m_nDist == 4)) AppendLine(text, kKeyDist, qel::framework::Format(u"%d", m_nDist));
-    if (code > 1 && m_nColorId != 1) AppendLine(text, kKeyColorId, qel::framework::Format(u"%d", m_nColorId));
-    if (code > 1) AppendLine(text, kKeyExpires, m_strExpires);
-    if (code > 3) AppendLine(text, kKeyLastModified, m_strLastModified);
+    if (code > 2 && !(record.m_nType == TYPE_PROJECT && record.m_nDist == 4)) AppendLine(text, kKeyDist, qel::framework::Format(u"%d", record.m_nDist));
+    if (code > 1 && record.m_nColorId != 1) AppendLine(text, kKeyColorId, qel::framework::Format(u"%d", record.m_nColorId));
+    if (code > 1) AppendLine(text, kKeyExpires, record.m_strExpires);
+    if (code > 3) AppendLine(text, kKeyLastModified, record.m_strLastModified);
 
     if (mime) {
         text += kCrLf;
@@ -135,45 +139,46 @@ std::u16string CQelTpjFile::GetFileText() {
         text += u": ";
         text += kMultipartMixed;
         text += u";boundary=\"";
-        text += m_strBoundary;
+        text += record.m_strBoundary;
         text += u"\"\r\n\r\n";
 
         text += u"--";
-        text += m_strBoundary;
+        text += record.m_strBoundary;
         text += kCrLf;
         AppendLine(text, kKeyContentType, kHtmlContentType);
         AppendLine(text, kKeyTransferEncoding, kEncoding8bit);
         text += kCrLf;
         // The page as held, its own line ends included; the first CR LF ends
         // a last line that has none.
-        text += m_strHtml;
+        text += record.m_strHtml;
         text += u"\r\n\r\n\r\n";
 
-        WriteImageParts(text, false);
-        WriteImageParts(text, true);
+        WriteImageParts(record, text, false);
+        WriteImageParts(record, text, true);
 
         text += u"--";
-        text += m_strBoundary;
+        text += record.m_strBoundary;
         text += u"--";
     }
     text += kCrLf;
     return text;
 }
 
-void CQelTpjFile::WriteImageParts(std::u16string& text, bool pageImages) {
+void WriteImageParts(const CQelTpjFile& record, std::u16string& text, bool pageImages) {
     if (!pageImages) {
-        WriteImagePart(text, m_uniqueIcon, false);
+        WriteImagePart(record, text, record.m_uniqueIcon, false);
         return;
     }
-    for (int i = 0; i < m_arrImages.GetSize(); ++i) WriteImagePart(text, m_arrImages[i], true);
+    for (int i = 0; i < record.m_arrImages.GetSize(); ++i) WriteImagePart(record, text, record.m_arrImages[i], true);
 }
 
-bool CQelTpjFile::WriteImagePart(std::u16string& text, const CQelTpjImgFile& entry, bool pageImage) {
+bool WriteImagePart(const CQelTpjFile& record, std::u16string& text, const CQelTpjImgFile& entry,
+                    bool pageImage) {
     if (entry.m_strPath.empty()) return false;
     if (pageImage && entry.m_strId.empty()) return false;
 
     text += u"--";
-    text += m_strBoundary;
+    text += record.m_strBoundary;
     text += kCrLf;
 
     const char16_t* contentType = nullptr;
@@ -226,3 +231,5 @@ bool CQelTpjFile::WriteImagePart(std::u16string& text, const CQelTpjImgFile& ent
     text += kCrLf;
     return true;
 }
+
+}  // namespace qel::format

@@ -15,6 +15,8 @@
 #include "framework/strings.h"
 #include "host/dom.h"
 #include "host/htmldata.h"
+#include "html/cid_rewrite.h"
+#include "html/html_import.h"
 #include "model/tpjfile.h"
 
 namespace {
@@ -72,22 +74,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         auto* doc = dynamic_cast<Document*>(host.m_pRootNode);
         if (!doc) std::abort();
         const std::u16string before = doc->getHTMLText();
-        ok = rec.CreateFromHtml(path, doc);
+        ok = qel::html::CreateFromHtml(rec, path, doc);
         if (doc->getHTMLText() != before) std::abort();  // the host's page is never changed
     } else {
         std::FILE* f = std::fopen(file.c_str(), "wb");
         if (!f) std::abort();
         if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
         std::fclose(f);
-        ok = rec.CreateFromHtml(path, nullptr);
+        ok = qel::html::CreateFromHtml(rec, path, nullptr);
     }
     if (!ok) std::abort();  // every readable text is a page
 
     // Content ids run image1, image2, ... in list order.
     for (int i = 0; i < rec.m_arrImages.GetSize(); ++i)
         if (rec.m_arrImages[i].m_strId != qel::framework::Format(u"image%d", i + 1)) std::abort();
-    if (rec.GetHtml(false) != rec.m_strHtml) std::abort();
-    const std::u16string resolved = rec.GetHtml(true);
+    if (qel::html::GetHtml(rec, false) != rec.m_strHtml) std::abort();
+    const std::u16string resolved = qel::html::GetHtml(rec, true);
     (void)resolved;
     EmptyTempFolder();
     return 0;

@@ -10,6 +10,8 @@
 #include <string>
 
 #include "framework/codepage.h"
+#include "format/tpj_reader.h"
+#include "format/tpj_writer.h"
 #include "model/tpjfile.h"
 
 namespace fs = std::filesystem;
@@ -44,14 +46,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     }
     CQelTpjFile rec(TYPE_PROJECT);
-    if (!rec.LoadFile(qel::framework::PathFromNative((g_root / "in.trc").string()))) std::abort();
+    if (!qel::format::LoadFile(rec, qel::framework::PathFromNative((g_root / "in.trc").string()))) std::abort();
     for (int i = 0; i < rec.m_arrImages.GetSize(); ++i) CheckInside(rec.m_arrImages[i].m_strPath);
     std::u16string icon, title;
     rec.GetUniqueIcon(icon, title);
     CheckInside(icon);
     for (int type : {TYPE_PROJECT, TYPE_SNIP, TYPE_CARD}) {
         rec.SetType(type);
-        (void)rec.GetFileText();
+        (void)qel::format::GetFileText(rec);
     }
     // Only the input and the temporary folder, which holds plain files.
     int entries = 0;

@@ -14,6 +14,8 @@
 // image given inline as a "data:" URL is written to a new file in the host's
 // temporary folder, so that its entry names a file like every other one and
 // the writer, Clone and GetHtml(true) need nothing new.
+#include "html/html_import.h"
+
 #include <filesystem>
 #include <memory>
 #include <unordered_set>
@@ -138,8 +140,10 @@ bool SaveInlineImages(CQelTpjImgFileArray& images, const PageImport& import) {
 
 }  // namespace
 
-bool CQelTpjFile::CreateFromHtml(const std::u16string& path, Node* hostDocument) {
-    m_arrImages.RemoveAll();
+namespace qel::html {
+
+bool CreateFromHtml(CQelTpjFile& record, const std::u16string& path, Node* hostDocument) {
+    record.m_arrImages.RemoveAll();
 
     // References are resolved against the page's file URL; a path that has
     // none (a relative one) is handed to getAbsUrl as it is.
@@ -171,26 +175,21 @@ bool CQelTpjFile::CreateFromHtml(const std::u16string& path, Node* hostDocument)
             import.selfNormal = qel::framework::PathFromNative(
                 std::filesystem::path(qel::framework::PathToNative(import.self)).lexically_normal().string());
 
-        struct Attach {
-            CQelTpjFile& record;
-            ~Attach() { record.m_pImport = nullptr; }
-        } attach{*this};
-        m_pImport = &import;
         int counter = 1;
         qel::html::VisitImageReferences(*document, [&](Element& element, const std::u16string& attribute) {
-            CollectImageAttribute(&element, attribute, base, counter);
+            CollectImageAttribute(record, &element, attribute, base, counter, &import);
         });
 
-        if (SaveInlineImages(m_arrImages, import)) {
+        if (SaveInlineImages(record.m_arrImages, import)) {
             // The card's HTML is written in Shift_JIS: a page that declared
             // another character set must not go on declaring it there.
             qel::html::DeclareShiftJis(*document);
             std::u16string html = document->getHTMLText();
             qel::html::DeclareShiftJisInXmlDeclaration(html);
-            m_strHtml = std::move(html);
+            record.m_strHtml = std::move(html);
             result = true;
         } else {
-            m_arrImages.RemoveAll();
+            record.m_arrImages.RemoveAll();
         }
     }
 
@@ -199,38 +198,40 @@ bool CQelTpjFile::CreateFromHtml(const std::u16string& path, Node* hostDocument)
     return result;
 }
 
-void CQelTpjFile::CollectImageAttribute(Element* element, const std::u16string& attribute,
-                                        const std::u16string& base, int& counter) {
+void CollectImageAttribute(CQelTpjFile& record, Element* element, const std::u16string& attribute,
+                           const std::u16string& base, int& counter, PageImport* import) {
     if (!element) return;
     const std::u16string value = element->getAttribute(attribute);
     if (value.empty()) return;
     // Images on web servers stay where they are and take no number.
     if (is_protocol(value, u"http:") || is_protocol(value, u"https:")) return;
 
-    if (m_pImport && is_protocol(value, u"data:")) {
+    if (import && is_protocol(value, u"data:")) {
         // An inline image is saved to a file once the page is walked; a
         // malformed one is no image and stays as written.
         qel::html::DataUrl data;
         if (!qel::html::ParseDataUrl(value, data)) return;
         const std::u16string id = qel::framework::Format(u"image%d", counter);
         ++counter;
-        const int index = AddImage(std::u16string(), id) - 1;
-        m_pImport->inlines.push_back({index, std::move(data)});
+        const int index = record.AddImage(std::u16string(), id) - 1;
+        import->inlines.push_back({index, std::move(data)});
         element->setAttribute(attribute, u"cid:" + id);
         return;
     }
 
     const std::u16string url = SIFUtil::getAbsUrl(value, base, std::u16string(), std::u16string());
     std::u16string file;
-    if (m_pImport) SIFUtil::URLtoPCPath(file, url, m_pImport->encoding);
+    if (import) SIFUtil::URLtoPCPath(file, url, import->encoding);
     else SIFUtil::URLtoPCPath(file, url);
     // A reference to the page itself (blanks, a fragment, its own name) is
     // no image.
-    if (m_pImport && !file.empty() && (file == m_pImport->self || file == m_pImport->selfNormal)) return;
+    if (import && !file.empty() && (file == import->self || file == import->selfNormal)) return;
     if (file.empty()) file = url;  // no local path (another scheme): the writer decides
 
     const std::u16string id = qel::framework::Format(u"image%d", counter);
     ++counter;
-    AddImage(file, id);
+    record.AddImage(file, id);
     element->setAttribute(attribute, u"cid:" + id);
 }
+
+}  // namespace qel::html

@@ -17,7 +17,8 @@
 #include "host/report.h"
 #include "host/shell.h"
 #include "host/tempfile.h"
-#include "model/tpjfileif.h"
+#include "model/tpjfile.h"
+#include "plugin/tpjfileif.h"
 #include "plugin/device.h"
 #include "plugin/export.h"
 

@@ -1,4 +1,4 @@
-// CQelTpjFile::EditSettings end to end: the record's values shown in the
+// EditSettings end to end: the record's values shown in the
 // settings dialog, the values typed there reaching the record after OK (data
 // lines as code page 932 bytes), the coded fields' edge values, and Cancel
 // leaving the record untouched whatever happened in the dialog.
@@ -8,6 +8,7 @@
 #include <string>
 
 #include "dialogs/resource.h"
+#include "dialogs/settings_edit.h"
 #include "framework/codepage.h"
 #include "model/tpjfile.h"
 #include "plugin/module_resources.h"
@@ -59,7 +60,7 @@ TEST_F(SettingsEditTest, TheDialogOpensWithTheRecordsValues) {
         EXPECT_EQ(u.Text(kUniqIconTitle), u"自分");
         u.Ok();
     });
-    EXPECT_TRUE(record.EditSettings(nullptr));
+    EXPECT_TRUE(qel::dialogs::EditSettings(record, nullptr));
 }
 
 TEST_F(SettingsEditTest, EveryValueTypedReachesTheRecordAfterOk) {
@@ -92,7 +93,7 @@ TEST_F(SettingsEditTest, EveryValueTypedReachesTheRecordAfterOk) {
         u.Click(kUniqIconRef);
         u.Ok();
     });
-    ASSERT_TRUE(record.EditSettings(nullptr));
+    ASSERT_TRUE(qel::dialogs::EditSettings(record, nullptr));
     EXPECT_EQ(record.GetVersion(), u"1.1");
     EXPECT_EQ(record.GetUrl(), u"HTTP://Example.COM/card.trc");
     EXPECT_EQ(record.GetData1(), "\x93\x8c\x8b\x9e");
@@ -125,7 +126,7 @@ TEST_F(SettingsEditTest, OutOfRangeColourAndDistComeBackAsMinusOneAndZero) {
             EXPECT_EQ(u.CurSel(kDist), -1);
             u.Ok();
         });
-        ASSERT_TRUE(record.EditSettings(nullptr));
+        ASSERT_TRUE(qel::dialogs::EditSettings(record, nullptr));
         EXPECT_EQ(record.m_nColorId, -1);
         EXPECT_EQ(record.m_nDist, 0);
     }
@@ -150,7 +151,7 @@ TEST_F(SettingsEditTest, TheVersionIsTakenAsAPrefixOfTheEntries) {
             }
             u.Ok();
         });
-        ASSERT_TRUE(record.EditSettings(nullptr));
+        ASSERT_TRUE(qel::dialogs::EditSettings(record, nullptr));
         EXPECT_EQ(record.GetVersion(), c.after);
     }
 }
@@ -180,7 +181,7 @@ TEST_F(SettingsEditTest, CancelLeavesTheRecordUntouchedAfterNestedDialogsAndTheC
         u.Click(kNow);
         u.Cancel();
     });
-    EXPECT_FALSE(record.EditSettings(nullptr));
+    EXPECT_FALSE(qel::dialogs::EditSettings(record, nullptr));
     EXPECT_EQ(Fields(record), before);
 }
 
@@ -197,7 +198,7 @@ TEST_F(SettingsEditTest, ARefusedUrlThenCancelChangesNothing) {
         EXPECT_EQ(u.Focus(), kUrl);
         u.Cancel();
     });
-    EXPECT_FALSE(record.EditSettings(nullptr));
+    EXPECT_FALSE(qel::dialogs::EditSettings(record, nullptr));
     EXPECT_EQ(Fields(record), before);
 }
 

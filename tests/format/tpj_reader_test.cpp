@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "format/base64.h"
+#include "format/tpj_writer.h"
 #include "framework/codepage.h"
 #include "framework/strings.h"
 #include "host/report.h"
@@ -73,7 +74,7 @@ protected:
     bool Load(const std::string& bytes) {
         fs::create_directories(dir() / "in");
         qel::test::WriteFileBytes(dir() / "in" / "file.trc", bytes);
-        return rec.LoadFile(W(dir() / "in" / "file.trc"));
+        return qel::format::LoadFile(rec, W(dir() / "in" / "file.trc"));
     }
     // A detail file of `headers` (CR LF after each) and a MIME body with these parts.
     static std::string Detail(const std::string& headers, const std::vector<std::string>& parts,
@@ -136,16 +137,15 @@ TEST_F(TpjReader, RoundTripsEveryFormAndVersion) {
             fs::create_directories(temp);
             ::setenv("QELHOST_TEMP_DIR", temp.c_str(), 1);
             const fs::path file = dir() / "in.tpj";
-            qel::test::WriteFileBytes(file, qel::framework::WideToCp932(orig.GetFileText()));
+            qel::test::WriteFileBytes(file, qel::framework::WideToCp932(qel::format::GetFileText(orig)));
 
             CQelTpjFile loaded(TYPE_PROJECT);
-            ASSERT_TRUE(loaded.LoadFile(W(file)));
+            ASSERT_TRUE(qel::format::LoadFile(loaded, W(file)));
             EXPECT_EQ(loaded.GetType(), type);
 
             // What the loaded record should equal: a snippet carries no page,
             // icon or images; the title is cut at its double quote.
-            std::unique_ptr<CQelTpjFileIF> copy(orig.Clone());
-            auto& want = static_cast<CQelTpjFile&>(*copy);
+            CQelTpjFile want = orig;
             if (type == TYPE_SNIP) {
                 want.m_strHtml.clear();
                 want.SetUniqueIcon(u"", u"");
@@ -175,7 +175,7 @@ TEST_F(TpjReader, RoundTripsEveryFormAndVersion) {
             for (int form : {TYPE_PROJECT, TYPE_SNIP, TYPE_CARD}) {
                 loaded.SetType(form);
                 want.SetType(form);
-                EXPECT_EQ(qel::framework::WideToCp932(loaded.GetFileText()), qel::framework::WideToCp932(want.GetFileText()))
+                EXPECT_EQ(qel::framework::WideToCp932(qel::format::GetFileText(loaded)), qel::framework::WideToCp932(qel::format::GetFileText(want)))
                     << "written as " << form;
             }
             // The originals were only read.
@@ -277,7 +277,7 @@ TEST_F(TpjReader, HeaderKeysValuesAndIntegers) {
 }
 
 TEST_F(TpjReader, GetParamRules) {
-    auto g = [](const char16_t* v, const char16_t* n) { return CQelTpjFile::GetParam(v, n); };
+    auto g = [](const char16_t* v, const char16_t* n) { return qel::format::GetParam(v, n); };
     EXPECT_EQ(g(u"image/gif;name=\"a.gif\";", u"name"), u"a.gif");
     EXPECT_EQ(g(u"application/x-ticon;name=\"i.gif\";title=\"Shop\"", u"title"), u"Shop");
     EXPECT_EQ(g(u"IMAGE/GIF;name=\"a.gif\"", u"name"), u"a.gif");
@@ -328,7 +328,7 @@ TEST_F(TpjReader, ContentIdsIconsAndPartsWithoutDelimiter) {
                                                                             std::string(3 << 20, 'A'))},
                                    false));
     const auto before = Listing(dir());
-    ASSERT_TRUE(other.LoadFile(W(dir() / "in" / "open.trc")));
+    ASSERT_TRUE(qel::format::LoadFile(other, W(dir() / "in" / "open.trc")));
     EXPECT_EQ(other.m_arrImages.GetSize(), 1);
     auto after = Listing(dir());
     after.erase(P(other.m_arrImages[0].m_strPath).filename().string());
@@ -366,10 +366,10 @@ TEST_F(TpjReader, EmptyFileAndFilesThatCannotBeRead) {
     EXPECT_EQ(rec.GetType(), TYPE_PROJECT);
 
     rec.m_strHtml = u"old";
-    EXPECT_FALSE(rec.LoadFile(W(dir() / "missing.tpj")));
+    EXPECT_FALSE(qel::format::LoadFile(rec, W(dir() / "missing.tpj")));
     EXPECT_EQ(rec.m_strHtml, u"");
-    EXPECT_FALSE(rec.LoadFile(wdir()));  // a folder
-    EXPECT_FALSE(rec.LoadFile(u""));
+    EXPECT_FALSE(qel::format::LoadFile(rec, wdir()));  // a folder
+    EXPECT_FALSE(qel::format::LoadFile(rec, u""));
 }
 
 TEST_F(TpjReader, BytesThatAreNotCodePage932AndVeryLongLines) {
@@ -450,7 +450,7 @@ TEST_F(TpjReader, AttachmentNamesNeverLeadOutOfTheFolder) {
         parts.push_back(Attachment(std::string("Content-Type: image/gif;name=\"") + name + "\"\r\nContent-ID: <i>\r\n",
                                    "UE5H"));
     qel::test::WriteFileBytes(dir() / "in.trc", Detail("", parts));
-    ASSERT_TRUE(rec.LoadFile(W(dir() / "in.trc")));
+    ASSERT_TRUE(qel::format::LoadFile(rec, W(dir() / "in.trc")));
     EXPECT_EQ(Listing(dir()), parentBefore);
     EXPECT_EQ(qel::test::ReadFileBytes(temp / "x.gif"), "keep me");
     ASSERT_EQ(rec.m_arrImages.GetSize(), static_cast<int>(std::size(names)));
@@ -510,7 +510,7 @@ TEST_F(TpjReader, AnAttachmentThatCannotBeWrittenWholeFailsTheLoadAndLeavesNoFil
     rlimit small = saved;
     small.rlim_cur = 1000;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    const bool loaded = rec.LoadFile(W(dir() / "in.trc"));
+    const bool loaded = qel::format::LoadFile(rec, W(dir() / "in.trc"));
     ::setrlimit(RLIMIT_FSIZE, &saved);
     ::signal(SIGXFSZ, previous);
     EXPECT_FALSE(loaded);
@@ -536,7 +536,7 @@ TEST_F(TpjReader, EveryTruncationLoads) {
     orig.SetUniqueIcon(W(src / "i.gif"), u"T");
     orig.AddImage(W(src / "p.png"), u"image1");
     orig.AddImage(W(src / "i.gif"), u"image2");
-    const std::string full = qel::framework::WideToCp932(orig.GetFileText());
+    const std::string full = qel::framework::WideToCp932(qel::format::GetFileText(orig));
     const fs::path temp = dir() / "temp";
     ::setenv("QELHOST_TEMP_DIR", temp.c_str(), 1);
 
@@ -547,7 +547,7 @@ TEST_F(TpjReader, EveryTruncationLoads) {
         fs::create_directories(temp);
         CQelTpjFile r(TYPE_PROJECT);
         qel::test::WriteFileBytes(dir() / "cut.trc", prefix);
-        ASSERT_TRUE(r.LoadFile(W(dir() / "cut.trc")));
+        ASSERT_TRUE(qel::format::LoadFile(r, W(dir() / "cut.trc")));
         if (prefix.find("URL: http://www.example.com/\r\n") != std::string::npos) {
             EXPECT_EQ(r.GetUrl(), u"http://www.example.com/");
         }

@@ -19,6 +19,8 @@
 
 #include "dialogs/resource.h"
 #include "format/base64.h"
+#include "format/tpj_reader.h"
+#include "format/tpj_writer.h"
 #include "framework/codepage.h"
 #include "host/shell.h"
 #include "model/tpjfile.h"
@@ -231,9 +233,9 @@ TEST_F(ExportTest, AFileInAnotherFormIsWrittenAnewWithoutTheSettingsDialog) {
     // The file holds exactly the record's text in code page 932: nothing
     // before it, nothing after it.
     std::unique_ptr<CQelTpjFile> expected(new CQelTpjFile(TYPE_PROJECT));
-    ASSERT_TRUE(expected->LoadFile(input));
+    ASSERT_TRUE(qel::format::LoadFile(*expected, input));
     expected->SetType(TYPE_PROJECT);
-    EXPECT_EQ(ReadFileBytes(path("toruca(1).tpj")), qel::framework::WideToCp932(expected->GetFileText()));
+    EXPECT_EQ(ReadFileBytes(path("toruca(1).tpj")), qel::framework::WideToCp932(qel::format::GetFileText(*expected)));
     EXPECT_TRUE(qel::test::MessageBoxes().empty());
 }
 

@@ -1,0 +1,25 @@
+// The writer of a record as snippet, detail or project text (layout in
+// format/toruca_format.h).
+#pragma once
+
+#include <string>
+
+#include "model/tpjfile.h"
+
+namespace qel::format {
+
+// The record as the text of its type (m_nType), before the conversion to
+// code page 932: header lines, and for a detail or project the MIME body
+// with the page and a Base64 part per image file. Raises CFileException for
+// an image file that is there but cannot be read or is larger than 512 MiB.
+std::u16string GetFileText(const CQelTpjFile& record);
+
+// Appends the unique icon's part (pageImages false) or a part for each page
+// image (true).
+void WriteImageParts(const CQelTpjFile& record, std::u16string& text, bool pageImages);
+// Appends one image part; false, with nothing appended, for an entry without
+// a path, or a page image without a content id.
+bool WriteImagePart(const CQelTpjFile& record, std::u16string& text, const CQelTpjImgFile& entry,
+                    bool pageImage);
+
+}  // namespace qel::format
