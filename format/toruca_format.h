@@ -53,6 +53,11 @@ inline constexpr char16_t kTypeValueCard[] = u"CARD";
 
 // The MIME version written, whatever a file that was read declared.
 inline constexpr char16_t kMimeVersion[] = u"1.0";
+// The record's boundary, written unless it is empty or a line of the page
+// starts with "--" and it: then the writer takes the first ten-digit one
+// from "0000000000" up that no line of the page starts with. A reader that
+// finds a boundary declared takes only "--boundary" and "--boundary--" for
+// delimiters.
 inline constexpr char16_t kDefaultBoundary[] = u"0000000000";
 
 // Content types (with their separating ";" as written before the name).

@@ -4,8 +4,10 @@
 #include <climits>
 #include <cstdint>
 #include <memory>
+#include <fcntl.h>
 #include <new>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "format/base64.h"
 #include "framework/codepage.h"
@@ -15,6 +17,12 @@
 #include "toruca/torucautil.h"
 
 namespace {
+
+// Closes a descriptor when it goes out of scope.
+struct Descriptor {
+    int fd;
+    ~Descriptor() { ::close(fd); }
+};
 
 unsigned char* NewBuffer(std::size_t size) {
     auto* p = new (std::nothrow) unsigned char[size];
@@ -36,39 +44,60 @@ unsigned char* CQelTorucaUtil::DecodeBase64Bytes(const char* text, std::size_t l
 }
 
 unsigned char* CQelTorucaUtil::ReadFileBytes(const std::u16string& path, std::size_t& size) {
-    // A name that leads to nothing (no such file, or a page reference that is
-    // a URL rather than a path) gives no buffer: the part keeps an empty
-    // body. Anything that is there but cannot be read, a folder or a file
-    // without permission, raises the file error so that the export reports
-    // it instead of writing an empty image.
+    // A name that leads to no file (nothing there, a folder, or a page
+    // reference that is a URL rather than a path) gives no buffer: the part
+    // keeps an empty body. Anything else that is there but cannot be read
+    // whole raises the file error, so that the export reports it instead of
+    // writing an empty or torn image: a file without permission, a FIFO or
+    // device (never read: it could block or never end), and a file whose
+    // size changes while it is read.
     if (path.empty() || path.find(u'\0') != std::u16string::npos) return nullptr;
+    const std::string native = qel::framework::PathToNative(path);
     struct stat st;
-    if (::stat(qel::framework::PathToNative(path).c_str(), &st) != 0) {
+    if (::stat(native.c_str(), &st) != 0) {
         const int err = errno;
         if (err == ENOENT || err == ENOTDIR || err == ENAMETOOLONG) return nullptr;
         AfxThrowFileException(err == EACCES ? CFileException::accessDenied : CFileException::badPath, err, path);
     }
-    if (!S_ISREG(st.st_mode))
-        AfxThrowFileException(CFileException::accessDenied, S_ISDIR(st.st_mode) ? EISDIR : EINVAL, path);
+    if (S_ISDIR(st.st_mode)) return nullptr;
+    if (!S_ISREG(st.st_mode)) AfxThrowFileException(CFileException::accessDenied, EINVAL, path);
 
-    CFile file;
-    CFileException error;
-    if (!file.Open(path, CFile::modeRead | CFile::shareDenyWrite | CFile::typeBinary, &error)) throw error;
-    // One pass: the length the file has now, then its bytes. A file that
-    // shrinks meanwhile gives the bytes that were there; growth is ignored.
-    const std::uint64_t length = file.GetLength();
+    // The name may lead elsewhere by now: the open does not block, and what
+    // was opened is asked again.
+    const int fd = ::open(native.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        const int err = errno;
+        if (err == ENOENT || err == ENOTDIR) return nullptr;
+        AfxThrowFileException(err == EACCES || err == EPERM ? CFileException::accessDenied : CFileException::badPath,
+                              err, path);
+    }
+    const Descriptor file{fd};
+    if (::fstat(fd, &st) != 0) AfxThrowFileException(CFileException::hardIO, errno, path);
+    if (S_ISDIR(st.st_mode)) return nullptr;
+    if (!S_ISREG(st.st_mode)) AfxThrowFileException(CFileException::accessDenied, EINVAL, path);
+    ::fcntl(fd, F_SETFL, O_RDONLY);
+
+    // The size at open is the size of the image. The file is read to its
+    // end: fewer bytes, or more, mean it changed while it was read.
+    const std::uint64_t length = static_cast<std::uint64_t>(st.st_size);
     if (length >= std::uint64_t{SIZE_MAX} / 2) AfxThrowMemoryException();
     std::unique_ptr<unsigned char[]> buffer(NewBuffer(static_cast<std::size_t>(length) + 1));
     qel::framework::AdviseHugePages(buffer.get(), static_cast<std::size_t>(length));
     std::size_t done = 0;
-    while (done < length) {
-        const std::uint64_t left = length - done;
-        const unsigned chunk = static_cast<unsigned>(left < (1u << 30) ? left : (1u << 30));
-        const unsigned n = file.Read(buffer.get() + done, chunk);
+    for (;;) {
+        // One byte more than the length is asked for: it is there only when
+        // the file grew.
+        const std::size_t left = static_cast<std::size_t>(length) + 1 - done;
+        const ssize_t n = ::read(fd, buffer.get() + done, left < (1u << 30) ? left : (1u << 30));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            AfxThrowFileException(errno == EIO ? CFileException::hardIO : CFileException::genericException, errno, path);
+        }
         if (n == 0) break;
-        done += n;
+        done += static_cast<std::size_t>(n);
+        if (done > length) throw CFileException(CFileException::genericException, 0, path, u"grew while it was read");
     }
-    file.Close();
+    if (done < length) throw CFileException(CFileException::endOfFile, 0, path, u"shrank while it was read");
     size = done;
     return buffer.release();
 }

@@ -33,6 +33,11 @@ constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
 // bytes always fit an empty chunk.
 constexpr std::size_t kSliceChars = kChunkBytes / 3 * 4;
 static_assert(kSliceChars % 4 == 0 && kSliceChars / 4 * 3 <= kChunkBytes);
+// Longest header line (of the file or of a part) read. Real ones are short;
+// a longer one means a damaged file, and reading it whole would let one
+// line take all memory. Body lines are read at any length.
+constexpr std::size_t kMaxHeaderLine = std::size_t{1} << 20;
+constexpr std::size_t kAnyLength = static_cast<std::size_t>(-1);
 
 // Equality ignoring ASCII case of a code page 932 byte string and an ASCII
 // name. A byte of a multi-byte character never equals an ASCII letter, so
@@ -69,11 +74,27 @@ bool SplitHeader(std::string_view line, std::string_view& key, std::string_view&
 bool StartsWithHyphens(std::string_view line) noexcept {
     return line.size() >= 2 && line[0] == '-' && line[1] == '-';
 }
-// "--…--" of five characters or more. A hyphen is never the second byte of
-// a character, so counting bytes gives the same answer as counting characters.
-bool IsClosingDelimiter(std::string_view line) noexcept {
-    return line.size() > 4 && StartsWithHyphens(line) && line[line.size() - 1] == '-' &&
-           line[line.size() - 2] == '-';
+
+enum class LineKind { text, delimiter, closing };
+
+// What a line of the body is. When the message declares its boundary, only
+// "--boundary" and "--boundary--" delimit parts, so that a line of the page
+// such as "-->" stays in the page. A file that declares none is read by the
+// lenient rule: any line that starts with two hyphens is a delimiter, and a
+// closing one when it also ends with two and is five characters or more (a
+// hyphen is never the second byte of a character, so counting bytes gives
+// the same answer as counting characters).
+LineKind KindOfLine(std::string_view line, const std::u16string& boundary) {
+    if (!StartsWithHyphens(line)) return LineKind::text;
+    if (boundary.empty()) {
+        const bool closing = line.size() > 4 && line[line.size() - 1] == '-' && line[line.size() - 2] == '-';
+        return closing ? LineKind::closing : LineKind::delimiter;
+    }
+    const std::u16string rest = qel::framework::Cp932ToWide(line.substr(2));
+    if (rest.size() < boundary.size() || rest.compare(0, boundary.size(), boundary) != 0) return LineKind::text;
+    const std::u16string_view after = std::u16string_view(rest).substr(boundary.size());
+    if (after.empty()) return LineKind::delimiter;
+    return after == u"--" ? LineKind::closing : LineKind::text;
 }
 
 std::u16string TempFolder() {
@@ -245,6 +266,7 @@ namespace {
 // The state of one LoadFile call that the top-level header lines change.
 struct HeaderState {
     bool pendingType = false;  // the first line was "ToruCa": the body decides
+    std::u16string boundary;   // declared by the message's Content-Type; empty: none
 };
 
 void ReadHeaderLine(CQelTpjFile& record, std::string_view line, HeaderState& state) {
@@ -295,7 +317,8 @@ void ReadHeaderLine(CQelTpjFile& record, std::string_view line, HeaderState& sta
     } else if (EqualsAscii(key, qel::format::kKeyMimeVersion)) {
         record.SetMimeVersion(TrimmedText(rest));
     } else if (EqualsAscii(key, qel::format::kKeyContentType)) {
-        record.SetBoundary(qel::format::GetParam(TrimmedText(rest), u"boundary"));
+        state.boundary = qel::format::GetParam(TrimmedText(rest), u"boundary");
+        record.SetBoundary(state.boundary);
     }
 }
 
@@ -335,19 +358,20 @@ bool LoadFile(CQelTpjFile& record, const std::u16string& path) {
         HeaderState state;
         bool collecting = false;
         std::string line;
-        if (file.ReadString(line)) {
+        if (file.ReadString(line, kMaxHeaderLine)) {
             if (EqualsAscii(line, qel::format::kMagicProject)) record.m_nType = TYPE_PROJECT;
             else if (EqualsAscii(line, qel::format::kMagicToruca)) state.pendingType = true;
         }
-        while (file.ReadString(line)) {
-            if (IsClosingDelimiter(line)) {
+        while (file.ReadString(line, collecting && part.m_bBody ? kAnyLength : kMaxHeaderLine)) {
+            const LineKind kind = KindOfLine(line, state.boundary);
+            if (kind == LineKind::closing) {
                 if (!part.Empty()) {
                     part.Finish();
                     ReadMimePart(record, part);
                 }
                 part.Reset();
                 collecting = false;
-            } else if (StartsWithHyphens(line)) {
+            } else if (kind == LineKind::delimiter) {
                 if (!part.Empty()) {
                     part.Finish();
                     ReadMimePart(record, part);

@@ -10,6 +10,7 @@
 
 #include <memory>
 #include <string_view>
+#include <unordered_set>
 
 #include "format/tpj_writer.h"
 
@@ -54,6 +55,53 @@ std::size_t FileSizeForEstimate(const std::u16string& path) {
     return static_cast<std::size_t>(st.st_size);
 }
 
+// Calls `f` with each line of the page that starts with "--", from its
+// first character on. Lines start where the page starts and after every CR
+// or LF: our reader ends lines at LF only, but MIME readers that end them at
+// a CR alone too must not meet a delimiter either.
+template <typename F>
+void ForEachHyphenLine(std::u16string_view html, F f) {
+    for (std::size_t pos = 0; pos < html.size();) {
+        if (html[pos] == u'-' && pos + 1 < html.size() && html[pos + 1] == u'-') f(html.substr(pos));
+        pos = html.find_first_of(u"\r\n", pos);
+        if (pos == std::u16string_view::npos) break;
+        ++pos;
+    }
+}
+
+// True when a line of the page starts with "--" and the boundary, which a
+// reader could take for a delimiter. Compared as the bytes written: a
+// character that code page 932 lacks is written as a reference ("&#N;"), so
+// different texts can give the same bytes. Every character gives one byte
+// or more, so as many characters as the boundary has bytes suffice.
+bool PageHoldsDelimiter(std::u16string_view html, std::u16string_view boundary) {
+    const std::string bytes = qel::framework::WideToCp932(boundary);
+    bool held = false;
+    ForEachHyphenLine(html, [&](std::u16string_view line) {
+        held = held || qel::framework::WideToCp932(line.substr(2, bytes.size())).compare(0, bytes.size(), bytes) == 0;
+    });
+    return held;
+}
+
+// The boundary of the text: the record's, unless it is empty (a file read
+// without one; "--" alone delimits nothing for a reader) or a line of the
+// page starts with "--" and it; then the first boundary of the default's
+// form (ten decimal digits, counting up from 0) that no line of the page
+// starts with. A page of n lines rules out at most n of them, so the search
+// ends. (Only ASCII digits are written as digits, so these compare as text.)
+std::u16string BoundaryFor(std::u16string_view html, const std::u16string& boundary) {
+    if (!boundary.empty() && !PageHoldsDelimiter(html, boundary)) return boundary;
+    constexpr std::size_t kDigits = std::char_traits<char16_t>::length(kDefaultBoundary);
+    std::unordered_set<std::u16string_view> taken;
+    ForEachHyphenLine(html, [&](std::u16string_view line) { taken.insert(line.substr(2, kDigits)); });
+    std::u16string candidate(kDigits, u'0');
+    for (unsigned long long n = 0;; ++n) {
+        unsigned long long rest = n;
+        for (std::size_t i = kDigits; i-- > 0; rest /= 10) candidate[i] = static_cast<char16_t>(u'0' + rest % 10);
+        if (taken.count(candidate) == 0) return candidate;
+    }
+}
+
 }  // namespace
 
 namespace qel::format {
@@ -61,6 +109,7 @@ namespace qel::format {
 std::u16string GetFileText(const CQelTpjFile& record) {
     const int code = CQelTpjFile::VersionToCode(record.m_strVersion);
     const bool mime = record.m_nType != TYPE_SNIP;
+    const std::u16string boundary = mime ? BoundaryFor(record.m_strHtml, record.m_strBoundary) : record.m_strBoundary;
 
     // The size, worked out first so that the text is allocated once. An
     // image too large for the codec raises its error here, before anything
@@ -70,7 +119,7 @@ std::u16string GetFileText(const CQelTpjFile& record) {
     for (const std::string* data : {&record.m_strData1, &record.m_strData2, &record.m_strData3})
         size += Base64RequiredLength(DataBytes(*data).size(), BASE64_NO_LINE_BREAKS);
     if (mime) {
-        size += 3 * record.m_strBoundary.size() + record.m_strHtml.size();
+        size += 3 * boundary.size() + record.m_strHtml.size();
         auto addPart = [&](const CQelTpjImgFile& entry) {
             std::size_t encoded = 0;
             try {
@@ -79,7 +128,7 @@ std::u16string GetFileText(const CQelTpjFile& record) {
                 // Said as the file's failure, so that the export can name it.
                 AfxThrowFileException(CFileException::genericException, 0, entry.m_strPath, u"is larger than 512 MiB");
             }
-            size += kPartLiterals + record.m_strBoundary.size() + entry.m_strPath.size() + entry.m_strId.size() + encoded;
+            size += kPartLiterals + boundary.size() + entry.m_strPath.size() + entry.m_strId.size() + encoded;
         };
         if (!record.m_uniqueIcon.m_strPath.empty()) addPart(record.m_uniqueIcon);
         for (int i = 0; i < record.m_arrImages.GetSize(); ++i) {
@@ -139,11 +188,11 @@ std::u16string GetFileText(const CQelTpjFile& record) {
         text += u": ";
         text += kMultipartMixed;
         text += u";boundary=\"";
-        text += record.m_strBoundary;
+        text += boundary;
         text += u"\"\r\n\r\n";
 
         text += u"--";
-        text += record.m_strBoundary;
+        text += boundary;
         text += kCrLf;
         AppendLine(text, kKeyContentType, kHtmlContentType);
         AppendLine(text, kKeyTransferEncoding, kEncoding8bit);
@@ -153,32 +202,33 @@ std::u16string GetFileText(const CQelTpjFile& record) {
         text += record.m_strHtml;
         text += u"\r\n\r\n\r\n";
 
-        WriteImageParts(record, text, false);
-        WriteImageParts(record, text, true);
+        WriteImageParts(record, text, false, boundary);
+        WriteImageParts(record, text, true, boundary);
 
         text += u"--";
-        text += record.m_strBoundary;
+        text += boundary;
         text += u"--";
     }
     text += kCrLf;
     return text;
 }
 
-void WriteImageParts(const CQelTpjFile& record, std::u16string& text, bool pageImages) {
+void WriteImageParts(const CQelTpjFile& record, std::u16string& text, bool pageImages,
+                     const std::u16string& boundary) {
     if (!pageImages) {
-        WriteImagePart(record, text, record.m_uniqueIcon, false);
+        WriteImagePart(text, record.m_uniqueIcon, false, boundary);
         return;
     }
-    for (int i = 0; i < record.m_arrImages.GetSize(); ++i) WriteImagePart(record, text, record.m_arrImages[i], true);
+    for (int i = 0; i < record.m_arrImages.GetSize(); ++i) WriteImagePart(text, record.m_arrImages[i], true, boundary);
 }
 
-bool WriteImagePart(const CQelTpjFile& record, std::u16string& text, const CQelTpjImgFile& entry,
-                    bool pageImage) {
+bool WriteImagePart(std::u16string& text, const CQelTpjImgFile& entry, bool pageImage,
+                    const std::u16string& boundary) {
     if (entry.m_strPath.empty()) return false;
     if (pageImage && entry.m_strId.empty()) return false;
 
     text += u"--";
-    text += record.m_strBoundary;
+    text += boundary;
     text += kCrLf;
 
     const char16_t* contentType = nullptr;

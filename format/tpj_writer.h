@@ -15,11 +15,14 @@ namespace qel::format {
 std::u16string GetFileText(const CQelTpjFile& record);
 
 // Appends the unique icon's part (pageImages false) or a part for each page
-// image (true).
-void WriteImageParts(const CQelTpjFile& record, std::u16string& text, bool pageImages);
+// image (true). `boundary` is the one of the text being written: the
+// record's, or another when the page holds a line that starts with "--" and
+// the record's.
+void WriteImageParts(const CQelTpjFile& record, std::u16string& text, bool pageImages,
+                     const std::u16string& boundary);
 // Appends one image part; false, with nothing appended, for an entry without
 // a path, or a page image without a content id.
-bool WriteImagePart(const CQelTpjFile& record, std::u16string& text, const CQelTpjImgFile& entry,
-                    bool pageImage);
+bool WriteImagePart(std::u16string& text, const CQelTpjImgFile& entry, bool pageImage,
+                    const std::u16string& boundary);
 
 }  // namespace qel::format

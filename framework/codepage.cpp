@@ -124,7 +124,7 @@ std::uint16_t EncodeChar(char16_t c) {
     return v;
 }
 
-// Copies the ASCII code units (1..0x7F) at the start of `src` as bytes, at
+// Copies the ASCII code units (0..0x7F) at the start of `src` as bytes, at
 // most `n`; answers how many. Sixteen at a time where SSE2 is there.
 std::size_t NarrowAscii(const char16_t* src, std::size_t n, char* dst) {
     std::size_t i = 0;
@@ -134,13 +134,12 @@ std::size_t NarrowAscii(const char16_t* src, std::size_t n, char* dst) {
     for (; n - i >= 16; i += 16) {
         const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
         const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i + 8));
-        const __m128i nul = _mm_or_si128(_mm_cmpeq_epi16(a, zero), _mm_cmpeq_epi16(b, zero));
-        const __m128i bad = _mm_or_si128(_mm_and_si128(_mm_or_si128(a, b), high), nul);
+        const __m128i bad = _mm_and_si128(_mm_or_si128(a, b), high);
         if (_mm_movemask_epi8(_mm_cmpeq_epi8(bad, zero)) != 0xFFFF) break;
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_packus_epi16(a, b));
     }
 #endif
-    for (; i < n && src[i] < 0x80 && src[i] != 0; ++i) dst[i] = static_cast<char>(src[i]);
+    for (; i < n && src[i] < 0x80; ++i) dst[i] = static_cast<char>(src[i]);
     return i;
 }
 
@@ -172,17 +171,12 @@ void AppendWideAsCp932(std::string& out, std::u16string_view text) {
         char* const limit = base + 2 * units + kLongestReference;
         char* d = base;
         const char16_t* const stop = p + units;
-        bool nul = false;
         while (p < stop) {
             // ASCII run: one byte per code unit, no table, no iconv.
             const std::size_t n = NarrowAscii(p, static_cast<std::size_t>(stop - p), d);
             p += n;
             d += n;
             if (p == stop) break;
-            if (*p == 0) {
-                nul = true;
-                break;
-            }
             // Run of other characters, up to the next ASCII one.
             bool full = false;
             do {
@@ -222,7 +216,6 @@ void AppendWideAsCp932(std::string& out, std::u16string_view text) {
             if (full) break;
         }
         out.resize(at + static_cast<std::size_t>(d - base));
-        if (nul) return;
     }
 }
 

@@ -14,7 +14,8 @@
 
 namespace qel::framework {
 
-// Wide to code page 932. The conversion ends at the first NUL. A character
+// Wide to code page 932. Every code unit is converted: a NUL becomes the
+// byte 0, so that text holding one is written whole. A character
 // that code page 932 cannot hold becomes its decimal character reference
 // (U+1F600 -> "&#128512;"), so no text is lost silently; a lone surrogate
 // counts as U+FFFD.

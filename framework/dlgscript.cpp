@@ -2,12 +2,12 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 #include "framework/codepage.h"
 #include "framework/diagnostic.h"
 #include "framework/dialog.h"
+#include "framework/exceptions.h"
+#include "framework/file.h"
 #include "framework/filedialog.h"
 #include "framework/useraction.h"
 
@@ -309,13 +309,25 @@ std::unique_ptr<CModalDriver> QelCreateScriptDriver(QelDialogScript script) {
 }
 
 std::unique_ptr<CModalDriver> QelCreateScriptDriverFromFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        const int err = errno;
+    // Only a regular file is read (CFile refuses a pipe or a device at
+    // once): a pipe would hold the host and /dev/zero would never end.
+    std::string text;
+    int err = 0;
+    try {
+        CFile file;
+        CFileException error;
+        if (file.Open(qel::framework::PathFromNative(path), CFile::modeRead | CFile::typeBinary, &error)) {
+            char block[1 << 14];
+            while (const unsigned n = file.Read(block, sizeof block)) text.append(block, n);
+        } else {
+            err = error.m_lOsError != 0 ? error.m_lOsError : ENOENT;
+        }
+    } catch (const CFileException& e) {
+        err = e.m_lOsError;
+    }
+    if (err != 0) {
         qel::framework::HostDiagnostic("script: cannot read " + path + ": " + std::strerror(err));
         return QelCreateScriptDriver({});
     }
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    return QelCreateScriptDriver(QelParseDialogScript(ss.str()));
+    return QelCreateScriptDriver(QelParseDialogScript(text));
 }

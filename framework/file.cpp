@@ -22,7 +22,8 @@ int CauseOf(int err) {
     case EACCES:
     case EPERM:
     case EROFS: return CFileException::accessDenied;
-    case EISDIR: return CFileException::accessDenied;
+    case EISDIR:
+    case EOPNOTSUPP: return CFileException::accessDenied;  // a folder, a pipe or a device
     case EEXIST: return CFileException::alreadyExists;
     case ENOSPC:
     case EDQUOT: return CFileException::diskFull;
@@ -51,16 +52,25 @@ bool CFile::Open(const std::u16string& path, unsigned flags, CFileException* err
         if (flags & modeCreateNew) oflags |= O_EXCL | O_NOFOLLOW;
         else if (!(flags & modeNoTruncate)) oflags |= O_TRUNC;
     }
+    // Opened without blocking, so that a named pipe with no writer (or a
+    // device that waits) cannot hold the caller, then refused unless it is a
+    // regular file: a pipe or a device such as /dev/zero never ends.
     const std::string native = qel::framework::PathToNative(path);
     int fd = native.empty() || path.find(u'\0') != std::u16string::npos
                  ? (errno = ENOENT, -1)
-                 : ::open(native.c_str(), oflags, 0666);
+                 : ::open(native.c_str(), oflags | O_NONBLOCK | O_NOCTTY, 0666);
     if (fd >= 0) {
         struct stat st;
-        if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        int err = 0;
+        if (::fstat(fd, &st) != 0) err = errno;
+        else if (S_ISDIR(st.st_mode)) err = EISDIR;
+        else if (!S_ISREG(st.st_mode)) err = EOPNOTSUPP;
+        else if (const int fl = ::fcntl(fd, F_GETFL); fl < 0 || ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK) != 0)
+            err = errno;
+        if (err != 0) {
             ::close(fd);
             fd = -1;
-            errno = EISDIR;
+            errno = err;
         }
     }
     if (fd < 0) {
@@ -159,7 +169,11 @@ bool CStdioFile::Fill() {
     return n > 0;
 }
 
-bool CStdioFile::ReadString(std::string& line) {
+bool CStdioFile::ReadString(std::string& line, std::size_t maxLength) {
+    // A line of maxLength bytes may still be followed by a CR that the next
+    // block's LF ends.
+    const std::size_t maxHeld = maxLength >= static_cast<std::size_t>(-1) - 1 ? maxLength : maxLength + 1;
+    auto tooLong = [this] { AfxThrowFileException(CFileException::genericException, EOVERFLOW, m_strFileName); };
     std::size_t scanned = m_pos;
     for (;;) {
         const char* base = m_buffer.data();
@@ -170,16 +184,19 @@ bool CStdioFile::ReadString(std::string& line) {
             const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(nl) - base);
             std::size_t len = at - m_pos;
             if (len > 0 && base[at - 1] == '\r') --len;
+            if (len > maxLength) tooLong();
             line.assign(base + m_pos, len);
             m_pos = at + 1;
             return true;
         }
         const std::size_t consumed = m_pos;
         const std::size_t scannedRel = m_buffer.size() - consumed;
+        if (scannedRel > maxHeld) tooLong();
         if (!Fill()) break;
         scanned = scannedRel;  // Fill moved the unread rest to the front
     }
     if (m_pos >= m_buffer.size()) return false;
+    if (m_buffer.size() - m_pos > maxLength) tooLong();
     line.assign(m_buffer.data() + m_pos, m_buffer.size() - m_pos);
     m_pos = m_buffer.size();
     return true;

@@ -36,7 +36,8 @@ public:
     virtual ~CFile();  // closes without raising
 
     // False when the file cannot be opened; `error`, when given, then holds
-    // the cause. A folder is never opened as a file.
+    // the cause. Only a regular file is opened: a folder, a named pipe or a
+    // device is refused at once (cause accessDenied), never waited for.
     virtual bool Open(const std::u16string& path, unsigned flags, CFileException* error = nullptr);
     virtual unsigned Read(void* buffer, unsigned count);       // bytes read, 0 at the end
     virtual void Write(const void* buffer, std::size_t count); // all of them, or CFileException
@@ -65,8 +66,11 @@ public:
     ~CStdioFile() override;
 
     bool Open(const std::u16string& path, unsigned flags, CFileException* error = nullptr) override;
-    // False at the end of the file (no line read); raises CFileException on a read error.
-    bool ReadString(std::string& line);
+    // False at the end of the file (no line read); raises CFileException on a
+    // read error, and (cause genericException, os error EOVERFLOW) when the
+    // line is longer than `maxLength` bytes, before more than about that
+    // much of it is held.
+    bool ReadString(std::string& line, std::size_t maxLength = static_cast<std::size_t>(-1));
     void Close() override;
 
 private:

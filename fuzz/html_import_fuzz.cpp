@@ -15,6 +15,8 @@
 #include "framework/strings.h"
 #include "host/dom.h"
 #include "host/htmldata.h"
+#include "host/htmldepth.h"
+#include "host/htmlsource.h"
 #include "html/cid_rewrite.h"
 #include "html/html_import.h"
 #include "model/tpjfile.h"
@@ -72,7 +74,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         CQelHtmlData host(u"HTML");
         host.CreateNodeDataFromData(text.data(), static_cast<int>(text.size()), nullptr);
         auto* doc = dynamic_cast<Document*>(host.m_pRootNode);
-        if (!doc) std::abort();
+        if (!doc) {
+            if (qel::host::HtmlNestingAcceptable(qel::framework::WideToUtf8(text))) std::abort();
+            return 0;  // a page nested too deeply is refused
+        }
         const std::u16string before = doc->getHTMLText();
         ok = qel::html::CreateFromHtml(rec, path, doc);
         if (doc->getHTMLText() != before) std::abort();  // the host's page is never changed
@@ -83,7 +88,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::fclose(f);
         ok = qel::html::CreateFromHtml(rec, path, nullptr);
     }
-    if (!ok) std::abort();  // every readable text is a page
+    // Every readable text is a page, unless it is nested too deeply.
+    if (!ok && (fromHost || qel::host::HtmlNestingAcceptable(qel::framework::WideToUtf8(qel::host::DecodeHtmlBytes(bytes).text))))
+        std::abort();
+    if (!ok) return 0;
 
     // Content ids run image1, image2, ... in list order.
     for (int i = 0; i < rec.m_arrImages.GetSize(); ++i)

@@ -1,6 +1,7 @@
-// LoadFile on arbitrary files, then GetFileText in every form. Attachments
-// go to a temporary folder of the target's own, emptied before every input;
-// nothing may appear beside it, and every path the record names must lie in it.
+// LoadFile on arbitrary files, then GetFileText in every form, and the
+// project text read back. Attachments go to a temporary folder of the
+// target's own, emptied before every input; nothing may appear beside it,
+// and every path the record names must lie in it.
 #include <unistd.h>
 
 #include <cstdint>
@@ -51,10 +52,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::u16string icon, title;
     rec.GetUniqueIcon(icon, title);
     CheckInside(icon);
-    for (int type : {TYPE_PROJECT, TYPE_SNIP, TYPE_CARD}) {
+    for (int type : {TYPE_SNIP, TYPE_CARD, TYPE_PROJECT}) {
         rec.SetType(type);
         (void)qel::format::GetFileText(rec);
     }
+    // What was read is written whole and reads back the same: the page comes
+    // back as code page 932 holds it (a character it lacks, such as the
+    // U+FFFD of a byte that was not code page 932, is written as a
+    // reference) with the three line ends the writer puts after it, whatever
+    // it holds (NUL, lines that start with hyphens).
+    {
+        const std::string written = qel::framework::WideToCp932(qel::format::GetFileText(rec));
+        std::ofstream out(g_root / "again.tpj", std::ios::binary | std::ios::trunc);
+        out.write(written.data(), static_cast<std::streamsize>(written.size()));
+    }
+    CQelTpjFile again(TYPE_PROJECT);
+    if (!qel::format::LoadFile(again, qel::framework::PathFromNative((g_root / "again.tpj").string()))) std::abort();
+    fs::remove(g_root / "again.tpj");
+    if (again.m_strHtml != qel::framework::Cp932ToWide(qel::framework::WideToCp932(rec.m_strHtml)) + u"\r\n\r\n\r\n") std::abort();
     // Only the input and the temporary folder, which holds plain files.
     int entries = 0;
     for (const auto& e : fs::directory_iterator(g_root)) {

@@ -17,10 +17,12 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <limits>
 
 #include "framework/codepage.h"
 #include "framework/strings.h"
+#include "host/htmldepth.h"
 #include "host/htmlsource.h"
 
 Node::~Node() = default;
@@ -301,6 +303,57 @@ std::u16string DocumentImpl::getHTMLText() const {
 
 // ---- Building from gumbo -------------------------------------------------
 
+// Every block gumbo allocates, kept in one list, so that the whole parse is
+// freed by walking the list. gumbo_destroy_output frees the tree recursively,
+// one call per level, and a deeply nested page overflows the stack with it.
+class GumboArena {
+public:
+    GumboArena() = default;
+    GumboArena(const GumboArena&) = delete;
+    GumboArena& operator=(const GumboArena&) = delete;
+    ~GumboArena() {
+        while (m_head) {
+            Block* next = m_head->next;
+            std::free(m_head);
+            m_head = next;
+        }
+    }
+
+    void Serve(GumboOptions& options) {
+        options.allocator = &Allocate;
+        options.deallocator = &Deallocate;
+        options.userdata = this;
+    }
+
+private:
+    struct alignas(std::max_align_t) Block {
+        Block* prev;
+        Block* next;
+    };
+
+    static void* Allocate(void* self, std::size_t size) {
+        auto& arena = *static_cast<GumboArena*>(self);
+        auto* b = static_cast<Block*>(std::malloc(sizeof(Block) + size));
+        if (!b) return nullptr;  // as malloc would answer gumbo
+        b->prev = nullptr;
+        b->next = arena.m_head;
+        if (arena.m_head) arena.m_head->prev = b;
+        arena.m_head = b;
+        return b + 1;
+    }
+
+    static void Deallocate(void* self, void* p) {
+        if (!p) return;
+        auto& arena = *static_cast<GumboArena*>(self);
+        Block* b = static_cast<Block*>(p) - 1;
+        (b->prev ? b->prev->next : arena.m_head) = b->next;
+        if (b->next) b->next->prev = b->prev;
+        std::free(b);
+    }
+
+    Block* m_head = nullptr;
+};
+
 class Builder {
 public:
     Builder(const std::string& source, std::size_t skip)
@@ -310,12 +363,11 @@ public:
     std::unique_ptr<DocumentImpl> Build() {
         GumboOptions options = kGumboDefaultOptions;
         options.max_errors = 0;  // the errors are not used; do not collect them
+        GumboArena arena;        // frees the parse, never gumbo_destroy_output
+        arena.Serve(options);
         GumboOutput* output = gumbo_parse_with_options(&options, m_base, m_size);
         auto doc = std::make_unique<DocumentImpl>();
-        if (output) {
-            Walk(*doc, output);
-            gumbo_destroy_output(&options, output);
-        }
+        if (output) Walk(*doc, output);
         return doc;
     }
 
@@ -485,6 +537,9 @@ namespace qel::host {
 
 std::unique_ptr<Document> ParseHtmlDocument(std::string utf8) {
     if (utf8.size() >= kNoPos - 1) return nullptr;
+    // A page nested too deeply is refused before the parser spends minutes
+    // on it (or runs out of memory copying formatting elements).
+    if (!HtmlNestingAcceptable(utf8)) return nullptr;
     // Gumbo would read a byte-order mark as text; it stays in the text we give back.
     const std::size_t skip = utf8.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
     auto doc = Builder(utf8, skip).Build();

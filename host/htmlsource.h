@@ -44,7 +44,8 @@ std::string DeclaredEncoding(std::string_view head);
 
 // Parses UTF-8 text into a Document that keeps the text for getHTMLText.
 // A leading UTF-8 byte-order mark stays in the text but is not parsed.
-// Null when the text is too large for the parser's 32-bit offsets.
+// Null when the text is too large for the parser's 32-bit offsets, or when
+// it nests its elements beyond the bounds of host/htmldepth.h.
 std::unique_ptr<Document> ParseHtmlDocument(std::string utf8);
 
 }  // namespace qel::host

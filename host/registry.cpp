@@ -22,66 +22,123 @@
 // which are skipped anyway. When a key or value appears more than once, the
 // last one wins, as importing the file would leave it.
 //
-// A file that cannot be read, is no regular file, is larger than
-// kMaxFileSize, is UTF-16 with an odd number of bytes, or holds invalid
-// UTF-8 counts as missing: every value reads as the default text.
+// The file is read as a stream, one block at a time, so that a file of any
+// size costs one block and one line. A line longer than kMaxLine bytes is
+// skipped and ends the current key, like a "[" line that is no key line.
+// A file that cannot be read, is no regular file (a pipe or a device is
+// refused without waiting for it), is UTF-16 with an odd number of bytes,
+// or holds invalid UTF-8 counts as missing: every value reads as the
+// default text.
 #include "host/registry.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <string_view>
 
 #include "framework/codepage.h"
+#include "framework/exceptions.h"
+#include "framework/file.h"
 #include "framework/strings.h"
 
 namespace {
 
-constexpr std::size_t kMaxFileSize = 16u << 20;
+constexpr std::size_t kMaxLine = std::size_t{1} << 20;
 constexpr char16_t kRoot[] = u"HKEY_LOCAL_MACHINE";
 
-bool ReadWholeFile(const char* path, std::string& bytes) {
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    struct stat st;
-    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && static_cast<std::size_t>(st.st_size) <= kMaxFileSize;
-    if (ok) {
-        bytes.resize(static_cast<std::size_t>(st.st_size));
-        std::size_t done = 0;
-        while (done < bytes.size()) {
-            const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
-            if (n < 0) {
-                ok = false;
-                break;
-            }
-            if (n == 0) break;  // the file shrank while we read it
-            done += static_cast<std::size_t>(n);
-        }
-        bytes.resize(done);
+// Appends buffer[pos, next LF) to `line`, or drops it once the line holds
+// more than `max` units; moves `pos` past the LF. True when a LF ended the line.
+template <typename Str>
+bool TakeUpToLf(const Str& buffer, std::size_t& pos, Str& line, bool& tooLong, std::size_t max) {
+    const std::size_t lf = buffer.find(typename Str::value_type('\n'), pos);
+    const std::size_t end = lf == Str::npos ? buffer.size() : lf;
+    if (!tooLong && line.size() + (end - pos) > max) {
+        tooLong = true;
+        Str().swap(line);
     }
-    ::close(fd);
-    return ok;
+    if (!tooLong) line.append(buffer, pos, end - pos);
+    pos = lf == Str::npos ? buffer.size() : lf + 1;
+    return lf != Str::npos;
 }
 
-// UTF-16LE with its byte-order mark, or UTF-8 with or without one.
-bool DecodeText(std::string_view bytes, std::u16string& text) {
-    if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
-        static_cast<unsigned char>(bytes[1]) == 0xFE) {
-        bytes.remove_prefix(2);
-        if (bytes.size() % 2 != 0) return false;
-        text.resize(bytes.size() / 2);
-        for (std::size_t i = 0; i < text.size(); ++i)
-            text[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
-                                            static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
+// The file's lines, decoded, one at a time: UTF-16LE after its byte-order
+// mark, otherwise UTF-8 with or without one.
+class LineReader {
+public:
+    // False when the file cannot be opened as a regular file.
+    bool Open(const char* path) { return m_file.Open(qel::framework::PathFromNative(path), CFile::modeRead | CFile::typeBinary); }
+
+    // The next line without its LF, or false at the end of the file.
+    // `tooLong` tells a line that was dropped for its length (`line` is then
+    // empty). Raises CFileException on a read error.
+    bool Next(std::u16string& line, bool& tooLong) {
+        for (;;) {
+            const bool ended = m_utf16 ? TakeUpToLf(m_units, m_pos, m_wide, m_tooLong, kMaxLine / 2)
+                                       : TakeUpToLf(m_bytes, m_pos, m_narrow, m_tooLong, kMaxLine);
+            if (!ended && Fill()) continue;
+            if (!ended && m_narrow.empty() && m_wide.empty() && !m_tooLong) return false;
+            tooLong = m_tooLong;
+            if (m_utf16) {
+                line.swap(m_wide);
+            } else {
+                if (!qel::framework::IsValidUtf8(m_narrow)) m_malformed = true;
+                line = qel::framework::Utf8ToWide(m_narrow);
+            }
+            m_wide.clear();
+            m_narrow.clear();
+            m_tooLong = false;
+            return true;
+        }
+    }
+
+    // Invalid UTF-8 in a line read, or UTF-16 with an odd number of bytes.
+    bool Malformed() const { return m_malformed || m_half >= 0; }
+
+private:
+    // Reads the next block; false at the end of the file.
+    bool Fill() {
+        m_raw.resize(std::size_t{1} << 16);
+        const unsigned n = m_file.Read(m_raw.data(), static_cast<unsigned>(m_raw.size()));
+        if (n == 0) return false;
+        std::string_view in(m_raw.data(), n);
+        if (m_first) {  // Read fills the block unless the file ends: a mark is seen whole
+            m_first = false;
+            if (in.starts_with("\xFF\xFE")) {
+                m_utf16 = true;
+                in.remove_prefix(2);
+            } else if (in.starts_with("\xEF\xBB\xBF")) {
+                in.remove_prefix(3);
+            }
+        }
+        m_pos = 0;
+        if (m_utf16) {
+            m_units.clear();
+            for (const char c : in) {
+                const int b = static_cast<unsigned char>(c);
+                if (m_half < 0) {
+                    m_half = b;
+                } else {
+                    m_units.push_back(static_cast<char16_t>(m_half | b << 8));
+                    m_half = -1;
+                }
+            }
+        } else {
+            m_bytes.assign(in);
+        }
         return true;
     }
-    if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
-    if (!qel::framework::IsValidUtf8(bytes)) return false;
-    text = qel::framework::Utf8ToWide(bytes);
-    return true;
-}
+
+    CFile m_file;
+    std::string m_raw;
+    bool m_first = true;
+    bool m_utf16 = false;
+    std::string m_bytes;     // UTF-8: the block's bytes
+    std::u16string m_units;  // UTF-16: the block's units
+    std::size_t m_pos = 0;   // where the next line starts in the block
+    int m_half = -1;         // UTF-16: a unit's first byte, its second not read yet
+    std::string m_narrow;    // the current line so far
+    std::u16string m_wide;
+    bool m_tooLong = false;
+    bool m_malformed = false;
+};
 
 bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
 
@@ -138,29 +195,31 @@ std::u16string CRegistryBase::GetValueString(const std::u16string& name, const s
                                              int /*reserved*/) {
     const char* file = std::getenv("QELHOST_REGISTRY");
     if (!file || !*file) return defaultText;
-    std::string bytes;
-    std::u16string text;
-    if (!ReadWholeFile(file, bytes) || !DecodeText(bytes, text)) return defaultText;
-
-    const std::u16string_view all(text);
     bool inKey = false;
     bool found = false;
-    std::u16string result, lineName, lineValue;
-    for (std::size_t start = 0; start <= all.size();) {
-        std::size_t end = all.find(u'\n', start);
-        if (end == std::u16string_view::npos) end = all.size();
-        std::u16string_view line = all.substr(start, end - start);
-        start = end + 1;
-        while (!line.empty() && (IsBlank(line.back()) || line.back() == u'\r')) line.remove_suffix(1);
-        while (!line.empty() && IsBlank(line.front())) line.remove_prefix(1);
+    std::u16string result, lineName, lineValue, text;
+    try {
+        LineReader reader;
+        if (!reader.Open(file)) return defaultText;
+        bool tooLong = false;
+        while (reader.Next(text, tooLong)) {
+            std::u16string_view line(text);
+            while (!line.empty() && (IsBlank(line.back()) || line.back() == u'\r')) line.remove_suffix(1);
+            while (!line.empty() && IsBlank(line.front())) line.remove_prefix(1);
 
-        if (line.starts_with(u'[')) {
-            inKey = line.size() >= 2 && line.back() == u']' &&
-                    qel::framework::EqualsNoCase(line.substr(1, line.size() - 2), m_keyPath);
-        } else if (inKey && ParseStringValue(line, lineName, lineValue) && qel::framework::EqualsNoCase(lineName, name)) {
-            result = lineValue;
-            found = true;
+            if (tooLong) {
+                inKey = false;  // it may have been a key line
+            } else if (line.starts_with(u'[')) {
+                inKey = line.size() >= 2 && line.back() == u']' &&
+                        qel::framework::EqualsNoCase(line.substr(1, line.size() - 2), m_keyPath);
+            } else if (inKey && ParseStringValue(line, lineName, lineValue) && qel::framework::EqualsNoCase(lineName, name)) {
+                result = lineValue;
+                found = true;
+            }
         }
+        if (reader.Malformed()) return defaultText;
+    } catch (const CException&) {
+        return defaultText;
     }
     return found ? result : defaultText;
 }

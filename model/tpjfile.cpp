@@ -29,9 +29,16 @@ int CQelTpjFile::VersionToCode(const std::u16string& version) {
     return 4;  // "2.1", and any other string
 }
 
-void CQelTpjFile::SetData1(const std::u16string& v) { m_strData1 = qel::framework::WideToCp932(v); }
-void CQelTpjFile::SetData2(const std::u16string& v) { m_strData2 = qel::framework::WideToCp932(v); }
-void CQelTpjFile::SetData3(const std::u16string& v) { m_strData3 = qel::framework::WideToCp932(v); }
+namespace {
+// A data field is a C string: its bytes end at the first NUL.
+std::string DataField(const std::u16string& v) {
+    return qel::framework::WideToCp932(std::u16string_view(v).substr(0, v.find(u'\0')));
+}
+}  // namespace
+
+void CQelTpjFile::SetData1(const std::u16string& v) { m_strData1 = DataField(v); }
+void CQelTpjFile::SetData2(const std::u16string& v) { m_strData2 = DataField(v); }
+void CQelTpjFile::SetData3(const std::u16string& v) { m_strData3 = DataField(v); }
 
 void CQelTpjFile::GetUniqueIcon(std::u16string& path, std::u16string& title) const {
     path = m_uniqueIcon.m_strPath;

@@ -21,8 +21,11 @@ public:
     // `count` 0 when no text is given or decoding fails.
     unsigned char* DecodeBase64Bytes(const char* text, std::size_t length, std::size_t& count);
     // A new buffer (release with delete[]) with the whole file, its length in
-    // `size`; null (size untouched) when is_file says it is no existing file.
-    // Raises CFileException when the file exists but cannot be read.
+    // `size`; null (size untouched) when the path leads to no file or to a
+    // folder. Raises CFileException when something else is there that cannot
+    // be read whole: a file without permission, a FIFO or device (never
+    // read), or a file whose size changes while it is read (its description says
+    // "shrank while it was read" or "grew while it was read").
     unsigned char* ReadFileBytes(const std::u16string& path, std::size_t& size);
     // The lenient string-to-integer rule: leading white space and one sign,
     // digits up to the first non-digit, 0 without digits.

@@ -12,8 +12,10 @@
 // no-display notices) and qelhost's own errors; standard output carries one
 // line on how the export ended: the file written, or why nothing was.
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <limits.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -192,13 +194,20 @@ std::string Parse(int argc, char** argv, Options& o) {
 }
 
 // A file named on the command line that qelhost reads itself must be there:
-// otherwise a mistyped name would quietly run without it.
-std::string CheckReadable(const std::string& what, const std::string& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in || std::filesystem::is_directory(file)) {
-        const int err = std::filesystem::is_directory(file) ? EISDIR : errno;
-        return "cannot read the " + what + " " + file + ": " + std::strerror(err ? err : ENOENT);
-    }
+// otherwise a mistyped name would quietly run without it. It is opened
+// without blocking, as a named pipe would wait for a writer. The script must
+// be a regular file; a registry file that is none (a pipe, /dev/null) is
+// read as missing by the registry service.
+std::string CheckReadable(const std::string& what, const std::string& file, bool regularOnly) {
+    const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    int err = fd < 0 ? errno : 0;
+    struct stat st {};
+    if (fd >= 0 && ::fstat(fd, &st) != 0) err = errno;
+    if (fd >= 0) ::close(fd);
+    if (err == 0 && S_ISDIR(st.st_mode)) err = EISDIR;
+    if (err == 0 && regularOnly && !S_ISREG(st.st_mode))
+        return "cannot read the " + what + " " + file + ": not a regular file";
+    if (err != 0) return "cannot read the " + what + " " + file + ": " + std::strerror(err);
     return {};
 }
 
@@ -296,9 +305,9 @@ int main(int argc, char** argv) {
     if (o.path.empty() && !o.createProject) return UsageError("no PATH given");
     if (!o.path.empty() && o.createProject) return UsageError("--create-project takes no PATH");
     if (!o.script.empty())
-        if (const std::string err = CheckReadable("script", o.script); !err.empty()) return UsageError(err);
+        if (const std::string err = CheckReadable("script", o.script, true); !err.empty()) return UsageError(err);
     if (!o.registry.empty())
-        if (const std::string err = CheckReadable("registry file", o.registry); !err.empty()) return UsageError(err);
+        if (const std::string err = CheckReadable("registry file", o.registry, false); !err.empty()) return UsageError(err);
     if (!o.tempDir.empty()) ::setenv("QELHOST_TEMP_DIR", o.tempDir.c_str(), 1);
     if (!o.registry.empty()) ::setenv("QELHOST_REGISTRY", o.registry.c_str(), 1);
     if (!o.script.empty()) ::setenv("QELHOST_SCRIPT", o.script.c_str(), 1);

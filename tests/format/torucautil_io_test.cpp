@@ -53,14 +53,38 @@ TEST_F(TorucaUtilFiles, NothingThereGivesNoBuffer) {
     EXPECT_EQ(util.ReadFileBytes(u"", size), nullptr);
     WriteFile("plain", "x");
     EXPECT_EQ(util.ReadFileBytes(wpath("plain") + u"/below.gif", size), nullptr);
+    std::filesystem::create_directory(path("images"));
+    EXPECT_EQ(util.ReadFileBytes(wpath("images"), size), nullptr);
     EXPECT_EQ(size, 0u);
 }
 
-TEST_F(TorucaUtilFiles, SomethingThereThatCannotBeReadRaises) {
+// A device is never read, and a file whose size is not what it was at open
+// is not taken: the error names the file and says what happened. Files of
+// the kernel's own stand in for a file that changes while it is read: their
+// size is given as 0 (/proc) or 4096 (/sys) whatever they hold.
+TEST_F(TorucaUtilFiles, SomethingThereThatCannotBeReadWholeRaises) {
     CQelTorucaUtil util;
     std::size_t size = 0;
-    std::filesystem::create_directory(path("folder.gif"));
-    EXPECT_THROW(util.ReadFileBytes(wpath("folder.gif"), size), CFileException);
+    auto failure = [&](const std::u16string& name) -> CFileException {
+        try {
+            Buffer b(util.ReadFileBytes(name, size));
+        } catch (const CFileException& e) {
+            return e;
+        }
+        ADD_FAILURE() << "no exception";
+        return CFileException();
+    };
+    EXPECT_EQ(failure(u"/dev/zero").m_strFileName, u"/dev/zero");
+
+    const CFileException grew = failure(u"/proc/self/stat");
+    EXPECT_EQ(grew.m_strFileName, u"/proc/self/stat");
+    EXPECT_EQ(grew.m_strDescription, u"grew while it was read");
+    const char16_t* const sys = u"/sys/devices/system/cpu/online";
+    if (::access("/sys/devices/system/cpu/online", R_OK) != 0) GTEST_SKIP() << "no sysfs";
+    const CFileException shrank = failure(sys);
+    EXPECT_EQ(shrank.m_cause, CFileException::endOfFile);
+    EXPECT_EQ(shrank.m_strDescription, u"shrank while it was read");
+    EXPECT_EQ(size, 0u);
 }
 
 TEST_F(TorucaUtilFiles, AFileWithoutPermissionRaises) {

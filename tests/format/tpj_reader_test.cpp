@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -202,6 +203,27 @@ TEST_F(TpjReader, LfOnlyFileReadsLikeCrLf) {
     EXPECT_EQ(rec.GetType(), TYPE_CARD);
 }
 
+// A NUL in a header value or in the page is a character like any other: the
+// file is written whole and reads back as it was.
+TEST_F(TpjReader, ValuesAndPageHoldingNulComeBackWhole) {
+    const std::u16string url(u"http://a/\0b", 11), sortId(u"ソ\0ト", 3);
+    const std::u16string html(u"<p>a\0b</p>\r\n<img src=\"cid:image1\">", 34);
+    CQelTpjFile orig(TYPE_PROJECT);
+    orig.SetUrl(url);
+    orig.SetSortId(sortId);
+    orig.m_strHtml = html;
+    orig.AddImage(WriteFile("a.gif", "GIF89a"), u"image1");
+    const std::string bytes = qel::framework::WideToCp932(qel::format::GetFileText(orig));
+    EXPECT_EQ(bytes.substr(bytes.size() - 18), "\r\n--0000000000--\r\n");
+
+    ASSERT_TRUE(Load(bytes));
+    EXPECT_EQ(rec.GetUrl(), url);
+    EXPECT_EQ(rec.GetSortId(), sortId);
+    EXPECT_EQ(rec.m_strHtml, HtmlAsRead(html));
+    ASSERT_EQ(rec.m_arrImages.GetSize(), 1);
+    EXPECT_EQ(qel::test::ReadFileBytes(P(rec.m_arrImages[0].m_strPath)), "GIF89a");
+}
+
 // --- The header block --------------------------------------------------------------
 
 TEST_F(TpjReader, FirstLineAndTypeLineDecideTheType) {
@@ -299,6 +321,7 @@ TEST_F(TpjReader, ContentIdsIconsAndPartsWithoutDelimiter) {
         Attachment(gif + "Content-ID: image2\r\n", "Qg=="),
         Attachment(gif, "Qw=="),
         Attachment(gif + "content-id: <>x\r\nContent-ID: <a>b>\r\n", "RA=="),  // the last one wins
+        Attachment(gif + "Content-ID: <>x\r\n", "RQ=="),
         Attachment("Content-Type: application/x-ticon;name=\"i.gif\";title=\"One\"\r\n", "SQ=="),
         Attachment("Content-Type: application/x-ticon;name=\"i.gif\";title=\"Two\"\r\n", "Sg=="),
         Attachment("Content-Type: Application/X-Ticon;name=\"p.gif\"\r\n", "Sw=="),  // not the icon: case counts
@@ -306,7 +329,7 @@ TEST_F(TpjReader, ContentIdsIconsAndPartsWithoutDelimiter) {
         "Content-Type: image/gif;name=\"r.gif\"\r\n\r\nTQ==\r\n",
     })));
     const std::vector<std::pair<std::u16string, std::string>> want = {
-        {u"image1", "A"}, {u"image2", "B"}, {u"", "C"}, {u"a", "D"}, {u"", "K"}};
+        {u"image1", "A"}, {u"image2", "B"}, {u"", "C"}, {u"a", "D"}, {u">x", "E"}, {u"", "K"}};
     ASSERT_EQ(rec.m_arrImages.GetSize(), static_cast<int>(want.size()));
     for (int i = 0; i < rec.m_arrImages.GetSize(); ++i) {
         EXPECT_EQ(rec.m_arrImages[i].m_strId, want[i].first) << i;
@@ -317,7 +340,7 @@ TEST_F(TpjReader, ContentIdsIconsAndPartsWithoutDelimiter) {
     EXPECT_EQ(title, u"Two");
     EXPECT_EQ(qel::test::ReadFileBytes(P(path)), "J");
     // Both icons were written; parts that are not Base64 write nothing.
-    EXPECT_EQ(Listing(dir()), (std::set<std::string>{"a.gif", "a(1).gif", "a(2).gif", "a(3).gif", "i.gif",
+    EXPECT_EQ(Listing(dir()), (std::set<std::string>{"a.gif", "a(1).gif", "a(2).gif", "a(3).gif", "a(4).gif", "i.gif",
                                                     "i(1).gif", "p.gif", "in"}));
 
     // Without the closing delimiter the last part is lost, and so is its file.
@@ -336,13 +359,20 @@ TEST_F(TpjReader, ContentIdsIconsAndPartsWithoutDelimiter) {
 }
 
 TEST_F(TpjReader, HtmlPartAndDelimiterLookalikes) {
+    const std::string page = "second\r\n<!--\r\n-->\r\n--not a new part--\r\n--B \r\n--Bx\r\n--B-\r\n--B---\r\nafter\r\n";
     ASSERT_TRUE(Load(Detail("", {
         "Content-Type: text/html\r\nContent-Transfer-Encoding: 8BIT\r\n\r\n<p>\r\n\r\n</p>\r\n",
-        "Content-Transfer-Encoding: 8bit\r\nX: y\r\n\r\nsecond\r\n--not a new part--\r\nafter\r\n",
+        "Content-Transfer-Encoding: 8bit\r\nX: y\r\n\r\n" + page,
+        "Content-Type: x;name=\"i.gif\"\r\nContent-ID: <i>\r\nContent-Transfer-Encoding: base64\r\n\r\nUE5H\r\n",
     })));
-    // The second HTML part wins; "--…--" inside it closed the body.
-    EXPECT_EQ(rec.m_strHtml, u"second\r\n");
-    // After a closing delimiter, lines are headers again.
+    // The second HTML part wins. The body declares its boundary "B": only
+    // "--B" and "--B--" delimit, other lines that start with hyphens are text.
+    EXPECT_EQ(rec.m_strHtml, qel::framework::Widen(page));
+    ASSERT_EQ(rec.m_arrImages.GetSize(), 1);
+    EXPECT_EQ(qel::test::ReadFileBytes(P(rec.m_arrImages[0].m_strPath)), "PNG");
+    // A file that declares no boundary keeps the lenient rule: two hyphens
+    // start a part, and "--…--" closes the body; after it, lines are
+    // headers again.
     ASSERT_TRUE(Load("ToruCa\r\n--B\r\nContent-Transfer-Encoding: 8bit\r\n\r\nx\r\n-----\r\nURL: http://after/\r\n"));
     EXPECT_EQ(rec.GetUrl(), u"http://after/");
     EXPECT_EQ(rec.m_strHtml, u"x\r\n");
@@ -370,6 +400,21 @@ TEST_F(TpjReader, EmptyFileAndFilesThatCannotBeRead) {
     EXPECT_EQ(rec.m_strHtml, u"");
     EXPECT_FALSE(qel::format::LoadFile(rec, wdir()));  // a folder
     EXPECT_FALSE(qel::format::LoadFile(rec, u""));
+    // Neither a pipe (no writer: it would block) nor an endless device is read.
+    ASSERT_EQ(::mkfifo((dir() / "pipe.trc").c_str(), 0600), 0);
+    EXPECT_FALSE(qel::format::LoadFile(rec, W(dir() / "pipe.trc")));
+    EXPECT_FALSE(qel::format::LoadFile(rec, u"/dev/zero"));
+}
+
+// Header lines are short; one beyond 1 MiB is a damaged file, refused
+// before the line is held. Body lines may be of any length (see below).
+TEST_F(TpjReader, OverlongHeaderLineIsADamagedFile) {
+    const std::string mib(1u << 20, 'u');
+    EXPECT_TRUE(Load(Detail("URL: " + mib.substr(10), {})));
+    EXPECT_FALSE(Load(Detail("URL: " + mib, {})));
+    EXPECT_FALSE(Load("ToruCa" + mib + "\r\n"));
+    EXPECT_FALSE(Load(Detail("", {Attachment("Content-Type: image/gif;name=\"" + mib + "\"\r\n", "QQ==")})));
+    EXPECT_EQ(Listing(dir()), std::set<std::string>{"in"});  // no attachment left behind
 }
 
 TEST_F(TpjReader, BytesThatAreNotCodePage932AndVeryLongLines) {

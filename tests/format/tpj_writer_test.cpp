@@ -5,6 +5,7 @@
 #include "model/tpjfile.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <random>
@@ -189,13 +190,21 @@ TEST_F(TpjWriter, IconAndImagePartsThatAreSkippedOrEmpty) {
     EXPECT_EQ(qel::format::GetFileText(rec).find(u"x-ticon"), std::u16string::npos);
 }
 
-TEST_F(TpjWriter, AnImageThatCannotBeReadRaises) {
-    std::filesystem::create_directory(path("folder.gif"));
-    rec.AddImage(wpath("folder.gif"), u"image1");
+// A reference that names a folder (src="images/") is like a missing file;
+// a FIFO is never read (it could block) and fails the text.
+TEST_F(TpjWriter, AFolderIsLikeAMissingFileAndAFifoRaises) {
+    std::filesystem::create_directory(path("images"));
+    rec.AddImage(wpath("images"), u"image1");
+    EXPECT_NE(qel::format::GetFileText(rec).find(u"name=\"images\";\r\nContent-Transfer-Encoding: base64\r\n"
+                                     u"Content-ID: <image1>\r\n\r\n\r\n--0000000000--\r\n"),
+              std::u16string::npos);
+
+    ASSERT_EQ(::mkfifo(path("pipe.gif").c_str(), 0600), 0);
+    rec.AddImage(wpath("pipe.gif"), u"image2");
     EXPECT_THROW(qel::format::GetFileText(rec), CFileException);
 
     CQelTpjFile icon(TYPE_PROJECT);
-    icon.SetUniqueIcon(wpath("folder.gif"), u"Shop");
+    icon.SetUniqueIcon(wpath("pipe.gif"), u"Shop");
     EXPECT_THROW(qel::format::GetFileText(icon), CFileException);
     // A snippet reads no image.
     icon.SetType(TYPE_SNIP);
@@ -319,6 +328,37 @@ TEST_F(TpjWriterMime, PythonFindsEveryPartWithItsBytes) {
         EXPECT_EQ(std::string(decoded.begin(), decoded.begin() + static_cast<long>(n)), other);
         EXPECT_EQ(parts[7].body, gif);
     }
+}
+
+// A page with lines that start with "--" and the boundary gets a boundary of
+// the same form that none of its lines starts with; "-->" alone changes
+// nothing. Python's email package splits lines at a CR alone too.
+TEST_F(TpjWriterMime, APageHoldingTheDelimiterGetsAnotherBoundary) {
+    CQelTpjFile r(TYPE_CARD);
+    r.m_strHtml = u"<!--\r\n-->\r\n<p>x</p>";
+    r.AddImage(W(TestData("writer/logo.gif")), u"image1");
+    EXPECT_NE(qel::format::GetFileText(r).find(u"<p>x</p>\r\n\r\n\r\n--0000000000\r\nContent-Type: image/gif;"), std::u16string::npos);
+
+    r.m_strHtml = u"<!--\r\n-->\r\n--0000000000\r\n--0000000001 x\n--00000000023\rA\r--0000000003\r\n-";
+    WriteFile("out.trc", qel::framework::WideToCp932(qel::format::GetFileText(r)));
+    std::string boundary;
+    const std::vector<Part> parts = ParseWithPython(path("out.trc").string(), boundary);
+    EXPECT_EQ(boundary, "0000000004");
+    ASSERT_EQ(parts.size(), 2u);
+    EXPECT_EQ(parts[0].body, qel::framework::WideToCp932(r.m_strHtml) + "\r\n\r\n");
+    EXPECT_EQ(parts[1].body, qel::test::ReadFileBytes(TestData("writer/logo.gif")));
+    EXPECT_EQ(r.m_strBoundary, u"0000000000");
+
+    // Lines compare as the bytes written: code page 932 has no "😀", which
+    // is written "&#128512;".
+    r.SetBoundary(u"&#128512;");
+    r.m_strHtml = u"--\U0001F600";
+    EXPECT_NE(qel::format::GetFileText(r).find(u";boundary=\"0000000000\"\r\n"), std::u16string::npos);
+    // A record read from a file without a boundary gets one: "--" alone
+    // would delimit nothing.
+    r.SetBoundary(u"");
+    r.m_strHtml = u"<p>x</p>";
+    EXPECT_NE(qel::format::GetFileText(r).find(u";boundary=\"0000000000\"\r\n"), std::u16string::npos);
 }
 
 }  // namespace

@@ -42,10 +42,14 @@ TEST(CodePageChunks, LongMixedTextEqualsCharacterByCharacter) {
             const std::u16string text = std::u16string(at, u'x') + piece + u"tail";
             EXPECT_TRUE(qel::framework::WideToCp932(text) == std::string(at, 'x') + qel::framework::WideToCp932(piece) + "tail") << at;
         }
-    // The conversion ends at the first NUL, in any chunk.
+    // A NUL is written as the byte 0 and the text goes on, in any chunk.
     std::u16string withNul(5000, u'z');
     withNul[4500] = u'\0';
-    EXPECT_EQ(qel::framework::WideToCp932(withNul), std::string(4500, 'z'));
+    withNul[4501] = u'あ';
+    std::string expected(5000, 'z');
+    expected[4500] = '\0';
+    expected.replace(4501, 1, "\x82\xA0");
+    EXPECT_EQ(qel::framework::WideToCp932(withNul), expected);
 }
 
 }  // namespace

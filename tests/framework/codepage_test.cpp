@@ -43,9 +43,10 @@ TEST(Cp932, UnrepresentableCharactersBecomeReferences) {
     EXPECT_EQ(WideToCp932(std::u16string(u"x") + char16_t(0xD800) + u"y"), "x&#65533;y");
 }
 
-TEST(Cp932, WideConversionEndsAtNul) {
+TEST(Cp932, NulIsConvertedLikeAnyCharacter) {
     const std::u16string text(u"ab\0cd", 5);
-    EXPECT_EQ(WideToCp932(text), "ab");
+    EXPECT_EQ(WideToCp932(text), std::string("ab\0cd", 5));
+    EXPECT_EQ(Cp932ToWide(WideToCp932(text)), text);
 }
 
 TEST(Cp932, InvalidBytesReadAsReplacement) {
@@ -53,6 +54,7 @@ TEST(Cp932, InvalidBytesReadAsReplacement) {
     EXPECT_EQ(Cp932ToWide("\x81"), u"\uFFFD");          // lead byte at the end
     EXPECT_EQ(Cp932ToWide("\x81\n"), u"\uFFFD\n");     // lead byte, then no trail byte
     EXPECT_EQ(Cp932ToWide("\x81" "A"), u"、");          // 0x41 is a trail byte
+    EXPECT_EQ(Cp932ToWide("\x81\x7F"), u"\uFFFD\x7F");  // 0x7F is not: it stays a character
     EXPECT_EQ(Cp932ToWide("\x85\x40" "z"), u"\uFFFD" "z");  // unassigned pair
     EXPECT_EQ(Cp932ToWide(std::string("\0a", 2)), std::u16string(u"\0a", 2));
 }
@@ -80,6 +82,7 @@ TEST(Utf8, RoundTripAndInvalidInput) {
     const std::u16string text = u"画像/写真 😀.jpg";
     EXPECT_EQ(qel::framework::Utf8ToWide(qel::framework::WideToUtf8(text)), text);
     EXPECT_EQ(qel::framework::Utf8ToWide("\xC0\xAF"), u"\uFFFD\uFFFD");       // overlong
+    EXPECT_EQ(qel::framework::Utf8ToWide("\xE0\x80\xAF" "\xF0\x80\x80\xAF"), u"\uFFFD\uFFFD");  // overlong '/'
     EXPECT_EQ(qel::framework::Utf8ToWide("\xED\xA0\x80"), u"\uFFFD");  // an encoded surrogate
     EXPECT_EQ(qel::framework::Utf8ToWide("a\xE3\x81"), u"a\uFFFD");            // cut short
     EXPECT_TRUE(qel::framework::IsValidUtf8("日本語"));

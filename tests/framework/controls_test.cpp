@@ -24,6 +24,10 @@ TEST(ComboBox, SelectionFollowsInsertedAndDeletedEntries) {
     EXPECT_EQ(c.GetCurSel(), -1);
     c.ResetContent();
     EXPECT_EQ(c.GetCount(), 0);
+    c.AddString(u"a");
+    c.SetCurSel(0);
+    c.InsertString(0, u"z");  // at the selected entry: the selection moves with it
+    EXPECT_EQ(c.GetCurSel(), 1);
 }
 
 TEST(ComboBox, FindStringIgnoresCaseAndWrapsAfterTheStart) {

@@ -2,14 +2,26 @@
 // missing files and exclusive creation.
 #include "framework/file.h"
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
+#include "framework/codepage.h"
 #include "framework/exceptions.h"
 #include "tests/support/test_support.h"
 
 namespace {
 
 class FileTest : public qel::test::TempDirTest {};
+
+// Reads every line with a bound on its length.
+void ReadBounded(const std::u16string& path, std::size_t bound) {
+    CStdioFile f;
+    ASSERT_TRUE(f.Open(path, CFile::modeRead | CFile::typeText));
+    std::string line;
+    while (f.ReadString(line, bound)) {
+    }
+}
 
 std::vector<std::string> ReadLines(const std::u16string& path) {
     CStdioFile f;
@@ -26,6 +38,7 @@ TEST_F(FileTest, LineEndsAndLastLineWithoutEnd) {
     EXPECT_EQ(ReadLines(p), (std::vector<std::string>{"one", "two", "three\rstill three", "", "last"}));
     EXPECT_TRUE(ReadLines(WriteFile("empty.txt", "")).empty());
     EXPECT_EQ(ReadLines(WriteFile("nl.txt", "\n")), std::vector<std::string>{""});
+    EXPECT_EQ(ReadLines(WriteFile("cr.txt", "a\nb\r")), (std::vector<std::string>{"a", "b\r"}));
 }
 
 TEST_F(FileTest, LinesLongerThanTheBufferAreReadWhole) {
@@ -54,6 +67,34 @@ TEST_F(FileTest, OpenFailsForMissingFilesAndFolders) {
     EXPECT_EQ(e.m_cause, CFileException::fileNotFound);
     EXPECT_FALSE(f.Open(wdir(), CFile::modeRead, &e));
     EXPECT_FALSE(f.Open(u"", CFile::modeRead));
+}
+
+// A named pipe without a writer would hold the caller in open or read, and a
+// device such as /dev/zero never ends: both are refused at once.
+TEST_F(FileTest, OpenRefusesPipesAndDevicesWithoutWaiting) {
+    ASSERT_EQ(::mkfifo(path("pipe.trc").c_str(), 0600), 0);
+    for (const std::u16string& p : {wpath("pipe.trc"), std::u16string(u"/dev/zero")}) {
+        CStdioFile f;
+        CFileException e;
+        EXPECT_FALSE(f.Open(p, CFile::modeRead | CFile::typeText, &e)) << qel::framework::WideToUtf8(p);
+        EXPECT_EQ(e.m_cause, CFileException::accessDenied);
+        EXPECT_FALSE(f.Open(p, CFile::modeCreate | CFile::modeNoTruncate | CFile::modeWrite, &e));
+    }
+}
+
+TEST_F(FileTest, LineLongerThanTheBoundRaisesBeforeItIsHeld) {
+    const std::string bound(1000, 'x');
+    const auto p = WriteFile("lines.txt", bound + "\r\n" + bound + "y\n" + "short");
+    CStdioFile f;
+    ASSERT_TRUE(f.Open(p, CFile::modeRead | CFile::typeText));
+    std::string line;
+    ASSERT_TRUE(f.ReadString(line, 1000));  // exactly the bound, CR LF not counted
+    EXPECT_EQ(line, bound);
+    EXPECT_THROW(f.ReadString(line, 1000), CFileException);
+    // The last line, without an end, counts too; a line far longer than a
+    // block is refused without reading it all.
+    EXPECT_THROW(ReadBounded(WriteFile("last.txt", "a\n" + bound + "z"), 1000), CFileException);
+    EXPECT_THROW(ReadBounded(WriteFile("huge.txt", std::string(5 << 20, 'q')), 1 << 20), CFileException);
 }
 
 TEST_F(FileTest, CreateTruncatesAndWrites) {

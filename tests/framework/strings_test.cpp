@@ -7,6 +7,8 @@ namespace {
 TEST(Strings, CaseInsensitiveComparisonIsAsciiOnly) {
     EXPECT_TRUE(qel::framework::EqualsNoCase(u"TPJ", u"tpj"));
     EXPECT_TRUE(qel::framework::EqualsNoCase(u"Trc", u"tRC"));
+    EXPECT_TRUE(qel::framework::EqualsNoCase(u"ABCDEFGHIJKLMNOPQRSTUVWXYZ", u"abcdefghijklmnopqrstuvwxyz"));
+    EXPECT_FALSE(qel::framework::EqualsNoCase(u"@[", u"`{"));  // the neighbours of the alphabet
     EXPECT_FALSE(qel::framework::EqualsNoCase(u"tpj", u"tpj "));
     EXPECT_FALSE(qel::framework::EqualsNoCase(u"Ａ", u"ａ"));  // full-width letters are not folded
     EXPECT_TRUE(qel::framework::StartsWithNoCase(u"HTTP://x", u"http://"));

@@ -2,6 +2,8 @@
 // changes spliced into it, the tree's elements, copies.
 #include "host/dom.h"
 
+#include <pthread.h>
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -9,6 +11,8 @@
 
 #include "framework/codepage.h"
 #include "host/htmldata.h"
+#include "host/htmldepth.h"
+#include "host/htmlsource.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -274,6 +278,44 @@ TEST(DomTest, LoaderArgumentsAndReuse) {
     loader.DestroyNodeData();
     EXPECT_EQ(loader.m_pRootNode, nullptr);
     loader.DestroyNodeData();
+}
+
+// A page nested deeper than the bound is refused before it is parsed; one
+// at the bound is parsed, and freed without recursing once per level: here
+// on a thread whose stack (128 KiB) a recursive free of the tree overflows.
+TEST(DomTest, DeepPagesAreRefusedAndDeepTreesFreedWithoutRecursion) {
+    auto nested = [](std::size_t n) {
+        std::string s;
+        for (std::size_t i = 0; i < n; ++i) s += "<span>";
+        return s + "<img src=deep.gif>";
+    };
+    EXPECT_EQ(qel::host::ParseHtmlDocument(nested(qel::host::kMaxHtmlDepth + 1)), nullptr);
+    const std::string atTheBound = nested(qel::host::kMaxHtmlDepth - 3);  // html, head and body come on top
+
+    struct Job {
+        const std::string* page;
+        bool parsed = false;
+        unsigned images = 0;
+    } job{&atTheBound};
+    pthread_attr_t attr;
+    ASSERT_EQ(::pthread_attr_init(&attr), 0);
+    ASSERT_EQ(::pthread_attr_setstacksize(&attr, 128 * 1024), 0);
+    pthread_t thread;
+    ASSERT_EQ(::pthread_create(
+                  &thread, &attr,
+                  [](void* arg) -> void* {
+                      auto& j = *static_cast<Job*>(arg);
+                      std::unique_ptr<Document> doc = qel::host::ParseHtmlDocument(*j.page);
+                      j.parsed = doc != nullptr;
+                      if (doc) j.images = doc->getElementsByTagName(u"img").length();
+                      return nullptr;
+                  },
+                  &job),
+              0);
+    ::pthread_join(thread, nullptr);
+    ::pthread_attr_destroy(&attr);
+    EXPECT_TRUE(job.parsed);
+    EXPECT_EQ(job.images, 1u);
 }
 
 TEST(DomTest, WideTextKeepsItsCharacters) {

@@ -1,6 +1,9 @@
 // qelhost's command line: usage errors and modules that cannot be loaded end
 // with status 2 and one line, --help and --create-project, and the lines a
 // run prints about what it did.
+#include <sys/stat.h>
+
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -11,6 +14,7 @@
 #include "tests/support/test_support.h"
 
 namespace fs = std::filesystem;
+using qel::test::QelhostOptions;
 using qel::test::QelhostRun;
 using qel::test::RunQelhost;
 
@@ -53,6 +57,9 @@ TEST_F(QelhostTest, UsageErrors) {
     ExpectUsageError({"--registry", path("missing.reg").string(), "x.html"}, "cannot read the registry file");
     fs::create_directory(path("folder.script"));
     ExpectUsageError({"--script", path("folder.script").string(), "x.html"}, "Is a directory");
+    ASSERT_EQ(::mkfifo(path("pipe.script").c_str(), 0600), 0);
+    ExpectUsageError({"--script", path("pipe.script").string(), "x.html"}, "not a regular file");
+    ExpectUsageError({"--script", "/dev/zero", "x.html"}, "not a regular file");
 }
 
 TEST_F(QelhostTest, HelpNamesEveryOption) {
@@ -102,6 +109,35 @@ TEST_F(QelhostTest, ARelativePathReachesTheModuleAsAFullPath) {
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, "qelhost: nothing written: " + path("card.trc").string() +
                            " already has the chosen form and is what the editor is given\n");
+}
+
+// A named pipe (here without a writer) or a device never holds qelhost: as
+// the input it gets the load message, as the registry it reads as missing,
+// as the script named by the variable it is reported and gives no actions.
+TEST_F(QelhostTest, PipesAreRefusedWithoutWaiting) {
+    ASSERT_EQ(::mkfifo(path("pipe.trc").c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo(path("pipe.reg").c_str(), 0600), 0);
+    QelhostOptions quick;
+    quick.timeout = std::chrono::seconds(20);
+    QelhostRun run = RunQelhost({"--temp-dir", path("out").string(), path("pipe.trc").string()}, quick);
+    EXPECT_EQ(run.exitCode, 1) << run.err;
+    EXPECT_EQ(run.Messages(), std::vector<std::string>{"qelhost: message: tpjファイルの作成に失敗しました。"});
+
+    qel::test::WriteFileBytes(path("card.trc"), qel::test::ReadFileBytes(qel::test::TestData("writer/snippet.trc")));
+    qel::test::WriteFileBytes(path("ok.script"), "dialog 13651\nok\n");
+    run = RunQelhost({"--temp-dir", path("out").string(), "--registry", path("pipe.reg").string(), "--script",
+                      path("ok.script").string(), path("card.trc").string()},
+                     quick);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out.rfind("qelhost: nothing written: ", 0), 0u) << run.out;
+
+    quick.env = {{"QELHOST_SCRIPT", path("pipe.trc").string()}};
+    run = RunQelhost({"--temp-dir", path("out").string(), Page()}, quick);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(run.HasErrLine("qelhost: script: cannot read " + path("pipe.trc").string() +
+                               ": Operation not supported"))
+        << run.err;
+    EXPECT_EQ(run.out, "qelhost: the output method dialog was cancelled; nothing written\n");
 }
 
 TEST_F(QelhostTest, ScriptProblemsAreReportedAndCancelTheDialog) {

@@ -2,6 +2,8 @@
 // escapes, case, lines of other forms, repeated keys and malformed files.
 #include "host/registry.h"
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -43,6 +45,12 @@ TEST_F(RegistryFile, WithoutVariableOrFileEveryKeyIsMissing) {
     ::setenv("QELHOST_REGISTRY", path("absent.reg").c_str(), 1);
     EXPECT_EQ(Read(), u"<default>");
     ::setenv("QELHOST_REGISTRY", dir().c_str(), 1);  // a folder
+    EXPECT_EQ(Read(), u"<default>");
+    // A pipe without a writer and an endless device are refused at once.
+    ASSERT_EQ(::mkfifo(path("pipe.reg").c_str(), 0600), 0);
+    ::setenv("QELHOST_REGISTRY", path("pipe.reg").c_str(), 1);
+    EXPECT_EQ(Read(), u"<default>");
+    ::setenv("QELHOST_REGISTRY", "/dev/zero", 1);
     EXPECT_EQ(Read(), u"<default>");
 }
 
@@ -145,10 +153,31 @@ TEST_F(RegistryFile, MalformedFilesReadAsMissing) {
     EXPECT_EQ(Read(), u"value");  // the same, well formed
 }
 
-TEST_F(RegistryFile, OversizedFileReadsAsMissing) {
-    UseRegistry(std::string("[") + kKey + "]\n@=\"value\"\n");
-    std::filesystem::resize_file(path("machine.reg"), (16u << 20) + 1);
-    EXPECT_EQ(Read(), u"<default>");
+// A full export of a machine's registry is tens of megabytes: the file is
+// read whatever its size, and a value at its very end counts.
+TEST_F(RegistryFile, LargeFilesAreReadToTheEnd) {
+    std::string filler;
+    for (int i = 0; filler.size() < (17u << 20); ++i)
+        filler += "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Filler\\" + std::to_string(i) + "]\n\"v\"=\"text\"\n";
+    UseRegistry(std::string("[") + kKey + "]\n@=\"early\"\n" + filler + "[" + kKey + "]\n\"Late\"=\"late\"");
+    EXPECT_EQ(Read(), u"early");
+    EXPECT_EQ(Read(u"Late"), u"late");
+    UseRegistry(Utf16Le(std::string("[") + kKey + "]\r\n@=\"early\"\r\n" + filler.substr(0, filler.find("[", 300000)) + "[" + kKey +
+                        "]\r\n\"Late\"=\"値\"\r\n"));
+    EXPECT_EQ(Read(), u"early");
+    EXPECT_EQ(Read(u"Late"), u"値");
+}
+
+// A line longer than any real one (1 MiB) is skipped, not held, and ends
+// the key it is in: it may have been a key line.
+TEST_F(RegistryFile, OverlongLineIsSkippedAndEndsTheKey) {
+    const std::string key = std::string("[") + kKey + "]\n";
+    UseRegistry(key + "\"A\"=\"a\"\n\"Long\"=\"" + std::string(3u << 20, 'x') + "\"\n\"B\"=\"b\"\n" + key +
+                "\"C\"=\"c\"\n");
+    EXPECT_EQ(Read(u"A"), u"a");
+    EXPECT_EQ(Read(u"Long"), u"<default>");
+    EXPECT_EQ(Read(u"B"), u"<default>");
+    EXPECT_EQ(Read(u"C"), u"c");
 }
 
 }  // namespace

@@ -11,7 +11,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <thread>
 #include <vector>
@@ -57,8 +56,15 @@ std::vector<pid_t> Children() {
     while (const dirent* e = ::readdir(proc)) {
         const pid_t pid = static_cast<pid_t>(std::atoi(e->d_name));
         if (pid <= 0) continue;
-        std::ifstream in("/proc/" + std::string(e->d_name) + "/stat");
-        std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        // A process may end between the listing and the read: its file then
+        // reads as an error (ESRCH), and the process is simply not counted.
+        const int fd = ::open(("/proc/" + std::string(e->d_name) + "/stat").c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) continue;
+        char buf[4096];
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        ::close(fd);
+        if (n <= 0) continue;
+        const std::string stat(buf, static_cast<std::size_t>(n));
         const auto paren = stat.rfind(')');
         if (paren == std::string::npos) continue;
         std::istringstream rest(stat.substr(paren + 1));
@@ -142,10 +148,8 @@ TEST_F(ShellTest, ProgramGetsNothingOfTheHost) {
 }
 
 TEST_F(ShellTest, DoesNotWaitForTheProgram) {
-    const auto start = std::chrono::steady_clock::now();
     EXPECT_NE(CZorShellSv::exec(u"/bin/sleep", u"1"), 0);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 800ms);
-    EXPECT_EQ(Children().size(), 1u);
+    EXPECT_EQ(Children().size(), 1u);  // still running: exec did not wait for it
     EXPECT_TRUE(WaitFor([] { return Children().empty(); }));
 }
 

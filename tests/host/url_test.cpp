@@ -67,6 +67,8 @@ TEST(FileUrl, LocalFormsGiveTheirPath) {
     EXPECT_EQ(ToPath(u"file:///tmp/a+b.gif"), u"/tmp/a+b.gif");  // '+' is no blank in a path
     EXPECT_EQ(ToPath(u" file:///tmp/a b.gif\n"), u"/tmp/a b.gif");  // as a browser reads it
     EXPECT_EQ(ToPath(u"file:///"), u"/");
+    // An overlong UTF-8 '/' stays one replacement character, never a separator.
+    EXPECT_EQ(ToPath(u"file:///a%E0%80%AF..%E0%80%AFetc"), u"/a\uFFFD..\uFFFDetc");
 }
 
 TEST(FileUrl, BackslashesBeforeTheQueryAreSlashes) {

@@ -76,6 +76,9 @@ TEST(TpjFile, ImageListIndexOutOfRangeRaises) {
     EXPECT_NO_THROW(r.m_arrImages.GetAt(0));
     EXPECT_THROW(r.m_arrImages.GetAt(1), CInvalidArgException);
     EXPECT_THROW(r.m_arrImages.GetAt(-1), CInvalidArgException);
+    const CQelTpjImgFileArray& images = r.m_arrImages;
+    EXPECT_THROW(images[1], CInvalidArgException);
+    EXPECT_THROW(images.GetAt(-1), CInvalidArgException);
 }
 
 TEST(TpjFile, EntryAssignmentCopies) {

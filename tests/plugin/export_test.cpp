@@ -6,6 +6,7 @@
 
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -240,7 +241,7 @@ TEST_F(ExportTest, AFileInAnotherFormIsWrittenAnewWithoutTheSettingsDialog) {
 }
 
 TEST_F(ExportTest, AnImageThatIsThereButCannotBeReadEndsWithTheFileMessage) {
-    fs::create_directory(m_in / "photo.gif");  // a folder where the image should be
+    ASSERT_EQ(::mkfifo((m_in / "photo.gif").c_str(), 0600), 0);  // a FIFO where the image should be
     const std::u16string page = Input("page.html", "<html><body><img src=\"photo.gif\"></body></html>");
     ExpectOutputDialog(kRadioProject, [](qel::test::DialogUser& u) { u.Ok(); });
     qel::test::ExpectDialog(kSettingsDlg, [](qel::test::DialogUser& u) { u.Ok(); });
@@ -507,12 +508,12 @@ TEST_F(QelhostExportTest, TheEditorIsStartedOnlyWhenItIsThere) {
     EXPECT_NE(run.out.find("qelhost: wrote " + (spaced / "toruca_detail.trc").string()), std::string::npos);
 }
 
-TEST_F(QelhostExportTest, AFolderInPlaceOfAnImageLeavesNoFile) {
+TEST_F(QelhostExportTest, AFifoInPlaceOfAnImageLeavesNoFile) {
     const std::string page = ShopPage();
     const std::string script = "dialog 13651\nclick 20001\nok\ndialog 13650\nok\n";
-    // A folder where an image file should be.
+    // A FIFO where an image file should be: refused, never waited for.
     fs::remove(path("in/shop/images/logo.gif"));
-    fs::create_directory(path("in/shop/images/logo.gif"));
+    ASSERT_EQ(::mkfifo(path("in/shop/images/logo.gif").c_str(), 0600), 0);
     const QelhostRun run = Run({"--script", Script(script), page});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.Messages(), std::vector<std::string>{WriteFailedLine("toruca_detail.trc")}) << run.err;
