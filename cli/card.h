@@ -10,7 +10,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "limits/handset_limits.h"
+#include "toruca/limits/handset_limits.h"
 #include "model/tpjfile.h"
 
 namespace qel::cli {

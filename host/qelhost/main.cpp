@@ -29,7 +29,7 @@
 
 #include "dialogs/resource.h"
 #include "framework/codepage.h"
-#include "limits/handset_limits.h"
+#include "toruca/limits/handset_limits.h"
 #include "framework/dialog.h"
 #include "framework/modaldriver.h"
 #include "framework/useraction.h"

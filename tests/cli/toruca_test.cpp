@@ -10,7 +10,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "limits/handset_limits.h"
+#include "toruca/limits/handset_limits.h"
 #include "tests/cli/toruca_run.h"
 #include "tests/support/qelhost_run.h"
 #include "tests/support/test_support.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/module_resources.h"
+#include "dialogs/module_resources.h"
 #include "tests/support/dialog_testing.h"
 
 namespace {

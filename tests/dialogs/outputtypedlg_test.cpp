@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "plugin/module_resources.h"
+#include "dialogs/module_resources.h"
 #include "tests/support/dialog_testing.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include "framework/codepage.h"
 #include "framework/dialog.h"
 #include "framework/rcscript.h"
-#include "plugin/module_resources.h"
+#include "dialogs/module_resources.h"
 #include "tests/support/dialog_testing.h"
 
 namespace {

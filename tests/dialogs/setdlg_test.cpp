@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "framework/codepage.h"
-#include "plugin/module_resources.h"
+#include "dialogs/module_resources.h"
 #include "tests/support/dialog_testing.h"
 #include "toruca/torucautil.h"
 

@@ -11,7 +11,7 @@
 #include "dialogs/settings_edit.h"
 #include "framework/codepage.h"
 #include "model/tpjfile.h"
-#include "plugin/module_resources.h"
+#include "dialogs/module_resources.h"
 #include "tests/support/dialog_testing.h"
 
 namespace {

@@ -26,7 +26,7 @@
 #include "host/shell.h"
 #include "model/tpjfile.h"
 #include "plugin/device.h"
-#include "plugin/module_resources.h"
+#include "dialogs/module_resources.h"
 #include "tests/support/dialog_testing.h"
 #include "tests/support/qelhost_run.h"
 #include "tests/support/test_support.h"

@@ -13,7 +13,7 @@
 #include "dialogs/outputtypedlg.h"
 #include "dialogs/setdlg.h"
 #include "dialogs/uniqicondlg.h"
-#include "plugin/module_resources.h"
+#include "dialogs/module_resources.h"
 #include "tests/framework/wx/gtk_probe.h"
 #include "tests/framework/wx/gui_testing.h"
 

@@ -1,4 +1,4 @@
-#include "limits/handset_limits.h"
+#include "toruca/limits/handset_limits.h"
 
 #include <cstdio>
 #include <fstream>

@@ -32,7 +32,7 @@ foreach(line IN LISTS lines)
 endforeach()
 file(WRITE "${OUTPUT}.tmp"
   "// Generated from ${INPUT}; do not edit.\n"
-  "#include \"limits/handset_limits.h\"\n"
+  "#include \"toruca/limits/handset_limits.h\"\n"
   "namespace qel::toruca {\n"
   "extern const HandsetLimit kHandsetLimits[];\nextern const std::size_t kHandsetLimitCount;\n"
   "const HandsetLimit kHandsetLimits[] = {\n${rows}};\n"
