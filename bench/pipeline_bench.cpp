@@ -43,7 +43,7 @@ std::filesystem::path ImagePath() {
 void BM_GetFileText(benchmark::State& state) {
     CQelTpjFile rec(TYPE_CARD);
     rec.m_strHtml = u"<html><body><img src=\"cid:image1\"></body></html>";
-    rec.AddImage(qel::PathFromNative(ImagePath().string()), u"image1");
+    rec.AddImage(qel::framework::PathFromNative(ImagePath().string()), u"image1");
     std::size_t size = 0;
     for (auto _ : state) {
         const std::u16string text = QEL_TEXT_OF(rec);

@@ -14,7 +14,7 @@
 #include "toruca/category.h"
 #include "toruca/torucautil.h"
 
-namespace toruca_cli {
+namespace qel::cli {
 
 namespace {
 
@@ -135,7 +135,7 @@ int RunPreview(const std::string& file, const std::string& out) {
         cairo_set_source_rgb(c, 0.93, 0.93, 0.93);
         cairo_rectangle(c, left, 16, 64, 64);
         cairo_fill(c);
-        DrawIcon(c, qel::PathToNative(iconPath), left, 16, 64);
+        DrawIcon(c, qel::framework::PathToNative(iconPath), left, 16, 64);
         textLeft = left + 64 + 14;
     }
     const int textWidth = kWidth - textLeft - 16;
@@ -151,7 +151,7 @@ int RunPreview(const std::string& file, const std::string& out) {
         footer = "Cat 0000";
     } else {
         const unsigned genre = table.GetGenre(card->m_nCategory);
-        footer = Utf8(qel::Format(u"Cat %04d ", card->m_nCategory)) +
+        footer = Utf8(qel::framework::Format(u"Cat %04d ", card->m_nCategory)) +
                  (genre == CQelTorucaCategory::GENRE_ALL ? "?" : Utf8(table.GetGenreName(genre)));
     }
     const std::string colourLabel = Utf8(util.GetColorLabel(static_cast<unsigned>(card->m_nColorId)));
@@ -171,4 +171,4 @@ int RunPreview(const std::string& file, const std::string& out) {
     return 0;
 }
 
-}  // namespace toruca_cli
+}  // namespace qel::cli

@@ -34,7 +34,7 @@ std::u16string FolderStore::Commit() {
 void FolderStore::RemoveCommitted() noexcept {
     for (const std::u16string& path : m_committed) {
         try {
-            ::unlink(qel::PathToNative(path).c_str());
+            ::unlink(qel::framework::PathToNative(path).c_str());
         } catch (...) {
             // Only a failed allocation of the native path: the file stays.
         }

@@ -16,8 +16,8 @@
 namespace {
 
 constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-constexpr std::size_t kGroupsPerLine = toruca::kBase64LineLength / 4;  // 19 groups of three bytes
-static_assert(kGroupsPerLine * 4 == toruca::kBase64LineLength);
+constexpr std::size_t kGroupsPerLine = qel::format::kBase64LineLength / 4;  // 19 groups of three bytes
+static_assert(kGroupsPerLine * 4 == qel::format::kBase64LineLength);
 
 // Two digits for every 12-bit value, so that a group of three bytes takes
 // two table reads instead of four.
@@ -374,8 +374,8 @@ std::size_t Base64RequiredLength(std::size_t count, unsigned flags) {
     if (count >= std::size_t{536870912}) AtlThrow(E_FAIL);
     std::size_t r = 4 * count / 3;
     if (!(flags & BASE64_NO_PAD)) r += count % 3;
-    const std::size_t lines = r / toruca::kBase64LineLength + 1;
-    const std::size_t last = r % toruca::kBase64LineLength;
+    const std::size_t lines = r / qel::format::kBase64LineLength + 1;
+    const std::size_t last = r % qel::format::kBase64LineLength;
     if (last != 0 && last % 4 != 0) r += 4 - last % 4;
     if (!(flags & BASE64_NO_LINE_BREAKS)) r += 2 * lines;
     return r;

@@ -23,7 +23,7 @@ namespace qel::format {
 
 namespace {
 
-using namespace toruca;
+using namespace qel::format;
 
 // Room for every literal of the header block and the MIME envelope, and
 // for those of one part; generous, it only has to be an upper bound.
@@ -53,7 +53,7 @@ void Line(CardSink& sink, std::u16string_view key, std::u16string_view value) {
 std::uint64_t FileSizeForEstimate(const std::u16string& path) {
     if (path.empty() || path.find(u'\0') != std::u16string::npos) return 0;
     struct stat st;
-    if (::stat(qel::PathToNative(path).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return 0;
+    if (::stat(qel::framework::PathToNative(path).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return 0;
     return static_cast<std::uint64_t>(st.st_size);
 }
 
@@ -77,10 +77,10 @@ void ForEachHyphenLine(std::u16string_view html, F f) {
 // different texts can give the same bytes. Every character gives one byte
 // or more, so as many characters as the boundary has bytes suffice.
 bool PageHoldsDelimiter(std::u16string_view html, std::u16string_view boundary) {
-    const std::string bytes = qel::WideToCp932(boundary);
+    const std::string bytes = qel::framework::WideToCp932(boundary);
     bool held = false;
     ForEachHyphenLine(html, [&](std::u16string_view line) {
-        held = held || qel::WideToCp932(line.substr(2, bytes.size())).compare(0, bytes.size(), bytes) == 0;
+        held = held || qel::framework::WideToCp932(line.substr(2, bytes.size())).compare(0, bytes.size(), bytes) == 0;
     });
     return held;
 }
@@ -126,7 +126,7 @@ struct Descriptor {
 // read (the size at open is the image's; the file is read to its end).
 void EncodeImageFile(const std::u16string& path, CardSink& sink) {
     if (path.empty() || path.find(u'\0') != std::u16string::npos) return;
-    const std::string native = qel::PathToNative(path);
+    const std::string native = qel::framework::PathToNative(path);
     struct stat st;
     if (::stat(native.c_str(), &st) != 0) {
         const int err = errno;
@@ -296,14 +296,14 @@ void WriteCard(const CQelTpjFile& record, CardSink& sink) {
         sink.Text(kCrLf);
     }
 
-    Line(sink, kKeyCategory, qel::Format(u"%04d", record.m_nCategory));
+    Line(sink, kKeyCategory, qel::framework::Format(u"%04d", record.m_nCategory));
     if (code > 1) {
         Line(sink, kKeyIpId, record.m_strIpId);
         Line(sink, kKeySortId, record.m_strSortId);
     }
     // A project file leaves out the default "both allowed".
-    if (code > 2 && !(type == TYPE_PROJECT && record.m_nDist == 4)) Line(sink, kKeyDist, qel::Format(u"%d", record.m_nDist));
-    if (code > 1 && record.m_nColorId != 1) Line(sink, kKeyColorId, qel::Format(u"%d", record.m_nColorId));
+    if (code > 2 && !(type == TYPE_PROJECT && record.m_nDist == 4)) Line(sink, kKeyDist, qel::framework::Format(u"%d", record.m_nDist));
+    if (code > 1 && record.m_nColorId != 1) Line(sink, kKeyColorId, qel::framework::Format(u"%d", record.m_nColorId));
     if (code > 1) Line(sink, kKeyExpires, record.m_strExpires);
     if (code > 3) Line(sink, kKeyLastModified, record.m_strLastModified);
 

@@ -53,7 +53,7 @@ constexpr std::size_t kAnyLength = static_cast<std::size_t>(-1);
 bool EqualsAscii(std::string_view bytes, std::u16string_view name) noexcept {
     if (bytes.size() != name.size()) return false;
     for (std::size_t i = 0; i < bytes.size(); ++i)
-        if (qel::AsciiLower(static_cast<unsigned char>(bytes[i])) != qel::AsciiLower(name[i])) return false;
+        if (qel::framework::AsciiLower(static_cast<unsigned char>(bytes[i])) != qel::framework::AsciiLower(name[i])) return false;
     return true;
 }
 
@@ -61,12 +61,12 @@ bool EqualsAscii(std::string_view bytes, std::u16string_view name) noexcept {
 // trim exactly as their decoded text does.
 std::string_view TrimBytes(std::string_view s) noexcept {
     std::size_t b = 0, e = s.size();
-    while (b < e && qel::IsSpace(static_cast<unsigned char>(s[b]))) ++b;
-    while (e > b && qel::IsSpace(static_cast<unsigned char>(s[e - 1]))) --e;
+    while (b < e && qel::framework::IsSpace(static_cast<unsigned char>(s[b]))) ++b;
+    while (e > b && qel::framework::IsSpace(static_cast<unsigned char>(s[e - 1]))) --e;
     return s.substr(b, e - b);
 }
 
-std::u16string TrimmedText(std::string_view bytes) { return qel::Trim(qel::Cp932ToWide(bytes)); }
+std::u16string TrimmedText(std::string_view bytes) { return qel::framework::Trim(qel::framework::Cp932ToWide(bytes)); }
 
 // A header line "key: value": the key is the text before the first colon,
 // which must not be the first character. ':' is ASCII and never the second
@@ -98,7 +98,7 @@ LineKind KindOfLine(std::string_view line, const std::u16string& boundary) {
         const bool closing = line.size() > 4 && line[line.size() - 1] == '-' && line[line.size() - 2] == '-';
         return closing ? LineKind::closing : LineKind::delimiter;
     }
-    const std::u16string rest = qel::Cp932ToWide(line.substr(2));
+    const std::u16string rest = qel::framework::Cp932ToWide(line.substr(2));
     if (rest.size() < boundary.size() || rest.compare(0, boundary.size(), boundary) != 0) return LineKind::text;
     const std::u16string_view after = std::u16string_view(rest).substr(boundary.size());
     if (after.empty()) return LineKind::delimiter;
@@ -114,15 +114,15 @@ CQelMimePartLines::~CQelMimePartLines() {
     if (m_bOpen) m_store.Discard();
 }
 
-bool CQelMimePartLines::IsBase64() const { return qel::EqualsNoCase(m_strTransferEncoding, toruca::kEncodingBase64); }
-bool CQelMimePartLines::Is8bit() const { return qel::EqualsNoCase(m_strTransferEncoding, toruca::kEncoding8bit); }
+bool CQelMimePartLines::IsBase64() const { return qel::framework::EqualsNoCase(m_strTransferEncoding, qel::format::kEncodingBase64); }
+bool CQelMimePartLines::Is8bit() const { return qel::framework::EqualsNoCase(m_strTransferEncoding, qel::format::kEncoding8bit); }
 
 void CQelMimePartLines::AppendHeader(std::string_view line) {
     std::string_view key, rest;
     if (!SplitHeader(line, key, rest)) return;
-    if (EqualsAscii(key, toruca::kKeyContentType)) m_strContentType = TrimmedText(rest);
-    else if (EqualsAscii(key, toruca::kKeyTransferEncoding)) m_strTransferEncoding = TrimmedText(rest);
-    else if (EqualsAscii(key, toruca::kKeyContentId)) m_strContentId = TrimmedText(rest);
+    if (EqualsAscii(key, qel::format::kKeyContentType)) m_strContentType = TrimmedText(rest);
+    else if (EqualsAscii(key, qel::format::kKeyTransferEncoding)) m_strTransferEncoding = TrimmedText(rest);
+    else if (EqualsAscii(key, qel::format::kKeyContentId)) m_strContentId = TrimmedText(rest);
 }
 
 void CQelMimePartLines::StartBody() {
@@ -236,7 +236,7 @@ void CQelMimePartLines::StreamLine(std::string_view line, bool firstLine) {
 // is then discarded, and the load fails.
 void CQelMimePartLines::Flush(const unsigned char* bytes, std::size_t count) {
     if (!m_bOpen) {
-        m_store.Create(CQelTpjFile::GetParam(m_strContentType, u"name"));
+        m_store.Create(qel::format::GetParam(m_strContentType, u"name"));
         m_bOpen = true;
     }
     m_store.Write(bytes, count);
@@ -289,8 +289,8 @@ std::u16string CQelMimePartLines::BodyText() const {
     std::size_t pos = 0;
     while (pos < m_body.size()) {
         const std::size_t end = m_body.find('\n', pos);
-        qel::AppendCp932AsWide(text, std::string_view(m_body).substr(pos, end - pos));
-        text.append(toruca::kCrLf);
+        qel::framework::AppendCp932AsWide(text, std::string_view(m_body).substr(pos, end - pos));
+        text.append(qel::format::kCrLf);
         pos = end + 1;
     }
     return text;
@@ -310,36 +310,36 @@ void ReadHeaderLine(CQelTpjFile& record, std::string_view line, HeaderState& sta
     std::string_view key, rest;
     if (!SplitHeader(line, key, rest)) return;
     CQelTorucaUtil util;
-    if (EqualsAscii(key, toruca::kKeyVersion)) {
+    if (EqualsAscii(key, qel::format::kKeyVersion)) {
         record.SetVersion(TrimmedText(rest));
-    } else if (EqualsAscii(key, toruca::kKeyType)) {
+    } else if (EqualsAscii(key, qel::format::kKeyType)) {
         const std::u16string value = TrimmedText(rest);
-        if (qel::EqualsNoCase(value, toruca::kTypeValueSnip)) {
+        if (qel::framework::EqualsNoCase(value, qel::format::kTypeValueSnip)) {
             record.m_nType = TYPE_SNIP;
             state.pendingType = false;
-        } else if (qel::EqualsNoCase(value, toruca::kTypeValueCard)) {
+        } else if (qel::framework::EqualsNoCase(value, qel::format::kTypeValueCard)) {
             record.m_nType = TYPE_CARD;
             state.pendingType = false;
         }
         // "PROJECT" and anything else: no change.
-    } else if (EqualsAscii(key, toruca::kKeyUrl)) {
+    } else if (EqualsAscii(key, qel::format::kKeyUrl)) {
         record.SetUrl(TrimmedText(rest));
-    } else if (EqualsAscii(key, toruca::kKeyExpires)) {
+    } else if (EqualsAscii(key, qel::format::kKeyExpires)) {
         record.SetExpires(TrimmedText(rest));
-    } else if (EqualsAscii(key, toruca::kKeyLastModified)) {
+    } else if (EqualsAscii(key, qel::format::kKeyLastModified)) {
         record.SetLastModified(TrimmedText(rest));
-    } else if (EqualsAscii(key, toruca::kKeyIpId)) {
+    } else if (EqualsAscii(key, qel::format::kKeyIpId)) {
         record.SetIpId(TrimmedText(rest));
-    } else if (EqualsAscii(key, toruca::kKeySortId)) {
+    } else if (EqualsAscii(key, qel::format::kKeySortId)) {
         record.SetSortId(TrimmedText(rest));
-    } else if (EqualsAscii(key, toruca::kKeyCategory)) {
+    } else if (EqualsAscii(key, qel::format::kKeyCategory)) {
         record.SetCategory(util.ToInt(TrimmedText(rest)));
-    } else if (EqualsAscii(key, toruca::kKeyDist)) {
+    } else if (EqualsAscii(key, qel::format::kKeyDist)) {
         record.SetDist(util.ToInt(TrimmedText(rest)));
-    } else if (EqualsAscii(key, toruca::kKeyColorId)) {
+    } else if (EqualsAscii(key, qel::format::kKeyColorId)) {
         record.SetColorId(util.ToInt(TrimmedText(rest)));
-    } else if (EqualsAscii(key, toruca::kKeyData1) || EqualsAscii(key, toruca::kKeyData2) ||
-               EqualsAscii(key, toruca::kKeyData3)) {
+    } else if (EqualsAscii(key, qel::format::kKeyData1) || EqualsAscii(key, qel::format::kKeyData2) ||
+               EqualsAscii(key, qel::format::kKeyData3)) {
         // The Base64 text is decoded from the file's bytes as they are: a
         // byte that is not code page 932 is skipped like any other foreign
         // character rather than turned into text first. The data line keeps
@@ -351,10 +351,10 @@ void ReadHeaderLine(CQelTpjFile& record, std::string_view line, HeaderState& sta
         std::string data = p ? std::string(p, ::strnlen(p, count)) : std::string();
         const char digit = key.back();
         (digit == '1' ? record.m_strData1 : digit == '2' ? record.m_strData2 : record.m_strData3).swap(data);
-    } else if (EqualsAscii(key, toruca::kKeyMimeVersion)) {
+    } else if (EqualsAscii(key, qel::format::kKeyMimeVersion)) {
         record.SetMimeVersion(TrimmedText(rest));
-    } else if (EqualsAscii(key, toruca::kKeyContentType)) {
-        state.boundary = CQelTpjFile::GetParam(TrimmedText(rest), u"boundary");
+    } else if (EqualsAscii(key, qel::format::kKeyContentType)) {
+        state.boundary = qel::format::GetParam(TrimmedText(rest), u"boundary");
         record.SetBoundary(state.boundary);
     }
 }
@@ -472,8 +472,8 @@ bool ReadCard(CQelTpjFile& record, const std::u16string& path, AttachmentStore& 
         LineReader lines(file);
         std::string_view line;
         if (lines.Next(line, kMaxHeaderLine)) {
-            if (EqualsAscii(line, toruca::kMagicProject)) record.m_nType = TYPE_PROJECT;
-            else if (EqualsAscii(line, toruca::kMagicToruca)) headers.pendingType = true;
+            if (EqualsAscii(line, qel::format::kMagicProject)) record.m_nType = TYPE_PROJECT;
+            else if (EqualsAscii(line, qel::format::kMagicToruca)) headers.pendingType = true;
         }
         while (lines.Next(line, state == State::partBody ? kAnyLength : kMaxHeaderLine)) {
             const LineKind kind = KindOfLine(line, headers.boundary);
@@ -481,7 +481,7 @@ bool ReadCard(CQelTpjFile& record, const std::u16string& path, AttachmentStore& 
                 // A part is taken when a delimiter ends it, if it had a line.
                 if (state == State::partHeaders || state == State::partBody) {
                     part.Finish();
-                    record.ReadMimePart(part);
+                    ReadMimePart(record, part);
                 }
                 part.Reset();
                 state = kind == LineKind::closing ? State::envelope : State::betweenParts;

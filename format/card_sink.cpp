@@ -14,8 +14,8 @@ namespace qel::format {
 namespace {
 
 // Bytes of one Base64 line, and the characters it takes with its CR LF.
-constexpr std::size_t kLineBytes = toruca::kBase64LineLength / 4 * 3;
-constexpr std::size_t kLineChars = toruca::kBase64LineLength + 2;
+constexpr std::size_t kLineBytes = qel::format::kBase64LineLength / 4 * 3;
+constexpr std::size_t kLineChars = qel::format::kBase64LineLength + 2;
 // Text converted in slices of this many code units, so that a long page
 // needs no second copy of itself as bytes.
 constexpr std::size_t kTextSlice = std::size_t{1} << 16;
@@ -30,7 +30,7 @@ void WideTextSink::Base64(const unsigned char* bytes, std::size_t count, unsigne
 
 void WideTextSink::SizeHint(std::size_t characters) {
     m_text.reserve(m_text.size() + characters);
-    qel::AdviseHugePages(m_text.data(), m_text.capacity() * sizeof(char16_t));
+    qel::framework::AdviseHugePages(m_text.data(), m_text.capacity() * sizeof(char16_t));
 }
 
 Cp932BlockSink::Cp932BlockSink(WriteFn write, std::size_t blockBytes)
@@ -61,7 +61,7 @@ void Cp932BlockSink::Text(std::u16string_view text) {
         // A surrogate pair is one character: never split between slices.
         if (take < text.size() && IsHighSurrogate(text[take - 1])) --take;
         m_scratch.clear();
-        qel::AppendWideAsCp932(m_scratch, text.substr(0, take));
+        qel::framework::AppendWideAsCp932(m_scratch, text.substr(0, take));
         Put(m_scratch.data(), m_scratch.size());
         text.remove_prefix(take);
     }

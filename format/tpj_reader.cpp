@@ -11,20 +11,22 @@
 #include "framework/strings.h"
 #include "model/tpjfile.h"
 
-bool CQelTpjFile::LoadFile(const std::u16string& path) {
-    qel::format::FolderStore temporaryFolder;
-    return qel::format::ReadCard(*this, path, temporaryFolder);
+namespace qel::format {
+
+bool LoadFile(CQelTpjFile& record, const std::u16string& path) {
+    FolderStore temporaryFolder;
+    return ReadCard(record, path, temporaryFolder);
 }
 
-void CQelTpjFile::ReadMimePart(const CQelMimePartLines& lines) {
+void ReadMimePart(CQelTpjFile& record, const CQelMimePartLines& lines) {
     if (lines.Is8bit()) {
-        m_strHtml = lines.BodyText();
+        record.m_strHtml = lines.BodyText();
         return;
     }
     if (!lines.IsBase64() || lines.m_strSavedPath.empty()) return;
     const std::u16string& type = lines.m_strContentType;
-    if (type.find(toruca::kIconContentType) != std::u16string::npos) {
-        SetUniqueIcon(lines.m_strSavedPath, GetParam(type, u"title"));
+    if (type.find(qel::format::kIconContentType) != std::u16string::npos) {
+        record.SetUniqueIcon(lines.m_strSavedPath, GetParam(type, u"title"));
         return;
     }
     std::u16string id = lines.m_strContentId;
@@ -33,13 +35,13 @@ void CQelTpjFile::ReadMimePart(const CQelMimePartLines& lines) {
         const std::size_t gt = id.find(u'>');
         if (gt != std::u16string::npos && gt != 0) id.resize(gt);
     }
-    AddImage(lines.m_strSavedPath, id);
+    record.AddImage(lines.m_strSavedPath, id);
 }
 
-std::u16string CQelTpjFile::GetParam(const std::u16string& value, const std::u16string& name) {
-    static constexpr const char16_t* kSkipped[] = {toruca::kMultipartMixed, toruca::kIconContentType,
-                                                   toruca::kJpegContentType, toruca::kGifContentType,
-                                                   toruca::kPngContentType};
+std::u16string GetParam(const std::u16string& value, const std::u16string& name) {
+    static constexpr const char16_t* kSkipped[] = {qel::format::kMultipartMixed, qel::format::kIconContentType,
+                                                   qel::format::kJpegContentType, qel::format::kGifContentType,
+                                                   qel::format::kPngContentType};
     const std::u16string opening = name + u"=\"";
     std::u16string rest = value;
     while (!rest.empty()) {
@@ -49,10 +51,10 @@ std::u16string CQelTpjFile::GetParam(const std::u16string& value, const std::u16
             piece.swap(rest);
         } else {
             piece = rest.substr(0, semi);
-            rest = qel::TrimRight(std::u16string_view(rest).substr(semi + 1));
+            rest = qel::framework::TrimRight(std::u16string_view(rest).substr(semi + 1));
         }
         if (std::any_of(std::begin(kSkipped), std::end(kSkipped),
-                        [&](const char16_t* t) { return qel::EqualsNoCase(piece, t); }))
+                        [&](const char16_t* t) { return qel::framework::EqualsNoCase(piece, t); }))
             continue;
         if (piece.compare(0, opening.size(), opening) != 0) continue;
         const std::size_t quote = piece.find(u'"', opening.size());
@@ -61,3 +63,5 @@ std::u16string CQelTpjFile::GetParam(const std::u16string& value, const std::u16
     }
     return {};
 }
+
+}  // namespace qel::format

@@ -1,6 +1,5 @@
 // The reader's view of one MIME part of a ToruCa body, filled line by line
-// by the reader (format/card_reader.cpp) and interpreted by
-// CQelTpjFile::ReadMimePart.
+// by the reader (format/card_reader.cpp) and interpreted by ReadMimePart.
 //
 // Lines arrive as the file's code page 932 bytes without their line end.
 // The reader says which lines are headers (up to the part's first empty
@@ -27,6 +26,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+class CQelTpjFile;
 
 namespace qel::format {
 class AttachmentStore;
@@ -88,3 +89,20 @@ private:
     std::size_t m_nRunFirst = 0;  // the body line the run starts with
     std::string m_rest;           // Base64 lines from the first irregular one on
 };
+
+namespace qel::format {
+
+// Reads the file at `path` into the record: header values, page, icon and
+// images (each image a new file of the host's temporary folder). False, with
+// the reason reported to the host and no attachment file left behind, when
+// the file cannot be read or an attachment cannot be written; the page and
+// the image list are then empty and the icon as it was.
+bool LoadFile(CQelTpjFile& record, const std::u16string& path);
+// Takes one finished part into the record: an 8bit part becomes the page, a
+// Base64 part the icon (by its content type) or a page image.
+void ReadMimePart(CQelTpjFile& record, const CQelMimePartLines& lines);
+// The quoted value of parameter `name` (name="value") in a header value
+// whose pieces are separated by ';'; empty when there is none.
+std::u16string GetParam(const std::u16string& value, const std::u16string& name);
+
+}  // namespace qel::format

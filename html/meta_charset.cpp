@@ -7,7 +7,7 @@
 #include "framework/strings.h"
 #include "host/dom.h"
 
-namespace qelhtml {
+namespace qel::html {
 
 namespace {
 
@@ -27,7 +27,7 @@ std::u16string_view TrimAsciiSpace(std::u16string_view s) {
 // quote finds nothing.
 bool FindContentCharset(std::u16string_view content, std::size_t& start, std::size_t& length) {
     std::u16string lowered(content);
-    for (char16_t& c : lowered) c = qel::AsciiLower(c);
+    for (char16_t& c : lowered) c = qel::framework::AsciiLower(c);
     const std::size_t n = content.size();
     std::size_t from = 0;
     for (;;) {
@@ -65,7 +65,7 @@ bool IsShiftJisLabel(std::u16string_view label) {
         u"cp932",     u"ms932",     u"ms_kanji", u"csshiftjis", u"x-ms-cp932"};
     const std::u16string_view trimmed = TrimAsciiSpace(label);
     return std::any_of(kLabels.begin(), kLabels.end(),
-                       [&](std::u16string_view known) { return qel::EqualsNoCase(trimmed, known); });
+                       [&](std::u16string_view known) { return qel::framework::EqualsNoCase(trimmed, known); });
 }
 
 int DeclareShiftJis(Document& doc) {
@@ -81,7 +81,7 @@ int DeclareShiftJis(Document& doc) {
             ++changed;
         }
 
-        if (!qel::EqualsNoCase(TrimAsciiSpace(meta->getAttribute(u"http-equiv")), u"content-type")) continue;
+        if (!qel::framework::EqualsNoCase(TrimAsciiSpace(meta->getAttribute(u"http-equiv")), u"content-type")) continue;
         std::u16string content = meta->getAttribute(u"content");
         std::size_t start = 0, length = 0;
         if (FindContentCharset(content, start, length) &&
@@ -121,4 +121,4 @@ bool DeclareShiftJisInXmlDeclaration(std::u16string& markup) {
     return false;
 }
 
-}  // namespace qelhtml
+}  // namespace qel::html

@@ -19,7 +19,7 @@
 #include "host/shell.h"
 #include "host/tempfile.h"
 #include "model/tpjfile.h"
-#include "model/tpjfileif.h"
+#include "plugin/tpjfileif.h"
 #include "plugin/device.h"
 #include "plugin/export.h"
 
@@ -35,7 +35,7 @@ std::u16string OutputFolder() {
 
 }  // namespace
 
-namespace qelexport {
+namespace qel::plugin {
 
 int DialogValueOfType(int type) {
     switch (type) {
@@ -47,9 +47,9 @@ int DialogValueOfType(int type) {
 
 OutputForm FormOfDialogValue(int value, int currentType) {
     switch (value) {
-    case 1: return {TYPE_PROJECT, toruca::kDefaultProjectName};
-    case 2: return {TYPE_CARD, toruca::kDefaultDetailName};
-    case 4: return {TYPE_SNIP, toruca::kDefaultSnipName};
+    case 1: return {TYPE_PROJECT, qel::format::kDefaultProjectName};
+    case 2: return {TYPE_CARD, qel::format::kDefaultDetailName};
+    case 4: return {TYPE_SNIP, qel::format::kDefaultSnipName};
     default: return {currentType, u""};
     }
 }
@@ -118,12 +118,12 @@ std::u16string ProgramToStart(const std::u16string& editor) {
     return editor.empty() || editor[0] == u'/' ? editor : u"./" + editor;
 }
 
-}  // namespace qelexport
+}  // namespace qel::plugin
 
 namespace {
 
 bool RunExport(CQelDeviceIF& device, const std::u16string& path, Node* hostDocument) {
-    using namespace qelexport;
+    using namespace qel::plugin;
 
     std::u16string message;
     bool result = false;
@@ -135,7 +135,7 @@ bool RunExport(CQelDeviceIF& device, const std::u16string& path, Node* hostDocum
     const std::u16string ext = getBaseExt(path);
     bool loadedFromFile = false;
     try {
-        if (qel::EqualsNoCase(ext, toruca::kExtProject) || qel::EqualsNoCase(ext, toruca::kExtToruca)) {
+        if (qel::framework::EqualsNoCase(ext, qel::format::kExtProject) || qel::framework::EqualsNoCase(ext, qel::format::kExtToruca)) {
             result = record->LoadFile(path);
             loadedFromFile = result;
         } else {
@@ -152,7 +152,7 @@ bool RunExport(CQelDeviceIF& device, const std::u16string& path, Node* hostDocum
         message = kLoadFailed;
         // The loader's own reason, when it gave one, comes first and stays.
         const bool toruCaFile =
-            qel::EqualsNoCase(ext, toruca::kExtProject) || qel::EqualsNoCase(ext, toruca::kExtToruca);
+            qel::framework::EqualsNoCase(ext, qel::format::kExtProject) || qel::framework::EqualsNoCase(ext, qel::format::kExtToruca);
         qel::host::ReportFailure(path +
                                  (toruCaFile ? u" cannot be read as a ToruCa file" : u" cannot be loaded as a page"));
     } else {
@@ -176,7 +176,7 @@ bool RunExport(CQelDeviceIF& device, const std::u16string& path, Node* hostDocum
                         if (card) {
                             qel::format::WriteCardCp932(*card, write);
                         } else {
-                            const std::string bytes = qel::WideToCp932(record->GetFileText());
+                            const std::string bytes = qel::framework::WideToCp932(record->GetFileText());
                             write(bytes.data(), bytes.size());
                         }
                     });
@@ -189,7 +189,7 @@ bool RunExport(CQelDeviceIF& device, const std::u16string& path, Node* hostDocum
                     qel::host::ReportFailure(qel::host::DescribeFailure(error, u"image", u"cannot be read"));
                 }
                 if (!result) {
-                    message = qel::Format(kWriteFailed, form.defaultName);
+                    message = qel::framework::Format(kWriteFailed, form.defaultName);
                     qel::host::ReportFailure(u"output " + std::u16string(form.defaultName) + u" cannot be written");
                 }
             }

@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-namespace qelexport {
+namespace qel::plugin {
 
 // The output method dialog numbers the forms 1 project, 2 detail, 4 snippet;
 // the record's types are 1 TYPE_PROJECT, 2 TYPE_SNIP, 4 TYPE_CARD.
@@ -53,4 +53,4 @@ std::u16string WriteNewFile(const std::u16string& folder, const std::u16string& 
 // never one found along PATH.
 std::u16string ProgramToStart(const std::u16string& editor);
 
-}  // namespace qelexport
+}  // namespace qel::plugin

@@ -56,7 +56,7 @@ void CQelTorucaCategory::FillCodeList(ListBox& list, unsigned genre, int selecte
         return;
     }
     for (const int code : GetCodes(genre)) {
-        const int index = list.AddString(qel::Format(u"%04x", code));
+        const int index = list.AddString(qel::framework::Format(u"%04x", code));
         if (index < 0) continue;  // the list box refused the item: leave it out
         list.SetItemData(index, code);
         if (code == selected) list.SetCurSel(index);

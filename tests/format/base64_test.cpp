@@ -180,7 +180,7 @@ TEST(Base64Decode, DigitValues) {
 // The reference: Python's base64 for every length from 0 to 300, with the
 // lines joined as the format wants them (76 characters, CR LF, the CR LF
 // after a last full line kept).
-class Base64Reference : public qeltest::TempDirTest {};
+class Base64Reference : public qel::test::TempDirTest {};
 
 TEST_F(Base64Reference, MatchesPythonForEveryLengthUpTo300) {
     std::string blob;

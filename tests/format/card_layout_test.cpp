@@ -5,6 +5,7 @@
 // surrogate pair across a slice, images across block and line ends), in
 // small and default blocks.
 #include "format/card_layout.h"
+#include "format/tpj_writer.h"
 
 #include <gtest/gtest.h>
 
@@ -21,9 +22,9 @@
 
 namespace {
 
-using qeltest::TestData;
+using qel::test::TestData;
 
-std::u16string W(const std::filesystem::path& p) { return qel::PathFromNative(p.string()); }
+std::u16string W(const std::filesystem::path& p) { return qel::framework::PathFromNative(p.string()); }
 
 // The bytes of the block sink, and the sizes of the blocks it handed over.
 struct Streamed {
@@ -44,13 +45,13 @@ Streamed Stream(const CQelTpjFile& record, std::size_t blockBytes) {
     return s;
 }
 
-class CardLayout : public qeltest::TempDirTest {
+class CardLayout : public qel::test::TempDirTest {
 protected:
     // Both sinks agree, in blocks of every size given, and no block but
     // the last is far from the size asked for (a block sink that wrote in
     // dribs would defeat its purpose).
     void ExpectSinksAgree(CQelTpjFile& record) {
-        const std::string expected = qel::WideToCp932(record.GetFileText());
+        const std::string expected = qel::framework::WideToCp932(qel::format::GetFileText(record));
         for (std::size_t block : {std::size_t{400}, std::size_t{4096}, qel::format::Cp932BlockSink::kDefaultBlockBytes}) {
             const Streamed s = Stream(record, block);
             ASSERT_EQ(s.bytes.size(), expected.size()) << "block " << block;
@@ -71,7 +72,7 @@ TEST_F(CardLayout, WorkedExamplesInEveryForm) {
     rec.SetUniqueIcon(W(TestData("writer/icon.gif")), u"Shop");
     rec.AddImage(W(TestData("writer/logo.gif")), u"image1");
     // The golden file itself, through the byte sink.
-    EXPECT_TRUE(Stream(rec, 4096).bytes == qeltest::ReadFileBytes(TestData("writer/detail.trc")));
+    EXPECT_TRUE(Stream(rec, 4096).bytes == qel::test::ReadFileBytes(TestData("writer/detail.trc")));
     for (int type : {TYPE_CARD, TYPE_PROJECT, TYPE_SNIP}) {
         rec.SetType(type);
         ExpectSinksAgree(rec);
@@ -83,11 +84,11 @@ TEST_F(CardLayout, TheExampleShopPage) {
     // JPEG whose name holds a space and Japanese, a PNG twice, a Flash file.
     const std::filesystem::path shop = std::filesystem::path(QEL_SOURCE_DIR) / "examples/shop";
     CQelTpjFile rec(TYPE_CARD);
-    rec.m_strHtml = qel::Cp932ToWide(qeltest::ReadFileBytes(shop / "index.html"));
+    rec.m_strHtml = qel::framework::Cp932ToWide(qel::test::ReadFileBytes(shop / "index.html"));
     ASSERT_NE(rec.m_strHtml.find(u"ケーキ"), std::u16string::npos);
     int n = 0;
     for (const char* name : {"bg.gif", "logo.gif", "ケーキ セット.jpg", "star.png", "star.png", "coupon.swf"})
-        rec.AddImage(W(shop / "images" / name), u"image" + qel::Utf8ToWide(std::to_string(++n)));
+        rec.AddImage(W(shop / "images" / name), u"image" + qel::framework::Utf8ToWide(std::to_string(++n)));
     rec.SetUniqueIcon(W(shop / "images/star.png"), u"Shop");
     for (int type : {TYPE_CARD, TYPE_PROJECT}) {
         rec.SetType(type);
@@ -124,7 +125,7 @@ TEST_F(CardLayout, ImagesAcrossBlockAndLineEnds) {
         std::string bytes(size, '\0');
         for (char& c : bytes) c = static_cast<char>(rng());
         const std::string name = "img" + std::to_string(++n) + ".bin";
-        rec.AddImage(WriteFile(name, bytes), u"image" + qel::Utf8ToWide(std::to_string(n)));
+        rec.AddImage(WriteFile(name, bytes), u"image" + qel::framework::Utf8ToWide(std::to_string(n)));
     }
     ExpectSinksAgree(rec);
 }

@@ -43,7 +43,7 @@ public:
         EXPECT_TRUE(open);
         open = false;
         committed.push_back(current);
-        return u"/mem/" + qel::Utf8ToWide(std::to_string(committed.size()));
+        return u"/mem/" + qel::framework::Utf8ToWide(std::to_string(committed.size()));
     }
     void Discard() noexcept override {
         if (open) ++discarded;
@@ -98,7 +98,7 @@ std::string Encoded(const std::string& bytes) {
     return out;
 }
 
-class CardReader : public qeltest::TempDirTest {
+class CardReader : public qel::test::TempDirTest {
 protected:
     bool Read(const std::string& file, MemoryStore& store) {
         const std::u16string path = WriteFile("card.trc", file);

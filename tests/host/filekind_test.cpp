@@ -8,7 +8,7 @@
 
 namespace {
 
-class FileKind : public qeltest::TempDirTest {};
+class FileKind : public qel::test::TempDirTest {};
 
 TEST_F(FileKind, SignaturesDecide) {
     struct Case { const char* name; std::string bytes; int file; int image; };
