@@ -31,10 +31,14 @@ std::string Prepare(std::u16string_view text) {
     std::size_t first = 0, last = text.size();
     while (first < last && text[first] <= 0x20) ++first;
     while (last > first && text[last - 1] <= 0x20) --last;
+    const std::u16string_view trimmed = text.substr(first, last - first);
+    // Most references hold no tab or line break: no copy to remove them from.
+    if (trimmed.find_first_of(u"\t\n\r") == std::u16string_view::npos)
+        return qel::framework::WideToUtf8(trimmed);
     std::u16string kept;
-    kept.reserve(last - first);
-    for (std::size_t i = first; i < last; ++i)
-        if (text[i] != u'\t' && text[i] != u'\n' && text[i] != u'\r') kept += text[i];
+    kept.reserve(trimmed.size());
+    for (const char16_t c : trimmed)
+        if (c != u'\t' && c != u'\n' && c != u'\r') kept += c;
     return qel::framework::WideToUtf8(kept);
 }
 
@@ -80,6 +84,16 @@ std::size_t AuthorityEnd(std::string_view text) {
     return end == std::string_view::npos ? text.size() : end;
 }
 
+// The printable ASCII characters that may not appear in a URI at all.
+bool IsUnsafeInUri(unsigned char c) {
+    switch (c) {
+    case '"': case '<': case '>': case '\\': case '^': case '`': case '{': case '|': case '}':
+        return true;
+    default:
+        return false;
+    }
+}
+
 // Percent-encodes what a browser encodes before it parses a reference:
 // blanks, control characters, every byte of a non-ASCII character and the
 // characters that may not appear in a URI at all. Existing "%XX" escapes are
@@ -100,7 +114,7 @@ std::string EncodeLikeBrowser(std::string_view text, bool brackets) {
             if (seenHash) AppendEscaped(out, c);
             else out += '#';
             seenHash = true;
-        } else if (c <= 0x20 || c >= 0x7F || std::strchr("\"<>\\^`{|}", c) != nullptr ||
+        } else if (c <= 0x20 || c >= 0x7F || IsUnsafeInUri(c) ||
                    (brackets && i >= afterAuthority && (c == '[' || c == ']'))) {
             AppendEscaped(out, c);
         } else {
@@ -115,8 +129,15 @@ std::string_view RangeText(const UriTextRangeA& r) {
     return std::string_view(r.first, static_cast<std::size_t>(r.afterLast - r.first));
 }
 
+// `a` equal to the ASCII text `b`, ignoring ASCII case.
 bool EqualsAsciiNoCase(std::string_view a, std::string_view b) {
-    return qel::framework::EqualsNoCase(qel::framework::Utf8ToWide(a), qel::framework::Utf8ToWide(b));
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const char x = a[i] >= 'A' && a[i] <= 'Z' ? static_cast<char>(a[i] | 0x20) : a[i];
+        const char y = b[i] >= 'A' && b[i] <= 'Z' ? static_cast<char>(b[i] | 0x20) : b[i];
+        if (x != y) return false;
+    }
+    return true;
 }
 
 // A parsed URI and the text it points into.
@@ -158,6 +179,16 @@ private:
     UriUriA m_uri{};
     std::string m_text;
     bool m_parsed = false;
+};
+
+// A base URL as given, as prepared, its scheme, and its parse when it has
+// a scheme (`parsed`).
+struct BaseCache {
+    std::u16string base;
+    std::string text;
+    std::string scheme;
+    Uri uri;
+    bool parsed = false;
 };
 
 std::string ToString(const UriUriA& uri) {
@@ -260,13 +291,21 @@ std::u16string SIFUtil::getAbsUrl(const std::u16string& reference, const std::u1
                                   const std::u16string& /*unused1*/, const std::u16string& /*unused2*/) {
     if (reference.find(u'\0') != std::u16string::npos || base.find(u'\0') != std::u16string::npos)
         return reference;
+    // A page resolves all its references against one base: its text and
+    // parse are kept from one call to the next. An empty cache stands for
+    // the empty base.
+    thread_local BaseCache last;
+    if (last.base != base) {
+        last.base = base;
+        last.text = Prepare(base);
+        last.scheme = SchemeOf(last.text);
+        last.parsed = !last.text.empty() && last.uri.Parse(last.text) && last.uri.HasScheme();
+    }
     std::string refText = Prepare(reference);
-    const std::string baseText = Prepare(base);
     std::string scheme = SchemeOf(refText);
     if (scheme.empty()) {
         // A relative reference takes the base's scheme; a plain path is a file.
-        const std::string baseScheme = SchemeOf(baseText);
-        scheme = baseScheme.empty() ? "file" : baseScheme;
+        scheme = last.scheme.empty() ? "file" : last.scheme;
     }
     if (IsSpecialScheme(scheme)) SlashBackslashes(refText);
     Uri ref;
@@ -274,11 +313,12 @@ std::u16string SIFUtil::getAbsUrl(const std::u16string& reference, const std::u1
     // An absolute reference ("http:", "cid:", "mailto:") needs no base.
     if (ref.HasScheme()) return qel::framework::Utf8ToWide(ref.text());
 
-    Uri baseUri;
-    if (baseText.empty()) return reference;
-    if (!baseUri.Parse(baseText) || !baseUri.HasScheme()) {
+    if (last.text.empty()) return reference;
+    Uri plainBase;
+    const Uri* baseUri = &last.uri;
+    if (!last.parsed) {
         // A plain path: its file URL, a relative one taken from the current
-        // folder (where a page of that path is read from).
+        // folder (where a page of that path is read from), so never kept.
         std::string native = qel::framework::PathToNative(base);
         if (native[0] != '/') {
             char* cwd = ::getcwd(nullptr, 0);
@@ -286,11 +326,12 @@ std::u16string SIFUtil::getAbsUrl(const std::u16string& reference, const std::u1
             native = std::string(cwd) + "/" + native;
             ::free(cwd);
         }
-        if (!baseUri.ParseExactly(FileUrlOfNative(native))) return reference;
+        if (!plainBase.ParseExactly(FileUrlOfNative(native))) return reference;
+        baseUri = &plainBase;
     }
 
     UriUriA resolved{};
-    if (uriAddBaseUriExA(&resolved, &ref.get(), &baseUri.get(), URI_RESOLVE_STRICTLY) != URI_SUCCESS)
+    if (uriAddBaseUriExA(&resolved, &ref.get(), &baseUri->get(), URI_RESOLVE_STRICTLY) != URI_SUCCESS)
         return reference;
     const std::string text = ToString(resolved);
     uriFreeUriMembersA(&resolved);
