@@ -32,9 +32,16 @@ std::string Prepare(std::u16string_view text) {
     while (first < last && text[first] <= 0x20) ++first;
     while (last > first && text[last - 1] <= 0x20) --last;
     const std::u16string_view trimmed = text.substr(first, last - first);
-    // Most references hold no tab or line break: no copy to remove them from.
-    if (trimmed.find_first_of(u"\t\n\r") == std::u16string_view::npos)
-        return qel::framework::WideToUtf8(trimmed);
+    // Most references are ASCII: their bytes are written straight away.
+    std::string ascii(trimmed.size(), '\0');
+    std::size_t n = 0, seen = 0;
+    for (; seen < trimmed.size() && trimmed[seen] < 0x80; ++seen)
+        if (trimmed[seen] != u'\t' && trimmed[seen] != u'\n' && trimmed[seen] != u'\r')
+            ascii[n++] = static_cast<char>(trimmed[seen]);
+    if (seen == trimmed.size()) {
+        ascii.resize(n);
+        return ascii;
+    }
     std::u16string kept;
     kept.reserve(trimmed.size());
     for (const char16_t c : trimmed)
@@ -94,6 +101,13 @@ bool IsUnsafeInUri(unsigned char c) {
     }
 }
 
+// A character that EncodeLikeBrowser copies as it is whatever comes around
+// it; `bracketsEncoded` where '[' and ']' are encoded.
+bool IsPlainInUri(unsigned char c, bool bracketsEncoded) {
+    return c > 0x20 && c < 0x7F && c != '%' && c != '#' && !IsUnsafeInUri(c) &&
+           !(bracketsEncoded && (c == '[' || c == ']'));
+}
+
 // Percent-encodes what a browser encodes before it parses a reference:
 // blanks, control characters, every byte of a non-ASCII character and the
 // characters that may not appear in a URI at all. Existing "%XX" escapes are
@@ -106,6 +120,14 @@ std::string EncodeLikeBrowser(std::string_view text, bool brackets) {
     bool seenHash = false;
     const std::size_t afterAuthority = brackets ? AuthorityEnd(text) : 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
+        // A run of characters that stay as they are, appended at once.
+        std::size_t plain = i;
+        while (plain < text.size() && IsPlainInUri(static_cast<unsigned char>(text[plain]),
+                                                   brackets && plain >= afterAuthority))
+            ++plain;
+        out.append(text.substr(i, plain - i));
+        if (plain == text.size()) break;
+        i = plain;
         const auto c = static_cast<unsigned char>(text[i]);
         if (c == '%') {
             if (i + 2 < text.size() && IsHex(text[i + 1]) && IsHex(text[i + 2])) out += '%';
@@ -114,11 +136,8 @@ std::string EncodeLikeBrowser(std::string_view text, bool brackets) {
             if (seenHash) AppendEscaped(out, c);
             else out += '#';
             seenHash = true;
-        } else if (c <= 0x20 || c >= 0x7F || IsUnsafeInUri(c) ||
-                   (brackets && i >= afterAuthority && (c == '[' || c == ']'))) {
-            AppendEscaped(out, c);
         } else {
-            out += static_cast<char>(c);
+            AppendEscaped(out, c);
         }
     }
     return out;
