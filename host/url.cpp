@@ -73,9 +73,10 @@ bool IsSpecialScheme(std::string_view scheme) {
 
 // Every '\' before the query and the fragment made a '/'.
 void SlashBackslashes(std::string& text) {
-    const std::size_t end = text.find_first_of("?#");
-    for (std::size_t i = 0; i < text.size() && i < end; ++i)
-        if (text[i] == '\\') text[i] = '/';
+    for (char& c : text) {
+        if (c == '?' || c == '#') break;
+        if (c == '\\') c = '/';
+    }
 }
 
 // Where the authority ("//host:port") of a URI reference ends; 0 when it
@@ -280,7 +281,15 @@ void SIFUtil::URLtoPCPath(std::u16string& path, const std::u16string& url, const
     }
     std::string native;
     for (const UriPathSegmentA* seg = u.pathHead; seg != nullptr; seg = seg->next) {
-        std::string text(RangeText(seg->text));
+        const std::string_view raw = RangeText(seg->text);
+        native += '/';
+        // A segment without escapes is ASCII (the parse encoded everything
+        // else) and names itself.
+        if (raw.find('%') == std::string_view::npos) {
+            native += raw;
+            continue;
+        }
+        std::string text(raw);
         // An escaped NUL or '/' would change what the path names.
         for (std::size_t p = text.find('%'); p != std::string::npos; p = text.find('%', p + 1)) {
             const std::string_view esc = std::string_view(text).substr(p + 1, 2);
@@ -288,7 +297,6 @@ void SIFUtil::URLtoPCPath(std::u16string& path, const std::u16string& url, const
         }
         const char* end = uriUnescapeInPlaceExA(text.data(), URI_FALSE, URI_BR_DONT_TOUCH);
         text.resize(static_cast<std::size_t>(end - text.data()));
-        native += '/';
         // Old pages escaped the bytes of their own encoding ("%83%8D%83S" for
         // ロゴ in Shift_JIS); the names on disk are UTF-8.
         if (!qel::framework::IsValidUtf8(text) && TranscodesNames(encoding)) {
