@@ -230,26 +230,26 @@ void SIFUtil::URLtoPCPath(std::u16string& path, const std::u16string& url, const
     }
     std::string native;
     for (const UriPathSegmentA* seg = u.pathHead; seg != nullptr; seg = seg->next) {
-        std::string text(RangeText(seg->text));
+        std::string segment(RangeText(seg->text));
         // An escaped NUL or '/' would change what the path names.
-        for (std::size_t p = text.find('%'); p != std::string::npos; p = text.find('%', p + 1)) {
-            const std::string_view esc = std::string_view(text).substr(p + 1, 2);
+        for (std::size_t p = segment.find('%'); p != std::string::npos; p = segment.find('%', p + 1)) {
+            const std::string_view esc = std::string_view(segment).substr(p + 1, 2);
             if (EqualsAsciiNoCase(esc, "00") || EqualsAsciiNoCase(esc, "2F")) return;
         }
-        const char* end = uriUnescapeInPlaceExA(text.data(), URI_FALSE, URI_BR_DONT_TOUCH);
-        text.resize(static_cast<std::size_t>(end - text.data()));
+        const char* end = uriUnescapeInPlaceExA(segment.data(), URI_FALSE, URI_BR_DONT_TOUCH);
+        segment.resize(static_cast<std::size_t>(end - segment.data()));
         native += '/';
         // Old pages escaped the bytes of their own encoding ("%83%8D%83S" for
         // ロゴ in Shift_JIS); the names on disk are UTF-8.
-        if (!qel::IsValidUtf8(text) && TranscodesNames(encoding)) {
+        if (!qel::IsValidUtf8(segment) && TranscodesNames(encoding)) {
             // Whatever the encoding, the segment stays one name.
-            const std::u16string name = qel::DecodeBytesAs(text, encoding);
+            const std::u16string name = qel::DecodeBytesAs(segment, encoding);
             if (name.find_first_of(std::u16string_view(u"/\0", 2)) != std::u16string::npos || name == u"." ||
                 name == u"..")
                 return;
             native += qel::WideToUtf8(name);
         } else {
-            native += text;
+            native += segment;
         }
     }
     if (native.empty()) native.push_back('/');
