@@ -9,7 +9,9 @@ cd "$(dirname "$0")/.."
 root="$(pwd)"
 build="${1:-build}"
 folders='framework|host|cli|dialogs|toruca|html|format|model|plugin|limits|tests|bench|fuzz'
-regex="${2:-^${root}/(${folders})/.*\\.cpp\$}"
+# Not yet checked: code that other work is reshaping right now.
+pending='format/|model/|plugin/|host/qelhost/main\\.cpp$'
+regex="${2:-^${root}/(?!${pending})(${folders})/.*\\.cpp\$}"
 
 if [ ! -f "$build/compile_commands.json" ]; then
   echo "lint: $build/compile_commands.json is missing; run scripts/build.sh first" >&2

@@ -170,7 +170,7 @@ TEST_F(TpjReader, RoundTripsEveryFormAndVersion) {
                     const CQelTpjImgFile& e = loaded.m_arrImages[i];
                     EXPECT_EQ(e.m_strId, u"image" + qel::Widen(std::to_string(i + 1)));
                     EXPECT_EQ(P(e.m_strPath).parent_path(), temp);
-                    EXPECT_EQ(qeltest::ReadFileBytes(P(e.m_strPath)), images[i].second) << i;
+                    EXPECT_EQ(qeltest::ReadFileBytes(P(e.m_strPath)), images[static_cast<std::size_t>(i)].second) << i;
                 }
             }
             for (int form : {TYPE_PROJECT, TYPE_SNIP, TYPE_CARD}) {
@@ -332,8 +332,9 @@ TEST_F(TpjReader, ContentIdsIconsAndPartsWithoutDelimiter) {
         {u"image1", "A"}, {u"image2", "B"}, {u"", "C"}, {u"a", "D"}, {u">x", "E"}, {u"", "K"}};
     ASSERT_EQ(rec.m_arrImages.GetSize(), static_cast<int>(want.size()));
     for (int i = 0; i < rec.m_arrImages.GetSize(); ++i) {
-        EXPECT_EQ(rec.m_arrImages[i].m_strId, want[i].first) << i;
-        EXPECT_EQ(qeltest::ReadFileBytes(P(rec.m_arrImages[i].m_strPath)), want[i].second) << i;
+        const auto& [id, bytes] = want[static_cast<std::size_t>(i)];
+        EXPECT_EQ(rec.m_arrImages[i].m_strId, id) << i;
+        EXPECT_EQ(qeltest::ReadFileBytes(P(rec.m_arrImages[i].m_strPath)), bytes) << i;
     }
     std::u16string path, title;
     rec.GetUniqueIcon(path, title);
@@ -462,7 +463,7 @@ TEST_F(TpjReader, Base64BodiesDecodeAsOneText) {
             if (style == 0 && i + 1 == count) l.resize(70), l += "AAA=";
             lines.push_back(l);
         }
-        if (b == 5) lines.insert(lines.begin() + lines.size() / 2, std::string(3 << 20, 'Q'));
+        if (b == 5) lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(lines.size() / 2), std::string(3 << 20, 'Q'));
         bodies.push_back(lines);
     }
     int n = 0;
