@@ -9,9 +9,13 @@ cd "$(dirname "$0")/.."
 root="$(pwd)"
 build="${1:-build}"
 folders='framework|host|cli|dialogs|toruca|html|format|model|plugin|limits|tests|bench|fuzz'
-# Not yet checked: code that other work is reshaping right now.
-pending='format/|model/|plugin/|host/qelhost/main\\.cpp$'
-regex="${2:-^${root}/(?!${pending})(${folders})/.*\\.cpp\$}"
+# Not yet checked: code that other work is reshaping right now, and the
+# files whose long functions are still to be split. Each file leaves this
+# list once it passes.
+pending='format/|model/|plugin/|host/qelhost/main\.cpp$'
+pending+='|cli/(main|make|structure)\.cpp$|framework/(codepage|rclexer)\.cpp$'
+pending+='|host/(htmldecode|htmldepth)\.cpp$|limits/handset_limits\.cpp$|tests/format/tpj_reader_test\.cpp$'
+regex="${2:-^${root}/(?!${pending})(${folders})/.*\.cpp\$}"
 
 if [ ! -f "$build/compile_commands.json" ]; then
   echo "lint: $build/compile_commands.json is missing; run scripts/build.sh first" >&2
@@ -37,7 +41,8 @@ PY
   rm -f "$log.files"
 fi
 
-# Only the findings, each with its place; the progress lines are dropped.
+# Only the findings, each with its place; colours and progress lines dropped.
+sed -i 's/\x1b\[[0-9;]*m//g' "$log"
 hits="$(grep -E '(warning|error): ' "$log" | sort -u || true)"
 if [ "$status" -ne 0 ] || [ -n "$hits" ]; then
   grep -E -A3 '(warning|error): ' "$log" | grep -v '^clang-tidy' >&2 || cat "$log" >&2

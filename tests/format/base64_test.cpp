@@ -248,7 +248,7 @@ bool ReferenceDecode(const std::string& text, std::vector<unsigned char>& out, s
 
 TEST(Base64Decode, MatchesThePlainRuleOnMixedTextAndCapacities) {
     std::mt19937 rng(11);
-    const std::string noise = std::string("\r\n=\r\n \0\x80\xFF-_.", 13);
+    const std::string noise = std::string("\r\n=\r\n \0\x80\xFF-_.\0", 13);
     for (int round = 0; round < 3000; ++round) {
         // Long runs of clean groups and lines, with foreign characters
         // sprinkled at random places.

@@ -440,7 +440,7 @@ TEST_F(TpjReader, BytesThatAreNotCodePage932AndVeryLongLines) {
 TEST_F(TpjReader, Base64BodiesDecodeAsOneText) {
     std::mt19937 rng(7);
     const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    const std::string noise = std::string("= \t\x81\xFF-*\r", 9) + std::string(1, '\0');
+    const std::string noise = std::string("= \t\x81\xFF-*\r\0", 9) + std::string(1, '\0');
     std::vector<std::vector<std::string>> bodies = {
         {},
         {""},
@@ -490,7 +490,7 @@ TEST_F(TpjReader, AttachmentNamesNeverLeadOutOfTheFolder) {
     qeltest::WriteFileBytes(dir() / "in.trc", "");
     const auto parentBefore = Listing(dir());
     const char* names[] = {"../../x.gif", "/etc/passwd", "a/b.gif", "..\\\\x.gif", "..\\x.gif", "",
-                           "..", ".", "x.gif", "tab\tand\x01" "bell.gif", "/"};
+                           "..", ".", "x.gif", "tab\tand\001bell.gif", "/"};
     std::vector<std::string> parts;
     for (const char* name : names)
         parts.push_back(Attachment(std::string("Content-Type: image/gif;name=\"") + name + "\"\r\nContent-ID: <i>\r\n",
