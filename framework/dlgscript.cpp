@@ -100,7 +100,7 @@ QelScriptAction ParseAction(const std::string& keyword, std::string_view rest, i
         if (!rest.empty() && !IsBlank(rest.front())) throw LineError{"a blank must follow the control id"};
         a.value = Value(rest);
     } else if (keyword == "select") {
-        a.kind = QelScriptAction::select;
+        a.kind = QelScriptAction::selectEntry;
         id();
         const std::string_view w = NextWord(rest);
         if (w.empty()) throw LineError{"select needs an entry index"};
@@ -282,7 +282,7 @@ private:
         switch (a.kind) {
             case QelScriptAction::click: r = QelUserClick(dlg, a.id); verb = "cannot be clicked"; break;
             case QelScriptAction::text: r = QelUserSetText(dlg, a.id, a.value); verb = "cannot be typed into"; break;
-            case QelScriptAction::select: r = QelUserSelect(dlg, a.id, a.index); verb = "has no entries to select"; break;
+            case QelScriptAction::selectEntry: r = QelUserSelect(dlg, a.id, a.index); verb = "has no entries to select"; break;
             case QelScriptAction::choose: r = QelUserChoose(dlg, a.id, a.value); verb = "has no entries to choose"; break;
             case QelScriptAction::ok: QelUserOk(dlg); return QelUserResult::done;
             case QelScriptAction::cancel: QelUserCancel(dlg); return QelUserResult::done;
@@ -299,7 +299,7 @@ private:
                 error = ControlName(dlg, a.id) + " " + verb;
                 break;
             case QelUserResult::noSuchEntry:
-                error = a.kind == QelScriptAction::select
+                error = a.kind == QelScriptAction::selectEntry
                             ? ControlName(dlg, a.id) + " has no entry " + std::to_string(a.index)
                             : ControlName(dlg, a.id) + " has no entry \"" + qel::WideToUtf8(a.value) + "\"";
                 break;
