@@ -53,7 +53,7 @@ std::string TempFile(const char* name, const void* bytes, std::size_t size) {
     return path;
 }
 
-using qelbench::Run;
+using qel::bench::Run;
 
 void BM_EncodeBase64(benchmark::State& state) {
     const auto& data = Data();

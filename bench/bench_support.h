@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace qelbench {
+namespace qel::bench {
 
 // Runs a program (a reference such as coreutils base64) with its output to
 // /dev/null and waits for it; true when it exited with status 0.
@@ -28,4 +28,4 @@ inline bool Run(const std::vector<std::string>& argv) {
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-}  // namespace qelbench
+}  // namespace qel::bench

@@ -37,7 +37,7 @@ void ConvertOurs(benchmark::State& state, const std::u16string& text) {
     std::string out;
     for (auto _ : state) {
         out.clear();
-        qel::AppendWideAsCp932(out, text);
+        qel::framework::AppendWideAsCp932(out, text);
         benchmark::DoNotOptimize(out.data());
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()) * 2);

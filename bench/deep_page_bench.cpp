@@ -14,6 +14,7 @@
 #include <string>
 
 #include "framework/codepage.h"
+#include "html/html_import.h"
 #include "model/tpjfile.h"
 
 namespace {
@@ -78,7 +79,7 @@ public:
             }
             it = m_files.emplace(name, path).first;
         }
-        return qel::PathFromNative(it->second);
+        return qel::framework::PathFromNative(it->second);
     }
 
 private:
@@ -92,7 +93,7 @@ void Import(benchmark::State& state, const std::string& name, bool accepted) {
     const std::u16string path = g_pages.Path(name);
     for (auto _ : state) {
         CQelTpjFile rec(TYPE_PROJECT);
-        if (rec.CreateFromHtml(path, nullptr) != accepted) state.SkipWithError("unexpected result");
+        if (qel::html::CreateFromHtml(rec, path, nullptr) != accepted) state.SkipWithError("unexpected result");
         benchmark::DoNotOptimize(rec.m_strHtml.data());
     }
 }

@@ -14,7 +14,7 @@ namespace {
 std::u16string PageOfImages(int count) {
     std::u16string page = u"<!DOCTYPE html>\r\n<html><head><title>\u753B\u50CF</title></head>\r\n<body background=\"bg.gif\">\r\n";
     for (int i = 0; i < count; ++i) {
-        const std::u16string n = qel::Utf8ToWide(std::to_string(i));
+        const std::u16string n = qel::framework::Utf8ToWide(std::to_string(i));
         page += u"<p>\u5199\u771F " + n + u"<IMG SRC=\"img/" + n + u".gif\" alt='photo " + n + u"' width=10>\r\n";
     }
     return page + u"</body></html>\r\n";
@@ -39,7 +39,7 @@ void BM_ParseSetAllAndText(benchmark::State& state) {
         auto* doc = dynamic_cast<Document*>(loader.m_pRootNode);
         const NodeList imgs = doc->getElementsByTagName(u"img");
         for (unsigned i = 0; i < imgs.length(); ++i)
-            static_cast<Element*>(imgs.item(i))->setAttribute(u"src", u"cid:image" + qel::Utf8ToWide(std::to_string(i + 1)));
+            static_cast<Element*>(imgs.item(i))->setAttribute(u"src", u"cid:image" + qel::framework::Utf8ToWide(std::to_string(i + 1)));
         std::u16string text = doc->getHTMLText();
         benchmark::DoNotOptimize(text.data());
         loader.DestroyNodeData();
@@ -50,7 +50,7 @@ void BM_ParseSetAllAndText(benchmark::State& state) {
 void BM_ReferenceTextRoundTrip(benchmark::State& state) {
     const std::u16string page = PageOfImages(static_cast<int>(state.range(0)));
     for (auto _ : state) {
-        std::u16string text = qel::Utf8ToWide(qel::WideToUtf8(page));
+        std::u16string text = qel::framework::Utf8ToWide(qel::framework::WideToUtf8(page));
         benchmark::DoNotOptimize(text.data());
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));

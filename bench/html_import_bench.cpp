@@ -14,6 +14,8 @@
 #include "framework/codepage.h"
 #include "host/dom.h"
 #include "host/htmldata.h"
+#include "html/cid_rewrite.h"
+#include "html/html_import.h"
 #include "model/tpjfile.h"
 
 namespace {
@@ -23,7 +25,7 @@ std::u16string PageOfImages(int count) {
         u"<!DOCTYPE html>\r\n<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\">"
         u"<title>\u753B\u50CF</title></head>\r\n<body background=\"bg.gif\">\r\n";
     for (int i = 0; i < count; ++i) {
-        const std::u16string n = qel::Utf8ToWide(std::to_string(i));
+        const std::u16string n = qel::framework::Utf8ToWide(std::to_string(i));
         page += u"<p>\u5199\u771F " + n + u"<IMG SRC=\"img/" + n + u".gif\" alt='photo " + n + u"' width=10>\r\n";
     }
     return page + u"<object data=\"movie.swf\"></object></body></html>\r\n";
@@ -44,14 +46,14 @@ public:
         auto it = m_files.find(count);
         if (it == m_files.end()) {
             const std::string path = m_dir + "/page" + std::to_string(count) + ".html";
-            const std::string bytes = qel::WideToCp932(PageOfImages(count));
+            const std::string bytes = qel::framework::WideToCp932(PageOfImages(count));
             if (FILE* f = std::fopen(path.c_str(), "wb")) {
                 std::fwrite(bytes.data(), 1, bytes.size(), f);
                 std::fclose(f);
             }
             it = m_files.emplace(count, path).first;
         }
-        return qel::PathFromNative(it->second);
+        return qel::framework::PathFromNative(it->second);
     }
 
 private:
@@ -77,7 +79,7 @@ void BM_ImportFromFile(benchmark::State& state) {
     const std::u16string path = g_pages.Path(static_cast<int>(state.range(0)));
     for (auto _ : state) {
         CQelTpjFile rec(TYPE_PROJECT);
-        if (!rec.CreateFromHtml(path, nullptr) || rec.m_arrImages.GetSize() != state.range(0) + 2)
+        if (!qel::html::CreateFromHtml(rec, path, nullptr) || rec.m_arrImages.GetSize() != state.range(0) + 2)
             state.SkipWithError("import failed");
         benchmark::DoNotOptimize(rec.m_strHtml.data());
     }
@@ -91,7 +93,7 @@ void BM_ImportFromHostDocument(benchmark::State& state) {
     host.CreateNodeData(path);
     for (auto _ : state) {
         CQelTpjFile rec(TYPE_PROJECT);
-        if (!rec.CreateFromHtml(path, host.m_pRootNode)) state.SkipWithError("import failed");
+        if (!qel::html::CreateFromHtml(rec, path, host.m_pRootNode)) state.SkipWithError("import failed");
         benchmark::DoNotOptimize(rec.m_strHtml.data());
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
@@ -100,7 +102,7 @@ void BM_ImportFromHostDocument(benchmark::State& state) {
 // The reference of the reverse rewriting: parsing the stored text alone.
 void BM_ParseStoredTextAlone(benchmark::State& state) {
     CQelTpjFile rec(TYPE_PROJECT);
-    rec.CreateFromHtml(g_pages.Path(static_cast<int>(state.range(0))), nullptr);
+    qel::html::CreateFromHtml(rec, g_pages.Path(static_cast<int>(state.range(0))), nullptr);
     for (auto _ : state) {
         CQelHtmlData loader(u"HTML");
         loader.CreateNodeDataFromData(rec.m_strHtml.data(), static_cast<int>(rec.m_strHtml.size()), nullptr);
@@ -112,9 +114,9 @@ void BM_ParseStoredTextAlone(benchmark::State& state) {
 
 void BM_GetHtmlResolved(benchmark::State& state) {
     CQelTpjFile rec(TYPE_PROJECT);
-    rec.CreateFromHtml(g_pages.Path(static_cast<int>(state.range(0))), nullptr);
+    qel::html::CreateFromHtml(rec, g_pages.Path(static_cast<int>(state.range(0))), nullptr);
     for (auto _ : state) {
-        std::u16string text = rec.GetHtml(true);
+        std::u16string text = qel::html::GetHtml(rec, true);
         benchmark::DoNotOptimize(text.data());
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));

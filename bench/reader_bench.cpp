@@ -25,6 +25,8 @@
 #include <string>
 #include <vector>
 
+#include "format/tpj_reader.h"
+#include "format/tpj_writer.h"
 #include "framework/codepage.h"
 #include "model/tpjfile.h"
 
@@ -71,12 +73,12 @@ void MakeFixture() {
         const fs::path p = g_dir / "images" / ("image" + std::to_string(i + 1) + exts[i % 4]);
         WriteAll(p, bytes);
         all += bytes;
-        const std::u16string id = u"image" + qel::Utf8ToWide(std::to_string(i + 1));
-        rec.AddImage(qel::PathFromNative(p.string()), id);
+        const std::u16string id = u"image" + qel::framework::Utf8ToWide(std::to_string(i + 1));
+        rec.AddImage(qel::framework::PathFromNative(p.string()), id);
         html += u"<p>ようこそ <img src=\"cid:" + id + u"\"></p>\r\n";
     }
     rec.m_strHtml = html + u"</body></html>";
-    WriteAll(g_dir / "project.tpj", qel::WideToCp932(rec.GetFileText()));
+    WriteAll(g_dir / "project.tpj", qel::framework::WideToCp932(qel::format::GetFileText(rec)));
     fs::remove_all(g_dir / "images");
     // The reference text: the same bytes as one Base64 text of 76-character lines.
     const int in = ::open((g_dir / "all.bin").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -101,7 +103,7 @@ fs::path FreshOut() {
 
 bool LoadOnce() {
     CQelTpjFile rec(TYPE_PROJECT);
-    const bool ok = rec.LoadFile(qel::PathFromNative(Project().string())) && rec.m_arrImages.GetSize() == kImages;
+    const bool ok = qel::format::LoadFile(rec, qel::framework::PathFromNative(Project().string())) && rec.m_arrImages.GetSize() == kImages;
     benchmark::DoNotOptimize(rec.m_strHtml.data());
     return ok;
 }
@@ -118,7 +120,7 @@ void BM_LoadFile(benchmark::State& state) {
 }
 BENCHMARK(BM_LoadFile)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-using qelbench::Run;
+using qel::bench::Run;
 
 void BM_CoreutilsDecode(benchmark::State& state) {
     const std::string text = (g_dir / "all.b64").string();

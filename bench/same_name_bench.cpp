@@ -20,6 +20,7 @@
 #include <string>
 
 #include "framework/codepage.h"
+#include "format/tpj_reader.h"
 #include "model/tpjfile.h"
 
 namespace fs = std::filesystem;
@@ -59,7 +60,7 @@ void Load(benchmark::State& state, int count, bool sameName) {
         ::setenv("QELHOST_TEMP_DIR", out.c_str(), 1);
         CQelTpjFile record(TYPE_PROJECT);
         state.ResumeTiming();
-        if (!record.LoadFile(qel::PathFromNative(project.string())) || record.m_arrImages.GetSize() != count)
+        if (!qel::format::LoadFile(record, qel::framework::PathFromNative(project.string())) || record.m_arrImages.GetSize() != count)
             state.SkipWithError("the project did not load whole");
         state.PauseTiming();
         fs::remove_all(out);

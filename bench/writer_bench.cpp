@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "framework/codepage.h"
+#include "format/tpj_writer.h"
 #include "model/tpjfile.h"
 
 #ifdef QEL_HAVE_GMIME
@@ -94,9 +95,9 @@ std::size_t RunOurs(const Fixture& f) {
     CQelTpjFile rec(TYPE_CARD);
     rec.m_strHtml = Html();
     for (int i = 0; i < kImages; ++i)
-        rec.AddImage(qel::PathFromNative(f.files[static_cast<std::size_t>(i)].string()),
+        rec.AddImage(qel::framework::PathFromNative(f.files[static_cast<std::size_t>(i)].string()),
                      u"image" + std::u16string(1, static_cast<char16_t>(u'1' + i)));
-    const std::string bytes = qel::WideToCp932(rec.GetFileText());
+    const std::string bytes = qel::framework::WideToCp932(rec.GetFileText());
     benchmark::DoNotOptimize(bytes.data());
     return bytes.size();
 }
@@ -153,7 +154,7 @@ std::size_t RunGMime(const Fixture& f, const std::string& html) {
 
 void BM_GMimeBuildAndWrite(benchmark::State& state) {
     const Fixture& f = TheFixture();
-    const std::string html = qel::WideToCp932(Html());
+    const std::string html = qel::framework::WideToCp932(Html());
     std::size_t size = 0;
     for (auto _ : state) size = RunGMime(f, html);
     state.counters["file_MiB"] = static_cast<double>(size) / (1 << 20);
@@ -200,7 +201,7 @@ int main(int argc, char** argv) {
 #ifdef QEL_HAVE_GMIME
         else {
             g_mime_init();
-            size = RunGMime(f, qel::WideToCp932(Html()));
+            size = RunGMime(f, qel::framework::WideToCp932(Html()));
         }
 #endif
         std::printf("%zu\n", size);

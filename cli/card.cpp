@@ -10,18 +10,18 @@
 #include <filesystem>
 
 #include "format/toruca_format.h"
+#include "format/tpj_reader.h"
 #include "framework/codepage.h"
 #include "framework/strings.h"
-#include "model/tpjfileif.h"
 #include "plugin/export.h"
 
 namespace fs = std::filesystem;
 
-namespace toruca_cli {
+namespace qel::cli {
 
-std::string Utf8(const std::u16string& text) { return qel::WideToUtf8(text); }
+std::string Utf8(const std::u16string& text) { return qel::framework::WideToUtf8(text); }
 
-std::string DataText(const std::string& cp932) { return qel::WideToUtf8(qel::Cp932ToWide(cp932)); }
+std::string DataText(const std::string& cp932) { return qel::framework::WideToUtf8(qel::framework::Cp932ToWide(cp932)); }
 
 int TypeOfForm(const std::string& form) {
     if (form == "project") return TYPE_PROJECT;
@@ -40,18 +40,18 @@ const char* FormOfType(int type) {
 
 const char16_t* DefaultNameOfType(int type) {
     switch (type) {
-    case TYPE_PROJECT: return toruca::kDefaultProjectName;
-    case TYPE_SNIP: return toruca::kDefaultSnipName;
-    default: return toruca::kDefaultDetailName;
+    case TYPE_PROJECT: return qel::format::kDefaultProjectName;
+    case TYPE_SNIP: return qel::format::kDefaultSnipName;
+    default: return qel::format::kDefaultDetailName;
     }
 }
 
-qellimits::Form LimitFormOfType(int type) {
+qel::toruca::Form LimitFormOfType(int type) {
     switch (type) {
-    case TYPE_PROJECT: return qellimits::Form::project;
-    case TYPE_SNIP: return qellimits::Form::snippet;
-    case TYPE_CARD: return qellimits::Form::detail;
-    default: return qellimits::Form::any;
+    case TYPE_PROJECT: return qel::toruca::Form::project;
+    case TYPE_SNIP: return qel::toruca::Form::snippet;
+    case TYPE_CARD: return qel::toruca::Form::detail;
+    default: return qel::toruca::Form::any;
     }
 }
 
@@ -92,7 +92,7 @@ std::unique_ptr<CQelTpjFile> LoadCard(const std::string& path) {
     auto card = std::make_unique<CQelTpjFile>(0);
     bool loaded = false;
     try {
-        loaded = card->LoadFile(qel::PathFromNative(ec ? path : abs.lexically_normal().string()));
+        loaded = qel::format::LoadFile(*card, qel::framework::PathFromNative(ec ? path : abs.lexically_normal().string()));
     } catch (const std::exception&) {
         loaded = false;
     }
@@ -107,10 +107,10 @@ std::string WriteNew(const std::string& out, const std::u16string& defaultName, 
     fs::path folder, name;
     if (out.empty()) {
         folder = fs::current_path(ec);
-        name = qel::PathToNative(defaultName);
+        name = qel::framework::PathToNative(defaultName);
     } else if (fs::is_directory(out, ec)) {
         folder = out;
-        name = qel::PathToNative(defaultName);
+        name = qel::framework::PathToNative(defaultName);
     } else {
         const fs::path p(out);
         folder = p.has_parent_path() ? p.parent_path() : fs::path(".");
@@ -124,24 +124,24 @@ std::string WriteNew(const std::string& out, const std::u16string& defaultName, 
     if (::access(folder.c_str(), W_OK | X_OK) != 0)
         throw Failure("cannot write into " + folder.string() + ": " + std::strerror(errno));
     const std::u16string written =
-        qelexport::WriteNewFile(qel::PathFromNative(folder.string()), qel::PathFromNative(name.string()), bytes);
+        qel::plugin::WriteNewFile(qel::framework::PathFromNative(folder.string()), qel::framework::PathFromNative(name.string()), bytes);
     if (written.empty()) throw Failure("cannot write " + (folder / name).string() + ": the file could not be written whole");
-    return qel::PathToNative(written);
+    return qel::framework::PathToNative(written);
 }
 
 std::u16string ShiftJisText(const std::string& option, const std::string& text) {
-    if (!qel::IsValidUtf8(text)) throw Failure(option + ": the text is not valid UTF-8");
-    const std::u16string wide = qel::Utf8ToWide(text);
+    if (!qel::framework::IsValidUtf8(text)) throw Failure(option + ": the text is not valid UTF-8");
+    const std::u16string wide = qel::framework::Utf8ToWide(text);
     for (std::size_t i = 0; i < wide.size(); ++i) {
         std::size_t n = 1;
         if (wide[i] >= 0xD800 && wide[i] < 0xDC00 && i + 1 < wide.size()) n = 2;
         const std::u16string one = wide.substr(i, n);
-        if (qel::Cp932ToWide(qel::WideToCp932(one)) != one) {
+        if (qel::framework::Cp932ToWide(qel::framework::WideToCp932(one)) != one) {
             char32_t cp = one[0];
             if (n == 2) cp = 0x10000 + ((cp - 0xD800) << 10) + (one[1] - 0xDC00);
             char code[16];
             std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(cp));
-            throw Failure(option + ": the character " + code + " '" + qel::WideToUtf8(one) +
+            throw Failure(option + ": the character " + code + " '" + qel::framework::WideToUtf8(one) +
                           "' cannot be written in Shift_JIS");
         }
         i += n - 1;
@@ -149,17 +149,17 @@ std::u16string ShiftJisText(const std::string& option, const std::string& text) 
     return wide;
 }
 
-qellimits::CardMeasure Measure(CQelTpjFile& card, const std::string& path) {
-    qellimits::CardMeasure m;
+qel::toruca::CardMeasure Measure(CQelTpjFile& card, const std::string& path) {
+    qel::toruca::CardMeasure m;
     m.form = LimitFormOfType(card.GetType());
     std::error_code ec;
     const auto size = fs::file_size(path, ec);
     m.fileBytes = ec ? 0 : size;
-    m.url = qel::WideToCp932(card.GetUrl()).size();
+    m.url = qel::framework::WideToCp932(card.GetUrl()).size();
     m.data1 = card.GetData1().size();
     m.data2 = card.GetData2().size();
     m.data3 = card.GetData3().size();
     return m;
 }
 
-}  // namespace toruca_cli
+}  // namespace qel::cli

@@ -10,10 +10,10 @@
 #include <stdexcept>
 #include <string>
 
-#include "limits/handset_limits.h"
+#include "toruca/limits/handset_limits.h"
 #include "model/tpjfile.h"
 
-namespace toruca_cli {
+namespace qel::cli {
 
 // A failure of a command: main prints "toruca: WHAT" on standard error and
 // ends with status 1.
@@ -32,7 +32,7 @@ int TypeOfForm(const std::string& form);
 const char* FormOfType(int type);
 // The default output name of a type: "toruca.tpj", "toruca_detail.trc", "toruca.trc".
 const char16_t* DefaultNameOfType(int type);
-qellimits::Form LimitFormOfType(int type);
+qel::toruca::Form LimitFormOfType(int type);
 
 // Fails unless `path` names a regular file that can be opened for reading.
 void RequireInputFile(const std::string& path);
@@ -74,6 +74,6 @@ std::u16string ShiftJisText(const std::string& option, const std::string& text);
 
 // The card's sizes for the handset limits, measured on the record and the
 // file it was read from.
-qellimits::CardMeasure Measure(CQelTpjFile& card, const std::string& path);
+qel::toruca::CardMeasure Measure(CQelTpjFile& card, const std::string& path);
 
-}  // namespace toruca_cli
+}  // namespace qel::cli

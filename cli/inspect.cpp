@@ -24,7 +24,7 @@
 
 namespace fs = std::filesystem;
 
-namespace toruca_cli {
+namespace qel::cli {
 
 namespace {
 
@@ -55,7 +55,7 @@ PartInfo PartOf(const std::u16string& path, const std::u16string& id) {
     p.name = Utf8(getBaseName(path));
     p.kind = KindOf(path);
     std::error_code ec;
-    const auto size = fs::file_size(qel::PathToNative(path), ec);
+    const auto size = fs::file_size(qel::framework::PathToNative(path), ec);
     p.bytes = ec ? 0 : size;
     return p;
 }
@@ -75,7 +75,7 @@ std::vector<std::u16string> ReferencedIds(const std::u16string& html) {
     CQelHtmlData loader(u"HTML");
     loader.CreateNodeDataFromData(html.data(), static_cast<int>(html.size()), nullptr);
     if (auto* document = dynamic_cast<Document*>(loader.m_pRootNode)) {
-        qelhtml::VisitImageReferences(*document, [&](Element& element, const std::u16string& attribute) {
+        qel::html::VisitImageReferences(*document, [&](Element& element, const std::u16string& attribute) {
             const std::u16string value = element.getAttribute(attribute);
             if (value.size() > 4 && value.compare(0, 4, u"cid:") == 0) ids.push_back(value.substr(4));
         });
@@ -110,8 +110,8 @@ struct CardInfo {
     std::vector<PartInfo> parts;
     std::u16string iconTitle;
     std::optional<PartInfo> icon;
-    qellimits::CardMeasure measure;
-    std::vector<qellimits::Verdict> verdicts;
+    qel::toruca::CardMeasure measure;
+    std::vector<qel::toruca::Verdict> verdicts;
     std::string category;
     std::string colour;
     std::string dist;
@@ -128,8 +128,8 @@ CardInfo GatherInfo(const std::string& file) {
     card.GetUniqueIcon(iconPath, info.iconTitle);
     if (!iconPath.empty()) info.icon = PartOf(iconPath, u"");
     info.measure = Measure(*info.card, file);
-    info.verdicts = qellimits::Judge(info.measure);
-    info.category = qel::WideToUtf8(qel::Format(u"%04d", card.m_nCategory));
+    info.verdicts = qel::toruca::Judge(info.measure);
+    info.category = qel::framework::WideToUtf8(qel::framework::Format(u"%04d", card.m_nCategory));
     info.colour = Utf8(util.GetColorLabel(static_cast<unsigned>(card.m_nColorId)));
     info.dist = Utf8(util.GetDistLabel(static_cast<unsigned>(card.m_nDist)));
     return info;
@@ -162,7 +162,7 @@ void PrintInfoJson(const CardInfo& info) {
         j["parts"].push_back({{"contentId", p.id}, {"name", p.name}, {"kind", p.kind}, {"bytes", p.bytes}});
     j["size"] = info.measure.fileBytes;
     j["limits"] = nlohmann::ordered_json::array();
-    for (const qellimits::Verdict& v : info.verdicts)
+    for (const qel::toruca::Verdict& v : info.verdicts)
         j["limits"].push_back({{"key", v.limit->key}, {"value", v.value}, {"max", v.limit->max},
                                {"ok", !v.exceeded}, {"source", v.limit->source}});
     std::printf("%s\n", j.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace).c_str());
@@ -197,8 +197,8 @@ void PrintInfoText(const CardInfo& info) {
                     static_cast<unsigned long long>(p.bytes));
     std::printf("size: %llu bytes\n", static_cast<unsigned long long>(info.measure.fileBytes));
     std::printf("handset limits:\n");
-    for (const qellimits::Verdict& v : info.verdicts)
-        std::printf("  %-4s %s\n", v.exceeded ? "OVER" : "ok", qellimits::Describe(v).c_str());
+    for (const qel::toruca::Verdict& v : info.verdicts)
+        std::printf("  %-4s %s\n", v.exceeded ? "OVER" : "ok", qel::toruca::Describe(v).c_str());
     std::printf("preview: toruca preview %s -o card.png\n", file.c_str());
 }
 
@@ -249,16 +249,16 @@ bool CheckFile(const std::string& file) {
     // Values.
     CQelTorucaCategory table;
     if (card->m_nCategory != 0 && table.GetGenre(card->m_nCategory) == CQelTorucaCategory::GENRE_ALL)
-        report("error", "Cat " + Utf8(qel::Format(u"%04d", card->m_nCategory)) + " is not in the category table");
-    if (const char16_t* refused = qelsettings::CheckUrl(card->GetUrl()))
+        report("error", "Cat " + Utf8(qel::framework::Format(u"%04d", card->m_nCategory)) + " is not in the category table");
+    if (const char16_t* refused = qel::dialogs::CheckUrl(card->GetUrl()))
         report("error", "URL \"" + Utf8(card->GetUrl()) + "\": " + Utf8(refused));
 
     // Limits.
-    for (const qellimits::Verdict& v : qellimits::Judge(Measure(*card, file)))
-        if (v.exceeded) report("error", qellimits::Describe(v));
+    for (const qel::toruca::Verdict& v : qel::toruca::Judge(Measure(*card, file)))
+        if (v.exceeded) report("error", qel::toruca::Describe(v));
 
     // The MIME body as a reader splits it.
-    for (const StructureProblem& p : ScanStructure(file, qel::WideToCp932(card->m_strBoundary)))
+    for (const StructureProblem& p : ScanStructure(file, qel::framework::WideToCp932(card->m_strBoundary)))
         report("error", p.text);
     return problems == 0;
 }
@@ -273,4 +273,4 @@ int RunCheck(const std::vector<std::string>& files) {
     return ok ? 0 : 1;
 }
 
-}  // namespace toruca_cli
+}  // namespace qel::cli

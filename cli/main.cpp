@@ -21,7 +21,7 @@
 
 namespace {
 
-using namespace toruca_cli;
+using namespace qel::cli;
 
 const char kDescription[] =
     "toruca makes ToruCa cards (i-mode card files) from web pages, and checks, converts,\n"

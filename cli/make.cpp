@@ -9,13 +9,15 @@
 #include "cli/card.h"
 #include "cli/commands.h"
 #include "dialogs/settings_check.h"
+#include "format/tpj_writer.h"
 #include "framework/codepage.h"
+#include "html/html_import.h"
 #include "toruca/category.h"
 #include "toruca/torucautil.h"
 
 namespace fs = std::filesystem;
 
-namespace toruca_cli {
+namespace qel::cli {
 
 namespace {
 
@@ -43,7 +45,7 @@ int RunMake(const MakeOptions& o) {
     if (o.version) card.SetVersion(ShiftJisText("--version", *o.version));
     if (o.url) {
         const std::u16string url = ShiftJisText("--url", *o.url);
-        if (const char16_t* refused = qelsettings::CheckUrl(url)) throw Failure("--url " + *o.url + ": " + Utf8(refused));
+        if (const char16_t* refused = qel::dialogs::CheckUrl(url)) throw Failure("--url " + *o.url + ": " + Utf8(refused));
         card.SetUrl(url);
     }
     if (o.data1) card.SetData1(ShiftJisText("--data1", *o.data1));
@@ -72,12 +74,12 @@ int RunMake(const MakeOptions& o) {
     if (o.icon.size() == 2) {
         RequireInputFile(o.icon[0]);
         const fs::path icon = fs::absolute(o.icon[0], ec).lexically_normal();
-        card.SetUniqueIcon(qel::PathFromNative(icon.string()), ShiftJisText("--icon TITLE", o.icon[1]));
+        card.SetUniqueIcon(qel::framework::PathFromNative(icon.string()), ShiftJisText("--icon TITLE", o.icon[1]));
     }
 
     bool imported = false;
     try {
-        imported = card.CreateFromHtml(qel::PathFromNative(page.string()), nullptr);
+        imported = qel::html::CreateFromHtml(card, qel::framework::PathFromNative(page.string()), nullptr);
     } catch (const std::exception&) {
         imported = false;
     }
@@ -85,7 +87,7 @@ int RunMake(const MakeOptions& o) {
     card.SetType(TypeOfForm(o.form));
     // The export writes an empty part for an image that is not there; say so.
     for (int i = 0; i < card.m_arrImages.GetSize(); ++i) {
-        const std::string image = qel::PathToNative(card.m_arrImages[i].m_strPath);
+        const std::string image = qel::framework::PathToNative(card.m_arrImages[i].m_strPath);
         if (!fs::is_regular_file(image, ec))
             std::fprintf(stderr, "toruca: warning: %s: the image %s is missing; its part is empty\n", o.page.c_str(),
                          image.c_str());
@@ -93,7 +95,7 @@ int RunMake(const MakeOptions& o) {
 
     std::string bytes;
     try {
-        bytes = qel::WideToCp932(card.GetFileText());
+        bytes = qel::framework::WideToCp932(qel::format::GetFileText(card));
     } catch (const std::exception&) {
         throw Failure(o.page + ": an image of the page cannot be read");
     }
@@ -102,4 +104,4 @@ int RunMake(const MakeOptions& o) {
     return 0;
 }
 
-}  // namespace toruca_cli
+}  // namespace qel::cli

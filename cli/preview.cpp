@@ -14,7 +14,7 @@
 #include "toruca/category.h"
 #include "toruca/torucautil.h"
 
-namespace toruca_cli {
+namespace qel::cli {
 
 namespace {
 
@@ -126,7 +126,7 @@ int DrawIconBox(cairo_t* c, const std::u16string& iconPath, int left) {
     cairo_set_source_rgb(c, 0.93, 0.93, 0.93);
     cairo_rectangle(c, left, 16, 64, 64);
     cairo_fill(c);
-    DrawIcon(c, qel::PathToNative(iconPath), left, 16, 64);
+    DrawIcon(c, qel::framework::PathToNative(iconPath), left, 16, 64);
     return left + 64 + 14;
 }
 
@@ -149,7 +149,7 @@ void DrawFooter(cairo_t* c, const CQelTpjFile& card, int left) {
         footer = "Cat 0000";
     } else {
         const unsigned genre = table.GetGenre(card.m_nCategory);
-        footer = Utf8(qel::Format(u"Cat %04d ", card.m_nCategory)) +
+        footer = Utf8(qel::framework::Format(u"Cat %04d ", card.m_nCategory)) +
                  (genre == CQelTorucaCategory::GENRE_ALL ? "?" : Utf8(table.GetGenreName(genre)));
     }
     const std::string colourLabel = Utf8(util.GetColorLabel(static_cast<unsigned>(card.m_nColorId)));
@@ -187,4 +187,4 @@ int RunPreview(const std::string& file, const std::string& out) {
     return 0;
 }
 
-}  // namespace toruca_cli
+}  // namespace qel::cli

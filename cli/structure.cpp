@@ -2,7 +2,7 @@
 
 #include <fstream>
 
-namespace toruca_cli {
+namespace qel::cli {
 
 namespace {
 
@@ -81,4 +81,4 @@ std::vector<StructureProblem> ScanStructure(const std::string& path, const std::
     return problems;
 }
 
-}  // namespace toruca_cli
+}  // namespace qel::cli

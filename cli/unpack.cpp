@@ -9,13 +9,15 @@
 
 #include "cli/card.h"
 #include "cli/commands.h"
+#include "format/tpj_writer.h"
 #include "framework/codepage.h"
 #include "host/url.h"
+#include "html/cid_rewrite.h"
 #include "plugin/export.h"
 
 namespace fs = std::filesystem;
 
-namespace toruca_cli {
+namespace qel::cli {
 
 int RunConvert(const std::string& file, const std::string& form, const std::string& out) {
     ScratchFolder scratch;  // the attachments live here until the new file is written
@@ -23,7 +25,7 @@ int RunConvert(const std::string& file, const std::string& form, const std::stri
     card->SetType(TypeOfForm(form));
     std::string bytes;
     try {
-        bytes = qel::WideToCp932(card->GetFileText());
+        bytes = qel::framework::WideToCp932(qel::format::GetFileText(*card));
     } catch (const std::exception&) {
         throw Failure(file + ": an attachment cannot be read back");
     }
@@ -51,17 +53,17 @@ int RunExtract(const std::string& file, const std::string& dirOption) {
         // The page refers to its images by relative URLs, so that the folder
         // opens in a browser wherever it is moved.
         std::u16string folderUrl;
-        SIFUtil::PCPathtoURL(folderUrl, qel::PathFromNative(dir.string() + "/"));
+        SIFUtil::PCPathtoURL(folderUrl, qel::framework::PathFromNative(dir.string() + "/"));
         for (int i = 0; i < card->m_arrImages.GetSize(); ++i) {
             std::u16string url;
             SIFUtil::PCPathtoURL(url, card->m_arrImages[i].m_strPath);
             if (!folderUrl.empty() && url.compare(0, folderUrl.size(), folderUrl) == 0)
                 card->m_arrImages.GetAt(i).m_strPath = url.substr(folderUrl.size());
         }
-        const std::string page = qel::WideToCp932(card->GetHtml(true));
-        const std::u16string written = qelexport::WriteNewFile(qel::PathFromNative(dir.string()), u"index.html", page);
+        const std::string page = qel::framework::WideToCp932(qel::html::GetHtml(*card, true));
+        const std::u16string written = qel::plugin::WriteNewFile(qel::framework::PathFromNative(dir.string()), u"index.html", page);
         if (written.empty()) throw Failure("cannot write the page into " + dir.string());
-        std::printf("%s\n", qel::PathToNative(written).c_str());
+        std::printf("%s\n", qel::framework::PathToNative(written).c_str());
     } catch (...) {
         // Half a folder is of no use: take back what was written.
         fs::remove_all(dir, ec);
@@ -70,4 +72,4 @@ int RunExtract(const std::string& file, const std::string& dirOption) {
     return 0;
 }
 
-}  // namespace toruca_cli
+}  // namespace qel::cli

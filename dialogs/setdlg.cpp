@@ -141,7 +141,7 @@ void CQelTorucaSetDlg::ShowMembers() {
 
 void CQelTorucaSetDlg::OnOK() {
     UpdateData(TRUE);
-    if (const char16_t* refused = qelsettings::CheckUrl(m_strUrl)) {
+    if (const char16_t* refused = qel::dialogs::CheckUrl(m_strUrl)) {
         AfxMessageBox(refused, MB_OK | MB_ICONSTOP, 0);
         // With the control itself, so that its text is selected.
         SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(IDC_URL)), TRUE);

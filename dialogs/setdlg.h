@@ -3,7 +3,7 @@
 // icon and unique category icon, the three data lines and the internal
 // parameters.
 //
-// CQelTpjFile::EditSettings (dialogs/settings_edit.cpp) copies the record's
+// qel::dialogs::EditSettings (dialogs/settings_edit.cpp) copies the record's
 // values into the public members, runs the dialog and copies them back after
 // IDOK; the values move between members and controls only through the data
 // exchange. The icon dialogs run nested in it and change only its members.

@@ -9,11 +9,11 @@ constexpr char16_t kHttpPrefix[] = u"http://";
 
 }  // namespace
 
-namespace qelsettings {
+namespace qel::dialogs {
 
 const char16_t* CheckUrl(const std::u16string& url) {
-    if (url.empty() || qel::StartsWithNoCase(url, kHttpPrefix)) return nullptr;
+    if (url.empty() || qel::framework::StartsWithNoCase(url, kHttpPrefix)) return nullptr;
     return kBadUrl;
 }
 
-}  // namespace qelsettings
+}  // namespace qel::dialogs

@@ -5,11 +5,11 @@
 
 #include <string>
 
-namespace qelsettings {
+namespace qel::dialogs {
 
 // The message the settings dialog shows for `url` when it refuses it
 // ("URLは「http://」で始まる半角英数字記号です。"), or null when it is taken:
 // an empty URL, or one that begins with "http://" in any case.
 const char16_t* CheckUrl(const std::u16string& url);
 
-}  // namespace qelsettings
+}  // namespace qel::dialogs

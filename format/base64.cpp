@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -15,8 +16,8 @@
 namespace {
 
 constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-constexpr std::size_t kGroupsPerLine = toruca::kBase64LineLength / 4;  // 19 groups of three bytes
-static_assert(kGroupsPerLine * 4 == toruca::kBase64LineLength);
+constexpr std::size_t kGroupsPerLine = qel::format::kBase64LineLength / 4;  // 19 groups of three bytes
+static_assert(kGroupsPerLine * 4 == qel::format::kBase64LineLength);
 
 // Two digits for every 12-bit value, so that a group of three bytes takes
 // two table reads instead of four.
@@ -67,24 +68,136 @@ inline Ch* EncodeGroups(const unsigned char*& in, std::size_t groups, Ch* out) {
     return out;
 }
 
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define QEL_BASE64_SIMD 1
+
+// Twelve bytes (the low ones of `in`) to sixteen digits, as Muła and Lemire
+// do: the bytes are spread so that each 32-bit lane holds one group, the
+// four 6-bit values are moved into their own bytes by two multiplies, and
+// each value is turned into its digit by adding an offset looked up by its
+// range (A-Z, a-z, 0-9, "+", "/").
+__attribute__((target("ssse3"), always_inline)) inline __m128i DigitsSsse3(__m128i in) {
+    in = _mm_shuffle_epi8(in, _mm_setr_epi8(1, 0, 2, 1, 4, 3, 5, 4, 7, 6, 8, 7, 10, 9, 11, 10));
+    const __m128i t0 = _mm_and_si128(in, _mm_set1_epi32(0x0fc0fc00));
+    const __m128i t1 = _mm_mulhi_epu16(t0, _mm_set1_epi32(0x04000040));
+    const __m128i t2 = _mm_and_si128(in, _mm_set1_epi32(0x003f03f0));
+    const __m128i t3 = _mm_mullo_epi16(t2, _mm_set1_epi32(0x01000010));
+    const __m128i values = _mm_or_si128(t1, t3);
+    __m128i range = _mm_subs_epu8(values, _mm_set1_epi8(51));
+    range = _mm_or_si128(range, _mm_and_si128(_mm_cmpgt_epi8(_mm_set1_epi8(26), values), _mm_set1_epi8(13)));
+    const __m128i offsets = _mm_setr_epi8('a' - 26, '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52,
+                                          '0' - 52, '0' - 52, '0' - 52, '0' - 52, '+' - 62, '/' - 63, 'A', 0, 0);
+    return _mm_add_epi8(_mm_shuffle_epi8(offsets, range), values);
+}
+
+// The same on two sets of twelve bytes, one in each 128-bit lane.
+__attribute__((target("avx2"), always_inline)) inline __m256i DigitsAvx2(__m256i in) {
+    in = _mm256_shuffle_epi8(in, _mm256_setr_epi8(1, 0, 2, 1, 4, 3, 5, 4, 7, 6, 8, 7, 10, 9, 11, 10, 1, 0, 2, 1, 4,
+                                                  3, 5, 4, 7, 6, 8, 7, 10, 9, 11, 10));
+    const __m256i t0 = _mm256_and_si256(in, _mm256_set1_epi32(0x0fc0fc00));
+    const __m256i t1 = _mm256_mulhi_epu16(t0, _mm256_set1_epi32(0x04000040));
+    const __m256i t2 = _mm256_and_si256(in, _mm256_set1_epi32(0x003f03f0));
+    const __m256i t3 = _mm256_mullo_epi16(t2, _mm256_set1_epi32(0x01000010));
+    const __m256i values = _mm256_or_si256(t1, t3);
+    __m256i range = _mm256_subs_epu8(values, _mm256_set1_epi8(51));
+    range = _mm256_or_si256(range,
+                            _mm256_and_si256(_mm256_cmpgt_epi8(_mm256_set1_epi8(26), values), _mm256_set1_epi8(13)));
+    const __m256i offsets = _mm256_setr_epi8(
+        'a' - 26, '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52,
+        '+' - 62, '/' - 63, 'A', 0, 0, 'a' - 26, '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52,
+        '0' - 52, '0' - 52, '0' - 52, '0' - 52, '+' - 62, '/' - 63, 'A', 0, 0);
+    return _mm256_add_epi8(_mm256_shuffle_epi8(offsets, range), values);
+}
+
+// Stores sixteen digits as bytes or as UTF-16 code units.
 template <typename Ch>
-bool Encode(const unsigned char* bytes, std::size_t count, Ch* out, std::size_t* outLength, unsigned flags) {
+__attribute__((target("ssse3"), always_inline)) inline void Store16(Ch* out, __m128i digits) {
+    if constexpr (sizeof(Ch) == 1) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), digits);
+    } else {
+        const __m128i zero = _mm_setzero_si128();
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi8(digits, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out) + 1, _mm_unpackhi_epi8(digits, zero));
+    }
+}
+
+// Four groups per step; a step reads sixteen bytes, so it runs while six
+// groups or more are left and the rest goes to the scalar loop.
+template <typename Ch>
+__attribute__((target("ssse3"))) Ch* EncodeGroupsSsse3(const unsigned char*& in, std::size_t groups, Ch* out) {
+    for (; groups >= 6; groups -= 4, in += 12, out += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+        Store16(out, DigitsSsse3(bytes));
+    }
+    return EncodeGroups(in, groups, out);
+}
+
+// Eight groups per step, the two halves of the register loaded from 12
+// bytes apart; a step reads 28 bytes, so it runs while ten groups or more
+// are left.
+template <typename Ch>
+__attribute__((target("avx2"))) Ch* EncodeGroupsAvx2(const unsigned char*& in, std::size_t groups, Ch* out) {
+    for (; groups >= 10; groups -= 8, in += 24, out += 32) {
+        const __m256i bytes = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(in + 12),
+                                                  reinterpret_cast<const __m128i*>(in));
+        const __m256i digits = DigitsAvx2(bytes);
+        Store16(out, _mm256_castsi256_si128(digits));
+        Store16(out + 16, _mm256_extracti128_si256(digits, 1));
+    }
+    return EncodeGroupsSsse3(in, groups, out);
+}
+
+bool HaveSsse3() {
+    static const bool have = __builtin_cpu_supports("ssse3") && __builtin_cpu_supports("sse4.1");
+    return have;
+}
+bool HaveAvx2() {
+    static const bool have = __builtin_cpu_supports("avx2") && HaveSsse3();
+    return have;
+}
+#endif
+
+template <typename Ch>
+using GroupsFn = Ch* (*)(const unsigned char*&, std::size_t, Ch*);
+
+template <typename Ch>
+GroupsFn<Ch> GroupsFor(qel::format::Base64Path path) {
+    switch (path) {
+#ifdef QEL_BASE64_SIMD
+    case qel::format::Base64Path::avx2: return EncodeGroupsAvx2<Ch>;
+    case qel::format::Base64Path::ssse3: return EncodeGroupsSsse3<Ch>;
+#endif
+    default: return EncodeGroups<Ch>;
+    }
+}
+
+qel::format::Base64Path BestPath() {
+#ifdef QEL_BASE64_SIMD
+    if (HaveAvx2()) return qel::format::Base64Path::avx2;
+    if (HaveSsse3()) return qel::format::Base64Path::ssse3;
+#endif
+    return qel::format::Base64Path::scalar;
+}
+
+template <typename Ch>
+bool Encode(const unsigned char* bytes, std::size_t count, Ch* out, std::size_t* outLength, unsigned flags,
+            GroupsFn<Ch> encodeGroups) {
     if (!bytes || !out || !outLength) return false;
     if (*outLength < Base64RequiredLength(count, flags)) return false;
 
     Ch* p = out;
     std::size_t groups = count / 3;
     if (flags & BASE64_NO_LINE_BREAKS) {
-        p = EncodeGroups(bytes, groups, p);
+        p = encodeGroups(bytes, groups, p);
     } else {
         // Every full line keeps its CR LF, the last one included: only the
         // line break after the partial (possibly empty) last line is left out.
         for (; groups >= kGroupsPerLine; groups -= kGroupsPerLine) {
-            p = EncodeGroups(bytes, kGroupsPerLine, p);
+            p = encodeGroups(bytes, kGroupsPerLine, p);
             *p++ = Ch('\r');
             *p++ = Ch('\n');
         }
-        p = EncodeGroups(bytes, groups, p);
+        p = encodeGroups(bytes, groups, p);
     }
 
     const std::size_t rest = count % 3;
@@ -99,6 +212,12 @@ bool Encode(const unsigned char* bytes, std::size_t count, Ch* out, std::size_t*
     }
     *outLength = static_cast<std::size_t>(p - out);
     return true;
+}
+
+template <typename Ch>
+GroupsFn<Ch> BestGroups() {
+    static const GroupsFn<Ch> best = GroupsFor<Ch>(BestPath());
+    return best;
 }
 
 // The decoder's fast path. The text of a part is lines of clean groups of
@@ -171,7 +290,7 @@ void DecodeCleanScalar(DecodeCursor& c) {
 // Sixteen digits to twelve bytes per step with SSSE3 (and SSE4.1 for the
 // test), classifying the characters by nibble lookups as Muła and Lemire
 // do; a block holding anything but digits ends the step loop.
-__attribute__((target("ssse3,sse4.1"))) void DecodeCleanSsse3(DecodeCursor& c) {
+__attribute__((target("ssse3,sse4.1"), always_inline)) inline void Ssse3Steps(DecodeCursor& c) {
     const __m128i lutLo = _mm_setr_epi8(0x15, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x13, 0x1A,
                                         0x1B, 0x1B, 0x1B, 0x1A);
     const __m128i lutHi = _mm_setr_epi8(0x10, 0x10, 0x01, 0x02, 0x04, 0x08, 0x04, 0x08, 0x10, 0x10, 0x10, 0x10,
@@ -181,7 +300,7 @@ __attribute__((target("ssse3,sse4.1"))) void DecodeCleanSsse3(DecodeCursor& c) {
     const __m128i pack = _mm_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1);
     const __m128i merge1 = _mm_set1_epi32(0x01400140);
     const __m128i merge2 = _mm_set1_epi32(0x00011000);
-    do {
+    {
         while (c.length - c.pos >= 16 && c.capacity - c.written >= 12) {
             const __m128i str = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c.s + c.pos));
             const __m128i hiNibbles = _mm_and_si128(_mm_srli_epi32(str, 4), mask2F);
@@ -200,12 +319,51 @@ __attribute__((target("ssse3,sse4.1"))) void DecodeCleanSsse3(DecodeCursor& c) {
             c.written += 12;
             c.pos += 16;
         }
-    } while (CleanGroupsAndLineBreak(c));
+    }
 }
 
-bool HaveSsse3() {
-    static const bool have = __builtin_cpu_supports("ssse3") && __builtin_cpu_supports("sse4.1");
-    return have;
+__attribute__((target("ssse3,sse4.1"))) void DecodeCleanSsse3(DecodeCursor& c) {
+    do Ssse3Steps(c);
+    while (CleanGroupsAndLineBreak(c));
+}
+
+// Thirty-two digits to 24 bytes per step with AVX2: the SSSE3 step on both
+// halves, the two 12-byte results then joined by a lane permute.
+__attribute__((target("avx2"))) void DecodeCleanAvx2(DecodeCursor& c) {
+    const __m256i lutLo = _mm256_setr_epi8(0x15, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x13, 0x1A,
+                                           0x1B, 0x1B, 0x1B, 0x1A, 0x15, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11,
+                                           0x11, 0x11, 0x13, 0x1A, 0x1B, 0x1B, 0x1B, 0x1A);
+    const __m256i lutHi = _mm256_setr_epi8(0x10, 0x10, 0x01, 0x02, 0x04, 0x08, 0x04, 0x08, 0x10, 0x10, 0x10, 0x10,
+                                           0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x01, 0x02, 0x04, 0x08, 0x04, 0x08,
+                                           0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x10);
+    const __m256i lutRoll = _mm256_setr_epi8(0, 16, 19, 4, -65, -65, -71, -71, 0, 0, 0, 0, 0, 0, 0, 0, 0, 16, 19, 4,
+                                             -65, -65, -71, -71, 0, 0, 0, 0, 0, 0, 0, 0);
+    const __m256i mask2F = _mm256_set1_epi8(0x2F);
+    const __m256i pack = _mm256_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1, 2, 1, 0, 6, 5, 4,
+                                          10, 9, 8, 14, 13, 12, -1, -1, -1, -1);
+    const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 3, 7);
+    const __m256i merge1 = _mm256_set1_epi32(0x01400140);
+    const __m256i merge2 = _mm256_set1_epi32(0x00011000);
+    do {
+        while (c.length - c.pos >= 32 && c.capacity - c.written >= 24) {
+            const __m256i str = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(c.s + c.pos));
+            const __m256i hiNibbles = _mm256_and_si256(_mm256_srli_epi32(str, 4), mask2F);
+            const __m256i loNibbles = _mm256_and_si256(str, mask2F);
+            const __m256i hi = _mm256_shuffle_epi8(lutHi, hiNibbles);
+            const __m256i lo = _mm256_shuffle_epi8(lutLo, loNibbles);
+            if (!_mm256_testz_si256(lo, hi)) break;
+            const __m256i eq2F = _mm256_cmpeq_epi8(str, mask2F);
+            const __m256i roll = _mm256_shuffle_epi8(lutRoll, _mm256_add_epi8(eq2F, hiNibbles));
+            const __m256i values = _mm256_add_epi8(str, roll);
+            const __m256i groups = _mm256_madd_epi16(_mm256_maddubs_epi16(values, merge1), merge2);
+            const __m256i bytes = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(groups, pack), lanes);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(c.out + c.written), _mm256_castsi256_si128(bytes));
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(c.out + c.written + 16), _mm256_extracti128_si256(bytes, 1));
+            c.written += 24;
+            c.pos += 32;
+        }
+        Ssse3Steps(c);
+    } while (CleanGroupsAndLineBreak(c));
 }
 #endif
 
@@ -216,8 +374,8 @@ std::size_t Base64RequiredLength(std::size_t count, unsigned flags) {
     if (count >= std::size_t{536870912}) AtlThrow(E_FAIL);
     std::size_t r = 4 * count / 3;
     if (!(flags & BASE64_NO_PAD)) r += count % 3;
-    const std::size_t lines = r / toruca::kBase64LineLength + 1;
-    const std::size_t last = r % toruca::kBase64LineLength;
+    const std::size_t lines = r / qel::format::kBase64LineLength + 1;
+    const std::size_t last = r % qel::format::kBase64LineLength;
     if (last != 0 && last % 4 != 0) r += 4 - last % 4;
     if (!(flags & BASE64_NO_LINE_BREAKS)) r += 2 * lines;
     return r;
@@ -225,12 +383,12 @@ std::size_t Base64RequiredLength(std::size_t count, unsigned flags) {
 
 bool EncodeBase64(const unsigned char* bytes, std::size_t count, char* out, std::size_t* outLength,
                   unsigned flags) {
-    return Encode(bytes, count, out, outLength, flags);
+    return Encode(bytes, count, out, outLength, flags, BestGroups<std::remove_pointer_t<decltype(out)>>());
 }
 
 bool EncodeBase64(const unsigned char* bytes, std::size_t count, char16_t* out, std::size_t* outLength,
                   unsigned flags) {
-    return Encode(bytes, count, out, outLength, flags);
+    return Encode(bytes, count, out, outLength, flags, BestGroups<std::remove_pointer_t<decltype(out)>>());
 }
 
 void AppendBase64(std::u16string& out, const unsigned char* bytes, std::size_t count, unsigned flags) {
@@ -238,11 +396,14 @@ void AppendBase64(std::u16string& out, const unsigned char* bytes, std::size_t c
     const std::size_t at = out.size();
     std::size_t written = Base64RequiredLength(count, flags);
     out.resize(at + written);
-    Encode(bytes, count, out.data() + at, &written, flags);
+    Encode(bytes, count, out.data() + at, &written, flags, BestGroups<char16_t>());
     out.resize(at + written);
 }
 
-bool DecodeBase64(const char* text, std::size_t length, unsigned char* out, std::size_t* outLength) {
+namespace {
+
+bool Decode(const char* text, std::size_t length, unsigned char* out, std::size_t* outLength,
+            qel::format::Base64Path path) {
     if (!text || !outLength) return false;
     const auto* s = reinterpret_cast<const unsigned char*>(text);
     const std::size_t capacity = *outLength;
@@ -254,7 +415,8 @@ bool DecodeBase64(const char* text, std::size_t length, unsigned char* out, std:
         if (!overflow) {
             DecodeCursor c{s, length, out, capacity, pos, written};
 #ifdef QEL_BASE64_SSSE3
-            if (HaveSsse3()) DecodeCleanSsse3(c);
+            if (path == qel::format::Base64Path::avx2) DecodeCleanAvx2(c);
+            else if (path == qel::format::Base64Path::ssse3) DecodeCleanSsse3(c);
             else DecodeCleanScalar(c);
 #else
             DecodeCleanScalar(c);
@@ -285,5 +447,45 @@ bool DecodeBase64(const char* text, std::size_t length, unsigned char* out, std:
     *outLength = written;
     return !overflow;
 }
+
+}  // namespace
+
+bool DecodeBase64(const char* text, std::size_t length, unsigned char* out, std::size_t* outLength) {
+    static const qel::format::Base64Path best = BestPath();
+    return Decode(text, length, out, outLength, best);
+}
+
+namespace qel::format {
+
+bool Base64PathAvailable(Base64Path path) noexcept {
+    switch (path) {
+    case Base64Path::scalar: return true;
+#ifdef QEL_BASE64_SIMD
+    case Base64Path::ssse3: return HaveSsse3();
+    case Base64Path::avx2: return HaveAvx2();
+#endif
+    default: return false;
+    }
+}
+
+bool EncodeBase64On(Base64Path path, const unsigned char* bytes, std::size_t count, char* out,
+                    std::size_t* outLength, unsigned flags) {
+    if (!Base64PathAvailable(path)) return false;
+    return Encode(bytes, count, out, outLength, flags, GroupsFor<char>(path));
+}
+
+bool EncodeBase64On(Base64Path path, const unsigned char* bytes, std::size_t count, char16_t* out,
+                    std::size_t* outLength, unsigned flags) {
+    if (!Base64PathAvailable(path)) return false;
+    return Encode(bytes, count, out, outLength, flags, GroupsFor<char16_t>(path));
+}
+
+bool DecodeBase64On(Base64Path path, const char* text, std::size_t length, unsigned char* out,
+                    std::size_t* outLength) {
+    if (!Base64PathAvailable(path)) return false;
+    return Decode(text, length, out, outLength, path);
+}
+
+}  // namespace qel::format
 
 int Base64DigitValue(char ch) noexcept { return kDigits.value[static_cast<unsigned char>(ch)]; }

@@ -50,3 +50,22 @@ bool DecodeBase64(const char* text, std::size_t length, unsigned char* out, std:
 // 0..63 for a character of the alphabet, -1 for any other (bytes 0x80 and
 // more included).
 int Base64DigitValue(char ch) noexcept;
+
+namespace qel::format {
+
+// The code paths of the codec. EncodeBase64 and DecodeBase64 take the best
+// one the processor has, chosen once at run time; the scalar code is the
+// reference the others must match byte for byte.
+enum class Base64Path { scalar, ssse3, avx2 };
+
+// True when this processor (and this build) can run `path`.
+bool Base64PathAvailable(Base64Path path) noexcept;
+// EncodeBase64 and DecodeBase64 on the given path, which must be available.
+bool EncodeBase64On(Base64Path path, const unsigned char* bytes, std::size_t count, char* out,
+                    std::size_t* outLength, unsigned flags);
+bool EncodeBase64On(Base64Path path, const unsigned char* bytes, std::size_t count, char16_t* out,
+                    std::size_t* outLength, unsigned flags);
+bool DecodeBase64On(Base64Path path, const char* text, std::size_t length, unsigned char* out,
+                    std::size_t* outLength);
+
+}  // namespace qel::format

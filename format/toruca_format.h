@@ -16,10 +16,10 @@
 
 #include <cstddef>
 
-namespace toruca {
+namespace qel::format {
 
 // The output types (m_nType) are TYPE_PROJECT, TYPE_SNIP and TYPE_CARD of
-// model/tpjfileif.h.
+// model/tpjfile.h.
 
 // Magic first lines.
 inline constexpr char16_t kMagicProject[] = u"TORUCA_PROJECT_V2";
@@ -85,4 +85,4 @@ inline constexpr char16_t kDefaultSnipName[] = u"toruca.trc";
 inline constexpr char16_t kExtProject[] = u"tpj";
 inline constexpr char16_t kExtToruca[] = u"trc";
 
-}  // namespace toruca
+}  // namespace qel::format

@@ -52,7 +52,7 @@ unsigned char* CQelTorucaUtil::ReadFileBytes(const std::u16string& path, std::si
     // device (never read: it could block or never end), and a file whose
     // size changes while it is read.
     if (path.empty() || path.find(u'\0') != std::u16string::npos) return nullptr;
-    const std::string native = qel::PathToNative(path);
+    const std::string native = qel::framework::PathToNative(path);
     struct stat st;
     if (::stat(native.c_str(), &st) != 0) {
         const int err = errno;
@@ -82,7 +82,7 @@ unsigned char* CQelTorucaUtil::ReadFileBytes(const std::u16string& path, std::si
     const std::uint64_t length = static_cast<std::uint64_t>(st.st_size);
     if (length >= std::uint64_t{SIZE_MAX} / 2) AfxThrowMemoryException();
     std::unique_ptr<unsigned char[]> buffer(NewBuffer(static_cast<std::size_t>(length) + 1));
-    qel::AdviseHugePages(buffer.get(), static_cast<std::size_t>(length));
+    qel::framework::AdviseHugePages(buffer.get(), static_cast<std::size_t>(length));
     std::size_t done = 0;
     for (;;) {
         // One byte more than the length is asked for: it is there only when

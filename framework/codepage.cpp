@@ -14,7 +14,7 @@
 #include <emmintrin.h>
 #endif
 
-namespace qel {
+namespace qel::framework {
 namespace {
 
 constexpr char16_t kReplacement = 0xFFFD;
@@ -363,4 +363,4 @@ bool IsValidUtf8(std::string_view bytes) noexcept {
     return true;
 }
 
-}  // namespace qel
+}  // namespace qel::framework

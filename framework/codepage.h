@@ -9,36 +9,38 @@
 // where i-mode pictograms live, maps to U+E000-U+E757 and back.
 #pragma once
 
+#include "framework/api.h"
+
 #include <string>
 #include <string_view>
 
-namespace qel {
+namespace qel::framework {
 
 // Wide to code page 932. Every code unit is converted: a NUL becomes the
 // byte 0, so that text holding one is written whole. A character
 // that code page 932 cannot hold becomes its decimal character reference
 // (U+1F600 -> "&#128512;"), so no text is lost silently; a lone surrogate
 // counts as U+FFFD.
-std::string WideToCp932(std::u16string_view text);
-void AppendWideAsCp932(std::string& out, std::u16string_view text);
+QEL_FW_API std::string WideToCp932(std::u16string_view text);
+QEL_FW_API void AppendWideAsCp932(std::string& out, std::u16string_view text);
 
 // Code page 932 to wide. Every byte is converted, NUL included. A byte or
 // pair that is not valid code page 932 reads as U+FFFD: a lead byte followed
 // by a trail byte counts as one pair, a lead byte followed by anything else
 // becomes U+FFFD alone and the next byte is read anew.
-std::u16string Cp932ToWide(std::string_view bytes);
-void AppendCp932AsWide(std::u16string& out, std::string_view bytes);
+QEL_FW_API std::u16string Cp932ToWide(std::string_view bytes);
+QEL_FW_API void AppendCp932AsWide(std::u16string& out, std::string_view bytes);
 
 // UTF-8 <-> UTF-16. Invalid UTF-8 (overlong forms, surrogates, bytes out of
 // place) reads as U+FFFD; a lone surrogate in UTF-16 writes U+FFFD.
-std::u16string Utf8ToWide(std::string_view utf8);
-std::string WideToUtf8(std::u16string_view text);
+QEL_FW_API std::u16string Utf8ToWide(std::string_view utf8);
+QEL_FW_API std::string WideToUtf8(std::u16string_view text);
 
 // True when `bytes` is well-formed UTF-8.
-bool IsValidUtf8(std::string_view bytes) noexcept;
+QEL_FW_API bool IsValidUtf8(std::string_view bytes) noexcept;
 
 // Paths cross the boundary as wide strings and reach the system as UTF-8.
 inline std::string PathToNative(std::u16string_view path) { return WideToUtf8(path); }
 inline std::u16string PathFromNative(std::string_view path) { return Utf8ToWide(path); }
 
-}  // namespace qel
+}  // namespace qel::framework

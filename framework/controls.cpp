@@ -11,7 +11,7 @@ namespace {
 int SortedInsertPosition(const std::vector<QelListEntry>& entries, std::u16string_view text) {
     int i = 0;
     for (; i < static_cast<int>(entries.size()); ++i)
-        if (qel::CompareNoCase(entries[static_cast<std::size_t>(i)].text, text) > 0) break;
+        if (qel::framework::CompareNoCase(entries[static_cast<std::size_t>(i)].text, text) > 0) break;
     return i;
 }
 
@@ -23,7 +23,7 @@ int FindEntry(const std::vector<QelListEntry>& entries, int nStartAfter, std::u1
     for (int k = 0; k < count; ++k) {
         const int i = (first + k) % count;
         const std::u16string& t = entries[static_cast<std::size_t>(i)].text;
-        if (exact ? qel::EqualsNoCase(t, text) : qel::StartsWithNoCase(t, text)) return i;
+        if (exact ? qel::framework::EqualsNoCase(t, text) : qel::framework::StartsWithNoCase(t, text)) return i;
     }
     return -1;
 }

@@ -14,13 +14,15 @@
 // first that compares greater, ignoring ASCII case.
 #pragma once
 
+#include "framework/api.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "framework/wnd.h"
 
-class CStatic : public CWnd {
+class QEL_FW_API CStatic : public CWnd {
 public:
     CStatic();
 
@@ -28,7 +30,7 @@ protected:
     bool CanBindTo(const CWnd& templateControl) const override;
 };
 
-class CButton : public CWnd {
+class QEL_FW_API CButton : public CWnd {
 public:
     CButton();
 
@@ -50,7 +52,7 @@ private:
     int m_nCheck = BST_UNCHECKED;
 };
 
-class CEdit : public CWnd {
+class QEL_FW_API CEdit : public CWnd {
 public:
     CEdit();
 
@@ -83,7 +85,7 @@ struct QelListEntry {
 
 // What combo boxes and list boxes share: an ordered list of entries, each
 // with its text and item data, and at most one selected entry.
-class CQelEntryControl : public CWnd {
+class QEL_FW_API CQelEntryControl : public CWnd {
 public:
     int InsertString(int nIndex, std::u16string_view text);  // -1 appends; -1 for a bad index
     void ResetContent();
@@ -121,7 +123,7 @@ private:
     UINT m_sortStyle;
 };
 
-class CComboBox : public CQelEntryControl {
+class QEL_FW_API CComboBox : public CQelEntryControl {
 public:
     CComboBox();
 
@@ -152,7 +154,7 @@ private:
     int m_nDroppedWidth = 0;
 };
 
-class CListBox : public CQelEntryControl {
+class QEL_FW_API CListBox : public CQelEntryControl {
 public:
     CListBox();
 

@@ -4,6 +4,8 @@
 // the prefix, which its host library installs when it loads.
 #pragma once
 
+#include "framework/api.h"
+
 #include <functional>
 #include <string>
 #include <string_view>
@@ -14,16 +16,16 @@ namespace qel::framework {
 // installed here (tests collect them). Returns the sink installed before
 // (empty for standard error).
 using DiagnosticSink = std::function<void(std::string_view line)>;
-DiagnosticSink SetDiagnosticSink(DiagnosticSink sink);
+QEL_FW_API DiagnosticSink SetDiagnosticSink(DiagnosticSink sink);
 
 // Writes one line as it is.
-void Diagnostic(std::string_view line);
+QEL_FW_API void Diagnostic(std::string_view line);
 
 // The prefix of the lines that the drivers write for the hosting program
 // ("no display: ...", "script: ...", "message: ..."); empty until a host
 // sets one. Returns the prefix set before.
-std::string SetDiagnosticPrefix(std::string prefix);
-const std::string& DiagnosticPrefix();
+QEL_FW_API std::string SetDiagnosticPrefix(std::string prefix);
+QEL_FW_API const std::string& DiagnosticPrefix();
 
 // Writes DiagnosticPrefix() followed by `text` as one line.
 void HostDiagnostic(std::string_view text);

@@ -44,6 +44,8 @@
 // host application handles no help command.
 #pragma once
 
+#include "framework/api.h"
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -58,7 +60,7 @@ class CDialog;
 // Watches a dialog's windows; installed by a modal driver that mirrors the
 // dialog (the GUI back end). Calls come synchronously, on the thread that
 // changed the state, after the change.
-class CDialogObserver {
+class QEL_FW_API CDialogObserver {
 public:
     virtual ~CDialogObserver() = default;
     // `what` changed on `wnd` (a control of `dlg`, or `dlg` itself for its
@@ -73,10 +75,10 @@ public:
 // The base units of dialog-unit mapping for dialogs whose driver does not
 // measure a font (headless, script, tests): 7 x 13 pixels by default, the
 // average character of "ＭＳ Ｐゴシック" 9 pt at 96 dpi.
-CSize AfxGetDialogBaseUnits();
+QEL_FW_API CSize AfxGetDialogBaseUnits();
 void AfxSetDialogBaseUnits(CSize units);
 
-class CDialog : public CWnd {
+class QEL_FW_API CDialog : public CWnd {
 public:
     CDialog();
     explicit CDialog(UINT nIDTemplate, CWnd* pParentWnd = nullptr);
@@ -171,7 +173,7 @@ private:
 };
 
 // One exchange pass of DoDataExchange.
-class CDataExchange {
+class QEL_FW_API CDataExchange {
 public:
     CDataExchange(CWnd* pDlgWnd, BOOL bSaveAndValidate) : m_bSaveAndValidate(bSaveAndValidate), m_pDlgWnd(pDlgWnd) {}
 
@@ -190,21 +192,21 @@ public:
 };
 
 // Binds a member control object (see CDialog::SubclassDlgItem).
-void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl);
+QEL_FW_API void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl);
 // Edit (or any window) text <-> value.
-void DDX_Text(CDataExchange* pDX, int nIDC, std::u16string& value);
+QEL_FW_API void DDX_Text(CDataExchange* pDX, int nIDC, std::u16string& value);
 // Combo-box text. Loading selects the first entry that begins with `value`
 // (ignoring ASCII case; so an empty value selects the first entry) and
 // selects nothing when none does; a combo with an edit also shows `value`.
 // Saving reads the selected entry's text, empty when none is selected (a
 // combo with an edit reads its edit).
-void DDX_CBString(CDataExchange* pDX, int nIDC, std::u16string& value);
+QEL_FW_API void DDX_CBString(CDataExchange* pDX, int nIDC, std::u16string& value);
 // Combo-box selection index: loading selects entry `index` (nothing when out
 // of range); saving reads the selected index, -1 when none.
-void DDX_CBIndex(CDataExchange* pDX, int nIDC, int& index);
+QEL_FW_API void DDX_CBIndex(CDataExchange* pDX, int nIDC, int& index);
 // List-box selection index, as DDX_CBIndex.
-void DDX_LBIndex(CDataExchange* pDX, int nIDC, int& index);
+QEL_FW_API void DDX_LBIndex(CDataExchange* pDX, int nIDC, int& index);
 
 // Shows a message box through the modal driver: style MB_OK | MB_ICONSTOP
 // (0x10) and so on; returns the button pressed (IDOK).
-int AfxMessageBox(const std::u16string& text, UINT nType = MB_OK, UINT nIDHelp = 0);
+QEL_FW_API int AfxMessageBox(const std::u16string& text, UINT nType = MB_OK, UINT nIDHelp = 0);

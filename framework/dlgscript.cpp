@@ -72,7 +72,7 @@ std::u16string Value(std::string_view rest) {
             bytes += rest[i];
         }
     }
-    return qel::Utf8ToWide(bytes);
+    return qel::framework::Utf8ToWide(bytes);
 }
 
 struct LineError {
@@ -136,7 +136,7 @@ QelScriptBlock ParseDialogLine(std::string_view rest, int line) {
 
 // One line that is neither blank nor a comment, added to `script`.
 void ParseLine(QelDialogScript& script, std::string_view raw, int line) {
-    if (!qel::IsValidUtf8(raw)) throw LineError{"the line is not valid UTF-8"};
+    if (!qel::framework::IsValidUtf8(raw)) throw LineError{"the line is not valid UTF-8"};
     std::string_view rest = raw;
     const std::string keyword = Lower(NextWord(rest));
     if (keyword == "dialog") {
@@ -236,7 +236,7 @@ public:
                 case QelScriptAction::ok: {
                     std::string why;
                     if (QelFileDialogAccept(fd, typed, &why)) return IDOK;
-                    qel::framework::Diagnostic(Where(a.line) + "the file dialog refuses " + qel::WideToUtf8(typed) + ": " + why);
+                    qel::framework::Diagnostic(Where(a.line) + "the file dialog refuses " + qel::framework::WideToUtf8(typed) + ": " + why);
                     break;
                 }
                 case QelScriptAction::cancel:
@@ -301,7 +301,7 @@ private:
             case QelUserResult::noSuchEntry:
                 error = a.kind == QelScriptAction::selectEntry
                             ? ControlName(dlg, a.id) + " has no entry " + std::to_string(a.index)
-                            : ControlName(dlg, a.id) + " has no entry \"" + qel::WideToUtf8(a.value) + "\"";
+                            : ControlName(dlg, a.id) + " has no entry \"" + qel::framework::WideToUtf8(a.value) + "\"";
                 break;
             case QelUserResult::badText:
                 error = ControlName(dlg, a.id) + " is a single-line edit: a line break cannot be typed";
@@ -330,7 +330,7 @@ std::unique_ptr<CModalDriver> QelCreateScriptDriverFromFile(const std::string& p
     try {
         CFile file;
         CFileException error;
-        if (file.Open(qel::PathFromNative(path), CFile::modeRead | CFile::typeBinary, &error)) {
+        if (file.Open(qel::framework::PathFromNative(path), CFile::modeRead | CFile::typeBinary, &error)) {
             char block[1 << 14];
             while (const unsigned n = file.Read(block, sizeof block)) text.append(block, n);
         } else {

@@ -40,6 +40,8 @@
 // (QelFileDialogAccept), `cancel` cancels.
 #pragma once
 
+#include "framework/api.h"
+
 #include <memory>
 #include <string>
 #include <string_view>
@@ -63,23 +65,23 @@ struct QelScriptBlock {
     std::vector<QelScriptAction> actions;
 };
 
-struct QelScriptError {
+struct QEL_FW_API QelScriptError {
     int line = 0;
     std::string message;
 };
 
-struct QelDialogScript {
+struct QEL_FW_API QelDialogScript {
     std::vector<QelScriptBlock> blocks;
     std::vector<QelScriptError> errors;  // lines that could not be read, in order
 };
 
 // Reads a whole script. Never fails: lines that cannot be read are listed
 // in `errors` (and stand as `invalid` actions in their block).
-QelDialogScript QelParseDialogScript(std::string_view text);
+QEL_FW_API QelDialogScript QelParseDialogScript(std::string_view text);
 
 // A driver that runs `script`; reports script.errors when created.
-std::unique_ptr<CModalDriver> QelCreateScriptDriver(QelDialogScript script);
+QEL_FW_API std::unique_ptr<CModalDriver> QelCreateScriptDriver(QelDialogScript script);
 // The same for the script file at `path` (a native path). A file that cannot
 // be read is reported ("script: cannot read PATH: REASON") and
 // leaves a script without blocks.
-std::unique_ptr<CModalDriver> QelCreateScriptDriverFromFile(const std::string& path);
+QEL_FW_API std::unique_ptr<CModalDriver> QelCreateScriptDriverFromFile(const std::string& path);

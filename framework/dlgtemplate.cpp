@@ -4,14 +4,14 @@
 
 QelControlKind QelControlKindOf(std::u16string_view className, DWORD style) {
     using K = QelControlKind;
-    if (qel::EqualsNoCase(className, u"Static")) {
+    if (qel::framework::EqualsNoCase(className, u"Static")) {
         switch (style & SS_TYPEMASK) {
             case SS_LEFT: case SS_CENTER: case SS_RIGHT: case SS_SIMPLE: case SS_LEFTNOWORDWRAP: return K::staticText;
             case SS_ICON: return K::iconStatic;
             default: return K::otherStatic;
         }
     }
-    if (qel::EqualsNoCase(className, u"Button")) {
+    if (qel::framework::EqualsNoCase(className, u"Button")) {
         switch (style & BS_TYPEMASK) {
             case BS_DEFPUSHBUTTON: return K::defPushButton;
             case BS_CHECKBOX: case BS_3STATE: return K::checkBox;
@@ -22,9 +22,9 @@ QelControlKind QelControlKindOf(std::u16string_view className, DWORD style) {
             default: return K::pushButton;
         }
     }
-    if (qel::EqualsNoCase(className, u"Edit")) return K::edit;
-    if (qel::EqualsNoCase(className, u"ComboBox")) return K::comboBox;
-    if (qel::EqualsNoCase(className, u"ListBox")) return K::listBox;
+    if (qel::framework::EqualsNoCase(className, u"Edit")) return K::edit;
+    if (qel::framework::EqualsNoCase(className, u"ComboBox")) return K::comboBox;
+    if (qel::framework::EqualsNoCase(className, u"ListBox")) return K::listBox;
     return K::other;
 }
 

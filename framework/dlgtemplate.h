@@ -4,6 +4,8 @@
 // WS_VISIBLE included for controls).
 #pragma once
 
+#include "framework/api.h"
+
 #include <string>
 #include <vector>
 
@@ -33,9 +35,9 @@ enum class QelControlKind {
 // to ASCII case) with style `style`.
 QelControlKind QelControlKindOf(std::u16string_view className, DWORD style);
 // A short English name of the kind ("push button"), for messages.
-const char* QelControlKindName(QelControlKind kind);
+QEL_FW_API const char* QelControlKindName(QelControlKind kind);
 
-struct CDialogItemTemplate {
+struct QEL_FW_API CDialogItemTemplate {
     int id = -1;                 // -1 (IDC_STATIC) for controls the code never addresses
     std::u16string className;    // "Button", "Static", "Edit", "ComboBox", "ListBox", ...
     std::u16string text;         // as written in the script, '&' mnemonics included
@@ -55,7 +57,7 @@ struct CDialogFontTemplate {
     int charset = 1;       // 1 DEFAULT_CHARSET, 128 SHIFTJIS_CHARSET
 };
 
-struct CDialogTemplate {
+struct QEL_FW_API CDialogTemplate {
     int id = 0;
     bool extended = false;        // DIALOGEX (true) or DIALOG
     std::u16string caption;

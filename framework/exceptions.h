@@ -5,18 +5,20 @@
 // caught by value: catch (const CException&).
 #pragma once
 
+#include "framework/api.h"
+
 #include <cstdint>
 #include <exception>
 #include <string>
 
-class CException : public std::exception {
+class QEL_FW_API CException : public std::exception {
 public:
     ~CException() override = default;
     const char* what() const noexcept override { return "framework exception"; }
 };
 
 // A file could not be opened, read, written or closed.
-class CFileException : public CException {
+class QEL_FW_API CFileException : public CException {
 public:
     enum Cause {
         none = 0,
@@ -53,19 +55,19 @@ public:
 };
 
 // Memory could not be obtained for a buffer the framework manages.
-class CMemoryException : public CException {
+class QEL_FW_API CMemoryException : public CException {
 public:
     const char* what() const noexcept override { return "memory exception"; }
 };
 
 // An argument is out of range (an array index below 0 or not below the count).
-class CInvalidArgException : public CException {
+class QEL_FW_API CInvalidArgException : public CException {
 public:
     const char* what() const noexcept override { return "invalid argument exception"; }
 };
 
 // A failure carrying a result code, E_FAIL for "generic failure".
-class CHResultException : public CException {
+class QEL_FW_API CHResultException : public CException {
 public:
     explicit CHResultException(std::int32_t hr) : m_hr(hr) {}
     const char* what() const noexcept override { return "failure code exception"; }
@@ -75,13 +77,13 @@ public:
 // An operation the framework does not support here: a dialog's exchange
 // names a control its template lacks, or binds a member of the wrong class.
 // A programming error, never a condition of the input.
-class CNotSupportedException : public CException {
+class QEL_FW_API CNotSupportedException : public CException {
 public:
     const char* what() const noexcept override { return "not supported exception"; }
 };
 
 // Ends a data exchange that failed (CDataExchange::Fail); UpdateData catches it.
-class CUserException : public CException {
+class QEL_FW_API CUserException : public CException {
 public:
     const char* what() const noexcept override { return "user exception"; }
 };

@@ -8,6 +8,8 @@
 // most recently registered module.
 #pragma once
 
+#include "framework/api.h"
+
 #include <cstddef>
 #include <string_view>
 #include <vector>
@@ -38,12 +40,12 @@ struct AFX_EXTENSION_MODULE {
 
 // Fills the record for the module. False (the load is refused) when the
 // handle is null or names no resource script.
-bool AfxInitExtensionModule(AFX_EXTENSION_MODULE& state, HINSTANCE hModule);
+QEL_FW_API bool AfxInitExtensionModule(AFX_EXTENSION_MODULE& state, HINSTANCE hModule);
 
 // Unregisters the module's CDynLinkLibrary objects (all modules' when `all`).
-void AfxTermExtensionModule(AFX_EXTENSION_MODULE& state, bool all = false);
+QEL_FW_API void AfxTermExtensionModule(AFX_EXTENSION_MODULE& state, bool all = false);
 
-class CDynLinkLibrary {
+class QEL_FW_API CDynLinkLibrary {
 public:
     // Registers the module of `state` as a resource module; the framework owns
     // the object from here on.

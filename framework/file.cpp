@@ -55,7 +55,7 @@ bool CFile::Open(const std::u16string& path, unsigned flags, CFileException* err
     // Opened without blocking, so that a named pipe with no writer (or a
     // device that waits) cannot hold the caller, then refused unless it is a
     // regular file: a pipe or a device such as /dev/zero never ends.
-    const std::string native = qel::PathToNative(path);
+    const std::string native = qel::framework::PathToNative(path);
     int fd = native.empty() || path.find(u'\0') != std::u16string::npos
                  ? (errno = ENOENT, -1)
                  : ::open(native.c_str(), oflags | O_NONBLOCK | O_NOCTTY, 0666);

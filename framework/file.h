@@ -4,12 +4,14 @@
 // raise CFileException.
 #pragma once
 
+#include "framework/api.h"
+
 #include <cstdint>
 #include <string>
 
 class CFileException;
 
-class CFile {
+class QEL_FW_API CFile {
 public:
     enum OpenFlags : unsigned {
         modeRead = 0x0000,
@@ -60,7 +62,7 @@ protected:
 // that no LF follows stays in the line, a last line without an end is read,
 // and a line may be of any length. Lines are the file's bytes; the caller
 // decodes them (code page 932 for ToruCa files).
-class CStdioFile : public CFile {
+class QEL_FW_API CStdioFile : public CFile {
 public:
     CStdioFile() = default;
     ~CStdioFile() override;

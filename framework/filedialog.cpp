@@ -57,11 +57,11 @@ bool QelFileDialogAccept(CFileDialog& dlg, const std::u16string& typed, std::str
     if (typed.empty()) return refuse("no file name");
     if (typed.find(u'\0') != std::u16string::npos) return refuse("the name holds a NUL character");
     namespace fs = std::filesystem;
-    fs::path p(qel::PathToNative(typed));
+    fs::path p(qel::framework::PathToNative(typed));
     if (p.is_relative()) {
         fs::path base;
         if (!dlg.m_strInitialDir.empty()) {
-            base = fs::path(qel::PathToNative(dlg.m_strInitialDir));
+            base = fs::path(qel::framework::PathToNative(dlg.m_strInitialDir));
         } else {
             std::error_code ec;
             base = fs::current_path(ec);
@@ -71,11 +71,11 @@ bool QelFileDialogAccept(CFileDialog& dlg, const std::u16string& typed, std::str
     p = p.lexically_normal();
     if (p.has_filename() == false) return refuse("no file name");
     if (!dlg.m_bOpenFileDialog && !dlg.m_strDefExt.empty() && !p.has_extension())
-        p += "." + qel::PathToNative(dlg.m_strDefExt);
+        p += "." + qel::framework::PathToNative(dlg.m_strDefExt);
     const std::string native = p.string();
     if (StatIs(native, S_IFDIR)) return refuse("the name is a folder");
     if ((dlg.m_dwFlags & OFN_FILEMUSTEXIST) && !StatIs(native, S_IFREG)) return refuse("no such file");
     if ((dlg.m_dwFlags & OFN_PATHMUSTEXIST) && !StatIs(p.parent_path().string(), S_IFDIR)) return refuse("no such folder");
-    dlg.m_strPathName = qel::PathFromNative(native);
+    dlg.m_strPathName = qel::framework::PathFromNative(native);
     return true;
 }

@@ -3,11 +3,13 @@
 // strings of the local file system ('/' separates components).
 #pragma once
 
+#include "framework/api.h"
+
 #include <string>
 
 #include "framework/wintypes.h"
 
-class CFileDialog {
+class QEL_FW_API CFileDialog {
 public:
     // bOpenFileDialog: an open (true) or save (false) dialog. lpszDefExt:
     // the extension added to a typed name without one (save dialogs);
@@ -50,4 +52,4 @@ public:
 // existing folder). On success sets dlg.m_strPathName and returns true; on
 // refusal returns false with a short English reason in `why` (the dialog
 // stays open).
-bool QelFileDialogAccept(CFileDialog& dlg, const std::u16string& typed, std::string* why = nullptr);
+QEL_FW_API bool QelFileDialogAccept(CFileDialog& dlg, const std::u16string& typed, std::string* why = nullptr);

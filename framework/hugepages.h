@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace qel {
+namespace qel::framework {
 
 // A buffer of many megabytes is filled at once: asking for transparent
 // huge pages turns tens of thousands of page faults into a few hundred.
@@ -24,4 +24,4 @@ inline void AdviseHugePages(const void* p, std::size_t bytes) {
 #endif
 }
 
-}  // namespace qel
+}  // namespace qel::framework

@@ -23,7 +23,7 @@ std::string QelMessageLine(const std::u16string& text) {
         if (text[i] == u'\r' || text[i] == u'\n') flat += u"\\n";
         else flat += text[i];
     }
-    return qel::framework::DiagnosticPrefix() + "message: " + qel::WideToUtf8(flat);
+    return qel::framework::DiagnosticPrefix() + "message: " + qel::framework::WideToUtf8(flat);
 }
 
 int QelDefaultMessageAnswer(UINT style) {

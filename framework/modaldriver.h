@@ -67,6 +67,8 @@
 // dialog uses to map dialog units (x * cx / 4, y * cy / 8).
 #pragma once
 
+#include "framework/api.h"
+
 #include <functional>
 #include <memory>
 #include <string>
@@ -80,7 +82,7 @@ class CFileDialog;
 
 inline constexpr int QEL_MODAL_DRIVER_INTERFACE_VERSION = 1;
 
-class CModalDriver {
+class QEL_FW_API CModalDriver {
 public:
     virtual ~CModalDriver();
 
@@ -98,20 +100,20 @@ public:
 };
 
 // The driver in force, chosen as the file comment says. Never null.
-CModalDriver& AfxGetModalDriver();
+QEL_FW_API CModalDriver& AfxGetModalDriver();
 // Installs `driver` (not owned; null removes it) and returns the driver
 // installed before (null when the framework had chosen its own).
-CModalDriver* AfxSetModalDriver(CModalDriver* driver);
+QEL_FW_API CModalDriver* AfxSetModalDriver(CModalDriver* driver);
 // Forgets the framework's own choice (a parsed script included); the next
 // modal call chooses again (the host's chooser, the environment). An
 // installed driver stays.
-void AfxResetModalDriver();
+QEL_FW_API void AfxResetModalDriver();
 
 // The innermost dialog open now (running DoModal), null when none.
-CDialog* AfxGetActiveDialog();
+QEL_FW_API CDialog* AfxGetActiveDialog();
 
 // The built-in drivers, for tests and for programs that choose themselves.
-std::unique_ptr<CModalDriver> QelCreateNoDisplayDriver();
+QEL_FW_API std::unique_ptr<CModalDriver> QelCreateNoDisplayDriver();
 
 // "PREFIXmessage: TEXT", the line that the no-display and script drivers
 // print for a message box (UTF-8; a line break of the text is written \n).
@@ -127,6 +129,6 @@ namespace qel::framework {
 // choice to the framework (display, then no display). Returns the chooser
 // installed before.
 using ModalDriverChooser = std::function<std::unique_ptr<CModalDriver>()>;
-ModalDriverChooser SetModalDriverChooser(ModalDriverChooser chooser);
+QEL_FW_API ModalDriverChooser SetModalDriverChooser(ModalDriverChooser chooser);
 
 }  // namespace qel::framework

@@ -271,9 +271,9 @@ Token Lexer::LexString(Token& t) {
                 break;
         }
     }
-    if (!qel::IsValidUtf8(bytes)) throw Fail{t.line, "string is not valid UTF-8"};
+    if (!qel::framework::IsValidUtf8(bytes)) throw Fail{t.line, "string is not valid UTF-8"};
     t.kind = Tok::string;
-    t.str = qel::Utf8ToWide(bytes);
+    t.str = qel::framework::Utf8ToWide(bytes);
     return t;
 }
 

@@ -8,6 +8,8 @@
 // #pragma) lines count, and anything else in it is an error.
 #pragma once
 
+#include "framework/api.h"
+
 #include <cstdint>
 #include <span>
 #include <string>
@@ -37,7 +39,7 @@ struct Token {
 // A short English description of a token for messages ("'|'", "number 5").
 std::string Describe(const Token& t);
 
-class Lexer {
+class QEL_FW_API Lexer {
 public:
     // `text` is UTF-8 with an optional byte-order mark; `includes` are the
     // headers that #include may name. Neither is copied.

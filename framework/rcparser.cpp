@@ -348,7 +348,7 @@ private:
     // which is kept as "#N".
     std::u16string ControlText() {
         if (m_tok.kind == Tok::string) return String("text");
-        return qel::Widen("#" + std::to_string(Expr()));
+        return qel::framework::Widen("#" + std::to_string(Expr()));
     }
 
     CDialogItemTemplate Control() {
@@ -366,7 +366,7 @@ private:
             if (m_tok.kind == Tok::string) {
                 item.className = String("class");
             } else if (m_tok.kind == Tok::ident) {
-                item.className = qel::Widen(m_tok.text);  // BUTTON, STATIC, ... as bare words
+                item.className = qel::framework::Widen(m_tok.text);  // BUTTON, STATIC, ... as bare words
                 Advance();
             } else {
                 throw Fail{m_tok.line, "window class expected, found " + Describe(m_tok)};

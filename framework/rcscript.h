@@ -28,6 +28,8 @@
 // text it is given.
 #pragma once
 
+#include "framework/api.h"
+
 #include <memory>
 #include <span>
 #include <string>
@@ -37,12 +39,12 @@
 #include "framework/dlgtemplate.h"
 #include "framework/extmodule.h"
 
-struct QelRcError {
+struct QEL_FW_API QelRcError {
     int line = 0;          // 1-based line of the script where the error was found
     std::string message;   // English, without the line number
 };
 
-struct QelResourceScript {
+struct QEL_FW_API QelResourceScript {
     std::vector<CDialogTemplate> dialogs;  // in script order
     // The template with this id, or null.
     const CDialogTemplate* FindDialog(int id) const;
@@ -53,7 +55,7 @@ struct QelResourceScript {
 // `out` and returns true; on failure returns false, fills `error` and leaves
 // `out` empty. An error inside a header is reported on the #include line,
 // its message starting "NAME, line N: ".
-bool QelParseResourceScript(std::string_view text, QelResourceScript& out, QelRcError& error,
+QEL_FW_API bool QelParseResourceScript(std::string_view text, QelResourceScript& out, QelRcError& error,
                             std::span<const QelResourceFile> includes = {});
 
 // The dialog template `id` from the registered resource modules, searched
@@ -62,7 +64,7 @@ bool QelParseResourceScript(std::string_view text, QelResourceScript& out, QelRc
 // parsed is skipped; its error is reported once through the framework's
 // diagnostic sink (qel::framework::Diagnostic, diagnostic.h) as
 //   "qelfw: resource script of module NAME, line N: MESSAGE".
-std::shared_ptr<const CDialogTemplate> AfxFindDialogTemplate(int id);
+QEL_FW_API std::shared_ptr<const CDialogTemplate> AfxFindDialogTemplate(int id);
 
 // Forgets the parsed script of `module` (the framework calls it when the
 // module's registration ends).

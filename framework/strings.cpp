@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace qel {
+namespace qel::framework {
 
 char16_t AsciiLower(char16_t c) noexcept {
     return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c;
@@ -171,4 +171,4 @@ std::u16string FormatV(std::u16string_view format, std::initializer_list<FormatA
     return out;
 }
 
-}  // namespace qel
+}  // namespace qel::framework

@@ -2,6 +2,8 @@
 // narrow strings are std::string holding code page 932 bytes (see codepage.h).
 #pragma once
 
+#include "framework/api.h"
+
 #include <cstdint>
 #include <initializer_list>
 #include <string>
@@ -9,29 +11,29 @@
 #include <type_traits>
 #include <variant>
 
-namespace qel {
+namespace qel::framework {
 
 // ASCII-only case folding, as the module compares keys, extensions and
 // versions: "TPJ" equals "tpj"; other characters compare exactly.
-char16_t AsciiLower(char16_t c) noexcept;
-bool EqualsNoCase(std::u16string_view a, std::u16string_view b) noexcept;
-int CompareNoCase(std::u16string_view a, std::u16string_view b) noexcept;
+QEL_FW_API char16_t AsciiLower(char16_t c) noexcept;
+QEL_FW_API bool EqualsNoCase(std::u16string_view a, std::u16string_view b) noexcept;
+QEL_FW_API int CompareNoCase(std::u16string_view a, std::u16string_view b) noexcept;
 // True when `text` begins with `prefix`, ignoring ASCII case.
-bool StartsWithNoCase(std::u16string_view text, std::u16string_view prefix) noexcept;
+QEL_FW_API bool StartsWithNoCase(std::u16string_view text, std::u16string_view prefix) noexcept;
 
 // White space as the framework's Trim sees it: blank, tab, CR, LF, VT, FF and
 // the ideographic space U+3000 is *not* included (it is text in Japanese).
-bool IsSpace(char16_t c) noexcept;
-std::u16string Trim(std::u16string_view s);
-std::u16string TrimLeft(std::u16string_view s);
-std::u16string TrimRight(std::u16string_view s);
+QEL_FW_API bool IsSpace(char16_t c) noexcept;
+QEL_FW_API std::u16string Trim(std::u16string_view s);
+QEL_FW_API std::u16string TrimLeft(std::u16string_view s);
+QEL_FW_API std::u16string TrimRight(std::u16string_view s);
 
 // Index of the first occurrence of `what` at or after `from`, or -1.
-long long Find(std::u16string_view text, std::u16string_view what, std::size_t from = 0) noexcept;
-long long Find(std::u16string_view text, char16_t what, std::size_t from = 0) noexcept;
+QEL_FW_API long long Find(std::u16string_view text, std::u16string_view what, std::size_t from = 0) noexcept;
+QEL_FW_API long long Find(std::u16string_view text, char16_t what, std::size_t from = 0) noexcept;
 
 // Widening of ASCII text: each byte becomes the same code unit.
-std::u16string Widen(std::string_view ascii);
+QEL_FW_API std::u16string Widen(std::string_view ascii);
 
 // One argument of Format: a text or an integer.
 using FormatArg = std::variant<std::u16string_view, long long>;
@@ -41,7 +43,7 @@ using FormatArg = std::variant<std::u16string_view, long long>;
 // zero flag and width (%04d, %04x), and %%. A conversion whose argument is
 // missing or of the other kind writes nothing. Negative numbers under %0Nd
 // put the sign before the zeros, as printf does ("-007").
-std::u16string FormatV(std::u16string_view format, std::initializer_list<FormatArg> args);
+QEL_FW_API std::u16string FormatV(std::u16string_view format, std::initializer_list<FormatArg> args);
 
 template <typename... Args>
 std::u16string Format(std::u16string_view format, const Args&... args) {
@@ -57,4 +59,4 @@ std::u16string Format(std::u16string_view format, const Args&... args) {
     }
 }
 
-}  // namespace qel
+}  // namespace qel::framework

@@ -7,6 +7,8 @@
 // running dialog) and is null otherwise.
 #pragma once
 
+#include "framework/api.h"
+
 #include <cstdint>
 
 class CWnd;
@@ -277,4 +279,4 @@ struct CRect {
 };
 
 // a * b / c rounded half away from zero, as Win32's MulDiv; -1 when c is 0.
-int MulDiv(int a, int b, int c) noexcept;
+QEL_FW_API int MulDiv(int a, int b, int c) noexcept;

@@ -30,6 +30,8 @@
 // notification code runs.
 #pragma once
 
+#include "framework/api.h"
+
 #include <string>
 #include <string_view>
 
@@ -68,7 +70,7 @@ struct AFX_MSGMAP {
     const AFX_MSGMAP_ENTRY* lpEntries;
 };
 
-class CWnd {
+class QEL_FW_API CWnd {
 public:
     CWnd();
     virtual ~CWnd();

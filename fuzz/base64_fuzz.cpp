@@ -33,5 +33,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::size_t k = back.size();
     if (!DecodeBase64(encoded.data(), m, back.data(), &k) || k != length) std::abort();
     if (length && std::memcmp(back.data(), data + 1, length) != 0) std::abort();
+
+    // Every vector path gives the scalar code's answer, byte for byte, and
+    // writes nothing beyond it.
+    using qel::format::Base64Path;
+    std::vector<unsigned char> ref(capacity + 1, 0xA5);
+    std::size_t refCount = capacity;
+    const bool refOk = qel::format::DecodeBase64On(Base64Path::scalar, text, length, ref.data(), &refCount);
+    std::vector<char> refText(required + 1);
+    std::size_t refLength = required;
+    qel::format::EncodeBase64On(Base64Path::scalar, data + 1, length, refText.data(), &refLength, flags);
+    for (Base64Path path : {Base64Path::ssse3, Base64Path::avx2}) {
+        if (!qel::format::Base64PathAvailable(path)) continue;
+        std::vector<unsigned char> got(capacity + 1, 0xA5);
+        std::size_t count = capacity;
+        if (qel::format::DecodeBase64On(path, text, length, got.data(), &count) != refOk || count != refCount ||
+            got != ref)
+            std::abort();
+        std::vector<char> gotText(required + 1);
+        std::size_t gotLength = required;
+        qel::format::EncodeBase64On(path, data + 1, length, gotText.data(), &gotLength, flags);
+        if (gotLength != refLength || gotText != refText) std::abort();
+    }
     return 0;
 }

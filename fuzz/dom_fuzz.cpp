@@ -33,7 +33,7 @@ std::u16string SavedThroughFile(const std::string& bytes) {
         std::fclose(f);
     }
     CQelHtmlData loader(u"HTML");
-    loader.CreateNodeData(qel::PathFromNative(path));
+    loader.CreateNodeData(qel::framework::PathFromNative(path));
     auto* doc = dynamic_cast<Document*>(loader.m_pRootNode);
     std::u16string text = doc ? doc->getHTMLText() : u"";
     std::remove(path.c_str());
@@ -49,24 +49,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     std::u16string text;
     if (mode & 1) {
-        text = qel::DecodeHtmlBytes(bytes).text;
+        text = qel::host::DecodeHtmlBytes(bytes).text;
         // Through a file, the same text; none for a page nested too deeply.
-        if ((mode & 0x1E) == 0x1E && SavedThroughFile(bytes) != qel::Utf8ToWide(qel::WideToUtf8(text)) &&
-            qel::HtmlNestingAcceptable(qel::WideToUtf8(text)))
+        if ((mode & 0x1E) == 0x1E && SavedThroughFile(bytes) != qel::framework::Utf8ToWide(qel::framework::WideToUtf8(text)) &&
+            qel::host::HtmlNestingAcceptable(qel::framework::WideToUtf8(text)))
             std::abort();
     } else {
-        text = qel::Utf8ToWide(bytes);
+        text = qel::framework::Utf8ToWide(bytes);
     }
 
     CQelHtmlData loader(u"HTML");
     loader.CreateNodeDataFromData(text.data(), static_cast<int>(text.size()), nullptr);
     auto* doc = dynamic_cast<Document*>(loader.m_pRootNode);
     if (!doc) {
-        if (qel::HtmlNestingAcceptable(qel::WideToUtf8(text))) std::abort();  // only a page nested too deeply is refused
+        if (qel::host::HtmlNestingAcceptable(qel::framework::WideToUtf8(text))) std::abort();  // only a page nested too deeply is refused
         return 0;
     }
     const std::u16string original = doc->getHTMLText();
-    if (original != qel::Utf8ToWide(qel::WideToUtf8(text))) std::abort();
+    if (original != qel::framework::Utf8ToWide(qel::framework::WideToUtf8(text))) std::abort();
 
     auto* copy = dynamic_cast<Document*>(doc->cloneNode(true));
     if (!copy) std::abort();
@@ -82,14 +82,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::u16string value = text.substr(from, op[2] % 13);
         const char16_t* name = kNames[op[2] % std::size(kNames)];
         e->setAttribute(name, value);
-        if (qel::EqualsNoCase(name, u"x y") || *name == 0) continue;
+        if (qel::framework::EqualsNoCase(name, u"x y") || *name == 0) continue;
         if (e->getAttribute(name) != value) std::abort();
     }
     const std::u16string changed = copy->getHTMLText();
     // Parse what was written: it must load again.
     CQelHtmlData again(u"HTML");
     again.CreateNodeDataFromData(changed.data(), static_cast<int>(changed.size()), nullptr);
-    if (!dynamic_cast<Document*>(again.m_pRootNode) && qel::HtmlNestingAcceptable(qel::WideToUtf8(changed)))
+    if (!dynamic_cast<Document*>(again.m_pRootNode) && qel::host::HtmlNestingAcceptable(qel::framework::WideToUtf8(changed)))
         std::abort();
     doc->deleteNodes(copy);
     if (doc->getHTMLText() != original) std::abort();

@@ -17,6 +17,8 @@
 #include "host/htmldata.h"
 #include "host/htmldepth.h"
 #include "host/htmlsource.h"
+#include "html/cid_rewrite.h"
+#include "html/html_import.h"
 #include "model/tpjfile.h"
 
 namespace {
@@ -63,39 +65,39 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string bytes(reinterpret_cast<const char*>(data + 1), size - 1);
     const std::string& file = PageFile();
     TempFolder();
-    const std::u16string path = qel::PathFromNative(file);
+    const std::u16string path = qel::framework::PathFromNative(file);
 
     CQelTpjFile rec(TYPE_PROJECT);
     bool ok = false;
     if (fromHost) {
-        const std::u16string text = qel::Utf8ToWide(bytes);
+        const std::u16string text = qel::framework::Utf8ToWide(bytes);
         CQelHtmlData host(u"HTML");
         host.CreateNodeDataFromData(text.data(), static_cast<int>(text.size()), nullptr);
         auto* doc = dynamic_cast<Document*>(host.m_pRootNode);
         if (!doc) {
-            if (qel::HtmlNestingAcceptable(qel::WideToUtf8(text))) std::abort();
+            if (qel::host::HtmlNestingAcceptable(qel::framework::WideToUtf8(text))) std::abort();
             return 0;  // a page nested too deeply is refused
         }
         const std::u16string before = doc->getHTMLText();
-        ok = rec.CreateFromHtml(path, doc);
+        ok = qel::html::CreateFromHtml(rec, path, doc);
         if (doc->getHTMLText() != before) std::abort();  // the host's page is never changed
     } else {
         std::FILE* f = std::fopen(file.c_str(), "wb");
         if (!f) std::abort();
         if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
         std::fclose(f);
-        ok = rec.CreateFromHtml(path, nullptr);
+        ok = qel::html::CreateFromHtml(rec, path, nullptr);
     }
     // Every readable text is a page, unless it is nested too deeply.
-    if (!ok && (fromHost || qel::HtmlNestingAcceptable(qel::WideToUtf8(qel::DecodeHtmlBytes(bytes).text))))
+    if (!ok && (fromHost || qel::host::HtmlNestingAcceptable(qel::framework::WideToUtf8(qel::host::DecodeHtmlBytes(bytes).text))))
         std::abort();
     if (!ok) return 0;
 
     // Content ids run image1, image2, ... in list order.
     for (int i = 0; i < rec.m_arrImages.GetSize(); ++i)
-        if (rec.m_arrImages[i].m_strId != qel::Format(u"image%d", i + 1)) std::abort();
-    if (rec.GetHtml(false) != rec.m_strHtml) std::abort();
-    const std::u16string resolved = rec.GetHtml(true);
+        if (rec.m_arrImages[i].m_strId != qel::framework::Format(u"image%d", i + 1)) std::abort();
+    if (qel::html::GetHtml(rec, false) != rec.m_strHtml) std::abort();
+    const std::u16string resolved = qel::html::GetHtml(rec, true);
     (void)resolved;
     EmptyTempFolder();
     return 0;

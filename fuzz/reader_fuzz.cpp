@@ -11,6 +11,8 @@
 #include <string>
 
 #include "framework/codepage.h"
+#include "format/tpj_reader.h"
+#include "format/tpj_writer.h"
 #include "model/tpjfile.h"
 
 namespace fs = std::filesystem;
@@ -32,7 +34,7 @@ void Setup() {
 }
 
 void CheckInside(const std::u16string& path) {
-    if (!path.empty() && fs::path(qel::PathToNative(path)).parent_path() != g_root / "temp") std::abort();
+    if (!path.empty() && fs::path(qel::framework::PathToNative(path)).parent_path() != g_root / "temp") std::abort();
 }
 
 }  // namespace
@@ -45,14 +47,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     }
     CQelTpjFile rec(TYPE_PROJECT);
-    if (!rec.LoadFile(qel::PathFromNative((g_root / "in.trc").string()))) std::abort();
+    if (!qel::format::LoadFile(rec, qel::framework::PathFromNative((g_root / "in.trc").string()))) std::abort();
     for (int i = 0; i < rec.m_arrImages.GetSize(); ++i) CheckInside(rec.m_arrImages[i].m_strPath);
     std::u16string icon, title;
     rec.GetUniqueIcon(icon, title);
     CheckInside(icon);
     for (int type : {TYPE_SNIP, TYPE_CARD, TYPE_PROJECT}) {
         rec.SetType(type);
-        (void)rec.GetFileText();
+        (void)qel::format::GetFileText(rec);
     }
     // What was read is written whole and reads back the same: the page comes
     // back as code page 932 holds it (a character it lacks, such as the
@@ -60,14 +62,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // reference) with the three line ends the writer puts after it, whatever
     // it holds (NUL, lines that start with hyphens).
     {
-        const std::string written = qel::WideToCp932(rec.GetFileText());
+        const std::string written = qel::framework::WideToCp932(qel::format::GetFileText(rec));
         std::ofstream out(g_root / "again.tpj", std::ios::binary | std::ios::trunc);
         out.write(written.data(), static_cast<std::streamsize>(written.size()));
     }
     CQelTpjFile again(TYPE_PROJECT);
-    if (!again.LoadFile(qel::PathFromNative((g_root / "again.tpj").string()))) std::abort();
+    if (!qel::format::LoadFile(again, qel::framework::PathFromNative((g_root / "again.tpj").string()))) std::abort();
     fs::remove(g_root / "again.tpj");
-    if (again.m_strHtml != qel::Cp932ToWide(qel::WideToCp932(rec.m_strHtml)) + u"\r\n\r\n\r\n") std::abort();
+    if (again.m_strHtml != qel::framework::Cp932ToWide(qel::framework::WideToCp932(rec.m_strHtml)) + u"\r\n\r\n\r\n") std::abort();
     // Only the input and the temporary folder, which holds plain files.
     int entries = 0;
     for (const auto& e : fs::directory_iterator(g_root)) {

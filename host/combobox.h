@@ -3,11 +3,13 @@
 // class that the module's dialogs bind to their template combos.
 #pragma once
 
+#include "host/api.h"
+
 #include <string_view>
 
 #include "framework/controls.h"
 
-class CZorExpandComboBox : public CComboBox {
+class QEL_HOST_API CZorExpandComboBox : public CComboBox {
 public:
     CZorExpandComboBox();
 
@@ -24,7 +26,7 @@ public:
     int EstimateTextWidth(std::u16string_view text) const;
 };
 
-class CQelComboBoxEx : public CZorExpandComboBox {
+class QEL_HOST_API CQelComboBoxEx : public CZorExpandComboBox {
 public:
     // bAutoAdjust: widen the drop-down after every AddString.
     // bNoDuplicates: AddString refuses a text the box already holds

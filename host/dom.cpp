@@ -83,7 +83,7 @@ public:
 
 std::u16string AsciiLowered(std::u16string_view s) {
     std::u16string out(s);
-    for (char16_t& c : out) c = qel::AsciiLower(c);
+    for (char16_t& c : out) c = qel::framework::AsciiLower(c);
     return out;
 }
 
@@ -132,7 +132,7 @@ void AppendEscaped(std::string& out, std::u16string_view value, char16_t quote) 
         else
             text += c;
     }
-    out += qel::WideToUtf8(text);
+    out += qel::framework::WideToUtf8(text);
 }
 
 void AppendDoubleQuoted(std::string& out, std::u16string_view value) {
@@ -176,13 +176,13 @@ std::string RenderValue(const Attr& a) {
 
 std::u16string ElementImpl::getAttribute(const std::u16string& name) const {
     for (const Attr& a : m_attrs)
-        if (qel::EqualsNoCase(a.name, name)) return a.value;
+        if (qel::framework::EqualsNoCase(a.name, name)) return a.value;
     return {};
 }
 
 void ElementImpl::setAttribute(const std::u16string& name, const std::u16string& value) {
     for (Attr& a : m_attrs) {
-        if (!qel::EqualsNoCase(a.name, name)) continue;
+        if (!qel::framework::EqualsNoCase(a.name, name)) continue;
         // The same value keeps the source as written (its references, its quoting).
         if (a.value != value) {
             a.value = value;
@@ -275,7 +275,7 @@ std::u16string DocumentImpl::getHTMLText() const {
                 splices.push_back({a.start, a.end, RenderValue(a)});
             } else if (e->m_insertAt != kNoPos) {
                 added += ' ';
-                added += qel::WideToUtf8(a.name);
+                added += qel::framework::WideToUtf8(a.name);
                 added += '=';
                 AppendDoubleQuoted(added, a.value);
             }
@@ -298,7 +298,7 @@ std::u16string DocumentImpl::getHTMLText() const {
         pos = s.end;
     }
     out.append(m_source, pos, std::string::npos);
-    return qel::Utf8ToWide(out);
+    return qel::framework::Utf8ToWide(out);
 }
 
 // ---- Building from gumbo -------------------------------------------------
@@ -433,12 +433,12 @@ private:
         e->m_owner = &doc;
         e->m_index = index;
         if (el.tag != GUMBO_TAG_UNKNOWN) {
-            e->m_tag = AsciiLowered(qel::Utf8ToWide(gumbo_normalized_tagname(el.tag)));
+            e->m_tag = AsciiLowered(qel::framework::Utf8ToWide(gumbo_normalized_tagname(el.tag)));
         } else {
             GumboStringPiece name = el.original_tag;
             gumbo_tag_from_original_text(&name);
             if (Offset(name.data, name.length) != kNoPos)
-                e->m_tag = AsciiLowered(qel::Utf8ToWide(std::string_view(name.data, name.length)));
+                e->m_tag = AsciiLowered(qel::framework::Utf8ToWide(std::string_view(name.data, name.length)));
         }
 
         // Elements that gumbo copied or made from an end tag take nothing
@@ -453,8 +453,8 @@ private:
         for (unsigned i = 0; i < el.attributes.length; ++i) {
             const auto* ga = static_cast<const GumboAttribute*>(el.attributes.data[i]);
             Attr a;
-            a.name = qel::Utf8ToWide(ga->name ? ga->name : "");
-            a.value = qel::Utf8ToWide(ga->value ? ga->value : "");
+            a.name = qel::framework::Utf8ToWide(ga->name ? ga->name : "");
+            a.value = qel::framework::Utf8ToWide(ga->value ? ga->value : "");
             if (!copied) Locate(*ga, a);
             e->m_attrs.push_back(std::move(a));
         }
@@ -540,7 +540,7 @@ private:
 
 }  // namespace
 
-namespace qel {
+namespace qel::host {
 
 std::unique_ptr<Document> ParseHtmlDocument(std::string utf8) {
     if (utf8.size() >= kNoPos - 1) return nullptr;
@@ -554,4 +554,4 @@ std::unique_ptr<Document> ParseHtmlDocument(std::string utf8) {
     return doc;
 }
 
-}  // namespace qel
+}  // namespace qel::host

@@ -15,6 +15,8 @@
 // to them does not show in getHTMLText.
 #pragma once
 
+#include "host/api.h"
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,7 +24,7 @@
 class Element;
 class NodeList;
 
-class Node {
+class QEL_HOST_API Node {
 public:
     enum NodeType { ELEMENT_NODE = 1, TEXT_NODE = 3, COMMENT_NODE = 8, DOCUMENT_NODE = 9 };
     virtual ~Node();
@@ -32,7 +34,7 @@ public:
     virtual Node* cloneNode(bool deep) const = 0;
 };
 
-class Element : public Node {
+class QEL_HOST_API Element : public Node {
 public:
     int getNodeType() const override { return ELEMENT_NODE; }
     // The element's tag name in lower case ("img").
@@ -51,7 +53,7 @@ public:
 };
 
 // A list of elements of one tag in document order, as a value.
-class NodeList {
+class QEL_HOST_API NodeList {
 public:
     NodeList() = default;
     explicit NodeList(std::vector<Node*> nodes) : m_nodes(std::move(nodes)) {}
@@ -63,13 +65,13 @@ private:
     std::vector<Node*> m_nodes;
 };
 
-class DocumentFragment : public Node {
+class QEL_HOST_API DocumentFragment : public Node {
 public:
     // Every element of the tag (compared ignoring ASCII case) in document order.
     virtual NodeList getElementsByTagName(const std::u16string& tag) const = 0;
 };
 
-class Document : public DocumentFragment {
+class QEL_HOST_API Document : public DocumentFragment {
 public:
     int getNodeType() const override { return DOCUMENT_NODE; }
     // The body element, or null: null for a frameset page and for a page

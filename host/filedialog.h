@@ -2,13 +2,15 @@
 // CFileDialog that knows the current site.
 #pragma once
 
+#include "host/api.h"
+
 #include <string>
 
 #include "framework/filedialog.h"
 
 class SiteIF;
 
-class CQelFileDialog : public CFileDialog {
+class QEL_HOST_API CQelFileDialog : public CFileDialog {
 public:
     // nMode: 1 an open-file dialog, 0 a save dialog. nKind: the files
     // offered: 0 all files, 1 web pages, 2 images (GIF, JPEG, PNG), 3 ToruCa

@@ -19,7 +19,7 @@ enum class Kind { Unknown, Gif, Jpeg, Png, Flash };
 // a FIFO or device is never opened, so nothing here can block.
 int ReadSignature(const std::u16string& path, unsigned char* buf, int size) {
     if (path.empty() || path.find(u'\0') != std::u16string::npos) return -1;
-    const int fd = ::open(qel::PathToNative(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    const int fd = ::open(qel::framework::PathToNative(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) return -1;
     struct stat st;
     int got = -1;
@@ -48,11 +48,11 @@ Kind BySignature(const unsigned char* b, int n) {
 
 Kind ByExtension(const std::u16string& path) {
     const std::u16string ext = getBaseExt(path);
-    if (qel::EqualsNoCase(ext, u"gif")) return Kind::Gif;
-    if (qel::EqualsNoCase(ext, u"jpg") || qel::EqualsNoCase(ext, u"jpeg") || qel::EqualsNoCase(ext, u"jpe"))
+    if (qel::framework::EqualsNoCase(ext, u"gif")) return Kind::Gif;
+    if (qel::framework::EqualsNoCase(ext, u"jpg") || qel::framework::EqualsNoCase(ext, u"jpeg") || qel::framework::EqualsNoCase(ext, u"jpe"))
         return Kind::Jpeg;
-    if (qel::EqualsNoCase(ext, u"png")) return Kind::Png;
-    if (qel::EqualsNoCase(ext, u"swf")) return Kind::Flash;
+    if (qel::framework::EqualsNoCase(ext, u"png")) return Kind::Png;
+    if (qel::framework::EqualsNoCase(ext, u"swf")) return Kind::Flash;
     return Kind::Unknown;
 }
 

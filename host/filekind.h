@@ -2,10 +2,12 @@
 // file cannot be read).
 #pragma once
 
+#include "host/api.h"
+
 #include <cstddef>
 #include <string>
 
-class CQelTktUtil {
+class QEL_HOST_API CQelTktUtil {
 public:
     enum FileKind { KIND_OTHER = 0, KIND_IMAGE = 2, KIND_FLASH = 23 };
     enum ImageKind { IMAGE_OTHER = 0, IMAGE_GIF = 2, IMAGE_JPEG = 3, IMAGE_PNG = 4 };

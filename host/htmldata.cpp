@@ -43,8 +43,8 @@ bool CQelHtmlData::CreateNodeData(const std::u16string& path) {
     DestroyNodeData();
     std::string bytes;
     if (path.empty() || !ReadWholeFile(path, bytes)) return false;
-    qel::DecodedHtml decoded = qel::DecodeHtmlBytes(bytes);
-    std::unique_ptr<Document> doc = qel::ParseHtmlDocument(qel::WideToUtf8(decoded.text));
+    qel::host::DecodedHtml decoded = qel::host::DecodeHtmlBytes(bytes);
+    std::unique_ptr<Document> doc = qel::host::ParseHtmlDocument(qel::framework::WideToUtf8(decoded.text));
     if (doc) doc->setInputEncoding(decoded.encoding);
     return Adopt(std::move(doc));
 }
@@ -55,7 +55,7 @@ bool CQelHtmlData::CreateNodeDataFromData(const char16_t* text, int length, Node
     if (parent || length < 0 || (!text && length > 0)) return false;
     const std::u16string_view view = length > 0 ? std::u16string_view(text, static_cast<std::size_t>(length))
                                                 : std::u16string_view();
-    return Adopt(qel::ParseHtmlDocument(qel::WideToUtf8(view)));
+    return Adopt(qel::host::ParseHtmlDocument(qel::framework::WideToUtf8(view)));
 }
 
 void CQelHtmlData::DestroyNodeData() {

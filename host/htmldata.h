@@ -1,13 +1,15 @@
 // The host's HTML loader: one object on the caller's stack per parse.
 #pragma once
 
+#include "host/api.h"
+
 #include <memory>
 #include <string>
 
 class Document;
 class Node;
 
-class CQelHtmlData {
+class QEL_HOST_API CQelHtmlData {
 public:
     // `kind` is "HTML" for every caller.
     explicit CQelHtmlData(const std::u16string& kind);

@@ -11,7 +11,7 @@
 #include "framework/codepage.h"
 #include "host/htmlsource.h"
 
-namespace qel {
+namespace qel::host {
 namespace {
 
 // How far the page is searched for a declared charset, as browsers do.
@@ -51,7 +51,7 @@ std::u16string DecodeUtf16(std::string_view bytes, bool bigEndian) {
 // allow reads as U+FFFD and decoding goes on at the next byte.
 std::u16string DecodeIconv(std::string_view bytes, const std::string& charset) {
     iconv_t cd = iconv_open("UTF-16LE", charset.c_str());
-    if (cd == reinterpret_cast<iconv_t>(-1)) return Cp932ToWide(bytes);
+    if (cd == reinterpret_cast<iconv_t>(-1)) return qel::framework::Cp932ToWide(bytes);
     std::u16string out;
     out.reserve(bytes.size());
     std::vector<char> buffer(16384);
@@ -236,7 +236,7 @@ std::string DeclaredEncoding(std::string_view head) {
 }
 
 DecodedHtml DecodeHtmlBytes(std::string_view bytes) {
-    if (StartsWith(bytes, "\xEF\xBB\xBF")) return {Utf8ToWide(bytes.substr(3)), "UTF-8"};
+    if (StartsWith(bytes, "\xEF\xBB\xBF")) return {qel::framework::Utf8ToWide(bytes.substr(3)), "UTF-8"};
     if (StartsWith(bytes, "\xFF\xFE")) return {DecodeUtf16(bytes.substr(2), false), "UTF-16LE"};
     if (StartsWith(bytes, "\xFE\xFF")) return {DecodeUtf16(bytes.substr(2), true), "UTF-16BE"};
 
@@ -268,7 +268,7 @@ DecodedHtml DecodeHtmlBytes(std::string_view bytes) {
         uchardet_delete(ud);
         return guess;
     };
-    if (IsValidUtf8(bytes)) {
+    if (qel::framework::IsValidUtf8(bytes)) {
         // ISO-2022-JP is seven-bit, so it passes as UTF-8; its escape
         // sequences (ESC) never occur in a UTF-8 page's text.
         if (bytes.find('\x1B') != std::string_view::npos && japaneseGuess() == "ISO-2022-JP")
@@ -290,10 +290,10 @@ DecodedHtml DecodeHtmlBytes(std::string_view bytes) {
 }
 
 std::u16string DecodeBytesAs(std::string_view bytes, const std::string& encoding) {
-    if (encoding == "UTF-8") return Utf8ToWide(bytes);
-    if (encoding == "CP932") return Cp932ToWide(bytes);
+    if (encoding == "UTF-8") return qel::framework::Utf8ToWide(bytes);
+    if (encoding == "CP932") return qel::framework::Cp932ToWide(bytes);
     if (encoding == "UTF-16LE" || encoding == "UTF-16BE") return DecodeUtf16(bytes, encoding == "UTF-16BE");
     return DecodeIconv(bytes, encoding);
 }
 
-}  // namespace qel
+}  // namespace qel::host

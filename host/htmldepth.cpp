@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace qel {
+namespace qel::host {
 
 namespace {
 
@@ -405,4 +405,4 @@ bool HtmlNestingAcceptable(std::string_view markup) {
     return n.depth <= kMaxHtmlDepth && n.work <= kMaxHtmlWork && n.elements <= kMaxHtmlElements;
 }
 
-}  // namespace qel
+}  // namespace qel::host

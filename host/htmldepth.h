@@ -18,11 +18,13 @@
 // The work is the number of open elements passed over, summed over the tags.
 #pragma once
 
+#include "host/api.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
-namespace qel {
+namespace qel::host {
 
 // Pages that keep more elements open at once are refused.
 inline constexpr std::size_t kMaxHtmlDepth = 4096;
@@ -34,7 +36,7 @@ inline constexpr std::uint64_t kMaxHtmlWork = 100'000'000;
 // millions of a few kilobytes.
 inline constexpr std::size_t kMaxHtmlElements = 1'000'000;
 
-struct HtmlNesting {
+struct QEL_HOST_API HtmlNesting {
     std::size_t depth;     // the most elements open at once
     std::uint64_t work;    // open elements passed over, summed over the tags
     std::size_t elements;  // elements made: from tags, made up, reopened
@@ -43,10 +45,10 @@ struct HtmlNesting {
 // The measure of `markup` (UTF-8 or any encoding that keeps ASCII as it
 // is). Stops once the depth exceeds `stopAbove`, or the work or the
 // elements their bound.
-HtmlNesting MeasureHtmlNesting(std::string_view markup, std::size_t stopAbove = kMaxHtmlDepth);
-std::size_t HtmlNestingDepth(std::string_view markup, std::size_t stopAbove = kMaxHtmlDepth);
+QEL_HOST_API HtmlNesting MeasureHtmlNesting(std::string_view markup, std::size_t stopAbove = kMaxHtmlDepth);
+QEL_HOST_API std::size_t HtmlNestingDepth(std::string_view markup, std::size_t stopAbove = kMaxHtmlDepth);
 
 // True when the page is within all three bounds.
-bool HtmlNestingAcceptable(std::string_view markup);
+QEL_HOST_API bool HtmlNestingAcceptable(std::string_view markup);
 
-}  // namespace qel
+}  // namespace qel::host

@@ -2,13 +2,15 @@
 // UTF-8 text into a Document. CQelHtmlData is the public face of both.
 #pragma once
 
+#include "host/api.h"
+
 #include <memory>
 #include <string>
 #include <string_view>
 
 class Document;
 
-namespace qel {
+namespace qel::host {
 
 // The page's text and the encoding it was read in: "UTF-8", "UTF-16LE",
 // "UTF-16BE", "CP932", "EUC-JP", "ISO-2022-JP", or another name that glibc's
@@ -25,27 +27,27 @@ struct DecodedHtml {
 // encoding, then EUC-JP when only EUC-JP reads the bytes without error;
 // code page 932 otherwise.
 // Bytes that are invalid in the chosen encoding read as U+FFFD.
-DecodedHtml DecodeHtmlBytes(std::string_view bytes);
+QEL_HOST_API DecodedHtml DecodeHtmlBytes(std::string_view bytes);
 
 // `bytes` read in `encoding` (a name as DecodedHtml gives it, or any that
 // glibc's iconv knows; code page 932 for one it does not). Bytes that are
 // invalid in it read as U+FFFD.
-std::u16string DecodeBytesAs(std::string_view bytes, const std::string& encoding);
+QEL_HOST_API std::u16string DecodeBytesAs(std::string_view bytes, const std::string& encoding);
 
 // The encoding that a charset label names ("shift_jis" -> "CP932",
 // "x-euc-jp" -> "EUC-JP", "utf-16" -> "UTF-8" as the HTML standard has it
 // for a label found in the page), or empty when no decoder here has it.
-std::string EncodingOfLabel(std::string_view label);
+QEL_HOST_API std::string EncodingOfLabel(std::string_view label);
 
 // The encoding declared by the first usable <meta charset> or
 // <meta http-equiv="Content-Type" content="...; charset=..."> in `head`
 // (the page's first bytes), or empty.
-std::string DeclaredEncoding(std::string_view head);
+QEL_HOST_API std::string DeclaredEncoding(std::string_view head);
 
 // Parses UTF-8 text into a Document that keeps the text for getHTMLText.
 // A leading UTF-8 byte-order mark stays in the text but is not parsed.
 // Null when the text is too large for the parser's 32-bit offsets, or when
 // it nests its elements beyond the bounds of host/htmldepth.h.
-std::unique_ptr<Document> ParseHtmlDocument(std::string utf8);
+QEL_HOST_API std::unique_ptr<Document> ParseHtmlDocument(std::string utf8);
 
-}  // namespace qel
+}  // namespace qel::host

@@ -27,7 +27,7 @@ std::u16string getBasePath(const std::u16string& path) {
 int is_file(const std::u16string& path) {
     if (path.empty() || path.find(u'\0') != std::u16string::npos) return 0;
     struct stat st;
-    return ::stat(qel::PathToNative(path).c_str(), &st) == 0 && S_ISREG(st.st_mode) ? 1 : 0;
+    return ::stat(qel::framework::PathToNative(path).c_str(), &st) == 0 && S_ISREG(st.st_mode) ? 1 : 0;
 }
 
 namespace {
@@ -49,7 +49,7 @@ int QelGetLongPathName(const std::u16string& path, char16_t* buffer, int size) {
     if (!path.empty() && path.find(u'\0') == std::u16string::npos) {
         namespace fs = std::filesystem;
         std::error_code ec;
-        const fs::path absolute = fs::absolute(fs::path(qel::PathToNative(path)), ec);
+        const fs::path absolute = fs::absolute(fs::path(qel::framework::PathToNative(path)), ec);
         if (!ec) {
             // The existing part of the path is resolved (links, "..") by the
             // system; what does not exist yet is normalised lexically.
@@ -57,7 +57,7 @@ int QelGetLongPathName(const std::u16string& path, char16_t* buffer, int size) {
             if (ec) canonical = absolute.lexically_normal();
             std::string native = canonical.string();
             while (native.size() > 1 && native.back() == '/') native.pop_back();
-            full = qel::PathFromNative(native);
+            full = qel::framework::PathFromNative(native);
         }
     }
     if (full.empty() || full.size() >= static_cast<std::size_t>(size)) {

@@ -2,16 +2,18 @@
 // file system; '/' separates their components.
 #pragma once
 
+#include "host/api.h"
+
 #include <string>
 
 // Extension of the last component without its dot; empty when it has none.
-std::u16string getBaseExt(const std::u16string& path);
+QEL_HOST_API std::u16string getBaseExt(const std::u16string& path);
 // The last component, extension included.
-std::u16string getBaseName(const std::u16string& path);
+QEL_HOST_API std::u16string getBaseName(const std::u16string& path);
 // The folder part: everything before the last '/', empty when there is none.
-std::u16string getBasePath(const std::u16string& path);
+QEL_HOST_API std::u16string getBasePath(const std::u16string& path);
 // Non-zero when the path names an existing regular file (links followed).
-int is_file(const std::u16string& path);
+QEL_HOST_API int is_file(const std::u16string& path);
 // The absolute, normalised form of `path`, NUL-terminated in `buffer` of
 // `size` wide characters: a relative path starts at the current folder; the
 // part that exists is resolved by the system (links, "." and ".."), the rest
@@ -19,4 +21,4 @@ int is_file(const std::u16string& path);
 // it does not fit or the path is empty (the buffer then holds the path as
 // given, cut to fit without splitting a surrogate pair). Nothing is written
 // when `buffer` is null or `size` is not positive.
-int QelGetLongPathName(const std::u16string& path, char16_t* buffer, int size);
+QEL_HOST_API int QelGetLongPathName(const std::u16string& path, char16_t* buffer, int size);

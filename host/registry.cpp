@@ -64,7 +64,7 @@ bool TakeUpToLf(const Str& buffer, std::size_t& pos, Str& line, bool& tooLong, s
 class LineReader {
 public:
     // False when the file cannot be opened as a regular file.
-    bool Open(const char* path) { return m_file.Open(qel::PathFromNative(path), CFile::modeRead | CFile::typeBinary); }
+    bool Open(const char* path) { return m_file.Open(qel::framework::PathFromNative(path), CFile::modeRead | CFile::typeBinary); }
 
     // The next line without its LF, or false at the end of the file.
     // `tooLong` tells a line that was dropped for its length (`line` is then
@@ -79,8 +79,8 @@ public:
             if (m_utf16) {
                 line.swap(m_wide);
             } else {
-                if (!qel::IsValidUtf8(m_narrow)) m_malformed = true;
-                line = qel::Utf8ToWide(m_narrow);
+                if (!qel::framework::IsValidUtf8(m_narrow)) m_malformed = true;
+                line = qel::framework::Utf8ToWide(m_narrow);
             }
             m_wide.clear();
             m_narrow.clear();
@@ -211,8 +211,8 @@ std::u16string CRegistryBase::GetValueString(const std::u16string& name, const s
                 inKey = false;  // it may have been a key line
             } else if (line.starts_with(u'[')) {
                 inKey = line.size() >= 2 && line.back() == u']' &&
-                        qel::EqualsNoCase(line.substr(1, line.size() - 2), m_keyPath);
-            } else if (inKey && ParseStringValue(line, lineName, lineValue) && qel::EqualsNoCase(lineName, name)) {
+                        qel::framework::EqualsNoCase(line.substr(1, line.size() - 2), m_keyPath);
+            } else if (inKey && ParseStringValue(line, lineName, lineValue) && qel::framework::EqualsNoCase(lineName, name)) {
                 result = lineValue;
                 found = true;
             }

@@ -2,9 +2,11 @@
 // file named by QELHOST_REGISTRY. Read only.
 #pragma once
 
+#include "host/api.h"
+
 #include <string>
 
-class CRegistryBase {
+class QEL_HOST_API CRegistryBase {
 public:
     virtual ~CRegistryBase();
     // The value `name` of the key ("" for the default value), or `defaultText`
@@ -16,7 +18,7 @@ protected:
     std::u16string m_keyPath;  // full path from the root, e.g. "HKEY_LOCAL_MACHINE\\SOFTWARE\\..."
 };
 
-class CHKLMRegistryBase : public CRegistryBase {
+class QEL_HOST_API CHKLMRegistryBase : public CRegistryBase {
 public:
     // `key` is relative to HKEY_LOCAL_MACHINE ("SOFTWARE\\Classes\\...").
     CHKLMRegistryBase(const std::u16string& key, int flags);

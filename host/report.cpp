@@ -55,7 +55,7 @@ std::u16string DescribeFailure(const std::exception& error, std::u16string_view 
             // system's own.
             const std::u16string cause = file->m_cause == CFileException::diskFull || file->m_lOsError == 0
                                              ? CauseText(file->m_cause)
-                                             : qel::Utf8ToWide(std::strerror(file->m_lOsError));
+                                             : qel::framework::Utf8ToWide(std::strerror(file->m_lOsError));
             text = std::u16string(doing) + u": " + cause;
         }
         if (file->m_strFileName.empty()) return text;
@@ -65,7 +65,7 @@ std::u16string DescribeFailure(const std::exception& error, std::u16string_view 
     }
     if (dynamic_cast<const CMemoryException*>(&error) || dynamic_cast<const std::bad_alloc*>(&error))
         return u"not enough memory";
-    return qel::Utf8ToWide(error.what());
+    return qel::framework::Utf8ToWide(error.what());
 }
 
 ExportReport TakeExportReport() {

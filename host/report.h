@@ -9,6 +9,8 @@
 // "output /tmp/q/toruca.tpj cannot be written: disk full").
 #pragma once
 
+#include "host/api.h"
+
 #include <exception>
 #include <string>
 #include <string_view>
@@ -16,25 +18,25 @@
 namespace qel::host {
 
 // Forgets what an earlier export reported.
-void BeginExportReport();
+QEL_HOST_API void BeginExportReport();
 // The export completed `path`: its output, the one file it reports.
-void ReportWritten(const std::u16string& path);
+QEL_HOST_API void ReportWritten(const std::u16string& path);
 // Why the export fails. The first reason since BeginExportReport is kept: a
 // later one is a consequence of it.
-void ReportFailure(const std::u16string& reason);
+QEL_HOST_API void ReportFailure(const std::u16string& reason);
 
 // The reason a failure stands for. A file exception with a file name gives
 // "SUBJECT NAME DESCRIPTION", where DESCRIPTION is the exception's own when it
 // has one, else DOING followed by ": " and the system's error text (or the
 // cause in words: "disk full"); a failed allocation gives "not enough
 // memory"; anything else what() says.
-std::u16string DescribeFailure(const std::exception& error, std::u16string_view subject, std::u16string_view doing);
+QEL_HOST_API std::u16string DescribeFailure(const std::exception& error, std::u16string_view subject, std::u16string_view doing);
 
 struct ExportReport {
     std::u16string written;  // the reported output, empty when none
     std::u16string why;      // the first reason, empty when none
 };
 // What was reported since BeginExportReport; the report is empty afterwards.
-ExportReport TakeExportReport();
+QEL_HOST_API ExportReport TakeExportReport();
 
 }  // namespace qel::host

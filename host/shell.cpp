@@ -81,8 +81,8 @@ int CZorShellSv::exec(const std::u16string& program, const std::u16string& argum
     if (path.empty() || path.find(u'\0') != std::u16string::npos || arguments.find(u'\0') != std::u16string::npos)
         return 0;
 
-    std::vector<std::string> texts{qel::PathToNative(path)};
-    for (const auto& arg : SplitArguments(arguments)) texts.push_back(qel::WideToUtf8(arg));
+    std::vector<std::string> texts{qel::framework::PathToNative(path)};
+    for (const auto& arg : SplitArguments(arguments)) texts.push_back(qel::framework::WideToUtf8(arg));
     std::vector<char*> argv;
     for (auto& t : texts) argv.push_back(t.data());
     argv.push_back(nullptr);

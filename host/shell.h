@@ -1,10 +1,12 @@
 // Starting programs.
 #pragma once
 
+#include "host/api.h"
+
 #include <string>
 #include <vector>
 
-class CZorShellSv {
+class QEL_HOST_API CZorShellSv {
 public:
     // Starts `program` directly (no shell) with `arguments` split into
     // arguments by the quoting rules of a Windows command line (a

@@ -2,11 +2,13 @@
 // in; this host has none, so findOutSite answers null.
 #pragma once
 
+#include "host/api.h"
+
 #include <string>
 
 // A site, reference-counted: whoever receives one from findOutSite releases
 // it with Release when done.
-class SiteIF {
+class QEL_HOST_API SiteIF {
 public:
     virtual ~SiteIF();
     virtual int AddRef() = 0;
@@ -14,7 +16,7 @@ public:
     virtual std::u16string GetRootFolder() = 0;  // the site's local folder
 };
 
-class OutSMgr {
+class QEL_HOST_API OutSMgr {
 public:
     // The site of the page being edited, with a reference for the caller;
     // null when there is none (always, in this host).

@@ -93,11 +93,11 @@ std::u16string SafeName(const std::u16string& name) {
 // Removes code points from the end of `stem` until `stem + suffix` fits in a
 // file name.
 std::string Fit(std::u16string stem, const std::string& suffix) {
-    std::string bytes = qel::WideToUtf8(stem) + suffix;
+    std::string bytes = qel::framework::WideToUtf8(stem) + suffix;
     while (bytes.size() > kNameMax && !stem.empty()) {
         stem.pop_back();
         if (!stem.empty() && stem.back() >= 0xD800 && stem.back() <= 0xDBFF) stem.pop_back();
-        bytes = qel::WideToUtf8(stem) + suffix;
+        bytes = qel::framework::WideToUtf8(stem) + suffix;
     }
     return bytes;
 }
@@ -112,15 +112,15 @@ struct NameParts {
 
 bool SplitName(const std::u16string& name, const std::u16string& folder, NameParts& parts) {
     if (folder.empty() || folder.find(u'\0') != std::u16string::npos) return false;
-    parts.dir = WithoutTrailingSlashes(qel::PathToNative(folder));
+    parts.dir = WithoutTrailingSlashes(qel::framework::PathToNative(folder));
     if (parts.dir == "/") parts.dir.clear();
     const std::u16string safe = SafeName(name);
     // A leading dot starts a hidden name, not an extension.
     auto dot = safe.find_last_of(u'.');
     if (dot == 0 || dot == std::u16string::npos || safe.size() - dot > kExtMax) dot = safe.size();
     parts.stem = safe.substr(0, dot);
-    parts.ext = qel::WideToUtf8(safe.substr(dot));
-    parts.key = parts.dir + '\0' + qel::WideToUtf8(safe);
+    parts.ext = qel::framework::WideToUtf8(safe.substr(dot));
+    parts.key = parts.dir + '\0' + qel::framework::WideToUtf8(safe);
     return true;
 }
 
@@ -155,7 +155,7 @@ std::u16string UniquePath(const std::u16string& name, const std::u16string& fold
         if (::lstat(full.c_str(), &st) == 0) continue;
         if (errno != ENOENT) return {};  // the folder cannot be searched: no path we could vouch for
         RememberNumber(parts.key, n);
-        return qel::PathFromNative(full);
+        return qel::framework::PathFromNative(full);
     }
     return {};
 }
@@ -208,9 +208,9 @@ std::u16string CParamEngineer::getTempDirectory() {
         // The folder the user named is used as it is; it is made when missing.
         std::error_code ec;
         std::filesystem::create_directories(dir, ec);
-        return qel::PathFromNative(dir);
+        return qel::framework::PathFromNative(dir);
     }
-    return qel::PathFromNative(PrivateFolder());
+    return qel::framework::PathFromNative(PrivateFolder());
 }
 
 std::u16string CZorCommon::getProductFolder(int kind, int /*priority*/) {
@@ -237,7 +237,7 @@ bool QelNewFile::Create(const std::u16string& folder, const std::u16string& name
     const bool named = SplitName(name, folder, parts);
     m_folder = folder;
     m_name = name;
-    m_strFileName = named ? qel::PathFromNative(parts.dir + "/" + Candidate(parts, 0)) : folder;
+    m_strFileName = named ? qel::framework::PathFromNative(parts.dir + "/" + Candidate(parts, 0)) : folder;
     auto fail = [&](int err) {
         if (error) *error = CFileException(CFileException::OsErrorToException(err), err, m_strFileName);
         Discard();
@@ -316,7 +316,7 @@ std::u16string QelNewFile::Commit(bool durable) {
         }
         ::close(m_dirFd);
         m_dirFd = -1;
-        return qel::PathFromNative(full);
+        return qel::framework::PathFromNative(full);
     }
     fail(CFileException::directoryFull, 0);
     return {};

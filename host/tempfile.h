@@ -12,11 +12,13 @@
 // by others is made private (0700).
 #pragma once
 
+#include "host/api.h"
+
 #include <string>
 
 #include "framework/file.h"
 
-class CParamEngineer {
+class QEL_HOST_API CParamEngineer {
 public:
     // The process's parameter object; never null in this host.
     static CParamEngineer* getInstance();
@@ -24,13 +26,13 @@ public:
     std::u16string getTempDirectory();
 };
 
-class CZorCommon {
+class QEL_HOST_API CZorCommon {
 public:
     // Folder kind 8 is the temporary folder; other kinds read as empty.
     static std::u16string getProductFolder(int kind, int priority);
 };
 
-class QelTempFile {
+class QEL_HOST_API QelTempFile {
 public:
     // A full path in `folder` based on `name` that names no existing entry
     // (file, folder or link, dangling links included): the name itself when
@@ -61,7 +63,7 @@ public:
 // meanwhile makes it go on to the next number). Whatever happens to the
 // process, a name of makeUniquePath2's form holds a complete file or
 // nothing. Until Commit, CFile's errors name the file as "FOLDER/NAME".
-class QelNewFile : public CFile {
+class QEL_HOST_API QelNewFile : public CFile {
 public:
     QelNewFile() = default;
     ~QelNewFile() override;  // discards a file not committed

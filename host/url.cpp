@@ -35,7 +35,7 @@ std::string Prepare(std::u16string_view text) {
     kept.reserve(last - first);
     for (std::size_t i = first; i < last; ++i)
         if (text[i] != u'\t' && text[i] != u'\n' && text[i] != u'\r') kept += text[i];
-    return qel::WideToUtf8(kept);
+    return qel::framework::WideToUtf8(kept);
 }
 
 // The scheme of a URL's text in lower case ("file" of "FILE:///x"), empty
@@ -116,7 +116,7 @@ std::string_view RangeText(const UriTextRangeA& r) {
 }
 
 bool EqualsAsciiNoCase(std::string_view a, std::string_view b) {
-    return qel::EqualsNoCase(qel::Utf8ToWide(a), qel::Utf8ToWide(b));
+    return qel::framework::EqualsNoCase(qel::framework::Utf8ToWide(a), qel::framework::Utf8ToWide(b));
 }
 
 // A parsed URI and the text it points into.
@@ -202,7 +202,7 @@ bool TranscodesNames(const std::string& encoding) {
 void SIFUtil::PCPathtoURL(std::u16string& url, const std::u16string& path) {
     url.clear();
     if (path.empty() || path[0] != u'/' || path.find(u'\0') != std::u16string::npos) return;
-    url = qel::Utf8ToWide(FileUrlOfNative(qel::PathToNative(path)));
+    url = qel::framework::Utf8ToWide(FileUrlOfNative(qel::framework::PathToNative(path)));
 }
 
 void SIFUtil::URLtoPCPath(std::u16string& path, const std::u16string& url) {
@@ -234,15 +234,15 @@ bool AppendSegment(std::string& native, std::string segment, const std::string& 
     native += '/';
     // Old pages escaped the bytes of their own encoding ("%83%8D%83S" for
     // ロゴ in Shift_JIS); the names on disk are UTF-8.
-    if (qel::IsValidUtf8(segment) || !TranscodesNames(encoding)) {
+    if (qel::framework::IsValidUtf8(segment) || !TranscodesNames(encoding)) {
         native += segment;
         return true;
     }
     // Whatever the encoding, the segment stays one name.
-    const std::u16string name = qel::DecodeBytesAs(segment, encoding);
+    const std::u16string name = qel::host::DecodeBytesAs(segment, encoding);
     if (name.find_first_of(std::u16string_view(u"/\0", 2)) != std::u16string::npos || name == u"." || name == u"..")
         return false;
-    native += qel::WideToUtf8(name);
+    native += qel::framework::WideToUtf8(name);
     return true;
 }
 
@@ -262,7 +262,7 @@ void SIFUtil::URLtoPCPath(std::u16string& path, const std::u16string& url, const
     for (const UriPathSegmentA* seg = u.pathHead; seg != nullptr; seg = seg->next)
         if (!AppendSegment(native, std::string(RangeText(seg->text)), encoding)) return;
     if (native.empty()) native.push_back('/');
-    path = qel::PathFromNative(native);
+    path = qel::framework::PathFromNative(native);
 }
 
 std::u16string SIFUtil::getAbsUrl(const std::u16string& reference, const std::u16string& base,
@@ -281,14 +281,14 @@ std::u16string SIFUtil::getAbsUrl(const std::u16string& reference, const std::u1
     Uri ref;
     if (!ref.Parse(refText)) return reference;
     // An absolute reference ("http:", "cid:", "mailto:") needs no base.
-    if (ref.HasScheme()) return qel::Utf8ToWide(ref.text());
+    if (ref.HasScheme()) return qel::framework::Utf8ToWide(ref.text());
 
     Uri baseUri;
     if (baseText.empty()) return reference;
     if (!baseUri.Parse(baseText) || !baseUri.HasScheme()) {
         // A plain path: its file URL, a relative one taken from the current
         // folder (where a page of that path is read from).
-        std::string native = qel::PathToNative(base);
+        std::string native = qel::framework::PathToNative(base);
         if (native[0] != '/') {
             char* cwd = ::getcwd(nullptr, 0);
             if (cwd == nullptr) return reference;
@@ -303,12 +303,12 @@ std::u16string SIFUtil::getAbsUrl(const std::u16string& reference, const std::u1
         return reference;
     const std::string text = ToString(resolved);
     uriFreeUriMembersA(&resolved);
-    return text.empty() ? reference : qel::Utf8ToWide(text);
+    return text.empty() ? reference : qel::framework::Utf8ToWide(text);
 }
 
 int is_protocol(const std::u16string& value, const std::u16string& protocol) {
     if (protocol.empty()) return 0;
     std::size_t first = 0;
     while (first < value.size() && value[first] <= 0x20) ++first;
-    return qel::StartsWithNoCase(std::u16string_view(value).substr(first), protocol) ? 1 : 0;
+    return qel::framework::StartsWithNoCase(std::u16string_view(value).substr(first), protocol) ? 1 : 0;
 }

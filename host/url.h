@@ -4,9 +4,11 @@
 // ASCII, with every non-ASCII character percent-encoded as UTF-8 bytes.
 #pragma once
 
+#include "host/api.h"
+
 #include <string>
 
-class SIFUtil {
+class QEL_HOST_API SIFUtil {
 public:
     // The file URL of an absolute local path ("file:///tmp/a%20b/%E7%94%BB.gif"):
     // each component percent-encoded except for unreserved characters
@@ -48,4 +50,4 @@ public:
 // Non-zero when `value` begins with `protocol` ("http:", "https:"), ignoring
 // ASCII case and blanks or control characters before it (a browser drops
 // them too). 0 for an empty protocol.
-int is_protocol(const std::u16string& value, const std::u16string& protocol);
+QEL_HOST_API int is_protocol(const std::u16string& value, const std::u16string& protocol);

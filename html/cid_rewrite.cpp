@@ -1,6 +1,8 @@
 // The reverse of the HTML import: "cid:" references of the page text turned
 // back into the URLs of the image files that the image list names. Works on
-// a parsed copy of m_strHtml; the record does not change.
+// a parsed copy of the page; the record does not change.
+#include "html/cid_rewrite.h"
+
 #include <climits>
 #include <string_view>
 #include <unordered_map>
@@ -10,10 +12,6 @@
 #include "host/url.h"
 #include "html/page_references.h"
 #include "model/tpjfile.h"
-
-std::u16string CQelTpjFile::GetHtml(bool resolve) {
-    return resolve ? ResolveContentIds(m_strHtml) : m_strHtml;
-}
 
 namespace {
 
@@ -34,7 +32,13 @@ void PointAtFile(Element& element, const std::u16string& attribute, const CQelTp
 
 }  // namespace
 
-std::u16string CQelTpjFile::ResolveContentIds(const std::u16string& html) {
+namespace qel::html {
+
+std::u16string GetHtml(const CQelTpjFile& record, bool resolve) {
+    return resolve ? ResolveContentIds(record, record.m_strHtml) : record.m_strHtml;
+}
+
+std::u16string ResolveContentIds(const CQelTpjFile& record, const std::u16string& html) {
     CQelHtmlData loader(u"HTML");
     // A page longer than an int can count is not the loader's to parse.
     if (html.size() > static_cast<std::size_t>(INT_MAX)) return html;
@@ -48,30 +52,32 @@ std::u16string CQelTpjFile::ResolveContentIds(const std::u16string& html) {
     // would otherwise walk the list n times. What each attribute becomes is
     // exactly what ResolveContentIdAttribute makes of it.
     std::unordered_map<std::u16string_view, int> firstOfId;
-    firstOfId.reserve(static_cast<std::size_t>(m_arrImages.GetSize()));
-    for (int i = 0; i < m_arrImages.GetSize(); ++i) firstOfId.emplace(m_arrImages[i].m_strId, i);
+    firstOfId.reserve(static_cast<std::size_t>(record.m_arrImages.GetSize()));
+    for (int i = 0; i < record.m_arrImages.GetSize(); ++i) firstOfId.emplace(record.m_arrImages[i].m_strId, i);
 
-    qelhtml::VisitImageReferences(*document, [&](Element& element, const std::u16string& attribute) {
+    qel::html::VisitImageReferences(*document, [&](Element& element, const std::u16string& attribute) {
         const std::u16string value = element.getAttribute(attribute);
         const std::u16string_view id = ContentIdOf(value);
         if (id.empty()) return;
         const auto found = firstOfId.find(id);
-        if (found != firstOfId.end()) PointAtFile(element, attribute, m_arrImages[found->second]);
+        if (found != firstOfId.end()) PointAtFile(element, attribute, record.m_arrImages[found->second]);
     });
     std::u16string text = document->getHTMLText();
     loader.DestroyNodeData();
     return text;
 }
 
-bool CQelTpjFile::ResolveContentIdAttribute(Element* element, const std::u16string& attribute) {
+bool ResolveContentIdAttribute(const CQelTpjFile& record, Element* element, const std::u16string& attribute) {
     if (!element) return false;
     const std::u16string value = element->getAttribute(attribute);
     const std::u16string_view id = ContentIdOf(value);
     if (id.empty()) return false;
-    for (int i = 0; i < m_arrImages.GetSize(); ++i) {
-        if (m_arrImages[i].m_strId != id) continue;
-        PointAtFile(*element, attribute, m_arrImages[i]);
+    for (int i = 0; i < record.m_arrImages.GetSize(); ++i) {
+        if (record.m_arrImages[i].m_strId != id) continue;
+        PointAtFile(*element, attribute, record.m_arrImages[i]);
         return true;
     }
     return false;
 }
+
+}  // namespace qel::html

@@ -8,7 +8,7 @@
 #include "framework/strings.h"
 #include "host/filekind.h"
 
-namespace qelhtml {
+namespace qel::html {
 
 namespace {
 
@@ -84,8 +84,8 @@ bool ParseDataUrl(std::u16string_view value, DataUrl& out) {
     kept.reserve(last - first);
     for (std::size_t i = first; i < last; ++i)
         if (value[i] != u'\t' && value[i] != u'\n' && value[i] != u'\r') kept += value[i];
-    if (!qel::StartsWithNoCase(kept, u"data:")) return false;
-    const std::string url = qel::WideToUtf8(std::u16string_view(kept).substr(5));
+    if (!qel::framework::StartsWithNoCase(kept, u"data:")) return false;
+    const std::string url = qel::framework::WideToUtf8(std::u16string_view(kept).substr(5));
 
     const std::size_t comma = url.find(',');
     if (comma == std::string::npos) return false;
@@ -154,4 +154,4 @@ std::u16string DataUrlExtension(const DataUrl& data) {
     return {};
 }
 
-}  // namespace qelhtml
+}  // namespace qel::html

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace qelhtml {
+namespace qel::html {
 
 struct DataUrl {
     std::string mediaType;  // the type's essence in lower case ("image/png"); "text/plain" when none is given
@@ -30,4 +30,4 @@ bool ParseDataUrl(std::u16string_view value, DataUrl& out);
 // image/svg+xml "svg", ...); empty when neither tells.
 std::u16string DataUrlExtension(const DataUrl& data);
 
-}  // namespace qelhtml
+}  // namespace qel::html

@@ -14,6 +14,8 @@
 // image given inline as a "data:" URL is written to a new file in the host's
 // temporary folder, so that its entry names a file like every other one and
 // the writer, Clone and GetHtml(true) need nothing new.
+#include "html/html_import.h"
+
 #include <filesystem>
 #include <memory>
 #include <unordered_set>
@@ -34,7 +36,7 @@
 #include "model/tpjfile.h"
 #include "toruca/torucautil.h"
 
-namespace qelhtml {
+namespace qel::html {
 
 class PageImport {
 public:
@@ -49,15 +51,15 @@ public:
     std::vector<Inline> inlines;
 };
 
-}  // namespace qelhtml
+}  // namespace qel::html
 
 namespace {
 
-using qelhtml::PageImport;
+using qel::html::PageImport;
 
 std::u16string AsciiLowered(std::u16string_view s) {
     std::u16string out(s);
-    for (char16_t& c : out) c = qel::AsciiLower(c);
+    for (char16_t& c : out) c = qel::framework::AsciiLower(c);
     return out;
 }
 
@@ -70,7 +72,7 @@ void RemoveFiles(const std::vector<std::u16string>& paths) noexcept {
     for (const std::u16string& path : paths) {
         std::error_code ignored;
         try {
-            std::filesystem::remove(qel::PathToNative(path), ignored);
+            std::filesystem::remove(qel::framework::PathToNative(path), ignored);
         } catch (...) {
             // Only a failed allocation of the native path: the file stays.
         }
@@ -82,13 +84,13 @@ void RemoveFiles(const std::vector<std::u16string>& paths) noexcept {
 // name). Answers the file's path, empty when it cannot be written whole.
 std::u16string SaveInlineImage(const std::u16string& folder, const std::u16string& id,
                                const PageImport::Inline& item, std::unordered_set<std::u16string>& taken) {
-    const std::u16string extension = qelhtml::DataUrlExtension(item.data);
+    const std::u16string extension = qel::html::DataUrlExtension(item.data);
     const std::u16string dotted = extension.empty() ? std::u16string() : u"." + extension;
     // Every name taken in the card can push the search one step on.
     const std::size_t tries = taken.size() + 8;
     for (std::size_t n = 0; n <= tries; ++n) {
         const std::u16string name =
-            id + (n == 0 ? std::u16string() : qel::Format(u"(%d)", static_cast<int>(n))) + dotted;
+            id + (n == 0 ? std::u16string() : qel::framework::Format(u"(%d)", static_cast<int>(n))) + dotted;
         if (taken.count(AsciiLowered(name))) continue;
         // The file appears under its name only once it is whole.
         QelNewFile file;
@@ -146,8 +148,10 @@ bool SaveInlineImages(CQelTpjImgFileArray& images, const PageImport& import) {
 
 }  // namespace
 
-bool CQelTpjFile::CreateFromHtml(const std::u16string& path, Node* hostDocument) {
-    m_arrImages.RemoveAll();
+namespace qel::html {
+
+bool CreateFromHtml(CQelTpjFile& record, const std::u16string& path, Node* hostDocument) {
+    record.m_arrImages.RemoveAll();
 
     // References are resolved against the page's file URL; a path that has
     // none (a relative one) is handed to getAbsUrl as it is.
@@ -171,34 +175,29 @@ bool CQelTpjFile::CreateFromHtml(const std::u16string& path, Node* hostDocument)
 
     bool result = false;
     if (document) {
-        qelhtml::PageImport import;
+        qel::html::PageImport import;
         import.encoding = document->getInputEncoding();
         SIFUtil::URLtoPCPath(import.self,
                              SIFUtil::getAbsUrl(std::u16string(), base, std::u16string(), std::u16string()));
         if (!import.self.empty())
-            import.selfNormal = qel::PathFromNative(
-                std::filesystem::path(qel::PathToNative(import.self)).lexically_normal().string());
+            import.selfNormal = qel::framework::PathFromNative(
+                std::filesystem::path(qel::framework::PathToNative(import.self)).lexically_normal().string());
 
-        struct Attach {
-            CQelTpjFile& record;
-            ~Attach() { record.m_pImport = nullptr; }
-        } attach{*this};
-        m_pImport = &import;
         int counter = 1;
-        qelhtml::VisitImageReferences(*document, [&](Element& element, const std::u16string& attribute) {
-            CollectImageAttribute(&element, attribute, base, counter);
+        qel::html::VisitImageReferences(*document, [&](Element& element, const std::u16string& attribute) {
+            CollectImageAttribute(record, &element, attribute, base, counter, &import);
         });
 
-        if (SaveInlineImages(m_arrImages, import)) {
+        if (SaveInlineImages(record.m_arrImages, import)) {
             // The card's HTML is written in Shift_JIS: a page that declared
             // another character set must not go on declaring it there.
-            qelhtml::DeclareShiftJis(*document);
+            qel::html::DeclareShiftJis(*document);
             std::u16string html = document->getHTMLText();
-            qelhtml::DeclareShiftJisInXmlDeclaration(html);
-            m_strHtml = std::move(html);
+            qel::html::DeclareShiftJisInXmlDeclaration(html);
+            record.m_strHtml = std::move(html);
             result = true;
         } else {
-            m_arrImages.RemoveAll();
+            record.m_arrImages.RemoveAll();
         }
     }
 
@@ -207,38 +206,40 @@ bool CQelTpjFile::CreateFromHtml(const std::u16string& path, Node* hostDocument)
     return result;
 }
 
-void CQelTpjFile::CollectImageAttribute(Element* element, const std::u16string& attribute,
-                                        const std::u16string& base, int& counter) {
+void CollectImageAttribute(CQelTpjFile& record, Element* element, const std::u16string& attribute,
+                           const std::u16string& base, int& counter, PageImport* import) {
     if (!element) return;
     const std::u16string value = element->getAttribute(attribute);
     if (value.empty()) return;
     // Images on web servers stay where they are and take no number.
     if (is_protocol(value, u"http:") || is_protocol(value, u"https:")) return;
 
-    if (m_pImport && is_protocol(value, u"data:")) {
+    if (import && is_protocol(value, u"data:")) {
         // An inline image is saved to a file once the page is walked; a
         // malformed one is no image and stays as written.
-        qelhtml::DataUrl data;
-        if (!qelhtml::ParseDataUrl(value, data)) return;
-        const std::u16string id = qel::Format(u"image%d", counter);
+        qel::html::DataUrl data;
+        if (!qel::html::ParseDataUrl(value, data)) return;
+        const std::u16string id = qel::framework::Format(u"image%d", counter);
         ++counter;
-        const int index = AddImage(std::u16string(), id) - 1;
-        m_pImport->inlines.push_back({index, std::move(data)});
+        const int index = record.AddImage(std::u16string(), id) - 1;
+        import->inlines.push_back({index, std::move(data)});
         element->setAttribute(attribute, u"cid:" + id);
         return;
     }
 
     const std::u16string url = SIFUtil::getAbsUrl(value, base, std::u16string(), std::u16string());
     std::u16string file;
-    if (m_pImport) SIFUtil::URLtoPCPath(file, url, m_pImport->encoding);
+    if (import) SIFUtil::URLtoPCPath(file, url, import->encoding);
     else SIFUtil::URLtoPCPath(file, url);
     // A reference to the page itself (blanks, a fragment, its own name) is
     // no image.
-    if (m_pImport && !file.empty() && (file == m_pImport->self || file == m_pImport->selfNormal)) return;
+    if (import && !file.empty() && (file == import->self || file == import->selfNormal)) return;
     if (file.empty()) file = url;  // no local path (another scheme): the writer decides
 
-    const std::u16string id = qel::Format(u"image%d", counter);
+    const std::u16string id = qel::framework::Format(u"image%d", counter);
     ++counter;
-    AddImage(file, id);
+    record.AddImage(file, id);
     element->setAttribute(attribute, u"cid:" + id);
 }
+
+}  // namespace qel::html

@@ -7,7 +7,7 @@
 #include "framework/strings.h"
 #include "host/dom.h"
 
-namespace qelhtml {
+namespace qel::html {
 
 namespace {
 
@@ -51,7 +51,7 @@ bool ReadCharsetValue(std::u16string_view content, std::size_t p, std::size_t& s
 // quote finds nothing.
 bool FindContentCharset(std::u16string_view content, std::size_t& start, std::size_t& length) {
     std::u16string lowered(content);
-    for (char16_t& c : lowered) c = qel::AsciiLower(c);
+    for (char16_t& c : lowered) c = qel::framework::AsciiLower(c);
     std::size_t from = 0;
     for (;;) {
         const std::size_t at = lowered.find(u"charset", from);
@@ -91,7 +91,7 @@ bool IsShiftJisLabel(std::u16string_view label) {
         u"cp932",     u"ms932",     u"ms_kanji", u"csshiftjis", u"x-ms-cp932"};
     const std::u16string_view trimmed = TrimAsciiSpace(label);
     return std::any_of(kLabels.begin(), kLabels.end(),
-                       [&](std::u16string_view known) { return qel::EqualsNoCase(trimmed, known); });
+                       [&](std::u16string_view known) { return qel::framework::EqualsNoCase(trimmed, known); });
 }
 
 int DeclareShiftJis(Document& doc) {
@@ -107,7 +107,7 @@ int DeclareShiftJis(Document& doc) {
             ++changed;
         }
 
-        if (!qel::EqualsNoCase(TrimAsciiSpace(meta->getAttribute(u"http-equiv")), u"content-type")) continue;
+        if (!qel::framework::EqualsNoCase(TrimAsciiSpace(meta->getAttribute(u"http-equiv")), u"content-type")) continue;
         std::u16string content = meta->getAttribute(u"content");
         std::size_t start = 0, length = 0;
         if (FindContentCharset(content, start, length) &&
@@ -136,4 +136,4 @@ bool DeclareShiftJisInXmlDeclaration(std::u16string& markup) {
     return false;
 }
 
-}  // namespace qelhtml
+}  // namespace qel::html

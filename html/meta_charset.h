@@ -13,7 +13,7 @@
 
 class Document;
 
-namespace qelhtml {
+namespace qel::html {
 
 // The label written into a declaration that is changed.
 inline constexpr char16_t kShiftJisLabel[] = u"Shift_JIS";
@@ -39,4 +39,4 @@ int DeclareShiftJis(Document& doc);
 // with a declaration, are left alone. True when `markup` was changed.
 bool DeclareShiftJisInXmlDeclaration(std::u16string& markup);
 
-}  // namespace qelhtml
+}  // namespace qel::html

@@ -9,7 +9,7 @@
 
 #include "host/dom.h"
 
-namespace qelhtml {
+namespace qel::html {
 
 // Calls visit(Element&, const std::u16string& attribute) for each reference
 // holder of `doc`, in the order above. A page without a body element has no
@@ -36,4 +36,4 @@ void VisitImageReferences(Document& doc, Visit&& visit) {
     }
 }
 
-}  // namespace qelhtml
+}  // namespace qel::html

@@ -4,37 +4,35 @@
 //
 // Wide strings are UTF-16; the three data lines are narrow code page 932
 // bytes. The record enforces no invariant: setters store what they are given,
-// getters return copies. The operations that carry a whole feature live with
-// their subsystem: LoadFile in format/tpj_reader.cpp, GetFileText in
-// format/tpj_writer.cpp, CreateFromHtml and GetHtml in html/, EditSettings in
-// dialogs/, GetEditorCommand in toruca/.
+// getters return copies; a copy of the record shares nothing with it.
+//
+// The record holds data only. Its operations are functions over it in their
+// subsystems: reading and writing in format/ (tpj_reader.h, tpj_writer.h),
+// import and content-id resolution in html/ (html_import.h, cid_rewrite.h),
+// the settings dialog in dialogs/ (settings_edit.h), the editor lookup in
+// toruca/ (editor.h). The host's interface class, whose members forward to
+// them, is assembled in plugin/tpjfile_impl.h.
 #pragma once
 
 #include <string>
 
-#include "model/tpjfileif.h"
 #include "model/tpjimgfile.h"
 
-class Element;            // the host DOM's element class (host/dom.h)
-namespace qelhtml { class PageImport; }  // one page's collection (html/html_import.cpp)
-struct CQelMimePartLines; // the reader's lines of one MIME part (format/tpj_reader.h)
+// Output types of a record.
+enum : int {
+    TYPE_PROJECT = 1,  // project file (.tpj)
+    TYPE_SNIP = 2,     // snippet file (.trc, "Type: SNIP")
+    TYPE_CARD = 4,     // detail file (.trc, "Type: CARD")
+};
 
-class CQelTpjFile : public CQelTpjFileIF {
+class CQelTpjFile {
 public:
     explicit CQelTpjFile(int type);
-    ~CQelTpjFile() override;
 
-    // CQelTpjFileIF, in the order of its virtual table.
-    bool LoadFile(const std::u16string& path) override;
-    std::u16string GetFileText() override;
-    bool EditSettings(CWnd* parent) override;
-    int GetType() override;
-    void SetType(int type) override;
-    int GetVersionCode() override;
-    bool CreateFromHtml(const std::u16string& path, Node* hostDocument) override;
-    std::u16string GetHtml(bool resolve) override;
-    std::u16string GetEditorCommand() override;
-    CQelTpjFileIF* Clone() override;
+    int GetType() const { return m_nType; }
+    void SetType(int type) { m_nType = type; }
+    // The code of m_strVersion (VersionToCode).
+    int GetVersionCode() const { return VersionToCode(m_strVersion); }
 
     // Version string to code, ignoring case: "1.0" 1, "1.1" 2, "2.0" 3,
     // "2.1" and anything else (the empty string too) 4.
@@ -72,21 +70,6 @@ public:
     // Appends an image entry; returns the number of entries after the append.
     int AddImage(const std::u16string& path, const std::u16string& id);
 
-    // Writer (format/tpj_writer.cpp). `boundary` is the one of the text
-    // being written: the record's, or another when the page holds a line
-    // that starts with "--" and the record's.
-    void WriteImageParts(std::u16string& text, bool pageImages, const std::u16string& boundary);
-    bool WriteImagePart(std::u16string& text, const CQelTpjImgFile& entry, bool pageImage,
-                        const std::u16string& boundary);
-    // Reader (format/tpj_reader.cpp).
-    void ReadMimePart(const CQelMimePartLines& lines);  // one part's collected lines
-    static std::u16string GetParam(const std::u16string& value, const std::u16string& name);
-    // HTML import and content-id rewriting (html/).
-    void CollectImageAttribute(Element* element, const std::u16string& attribute,
-                               const std::u16string& base, int& counter);
-    std::u16string ResolveContentIds(const std::u16string& html);
-    bool ResolveContentIdAttribute(Element* element, const std::u16string& attribute);
-
     // The fields, in their order. Public, as the framework's records are:
     // the record's own operations and the tests read them directly.
     int m_nType;
@@ -107,11 +90,6 @@ public:
     CQelTpjImgFileArray m_arrImages;
     std::u16string m_strMimeVersion;
     std::u16string m_strBoundary;
-
-    // While CreateFromHtml runs, what CollectImageAttribute needs of the page
-    // besides the base (its encoding, its own path, the inline images met so
-    // far); null otherwise. Not a value of the record: Clone leaves it null.
-    qelhtml::PageImport* m_pImport = nullptr;
 };
 
 // The placeholder URL of a new record; the settings dialog accepts it as it is.

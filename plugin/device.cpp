@@ -2,14 +2,14 @@
 
 #include <new>
 
-#include "model/tpjfile.h"
+#include "plugin/tpjfile_impl.h"
 
 CQelDeviceIF::~CQelDeviceIF() = default;
 CQelDeviceIFImpl::~CQelDeviceIFImpl() = default;
 
 CQelTpjFileIF* CQelDeviceIFImpl::CreateProject() {
     // A constructor that raises frees the allocation before the exception leaves.
-    return new (std::nothrow) CQelTpjFile(TYPE_PROJECT);
+    return new (std::nothrow) CQelTpjFileIFImpl(TYPE_PROJECT);
 }
 
 CQelDeviceIF* CreateDeviceIF() { return new (std::nothrow) CQelDeviceIFImpl(); }

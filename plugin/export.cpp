@@ -7,6 +7,7 @@
 #include <string>
 
 #include "dialogs/outputtypedlg.h"
+#include "format/card_layout.h"
 #include "format/toruca_format.h"
 #include "framework/codepage.h"
 #include "framework/dialog.h"
@@ -17,7 +18,8 @@
 #include "host/report.h"
 #include "host/shell.h"
 #include "host/tempfile.h"
-#include "model/tpjfileif.h"
+#include "model/tpjfile.h"
+#include "plugin/tpjfileif.h"
 #include "plugin/device.h"
 #include "plugin/export.h"
 
@@ -33,7 +35,7 @@ std::u16string OutputFolder() {
 
 }  // namespace
 
-namespace qelexport {
+namespace qel::plugin {
 
 int DialogValueOfType(int type) {
     switch (type) {
@@ -45,9 +47,9 @@ int DialogValueOfType(int type) {
 
 OutputForm FormOfDialogValue(int value, int currentType) {
     switch (value) {
-    case 1: return {TYPE_PROJECT, toruca::kDefaultProjectName};
-    case 2: return {TYPE_CARD, toruca::kDefaultDetailName};
-    case 4: return {TYPE_SNIP, toruca::kDefaultSnipName};
+    case 1: return {TYPE_PROJECT, qel::format::kDefaultProjectName};
+    case 2: return {TYPE_CARD, qel::format::kDefaultDetailName};
+    case 4: return {TYPE_SNIP, qel::format::kDefaultSnipName};
     default: return {currentType, u""};
     }
 }
@@ -75,6 +77,11 @@ std::u16string QuoteArgument(const std::u16string& path) {
 }
 
 std::u16string WriteNewFile(const std::u16string& folder, const std::u16string& name, const std::string& bytes) {
+    return WriteNewFile(folder, name, [&bytes](const ByteWriter& write) { write(bytes.data(), bytes.size()); });
+}
+
+std::u16string WriteNewFile(const std::u16string& folder, const std::u16string& name,
+                            const std::function<void(const ByteWriter&)>& fill) {
     if (folder.empty()) {
         // The host refused its temporary folder (and said why).
         qel::host::ReportFailure(u"output " + name + u" cannot be written: no usable temporary folder");
@@ -82,11 +89,22 @@ std::u16string WriteNewFile(const std::u16string& folder, const std::u16string& 
     }
     QelNewFile file;
     CFileException error;
+    bool filling = false, writeFailed = false;
     try {
         if (!file.Create(folder, name, &error)) throw error;
-        file.Write(bytes.data(), bytes.size());
+        filling = true;
+        fill([&](const char* bytes, std::size_t count) {
+            try {
+                file.Write(bytes, count);
+            } catch (const CFileException&) {
+                writeFailed = true;
+                throw;
+            }
+        });
+        filling = false;
         return file.Commit(true);
     } catch (const CFileException& e) {
+        if (filling && !writeFailed) throw;  // the bytes' own failure; the file goes with `file`
         // The file never had its name, so nothing of it is left.
         qel::host::ReportFailure(qel::host::DescribeFailure(e, u"output", u"cannot be written"));
         return {};
@@ -100,12 +118,12 @@ std::u16string ProgramToStart(const std::u16string& editor) {
     return editor.empty() || editor[0] == u'/' ? editor : u"./" + editor;
 }
 
-}  // namespace qelexport
+}  // namespace qel::plugin
 
 namespace {
 
 bool RunExport(CQelDeviceIF& device, const std::u16string& path, Node* hostDocument) {
-    using namespace qelexport;
+    using namespace qel::plugin;
 
     std::u16string message;
     bool result = false;
@@ -117,7 +135,7 @@ bool RunExport(CQelDeviceIF& device, const std::u16string& path, Node* hostDocum
     const std::u16string ext = getBaseExt(path);
     bool loadedFromFile = false;
     try {
-        if (qel::EqualsNoCase(ext, toruca::kExtProject) || qel::EqualsNoCase(ext, toruca::kExtToruca)) {
+        if (qel::framework::EqualsNoCase(ext, qel::format::kExtProject) || qel::framework::EqualsNoCase(ext, qel::format::kExtToruca)) {
             result = record->LoadFile(path);
             loadedFromFile = result;
         } else {
@@ -134,7 +152,7 @@ bool RunExport(CQelDeviceIF& device, const std::u16string& path, Node* hostDocum
         message = kLoadFailed;
         // The loader's own reason, when it gave one, comes first and stays.
         const bool toruCaFile =
-            qel::EqualsNoCase(ext, toruca::kExtProject) || qel::EqualsNoCase(ext, toruca::kExtToruca);
+            qel::framework::EqualsNoCase(ext, qel::format::kExtProject) || qel::framework::EqualsNoCase(ext, qel::format::kExtToruca);
         qel::host::ReportFailure(path +
                                  (toruCaFile ? u" cannot be read as a ToruCa file" : u" cannot be loaded as a page"));
     } else {
@@ -150,15 +168,18 @@ bool RunExport(CQelDeviceIF& device, const std::u16string& path, Node* hostDocum
                 if (!loadedFromFile && !record->EditSettings(nullptr)) return false;
                 result = false;
                 try {
-                    std::string bytes;
-                    {
-                        // An image that exists but cannot be read, or one too
-                        // large for the codec, raises here; the wide text is
-                        // freed before the file is written.
-                        const std::u16string text = record->GetFileText();
-                        bytes = qel::WideToCp932(text);
-                    }
-                    outputPath = WriteNewFile(OutputFolder(), form.defaultName, bytes);
+                    // The record's own writer streams the bytes into the
+                    // file; an image that exists but cannot be read, or one
+                    // too large for the codec, raises out of it.
+                    const auto* card = dynamic_cast<const CQelTpjFile*>(record.get());
+                    outputPath = WriteNewFile(OutputFolder(), form.defaultName, [&](const ByteWriter& write) {
+                        if (card) {
+                            qel::format::WriteCardCp932(*card, write);
+                        } else {
+                            const std::string bytes = qel::framework::WideToCp932(record->GetFileText());
+                            write(bytes.data(), bytes.size());
+                        }
+                    });
                     result = !outputPath.empty();
                     if (result) qel::host::ReportWritten(outputPath);
                 } catch (const std::exception& error) {
@@ -168,7 +189,7 @@ bool RunExport(CQelDeviceIF& device, const std::u16string& path, Node* hostDocum
                     qel::host::ReportFailure(qel::host::DescribeFailure(error, u"image", u"cannot be read"));
                 }
                 if (!result) {
-                    message = qel::Format(kWriteFailed, form.defaultName);
+                    message = qel::framework::Format(kWriteFailed, form.defaultName);
                     qel::host::ReportFailure(u"output " + std::u16string(form.defaultName) + u" cannot be written");
                 }
             }

@@ -3,9 +3,11 @@
 // host's interface.
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <string>
 
-namespace qelexport {
+namespace qel::plugin {
 
 // The output method dialog numbers the forms 1 project, 2 detail, 4 snippet;
 // the record's types are 1 TYPE_PROJECT, 2 TYPE_SNIP, 4 TYPE_CARD.
@@ -38,10 +40,17 @@ std::u16string QuoteArgument(const std::u16string& path);
 // complete or absent whatever happens to the process. No byte is added: no
 // terminating NUL, no byte-order mark.
 std::u16string WriteNewFile(const std::u16string& folder, const std::u16string& name, const std::string& bytes);
+// The same with the bytes made while they are written: `fill` hands them to
+// the writer it is given, as many times as it likes. A CFileException that
+// `fill` raises itself (not one of the writer's) is not the output's failure:
+// it leaves the call, with nothing of the file left behind.
+using ByteWriter = std::function<void(const char* bytes, std::size_t count)>;
+std::u16string WriteNewFile(const std::u16string& folder, const std::u16string& name,
+                            const std::function<void(const ByteWriter&)>& fill);
 
 // The editor path as it is started: a relative path is marked as relative
 // ("./x"), so that the program started is the file that is_file checked,
 // never one found along PATH.
 std::u16string ProgramToStart(const std::u16string& editor);
 
-}  // namespace qelexport
+}  // namespace qel::plugin

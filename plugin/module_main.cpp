@@ -1,7 +1,7 @@
 // What the shared library adds to the module's code: the load and unload
 // routine and the one exported symbol.
 #include "plugin/device.h"
-#include "plugin/module_resources.h"
+#include "dialogs/module_resources.h"
 
 namespace {
 

@@ -14,7 +14,7 @@ packages=(
   help2man dpkg-dev file man-db lintian desktop-file-utils shared-mime-info xdg-utils libglib2.0-bin
 )
 if [ "${QEL_BENCH_DEPS:-0}" = 1 ]; then
-  packages+=(hyperfine libgmime-3.0-dev coreutils)
+  packages+=(hyperfine libgmime-3.0-dev coreutils time)
 fi
 
 missing=()

@@ -57,7 +57,7 @@ void CQelTorucaCategory::FillCodeList(ListBox& list, unsigned genre, int selecte
         return;
     }
     for (const int code : GetCodes(genre)) {
-        const int index = list.AddString(qel::Format(u"%04x", code));
+        const int index = list.AddString(qel::framework::Format(u"%04x", code));
         if (index < 0) continue;  // the list box refused the item: leave it out
         list.SetItemData(index, static_cast<std::size_t>(code));  // codes are never negative
         if (code == selected) list.SetCurSel(index);

@@ -28,4 +28,8 @@ bool CQelToruca::ExtractExecutablePath(std::u16string& command) {
     return true;
 }
 
-std::u16string CQelTpjFile::GetEditorCommand() { return CQelToruca().ReadEditorPath(); }
+namespace qel::toruca {
+
+std::u16string GetEditorCommand(const CQelTpjFile&) { return CQelToruca().ReadEditorPath(); }
+
+}  // namespace qel::toruca

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "model/tpjfile.h"
+
 class CQelToruca {
 public:
     // Registry key, under HKEY_LOCAL_MACHINE, whose default value is the
@@ -27,3 +29,11 @@ public:
     // unchanged, for an empty command or one of neither form.
     bool ExtractExecutablePath(std::u16string& command);
 };
+
+namespace qel::toruca {
+
+// The program to start on a record's output: the registered editor's path
+// (ReadEditorPath); the same for every record.
+std::u16string GetEditorCommand(const CQelTpjFile& record);
+
+}  // namespace qel::toruca

@@ -47,5 +47,5 @@ std::u16string CQelTorucaUtil::GetDateStamp(std::int64_t time) {
     char buffer[128];
     const std::size_t length = std::strftime(buffer, sizeof buffer, "%y%m%d%H%M", &local);
     if (length == 0) return {};
-    return qel::Widen(std::string_view(buffer, length));
+    return qel::framework::Widen(std::string_view(buffer, length));
 }

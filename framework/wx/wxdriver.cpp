@@ -222,11 +222,11 @@ public:
 
 }  // namespace
 
-wxString QelWxString(std::u16string_view text) { return wxString::FromUTF8(qel::WideToUtf8(text)); }
+wxString QelWxString(std::u16string_view text) { return wxString::FromUTF8(qel::framework::WideToUtf8(text)); }
 
 std::u16string QelWxWide(const wxString& text) {
     const wxScopedCharBuffer utf8 = text.utf8_str();
-    return qel::Utf8ToWide(std::string_view(utf8.data(), utf8.length()));
+    return qel::framework::Utf8ToWide(std::string_view(utf8.data(), utf8.length()));
 }
 
 bool QelWxStart() {

@@ -24,18 +24,20 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "dialogs/resource.h"
 #include "framework/codepage.h"
-#include "limits/handset_limits.h"
 #include "framework/dialog.h"
 #include "framework/modaldriver.h"
 #include "framework/useraction.h"
 #include "host/htmldata.h"
 #include "host/qelhost/module_interfaces.h"
 #include "host/report.h"
+#include "toruca/limits/handset_limits.h"
 
 namespace {
 
@@ -254,10 +256,10 @@ private:
 
 // One line on standard error for each handset limit a written file exceeds.
 void WarnOfHandsetLimits(const std::string& file) {
-    qellimits::CardMeasure card;
-    if (!qellimits::MeasureFile(file, card)) return;
-    for (const qellimits::Verdict& v : qellimits::Judge(card))
-        if (v.exceeded) std::fprintf(stderr, "qelhost: warning: %s: %s\n", file.c_str(), qellimits::Describe(v).c_str());
+    qel::toruca::CardMeasure card;
+    if (!qel::toruca::MeasureFile(file, card)) return;
+    for (const qel::toruca::Verdict& v : qel::toruca::Judge(card))
+        if (v.exceeded) std::fprintf(stderr, "qelhost: warning: %s: %s\n", file.c_str(), qel::toruca::Describe(v).c_str());
 }
 
 // How the export ended, from what the export itself reported: one line on
@@ -265,7 +267,7 @@ void WarnOfHandsetLimits(const std::string& file) {
 void ReportOutcome(bool ok, const HostDriver& driver, const std::string& path) {
     const qel::host::ExportReport report = qel::host::TakeExportReport();
     if (!report.written.empty()) {
-        const std::string written = qel::PathToNative(report.written);
+        const std::string written = qel::framework::PathToNative(report.written);
         std::printf("qelhost: wrote %s\n", written.c_str());
         std::fflush(stdout);
         if (ok) WarnOfHandsetLimits(written);
@@ -281,19 +283,32 @@ void ReportOutcome(bool ok, const HostDriver& driver, const std::string& path) {
     }
     std::fflush(stdout);
     if (!ok && !report.why.empty()) {
-        std::fprintf(stderr, "qelhost: why: %s\n", qel::WideToUtf8(report.why).c_str());
+        std::fprintf(stderr, "qelhost: why: %s\n", qel::framework::WideToUtf8(report.why).c_str());
         std::fflush(stderr);
     }
 }
 
-}  // namespace
+// The module, loaded for the lifetime of this object: every way out of main
+// closes it once, after the device it made is gone.
+class LoadedModule {
+public:
+    explicit LoadedModule(const std::string& path) : m_handle(::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) {}
+    ~LoadedModule() {
+        if (m_handle) ::dlclose(m_handle);
+    }
+    LoadedModule(const LoadedModule&) = delete;
+    LoadedModule& operator=(const LoadedModule&) = delete;
 
-int main(int argc, char** argv) {
-    // A file size limit (ulimit -f) then fails the write, which the module
-    // reports, instead of ending the process halfway through.
-    ::signal(SIGXFSZ, SIG_IGN);
-    Options o;
-    if (const std::string err = Parse(argc, argv, o); !err.empty()) return UsageError(err);
+    bool Loaded() const { return m_handle != nullptr; }
+    void* Symbol(const char* name) const { return ::dlsym(m_handle, name); }
+
+private:
+    void* m_handle;
+};
+
+// The exit status of a run that ends before the module is loaded (help,
+// version, a usage error); none when the run goes on.
+std::optional<int> EarlyExit(const Options& o) {
     if (o.help) {
         std::fputs(kUsage, stdout);
         return 0;
@@ -308,76 +323,97 @@ int main(int argc, char** argv) {
         if (const std::string err = CheckReadable("script", o.script, true); !err.empty()) return UsageError(err);
     if (!o.registry.empty())
         if (const std::string err = CheckReadable("registry file", o.registry, false); !err.empty()) return UsageError(err);
+    return std::nullopt;
+}
+
+// The options the host services read from the environment.
+void SetEnvironment(const Options& o) {
     if (!o.tempDir.empty()) ::setenv("QELHOST_TEMP_DIR", o.tempDir.c_str(), 1);
     if (!o.registry.empty()) ::setenv("QELHOST_REGISTRY", o.registry.c_str(), 1);
     if (!o.script.empty()) ::setenv("QELHOST_SCRIPT", o.script.c_str(), 1);
+}
 
-    // The application hands the module full paths.
-    std::string path = o.path;
-    if (!path.empty()) {
-        std::error_code ec;
-        const std::filesystem::path abs = std::filesystem::absolute(path, ec);
-        if (!ec) path = abs.lexically_normal().string();
-    }
+// The application hands the module full paths.
+std::string FullPath(const std::string& path) {
+    if (path.empty()) return path;
+    std::error_code ec;
+    const std::filesystem::path abs = std::filesystem::absolute(path, ec);
+    return ec ? path : abs.lexically_normal().string();
+}
 
-    const std::string modulePath = o.module.empty() ? DefaultModulePath() : o.module;
-    void* module = ::dlopen(modulePath.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!module) {
-        std::fprintf(stderr, "qelhost: cannot load the module: %s\n", ::dlerror());
-        return 2;
-    }
-    auto setAddress = reinterpret_cast<FSetFunctionAddressProc>(::dlsym(module, "FSetFunctionAddress"));
+// The module's device factory, from the entry table it fills; null, with the
+// reason on standard error, when it has none.
+CreateDeviceIFProc TakeFactory(const LoadedModule& module, const std::string& modulePath) {
+    auto setAddress = reinterpret_cast<FSetFunctionAddressProc>(module.Symbol("FSetFunctionAddress"));
     if (!setAddress) {
         std::fprintf(stderr, "qelhost: cannot load the module: %s exports no FSetFunctionAddress\n",
                      modulePath.c_str());
-        ::dlclose(module);
-        return 2;
+        return nullptr;
     }
     std::vector<void*> table(kEntryCount, nullptr);
     const int rc = setAddress(table.data(), 0, kInterfaceKind, kInterfaceRevision);
     auto factory = rc == 0 ? reinterpret_cast<CreateDeviceIFProc>(table[kCreateDeviceEntry]) : nullptr;
-    if (!factory) {
+    if (!factory)
         std::fprintf(stderr, "qelhost: the module refused the entry table (FSetFunctionAddress gave %d)\n", rc);
-        ::dlclose(module);
+    return factory;
+}
+
+// --create-project: one record made and described.
+int CreateProject(CQelDeviceIF& device) {
+    const std::unique_ptr<CQelTpjFileIF> record(device.CreateProject());
+    if (!record) return 1;
+    std::printf("qelhost: created a project record: type %d, version code %d\n", record->GetType(),
+                record->GetVersionCode());
+    return 0;
+}
+
+// One export of `path` under qelhost's modal driver.
+int RunExport(CQelDeviceIF& device, const Options& o, const std::string& path) {
+    HostDriver driver(AfxGetModalDriver(), o.formRadio);
+    CModalDriver* before = AfxSetModalDriver(&driver);
+
+    const std::u16string widePath = qel::framework::PathFromNative(path);
+
+    // The loader owns the document, so it lives until Export has returned.
+    CQelHtmlData loader(u"HTML");
+    Node* document = nullptr;
+    if (o.dom) {
+        if (loader.CreateNodeData(widePath)) document = loader.m_pRootNode;
+        else std::fprintf(stderr, "qelhost: the host cannot load %s as a page; no document passed\n", path.c_str());
+    }
+
+    const bool ok = device.Export(widePath, document);
+    AfxSetModalDriver(before);
+
+    ReportOutcome(ok, driver, path);
+    return ok ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // A file size limit (ulimit -f) then fails the write, which the module
+    // reports, instead of ending the process halfway through.
+    ::signal(SIGXFSZ, SIG_IGN);
+    Options o;
+    if (const std::string err = Parse(argc, argv, o); !err.empty()) return UsageError(err);
+    if (const std::optional<int> status = EarlyExit(o)) return *status;
+    SetEnvironment(o);
+    const std::string path = FullPath(o.path);
+
+    const std::string modulePath = o.module.empty() ? DefaultModulePath() : o.module;
+    const LoadedModule module(modulePath);
+    if (!module.Loaded()) {
+        std::fprintf(stderr, "qelhost: cannot load the module: %s\n", ::dlerror());
         return 2;
     }
-    CQelDeviceIF* device = factory();
+    const CreateDeviceIFProc factory = TakeFactory(module, modulePath);
+    if (!factory) return 2;
+    // Declared after the module, so it is deleted before the module closes.
+    const std::unique_ptr<CQelDeviceIF> device(factory());
     if (!device) {
         std::fprintf(stderr, "qelhost: the module created no device\n");
-        ::dlclose(module);
         return 2;
     }
-
-    int status;
-    if (o.createProject) {
-        CQelTpjFileIF* record = device->CreateProject();
-        status = record ? 0 : 1;
-        if (record) {
-            std::printf("qelhost: created a project record: type %d, version code %d\n", record->GetType(),
-                        record->GetVersionCode());
-            delete record;
-        }
-    } else {
-        HostDriver driver(AfxGetModalDriver(), o.formRadio);
-        CModalDriver* before = AfxSetModalDriver(&driver);
-
-        const std::u16string widePath = qel::PathFromNative(path);
-
-        // The loader owns the document, so it lives until Export has returned.
-        CQelHtmlData loader(u"HTML");
-        Node* document = nullptr;
-        if (o.dom) {
-            if (loader.CreateNodeData(widePath)) document = loader.m_pRootNode;
-            else std::fprintf(stderr, "qelhost: the host cannot load %s as a page; no document passed\n", path.c_str());
-        }
-
-        const bool ok = device->Export(widePath, document);
-        status = ok ? 0 : 1;
-        AfxSetModalDriver(before);
-
-        ReportOutcome(ok, driver, path);
-    }
-    delete device;
-    ::dlclose(module);
-    return status;
+    return o.createProject ? CreateProject(*device) : RunExport(*device, o, path);
 }

@@ -9,7 +9,7 @@
 
 #include "tests/support/test_support.h"
 
-namespace qeltest {
+namespace qel::test {
 
 namespace {
 
@@ -69,4 +69,4 @@ TorucaRun RunToruca(const std::filesystem::path& cwd, const std::vector<std::str
     return run;
 }
 
-}  // namespace qeltest
+}  // namespace qel::test

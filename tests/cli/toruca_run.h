@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace qeltest {
+namespace qel::test {
 
 struct TorucaRun {
     int exitCode = -1;  // 128 + N when ended by signal N
@@ -19,4 +19,4 @@ struct TorucaRun {
 // variables (QELHOST_*) removed from its environment.
 TorucaRun RunToruca(const std::filesystem::path& cwd, const std::vector<std::string>& args);
 
-}  // namespace qeltest
+}  // namespace qel::test

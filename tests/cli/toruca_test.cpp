@@ -10,20 +10,20 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "limits/handset_limits.h"
+#include "toruca/limits/handset_limits.h"
 #include "tests/cli/toruca_run.h"
 #include "tests/support/qelhost_run.h"
 #include "tests/support/test_support.h"
 
 namespace fs = std::filesystem;
-using qeltest::RunToruca;
-using qeltest::TorucaRun;
+using qel::test::RunToruca;
+using qel::test::TorucaRun;
 
 namespace {
 
 const fs::path kShop = fs::path(QEL_SOURCE_DIR) / "examples" / "shop";
 
-class TorucaTest : public qeltest::TempDirTest {
+class TorucaTest : public qel::test::TempDirTest {
 protected:
     TorucaRun Run(const std::vector<std::string>& args) const { return RunToruca(dir(), args); }
 
@@ -65,22 +65,22 @@ protected:
 TEST_F(TorucaTest, MakeWritesTheChosenFormUnderAFreeNameAndPrintsIt) {
     const fs::path first = MakeShop();
     EXPECT_EQ(first, dir() / "toruca_detail.trc");
-    const std::string bytes = qeltest::ReadFileBytes(first);
+    const std::string bytes = qel::test::ReadFileBytes(first);
     EXPECT_EQ(bytes.rfind("ToruCa\r\nVersion: 2.1\r\nType: CARD\r\n\r\n", 0), 0u);
 
     // The name is taken: the next free one, the first file untouched.
     EXPECT_EQ(MakeShop(), dir() / "toruca_detail(1).trc");
-    EXPECT_EQ(qeltest::ReadFileBytes(first), bytes);
+    EXPECT_EQ(qel::test::ReadFileBytes(first), bytes);
 
     const fs::path snippet = MakeShop("snippet", {"-o", "out"});
     EXPECT_EQ(snippet, dir() / "out");
-    EXPECT_EQ(qeltest::ReadFileBytes(snippet).rfind("ToruCa\r\nVersion: 2.1\r\nType: SNIP\r\n", 0), 0u);
+    EXPECT_EQ(qel::test::ReadFileBytes(snippet).rfind("ToruCa\r\nVersion: 2.1\r\nType: SNIP\r\n", 0), 0u);
     fs::create_directory(path("cards"));
     EXPECT_EQ(MakeShop("project", {"-o", "cards"}), dir() / "cards" / "toruca.tpj");
 
     // An image the page names but the disk lacks: the card is written with
     // an empty part, and a warning says so.
-    qeltest::WriteFileBytes(path("page.html"), "<html><body><img src=\"gone.gif\"></body></html>");
+    qel::test::WriteFileBytes(path("page.html"), "<html><body><img src=\"gone.gif\"></body></html>");
     const TorucaRun run = Run({"make", "page.html", "-o", "gone.trc"});
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.err, "toruca: warning: page.html: the image " + path("gone.gif").string() +
@@ -111,7 +111,7 @@ TEST_F(TorucaTest, MakeStoresTheValuesGivenAndInfoShowsThem) {
     EXPECT_EQ(j["uniqueIcon"]["name"], "icon.gif");
     EXPECT_EQ(j["uniqueIcon"]["bytes"], fs::file_size(Icon()));
     // Version 2.0 writes no LM line.
-    EXPECT_EQ(qeltest::ReadFileBytes(card).find("\r\nLM: "), std::string::npos);
+    EXPECT_EQ(qel::test::ReadFileBytes(card).find("\r\nLM: "), std::string::npos);
 
     ASSERT_EQ(j["parts"].size(), 6u);
     EXPECT_EQ(j["parts"][1]["contentId"], "image2");
@@ -139,7 +139,7 @@ TEST_F(TorucaTest, MakeRefusesValuesTheDialogRefusesOrShiftJisCannotHold) {
     ExpectFailure(Run({"make", page, "--sort-id", "\xE2\x82\xAC"}), "U+20AC");
     ExpectFailure(Run({"make", page, "--data2", "\xFF"}), "--data2: the text is not valid UTF-8");
     ExpectFailure(Run({"make", page, "--cat", "108"}), "--cat 108: not a code of the category table");
-    EXPECT_TRUE(qeltest::ToruCaFiles(dir()).empty());
+    EXPECT_TRUE(qel::test::ToruCaFiles(dir()).empty());
 
     // Usage errors: status 2, "toruca: " on standard error.
     for (const std::vector<std::string>& args :
@@ -153,9 +153,9 @@ TEST_F(TorucaTest, MakeRefusesValuesTheDialogRefusesOrShiftJisCannotHold) {
 }
 
 TEST_F(TorucaTest, BadInputIsOneLineAndStatusOne) {
-    qeltest::WriteFileBytes(path("damaged.trc"), std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
+    qel::test::WriteFileBytes(path("damaged.trc"), std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
     fs::create_directory(path("folder.trc"));
-    qeltest::WriteFileBytes(path("plain"), "a file, not a folder");
+    qel::test::WriteFileBytes(path("plain"), "a file, not a folder");
     const fs::path card = MakeShop();
 
     const std::vector<std::vector<std::string>> commands{
@@ -192,7 +192,7 @@ TEST_F(TorucaTest, MakeConvertExtractGivesBackThePageImagesByteForByte) {
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const fs::path project = dir() / "toruca.tpj";
     EXPECT_EQ(run.out, project.string() + "\n");
-    EXPECT_EQ(qeltest::ReadFileBytes(project).rfind("TORUCA_PROJECT_V2\r\n", 0), 0u);
+    EXPECT_EQ(qel::test::ReadFileBytes(project).rfind("TORUCA_PROJECT_V2\r\n", 0), 0u);
 
     run = Run({"extract", project.string()});
     ASSERT_EQ(run.exitCode, 0) << run.err;
@@ -202,10 +202,10 @@ TEST_F(TorucaTest, MakeConvertExtractGivesBackThePageImagesByteForByte) {
         SCOPED_TRACE(entry.path().filename().string());
         const fs::path copy = folder / entry.path().filename();
         ASSERT_TRUE(fs::exists(copy));
-        EXPECT_EQ(qeltest::ReadFileBytes(copy), qeltest::ReadFileBytes(entry.path()));
+        EXPECT_EQ(qel::test::ReadFileBytes(copy), qel::test::ReadFileBytes(entry.path()));
     }
     // The page refers to the files beside it, the web server's banner stays.
-    const std::string page = qeltest::ReadFileBytes(folder / "index.html");
+    const std::string page = qel::test::ReadFileBytes(folder / "index.html");
     for (const char* reference : {"background=\"bg.gif\"", "src=\"logo.gif\"", "src=\"star.png\"",
                                   "src=\"%E3%82%B1%E3%83%BC%E3%82%AD%20%E3%82%BB%E3%83%83%E3%83%88.jpg\"",
                                   "data=\"coupon.swf\"", "src=\"http://www.example.com/toruca/banner.gif\""})
@@ -236,11 +236,11 @@ TEST_F(TorucaTest, CheckPassesAGoodCardAndNamesEachProblemOfABadOne) {
         "Content-ID: <image1>\r\n\r\nR0lGODlhAQABAAAAACw=\r\n"
         "--0000000000\r\nContent-Type: image/gif;name=\"b.gif\";\r\nContent-Transfer-Encoding: base64\r\n"
         "Content-ID: <image2>\r\n\r\nR0lGODlhAQABAAAAACw=\r\n--0000000000--\r\n";
-    qeltest::WriteFileBytes(path("bad.trc"), bad);
+    qel::test::WriteFileBytes(path("bad.trc"), bad);
     // A card cut before its closing delimiter.
-    std::string cut = qeltest::ReadFileBytes(good);
+    std::string cut = qel::test::ReadFileBytes(good);
     cut.resize(cut.rfind("--0000000000--"));
-    qeltest::WriteFileBytes(path("cut.trc"), cut);
+    qel::test::WriteFileBytes(path("cut.trc"), cut);
 
     run = Run({"check", good.string(), "bad.trc", "cut.trc"});
     EXPECT_EQ(run.exitCode, 1);
@@ -261,8 +261,8 @@ TEST_F(TorucaTest, CheckPassesAGoodCardAndNamesEachProblemOfABadOne) {
     for (std::size_t i = 0; i < lines.size(); ++i) EXPECT_EQ(lines[i].rfind(expected[i], 0), 0u) << lines[i];
 
     // The file size limit is the detail form's: the same page fits as a snippet.
-    qeltest::WriteFileBytes(path("big.bin"), std::string(80000, 'x'));
-    qeltest::WriteFileBytes(path("big.html"), "<html><body><img src=\"big.bin\"></body></html>");
+    qel::test::WriteFileBytes(path("big.bin"), std::string(80000, 'x'));
+    qel::test::WriteFileBytes(path("big.html"), "<html><body><img src=\"big.bin\"></body></html>");
     ASSERT_EQ(Run({"make", "big.html", "-o", "big.trc"}).exitCode, 0);
     ASSERT_EQ(Run({"make", "big.html", "-f", "snippet", "-o", "small.trc"}).exitCode, 0);
     run = Run({"check", "big.trc", "small.trc"});
@@ -283,12 +283,12 @@ TEST_F(TorucaTest, CheckPassesAGoodCardAndNamesEachProblemOfABadOne) {
 
 TEST_F(TorucaTest, PreviewDrawsAPngAndNeverReplacesAFile) {
     const fs::path card = MakeShop("detail", {"--icon", Icon().string(), "ロゴ"});
-    qeltest::WriteFileBytes(path("card.png"), "keep");
+    qel::test::WriteFileBytes(path("card.png"), "keep");
     const TorucaRun run = Run({"preview", card.string(), "-o", "card.png"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, (dir() / "card(1).png").string() + "\n");
-    EXPECT_EQ(qeltest::ReadFileBytes(path("card.png")), "keep");
-    const std::string png = qeltest::ReadFileBytes(path("card(1).png"));
+    EXPECT_EQ(qel::test::ReadFileBytes(path("card.png")), "keep");
+    const std::string png = qel::test::ReadFileBytes(path("card(1).png"));
     ASSERT_GT(png.size(), 24u);
     EXPECT_EQ(png.substr(0, 8), "\x89PNG\r\n\x1a\n");
     EXPECT_EQ(png.substr(16, 8), std::string("\0\0\x01\xe0\0\0\0\xd8", 8));  // 480 x 216
@@ -311,7 +311,7 @@ TEST_F(TorucaTest, HelpAndVersion) {
 // The table holds the published figures, each with its source.
 TEST(HandsetLimits, TableHoldsThePublishedFigures) {
     std::vector<std::pair<std::string, std::uint64_t>> rows;
-    for (const qellimits::HandsetLimit& row : qellimits::Limits()) {
+    for (const qel::toruca::HandsetLimit& row : qel::toruca::Limits()) {
         rows.emplace_back(row.key, row.max);
         EXPECT_GT(std::string(row.source).size(), 10u) << row.key;
     }

@@ -9,23 +9,23 @@
 #include <string>
 #include <vector>
 
-#include "plugin/module_resources.h"
+#include "dialogs/module_resources.h"
 #include "tests/support/dialog_testing.h"
 
 namespace {
 
 constexpr int kIcon = IDC_ICON, kNoIcon = IDC_NO_ICON, kGenre = IDC_GENRE, kList = IDC_CODES, kLabel = IDC_GENRE_LABEL;
 
-class CategoryDlgTest : public qeltest::DialogTest {
+class CategoryDlgTest : public qel::test::DialogTest {
 protected:
     static void SetUpTestSuite() { ASSERT_TRUE(QelRegisterModuleResources()); }
     static void TearDownTestSuite() { QelUnregisterModuleResources(); }
 
-    static void ExpectGenreControlsEnabled(qeltest::DialogUser& u, bool enabled) {
+    static void ExpectGenreControlsEnabled(qel::test::DialogUser& u, bool enabled) {
         for (int id : {kLabel, kGenre, kList}) EXPECT_EQ(u.Enabled(id), enabled) << "control " << id;
     }
     // The list shows every code, genre 0 first, with nothing selected.
-    static void ExpectAllCodesNoneSelected(qeltest::DialogUser& u) {
+    static void ExpectAllCodesNoneSelected(qel::test::DialogUser& u) {
         ASSERT_EQ(u.Count(kList), 246);
         EXPECT_EQ(u.ItemText(kList, 0), u"0032");
         EXPECT_EQ(u.ItemData(kList, 0), 50u);
@@ -36,7 +36,7 @@ protected:
 };
 
 TEST_F(CategoryDlgTest, GenreComboListsTheElevenGenresAllLast) {
-    qeltest::ExpectDialog(IDD_TORUCA_CATEGORY, [](qeltest::DialogUser& u) {
+    qel::test::ExpectDialog(IDD_TORUCA_CATEGORY, [](qel::test::DialogUser& u) {
         const std::vector<std::u16string> expected = {
             u"グルメ", u"生活／サービス", u"コンビニ／スーパー／食品", u"レジャー／宿泊／アミューズメント",
             u"ファッション／アクセサリー／雑貨／インテリア", u"ビューティ＆リラクゼーション", u"ゲーム／占い", u"趣味",
@@ -49,7 +49,7 @@ TEST_F(CategoryDlgTest, GenreComboListsTheElevenGenresAllLast) {
 }
 
 TEST_F(CategoryDlgTest, OpenedWithNoIconShowsAllCodesDisabledAndAnswersZero) {
-    qeltest::ExpectDialog(IDD_TORUCA_CATEGORY, [](qeltest::DialogUser& u) {
+    qel::test::ExpectDialog(IDD_TORUCA_CATEGORY, [](qel::test::DialogUser& u) {
         EXPECT_TRUE(u.Checked(kNoIcon));
         EXPECT_FALSE(u.Checked(kIcon));
         ExpectGenreControlsEnabled(u, false);
@@ -64,7 +64,7 @@ TEST_F(CategoryDlgTest, OpenedWithNoIconShowsAllCodesDisabledAndAnswersZero) {
 }
 
 TEST_F(CategoryDlgTest, OpenedWithAListedCodeSelectsItsGenreAndEntry) {
-    qeltest::ExpectDialog(IDD_TORUCA_CATEGORY, [](qeltest::DialogUser& u) {
+    qel::test::ExpectDialog(IDD_TORUCA_CATEGORY, [](qel::test::DialogUser& u) {
         EXPECT_TRUE(u.Checked(kIcon));
         EXPECT_FALSE(u.Checked(kNoIcon));
         ExpectGenreControlsEnabled(u, true);
@@ -86,7 +86,7 @@ TEST_F(CategoryDlgTest, OpenedWithAListedCodeSelectsItsGenreAndEntry) {
 TEST_F(CategoryDlgTest, OpenedWithAnUnlistedCodeShowsAllAndKeepsTheCode) {
     for (int code : {108, 253, -1}) {
         SCOPED_TRACE(code);
-        qeltest::ExpectDialog(IDD_TORUCA_CATEGORY, [](qeltest::DialogUser& u) {
+        qel::test::ExpectDialog(IDD_TORUCA_CATEGORY, [](qel::test::DialogUser& u) {
             EXPECT_TRUE(u.Checked(kIcon));
             ExpectGenreControlsEnabled(u, true);
             EXPECT_EQ(u.CurSel(kGenre), 10);
@@ -100,7 +100,7 @@ TEST_F(CategoryDlgTest, OpenedWithAnUnlistedCodeShowsAllAndKeepsTheCode) {
 }
 
 TEST_F(CategoryDlgTest, NoIconDisablesTheGenreControlsAndWinsOverTheList) {
-    qeltest::ExpectDialog(IDD_TORUCA_CATEGORY, [](qeltest::DialogUser& u) {
+    qel::test::ExpectDialog(IDD_TORUCA_CATEGORY, [](qel::test::DialogUser& u) {
         u.Click(kNoIcon);
         ExpectGenreControlsEnabled(u, false);
         EXPECT_GE(u.CurSel(kList), 0);  // the entry stays selected, disabled
@@ -115,7 +115,7 @@ TEST_F(CategoryDlgTest, NoIconDisablesTheGenreControlsAndWinsOverTheList) {
 }
 
 TEST_F(CategoryDlgTest, ChoosingAnIconAfterOpeningWithNone) {
-    qeltest::ExpectDialog(IDD_TORUCA_CATEGORY, [](qeltest::DialogUser& u) {
+    qel::test::ExpectDialog(IDD_TORUCA_CATEGORY, [](qel::test::DialogUser& u) {
         u.Click(kIcon);
         EXPECT_TRUE(u.Enabled(kList));
         u.Select(kGenre, 0);  // グルメ: 50, 54, 251, ...
@@ -130,7 +130,7 @@ TEST_F(CategoryDlgTest, ChoosingAnIconAfterOpeningWithNone) {
 }
 
 TEST_F(CategoryDlgTest, AGenreChangeRefillsAndReselectsOnlyTheOpeningCode) {
-    qeltest::ExpectDialog(IDD_TORUCA_CATEGORY, [](qeltest::DialogUser& u) {
+    qel::test::ExpectDialog(IDD_TORUCA_CATEGORY, [](qel::test::DialogUser& u) {
         u.Select(kGenre, 8);  // 教育／資格: 169, 227, 151, 223, 235
         EXPECT_EQ(u.Items(kList), (std::vector<std::u16string>{u"00a9", u"00e3", u"0097", u"00df", u"00eb"}));
         EXPECT_EQ(u.CurSel(kList), -1);
@@ -155,7 +155,7 @@ TEST_F(CategoryDlgTest, AGenreChangeRefillsAndReselectsOnlyTheOpeningCode) {
 
 // A change notification with no genre selected falls back to "全て".
 TEST_F(CategoryDlgTest, AGenreChangeWithoutSelectionShowsAll) {
-    qeltest::ExpectDialog(IDD_TORUCA_CATEGORY, [](qeltest::DialogUser& u) {
+    qel::test::ExpectDialog(IDD_TORUCA_CATEGORY, [](qel::test::DialogUser& u) {
         auto& dlg = u.As<CQelTorucaCategoryDlg>();
         dlg.m_cmbGenre.SetCurSel(-1);
         dlg.SendMessage(WM_COMMAND, MAKEWPARAM(kGenre, CBN_SELCHANGE), reinterpret_cast<LPARAM>(&dlg.m_cmbGenre));
@@ -169,7 +169,7 @@ TEST_F(CategoryDlgTest, AGenreChangeWithoutSelectionShowsAll) {
 }
 
 TEST_F(CategoryDlgTest, CancelEndsWithIdCancel) {
-    qeltest::ExpectDialog(IDD_TORUCA_CATEGORY, [](qeltest::DialogUser& u) {
+    qel::test::ExpectDialog(IDD_TORUCA_CATEGORY, [](qel::test::DialogUser& u) {
         u.Click(kNoIcon);
         u.Cancel();
     });

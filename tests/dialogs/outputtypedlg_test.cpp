@@ -5,12 +5,12 @@
 
 #include <gtest/gtest.h>
 
-#include "plugin/module_resources.h"
+#include "dialogs/module_resources.h"
 #include "tests/support/dialog_testing.h"
 
 namespace {
 
-class OutputTypeDlgTest : public qeltest::DialogTest {
+class OutputTypeDlgTest : public qel::test::DialogTest {
 protected:
     static void SetUpTestSuite() { ASSERT_TRUE(QelRegisterModuleResources()); }
     static void TearDownTestSuite() { QelUnregisterModuleResources(); }
@@ -18,7 +18,7 @@ protected:
     // Opens the dialog with `initial`, checks which radio button is checked
     // and presses OK at once; answers m_nOutput.
     static int OkAtOnce(int initial, int expectedChecked) {
-        qeltest::ExpectDialog(IDD_TORUCA_OUTPUT, [&](qeltest::DialogUser& u) {
+        qel::test::ExpectDialog(IDD_TORUCA_OUTPUT, [&](qel::test::DialogUser& u) {
             for (int id : {IDC_OUTPUT_PROJECT, IDC_OUTPUT_CARD, IDC_OUTPUT_SNIP}) EXPECT_EQ(u.Checked(id), id == expectedChecked) << "radio " << id;
             u.Ok();
         });
@@ -41,7 +41,7 @@ TEST_F(OutputTypeDlgTest, AnyOtherCodeIsNormalisedToTheProjectFile) {
 }
 
 TEST_F(OutputTypeDlgTest, TheLastClickWins) {
-    qeltest::ExpectDialog(IDD_TORUCA_OUTPUT, [](qeltest::DialogUser& u) {
+    qel::test::ExpectDialog(IDD_TORUCA_OUTPUT, [](qel::test::DialogUser& u) {
         u.Click(IDC_OUTPUT_SNIP);
         u.Click(IDC_OUTPUT_PROJECT);
         EXPECT_TRUE(u.Checked(IDC_OUTPUT_PROJECT));
@@ -52,7 +52,7 @@ TEST_F(OutputTypeDlgTest, TheLastClickWins) {
     ASSERT_EQ(dlg.DoModal(), IDOK);
     EXPECT_EQ(dlg.m_nOutput, 1);
 
-    qeltest::ExpectDialog(IDD_TORUCA_OUTPUT, [](qeltest::DialogUser& u) {
+    qel::test::ExpectDialog(IDD_TORUCA_OUTPUT, [](qel::test::DialogUser& u) {
         u.Click(IDC_OUTPUT_CARD);
         u.Ok();
     });
@@ -64,7 +64,7 @@ TEST_F(OutputTypeDlgTest, TheLastClickWins) {
 // Only a click (notification code 0) of a radio button counts; another
 // notification from the same button leaves the last click in force.
 TEST_F(OutputTypeDlgTest, OtherNotificationsOfTheRadioButtonsAreNotClicks) {
-    qeltest::ExpectDialog(IDD_TORUCA_OUTPUT, [](qeltest::DialogUser& u) {
+    qel::test::ExpectDialog(IDD_TORUCA_OUTPUT, [](qel::test::DialogUser& u) {
         u.Click(IDC_OUTPUT_CARD);
         CWnd* snip = u.Control(IDC_OUTPUT_SNIP);
         u.Dialog().SendMessage(WM_COMMAND, MAKEWPARAM(IDC_OUTPUT_SNIP, BN_DOUBLECLICKED), reinterpret_cast<LPARAM>(snip));
@@ -77,7 +77,7 @@ TEST_F(OutputTypeDlgTest, OtherNotificationsOfTheRadioButtonsAreNotClicks) {
 }
 
 TEST_F(OutputTypeDlgTest, CancelEndsWithIdCancel) {
-    qeltest::ExpectDialog(IDD_TORUCA_OUTPUT, [](qeltest::DialogUser& u) {
+    qel::test::ExpectDialog(IDD_TORUCA_OUTPUT, [](qel::test::DialogUser& u) {
         u.Click(IDC_OUTPUT_SNIP);
         u.Cancel();
     });

@@ -11,7 +11,7 @@
 #include "framework/codepage.h"
 #include "framework/dialog.h"
 #include "framework/rcscript.h"
-#include "plugin/module_resources.h"
+#include "dialogs/module_resources.h"
 #include "tests/support/dialog_testing.h"
 
 namespace {
@@ -213,11 +213,11 @@ TEST_F(ModuleTemplates, EachTemplateMatchesItsTableControlForControl) {
         SCOPED_TRACE("dialog " + std::to_string(d.id));
         auto tpl = AfxFindDialogTemplate(d.id);
         ASSERT_TRUE(tpl);
-        EXPECT_EQ(qel::WideToUtf8(tpl->caption), qel::WideToUtf8(d.caption));
+        EXPECT_EQ(qel::framework::WideToUtf8(tpl->caption), qel::framework::WideToUtf8(d.caption));
         EXPECT_EQ(tpl->cx, d.cx);
         EXPECT_EQ(tpl->cy, d.cy);
         EXPECT_EQ(tpl->style, 0x80C800C0u);  // popup, caption, system menu, modal frame, set-font
-        EXPECT_EQ(qel::WideToUtf8(tpl->font.face), "ＭＳ Ｐゴシック");
+        EXPECT_EQ(qel::framework::WideToUtf8(tpl->font.face), "ＭＳ Ｐゴシック");
         EXPECT_EQ(tpl->font.pointSize, 9);
         EXPECT_EQ(tpl->language, 1041);
         ASSERT_EQ(tpl->items.size(), d.count);
@@ -226,7 +226,7 @@ TEST_F(ModuleTemplates, EachTemplateMatchesItsTableControlForControl) {
             const CDialogItemTemplate& c = tpl->items[i];
             const std::string where = "control #" + std::to_string(i) + " (id " + std::to_string(e.id) + ")";
             EXPECT_EQ(c.id, e.id) << where;
-            EXPECT_EQ(qel::WideToUtf8(c.text), qel::WideToUtf8(e.text)) << where;
+            EXPECT_EQ(qel::framework::WideToUtf8(c.text), qel::framework::WideToUtf8(e.text)) << where;
             EXPECT_EQ(c.x, e.rect.x) << where;
             EXPECT_EQ(c.y, e.rect.y) << where;
             EXPECT_EQ(c.cx, e.rect.cx) << where;
@@ -236,7 +236,7 @@ TEST_F(ModuleTemplates, EachTemplateMatchesItsTableControlForControl) {
     }
 }
 
-class ModuleTemplatesOpen : public qeltest::DialogTest {
+class ModuleTemplatesOpen : public qel::test::DialogTest {
 protected:
     static void SetUpTestSuite() { ASSERT_TRUE(QelRegisterModuleResources()); }
     static void TearDownTestSuite() { QelUnregisterModuleResources(); }
@@ -247,7 +247,7 @@ protected:
 TEST_F(ModuleTemplatesOpen, EveryTemplateOpensWithHelpHidden) {
     for (const ExpectedDialog& d : kDialogs) {
         SCOPED_TRACE("dialog " + std::to_string(d.id));
-        qeltest::ExpectDialog(d.id, [&](qeltest::DialogUser& u) {
+        qel::test::ExpectDialog(d.id, [&](qel::test::DialogUser& u) {
             EXPECT_EQ(u.Caption(), d.caption);
             EXPECT_EQ(u.Dialog().GetControls().size(), d.count);
             EXPECT_FALSE(u.Visible(ID_HELP));

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "framework/codepage.h"
-#include "plugin/module_resources.h"
+#include "dialogs/module_resources.h"
 #include "tests/support/dialog_testing.h"
 #include "toruca/torucautil.h"
 
@@ -32,7 +32,7 @@ const std::u16string kDescriptions[] = {
 };
 const std::u16string kBadUrl = u"URLは「http://」で始まる半角英数字記号です。";
 
-class SetDlgTest : public qeltest::DialogTest {
+class SetDlgTest : public qel::test::DialogTest {
 protected:
     static void SetUpTestSuite() { ASSERT_TRUE(QelRegisterModuleResources()); }
     static void TearDownTestSuite() { QelUnregisterModuleResources(); }
@@ -41,7 +41,7 @@ protected:
 // A dialog run without EditSettings opens with its own defaults: version
 // "1.0", colour 1, no Dist entry (index 4) and category 64.
 TEST_F(SetDlgTest, DefaultsOfADialogRunOnItsOwn) {
-    qeltest::ExpectDialog(IDD_TORUCA_SETTINGS, [](qeltest::DialogUser& u) {
+    qel::test::ExpectDialog(IDD_TORUCA_SETTINGS, [](qel::test::DialogUser& u) {
         EXPECT_EQ(u.Items(kVersion), (std::vector<std::u16string>{u"1.0", u"1.1", u"2.0", u"2.1"}));
         EXPECT_EQ(u.Items(kColor), (std::vector<std::u16string>{u"赤", u"橙", u"黄", u"緑", u"水", u"青", u"紫",
                                                                 u"桃", u"茶", u"黒"}));
@@ -51,7 +51,7 @@ TEST_F(SetDlgTest, DefaultsOfADialogRunOnItsOwn) {
         EXPECT_EQ(u.Text(kVersionText), kDescriptions[0]);
         EXPECT_EQ(u.CurSel(kColor), 1);
         EXPECT_EQ(u.CurSel(kDist), -1);  // index 4 is past the four labels
-        qeltest::ExpectDialog(IDD_TORUCA_CATEGORY, [](qeltest::DialogUser& c) {
+        qel::test::ExpectDialog(IDD_TORUCA_CATEGORY, [](qel::test::DialogUser& c) {
             ASSERT_GE(c.CurSel(IDC_CODES), 0);
             EXPECT_EQ(c.ItemText(IDC_CODES, c.CurSel(IDC_CODES)), u"0040");  // code 64
             c.Cancel();
@@ -70,7 +70,7 @@ TEST_F(SetDlgTest, DefaultsOfADialogRunOnItsOwn) {
 // Each version shows its description and changes nothing else: every
 // control stays enabled.
 TEST_F(SetDlgTest, EachVersionShowsItsDescriptionOnly) {
-    qeltest::ExpectDialog(IDD_TORUCA_SETTINGS, [](qeltest::DialogUser& u) {
+    qel::test::ExpectDialog(IDD_TORUCA_SETTINGS, [](qel::test::DialogUser& u) {
         EXPECT_EQ(u.Text(kVersionText), kDescriptions[3]);
         for (int i : {0, 1, 2, 3, 0}) {
             u.Select(kVersion, i);
@@ -104,8 +104,8 @@ TEST_F(SetDlgTest, TheUrlMustBeEmptyOrBeginWithHttp) {
         {u" http://example.com/", false},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(qel::WideToUtf8(c.url));
-        qeltest::ExpectDialog(IDD_TORUCA_SETTINGS, [&](qeltest::DialogUser& u) {
+        SCOPED_TRACE(qel::framework::WideToUtf8(c.url));
+        qel::test::ExpectDialog(IDD_TORUCA_SETTINGS, [&](qel::test::DialogUser& u) {
             u.Click(kNow);  // the focus elsewhere, so that the move shows
             u.SetText(kUrl, c.url);
             if (c.accepted) {
@@ -113,7 +113,7 @@ TEST_F(SetDlgTest, TheUrlMustBeEmptyOrBeginWithHttp) {
                 EXPECT_FALSE(u.IsOpen());
                 return;
             }
-            qeltest::ExpectMessageBox(kBadUrl, 0x10u);
+            qel::test::ExpectMessageBox(kBadUrl, 0x10u);
             u.Ok();
             ASSERT_TRUE(u.IsOpen());
             EXPECT_EQ(u.Focus(), kUrl);
@@ -125,14 +125,14 @@ TEST_F(SetDlgTest, TheUrlMustBeEmptyOrBeginWithHttp) {
         ASSERT_EQ(dlg.DoModal(), IDOK);
         EXPECT_EQ(dlg.m_strUrl, c.accepted ? c.url : u"http://example.com/fixed");
     }
-    for (const qeltest::SeenMessageBox& box : qeltest::MessageBoxes()) EXPECT_EQ(box.activeDialog, IDD_TORUCA_SETTINGS);
+    for (const qel::test::SeenMessageBox& box : qel::test::MessageBoxes()) EXPECT_EQ(box.activeDialog, IDD_TORUCA_SETTINGS);
 }
 
 // "現在日時(&W)" puts the stamp of the current time into the LM edit and
 // keeps what was typed into the other edits.
 TEST_F(SetDlgTest, NowReplacesOnlyTheLastModifiedEdit) {
     std::u16string before, after;
-    qeltest::ExpectDialog(IDD_TORUCA_SETTINGS, [&](qeltest::DialogUser& u) {
+    qel::test::ExpectDialog(IDD_TORUCA_SETTINGS, [&](qel::test::DialogUser& u) {
         u.SetText(kIpId, u"5555");
         u.SetText(kData1, u"見出し");
         u.SetText(kExpires, u"991231");
@@ -162,12 +162,12 @@ TEST_F(SetDlgTest, NowReplacesOnlyTheLastModifiedEdit) {
 // A version that no entry begins with stays unselected through the
 // handlers' exchanges (the clock, the unique icon), so it comes back empty.
 TEST_F(SetDlgTest, AnUnknownVersionStaysUnselectedThroughTheHandlers) {
-    qeltest::ExpectDialog(IDD_TORUCA_SETTINGS, [](qeltest::DialogUser& u) {
+    qel::test::ExpectDialog(IDD_TORUCA_SETTINGS, [](qel::test::DialogUser& u) {
         EXPECT_EQ(u.CurSel(kVersion), -1);
         EXPECT_EQ(u.Text(kVersionText), u"");
         u.Click(kNow);
         EXPECT_EQ(u.CurSel(kVersion), -1);
-        qeltest::ExpectDialog(IDD_TORUCA_UNIQICON, [](qeltest::DialogUser& i) { i.Ok(); });
+        qel::test::ExpectDialog(IDD_TORUCA_UNIQICON, [](qel::test::DialogUser& i) { i.Ok(); });
         u.Click(kUniqIconRef);
         EXPECT_EQ(u.CurSel(kVersion), -1);
         EXPECT_EQ(u.Text(kVersionText), u"");
@@ -183,10 +183,10 @@ TEST_F(SetDlgTest, AnUnknownVersionStaysUnselectedThroughTheHandlers) {
 // shows in the read-only edit; after Cancel nothing changes.
 TEST_F(SetDlgTest, TheUniqueIconDialogWorksOnTheMembers) {
     const std::u16string icon = WriteFile("icon.gif", "GIF89a");
-    qeltest::ExpectDialog(IDD_TORUCA_SETTINGS, [&](qeltest::DialogUser& u) {
+    qel::test::ExpectDialog(IDD_TORUCA_SETTINGS, [&](qel::test::DialogUser& u) {
         EXPECT_EQ(u.Text(kUniqIconTitle), u"");
         u.SetText(kIpId, u"1234");
-        qeltest::ExpectDialog(IDD_TORUCA_UNIQICON, [&](qeltest::DialogUser& i) {
+        qel::test::ExpectDialog(IDD_TORUCA_UNIQICON, [&](qel::test::DialogUser& i) {
             EXPECT_EQ(i.Text(IDC_UNIQDLG_FILE), u"");
             i.SetText(IDC_UNIQDLG_FILE, icon);
             i.SetText(IDC_UNIQDLG_TITLE, u"独自");
@@ -195,7 +195,7 @@ TEST_F(SetDlgTest, TheUniqueIconDialogWorksOnTheMembers) {
         u.Click(kUniqIconRef);
         EXPECT_EQ(u.Text(kUniqIconTitle), u"独自");
         EXPECT_EQ(u.Text(kIpId), u"1234");
-        qeltest::ExpectDialog(IDD_TORUCA_UNIQICON, [&](qeltest::DialogUser& i) {
+        qel::test::ExpectDialog(IDD_TORUCA_UNIQICON, [&](qel::test::DialogUser& i) {
             EXPECT_EQ(i.Text(IDC_UNIQDLG_FILE), icon);
             EXPECT_EQ(i.Text(IDC_UNIQDLG_TITLE), u"独自");
             i.SetText(IDC_UNIQDLG_FILE, u"");
@@ -213,14 +213,14 @@ TEST_F(SetDlgTest, TheUniqueIconDialogWorksOnTheMembers) {
 }
 
 TEST_F(SetDlgTest, TheCategoryDialogChangesTheCategoryOnlyAfterOk) {
-    qeltest::ExpectDialog(IDD_TORUCA_SETTINGS, [](qeltest::DialogUser& u) {
-        qeltest::ExpectDialog(IDD_TORUCA_CATEGORY, [](qeltest::DialogUser& c) {
+    qel::test::ExpectDialog(IDD_TORUCA_SETTINGS, [](qel::test::DialogUser& u) {
+        qel::test::ExpectDialog(IDD_TORUCA_CATEGORY, [](qel::test::DialogUser& c) {
             c.Click(IDC_NO_ICON);
             c.Cancel();
         });
         u.Click(kCategoryRef);
         EXPECT_EQ(u.As<CQelTorucaSetDlg>().m_nCategory, 251);
-        qeltest::ExpectDialog(IDD_TORUCA_CATEGORY, [](qeltest::DialogUser& c) {
+        qel::test::ExpectDialog(IDD_TORUCA_CATEGORY, [](qel::test::DialogUser& c) {
             EXPECT_EQ(c.CurSel(IDC_GENRE), 0);  // グルメ
             c.Click(IDC_NO_ICON);
             c.Ok();

@@ -1,4 +1,4 @@
-// CQelTpjFile::EditSettings end to end: the record's values shown in the
+// EditSettings end to end: the record's values shown in the
 // settings dialog, the values typed there reaching the record after OK (data
 // lines as code page 932 bytes), the coded fields' edge values, and Cancel
 // leaving the record untouched whatever happened in the dialog.
@@ -8,9 +8,10 @@
 #include <string>
 
 #include "dialogs/resource.h"
+#include "dialogs/settings_edit.h"
 #include "framework/codepage.h"
 #include "model/tpjfile.h"
-#include "plugin/module_resources.h"
+#include "dialogs/module_resources.h"
 #include "tests/support/dialog_testing.h"
 
 namespace {
@@ -19,7 +20,7 @@ constexpr int kVersion = IDC_VERSION, kUrl = IDC_URL, kData1 = IDC_DATA1, kData2
               kSortId = IDC_SORTID, kExpires = IDC_EXPIRES, kDist = IDC_DIST, kLastModified = IDC_LASTMODIFIED, kCategoryRef = IDC_CATEGORY_REF,
               kUniqIconRef = IDC_UNIQICON_REF, kColor = IDC_COLOR, kUniqIconTitle = IDC_UNIQICON_TITLE, kNow = IDC_NOW, kVersionText = IDC_VERSION_TEXT;
 
-class SettingsEditTest : public qeltest::DialogTest {
+class SettingsEditTest : public qel::test::DialogTest {
 protected:
     static void SetUpTestSuite() { ASSERT_TRUE(QelRegisterModuleResources()); }
     static void TearDownTestSuite() { QelUnregisterModuleResources(); }
@@ -27,7 +28,7 @@ protected:
 
 // Every field of the record, for comparing a record before and after.
 std::string Fields(const CQelTpjFile& r) {
-    auto u8 = [](const std::u16string& s) { return qel::WideToUtf8(s); };
+    auto u8 = [](const std::u16string& s) { return qel::framework::WideToUtf8(s); };
     return u8(r.m_strVersion) + "|" + u8(r.m_strUrl) + "|" + std::to_string(r.m_nCategory) + "|" +
            std::to_string(r.m_nDist) + "|" + std::to_string(r.m_nColorId) + "|" + u8(r.m_strIpId) + "|" +
            u8(r.m_strSortId) + "|" + u8(r.m_strExpires) + "|" + u8(r.m_strLastModified) + "|" + r.m_strData1 +
@@ -40,7 +41,7 @@ TEST_F(SettingsEditTest, TheDialogOpensWithTheRecordsValues) {
     record.m_strData1 = "\x93\x8c\x8b\x9e";  // 東京 in code page 932
     record.m_strData2 = "a\r\nb";
     record.SetUniqueIcon(u"/icons/own.gif", u"自分");
-    qeltest::ExpectDialog(IDD_TORUCA_SETTINGS, [](qeltest::DialogUser& u) {
+    qel::test::ExpectDialog(IDD_TORUCA_SETTINGS, [](qel::test::DialogUser& u) {
         EXPECT_EQ(u.Text(kVersion), u"2.1");
         EXPECT_EQ(u.CurSel(kVersion), 3);
         EXPECT_EQ(u.Text(kVersionText).substr(0, 8), u"2008年度下期");
@@ -59,13 +60,13 @@ TEST_F(SettingsEditTest, TheDialogOpensWithTheRecordsValues) {
         EXPECT_EQ(u.Text(kUniqIconTitle), u"自分");
         u.Ok();
     });
-    EXPECT_TRUE(record.EditSettings(nullptr));
+    EXPECT_TRUE(qel::dialogs::EditSettings(record, nullptr));
 }
 
 TEST_F(SettingsEditTest, EveryValueTypedReachesTheRecordAfterOk) {
     const std::u16string icon = WriteFile("icon.png", "\x89PNG");
     CQelTpjFile record(1);
-    qeltest::ExpectDialog(IDD_TORUCA_SETTINGS, [&](qeltest::DialogUser& u) {
+    qel::test::ExpectDialog(IDD_TORUCA_SETTINGS, [&](qel::test::DialogUser& u) {
         u.Select(kVersion, 1);
         u.SetText(kUrl, u"HTTP://Example.COM/card.trc");
         u.SetText(kData1, u"東京");
@@ -78,13 +79,13 @@ TEST_F(SettingsEditTest, EveryValueTypedReachesTheRecordAfterOk) {
         u.SetText(kLastModified, u"2501020304");
         u.Select(kDist, 0);
         u.Select(kColor, 9);
-        qeltest::ExpectDialog(IDD_TORUCA_CATEGORY, [](qeltest::DialogUser& c) {
+        qel::test::ExpectDialog(IDD_TORUCA_CATEGORY, [](qel::test::DialogUser& c) {
             c.Select(IDC_GENRE, 8);
             c.Select(IDC_CODES, 3);  // 00df
             c.Ok();
         });
         u.Click(kCategoryRef);
-        qeltest::ExpectDialog(IDD_TORUCA_UNIQICON, [&](qeltest::DialogUser& i) {
+        qel::test::ExpectDialog(IDD_TORUCA_UNIQICON, [&](qel::test::DialogUser& i) {
             i.SetText(IDC_UNIQDLG_FILE, icon);
             i.SetText(IDC_UNIQDLG_TITLE, u"独自アイコン");
             i.Ok();
@@ -92,7 +93,7 @@ TEST_F(SettingsEditTest, EveryValueTypedReachesTheRecordAfterOk) {
         u.Click(kUniqIconRef);
         u.Ok();
     });
-    ASSERT_TRUE(record.EditSettings(nullptr));
+    ASSERT_TRUE(qel::dialogs::EditSettings(record, nullptr));
     EXPECT_EQ(record.GetVersion(), u"1.1");
     EXPECT_EQ(record.GetUrl(), u"HTTP://Example.COM/card.trc");
     EXPECT_EQ(record.GetData1(), "\x93\x8c\x8b\x9e");
@@ -120,12 +121,12 @@ TEST_F(SettingsEditTest, OutOfRangeColourAndDistComeBackAsMinusOneAndZero) {
         CQelTpjFile record(1);
         record.SetColorId(color);
         record.SetDist(dist);
-        qeltest::ExpectDialog(IDD_TORUCA_SETTINGS, [](qeltest::DialogUser& u) {
+        qel::test::ExpectDialog(IDD_TORUCA_SETTINGS, [](qel::test::DialogUser& u) {
             EXPECT_EQ(u.CurSel(kColor), -1);
             EXPECT_EQ(u.CurSel(kDist), -1);
             u.Ok();
         });
-        ASSERT_TRUE(record.EditSettings(nullptr));
+        ASSERT_TRUE(qel::dialogs::EditSettings(record, nullptr));
         EXPECT_EQ(record.m_nColorId, -1);
         EXPECT_EQ(record.m_nDist, 0);
     }
@@ -140,17 +141,17 @@ TEST_F(SettingsEditTest, TheVersionIsTakenAsAPrefixOfTheEntries) {
         std::u16string after;
     };
     for (const Case& c : {Case{u"2", 2, u"2.0"}, Case{u"1.1", 1, u"1.1"}, Case{u"3.0", -1, u""}}) {
-        SCOPED_TRACE(qel::WideToUtf8(c.version));
+        SCOPED_TRACE(qel::framework::WideToUtf8(c.version));
         CQelTpjFile record(1);
         record.SetVersion(c.version);
-        qeltest::ExpectDialog(IDD_TORUCA_SETTINGS, [&](qeltest::DialogUser& u) {
+        qel::test::ExpectDialog(IDD_TORUCA_SETTINGS, [&](qel::test::DialogUser& u) {
             EXPECT_EQ(u.CurSel(kVersion), c.selected);
             if (c.selected < 0) {
                 EXPECT_EQ(u.Text(kVersionText), u"");
             }
             u.Ok();
         });
-        ASSERT_TRUE(record.EditSettings(nullptr));
+        ASSERT_TRUE(qel::dialogs::EditSettings(record, nullptr));
         EXPECT_EQ(record.GetVersion(), c.after);
     }
 }
@@ -160,18 +161,18 @@ TEST_F(SettingsEditTest, CancelLeavesTheRecordUntouchedAfterNestedDialogsAndTheC
     CQelTpjFile record(1);
     record.SetData2(u"二行目");
     const std::string before = Fields(record);
-    qeltest::ExpectDialog(IDD_TORUCA_SETTINGS, [&](qeltest::DialogUser& u) {
+    qel::test::ExpectDialog(IDD_TORUCA_SETTINGS, [&](qel::test::DialogUser& u) {
         u.Select(kVersion, 0);
         u.SetText(kUrl, u"http://changed.example/");
         u.SetText(kData2, u"changed");
         u.Select(kColor, 5);
         u.Select(kDist, 1);
-        qeltest::ExpectDialog(IDD_TORUCA_CATEGORY, [](qeltest::DialogUser& c) {
+        qel::test::ExpectDialog(IDD_TORUCA_CATEGORY, [](qel::test::DialogUser& c) {
             c.Click(IDC_NO_ICON);
             c.Ok();
         });
         u.Click(kCategoryRef);
-        qeltest::ExpectDialog(IDD_TORUCA_UNIQICON, [&](qeltest::DialogUser& i) {
+        qel::test::ExpectDialog(IDD_TORUCA_UNIQICON, [&](qel::test::DialogUser& i) {
             i.SetText(IDC_UNIQDLG_FILE, icon);
             i.SetText(IDC_UNIQDLG_TITLE, u"t");
             i.Ok();
@@ -180,7 +181,7 @@ TEST_F(SettingsEditTest, CancelLeavesTheRecordUntouchedAfterNestedDialogsAndTheC
         u.Click(kNow);
         u.Cancel();
     });
-    EXPECT_FALSE(record.EditSettings(nullptr));
+    EXPECT_FALSE(qel::dialogs::EditSettings(record, nullptr));
     EXPECT_EQ(Fields(record), before);
 }
 
@@ -189,15 +190,15 @@ TEST_F(SettingsEditTest, CancelLeavesTheRecordUntouchedAfterNestedDialogsAndTheC
 TEST_F(SettingsEditTest, ARefusedUrlThenCancelChangesNothing) {
     CQelTpjFile record(1);
     const std::string before = Fields(record);
-    qeltest::ExpectDialog(IDD_TORUCA_SETTINGS, [](qeltest::DialogUser& u) {
+    qel::test::ExpectDialog(IDD_TORUCA_SETTINGS, [](qel::test::DialogUser& u) {
         u.SetText(kUrl, u"ftp://example.com/");
         u.SetText(kIpId, u"1");
-        qeltest::ExpectMessageBox(u"URLは「http://」で始まる半角英数字記号です。", 0x10u);
+        qel::test::ExpectMessageBox(u"URLは「http://」で始まる半角英数字記号です。", 0x10u);
         u.Ok();
         EXPECT_EQ(u.Focus(), kUrl);
         u.Cancel();
     });
-    EXPECT_FALSE(record.EditSettings(nullptr));
+    EXPECT_FALSE(qel::dialogs::EditSettings(record, nullptr));
     EXPECT_EQ(Fields(record), before);
 }
 

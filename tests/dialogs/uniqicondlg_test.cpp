@@ -9,14 +9,14 @@
 #include <string>
 
 #include "framework/codepage.h"
-#include "plugin/module_resources.h"
+#include "dialogs/module_resources.h"
 #include "tests/support/dialog_testing.h"
 
 namespace {
 
 constexpr int kFile = IDC_UNIQDLG_FILE, kTitle = IDC_UNIQDLG_TITLE, kBrowse = IDC_UNIQICON_REF;
 
-class UniqIconDlgTest : public qeltest::DialogTest {
+class UniqIconDlgTest : public qel::test::DialogTest {
 protected:
     static void SetUpTestSuite() { ASSERT_TRUE(QelRegisterModuleResources()); }
     static void TearDownTestSuite() { QelUnregisterModuleResources(); }
@@ -25,15 +25,15 @@ protected:
     std::u16string MakeFile(const std::string& name) const {
         std::filesystem::create_directories(path(name).parent_path());
         WriteFile(name, "GIF89a");
-        return qel::PathFromNative(std::filesystem::canonical(path(name)).string());
+        return qel::framework::PathFromNative(std::filesystem::canonical(path(name)).string());
     }
     std::u16string Folder(const std::string& name) const {
-        return qel::PathFromNative(std::filesystem::canonical(path(name)).parent_path().string());
+        return qel::framework::PathFromNative(std::filesystem::canonical(path(name)).parent_path().string());
     }
 };
 
 TEST_F(UniqIconDlgTest, AnEmptyFileRemovesTheIconTitleIncluded) {
-    qeltest::ExpectDialog(IDD_TORUCA_UNIQICON, [](qeltest::DialogUser& u) {
+    qel::test::ExpectDialog(IDD_TORUCA_UNIQICON, [](qel::test::DialogUser& u) {
         EXPECT_EQ(u.Text(kTitle), u"old title");
         u.SetText(kFile, u"");
         u.Ok();
@@ -49,10 +49,10 @@ TEST_F(UniqIconDlgTest, AnEmptyFileRemovesTheIconTitleIncluded) {
 TEST_F(UniqIconDlgTest, AMissingFileIsRefusedWithTheFileEditSelected) {
     const std::u16string icon = MakeFile("icon.gif");
     const std::u16string missing = wpath("missing.gif");
-    qeltest::ExpectDialog(IDD_TORUCA_UNIQICON, [&](qeltest::DialogUser& u) {
+    qel::test::ExpectDialog(IDD_TORUCA_UNIQICON, [&](qel::test::DialogUser& u) {
         u.SetText(kFile, missing);
         u.SetText(kTitle, u"タイトル");
-        qeltest::ExpectMessageBox(u"ファイルがありません。", 0x10u);
+        qel::test::ExpectMessageBox(u"ファイルがありません。", 0x10u);
         u.Ok();
         ASSERT_TRUE(u.IsOpen());
         EXPECT_EQ(u.Focus(), kFile);
@@ -64,13 +64,13 @@ TEST_F(UniqIconDlgTest, AMissingFileIsRefusedWithTheFileEditSelected) {
     ASSERT_EQ(dlg.DoModal(), IDOK);
     EXPECT_EQ(dlg.m_strFile, icon);
     EXPECT_EQ(dlg.m_strTitle, u"タイトル");
-    ASSERT_EQ(qeltest::MessageBoxes().size(), 1u);
-    EXPECT_EQ(qeltest::MessageBoxes()[0].activeDialog, IDD_TORUCA_UNIQICON);
+    ASSERT_EQ(qel::test::MessageBoxes().size(), 1u);
+    EXPECT_EQ(qel::test::MessageBoxes()[0].activeDialog, IDD_TORUCA_UNIQICON);
 }
 
 TEST_F(UniqIconDlgTest, AnExistingFileWithAnEmptyTitleIsAccepted) {
     const std::u16string icon = MakeFile("icon.gif");
-    qeltest::ExpectDialog(IDD_TORUCA_UNIQICON, [](qeltest::DialogUser& u) { u.Ok(); });
+    qel::test::ExpectDialog(IDD_TORUCA_UNIQICON, [](qel::test::DialogUser& u) { u.Ok(); });
     CQelTorucaUniqIconDlg dlg(nullptr);
     dlg.m_strFile = icon;
     ASSERT_EQ(dlg.DoModal(), IDOK);
@@ -85,8 +85,8 @@ TEST_F(UniqIconDlgTest, EachBrowseStartsWhereTheLastChoiceWas) {
     const std::u16string first = MakeFile("a/first.gif");
     const std::u16string chosen = MakeFile("b/chosen.png");
     const std::u16string typed = wpath("c/typed.gif");
-    qeltest::ExpectDialog(IDD_TORUCA_UNIQICON, [&](qeltest::DialogUser& u) {
-        qeltest::ExpectFileDialog([&](qeltest::FileDialogUser& f) {
+    qel::test::ExpectDialog(IDD_TORUCA_UNIQICON, [&](qel::test::DialogUser& u) {
+        qel::test::ExpectFileDialog([&](qel::test::FileDialogUser& f) {
             EXPECT_EQ(f.InitialDir(), Folder("a/first.gif"));
             EXPECT_TRUE(f.Dialog().m_bOpenFileDialog);
             EXPECT_EQ(f.Dialog().m_dwFlags, 0x801800u);
@@ -98,7 +98,7 @@ TEST_F(UniqIconDlgTest, EachBrowseStartsWhereTheLastChoiceWas) {
         EXPECT_EQ(u.Text(kTitle), u"title");
 
         u.SetText(kFile, typed);
-        qeltest::ExpectFileDialog([&](qeltest::FileDialogUser& f) {
+        qel::test::ExpectFileDialog([&](qel::test::FileDialogUser& f) {
             EXPECT_EQ(f.InitialDir(), Folder("b/chosen.png"));
             f.Cancel();
         });
@@ -114,8 +114,8 @@ TEST_F(UniqIconDlgTest, EachBrowseStartsWhereTheLastChoiceWas) {
 
 TEST_F(UniqIconDlgTest, AFirstBrowseWithoutFileStartsWithoutFolder) {
     const std::u16string icon = MakeFile("icon.gif");
-    qeltest::ExpectDialog(IDD_TORUCA_UNIQICON, [&](qeltest::DialogUser& u) {
-        qeltest::ExpectFileDialog([&](qeltest::FileDialogUser& f) {
+    qel::test::ExpectDialog(IDD_TORUCA_UNIQICON, [&](qel::test::DialogUser& u) {
+        qel::test::ExpectFileDialog([&](qel::test::FileDialogUser& f) {
             EXPECT_EQ(f.InitialDir(), u"");
             f.SetText(icon);
             f.Ok();
@@ -136,8 +136,8 @@ TEST_F(UniqIconDlgTest, AChosenPathLongerThanTheBufferIsKeptWhole) {
     name += "icon.gif";
     const std::u16string icon = MakeFile(name);
     ASSERT_GT(icon.size(), 1024u);
-    qeltest::ExpectDialog(IDD_TORUCA_UNIQICON, [&](qeltest::DialogUser& u) {
-        qeltest::ExpectFileDialog([&](qeltest::FileDialogUser& f) {
+    qel::test::ExpectDialog(IDD_TORUCA_UNIQICON, [&](qel::test::DialogUser& u) {
+        qel::test::ExpectFileDialog([&](qel::test::FileDialogUser& f) {
             f.SetText(icon);
             f.Ok();
         });

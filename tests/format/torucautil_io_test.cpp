@@ -29,7 +29,7 @@ TEST(TorucaUtilBase64, DecodingWrapper) {
     EXPECT_EQ(count, 0u);
 }
 
-class TorucaUtilFiles : public qeltest::TempDirTest {};
+class TorucaUtilFiles : public qel::test::TempDirTest {};
 
 TEST_F(TorucaUtilFiles, ReadsAWholeFile) {
     CQelTorucaUtil util;

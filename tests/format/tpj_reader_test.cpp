@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "format/base64.h"
+#include "format/tpj_writer.h"
 #include "framework/codepage.h"
 #include "framework/strings.h"
 #include "host/report.h"
@@ -30,8 +31,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::u16string W(const fs::path& p) { return qel::PathFromNative(p.string()); }
-fs::path P(const std::u16string& p) { return fs::path(qel::PathToNative(p)); }
+std::u16string W(const fs::path& p) { return qel::framework::PathFromNative(p.string()); }
+fs::path P(const std::u16string& p) { return fs::path(qel::framework::PathToNative(p)); }
 
 std::string Random(std::size_t n, unsigned seed) {
     std::mt19937 rng(seed);
@@ -68,13 +69,13 @@ std::string DecodeWhole(const std::vector<std::string>& lines) {
     return std::string(reinterpret_cast<const char*>(bytes.get()), count);
 }
 
-class TpjReader : public qeltest::TempDirTest {
+class TpjReader : public qel::test::TempDirTest {
 protected:
     // Loads `bytes` written to a file outside the temporary folder into rec.
     bool Load(const std::string& bytes) {
         fs::create_directories(dir() / "in");
-        qeltest::WriteFileBytes(dir() / "in" / "file.trc", bytes);
-        return rec.LoadFile(W(dir() / "in" / "file.trc"));
+        qel::test::WriteFileBytes(dir() / "in" / "file.trc", bytes);
+        return qel::format::LoadFile(rec, W(dir() / "in" / "file.trc"));
     }
     // A detail file of `headers` (CR LF after each) and a MIME body with these parts.
     static std::string Detail(const std::string& headers, const std::vector<std::string>& parts,
@@ -104,15 +105,15 @@ TEST_F(TpjReader, RoundTripsEveryFormAndVersion) {
         {"star.png", "\x89PNG\r\n\x1A\n" + Random(58, 4)},
         {"empty.bin", ""},
     };
-    qeltest::WriteFileBytes(src / "icon.gif", icon);
-    for (const auto& [name, bytes] : images) qeltest::WriteFileBytes(src / name, bytes);
+    qel::test::WriteFileBytes(src / "icon.gif", icon);
+    for (const auto& [name, bytes] : images) qel::test::WriteFileBytes(src / name, bytes);
 
     const std::u16string html = u"<html><body bgcolor=\"#ffffff\">\r\n<p>トルカ ～ ∥</p>\n"
                                 u"<img src=\"cid:image1\">\r<img src=\"cid:image2\"></body></html>";
     int round = 0;
     for (int type : {TYPE_PROJECT, TYPE_SNIP, TYPE_CARD}) {
         for (const char16_t* version : {u"1.0", u"1.1", u"2.0", u"2.1"}) {
-            SCOPED_TRACE(::testing::Message() << "type " << type << " version " << qel::WideToUtf8(version));
+            SCOPED_TRACE(::testing::Message() << "type " << type << " version " << qel::framework::WideToUtf8(version));
             CQelTpjFile orig(type);
             orig.SetVersion(version);
             orig.SetUrl(u"http://www.example.com/card.trc");
@@ -130,23 +131,22 @@ TEST_F(TpjReader, RoundTripsEveryFormAndVersion) {
             orig.m_strHtml = html;
             orig.SetUniqueIcon(W(src / "icon.gif"), u"Shop \"A\"");
             int n = 0;
-            for (const auto& img : images) orig.AddImage(W(src / img.first), u"image" + qel::Widen(std::to_string(++n)));
+            for (const auto& img : images) orig.AddImage(W(src / img.first), u"image" + qel::framework::Widen(std::to_string(++n)));
 
             // Each round extracts into a folder of its own, so names stay as written.
             const fs::path temp = dir() / ("t" + std::to_string(round++));
             fs::create_directories(temp);
             ::setenv("QELHOST_TEMP_DIR", temp.c_str(), 1);
             const fs::path file = dir() / "in.tpj";
-            qeltest::WriteFileBytes(file, qel::WideToCp932(orig.GetFileText()));
+            qel::test::WriteFileBytes(file, qel::framework::WideToCp932(qel::format::GetFileText(orig)));
 
             CQelTpjFile loaded(TYPE_PROJECT);
-            ASSERT_TRUE(loaded.LoadFile(W(file)));
+            ASSERT_TRUE(qel::format::LoadFile(loaded, W(file)));
             EXPECT_EQ(loaded.GetType(), type);
 
             // What the loaded record should equal: a snippet carries no page,
             // icon or images; the title is cut at its double quote.
-            std::unique_ptr<CQelTpjFileIF> copy(orig.Clone());
-            auto& want = static_cast<CQelTpjFile&>(*copy);
+            CQelTpjFile want = orig;
             if (type == TYPE_SNIP) {
                 want.m_strHtml.clear();
                 want.SetUniqueIcon(u"", u"");
@@ -158,29 +158,29 @@ TEST_F(TpjReader, RoundTripsEveryFormAndVersion) {
                 // A part of a kind without content type has a header line
                 // that is only its name piece, without key: read back, its
                 // name is the unique-path service's default.
-                qeltest::WriteFileBytes(src / "file", "");
+                qel::test::WriteFileBytes(src / "file", "");
                 want.m_arrImages.GetAt(3).m_strPath = W(src / "file");
                 ASSERT_EQ(loaded.m_arrImages.GetSize(), static_cast<int>(images.size()));
                 std::u16string path, title;
                 loaded.GetUniqueIcon(path, title);
                 EXPECT_EQ(title, u"Shop ");
                 EXPECT_EQ(P(path).parent_path(), temp);
-                EXPECT_EQ(qeltest::ReadFileBytes(P(path)), icon);
+                EXPECT_EQ(qel::test::ReadFileBytes(P(path)), icon);
                 for (int i = 0; i < loaded.m_arrImages.GetSize(); ++i) {
                     const CQelTpjImgFile& e = loaded.m_arrImages[i];
-                    EXPECT_EQ(e.m_strId, u"image" + qel::Widen(std::to_string(i + 1)));
+                    EXPECT_EQ(e.m_strId, u"image" + qel::framework::Widen(std::to_string(i + 1)));
                     EXPECT_EQ(P(e.m_strPath).parent_path(), temp);
-                    EXPECT_EQ(qeltest::ReadFileBytes(P(e.m_strPath)), images[static_cast<std::size_t>(i)].second) << i;
+                    EXPECT_EQ(qel::test::ReadFileBytes(P(e.m_strPath)), images[static_cast<std::size_t>(i)].second) << i;
                 }
             }
             for (int form : {TYPE_PROJECT, TYPE_SNIP, TYPE_CARD}) {
                 loaded.SetType(form);
                 want.SetType(form);
-                EXPECT_EQ(qel::WideToCp932(loaded.GetFileText()), qel::WideToCp932(want.GetFileText()))
+                EXPECT_EQ(qel::framework::WideToCp932(qel::format::GetFileText(loaded)), qel::framework::WideToCp932(qel::format::GetFileText(want)))
                     << "written as " << form;
             }
             // The originals were only read.
-            EXPECT_EQ(qeltest::ReadFileBytes(src / "icon.gif"), icon);
+            EXPECT_EQ(qel::test::ReadFileBytes(src / "icon.gif"), icon);
         }
     }
 }
@@ -199,7 +199,7 @@ TEST_F(TpjReader, LfOnlyFileReadsLikeCrLf) {
     EXPECT_EQ(rec.m_nCategory, 42);
     EXPECT_EQ(rec.m_strHtml, u"<p>a</p>\r\n<p>b</p>\r\n");
     ASSERT_EQ(rec.m_arrImages.GetSize(), 1);
-    EXPECT_EQ(qeltest::ReadFileBytes(P(rec.m_arrImages[0].m_strPath)), "GIF89a");
+    EXPECT_EQ(qel::test::ReadFileBytes(P(rec.m_arrImages[0].m_strPath)), "GIF89a");
     EXPECT_EQ(rec.GetType(), TYPE_CARD);
 }
 
@@ -213,7 +213,7 @@ TEST_F(TpjReader, ValuesAndPageHoldingNulComeBackWhole) {
     orig.SetSortId(sortId);
     orig.m_strHtml = html;
     orig.AddImage(WriteFile("a.gif", "GIF89a"), u"image1");
-    const std::string bytes = qel::WideToCp932(orig.GetFileText());
+    const std::string bytes = qel::framework::WideToCp932(qel::format::GetFileText(orig));
     EXPECT_EQ(bytes.substr(bytes.size() - 18), "\r\n--0000000000--\r\n");
 
     ASSERT_TRUE(Load(bytes));
@@ -221,7 +221,7 @@ TEST_F(TpjReader, ValuesAndPageHoldingNulComeBackWhole) {
     EXPECT_EQ(rec.GetSortId(), sortId);
     EXPECT_EQ(rec.m_strHtml, HtmlAsRead(html));
     ASSERT_EQ(rec.m_arrImages.GetSize(), 1);
-    EXPECT_EQ(qeltest::ReadFileBytes(P(rec.m_arrImages[0].m_strPath)), "GIF89a");
+    EXPECT_EQ(qel::test::ReadFileBytes(P(rec.m_arrImages[0].m_strPath)), "GIF89a");
 }
 
 // --- The header block --------------------------------------------------------------
@@ -268,7 +268,7 @@ TEST_F(TpjReader, HeaderKeysValuesAndIntegers) {
                      "Cat: 12abc\r\n"
                      "Dist: abc\r\n"
                      "COLOR-ID:  -3\r\n"
-                     "ip-id: 42\r\nSORT-ID: " + qel::WideToCp932(u"ソート") + "\r\n"
+                     "ip-id: 42\r\nSORT-ID: " + qel::framework::WideToCp932(u"ソート") + "\r\n"
                      "expires: 991231\r\nlm: 9912312359\r\n"
                      "Data1: gqCCog==\r\n"          // あい in code page 932
                      "Data2: YQBi\r\n"              // "a", NUL, "b": cut at the NUL
@@ -299,7 +299,7 @@ TEST_F(TpjReader, HeaderKeysValuesAndIntegers) {
 }
 
 TEST_F(TpjReader, GetParamRules) {
-    auto g = [](const char16_t* v, const char16_t* n) { return CQelTpjFile::GetParam(v, n); };
+    auto g = [](const char16_t* v, const char16_t* n) { return qel::format::GetParam(v, n); };
     EXPECT_EQ(g(u"image/gif;name=\"a.gif\";", u"name"), u"a.gif");
     EXPECT_EQ(g(u"application/x-ticon;name=\"i.gif\";title=\"Shop\"", u"title"), u"Shop");
     EXPECT_EQ(g(u"IMAGE/GIF;name=\"a.gif\"", u"name"), u"a.gif");
@@ -334,12 +334,12 @@ TEST_F(TpjReader, ContentIdsIconsAndPartsWithoutDelimiter) {
     for (int i = 0; i < rec.m_arrImages.GetSize(); ++i) {
         const auto& [id, bytes] = want[static_cast<std::size_t>(i)];
         EXPECT_EQ(rec.m_arrImages[i].m_strId, id) << i;
-        EXPECT_EQ(qeltest::ReadFileBytes(P(rec.m_arrImages[i].m_strPath)), bytes) << i;
+        EXPECT_EQ(qel::test::ReadFileBytes(P(rec.m_arrImages[i].m_strPath)), bytes) << i;
     }
     std::u16string path, title;
     rec.GetUniqueIcon(path, title);
     EXPECT_EQ(title, u"Two");
-    EXPECT_EQ(qeltest::ReadFileBytes(P(path)), "J");
+    EXPECT_EQ(qel::test::ReadFileBytes(P(path)), "J");
     // Both icons were written; parts that are not Base64 write nothing.
     EXPECT_EQ(Listing(dir()), (std::set<std::string>{"a.gif", "a(1).gif", "a(2).gif", "a(3).gif", "a(4).gif", "i.gif",
                                                     "i(1).gif", "p.gif", "in"}));
@@ -347,12 +347,12 @@ TEST_F(TpjReader, ContentIdsIconsAndPartsWithoutDelimiter) {
     // Without the closing delimiter the last part is lost, and so is its file.
     CQelTpjFile other(TYPE_CARD);
     fs::create_directories(dir() / "in");
-    qeltest::WriteFileBytes(dir() / "in" / "open.trc",
+    qel::test::WriteFileBytes(dir() / "in" / "open.trc",
                             Detail("", {Attachment(gif, "QQ=="), Attachment("Content-Type: image/gif;name=\"big.gif\"\r\n",
                                                                             std::string(3 << 20, 'A'))},
                                    false));
     const auto before = Listing(dir());
-    ASSERT_TRUE(other.LoadFile(W(dir() / "in" / "open.trc")));
+    ASSERT_TRUE(qel::format::LoadFile(other, W(dir() / "in" / "open.trc")));
     EXPECT_EQ(other.m_arrImages.GetSize(), 1);
     auto after = Listing(dir());
     after.erase(P(other.m_arrImages[0].m_strPath).filename().string());
@@ -368,9 +368,9 @@ TEST_F(TpjReader, HtmlPartAndDelimiterLookalikes) {
     })));
     // The second HTML part wins. The body declares its boundary "B": only
     // "--B" and "--B--" delimit, other lines that start with hyphens are text.
-    EXPECT_EQ(rec.m_strHtml, qel::Widen(page));
+    EXPECT_EQ(rec.m_strHtml, qel::framework::Widen(page));
     ASSERT_EQ(rec.m_arrImages.GetSize(), 1);
-    EXPECT_EQ(qeltest::ReadFileBytes(P(rec.m_arrImages[0].m_strPath)), "PNG");
+    EXPECT_EQ(qel::test::ReadFileBytes(P(rec.m_arrImages[0].m_strPath)), "PNG");
     // A file that declares no boundary keeps the lenient rule: two hyphens
     // start a part, and "--…--" closes the body; after it, lines are
     // headers again.
@@ -397,14 +397,14 @@ TEST_F(TpjReader, EmptyFileAndFilesThatCannotBeRead) {
     EXPECT_EQ(rec.GetType(), TYPE_PROJECT);
 
     rec.m_strHtml = u"old";
-    EXPECT_FALSE(rec.LoadFile(W(dir() / "missing.tpj")));
+    EXPECT_FALSE(qel::format::LoadFile(rec, W(dir() / "missing.tpj")));
     EXPECT_EQ(rec.m_strHtml, u"");
-    EXPECT_FALSE(rec.LoadFile(wdir()));  // a folder
-    EXPECT_FALSE(rec.LoadFile(u""));
+    EXPECT_FALSE(qel::format::LoadFile(rec, wdir()));  // a folder
+    EXPECT_FALSE(qel::format::LoadFile(rec, u""));
     // Neither a pipe (no writer: it would block) nor an endless device is read.
     ASSERT_EQ(::mkfifo((dir() / "pipe.trc").c_str(), 0600), 0);
-    EXPECT_FALSE(rec.LoadFile(W(dir() / "pipe.trc")));
-    EXPECT_FALSE(rec.LoadFile(u"/dev/zero"));
+    EXPECT_FALSE(qel::format::LoadFile(rec, W(dir() / "pipe.trc")));
+    EXPECT_FALSE(qel::format::LoadFile(rec, u"/dev/zero"));
 }
 
 // Header lines are short; one beyond 1 MiB is a damaged file, refused
@@ -423,16 +423,16 @@ TEST_F(TpjReader, BytesThatAreNotCodePage932AndVeryLongLines) {
     const std::string image = Random(3 << 20, 9);
     std::u16string b64;
     AppendBase64(b64, reinterpret_cast<const unsigned char*>(image.data()), image.size(), BASE64_NO_LINE_BREAKS);
-    const std::string oneLine = qel::WideToCp932(b64);
+    const std::string oneLine = qel::framework::WideToCp932(b64);
     ASSERT_TRUE(Load(Detail("URL: http://\x81\xFF\x80/\r\nSort-ID: \x82\r\nData1: \x82\xA0YWJj\xFF",
                             {"Content-Transfer-Encoding: 8bit\r\n\r\n\x81\r\n" + longHtml + "\r\n",
                              Attachment("Content-Type: image/gif;name=\"\x81\x7F\xFF.gif\"\r\n", "\xFF" + oneLine)})));
     EXPECT_EQ(rec.GetUrl(), u"http://\uFFFD\uFFFD\uFFFD/");
     EXPECT_EQ(rec.GetSortId(), u"\uFFFD");
     EXPECT_EQ(rec.GetData1(), "abc");  // foreign bytes are skipped, not turned into text
-    EXPECT_EQ(rec.m_strHtml, u"\uFFFD\r\n" + qel::Widen(longHtml) + u"\r\n");
+    EXPECT_EQ(rec.m_strHtml, u"\uFFFD\r\n" + qel::framework::Widen(longHtml) + u"\r\n");
     ASSERT_EQ(rec.m_arrImages.GetSize(), 1);
-    EXPECT_TRUE(qeltest::ReadFileBytes(P(rec.m_arrImages[0].m_strPath)) == image);
+    EXPECT_TRUE(qel::test::ReadFileBytes(P(rec.m_arrImages[0].m_strPath)) == image);
 }
 
 // Base64 bodies are decoded as they are read; whatever their lines look like,
@@ -475,7 +475,7 @@ TEST_F(TpjReader, Base64BodiesDecodeAsOneText) {
         ASSERT_TRUE(Load(Detail("", {"Content-Type: x;name=\"" + name +
                                      "\"\r\nContent-ID: <x>\r\nContent-Transfer-Encoding: base64\r\n\r\n" + body})));
         ASSERT_EQ(rec.m_arrImages.GetSize(), 1);
-        EXPECT_TRUE(qeltest::ReadFileBytes(P(rec.m_arrImages[0].m_strPath)) == DecodeWhole(lines));
+        EXPECT_TRUE(qel::test::ReadFileBytes(P(rec.m_arrImages[0].m_strPath)) == DecodeWhole(lines));
     }
 }
 
@@ -486,8 +486,8 @@ TEST_F(TpjReader, AttachmentNamesNeverLeadOutOfTheFolder) {
     const fs::path temp = dir() / "temp";
     fs::create_directories(temp);
     ::setenv("QELHOST_TEMP_DIR", temp.c_str(), 1);
-    qeltest::WriteFileBytes(temp / "x.gif", "keep me");
-    qeltest::WriteFileBytes(dir() / "in.trc", "");
+    qel::test::WriteFileBytes(temp / "x.gif", "keep me");
+    qel::test::WriteFileBytes(dir() / "in.trc", "");
     const auto parentBefore = Listing(dir());
     const char* names[] = {"../../x.gif", "/etc/passwd", "a/b.gif", "..\\\\x.gif", "..\\x.gif", "",
                            "..", ".", "x.gif", "tab\tand\001bell.gif", "/"};
@@ -495,16 +495,16 @@ TEST_F(TpjReader, AttachmentNamesNeverLeadOutOfTheFolder) {
     for (const char* name : names)
         parts.push_back(Attachment(std::string("Content-Type: image/gif;name=\"") + name + "\"\r\nContent-ID: <i>\r\n",
                                    "UE5H"));
-    qeltest::WriteFileBytes(dir() / "in.trc", Detail("", parts));
-    ASSERT_TRUE(rec.LoadFile(W(dir() / "in.trc")));
+    qel::test::WriteFileBytes(dir() / "in.trc", Detail("", parts));
+    ASSERT_TRUE(qel::format::LoadFile(rec, W(dir() / "in.trc")));
     EXPECT_EQ(Listing(dir()), parentBefore);
-    EXPECT_EQ(qeltest::ReadFileBytes(temp / "x.gif"), "keep me");
+    EXPECT_EQ(qel::test::ReadFileBytes(temp / "x.gif"), "keep me");
     ASSERT_EQ(rec.m_arrImages.GetSize(), static_cast<int>(std::size(names)));
     std::set<std::u16string> paths;
     for (int i = 0; i < rec.m_arrImages.GetSize(); ++i) {
         const fs::path p = P(rec.m_arrImages[i].m_strPath);
         EXPECT_EQ(p.parent_path(), temp) << p;
-        EXPECT_EQ(qeltest::ReadFileBytes(p), "PNG") << p;
+        EXPECT_EQ(qel::test::ReadFileBytes(p), "PNG") << p;
         paths.insert(rec.m_arrImages[i].m_strPath);
     }
     EXPECT_EQ(paths.size(), std::size(names));  // every attachment has a file of its own
@@ -515,12 +515,12 @@ TEST_F(TpjReader, ALinkAtTheNameIsNeverFollowed) {
     const fs::path temp = dir() / "temp";
     fs::create_directories(temp);
     ::setenv("QELHOST_TEMP_DIR", temp.c_str(), 1);
-    qeltest::WriteFileBytes(dir() / "target", "keep me");
+    qel::test::WriteFileBytes(dir() / "target", "keep me");
     fs::create_symlink(dir() / "target", temp / "a.gif");
     fs::create_symlink(dir() / "nowhere", temp / "b.gif");
     ASSERT_TRUE(Load(Detail("", {Attachment("Content-Type: image/gif;name=\"a.gif\"\r\n", "UE5H"),
                                  Attachment("Content-Type: image/gif;name=\"b.gif\"\r\n", "UE5H")})));
-    EXPECT_EQ(qeltest::ReadFileBytes(dir() / "target"), "keep me");
+    EXPECT_EQ(qel::test::ReadFileBytes(dir() / "target"), "keep me");
     EXPECT_FALSE(fs::exists(dir() / "nowhere"));
     ASSERT_EQ(rec.m_arrImages.GetSize(), 2);
     EXPECT_EQ(P(rec.m_arrImages[0].m_strPath), temp / "a(1).gif");
@@ -530,7 +530,7 @@ TEST_F(TpjReader, ALinkAtTheNameIsNeverFollowed) {
 TEST_F(TpjReader, AnAttachmentThatCannotBeWrittenWholeFailsTheLoadAndLeavesNoFile) {
     // No folder to write to: the card would refer to an image that is not there.
     ::setenv("QELHOST_TEMP_DIR", (dir() / "no" / "such").c_str(), 1);
-    qeltest::WriteFileBytes(dir() / "no", "a file where the folder should be");
+    qel::test::WriteFileBytes(dir() / "no", "a file where the folder should be");
     qel::host::BeginExportReport();
     EXPECT_FALSE(Load(Detail("URL: http://u/", {"Content-Transfer-Encoding: 8bit\r\n\r\nh\r\n",
                                                Attachment("Content-Type: image/gif;name=\"a.gif\"\r\n", "UE5H")})));
@@ -543,7 +543,7 @@ TEST_F(TpjReader, AnAttachmentThatCannotBeWrittenWholeFailsTheLoadAndLeavesNoFil
     fs::create_directories(temp);
     ::setenv("QELHOST_TEMP_DIR", temp.c_str(), 1);
     const std::string icon = "Content-Type: application/x-ticon;name=\"i.gif\";title=\"T\"\r\n";
-    qeltest::WriteFileBytes(
+    qel::test::WriteFileBytes(
         dir() / "in.trc",
         Detail("", {Attachment(icon, "UE5H"),
                     Attachment("Content-Type: image/gif;name=\"a.gif\"\r\nContent-ID: <a>\r\n", "UE5H"),
@@ -556,7 +556,7 @@ TEST_F(TpjReader, AnAttachmentThatCannotBeWrittenWholeFailsTheLoadAndLeavesNoFil
     rlimit small = saved;
     small.rlim_cur = 1000;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    const bool loaded = rec.LoadFile(W(dir() / "in.trc"));
+    const bool loaded = qel::format::LoadFile(rec, W(dir() / "in.trc"));
     ::setrlimit(RLIMIT_FSIZE, &saved);
     ::signal(SIGXFSZ, previous);
     EXPECT_FALSE(loaded);
@@ -572,8 +572,8 @@ TEST_F(TpjReader, AnAttachmentThatCannotBeWrittenWholeFailsTheLoadAndLeavesNoFil
 TEST_F(TpjReader, EveryTruncationLoads) {
     const fs::path src = dir() / "src";
     fs::create_directories(src);
-    qeltest::WriteFileBytes(src / "i.gif", "GIF89a" + Random(60, 5));
-    qeltest::WriteFileBytes(src / "p.png", "\x89PNG\r\n\x1A\n" + Random(130, 6));
+    qel::test::WriteFileBytes(src / "i.gif", "GIF89a" + Random(60, 5));
+    qel::test::WriteFileBytes(src / "p.png", "\x89PNG\r\n\x1A\n" + Random(130, 6));
     CQelTpjFile orig(TYPE_CARD);
     orig.SetUrl(u"http://www.example.com/");
     orig.SetCategory(3);
@@ -582,7 +582,7 @@ TEST_F(TpjReader, EveryTruncationLoads) {
     orig.SetUniqueIcon(W(src / "i.gif"), u"T");
     orig.AddImage(W(src / "p.png"), u"image1");
     orig.AddImage(W(src / "i.gif"), u"image2");
-    const std::string full = qel::WideToCp932(orig.GetFileText());
+    const std::string full = qel::framework::WideToCp932(qel::format::GetFileText(orig));
     const fs::path temp = dir() / "temp";
     ::setenv("QELHOST_TEMP_DIR", temp.c_str(), 1);
 
@@ -592,8 +592,8 @@ TEST_F(TpjReader, EveryTruncationLoads) {
         fs::remove_all(temp);
         fs::create_directories(temp);
         CQelTpjFile r(TYPE_PROJECT);
-        qeltest::WriteFileBytes(dir() / "cut.trc", prefix);
-        ASSERT_TRUE(r.LoadFile(W(dir() / "cut.trc")));
+        qel::test::WriteFileBytes(dir() / "cut.trc", prefix);
+        ASSERT_TRUE(qel::format::LoadFile(r, W(dir() / "cut.trc")));
         if (prefix.find("URL: http://www.example.com/\r\n") != std::string::npos) {
             EXPECT_EQ(r.GetUrl(), u"http://www.example.com/");
         }

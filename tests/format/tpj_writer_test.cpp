@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "format/base64.h"
+#include "format/tpj_writer.h"
 #include "framework/codepage.h"
 #include "framework/exceptions.h"
 #include "framework/strings.h"
@@ -20,9 +21,9 @@
 
 namespace {
 
-using qeltest::TestData;
+using qel::test::TestData;
 
-std::u16string W(const std::filesystem::path& p) { return qel::PathFromNative(p.string()); }
+std::u16string W(const std::filesystem::path& p) { return qel::framework::PathFromNative(p.string()); }
 
 // The header block: everything before the MIME envelope.
 std::u16string Headers(const std::u16string& text) {
@@ -44,7 +45,7 @@ std::string Random(std::size_t n, unsigned seed) {
     return s;
 }
 
-class TpjWriter : public qeltest::TempDirTest {
+class TpjWriter : public qel::test::TempDirTest {
 protected:
     CQelTpjFile rec{TYPE_CARD};
 };
@@ -56,7 +57,7 @@ TEST_F(TpjWriter, SnippetFileOfTheWorkedExample) {
     snip.m_strHtml = u"<p>not written</p>";
     snip.SetUniqueIcon(W(TestData("writer/icon.gif")), u"Shop");
     snip.AddImage(W(TestData("writer/logo.gif")), u"image1");
-    EXPECT_EQ(qel::WideToCp932(snip.GetFileText()), qeltest::ReadFileBytes(TestData("writer/snippet.trc")));
+    EXPECT_EQ(qel::framework::WideToCp932(qel::format::GetFileText(snip)), qel::test::ReadFileBytes(TestData("writer/snippet.trc")));
 }
 
 TEST_F(TpjWriter, DetailFileOfTheWorkedExample) {
@@ -64,11 +65,11 @@ TEST_F(TpjWriter, DetailFileOfTheWorkedExample) {
     rec.m_strHtml = u"<p>ようこそ、トルカの店へ。</p>\r\n<img src=\"cid:image1\">";
     rec.SetUniqueIcon(W(TestData("writer/icon.gif")), u"Shop");
     rec.AddImage(W(TestData("writer/logo.gif")), u"image1");
-    const std::string expected = qeltest::ReadFileBytes(TestData("writer/detail.trc"));
+    const std::string expected = qel::test::ReadFileBytes(TestData("writer/detail.trc"));
     ASSERT_FALSE(expected.empty());
-    EXPECT_EQ(qel::WideToCp932(rec.GetFileText()), expected);
+    EXPECT_EQ(qel::framework::WideToCp932(qel::format::GetFileText(rec)), expected);
     // The same record gives the same text again.
-    EXPECT_EQ(qel::WideToCp932(rec.GetFileText()), expected);
+    EXPECT_EQ(qel::framework::WideToCp932(qel::format::GetFileText(rec)), expected);
 
     // A project file differs only in its first and Type lines and, with
     // Dist 4, the missing Dist line.
@@ -77,7 +78,7 @@ TEST_F(TpjWriter, DetailFileOfTheWorkedExample) {
     project.replace(0, 6, "TORUCA_PROJECT_V2");
     project.replace(project.find("Type: CARD"), 10, "Type: PROJECT");
     project.erase(project.find("Dist: 4\r\n"), 9);
-    EXPECT_EQ(qel::WideToCp932(rec.GetFileText()), project);
+    EXPECT_EQ(qel::framework::WideToCp932(qel::format::GetFileText(rec)), project);
 }
 
 TEST_F(TpjWriter, HeaderLinesByVersion) {
@@ -86,22 +87,22 @@ TEST_F(TpjWriter, HeaderLinesByVersion) {
     rec.SetUrl(u"u");
     rec.SetColorId(3);
     rec.SetVersion(u"1.0");
-    EXPECT_EQ(Headers(rec.GetFileText()), qel::Format(common, u"1.0") + u"\r\n");
+    EXPECT_EQ(Headers(qel::format::GetFileText(rec)), qel::framework::Format(common, u"1.0") + u"\r\n");
     rec.SetVersion(u"1.1");
-    EXPECT_EQ(Headers(rec.GetFileText()), qel::Format(common, u"1.1") +
+    EXPECT_EQ(Headers(qel::format::GetFileText(rec)), qel::framework::Format(common, u"1.1") +
                                               u"IP-ID: 9999\r\nSort-ID: ワン\r\nColor-ID: 3\r\nExpires: 101231\r\n\r\n");
     rec.SetVersion(u"2.0");
-    EXPECT_EQ(Headers(rec.GetFileText()),
-              qel::Format(common, u"2.0") +
+    EXPECT_EQ(Headers(qel::format::GetFileText(rec)),
+              qel::framework::Format(common, u"2.0") +
                   u"IP-ID: 9999\r\nSort-ID: ワン\r\nDist: 4\r\nColor-ID: 3\r\nExpires: 101231\r\n\r\n");
     rec.SetVersion(u"2.1");
-    EXPECT_EQ(Headers(rec.GetFileText()),
-              qel::Format(common, u"2.1") +
+    EXPECT_EQ(Headers(qel::format::GetFileText(rec)),
+              qel::framework::Format(common, u"2.1") +
                   u"IP-ID: 9999\r\nSort-ID: ワン\r\nDist: 4\r\nColor-ID: 3\r\nExpires: 101231\r\nLM: 0808071904\r\n\r\n");
     // Any other version counts as 2.1 and is written as it stands.
     rec.SetVersion(u"3.0 ");
-    EXPECT_NE(Headers(rec.GetFileText()).find(u"Version: 3.0 \r\n"), std::u16string::npos);
-    EXPECT_NE(Headers(rec.GetFileText()).find(u"LM: 0808071904\r\n"), std::u16string::npos);
+    EXPECT_NE(Headers(qel::format::GetFileText(rec)).find(u"Version: 3.0 \r\n"), std::u16string::npos);
+    EXPECT_NE(Headers(qel::format::GetFileText(rec)).find(u"LM: 0808071904\r\n"), std::u16string::npos);
 }
 
 TEST_F(TpjWriter, DistAndColorIdRules) {
@@ -117,7 +118,7 @@ TEST_F(TpjWriter, DistAndColorIdRules) {
         rec.SetType(c.type);
         rec.SetDist(c.dist);
         rec.SetColorId(c.color);
-        const std::u16string h = Headers(rec.GetFileText());
+        const std::u16string h = Headers(qel::format::GetFileText(rec));
         EXPECT_EQ(h.find(u"Dist:") != std::u16string::npos, c.dist_line != nullptr) << c.type << " " << c.dist;
         if (c.dist_line) {
             EXPECT_NE(h.find(c.dist_line), std::u16string::npos);
@@ -134,14 +135,14 @@ TEST_F(TpjWriter, CategoryIsPaddedToFourDigits) {
         {0, u"Cat: 0000\r\n"}, {7, u"Cat: 0007\r\n"}, {100, u"Cat: 0100\r\n"}, {12345, u"Cat: 12345\r\n"}, {-7, u"Cat: -007\r\n"}};
     for (const auto& [cat, line] : cases) {
         rec.SetCategory(cat);
-        EXPECT_NE(rec.GetFileText().find(line), std::u16string::npos) << cat;
+        EXPECT_NE(qel::format::GetFileText(rec).find(line), std::u16string::npos) << cat;
     }
 }
 
 TEST_F(TpjWriter, OtherTypesHaveNoMagicOrTypeLineButAMimeBody) {
     for (int type : {0, 3}) {
         rec.SetType(type);
-        const std::u16string text = rec.GetFileText();
+        const std::u16string text = qel::format::GetFileText(rec);
         EXPECT_EQ(text.substr(0, 20), u"Version: 2.1\r\nURL: h") << type;
         EXPECT_EQ(text.find(u"\r\nType:"), std::u16string::npos);
         EXPECT_NE(text.find(u"\r\n\r\nMIME-Version: 1.0\r\n"), std::u16string::npos);
@@ -153,7 +154,7 @@ TEST_F(TpjWriter, DataLines) {
     rec.m_strData1.clear();
     rec.SetData2(u"とるか\r\n2行目");
     rec.m_strData3 = std::string(58, 'x');
-    const std::u16string h = Headers(rec.GetFileText());
+    const std::u16string h = Headers(qel::format::GetFileText(rec));
     EXPECT_NE(h.find(u"\r\nData1: \r\n"), std::u16string::npos);
     // The line break of the field is among the encoded bytes.
     EXPECT_NE(h.find(u"\r\nData2: gsaC6YKpDQoyjXOW2g==\r\n"), std::u16string::npos);
@@ -161,7 +162,7 @@ TEST_F(TpjWriter, DataLines) {
     EXPECT_EQ(data3.size(), 7u + 80u);  // one line: the encoder's break is cut
     // The bytes end at a NUL.
     rec.m_strData1 = std::string("ab\0cd", 5);
-    EXPECT_NE(rec.GetFileText().find(u"\r\nData1: YWI=\r\n"), std::u16string::npos);
+    EXPECT_NE(qel::format::GetFileText(rec).find(u"\r\nData1: YWI=\r\n"), std::u16string::npos);
 }
 
 TEST_F(TpjWriter, IconAndImagePartsThatAreSkippedOrEmpty) {
@@ -171,7 +172,7 @@ TEST_F(TpjWriter, IconAndImagePartsThatAreSkippedOrEmpty) {
     rec.AddImage(gif, u"");                                     // no content id: skipped
     rec.AddImage(u"http://www.example.com/img/a.gif", u"image2");  // a URL: empty body
     rec.AddImage(wpath("missing.jpg"), u"image3");               // missing: empty body
-    const std::u16string text = rec.GetFileText();
+    const std::u16string text = qel::format::GetFileText(rec);
     EXPECT_NE(text.find(u"Content-Type: application/x-ticon;name=\"logo.gif\";title=\"\"\r\n"
                         u"Content-Transfer-Encoding: base64\r\n\r\nR0lGOD"),
               std::u16string::npos);
@@ -186,7 +187,7 @@ TEST_F(TpjWriter, IconAndImagePartsThatAreSkippedOrEmpty) {
 
     // Without a path there is no icon part at all.
     rec.SetUniqueIcon(u"", u"Shop");
-    EXPECT_EQ(rec.GetFileText().find(u"x-ticon"), std::u16string::npos);
+    EXPECT_EQ(qel::format::GetFileText(rec).find(u"x-ticon"), std::u16string::npos);
 }
 
 // A reference that names a folder (src="images/") is like a missing file;
@@ -194,27 +195,27 @@ TEST_F(TpjWriter, IconAndImagePartsThatAreSkippedOrEmpty) {
 TEST_F(TpjWriter, AFolderIsLikeAMissingFileAndAFifoRaises) {
     std::filesystem::create_directory(path("images"));
     rec.AddImage(wpath("images"), u"image1");
-    EXPECT_NE(rec.GetFileText().find(u"name=\"images\";\r\nContent-Transfer-Encoding: base64\r\n"
+    EXPECT_NE(qel::format::GetFileText(rec).find(u"name=\"images\";\r\nContent-Transfer-Encoding: base64\r\n"
                                      u"Content-ID: <image1>\r\n\r\n\r\n--0000000000--\r\n"),
               std::u16string::npos);
 
     ASSERT_EQ(::mkfifo(path("pipe.gif").c_str(), 0600), 0);
     rec.AddImage(wpath("pipe.gif"), u"image2");
-    EXPECT_THROW(rec.GetFileText(), CFileException);
+    EXPECT_THROW(qel::format::GetFileText(rec), CFileException);
 
     CQelTpjFile icon(TYPE_PROJECT);
     icon.SetUniqueIcon(wpath("pipe.gif"), u"Shop");
-    EXPECT_THROW(icon.GetFileText(), CFileException);
+    EXPECT_THROW(qel::format::GetFileText(icon), CFileException);
     // A snippet reads no image.
     icon.SetType(TYPE_SNIP);
-    EXPECT_NO_THROW(icon.GetFileText());
+    EXPECT_NO_THROW(qel::format::GetFileText(icon));
 }
 
 TEST_F(TpjWriter, ImageOfOneFullLineIsFollowedByAnEmptyLine) {
     rec.AddImage(WriteFile("full.png", "\x89PNG\r\n\x1A\n" + std::string(49, 'p')), u"image1");
     rec.AddImage(WriteFile("photo.bmp", "BM" + std::string(10, 'b')), u"image2");
     rec.AddImage(WriteFile("movie.swf", "CWS" + std::string(5, 's')), u"image3");
-    const std::u16string text = rec.GetFileText();
+    const std::u16string text = qel::format::GetFileText(rec);
     const std::u16string part = Between(text, u"--0000000000\r\nContent-Type: image/png", u"--0000000000\r\nname=");
     ASSERT_EQ(part.find(u"<missing"), std::u16string::npos);
     const auto body = part.find(u"\r\n\r\n") + 4;
@@ -229,7 +230,7 @@ TEST_F(TpjWriter, ImageOfOneFullLineIsFollowedByAnEmptyLine) {
 
 // Python's email package reads a detail and a project file with an icon and
 // images of every kind and finds each part with its headers and bytes.
-class TpjWriterMime : public qeltest::TempDirTest {
+class TpjWriterMime : public qel::test::TempDirTest {
 protected:
     struct Part {
         std::string type, params, encoding, id, defects, body;
@@ -264,8 +265,8 @@ protected:
 };
 
 TEST_F(TpjWriterMime, PythonFindsEveryPartWithItsBytes) {
-    const std::string icon = qeltest::ReadFileBytes(TestData("writer/icon.gif"));
-    const std::string gif = qeltest::ReadFileBytes(TestData("writer/logo.gif"));
+    const std::string icon = qel::test::ReadFileBytes(TestData("writer/icon.gif"));
+    const std::string gif = qel::test::ReadFileBytes(TestData("writer/logo.gif"));
     const std::string jpeg = "\xFF\xD8\xFF\xE0" + Random(1000, 1);
     const std::string png = "\x89PNG\r\n\x1A\n" + Random(57 * 3 - 8, 2);  // ends with a full line
     const std::string flash = "FWS" + Random(300, 3);
@@ -282,7 +283,7 @@ TEST_F(TpjWriterMime, PythonFindsEveryPartWithItsBytes) {
         r.AddImage(WriteFile("anim.swf", flash), u"image4");
         r.AddImage(WriteFile("data.bin", other), u"image5");
         r.AddImage(WriteFile("second.gif", gif), u"image6");
-        WriteFile("out.trc", qel::WideToCp932(r.GetFileText()));
+        WriteFile("out.trc", qel::framework::WideToCp932(qel::format::GetFileText(r)));
 
         std::string boundary;
         const std::vector<Part> parts = ParseWithPython(path("out.trc").string(), boundary);
@@ -292,7 +293,7 @@ TEST_F(TpjWriterMime, PythonFindsEveryPartWithItsBytes) {
         EXPECT_EQ(parts[0].params, "charset=Shift_JIS");
         EXPECT_EQ(parts[0].encoding, "8bit");
         // The delimiter takes the last CR LF, so two of the three stay.
-        EXPECT_EQ(parts[0].body, qel::WideToCp932(html) + "\r\n\r\n");
+        EXPECT_EQ(parts[0].body, qel::framework::WideToCp932(html) + "\r\n\r\n");
 
         EXPECT_EQ(parts[1].type, "application/x-ticon");
         EXPECT_EQ(parts[1].params, "name=icon.gif;title=Shop");
@@ -336,28 +337,28 @@ TEST_F(TpjWriterMime, APageHoldingTheDelimiterGetsAnotherBoundary) {
     CQelTpjFile r(TYPE_CARD);
     r.m_strHtml = u"<!--\r\n-->\r\n<p>x</p>";
     r.AddImage(W(TestData("writer/logo.gif")), u"image1");
-    EXPECT_NE(r.GetFileText().find(u"<p>x</p>\r\n\r\n\r\n--0000000000\r\nContent-Type: image/gif;"), std::u16string::npos);
+    EXPECT_NE(qel::format::GetFileText(r).find(u"<p>x</p>\r\n\r\n\r\n--0000000000\r\nContent-Type: image/gif;"), std::u16string::npos);
 
     r.m_strHtml = u"<!--\r\n-->\r\n--0000000000\r\n--0000000001 x\n--00000000023\rA\r--0000000003\r\n-";
-    WriteFile("out.trc", qel::WideToCp932(r.GetFileText()));
+    WriteFile("out.trc", qel::framework::WideToCp932(qel::format::GetFileText(r)));
     std::string boundary;
     const std::vector<Part> parts = ParseWithPython(path("out.trc").string(), boundary);
     EXPECT_EQ(boundary, "0000000004");
     ASSERT_EQ(parts.size(), 2u);
-    EXPECT_EQ(parts[0].body, qel::WideToCp932(r.m_strHtml) + "\r\n\r\n");
-    EXPECT_EQ(parts[1].body, qeltest::ReadFileBytes(TestData("writer/logo.gif")));
+    EXPECT_EQ(parts[0].body, qel::framework::WideToCp932(r.m_strHtml) + "\r\n\r\n");
+    EXPECT_EQ(parts[1].body, qel::test::ReadFileBytes(TestData("writer/logo.gif")));
     EXPECT_EQ(r.m_strBoundary, u"0000000000");
 
     // Lines compare as the bytes written: code page 932 has no "😀", which
     // is written "&#128512;".
     r.SetBoundary(u"&#128512;");
     r.m_strHtml = u"--\U0001F600";
-    EXPECT_NE(r.GetFileText().find(u";boundary=\"0000000000\"\r\n"), std::u16string::npos);
+    EXPECT_NE(qel::format::GetFileText(r).find(u";boundary=\"0000000000\"\r\n"), std::u16string::npos);
     // A record read from a file without a boundary gets one: "--" alone
     // would delimit nothing.
     r.SetBoundary(u"");
     r.m_strHtml = u"<p>x</p>";
-    EXPECT_NE(r.GetFileText().find(u";boundary=\"0000000000\"\r\n"), std::u16string::npos);
+    EXPECT_NE(qel::format::GetFileText(r).find(u";boundary=\"0000000000\"\r\n"), std::u16string::npos);
 }
 
 }  // namespace

@@ -24,23 +24,23 @@ TEST(CodePageChunks, LongMixedTextEqualsCharacterByCharacter) {
         while (text.size() < 20000) {
             const std::u16string& piece = pool[rng() % pool.size()];
             text += piece;
-            expected += qel::WideToCp932(piece);
+            expected += qel::framework::WideToCp932(piece);
         }
         // (A lone high surrogate is followed by no low one in the pool, so
         // the pieces convert alone as they do together.)
-        const std::string actual = qel::WideToCp932(text);
+        const std::string actual = qel::framework::WideToCp932(text);
         const auto diff = std::mismatch(actual.begin(), actual.end(), expected.begin(), expected.end());
         ASSERT_TRUE(actual == expected) << "round " << round << ", first difference at byte "
                                         << (diff.first - actual.begin());
         std::string appended = "head";
-        qel::AppendWideAsCp932(appended, text);
+        qel::framework::AppendWideAsCp932(appended, text);
         ASSERT_TRUE(appended == "head" + expected);
     }
     // Each kind of character at every place around the first chunk's end.
     for (const std::u16string piece : {u"\U0001F600", u"\u00A0", u"あ", u"\uE000"})
         for (std::size_t at = 2040; at <= 2050; ++at) {
             const std::u16string text = std::u16string(at, u'x') + piece + u"tail";
-            EXPECT_TRUE(qel::WideToCp932(text) == std::string(at, 'x') + qel::WideToCp932(piece) + "tail") << at;
+            EXPECT_TRUE(qel::framework::WideToCp932(text) == std::string(at, 'x') + qel::framework::WideToCp932(piece) + "tail") << at;
         }
     // A NUL is written as the byte 0 and the text goes on, in any chunk.
     std::u16string withNul(5000, u'z');
@@ -49,7 +49,7 @@ TEST(CodePageChunks, LongMixedTextEqualsCharacterByCharacter) {
     std::string expected(5000, 'z');
     expected[4500] = '\0';
     expected.replace(4501, 1, "\x82\xA0");
-    EXPECT_EQ(qel::WideToCp932(withNul), expected);
+    EXPECT_EQ(qel::framework::WideToCp932(withNul), expected);
 }
 
 }  // namespace

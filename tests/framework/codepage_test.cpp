@@ -7,8 +7,8 @@
 
 namespace {
 
-using qel::Cp932ToWide;
-using qel::WideToCp932;
+using qel::framework::Cp932ToWide;
+using qel::framework::WideToCp932;
 
 TEST(Cp932, AsciiIsCopiedAndBackslashStaysBackslash) {
     EXPECT_EQ(WideToCp932(u"Data1: ZGF0YTE=\r\n\\~"), "Data1: ZGF0YTE=\r\n\\~");
@@ -80,13 +80,13 @@ TEST(Cp932, EveryPairSurvivesARoundTripWhereDefined) {
 
 TEST(Utf8, RoundTripAndInvalidInput) {
     const std::u16string text = u"画像/写真 😀.jpg";
-    EXPECT_EQ(qel::Utf8ToWide(qel::WideToUtf8(text)), text);
-    EXPECT_EQ(qel::Utf8ToWide("\xC0\xAF"), u"\uFFFD\uFFFD");       // overlong
-    EXPECT_EQ(qel::Utf8ToWide("\xE0\x80\xAF" "\xF0\x80\x80\xAF"), u"\uFFFD\uFFFD");  // overlong '/'
-    EXPECT_EQ(qel::Utf8ToWide("\xED\xA0\x80"), u"\uFFFD");  // an encoded surrogate
-    EXPECT_EQ(qel::Utf8ToWide("a\xE3\x81"), u"a\uFFFD");            // cut short
-    EXPECT_TRUE(qel::IsValidUtf8("日本語"));
-    EXPECT_FALSE(qel::IsValidUtf8("\x93\xfa\x96\x7b"));             // Shift_JIS bytes
+    EXPECT_EQ(qel::framework::Utf8ToWide(qel::framework::WideToUtf8(text)), text);
+    EXPECT_EQ(qel::framework::Utf8ToWide("\xC0\xAF"), u"\uFFFD\uFFFD");       // overlong
+    EXPECT_EQ(qel::framework::Utf8ToWide("\xE0\x80\xAF" "\xF0\x80\x80\xAF"), u"\uFFFD\uFFFD");  // overlong '/'
+    EXPECT_EQ(qel::framework::Utf8ToWide("\xED\xA0\x80"), u"\uFFFD");  // an encoded surrogate
+    EXPECT_EQ(qel::framework::Utf8ToWide("a\xE3\x81"), u"a\uFFFD");            // cut short
+    EXPECT_TRUE(qel::framework::IsValidUtf8("日本語"));
+    EXPECT_FALSE(qel::framework::IsValidUtf8("\x93\xfa\x96\x7b"));             // Shift_JIS bytes
 }
 
 }  // namespace

@@ -153,14 +153,14 @@ BEGIN_MESSAGE_MAP(CTestDlg, CDialog)
     ON_LBN_DBLCLK(1030, &CTestDlg::OnItemDblClk)
 END_MESSAGE_MAP()
 
-class DialogTest : public qeltest::DialogTest {
+class DialogTest : public qel::test::DialogTest {
 protected:
-    qeltest::ScopedResourceScript m_rc{"dialog_test", kScript};
+    qel::test::ScopedResourceScript m_rc{"dialog_test", kScript};
 };
 
 TEST_F(DialogTest, ControlsAreMadeFromTheTemplateAndGoWithTheDialog) {
     CTestDlg dlg;
-    qeltest::ExpectDialog(100, [](qeltest::DialogUser& u) {
+    qel::test::ExpectDialog(100, [](qel::test::DialogUser& u) {
         CDialog& d = u.Dialog();
         EXPECT_EQ(u.Caption(), u"テスト");
         ASSERT_EQ(d.GetControls().size(), 15u);
@@ -187,7 +187,7 @@ TEST_F(DialogTest, ControlsAreMadeFromTheTemplateAndGoWithTheDialog) {
 
 TEST_F(DialogTest, MembersGoToTheControlsAndComeBackAfterOk) {
     CTestDlg dlg;
-    qeltest::ExpectDialog(100, [](qeltest::DialogUser& u) {
+    qel::test::ExpectDialog(100, [](qel::test::DialogUser& u) {
         EXPECT_EQ(u.Text(1001), u"Taro");
         EXPECT_EQ(u.Text(1002), u"line1\r\nline2");
         EXPECT_EQ(u.CurSel(1020), 1);  // "be" begins "Beta", ignoring case
@@ -209,7 +209,7 @@ TEST_F(DialogTest, MembersGoToTheControlsAndComeBackAfterOk) {
 
 TEST_F(DialogTest, CancelLeavesTheMembersAsTheyWere) {
     CTestDlg dlg;
-    qeltest::ExpectDialog(100, [](qeltest::DialogUser& u) {
+    qel::test::ExpectDialog(100, [](qel::test::DialogUser& u) {
         u.SetText(1001, u"changed");
         u.Cancel();
     });
@@ -221,7 +221,7 @@ TEST_F(DialogTest, ComboTextSelectsNothingWhenNoEntryBeginsWithIt) {
     CTestDlg dlg;
     dlg.m_strKind = u"Delta";
     dlg.m_nPick = 7;  // out of range: nothing selected
-    qeltest::ExpectDialog(100, [](qeltest::DialogUser& u) {
+    qel::test::ExpectDialog(100, [](qel::test::DialogUser& u) {
         EXPECT_EQ(u.CurSel(1020), -1);
         EXPECT_EQ(u.Text(1020), u"");
         EXPECT_EQ(u.CurSel(1030), -1);
@@ -234,7 +234,7 @@ TEST_F(DialogTest, ComboTextSelectsNothingWhenNoEntryBeginsWithIt) {
 
 TEST_F(DialogTest, MessageMapRoutesClicksAndSelectionChanges) {
     CTestDlg dlg;
-    qeltest::ExpectDialog(100, [](qeltest::DialogUser& u) {
+    qel::test::ExpectDialog(100, [](qel::test::DialogUser& u) {
         u.Select(1020, 0);
         u.Select(1030, 2);
         u.DoubleClick(1030, 1);
@@ -253,7 +253,7 @@ TEST_F(DialogTest, MessageMapRoutesClicksAndSelectionChanges) {
 
 TEST_F(DialogTest, AutoRadioButtonsUncheckOnlyTheirOwnGroup) {
     CTestDlg dlg;
-    qeltest::ExpectDialog(100, [](qeltest::DialogUser& u) {
+    qel::test::ExpectDialog(100, [](qel::test::DialogUser& u) {
         EXPECT_TRUE(u.Checked(1010));
         u.Click(1012);  // a group of its own
         EXPECT_TRUE(u.Checked(1010));
@@ -269,7 +269,7 @@ TEST_F(DialogTest, AutoRadioButtonsUncheckOnlyTheirOwnGroup) {
 
 TEST_F(DialogTest, RefusedOkShowsTheMessageAndSelectsTheEditText) {
     CTestDlg dlg;
-    qeltest::ExpectDialog(100, [](qeltest::DialogUser& u) {
+    qel::test::ExpectDialog(100, [](qel::test::DialogUser& u) {
         u.SetText(1001, u"");
         u.Ok();
         EXPECT_TRUE(u.IsOpen());
@@ -278,15 +278,15 @@ TEST_F(DialogTest, RefusedOkShowsTheMessageAndSelectsTheEditText) {
         u.Click(IDCANCEL);
         EXPECT_FALSE(u.IsOpen());
     });
-    qeltest::ExpectMessageBox(u"名前を入力してください。", MB_ICONSTOP);
+    qel::test::ExpectMessageBox(u"名前を入力してください。", MB_ICONSTOP);
     EXPECT_EQ(dlg.DoModal(), IDCANCEL);
-    ASSERT_EQ(qeltest::MessageBoxes().size(), 1u);
-    EXPECT_EQ(qeltest::MessageBoxes()[0].activeDialog, 100);
+    ASSERT_EQ(qel::test::MessageBoxes().size(), 1u);
+    EXPECT_EQ(qel::test::MessageBoxes()[0].activeDialog, 100);
 }
 
 TEST_F(DialogTest, FocusMovesToTheEditWithItsWholeTextSelected) {
     CTestDlg dlg;
-    qeltest::ExpectDialog(100, [](qeltest::DialogUser& u) {
+    qel::test::ExpectDialog(100, [](qel::test::DialogUser& u) {
         // The first tab stop has the focus, its text selected.
         EXPECT_EQ(u.Focus(), 1001);
         EXPECT_EQ(u.EditSel(1001), std::make_pair(0, 4));
@@ -307,14 +307,14 @@ TEST_F(DialogTest, FocusMovesToTheEditWithItsWholeTextSelected) {
 
 TEST_F(DialogTest, HelpIsHiddenUnlessTheDialogHandlesIt) {
     CTestDlg dlg;
-    qeltest::ExpectDialog(100, [](qeltest::DialogUser& u) {
+    qel::test::ExpectDialog(100, [](qel::test::DialogUser& u) {
         EXPECT_FALSE(u.Visible(ID_HELP));
         EXPECT_EQ(u.TryClick(ID_HELP), QelUserResult::unavailable);
         u.Click(1050);
         EXPECT_EQ(u.Dialog().GetDlgItem(1050)->GetOwnerDialog(), &u.Dialog());
         u.Ok();
     });
-    qeltest::ExpectDialog(101, [](qeltest::DialogUser& u) {
+    qel::test::ExpectDialog(101, [](qel::test::DialogUser& u) {
         EXPECT_TRUE(u.Visible(ID_HELP));
         u.Click(ID_HELP);
         EXPECT_EQ(u.As<CInnerDlg>().helpClicks, 1);
@@ -328,7 +328,7 @@ TEST_F(DialogTest, HelpIsHiddenUnlessTheDialogHandlesIt) {
 
 TEST_F(DialogTest, BoundMembersAreTheControlsTheDialogAndDriverSee) {
     CTestDlg dlg;
-    qeltest::ExpectDialog(100, [&](qeltest::DialogUser& u) {
+    qel::test::ExpectDialog(100, [&](qel::test::DialogUser& u) {
         EXPECT_EQ(u.Control(1020), &dlg.m_cmbKind);
         EXPECT_EQ(dlg.m_cmbKind.m_hWnd, &dlg.m_cmbKind);
         EXPECT_EQ(dlg.m_cmbKind.added, 3);
@@ -373,8 +373,8 @@ TEST_F(DialogTest, ExchangeWithAControlThatDoesNotFitThrows) {
 TEST_F(DialogTest, AMissingTemplateAnswersMinusOne) {
     CDialog dlg(4242);
     EXPECT_EQ(dlg.DoModal(), -1);
-    ASSERT_FALSE(qeltest::Diagnostics().empty());
-    EXPECT_EQ(qeltest::Diagnostics().back(), "qelfw: dialog template 4242 not found");
+    ASSERT_FALSE(qel::test::Diagnostics().empty());
+    EXPECT_EQ(qel::test::Diagnostics().back(), "qelfw: dialog template 4242 not found");
 }
 
 TEST_F(DialogTest, ADialogThatWasNotExpectedFailsTheTestAndIsCancelled) {
@@ -385,7 +385,7 @@ TEST_F(DialogTest, ADialogThatWasNotExpectedFailsTheTestAndIsCancelled) {
 }
 
 TEST_F(DialogTest, ADialogThatNeverCameFailsTheTest) {
-    qeltest::ExpectDialog(100, nullptr);
+    qel::test::ExpectDialog(100, nullptr);
     EXPECT_NONFATAL_FAILURE(Driver().VerifyAndClear(), "expected dialog 100, which never opened");
 }
 
@@ -399,7 +399,7 @@ public:
 TEST_F(DialogTest, TheObserverSeesEveryChange) {
     CTestDlg dlg;
     Recorder rec;
-    qeltest::ExpectDialog(100, [&](qeltest::DialogUser& u) {
+    qel::test::ExpectDialog(100, [&](qel::test::DialogUser& u) {
         u.Dialog().SetObserver(&rec);
         u.SetText(1001, u"x");
         u.Click(1011);

@@ -174,7 +174,7 @@ TEST(DlgScriptParse, BadLinesAreListedWithTheirNumbers) {
 
 // Runs `script` as the modal driver while `body` runs; answers the lines it
 // printed, under the prefix qelhost's service library installs.
-class DlgScriptRun : public qeltest::TempDirTest {
+class DlgScriptRun : public qel::test::TempDirTest {
 protected:
     void SetUp() override {
         TempDirTest::SetUp();
@@ -185,7 +185,7 @@ protected:
         TempDirTest::TearDown();
     }
 
-    qeltest::ScopedResourceScript m_rc{"dlgscript_test", kScript};
+    qel::test::ScopedResourceScript m_rc{"dlgscript_test", kScript};
     std::string m_prefix;
 
     std::vector<std::string> Run(const std::string& script, const std::function<void()>& body) {

@@ -12,7 +12,7 @@
 
 namespace {
 
-class FileTest : public qeltest::TempDirTest {};
+class FileTest : public qel::test::TempDirTest {};
 
 // Reads every line with a bound on its length.
 void ReadBounded(const std::u16string& path, std::size_t bound) {
@@ -76,7 +76,7 @@ TEST_F(FileTest, OpenRefusesPipesAndDevicesWithoutWaiting) {
     for (const std::u16string& p : {wpath("pipe.trc"), std::u16string(u"/dev/zero")}) {
         CStdioFile f;
         CFileException e;
-        EXPECT_FALSE(f.Open(p, CFile::modeRead | CFile::typeText, &e)) << qel::WideToUtf8(p);
+        EXPECT_FALSE(f.Open(p, CFile::modeRead | CFile::typeText, &e)) << qel::framework::WideToUtf8(p);
         EXPECT_EQ(e.m_cause, CFileException::accessDenied);
         EXPECT_FALSE(f.Open(p, CFile::modeCreate | CFile::modeNoTruncate | CFile::modeWrite, &e));
     }
@@ -107,7 +107,7 @@ TEST_F(FileTest, CreateTruncatesAndWrites) {
     char buf[8] = {};
     EXPECT_EQ(f.Read(buf, sizeof buf), 3u);
     f.Close();
-    EXPECT_EQ(qeltest::ReadFileBytes(path("out.bin")), "new");
+    EXPECT_EQ(qel::test::ReadFileBytes(path("out.bin")), "new");
 }
 
 TEST_F(FileTest, CreateNewNeverOverwrites) {
@@ -116,7 +116,7 @@ TEST_F(FileTest, CreateNewNeverOverwrites) {
     CFileException e;
     EXPECT_FALSE(f.Open(p, CFile::modeCreate | CFile::modeCreateNew | CFile::modeWrite, &e));
     EXPECT_EQ(e.m_cause, CFileException::alreadyExists);
-    EXPECT_EQ(qeltest::ReadFileBytes(path("taken.gif")), "keep");
+    EXPECT_EQ(qel::test::ReadFileBytes(path("taken.gif")), "keep");
     EXPECT_TRUE(f.Open(wpath("fresh.gif"), CFile::modeCreate | CFile::modeCreateNew | CFile::modeWrite));
 }
 

@@ -11,7 +11,7 @@
 
 namespace {
 
-class FileDialogAccept : public qeltest::TempDirTest {};
+class FileDialogAccept : public qel::test::TempDirTest {};
 
 TEST_F(FileDialogAccept, RelativeNamesStartInTheInitialFolder) {
     WriteFile("a.gif", "x");

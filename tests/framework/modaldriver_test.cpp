@@ -43,7 +43,7 @@ protected:
 
 // Saves and restores the variables the choice reads and the host's hooks;
 // forgets the choice. The host's prefix is "host: ".
-class DriverChoice : public qeltest::TempDirTest {
+class DriverChoice : public qel::test::TempDirTest {
 protected:
     void SetUp() override {
         TempDirTest::SetUp();
@@ -72,7 +72,7 @@ protected:
     }
 
     std::vector<std::string> lines;
-    qeltest::ScopedResourceScript m_rc{"modaldriver_test", kScript};
+    qel::test::ScopedResourceScript m_rc{"modaldriver_test", kScript};
 
 private:
     std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;

@@ -65,7 +65,7 @@ TEST(RcScript, StatementsGetTheResourceCompilersDefaults) {
     EXPECT_EQ((CRect{d.x, d.y, d.cx, d.cy}), (CRect{1, 2, 120, 80}));
     // No STYLE: popup, border, system menu; CAPTION adds the caption, FONT set-font.
     EXPECT_EQ(d.style, WS_POPUP | WS_BORDER | WS_SYSMENU | WS_CAPTION | DS_SETFONT);
-    EXPECT_EQ(qel::WideToUtf8(d.font.face), "ＭＳ Ｐゴシック");
+    EXPECT_EQ(qel::framework::WideToUtf8(d.font.face), "ＭＳ Ｐゴシック");
     EXPECT_EQ(d.font.weight, 700);
     EXPECT_TRUE(d.font.italic);
     EXPECT_EQ(d.font.charset, 128);
@@ -184,12 +184,12 @@ TEST(RcScript, EveryTruncationIsReadOrRefusedCleanly) {
 }
 
 TEST(RcScript, TemplatesAreFoundInTheMostRecentModuleFirst) {
-    qeltest::DialogDriverScope scope;  // collects the diagnostics
-    qeltest::ScopedResourceScript older("older", "7 DIALOGEX 0, 0, 1, 1\nCAPTION \"older\"\nBEGIN\nEND\n"
+    qel::test::DialogDriverScope scope;  // collects the diagnostics
+    qel::test::ScopedResourceScript older("older", "7 DIALOGEX 0, 0, 1, 1\nCAPTION \"older\"\nBEGIN\nEND\n"
                                                  "8 DIALOGEX 0, 0, 1, 1\nCAPTION \"only older\"\nBEGIN\nEND\n");
     {
-        qeltest::ScopedResourceScript newer("newer", "7 DIALOGEX 0, 0, 1, 1\nCAPTION \"newer\"\nBEGIN\nEND\n");
-        qeltest::ScopedResourceScript broken("broken", "7 DIALOGEX 0, 0, 1, 1\nBEGIN\n  BOGUS\nEND\n");
+        qel::test::ScopedResourceScript newer("newer", "7 DIALOGEX 0, 0, 1, 1\nCAPTION \"newer\"\nBEGIN\nEND\n");
+        qel::test::ScopedResourceScript broken("broken", "7 DIALOGEX 0, 0, 1, 1\nBEGIN\n  BOGUS\nEND\n");
         auto seven = AfxFindDialogTemplate(7);
         ASSERT_TRUE(seven);
         EXPECT_EQ(seven->caption, u"newer");
@@ -205,7 +205,7 @@ TEST(RcScript, TemplatesAreFoundInTheMostRecentModuleFirst) {
 TEST(RcScript, ATemplateOutlivesItsModulesRegistration) {
     std::shared_ptr<const CDialogTemplate> kept;
     {
-        qeltest::ScopedResourceScript rc("gone", "7 DIALOGEX 0, 0, 1, 1\nCAPTION \"kept\"\nBEGIN\nEND\n");
+        qel::test::ScopedResourceScript rc("gone", "7 DIALOGEX 0, 0, 1, 1\nCAPTION \"kept\"\nBEGIN\nEND\n");
         kept = AfxFindDialogTemplate(7);
     }
     ASSERT_TRUE(kept);

@@ -33,14 +33,14 @@ protected:
     }
 };
 
-class UserAction : public qeltest::DialogTest {
+class UserAction : public qel::test::DialogTest {
 protected:
-    qeltest::ScopedResourceScript m_rc{"useraction_test", kScript};
+    qel::test::ScopedResourceScript m_rc{"useraction_test", kScript};
 };
 
 TEST_F(UserAction, EachKindTakesItsOwnActions) {
     CActionsDlg dlg;
-    qeltest::ExpectDialog(70, [&](qeltest::DialogUser& u) {
+    qel::test::ExpectDialog(70, [&](qel::test::DialogUser& u) {
         CDialog& d = u.Dialog();
         EXPECT_EQ(QelUserClick(d, *d.GetControls()[0]), QelUserResult::wrongKind);  // a group box
         u.Click(701);
@@ -69,7 +69,7 @@ TEST_F(UserAction, EachKindTakesItsOwnActions) {
 
 TEST_F(UserAction, AListBoxWithoutNotifyStaysSilent) {
     CActionsDlg dlg;
-    qeltest::ExpectDialog(70, [&](qeltest::DialogUser& u) {
+    qel::test::ExpectDialog(70, [&](qel::test::DialogUser& u) {
         auto* list = static_cast<CListBox*>(u.Control(705));
         list->AddString(u"one");
         u.DoubleClick(705, 0);

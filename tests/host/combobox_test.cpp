@@ -67,14 +67,14 @@ protected:
     }
 };
 
-class QelComboBoxExBound : public qeltest::DialogTest {
+class QelComboBoxExBound : public qel::test::DialogTest {
 protected:
-    qeltest::ScopedResourceScript m_rc{"combobox_test", kScript};
+    qel::test::ScopedResourceScript m_rc{"combobox_test", kScript};
 };
 
 TEST_F(QelComboBoxExBound, TheHostClassTakesTheTemplateCombosPlace) {
     CComboDlg dlg;
-    qeltest::ExpectDialog(80, [&](qeltest::DialogUser& u) {
+    qel::test::ExpectDialog(80, [&](qel::test::DialogUser& u) {
         EXPECT_EQ(u.Control(801), &dlg.m_cmb);
         EXPECT_EQ(u.Items(801), (std::vector<std::u16string>{u"short", u"a much longer entry"}));
         EXPECT_EQ(u.CurSel(801), -1);  // no entry begins with "l"

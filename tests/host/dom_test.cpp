@@ -17,7 +17,7 @@
 
 namespace {
 
-using qel::Utf8ToWide;
+using qel::framework::Utf8ToWide;
 
 // A page parsed from UTF-8 text, with its loader.
 struct Page {
@@ -26,7 +26,7 @@ struct Page {
         loader.CreateNodeDataFromData(text.data(), static_cast<int>(text.size()), nullptr);
         doc = dynamic_cast<Document*>(loader.m_pRootNode);
     }
-    std::string Html() const { return qel::WideToUtf8(doc->getHTMLText()); }
+    std::string Html() const { return qel::framework::WideToUtf8(doc->getHTMLText()); }
     Element* Nth(const char16_t* tag, unsigned i) const {
         return dynamic_cast<Element*>(doc->getElementsByTagName(tag).item(i));
     }
@@ -221,7 +221,7 @@ TEST(DomTest, CloneSharesNothingWithTheOriginal) {
     copy->getBODYElement(nullptr, false)->setAttribute(u"background", u"cid:image2");
     p.Nth(u"img", 0)->setAttribute(u"alt", u"original only");
 
-    EXPECT_EQ(qel::WideToUtf8(copy->getHTMLText()),
+    EXPECT_EQ(qel::framework::WideToUtf8(copy->getHTMLText()),
               "<body background='cid:image2'><img src=cid:image1><img src=\"changed-before-clone\">");
     EXPECT_EQ(p.Html(), "<body background='bg.gif'><img alt=\"original only\" src=a.gif><img src=\"changed-before-clone\">");
     EXPECT_EQ(p.Nth(u"img", 0)->getAttribute(u"src"), u"a.gif");
@@ -289,8 +289,8 @@ TEST(DomTest, DeepPagesAreRefusedAndDeepTreesFreedWithoutRecursion) {
         for (std::size_t i = 0; i < n; ++i) s += "<span>";
         return s + "<img src=deep.gif>";
     };
-    EXPECT_EQ(qel::ParseHtmlDocument(nested(qel::kMaxHtmlDepth + 1)), nullptr);
-    const std::string atTheBound = nested(qel::kMaxHtmlDepth - 3);  // html, head and body come on top
+    EXPECT_EQ(qel::host::ParseHtmlDocument(nested(qel::host::kMaxHtmlDepth + 1)), nullptr);
+    const std::string atTheBound = nested(qel::host::kMaxHtmlDepth - 3);  // html, head and body come on top
 
     struct Job {
         const std::string* page;
@@ -305,7 +305,7 @@ TEST(DomTest, DeepPagesAreRefusedAndDeepTreesFreedWithoutRecursion) {
                   &thread, &attr,
                   [](void* arg) -> void* {
                       auto& j = *static_cast<Job*>(arg);
-                      std::unique_ptr<Document> doc = qel::ParseHtmlDocument(*j.page);
+                      std::unique_ptr<Document> doc = qel::host::ParseHtmlDocument(*j.page);
                       j.parsed = doc != nullptr;
                       if (doc) j.images = doc->getElementsByTagName(u"img").length();
                       return nullptr;
@@ -330,7 +330,7 @@ TEST(DomTest, WideTextKeepsItsCharacters) {
               u"\U0001F600");
 }
 
-class DomFileTest : public qeltest::TempDirTest {};
+class DomFileTest : public qel::test::TempDirTest {};
 
 TEST_F(DomFileTest, PageFileComesBackByteForByte) {
     const std::string page =
@@ -341,7 +341,7 @@ TEST_F(DomFileTest, PageFileComesBackByteForByte) {
     ASSERT_TRUE(loader.CreateNodeData(WriteFile("page.html", page)));
     auto* doc = dynamic_cast<Document*>(loader.m_pRootNode);
     ASSERT_NE(doc, nullptr);
-    EXPECT_EQ(qel::WideToUtf8(doc->getHTMLText()), page);
+    EXPECT_EQ(qel::framework::WideToUtf8(doc->getHTMLText()), page);
 
     doc->getBODYElement(nullptr, false)->setAttribute(u"background", u"cid:image1");
     const NodeList imgs = doc->getElementsByTagName(u"img");
@@ -352,7 +352,7 @@ TEST_F(DomFileTest, PageFileComesBackByteForByte) {
     for (const auto& [from, to] : {std::pair{"\"bg.gif\"", "\"cid:image1\""}, {"a.gif", "cid:image2"},
                                    {"'b c.png'", "'cid:image3'"}, {"\"m.swf\"", "\"cid:image4\""}})
         expected.replace(expected.find(from), std::string(from).size(), to);
-    EXPECT_EQ(qel::WideToUtf8(doc->getHTMLText()), expected);
+    EXPECT_EQ(qel::framework::WideToUtf8(doc->getHTMLText()), expected);
     loader.DestroyNodeData();
 }
 

@@ -10,7 +10,7 @@
 
 namespace {
 
-class QelFileDialog : public qeltest::DialogTest {};
+class QelFileDialog : public qel::test::DialogTest {};
 
 TEST_F(QelFileDialog, AChosenFileAnswersOneAndItsFullPath) {
     WriteFile("icon.png", "png");
@@ -19,7 +19,7 @@ TEST_F(QelFileDialog, AChosenFileAnswersOneAndItsFullPath) {
     CQelFileDialog fd(1, 2, nullptr, 0x801800, nullptr, nullptr);
     fd.setmysif(site);
     fd.m_strInitialDir = wdir();
-    qeltest::ExpectFileDialog([&](qeltest::FileDialogUser& u) {
+    qel::test::ExpectFileDialog([&](qel::test::FileDialogUser& u) {
         EXPECT_EQ(u.InitialDir(), wdir());
         EXPECT_TRUE(u.Dialog().m_bOpenFileDialog);
         EXPECT_EQ(u.Dialog().m_dwFlags, OFN_ENABLESIZING | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST);
@@ -36,7 +36,7 @@ TEST_F(QelFileDialog, AChosenFileAnswersOneAndItsFullPath) {
 
 TEST_F(QelFileDialog, CancellingAnswersSomethingOtherThanOne) {
     CQelFileDialog fd(1, 2, nullptr, 0x801800, nullptr, nullptr);
-    qeltest::ExpectFileDialog([](qeltest::FileDialogUser& u) { u.Cancel(); });
+    qel::test::ExpectFileDialog([](qel::test::FileDialogUser& u) { u.Cancel(); });
     EXPECT_NE(fd.DoModal(0, u"", u""), 1);
     EXPECT_TRUE(fd.GetPathName().empty());
 }
@@ -59,7 +59,7 @@ TEST_F(QelFileDialog, WithoutAStartingFolderTheSitesFolderIsUsed) {
     FakeSite site(wdir());
     CQelFileDialog fd(1, 2);
     fd.setmysif(&site);
-    qeltest::ExpectFileDialog([&](qeltest::FileDialogUser& u) { EXPECT_EQ(u.InitialDir(), wdir()); });
+    qel::test::ExpectFileDialog([&](qel::test::FileDialogUser& u) { EXPECT_EQ(u.InitialDir(), wdir()); });
     fd.DoModal(0, u"", u"");
 }
 

@@ -10,7 +10,7 @@ namespace {
 
 using namespace std::string_literals;  // the signatures hold NUL bytes
 
-class FileKind : public qeltest::TempDirTest {};
+class FileKind : public qel::test::TempDirTest {};
 
 TEST_F(FileKind, SignaturesDecide) {
     struct Case { const char* name; std::string bytes; int file; int image; };

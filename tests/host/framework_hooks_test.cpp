@@ -15,7 +15,7 @@
 
 namespace {
 
-class FrameworkHooks : public qeltest::TempDirTest {
+class FrameworkHooks : public qel::test::TempDirTest {
 protected:
     void SetUp() override {
         TempDirTest::SetUp();

@@ -22,7 +22,7 @@ const std::string kIso2022Jp = "\x1B$BF|K\\8l$N%Z!<%8\x1B(B";
 const std::string kUtf8 = "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xE3\x81\xAE\xE3\x83\x9A\xE3\x83\xBC\xE3\x82\xB8";
 const std::u16string kWide = u"\u65E5\u672C\u8A9E\u306E\u30DA\u30FC\u30B8";
 
-class HtmlDataTest : public qeltest::TempDirTest {
+class HtmlDataTest : public qel::test::TempDirTest {
 protected:
     // Loads dir()/name holding `bytes`; the page's text, or "<none>" when no Document.
     std::u16string Load(const std::string& name, const std::string& bytes) {
@@ -48,7 +48,7 @@ TEST_F(HtmlDataTest, DeclaredShiftJisReadsAsCodePage932) {
                              "<META HTTP-EQUIV=content-type CONTENT='text/html;charset=\"x-sjis\"'>",
                              "<meta charset=windows-31j>", "<meta charset=\" MS932 \">"}) {
         const std::string head = std::string("<html><head>") + meta + "</head>";
-        EXPECT_EQ(Load("sjis.html", head + body), qel::Utf8ToWide(head) + wide) << meta;
+        EXPECT_EQ(Load("sjis.html", head + body), qel::framework::Utf8ToWide(head) + wide) << meta;
     }
 }
 
@@ -56,24 +56,24 @@ TEST_F(HtmlDataTest, DeclaredShiftJisReadsAsCodePage932) {
 // bytes: Shift_JIS text, CR LF line ends, comment, doctype and all.
 TEST_F(HtmlDataTest, TheExamplePageComesBackByteForByte) {
     const std::string path = std::string(QEL_SOURCE_DIR) + "/examples/shop/index.html";
-    const std::string bytes = qeltest::ReadFileBytes(path);
+    const std::string bytes = qel::test::ReadFileBytes(path);
     ASSERT_FALSE(bytes.empty());
-    EXPECT_EQ(qel::WideToCp932(LoadPath(qel::PathFromNative(path))), bytes);
+    EXPECT_EQ(qel::framework::WideToCp932(LoadPath(qel::framework::PathFromNative(path))), bytes);
 }
 
 TEST_F(HtmlDataTest, DeclaredEucJpAndIso2022JpReadThroughIconv) {
     const std::string euc = "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=EUC-JP\"><p>";
-    EXPECT_EQ(Load("euc.html", euc + kEucJp + "</p>"), qel::Utf8ToWide(euc) + kWide + u"</p>");
+    EXPECT_EQ(Load("euc.html", euc + kEucJp + "</p>"), qel::framework::Utf8ToWide(euc) + kWide + u"</p>");
     // A byte pair that EUC-JP does not have reads as U+FFFD, and reading goes on.
-    EXPECT_EQ(Load("bad-euc.html", euc + "\x8E\xFF" + kEucJp), qel::Utf8ToWide(euc) + u"\uFFFD\uFFFD" + kWide);
+    EXPECT_EQ(Load("bad-euc.html", euc + "\x8E\xFF" + kEucJp), qel::framework::Utf8ToWide(euc) + u"\uFFFD\uFFFD" + kWide);
 
     const std::string jis = "<meta charset=iso-2022-jp><p>";
-    EXPECT_EQ(Load("jis.html", jis + kIso2022Jp + "</p>"), qel::Utf8ToWide(jis) + kWide + u"</p>");
+    EXPECT_EQ(Load("jis.html", jis + kIso2022Jp + "</p>"), qel::framework::Utf8ToWide(jis) + kWide + u"</p>");
 }
 
 TEST_F(HtmlDataTest, ByteOrderMarkWinsAndIsNotPartOfTheText) {
     const std::string meta = "<meta charset=shift_jis>";
-    EXPECT_EQ(Load("bom8.html", "\xEF\xBB\xBF" + meta + kUtf8), qel::Utf8ToWide(meta) + kWide);
+    EXPECT_EQ(Load("bom8.html", "\xEF\xBB\xBF" + meta + kUtf8), qel::framework::Utf8ToWide(meta) + kWide);
 
     std::string le = "\xFF\xFE", be = "\xFE\xFF";
     for (char16_t c : u"<p>" + kWide) {
@@ -102,7 +102,7 @@ TEST_F(HtmlDataTest, UndeclaredPagesByContent) {
               u"<!-- <meta charset=euc-jp> --><p>" + kWide);
     // A declaration after the first 1024 bytes is not looked for.
     const std::string late = std::string(1100, ' ') + "<meta charset=euc-jp><p>" + kUtf8;
-    EXPECT_EQ(Load("late.html", late), qel::Utf8ToWide(late));
+    EXPECT_EQ(Load("late.html", late), qel::framework::Utf8ToWide(late));
     // An unknown label is passed over.
     EXPECT_EQ(Load("unknown.html", "<meta charset=no-such-charset><p>" + kUtf8),
               u"<meta charset=no-such-charset><p>" + kWide);
@@ -119,38 +119,38 @@ TEST_F(HtmlDataTest, Utf16WithoutByteOrderMarkByItsZeroBytes) {
     const std::u16string want = u"<html><body><p>" + kWide + u"</p></body></html>";
     EXPECT_EQ(Load("le.html", le), want);
     EXPECT_EQ(Load("be.html", be), want);
-    EXPECT_EQ(qel::DecodeHtmlBytes(le).encoding, "UTF-16LE");
-    EXPECT_EQ(qel::DecodeHtmlBytes(be).encoding, "UTF-16BE");
+    EXPECT_EQ(qel::host::DecodeHtmlBytes(le).encoding, "UTF-16LE");
+    EXPECT_EQ(qel::host::DecodeHtmlBytes(be).encoding, "UTF-16BE");
 
     using namespace std::string_literals;
-    EXPECT_EQ(qel::DecodeHtmlBytes("<p>a\0b</p><p>"s + kUtf8 + "</p>").encoding, "UTF-8");
-    EXPECT_EQ(qel::DecodeHtmlBytes("<p>\0\0</p>"s).encoding, "UTF-8");
+    EXPECT_EQ(qel::host::DecodeHtmlBytes("<p>a\0b</p><p>"s + kUtf8 + "</p>").encoding, "UTF-8");
+    EXPECT_EQ(qel::host::DecodeHtmlBytes("<p>\0\0</p>"s).encoding, "UTF-8");
 }
 
 TEST_F(HtmlDataTest, LongerEucJpWithoutDeclarationIsRecognised) {
     std::string page = "<html><body>";
     for (int i = 0; i < 20; ++i) page += "<p>" + kEucJp + "</p>\n";
-    const qel::DecodedHtml decoded = qel::DecodeHtmlBytes(page);
+    const qel::host::DecodedHtml decoded = qel::host::DecodeHtmlBytes(page);
     EXPECT_EQ(decoded.encoding, "EUC-JP");
     EXPECT_EQ(decoded.text.substr(15, kWide.size()), kWide);
 }
 
 TEST(HtmlDecodeTest, LabelsNameTheirDecoders) {
-    EXPECT_EQ(qel::EncodingOfLabel("Shift_JIS"), "CP932");
-    EXPECT_EQ(qel::EncodingOfLabel(" x-sjis "), "CP932");
-    EXPECT_EQ(qel::EncodingOfLabel("MS932"), "CP932");
-    EXPECT_EQ(qel::EncodingOfLabel("x-euc-jp"), "EUC-JP");
-    EXPECT_EQ(qel::EncodingOfLabel("ISO-2022-JP"), "ISO-2022-JP");
-    EXPECT_EQ(qel::EncodingOfLabel("utf-16"), "UTF-8");
-    EXPECT_EQ(qel::EncodingOfLabel("iso-8859-1"), "WINDOWS-1252");
-    EXPECT_EQ(qel::EncodingOfLabel("koi8-r"), "KOI8-R");
-    EXPECT_EQ(qel::EncodingOfLabel("utf-8//IGNORE"), "");
-    EXPECT_EQ(qel::EncodingOfLabel(""), "");
-    EXPECT_EQ(qel::DeclaredEncoding("<meta content='text/html; charset = euc-jp' http-equiv=\"CONTENT-TYPE\">"),
+    EXPECT_EQ(qel::host::EncodingOfLabel("Shift_JIS"), "CP932");
+    EXPECT_EQ(qel::host::EncodingOfLabel(" x-sjis "), "CP932");
+    EXPECT_EQ(qel::host::EncodingOfLabel("MS932"), "CP932");
+    EXPECT_EQ(qel::host::EncodingOfLabel("x-euc-jp"), "EUC-JP");
+    EXPECT_EQ(qel::host::EncodingOfLabel("ISO-2022-JP"), "ISO-2022-JP");
+    EXPECT_EQ(qel::host::EncodingOfLabel("utf-16"), "UTF-8");
+    EXPECT_EQ(qel::host::EncodingOfLabel("iso-8859-1"), "WINDOWS-1252");
+    EXPECT_EQ(qel::host::EncodingOfLabel("koi8-r"), "KOI8-R");
+    EXPECT_EQ(qel::host::EncodingOfLabel("utf-8//IGNORE"), "");
+    EXPECT_EQ(qel::host::EncodingOfLabel(""), "");
+    EXPECT_EQ(qel::host::DeclaredEncoding("<meta content='text/html; charset = euc-jp' http-equiv=\"CONTENT-TYPE\">"),
               "EUC-JP");
-    EXPECT_EQ(qel::DeclaredEncoding("<meta content='text/html; charset=euc-jp'>"), "");
-    EXPECT_EQ(qel::DeclaredEncoding("<meta charset=bogus><meta charset=sjis>"), "CP932");
-    EXPECT_EQ(qel::DecodeHtmlBytes("\xE9t\xE9").encoding, "CP932");  // not Japanese, not UTF-8
+    EXPECT_EQ(qel::host::DeclaredEncoding("<meta content='text/html; charset=euc-jp'>"), "");
+    EXPECT_EQ(qel::host::DeclaredEncoding("<meta charset=bogus><meta charset=sjis>"), "CP932");
+    EXPECT_EQ(qel::host::DecodeHtmlBytes("\xE9t\xE9").encoding, "CP932");  // not Japanese, not UTF-8
 }
 
 TEST_F(HtmlDataTest, FilesThatGiveNoPage) {

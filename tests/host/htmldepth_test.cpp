@@ -10,8 +10,8 @@
 
 namespace {
 
-using qel::HtmlNestingDepth;
-using qel::kMaxHtmlDepth;
+using qel::host::HtmlNestingDepth;
+using qel::host::kMaxHtmlDepth;
 
 std::string Repeat(const std::string& s, std::size_t n) {
     std::string out;
@@ -58,21 +58,21 @@ TEST(HtmlDepth, ReopenedFormattingAndWorkUnderDeepNestingAreBounded) {
     for (int i = 0; i < 8; ++i) reopened += "<b id=" + std::to_string(i) + ">";
     reopened += Repeat("<p>x", 130000);  // 1 MB that makes 1.2 million elements
     EXPECT_LE(HtmlNestingDepth(reopened), 9u);
-    EXPECT_GT(qel::MeasureHtmlNesting(reopened).elements, qel::kMaxHtmlElements);
-    EXPECT_FALSE(qel::HtmlNestingAcceptable(reopened));
+    EXPECT_GT(qel::host::MeasureHtmlNesting(reopened).elements, qel::host::kMaxHtmlElements);
+    EXPECT_FALSE(qel::host::HtmlNestingAcceptable(reopened));
     std::string wide = "<p>";
     for (int i = 0; i < 4000; ++i) wide += "<b id=" + std::to_string(i) + ">";
-    EXPECT_FALSE(qel::HtmlNestingAcceptable(wide + Repeat("<p>x", 300)));
-    EXPECT_FALSE(qel::HtmlNestingAcceptable(Repeat("<div>", 4000) + Repeat("<em>x</em>", 20000)));
+    EXPECT_FALSE(qel::host::HtmlNestingAcceptable(wide + Repeat("<p>x", 300)));
+    EXPECT_FALSE(qel::host::HtmlNestingAcceptable(Repeat("<div>", 4000) + Repeat("<em>x</em>", 20000)));
 
     // Identical formatting elements are reopened three at most, and none
     // out of a cell that closed.
     const std::string fonts = Repeat("<p><font color=red>x", 100000);
-    EXPECT_TRUE(qel::HtmlNestingAcceptable(fonts));
-    EXPECT_LE(qel::MeasureHtmlNesting(fonts).elements, 6 * 100000u);
+    EXPECT_TRUE(qel::host::HtmlNestingAcceptable(fonts));
+    EXPECT_LE(qel::host::MeasureHtmlNesting(fonts).elements, 6 * 100000u);
     std::string cells = "<table>";
     for (int i = 0; i < 50000; ++i) cells += "<tr><td><a href=" + std::to_string(i) + ".html>x";
-    EXPECT_TRUE(qel::HtmlNestingAcceptable(cells));
+    EXPECT_TRUE(qel::host::HtmlNestingAcceptable(cells));
     EXPECT_LE(HtmlNestingDepth(cells), 5u);
 }
 

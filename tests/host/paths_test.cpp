@@ -13,7 +13,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class PathsTest : public qeltest::TempDirTest {};
+class PathsTest : public qel::test::TempDirTest {};
 
 std::u16string LongPath(const std::u16string& path, int* result = nullptr) {
     char16_t buffer[1024];
@@ -53,13 +53,13 @@ TEST_F(PathsTest, LongPathResolvesLinksAndDotsOfExistingFiles) {
     fs::create_symlink(path("本物 1.png"), path("sub/リンク.png"));
 
     int n = 0;
-    const std::u16string real = qel::PathFromNative(fs::canonical(path("本物 1.png")).string());
+    const std::u16string real = qel::framework::PathFromNative(fs::canonical(path("本物 1.png")).string());
     EXPECT_EQ(LongPath(wpath("sub/../sub/./リンク.png"), &n), real);
     EXPECT_EQ(n, static_cast<int>(real.size()));
 }
 
 TEST_F(PathsTest, LongPathOfMissingFileIsNormalisedLexically) {
-    const std::u16string base = qel::PathFromNative(fs::canonical(dir()).string());
+    const std::u16string base = qel::framework::PathFromNative(fs::canonical(dir()).string());
     EXPECT_EQ(LongPath(wdir() + u"/無い/../まだ無い//x.png/"), base + u"/まだ無い/x.png");
 }
 
@@ -68,7 +68,7 @@ TEST_F(PathsTest, LongPathOfRelativePathStartsAtCurrentFolder) {
     fs::current_path(dir());
     const std::u16string got = LongPath(u"./a/../b.txt");
     fs::current_path(saved);
-    EXPECT_EQ(got, qel::PathFromNative(fs::canonical(dir()).string()) + u"/b.txt");
+    EXPECT_EQ(got, qel::framework::PathFromNative(fs::canonical(dir()).string()) + u"/b.txt");
 }
 
 TEST(LongPath, TooSmallBufferOrEmptyPathGivesZeroAndTheCutPath) {

@@ -14,13 +14,13 @@
 #include "tests/support/test_support.h"
 
 namespace fs = std::filesystem;
-using qeltest::QelhostOptions;
-using qeltest::QelhostRun;
-using qeltest::RunQelhost;
+using qel::test::QelhostOptions;
+using qel::test::QelhostRun;
+using qel::test::RunQelhost;
 
 namespace {
 
-class QelhostTest : public qeltest::TempDirTest {
+class QelhostTest : public qel::test::TempDirTest {
 protected:
     // A usage error: status 2, one line on standard error that names the
     // problem, nothing on standard output, nothing written.
@@ -36,7 +36,7 @@ protected:
         EXPECT_FALSE(fs::exists(path("out")));
     }
     std::string Page() const {
-        qeltest::WriteFileBytes(path("page.html"), "<html><body>hello</body></html>");
+        qel::test::WriteFileBytes(path("page.html"), "<html><body>hello</body></html>");
         return path("page.html").string();
     }
 };
@@ -75,7 +75,7 @@ TEST_F(QelhostTest, HelpNamesEveryOption) {
 
 TEST_F(QelhostTest, AModuleThatCannotBeLoadedIsExitTwo) {
     // Not a library at all.
-    qeltest::WriteFileBytes(path("fake.so"), "not an ELF file");
+    qel::test::WriteFileBytes(path("fake.so"), "not an ELF file");
     QelhostRun run = RunQelhost({"--module", path("fake.so").string(), Page()});
     EXPECT_EQ(run.exitCode, 2);
     ASSERT_EQ(run.errLines.size(), 1u) << run.err;
@@ -100,8 +100,8 @@ TEST_F(QelhostTest, CreateProject) {
 
 TEST_F(QelhostTest, ARelativePathReachesTheModuleAsAFullPath) {
     // The file is kept as it is, and the line names it by its full path.
-    qeltest::WriteFileBytes(path("card.trc"), qeltest::ReadFileBytes(qeltest::TestData("writer/snippet.trc")));
-    qeltest::WriteFileBytes(path("ok.script"), "dialog 13651\nok\n");
+    qel::test::WriteFileBytes(path("card.trc"), qel::test::ReadFileBytes(qel::test::TestData("writer/snippet.trc")));
+    qel::test::WriteFileBytes(path("ok.script"), "dialog 13651\nok\n");
     const fs::path here = fs::current_path();
     fs::current_path(dir());
     const QelhostRun run = RunQelhost({"--temp-dir", "out", "--script", "ok.script", "./card.trc"});
@@ -123,8 +123,8 @@ TEST_F(QelhostTest, PipesAreRefusedWithoutWaiting) {
     EXPECT_EQ(run.exitCode, 1) << run.err;
     EXPECT_EQ(run.Messages(), std::vector<std::string>{"qelhost: message: tpjファイルの作成に失敗しました。"});
 
-    qeltest::WriteFileBytes(path("card.trc"), qeltest::ReadFileBytes(qeltest::TestData("writer/snippet.trc")));
-    qeltest::WriteFileBytes(path("ok.script"), "dialog 13651\nok\n");
+    qel::test::WriteFileBytes(path("card.trc"), qel::test::ReadFileBytes(qel::test::TestData("writer/snippet.trc")));
+    qel::test::WriteFileBytes(path("ok.script"), "dialog 13651\nok\n");
     run = RunQelhost({"--temp-dir", path("out").string(), "--registry", path("pipe.reg").string(), "--script",
                       path("ok.script").string(), path("card.trc").string()},
                      quick);
@@ -141,14 +141,14 @@ TEST_F(QelhostTest, PipesAreRefusedWithoutWaiting) {
 }
 
 TEST_F(QelhostTest, ScriptProblemsAreReportedAndCancelTheDialog) {
-    qeltest::WriteFileBytes(path("bad.script"), "dialog 13651\nclick 29999\nok\n");
+    qel::test::WriteFileBytes(path("bad.script"), "dialog 13651\nclick 29999\nok\n");
     QelhostRun run = RunQelhost({"--temp-dir", path("out").string(), "--script", path("bad.script").string(), Page()});
     EXPECT_EQ(run.exitCode, 0);  // a cancelled output method dialog
     EXPECT_TRUE(run.HasErrLine("qelhost: script: line 2: dialog 13651 has no control 29999; dialog 13651 cancelled"))
         << run.err;
     EXPECT_EQ(run.out, "qelhost: the output method dialog was cancelled; nothing written\n");
 
-    qeltest::WriteFileBytes(path("empty.script"), "# nothing\n");
+    qel::test::WriteFileBytes(path("empty.script"), "# nothing\n");
     run = RunQelhost({"--temp-dir", path("out").string(), "--script", path("empty.script").string(), Page()});
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_TRUE(run.HasErrLine("qelhost: script: no actions for dialog 13651")) << run.err;
@@ -160,8 +160,8 @@ TEST_F(QelhostTest, ScriptProblemsAreReportedAndCancelTheDialog) {
 // judged from the written file; a card within every limit gets none.
 TEST_F(QelhostTest, WarnsOfEachHandsetLimitTheWrittenFileExceeds) {
     const std::string longUrl = "http://www.example.com/" + std::string(137, 'u');  // 160 bytes
-    qeltest::WriteFileBytes(path("long.script"), "dialog 13650\ntext 20004 " + longUrl + "\nok\n");
-    qeltest::WriteFileBytes(path("plain.script"), "dialog 13650\nok\n");
+    qel::test::WriteFileBytes(path("long.script"), "dialog 13650\ntext 20004 " + longUrl + "\nok\n");
+    qel::test::WriteFileBytes(path("plain.script"), "dialog 13650\nok\n");
 
     QelhostRun run = RunQelhost({"--temp-dir", path("out").string(), "--form", "snippet", "--script",
                                  path("plain.script").string(), Page()});

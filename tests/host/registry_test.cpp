@@ -20,7 +20,7 @@ const std::u16string kSubKey = u"SOFTWARE\\Qel\\Test";
 
 std::string Utf16Le(const std::string& utf8) {
     std::string bytes = "\xFF\xFE";
-    for (const char16_t c : qel::Utf8ToWide(utf8)) {
+    for (const char16_t c : qel::framework::Utf8ToWide(utf8)) {
         bytes += static_cast<char>(c & 0xFF);
         bytes += static_cast<char>(c >> 8);
     }
@@ -28,7 +28,7 @@ std::string Utf16Le(const std::string& utf8) {
 }
 
 // Reads values from the registry file a test writes with UseRegistry.
-class RegistryFile : public qeltest::TempDirTest {
+class RegistryFile : public qel::test::TempDirTest {
 protected:
     // The value `name` of kSubKey, or "<default>".
     std::u16string Read(const std::u16string& name = u"", const std::u16string& key = kSubKey) {

@@ -45,7 +45,7 @@ TEST(SplitArguments, WindowsCommandLineRules) {
         {u"", {}},
         {u" \t ", {}},
     };
-    for (const auto& c : cases) EXPECT_EQ(CZorShellSv::SplitArguments(c.text), c.expected) << qel::WideToUtf8(c.text);
+    for (const auto& c : cases) EXPECT_EQ(CZorShellSv::SplitArguments(c.text), c.expected) << qel::framework::WideToUtf8(c.text);
 }
 
 // Processes whose parent is this test (running or zombies).
@@ -87,7 +87,7 @@ bool WaitFor(Pred pred, std::chrono::milliseconds limit = 10s) {
     return true;
 }
 
-class ShellTest : public qeltest::TempDirTest {
+class ShellTest : public qel::test::TempDirTest {
 protected:
     // A script in a folder with a blank and Japanese in its name that
     // records its arguments (one a line), the signals it ignores and whether
@@ -95,7 +95,7 @@ protected:
     std::u16string MakeRecorder() {
         fs::create_directory(path("ツール 1"));
         const fs::path script = path("ツール 1") / "rec.sh";
-        qeltest::WriteFileBytes(script,
+        qel::test::WriteFileBytes(script,
                                 "#!/bin/sh\n"
                                 "d=$(dirname \"$0\")\n"
                                 "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$d/args.tmp\"\n"
@@ -103,9 +103,9 @@ protected:
                                 "if [ -e /proc/$$/fd/77 ]; then echo open; else echo closed; fi > \"$d/fd.out\"\n"
                                 "mv \"$d/args.tmp\" \"$d/args.out\"\n");
         fs::permissions(script, fs::perms::owner_all);
-        return qel::PathFromNative(script.string());
+        return qel::framework::PathFromNative(script.string());
     }
-    std::string Record(const std::string& name) { return qeltest::ReadFileBytes(path("ツール 1") / name); }
+    std::string Record(const std::string& name) { return qel::test::ReadFileBytes(path("ツール 1") / name); }
     bool Recorded() { return WaitFor([&] { return fs::exists(path("ツール 1") / "args.out"); }); }
 };
 

@@ -21,16 +21,16 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class TempFolderTest : public qeltest::TempDirTest {
+class TempFolderTest : public qel::test::TempDirTest {
 protected:
     void SetUp() override {
-        qeltest::TempDirTest::SetUp();
+        qel::test::TempDirTest::SetUp();
         if (const char* t = std::getenv("TMPDIR")) m_savedTmpdir = t;
     }
     void TearDown() override {
         if (m_savedTmpdir) ::setenv("TMPDIR", m_savedTmpdir->c_str(), 1);
         else ::unsetenv("TMPDIR");
-        qeltest::TempDirTest::TearDown();
+        qel::test::TempDirTest::TearDown();
     }
     // Switches to the default folder under dir()/parent and answers its path.
     fs::path UseDefaultFolder(const std::string& parent = "tmp") {
@@ -89,11 +89,11 @@ TEST_F(TempFolderTest, ARelativeFolderIsTakenFromTheWorkingFolderWhenFirstRead) 
 TEST_F(TempFolderTest, DefaultFolderIsMadePrivate) {
     const fs::path expected = UseDefaultFolder();
     std::string err;
-    EXPECT_EQ(TempDir(&err), qel::PathFromNative(expected.string()));
+    EXPECT_EQ(TempDir(&err), qel::framework::PathFromNative(expected.string()));
     EXPECT_EQ(err, "");
     EXPECT_TRUE(fs::is_directory(fs::symlink_status(expected)));
     EXPECT_EQ(ModeOf(expected), 0700u);
-    EXPECT_EQ(CZorCommon::getProductFolder(8, 0), qel::PathFromNative(expected.string()));
+    EXPECT_EQ(CZorCommon::getProductFolder(8, 0), qel::framework::PathFromNative(expected.string()));
 }
 
 TEST_F(TempFolderTest, ExistingOwnFolderReadableByOthersIsTightened) {
@@ -101,7 +101,7 @@ TEST_F(TempFolderTest, ExistingOwnFolderReadableByOthersIsTightened) {
     fs::create_directory(folder);
     ::chmod(folder.c_str(), 0755);
     std::string err;
-    EXPECT_EQ(TempDir(&err), qel::PathFromNative(folder.string()));
+    EXPECT_EQ(TempDir(&err), qel::framework::PathFromNative(folder.string()));
     EXPECT_EQ(ModeOf(folder), 0700u);
 }
 
@@ -116,7 +116,7 @@ TEST_F(TempFolderTest, UnsafeDefaultFolderIsRefused) {
         {"dangling", [&](const fs::path& f) { fs::create_directory_symlink(path("nowhere"), f); }},
         {"all-write", [&](const fs::path& f) { fs::create_directory(f), ::chmod(f.c_str(), 0777); }},
         {"group-write", [&](const fs::path& f) { fs::create_directory(f), ::chmod(f.c_str(), 0770); }},
-        {"file", [&](const fs::path& f) { qeltest::WriteFileBytes(f, "x"); }},
+        {"file", [&](const fs::path& f) { qel::test::WriteFileBytes(f, "x"); }},
     };
     for (const Case& c : cases) {
         const fs::path folder = UseDefaultFolder(c.what);
@@ -144,13 +144,13 @@ TEST_F(TempFolderTest, DefaultFolderOfAnotherUserIsRefused) {
     EXPECT_NE(err.find("another user"), std::string::npos) << err;
 }
 
-class UniquePathTest : public qeltest::TempDirTest {
+class UniquePathTest : public qel::test::TempDirTest {
 protected:
     std::u16string Unique(const std::u16string& name) { return QelTempFile::makeUniquePath2(name, wdir(), 0, u""); }
     // The name part of a result, after checking that it lies directly in the
     // folder, names nothing yet and can be created there.
     std::string CheckedName(const std::u16string& result) {
-        const fs::path p(qel::PathToNative(result));
+        const fs::path p(qel::framework::PathToNative(result));
         EXPECT_EQ(p.parent_path(), dir()) << p;
         struct stat st;
         EXPECT_NE(::lstat(p.c_str(), &st), 0) << p;
@@ -218,7 +218,7 @@ TEST_F(UniquePathTest, HostileNamesStayInsideTheFolder) {
         {std::u16string(u"../a\0b.gif", 10), "ab(1).gif"},
         {u"a..b.gif", "a..b.gif"},
     };
-    for (const auto& c : cases) EXPECT_EQ(CheckedName(Unique(c.name)), c.expected) << qel::WideToUtf8(c.name);
+    for (const auto& c : cases) EXPECT_EQ(CheckedName(Unique(c.name)), c.expected) << qel::framework::WideToUtf8(c.name);
     // Nothing was made anywhere but in the folder.
     EXPECT_FALSE(fs::exists(dir().parent_path() / "x.gif"));
 }
@@ -232,12 +232,12 @@ TEST_F(UniquePathTest, OverlongNamesAreCutKeepingExtensionAndNumber) {
     const std::string second = CheckedName(Unique(longName + u".jpg"));
     EXPECT_LE(second.size(), 255u);
     EXPECT_EQ(second.substr(second.size() - 7), "(1).jpg");
-    EXPECT_TRUE(qel::IsValidUtf8(second));  // never cut inside a character
+    EXPECT_TRUE(qel::framework::IsValidUtf8(second));  // never cut inside a character
 }
 
 // --- New files that appear only when whole --------------------------------------------------
 
-class NewFileTest : public qeltest::TempDirTest {
+class NewFileTest : public qel::test::TempDirTest {
 protected:
     // The names in the folder that anyone could take for a file of ours.
     std::vector<std::string> Visible() const {
@@ -250,15 +250,15 @@ protected:
 };
 
 TEST_F(NewFileTest, AppearsUnderAFreeNameOnlyWhenCommitted) {
-    qeltest::WriteFileBytes(path("a.gif"), "old");
+    qel::test::WriteFileBytes(path("a.gif"), "old");
     QelNewFile file;
     ASSERT_TRUE(file.Create(wdir(), u"../a.gif"));
     file.Write("new", 3);
     EXPECT_EQ(Visible(), std::vector<std::string>{"a.gif"}) << "nothing under a name before the commit";
     EXPECT_EQ(file.Commit(false), wpath("a(1).gif"));
     EXPECT_FALSE(file.IsOpen());
-    EXPECT_EQ(qeltest::ReadFileBytes(path("a.gif")), "old");
-    EXPECT_EQ(qeltest::ReadFileBytes(path("a(1).gif")), "new");
+    EXPECT_EQ(qel::test::ReadFileBytes(path("a.gif")), "old");
+    EXPECT_EQ(qel::test::ReadFileBytes(path("a(1).gif")), "new");
 
     // A name taken after the file was made, even by a dangling link, is
     // neither replaced nor followed: the next number is used.
@@ -266,11 +266,11 @@ TEST_F(NewFileTest, AppearsUnderAFreeNameOnlyWhenCommitted) {
     ASSERT_TRUE(second.Create(wdir() + u"/", u"b.gif"));
     second.Write("x", 1);
     fs::create_symlink(path("nowhere"), path("b.gif"));
-    qeltest::WriteFileBytes(path("b(1).gif"), "someone else's");
+    qel::test::WriteFileBytes(path("b(1).gif"), "someone else's");
     EXPECT_EQ(second.Commit(true), wpath("b(2).gif"));
     EXPECT_FALSE(fs::exists(path("nowhere")));
-    EXPECT_EQ(qeltest::ReadFileBytes(path("b(1).gif")), "someone else's");
-    EXPECT_EQ(qeltest::ReadFileBytes(path("b(2).gif")), "x");
+    EXPECT_EQ(qel::test::ReadFileBytes(path("b(1).gif")), "someone else's");
+    EXPECT_EQ(qel::test::ReadFileBytes(path("b(2).gif")), "x");
     for (const auto& e : fs::directory_iterator(dir()))
         EXPECT_NE(e.path().filename().string()[0], '.') << "a hidden name left behind: " << e.path();
 }

@@ -45,8 +45,8 @@ TEST(FileUrl, RoundTripsEveryKindOfName) {
                                       u"/tmp/a#b?c;d=e&f/x.gif", u"/tmp/[x]{y}|z^`\\\"<>.gif", u"/tmp/a+b/~x.gif",
                                       u"/tmp/%20literal", u"/tmp/\U0001F600.png", u"/tmp/dir/"}) {
         const std::u16string url = ToUrl(path);
-        EXPECT_TRUE(IsAscii(url)) << qel::WideToUtf8(url);
-        EXPECT_EQ(ToPath(url), path) << qel::WideToUtf8(url);
+        EXPECT_TRUE(IsAscii(url)) << qel::framework::WideToUtf8(url);
+        EXPECT_EQ(ToPath(url), path) << qel::framework::WideToUtf8(url);
     }
 }
 
@@ -107,7 +107,7 @@ TEST(FileUrl, EverythingElseGivesNoPath) {
           u"file://user@localhost/tmp/x.gif", u"file://localhost:80/tmp/x.gif", u"file:x.gif", u"cid:image1",
           u"mailto:x@example.com", u"data:image/gif;base64,R0lG", u"/tmp/x.gif", u"x.gif", u"", u"::::",
           u"http://[bad", u"file:///tmp/a%00b.gif", u"file:///tmp/a%2Fb/c.gif", u"file:///tmp/a%2fb"}) {
-        EXPECT_EQ(ToPath(url), u"") << qel::WideToUtf8(url);
+        EXPECT_EQ(ToPath(url), u"") << qel::framework::WideToUtf8(url);
     }
 }
 
@@ -151,7 +151,7 @@ TEST(AbsUrl, AgainstAWebPage) {
 
 TEST(AbsUrl, PlainPathBaseIsTakenAsAFile) {
     EXPECT_EQ(ToPath(Resolve(u"img/a.png", u"/tmp/a b/index.html")), u"/tmp/a b/img/a.png");
-    const std::u16string cwd = qel::PathFromNative(fs::current_path().string());
+    const std::u16string cwd = qel::framework::PathFromNative(fs::current_path().string());
     EXPECT_EQ(ToPath(Resolve(u"img/a.png", u"site/index.html")), cwd + u"/site/img/a.png");
 }
 
@@ -164,12 +164,12 @@ TEST(AbsUrl, UnresolvableReferencesComeBackUnchanged) {
 
 // How the HTML import uses these services: a reference in a page found as a
 // file next to the page, whatever its name.
-class UrlFilesTest : public qeltest::TempDirTest {};
+class UrlFilesTest : public qel::test::TempDirTest {};
 
 TEST_F(UrlFilesTest, ReferencesOfAPageFindItsFiles) {
     fs::create_directories(path("サイト 1/画像"));
-    qeltest::WriteFileBytes(path("サイト 1/画像/写真 2.jpg"), "x");
-    qeltest::WriteFileBytes(path("top.gif"), "x");
+    qel::test::WriteFileBytes(path("サイト 1/画像/写真 2.jpg"), "x");
+    qel::test::WriteFileBytes(path("top.gif"), "x");
     const std::u16string page = wpath("サイト 1/index.html");
     std::u16string base;
     SIFUtil::PCPathtoURL(base, page);

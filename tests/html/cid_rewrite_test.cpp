@@ -8,6 +8,7 @@
 #include "framework/codepage.h"
 #include "host/dom.h"
 #include "host/htmldata.h"
+#include "html/cid_rewrite.h"
 #include "html/page_references.h"
 
 namespace {
@@ -22,7 +23,7 @@ TEST_F(CidRewrite, UnresolvedIsTheStoredTextExactly) {
     rec.m_strHtml = u"<P>unclosed <IMG SRC=cid:image1><table><td>\r\n\u3042";
     rec.m_strHtml += char16_t(0xD800);  // a lone surrogate
     rec.AddImage(u"/img/a.gif", u"image1");
-    EXPECT_EQ(rec.GetHtml(false), rec.m_strHtml);
+    EXPECT_EQ(qel::html::GetHtml(rec, false), rec.m_strHtml);
 }
 
 TEST_F(CidRewrite, ReferencesBecomeFileUrlsOfTheirEntries) {
@@ -38,7 +39,7 @@ TEST_F(CidRewrite, ReferencesBecomeFileUrlsOfTheirEntries) {
         u"<img src=\"cid:image1 \"><input type=image src=\"cid:image1\"><td background=\"cid:bg\">\r\n"
         u"</body></html>";
     const std::u16string stored = rec.m_strHtml;
-    EXPECT_EQ(rec.GetHtml(true),
+    EXPECT_EQ(qel::html::GetHtml(rec, true),
               u"<html><body background='file:///pages/bg.gif'>\r\n"
               u"<img src=\"file:///pages/%E7%94%BB%E5%83%8F%20a.gif\" alt=\"cid:image1\">"
               u"<img src=http://example.com/w.gif><object data=relative/m.swf></object>\r\n"
@@ -62,13 +63,13 @@ TEST_F(CidRewrite, OneAttributeAtATimeAgreesWithTheWholePage) {
     auto* doc = dynamic_cast<Document*>(loader.m_pRootNode);
     ASSERT_NE(doc, nullptr);
     std::vector<bool> results;
-    qelhtml::VisitImageReferences(*doc, [&](Element& e, const std::u16string& attribute) {
-        results.push_back(rec.ResolveContentIdAttribute(&e, attribute));
+    qel::html::VisitImageReferences(*doc, [&](Element& e, const std::u16string& attribute) {
+        results.push_back(qel::html::ResolveContentIdAttribute(rec, &e, attribute));
     });
     EXPECT_EQ(results, (std::vector<bool>{true, true, false, false, false, false, true}));
-    EXPECT_FALSE(rec.ResolveContentIdAttribute(nullptr, u"src"));
-    EXPECT_EQ(doc->getHTMLText(), rec.GetHtml(true));
-    EXPECT_EQ(rec.GetHtml(true), u"<body background=file:///c.gif><img src=file:///a.gif><img src=CID:image1>"
+    EXPECT_FALSE(qel::html::ResolveContentIdAttribute(rec, nullptr, u"src"));
+    EXPECT_EQ(doc->getHTMLText(), qel::html::GetHtml(rec, true));
+    EXPECT_EQ(qel::html::GetHtml(rec, true), u"<body background=file:///c.gif><img src=file:///a.gif><img src=CID:image1>"
                                  u"<img src=cid:><img src=cid:image3><img src=\"\"><object data=\"file:///a.gif\"></object>");
 }
 

@@ -9,9 +9,9 @@
 
 namespace {
 
-using qelhtml::DataUrl;
-using qelhtml::DataUrlExtension;
-using qelhtml::ParseDataUrl;
+using qel::html::DataUrl;
+using qel::html::DataUrlExtension;
+using qel::html::ParseDataUrl;
 
 const std::string kPng("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16);
 
@@ -37,9 +37,9 @@ TEST(DataUrl, BodiesAndMediaTypes) {
     };
     for (const Case& c : cases) {
         DataUrl data;
-        ASSERT_TRUE(ParseDataUrl(c.url, data)) << qel::WideToUtf8(c.url);
-        EXPECT_EQ(data.bytes, c.bytes) << qel::WideToUtf8(c.url);
-        EXPECT_EQ(data.mediaType, c.type) << qel::WideToUtf8(c.url);
+        ASSERT_TRUE(ParseDataUrl(c.url, data)) << qel::framework::WideToUtf8(c.url);
+        EXPECT_EQ(data.bytes, c.bytes) << qel::framework::WideToUtf8(c.url);
+        EXPECT_EQ(data.mediaType, c.type) << qel::framework::WideToUtf8(c.url);
     }
 }
 
@@ -54,7 +54,7 @@ TEST(DataUrl, MalformedOnesAreNone) {
              u"image.png",
          }) {
         DataUrl data;
-        EXPECT_FALSE(ParseDataUrl(url, data)) << qel::WideToUtf8(url);
+        EXPECT_FALSE(ParseDataUrl(url, data)) << qel::framework::WideToUtf8(url);
     }
 }
 

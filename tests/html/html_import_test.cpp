@@ -15,19 +15,22 @@
 #include <sstream>
 #include <vector>
 
+#include "format/tpj_writer.h"
 #include "framework/codepage.h"
 #include "framework/strings.h"
 #include "host/dom.h"
 #include "host/htmldata.h"
 #include "host/url.h"
+#include "html/cid_rewrite.h"
+#include "html/html_import.h"
 #include "tests/support/test_support.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-std::u16string W(const fs::path& p) { return qel::PathFromNative(p.string()); }
-std::u16string U(std::string_view utf8) { return qel::Utf8ToWide(utf8); }
+std::u16string W(const fs::path& p) { return qel::framework::PathFromNative(p.string()); }
+std::u16string U(std::string_view utf8) { return qel::framework::Utf8ToWide(utf8); }
 
 std::vector<std::pair<std::u16string, std::u16string>> Images(const CQelTpjFile& rec) {
     std::vector<std::pair<std::u16string, std::u16string>> out;
@@ -36,13 +39,13 @@ std::vector<std::pair<std::u16string, std::u16string>> Images(const CQelTpjFile&
     return out;
 }
 
-class ShopPage : public qeltest::TempDirTest {
+class ShopPage : public qel::test::TempDirTest {
 protected:
     const fs::path images = fs::path(QEL_SOURCE_DIR) / "examples" / "shop" / "images";
     const std::u16string page = W(images.parent_path() / "index.html");
     CQelTpjFile rec{TYPE_PROJECT};
 
-    std::u16string Source() const { return qel::Cp932ToWide(qeltest::ReadFileBytes(qel::PathToNative(page))); }
+    std::u16string Source() const { return qel::framework::Cp932ToWide(qel::test::ReadFileBytes(qel::framework::PathToNative(page))); }
 
     // The page as written with the value of its i-th collected reference
     // replaced by value(i), and nothing else changed.
@@ -72,14 +75,14 @@ protected:
             {W(images / "star.png"), u"image5"}, {W(images / "coupon.swf"), u"image6"}};
         EXPECT_EQ(Images(rec), expected);
         for (const auto& [path, id] : Images(rec))
-            EXPECT_TRUE(fs::is_regular_file(qel::PathToNative(path))) << qel::WideToUtf8(id);
-        EXPECT_EQ(rec.m_strHtml, Rewritten([](int i) { return qel::Format(u"cid:image%d", i + 1); }));
+            EXPECT_TRUE(fs::is_regular_file(qel::framework::PathToNative(path))) << qel::framework::WideToUtf8(id);
+        EXPECT_EQ(rec.m_strHtml, Rewritten([](int i) { return qel::framework::Format(u"cid:image%d", i + 1); }));
         EXPECT_NE(rec.m_strHtml.find(u"src=\"http://www.example.com/toruca/banner.gif\""), std::u16string::npos);
     }
 };
 
 TEST_F(ShopPage, FromItsFile) {
-    ASSERT_TRUE(rec.CreateFromHtml(page, nullptr));
+    ASSERT_TRUE(qel::html::CreateFromHtml(rec, page, nullptr));
     ExpectShopRecord();
 }
 
@@ -90,7 +93,7 @@ TEST_F(ShopPage, FromTheHostsDocumentWhichKeepsItsReferences) {
     ASSERT_NE(doc, nullptr);
     ASSERT_EQ(doc->getHTMLText(), Source());
 
-    ASSERT_TRUE(rec.CreateFromHtml(page, doc));
+    ASSERT_TRUE(qel::html::CreateFromHtml(rec, page, doc));
     ExpectShopRecord();
     EXPECT_EQ(doc->getHTMLText(), Source());
     EXPECT_EQ(dynamic_cast<Element*>(doc->getElementsByTagName(u"img").item(0))->getAttribute(u"src"),
@@ -98,14 +101,14 @@ TEST_F(ShopPage, FromTheHostsDocumentWhichKeepsItsReferences) {
 }
 
 TEST_F(ShopPage, GetHtmlNamesTheFilesAgain) {
-    ASSERT_TRUE(rec.CreateFromHtml(page, nullptr));
+    ASSERT_TRUE(qel::html::CreateFromHtml(rec, page, nullptr));
     const std::u16string stored = rec.m_strHtml;
     std::u16string urls[6];
     for (int i = 0; i < 6; ++i) SIFUtil::PCPathtoURL(urls[i], rec.m_arrImages[i].m_strPath);
-    EXPECT_EQ(urls[2], qel::PathFromNative("file://" + images.string()) +
+    EXPECT_EQ(urls[2], qel::framework::PathFromNative("file://" + images.string()) +
                            u"/%E3%82%B1%E3%83%BC%E3%82%AD%20%E3%82%BB%E3%83%83%E3%83%88.jpg");
-    EXPECT_EQ(rec.GetHtml(true), Rewritten([&](int i) { return urls[i]; }));
-    EXPECT_EQ(rec.GetHtml(false), stored);
+    EXPECT_EQ(qel::html::GetHtml(rec, true), Rewritten([&](int i) { return urls[i]; }));
+    EXPECT_EQ(qel::html::GetHtml(rec, false), stored);
     EXPECT_EQ(rec.m_strHtml, stored);
 }
 
@@ -113,10 +116,10 @@ TEST_F(ShopPage, GetHtmlNamesTheFilesAgain) {
 // sees it: the page part, then one part per image carrying its exact bytes.
 TEST_F(ShopPage, DetailFileCarriesEveryImagesBytes) {
     if (std::system("python3 -c 'import email' >/dev/null 2>&1") != 0) GTEST_SKIP() << "python3 not available";
-    ASSERT_TRUE(rec.CreateFromHtml(page, nullptr));
+    ASSERT_TRUE(qel::html::CreateFromHtml(rec, page, nullptr));
     rec.SetType(TYPE_CARD);
     const std::string file = (dir() / "toruca_detail.trc").string();
-    qeltest::WriteFileBytes(file, qel::WideToCp932(rec.GetFileText()));
+    qel::test::WriteFileBytes(file, qel::framework::WideToCp932(qel::format::GetFileText(rec)));
 
     const std::string cmd = "python3 '" + std::string(QEL_SOURCE_DIR) + "/tests/support/read_mime.py' '" + file + "'";
     FILE* p = ::popen(cmd.c_str(), "r");
@@ -145,16 +148,16 @@ TEST_F(ShopPage, DetailFileCarriesEveryImagesBytes) {
     const char* types[] = {"image/gif", "image/gif", "image/jpeg", "image/png", "image/png",
                            "application/x-shockwave-flash"};
     std::string expected = "text/html\t8bit\t\t\t" +
-                           hex(qel::WideToCp932(rec.m_strHtml) + "\r\n\r\n") + "\n";
+                           hex(qel::framework::WideToCp932(rec.m_strHtml) + "\r\n\r\n") + "\n";
     for (int i = 0; i < 6; ++i) {
-        const std::string bytes = qeltest::ReadFileBytes(qel::PathToNative(rec.m_arrImages[i].m_strPath));
+        const std::string bytes = qel::test::ReadFileBytes(qel::framework::PathToNative(rec.m_arrImages[i].m_strPath));
         ASSERT_FALSE(bytes.empty());
         expected += std::string(types[i]) + "\tbase64\t<image" + std::to_string(i + 1) + ">\t\t" + hex(bytes) + "\n";
     }
     EXPECT_EQ(parts, expected);
 }
 
-class HtmlImport : public qeltest::TempDirTest {
+class HtmlImport : public qel::test::TempDirTest {
 protected:
     CQelTpjFile rec{TYPE_PROJECT};
     std::u16string Local(const std::string& name) const { return wpath(name); }
@@ -175,7 +178,7 @@ TEST_F(HtmlImport, ReferencesInOrderSkipsAndNumbers) {
         "<img src=\"file:///opt/x%20y.gif\"><input type=image src=in.gif><embed src=e.swf>\r\n"
         "</body></html>\r\n";
     const std::u16string page = WriteFile("page.html", html);
-    ASSERT_TRUE(rec.CreateFromHtml(page, nullptr));
+    ASSERT_TRUE(qel::html::CreateFromHtml(rec, page, nullptr));
     const std::vector<std::pair<std::u16string, std::u16string>> expected = {
         {Local("bg.gif"), u"image1"},      {Local("a.gif"), u"image2"},
         {Local("a.gif"), u"image3"},       {u"ftp://host/f.gif", u"image4"},
@@ -195,12 +198,12 @@ TEST_F(HtmlImport, ReferencesInOrderSkipsAndNumbers) {
 }
 
 TEST_F(HtmlImport, NumberingStartsAtOneOnEveryPageWithOrWithoutBody) {
-    ASSERT_TRUE(rec.CreateFromHtml(WriteFile("one.html", "<img src=a.gif><img src=b.gif>"), nullptr));
+    ASSERT_TRUE(qel::html::CreateFromHtml(rec, WriteFile("one.html", "<img src=a.gif><img src=b.gif>"), nullptr));
     ASSERT_EQ(rec.m_arrImages.GetSize(), 2);
     // No body element: no background read, the first img is image1; the
     // first call's images are gone.
     const std::u16string page = WriteFile("nobody.html", "<title>t</title><img src=c.gif><object data=d.swf>");
-    ASSERT_TRUE(rec.CreateFromHtml(page, nullptr));
+    ASSERT_TRUE(qel::html::CreateFromHtml(rec, page, nullptr));
     const std::vector<std::pair<std::u16string, std::u16string>> expected = {{Local("c.gif"), u"image1"},
                                                                              {Local("d.swf"), u"image2"}};
     EXPECT_EQ(Images(rec), expected);
@@ -209,7 +212,7 @@ TEST_F(HtmlImport, NumberingStartsAtOneOnEveryPageWithOrWithoutBody) {
     // A relative page path resolves from the current folder.
     const fs::path saved = fs::current_path();
     fs::current_path(dir());
-    const bool ok = rec.CreateFromHtml(u"nobody.html", nullptr);
+    const bool ok = qel::html::CreateFromHtml(rec, u"nobody.html", nullptr);
     fs::current_path(saved);
     ASSERT_TRUE(ok);
     EXPECT_EQ(Images(rec), expected);
@@ -226,7 +229,7 @@ TEST_F(HtmlImport, NoDocumentGivesFalseEmptyListAndKeepsTheHtml) {
     for (const auto& [path, node] : inputs) {
         rec.m_strHtml = u"<p>before</p>";
         rec.AddImage(u"/x.gif", u"image1");
-        EXPECT_FALSE(rec.CreateFromHtml(path, node)) << qel::WideToUtf8(path);
+        EXPECT_FALSE(qel::html::CreateFromHtml(rec, path, node)) << qel::framework::WideToUtf8(path);
         EXPECT_EQ(rec.m_arrImages.GetSize(), 0);
         EXPECT_EQ(rec.m_strHtml, u"<p>before</p>");
     }
@@ -243,8 +246,8 @@ TEST_F(HtmlImport, JapanesePagesKeepTheirTextAndDeclareShiftJis) {
         std::string encoded;   // `text` in the page's encoding
         std::string metaAfter; // the meta element in m_strHtml
     };
-    const std::string sjis = qel::WideToCp932(text);
-    const std::string utf8 = qel::WideToUtf8(text);
+    const std::string sjis = qel::framework::WideToCp932(text);
+    const std::string utf8 = qel::framework::WideToUtf8(text);
     // EUC-JP has no ～ (U+FF5E) or ①: the page holds the characters EUC-JP has.
     const std::u16string eucText = U("日本語のページ");
     const std::string euc = "\xC6\xFC\xCB\xDC\xB8\xEC\xA4\xCE\xA5\xDA\xA1\xBC\xA5\xB8";
@@ -261,14 +264,14 @@ TEST_F(HtmlImport, JapanesePagesKeepTheirTextAndDeclareShiftJis) {
         const std::u16string want = std::string(c.name).rfind("euc", 0) == 0 ? eucText : text;
         const std::string html = "<html><head>" + c.meta + "<title>t</title></head><body><p>" + c.encoded +
                                  "</p><img src=a.gif></body></html>";
-        ASSERT_TRUE(rec.CreateFromHtml(WriteFile(c.name, html), nullptr)) << c.name;
+        ASSERT_TRUE(qel::html::CreateFromHtml(rec, WriteFile(c.name, html), nullptr)) << c.name;
         EXPECT_EQ(rec.m_strHtml, U("<html><head>" + c.metaAfter + "<title>t</title></head><body><p>") + want +
                                      u"</p><img src=cid:image1></body></html>")
             << c.name;
 
         rec.SetType(TYPE_CARD);
-        const std::string file = qel::WideToCp932(rec.GetFileText());
-        const std::string part = qel::WideToCp932(u"<p>" + want + u"</p>");
+        const std::string file = qel::framework::WideToCp932(qel::format::GetFileText(rec));
+        const std::string part = qel::framework::WideToCp932(u"<p>" + want + u"</p>");
         EXPECT_NE(file.find(part), std::string::npos) << c.name;
     }
 }
@@ -278,11 +281,11 @@ TEST_F(HtmlImport, JapanesePagesKeepTheirTextAndDeclareShiftJis) {
 // name) is no image and takes no number.
 TEST_F(HtmlImport, BackslashesAndReferencesToThePageItself) {
     fs::create_directory(path("images"));
-    qeltest::WriteFileBytes(path("images/logo.gif"), "GIF89a");
+    qel::test::WriteFileBytes(path("images/logo.gif"), "GIF89a");
     const std::string html = "<img src=\"images\\logo.gif\"><img src=\" \"><img src=\"#top\"><img src=\"?v=1\">"
                              "<img src=\"page.html\"><img src=\"./page.html#x\"><img src=\"..\\images\\b.gif\">";
     const std::u16string page = WriteFile("page.html", html);
-    ASSERT_TRUE(rec.CreateFromHtml(page, nullptr));
+    ASSERT_TRUE(qel::html::CreateFromHtml(rec, page, nullptr));
     const std::vector<std::pair<std::u16string, std::u16string>> expected = {
         {Local("images/logo.gif"), u"image1"}, {W(dir().parent_path() / "images" / "b.gif"), u"image2"}};
     EXPECT_EQ(Images(rec), expected);
@@ -294,16 +297,16 @@ TEST_F(HtmlImport, BackslashesAndReferencesToThePageItself) {
 // name: %83%8D%83S is ロゴ, the file is found, from the page's file and from
 // the host's document alike.
 TEST_F(HtmlImport, EscapesInThePagesEncodingNameTheFile) {
-    qeltest::WriteFileBytes(path("ロゴ.gif"), "GIF89a");
+    qel::test::WriteFileBytes(path("ロゴ.gif"), "GIF89a");
     const std::string html = "<meta charset=Shift_JIS><p>\x83\x8D\x83\x53</p><img src=\"%83%8D%83S.gif\">";
     const std::u16string page = WriteFile("sjis.html", html);
     const std::vector<std::pair<std::u16string, std::u16string>> expected = {{Local("ロゴ.gif"), u"image1"}};
-    ASSERT_TRUE(rec.CreateFromHtml(page, nullptr));
+    ASSERT_TRUE(qel::html::CreateFromHtml(rec, page, nullptr));
     EXPECT_EQ(Images(rec), expected);
 
     CQelHtmlData host(u"HTML");
     ASSERT_TRUE(host.CreateNodeData(page));
-    ASSERT_TRUE(rec.CreateFromHtml(page, host.m_pRootNode));
+    ASSERT_TRUE(qel::html::CreateFromHtml(rec, page, host.m_pRootNode));
     EXPECT_EQ(Images(rec), expected);
 }
 
@@ -313,7 +316,7 @@ TEST_F(HtmlImport, EscapesInThePagesEncodingNameTheFile) {
 // left as written and takes no number.
 TEST_F(HtmlImport, DataImagesBecomeFilesOfTheirOwn) {
     fs::create_directory(path("sub"));
-    qeltest::WriteFileBytes(path("sub/image1.gif"), "GIF89a");
+    qel::test::WriteFileBytes(path("sub/image1.gif"), "GIF89a");
     const std::string png("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16);
     const std::string html =
         "<body><img src=\"data:image/gif;base64,R0lGODlh\nAQABAA==\">"
@@ -321,27 +324,27 @@ TEST_F(HtmlImport, DataImagesBecomeFilesOfTheirOwn) {
         "<img src=\"sub/image1.gif\"><object data=\"data:image/png;base64,iVBORw0KGgoAAAANSUhEUg==\"></object>"
         "<img src=\"data:text/plain,hi\"></body>";
     const std::u16string page = WriteFile("page.html", html);
-    ASSERT_TRUE(rec.CreateFromHtml(page, nullptr));
+    ASSERT_TRUE(qel::html::CreateFromHtml(rec, page, nullptr));
     const std::vector<std::pair<std::u16string, std::u16string>> expected = {
         {Local("image1(1).gif"), u"image1"}, {Local("sub/image1.gif"), u"image2"}, {Local("image3"), u"image3"},
         {Local("image4.png"), u"image4"}};
     EXPECT_EQ(Images(rec), expected);
-    EXPECT_EQ(qeltest::ReadFileBytes(path("image1(1).gif")), std::string("GIF89a\1\0\1\0", 10));
-    EXPECT_EQ(qeltest::ReadFileBytes(path("image3")), "hi");
-    EXPECT_EQ(qeltest::ReadFileBytes(path("image4.png")), png);
+    EXPECT_EQ(qel::test::ReadFileBytes(path("image1(1).gif")), std::string("GIF89a\1\0\1\0", 10));
+    EXPECT_EQ(qel::test::ReadFileBytes(path("image3")), "hi");
+    EXPECT_EQ(qel::test::ReadFileBytes(path("image4.png")), png);
     EXPECT_EQ(rec.m_strHtml, U("<body><img src=\"cid:image1\">"
                                "<img src=\"data:image/gif;base64\"><img src='data:image/gif;base64,R0l$'>"
                                "<img src=\"cid:image2\"><object data=\"cid:image4\"></object>"
                                "<img src=\"cid:image3\"></body>"));
 
     rec.SetType(TYPE_CARD);
-    const std::u16string text = rec.GetFileText();
+    const std::u16string text = qel::format::GetFileText(rec);
     EXPECT_NE(text.find(u"Content-Type: image/png;name=\"image4.png\";\r\nContent-Transfer-Encoding: base64\r\n"
                         u"Content-ID: <image4>\r\n\r\niVBORw0KGgoAAAANSUhEUg==\r\n"),
               std::u16string::npos);
 
     // A second import of the page finds image4.png taken in the folder.
-    ASSERT_TRUE(rec.CreateFromHtml(page, nullptr));
+    ASSERT_TRUE(qel::html::CreateFromHtml(rec, page, nullptr));
     EXPECT_EQ(rec.m_arrImages[3].m_strPath, Local("image4(1).png"));
 }
 
@@ -358,7 +361,7 @@ TEST_F(HtmlImport, DataImagesThatCannotBeSavedFailTheImport) {
     struct rlimit small = saved;
     small.rlim_cur = 100;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    const bool ok = rec.CreateFromHtml(page, nullptr);
+    const bool ok = qel::html::CreateFromHtml(rec, page, nullptr);
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
 
@@ -374,7 +377,7 @@ TEST_F(HtmlImport, XhtmlDeclarationNamesShiftJis) {
     const std::string html = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<html><head>"
                              "<meta http-equiv=\"Content-Type\" content=\"application/xhtml+xml; charset=UTF-8\" />"
                              "</head><body><p>\xE6\x97\xA5</p></body></html>";
-    ASSERT_TRUE(rec.CreateFromHtml(WriteFile("page.xhtml", html), nullptr));
+    ASSERT_TRUE(qel::html::CreateFromHtml(rec, WriteFile("page.xhtml", html), nullptr));
     EXPECT_EQ(rec.m_strHtml, U("<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\r\n<html><head>"
                                "<meta http-equiv=\"Content-Type\" "
                                "content=\"application/xhtml+xml; charset=Shift_JIS\" />"
@@ -420,7 +423,7 @@ struct FakeDocument : Document {
 
 TEST_F(HtmlImport, HostDocumentCopyIsWalkedAndGivenBack) {
     FakeDocument host;
-    ASSERT_TRUE(rec.CreateFromHtml(wpath("page.html"), &host));
+    ASSERT_TRUE(qel::html::CreateFromHtml(rec, wpath("page.html"), &host));
     const std::vector<std::pair<std::u16string, std::u16string>> expected = {{Local("a.gif"), u"image1"},
                                                                              {Local("b.gif"), u"image2"}};
     EXPECT_EQ(Images(rec), expected);

@@ -11,16 +11,16 @@
 
 namespace {
 
-using qelhtml::DeclareShiftJis;
-using qelhtml::DeclareShiftJisInXmlDeclaration;
-using qelhtml::IsShiftJisLabel;
+using qel::html::DeclareShiftJis;
+using qel::html::DeclareShiftJisInXmlDeclaration;
+using qel::html::IsShiftJisLabel;
 
 TEST(MetaCharset, ShiftJisLabels) {
     for (const char16_t* label : {u"Shift_JIS", u"shift-jis", u"SJIS", u"x-sjis", u"Windows-31J", u"cp932",
                                   u"MS932", u"ms_kanji", u"csShiftJIS", u" shift_jis\t"})
-        EXPECT_TRUE(IsShiftJisLabel(label)) << qel::WideToUtf8(label);
+        EXPECT_TRUE(IsShiftJisLabel(label)) << qel::framework::WideToUtf8(label);
     for (const char16_t* label : {u"", u"utf-8", u"euc-jp", u"iso-2022-jp", u"shift_jis2004", u"sjis;", u"\"sjis\""})
-        EXPECT_FALSE(IsShiftJisLabel(label)) << qel::WideToUtf8(label);
+        EXPECT_FALSE(IsShiftJisLabel(label)) << qel::framework::WideToUtf8(label);
 }
 
 // The page text after DeclareShiftJis, and the number of changes.
@@ -48,8 +48,8 @@ TEST(MetaCharset, OtherCharsetsBecomeShiftJisAndTheRestStaysAsWritten) {
     };
     for (const auto& [page, want] : changed) {
         const auto [text, count] = Declared(page);
-        EXPECT_EQ(text, want) << qel::WideToUtf8(page);
-        EXPECT_GT(count, 0) << qel::WideToUtf8(page);
+        EXPECT_EQ(text, want) << qel::framework::WideToUtf8(page);
+        EXPECT_GT(count, 0) << qel::framework::WideToUtf8(page);
     }
     const char16_t* unchanged[] = {
         u"<meta charset=Shift_JIS>",
@@ -66,7 +66,7 @@ TEST(MetaCharset, OtherCharsetsBecomeShiftJisAndTheRestStaysAsWritten) {
     for (const char16_t* page : unchanged) {
         const auto [text, count] = Declared(page);
         EXPECT_EQ(text, page);
-        EXPECT_EQ(count, 0) << qel::WideToUtf8(page);
+        EXPECT_EQ(count, 0) << qel::framework::WideToUtf8(page);
     }
 }
 
@@ -82,7 +82,7 @@ TEST(MetaCharset, XmlDeclarationEncoding) {
     };
     for (const auto& [page, want] : changed) {
         std::u16string text = page;
-        EXPECT_TRUE(DeclareShiftJisInXmlDeclaration(text)) << qel::WideToUtf8(page);
+        EXPECT_TRUE(DeclareShiftJisInXmlDeclaration(text)) << qel::framework::WideToUtf8(page);
         EXPECT_EQ(text, want);
     }
     for (const char16_t* page : {
@@ -98,7 +98,7 @@ TEST(MetaCharset, XmlDeclarationEncoding) {
              u"<?xml version=\"1.0\" xencoding=\"UTF-8\"?>",
          }) {
         std::u16string text = page;
-        EXPECT_FALSE(DeclareShiftJisInXmlDeclaration(text)) << qel::WideToUtf8(page);
+        EXPECT_FALSE(DeclareShiftJisInXmlDeclaration(text)) << qel::framework::WideToUtf8(page);
         EXPECT_EQ(text, page);
     }
 }

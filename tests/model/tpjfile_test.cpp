@@ -1,20 +1,15 @@
-// The project record: defaults, version codes, data lines, image list, Clone.
+// The project record: defaults, version codes, data lines, image list.
 #include "model/tpjfile.h"
 
 #include <gtest/gtest.h>
 
-#include <memory>
-
 #include "framework/exceptions.h"
-#include "plugin/device.h"
 
 namespace {
 
 TEST(TpjFile, NewRecordHoldsTheDefaults) {
-    CQelDeviceIFImpl device;
-    std::unique_ptr<CQelTpjFileIF> rec(device.CreateProject());
-    ASSERT_TRUE(rec);
-    auto* r = static_cast<CQelTpjFile*>(rec.get());
+    const CQelTpjFile record(TYPE_PROJECT);
+    const CQelTpjFile* r = &record;
     EXPECT_EQ(r->GetType(), TYPE_PROJECT);
     EXPECT_EQ(r->GetVersionCode(), 4);
     EXPECT_EQ(r->GetVersion(), u"2.1");
@@ -94,56 +89,6 @@ TEST(TpjFile, EntryAssignmentCopies) {
     a.m_strId = u"image9";
     EXPECT_EQ(b.m_strPath, u"/a.gif");
     EXPECT_EQ(b.m_strId, u"image1");
-}
-
-TEST(TpjFile, CloneCopiesEveryFieldAndSharesNothing) {
-    CQelTpjFile r(TYPE_CARD);
-    r.SetVersion(u"2.0");
-    r.SetUrl(u"http://shop.example/t");
-    r.SetCategory(7);
-    r.SetDist(2);
-    r.SetColorId(9);
-    r.SetIpId(u"1234");
-    r.SetSortId(u"カナ");
-    r.SetExpires(u"301231");
-    r.SetLastModified(u"2612070900");
-    r.m_strHtml = u"<img src=\"cid:image1\">";
-    r.SetData1(u"一");
-    r.SetData2(u"二");
-    r.SetData3(u"三");
-    r.SetMimeVersion(u"1.1");
-    r.SetBoundary(u"xyz");
-    r.SetUniqueIcon(u"/icon.gif", u"Shop");
-    r.AddImage(u"/a.gif", u"image1");
-    r.AddImage(u"/b.png", u"image2");
-
-    std::unique_ptr<CQelTpjFileIF> copyIf(r.Clone());
-    ASSERT_TRUE(copyIf);
-    auto* c = static_cast<CQelTpjFile*>(copyIf.get());
-    EXPECT_EQ(c->m_nType, TYPE_CARD);
-    EXPECT_EQ(c->m_strVersion, u"2.0");
-    EXPECT_EQ(c->m_strUrl, u"http://shop.example/t");
-    EXPECT_EQ(c->m_nCategory, 7);
-    EXPECT_EQ(c->m_nDist, 2);
-    EXPECT_EQ(c->m_nColorId, 9);
-    EXPECT_EQ(c->m_strIpId, u"1234");
-    EXPECT_EQ(c->m_strSortId, u"カナ");
-    EXPECT_EQ(c->m_strExpires, u"301231");
-    EXPECT_EQ(c->m_strLastModified, u"2612070900");
-    EXPECT_EQ(c->m_strHtml, r.m_strHtml);
-    EXPECT_EQ(c->m_strData1, r.m_strData1);
-    EXPECT_EQ(c->m_strData2, r.m_strData2);
-    EXPECT_EQ(c->m_strData3, r.m_strData3);
-    EXPECT_EQ(c->m_strMimeVersion, u"1.1");
-    EXPECT_EQ(c->m_strBoundary, u"xyz");
-    EXPECT_EQ(c->m_uniqueIcon.m_strPath, u"/icon.gif");
-    EXPECT_EQ(c->m_uniqueIcon.m_strId, u"Shop");
-    ASSERT_EQ(c->m_arrImages.GetSize(), 2);
-    EXPECT_EQ(c->m_arrImages[0].m_strPath, u"/a.gif");
-    EXPECT_EQ(c->m_arrImages[1].m_strId, u"image2");
-
-    c->AddImage(u"/c.jpg", u"image3");
-    EXPECT_EQ(r.m_arrImages.GetSize(), 2);
 }
 
 }  // namespace

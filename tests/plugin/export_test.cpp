@@ -20,21 +20,24 @@
 
 #include "dialogs/resource.h"
 #include "format/base64.h"
+#include "format/tpj_reader.h"
+#include "format/tpj_writer.h"
 #include "framework/codepage.h"
+#include "framework/exceptions.h"
 #include "host/shell.h"
 #include "model/tpjfile.h"
 #include "plugin/device.h"
-#include "plugin/module_resources.h"
+#include "dialogs/module_resources.h"
 #include "tests/support/dialog_testing.h"
 #include "tests/support/qelhost_run.h"
 #include "tests/support/test_support.h"
 
 namespace fs = std::filesystem;
-using qeltest::QelhostRun;
-using qeltest::ReadFileBytes;
-using qeltest::RunQelhost;
-using qeltest::ToruCaFiles;
-using qeltest::WriteFileBytes;
+using qel::test::QelhostRun;
+using qel::test::ReadFileBytes;
+using qel::test::RunQelhost;
+using qel::test::ToruCaFiles;
+using qel::test::WriteFileBytes;
 
 namespace {
 
@@ -49,24 +52,24 @@ std::string WriteFailedLine(const std::string& name) { return "qelhost: message:
 // The pieces
 
 TEST(ExportPieces, RecordTypesAndDialogValuesTranslateBothWays) {
-    EXPECT_EQ(qelexport::DialogValueOfType(TYPE_PROJECT), 1);
-    EXPECT_EQ(qelexport::DialogValueOfType(TYPE_SNIP), 4);
-    EXPECT_EQ(qelexport::DialogValueOfType(TYPE_CARD), 2);
-    for (int other : {0, 3, 5, -1, 8}) EXPECT_EQ(qelexport::DialogValueOfType(other), 1) << other;
+    EXPECT_EQ(qel::plugin::DialogValueOfType(TYPE_PROJECT), 1);
+    EXPECT_EQ(qel::plugin::DialogValueOfType(TYPE_SNIP), 4);
+    EXPECT_EQ(qel::plugin::DialogValueOfType(TYPE_CARD), 2);
+    for (int other : {0, 3, 5, -1, 8}) EXPECT_EQ(qel::plugin::DialogValueOfType(other), 1) << other;
 
     const struct {
         int value, type;
         std::u16string name;
     } forms[] = {{1, TYPE_PROJECT, u"toruca.tpj"}, {2, TYPE_CARD, u"toruca_detail.trc"}, {4, TYPE_SNIP, u"toruca.trc"}};
     for (const auto& f : forms) {
-        const qelexport::OutputForm form = qelexport::FormOfDialogValue(f.value, 7);
+        const qel::plugin::OutputForm form = qel::plugin::FormOfDialogValue(f.value, 7);
         EXPECT_EQ(form.type, f.type);
         EXPECT_EQ(std::u16string(form.defaultName), f.name);
         // There and back again.
-        EXPECT_EQ(qelexport::DialogValueOfType(form.type), f.value);
+        EXPECT_EQ(qel::plugin::DialogValueOfType(form.type), f.value);
     }
     for (int other : {0, 3, 5, -2}) {
-        const qelexport::OutputForm form = qelexport::FormOfDialogValue(other, 7);
+        const qel::plugin::OutputForm form = qel::plugin::FormOfDialogValue(other, 7);
         EXPECT_EQ(form.type, 7) << "a value the dialog never yields keeps the type";
         EXPECT_EQ(std::u16string(form.defaultName), u"");
     }
@@ -74,48 +77,48 @@ TEST(ExportPieces, RecordTypesAndDialogValuesTranslateBothWays) {
 
 TEST(ExportPieces, TheEditorReceivesThePathAsOneUnchangedArgument) {
     // A path as the host's folders have them is simply put between quotes.
-    EXPECT_EQ(qelexport::QuoteArgument(u"/tmp/qelhost-0/toruca.tpj"), u"\"/tmp/qelhost-0/toruca.tpj\"");
-    EXPECT_EQ(qelexport::QuoteArgument(u"/tmp/a b/トルカ(1).trc"), u"\"/tmp/a b/トルカ(1).trc\"");
+    EXPECT_EQ(qel::plugin::QuoteArgument(u"/tmp/qelhost-0/toruca.tpj"), u"\"/tmp/qelhost-0/toruca.tpj\"");
+    EXPECT_EQ(qel::plugin::QuoteArgument(u"/tmp/a b/トルカ(1).trc"), u"\"/tmp/a b/トルカ(1).trc\"");
     // Quotes and backslashes that a Linux name may hold reach the editor as
     // they are, not as a broken or split argument.
     for (const std::u16string path : {u"/tmp/say \"hi\".trc", u"/tmp/back\\slash.tpj", u"/tmp/ends\\",
                                       u"/tmp/x\\\"y\\\\\".trc", u"", u"\\\\server\\share\\a.tpj"}) {
-        const auto args = CZorShellSv::SplitArguments(qelexport::QuoteArgument(path));
-        ASSERT_EQ(args.size(), 1u) << qel::WideToUtf8(path);
+        const auto args = CZorShellSv::SplitArguments(qel::plugin::QuoteArgument(path));
+        ASSERT_EQ(args.size(), 1u) << qel::framework::WideToUtf8(path);
         EXPECT_EQ(args[0], path);
     }
 }
 
-class WriteNewFileTest : public qeltest::TempDirTest {};
+class WriteNewFileTest : public qel::test::TempDirTest {};
 
 TEST_F(WriteNewFileTest, WritesExactlyTheBytesUnderAFreeNameAndNeverOverwrites) {
     const std::string bytes = std::string("ToruCa\r\n\x83\x67\x83\x8B\x83\x4A\r\n", 14) + std::string(1, '\0') + "z";
-    const std::u16string first = qelexport::WriteNewFile(wdir(), u"toruca.trc", bytes);
+    const std::u16string first = qel::plugin::WriteNewFile(wdir(), u"toruca.trc", bytes);
     EXPECT_EQ(first, wpath("toruca.trc"));
     EXPECT_EQ(ReadFileBytes(path("toruca.trc")), bytes);  // no NUL added, none cut, no BOM
 
-    const std::u16string second = qelexport::WriteNewFile(wdir(), u"toruca.trc", "other");
+    const std::u16string second = qel::plugin::WriteNewFile(wdir(), u"toruca.trc", "other");
     EXPECT_EQ(second, wpath("toruca(1).trc"));
     EXPECT_EQ(ReadFileBytes(path("toruca.trc")), bytes);
     EXPECT_EQ(ReadFileBytes(path("toruca(1).trc")), "other");
 
     // A dangling link at the name is never followed.
     fs::create_symlink(path("elsewhere.txt"), path("toruca.tpj"));
-    EXPECT_EQ(qelexport::WriteNewFile(wdir(), u"toruca.tpj", "p"), wpath("toruca(1).tpj"));
+    EXPECT_EQ(qel::plugin::WriteNewFile(wdir(), u"toruca.tpj", "p"), wpath("toruca(1).tpj"));
     EXPECT_FALSE(fs::exists(path("elsewhere.txt")));
 
     // An empty text is an empty file.
-    EXPECT_EQ(qelexport::WriteNewFile(wdir(), u"empty.trc", ""), wpath("empty.trc"));
+    EXPECT_EQ(qel::plugin::WriteNewFile(wdir(), u"empty.trc", ""), wpath("empty.trc"));
     EXPECT_EQ(fs::file_size(path("empty.trc")), 0u);
 }
 
 TEST_F(WriteNewFileTest, NoFolderOrAFolderThatRefusesGivesNoFile) {
-    EXPECT_EQ(qelexport::WriteNewFile(u"", u"toruca.tpj", "x"), u"");
-    EXPECT_EQ(qelexport::WriteNewFile(wpath("missing"), u"toruca.tpj", "x"), u"");
+    EXPECT_EQ(qel::plugin::WriteNewFile(u"", u"toruca.tpj", "x"), u"");
+    EXPECT_EQ(qel::plugin::WriteNewFile(wpath("missing"), u"toruca.tpj", "x"), u"");
     if (::geteuid() != 0) {  // root writes anywhere
         fs::create_directory(path("ro"));
         fs::permissions(path("ro"), fs::perms::owner_read | fs::perms::owner_exec);
-        EXPECT_EQ(qelexport::WriteNewFile(wpath("ro"), u"toruca.tpj", "x"), u"");
+        EXPECT_EQ(qel::plugin::WriteNewFile(wpath("ro"), u"toruca.tpj", "x"), u"");
     }
 }
 
@@ -128,17 +131,37 @@ TEST_F(WriteNewFileTest, AFileThatCannotBeWrittenWholeIsRemoved) {
     rlimit small = saved;
     small.rlim_cur = 1000;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    const std::u16string written = qelexport::WriteNewFile(wdir(), u"toruca_detail.trc", std::string(5000, 'A'));
+    const std::u16string written = qel::plugin::WriteNewFile(wdir(), u"toruca_detail.trc", std::string(5000, 'A'));
     ::setrlimit(RLIMIT_FSIZE, &saved);
     ::signal(SIGXFSZ, previous);
     EXPECT_EQ(written, u"");
     EXPECT_TRUE(fs::is_empty(dir())) << "a half-written card must not stay behind";
 }
 
+TEST_F(WriteNewFileTest, BytesMadeWhileWritingAndAFailureOfTheirOwn) {
+    using qel::plugin::ByteWriter;
+    const std::u16string written = qel::plugin::WriteNewFile(wdir(), u"toruca.trc", [](const ByteWriter& write) {
+        write("To", 2);
+        write("ruCa", 4);
+    });
+    EXPECT_EQ(written, wpath("toruca.trc"));
+    EXPECT_EQ(qel::test::ReadFileBytes(path("toruca.trc")), "ToruCa");
+    // An image that fails halfway is the caller's to report: it leaves the
+    // call, and nothing of the file stays.
+    EXPECT_THROW(qel::plugin::WriteNewFile(wdir(), u"toruca_detail.trc",
+                                         [](const ByteWriter& write) {
+                                             write("ToruCa", 6);
+                                             throw CFileException(CFileException::endOfFile, 0, u"/img.gif",
+                                                                  u"shrank while it was read");
+                                         }),
+                 CFileException);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir()), fs::directory_iterator()), 1);
+}
+
 // ---------------------------------------------------------------------------
 // Export in process, with the tests' dialog driver
 
-class ExportTest : public qeltest::DialogTest {
+class ExportTest : public qel::test::DialogTest {
 protected:
     static void SetUpTestSuite() { ASSERT_TRUE(QelRegisterModuleResources()); }
     static void TearDownTestSuite() { QelUnregisterModuleResources(); }
@@ -157,19 +180,19 @@ protected:
     }
     std::u16string Input(const std::string& name, const std::string& bytes) const {
         WriteFileBytes(m_in / name, bytes);
-        return qel::PathFromNative((m_in / name).string());
+        return qel::framework::PathFromNative((m_in / name).string());
     }
-    static std::string Golden(const std::string& name) { return ReadFileBytes(qeltest::TestData("writer/" + name)); }
+    static std::string Golden(const std::string& name) { return ReadFileBytes(qel::test::TestData("writer/" + name)); }
 
     // Expects the output method dialog with `checked` ticked; then `then`.
-    static void ExpectOutputDialog(int checked, std::function<void(qeltest::DialogUser&)> then) {
-        qeltest::ExpectDialog(kOutputDlg, [checked, then](qeltest::DialogUser& u) {
+    static void ExpectOutputDialog(int checked, std::function<void(qel::test::DialogUser&)> then) {
+        qel::test::ExpectDialog(kOutputDlg, [checked, then](qel::test::DialogUser& u) {
             for (int id : {kRadioProject, kRadioDetail, kRadioSnip})
                 EXPECT_EQ(u.Checked(id), id == checked) << "radio " << id;
             then(u);
         });
     }
-    static void Choose(qeltest::DialogUser& u, int radio) {
+    static void Choose(qel::test::DialogUser& u, int radio) {
         u.Click(radio);
         u.Ok();
     }
@@ -181,75 +204,75 @@ protected:
 TEST_F(ExportTest, ToruCaFilesAreKnownByTheirExtensionInAnyCase) {
     const std::string snippet = Golden("snippet.trc");
     for (const std::string name : {"a.trc", "B.TRC", "c.Trc", "d.tPj"}) {
-        ExpectOutputDialog(kRadioSnip, [](qeltest::DialogUser& u) { u.Cancel(); });
+        ExpectOutputDialog(kRadioSnip, [](qel::test::DialogUser& u) { u.Cancel(); });
         EXPECT_TRUE(m_device.Export(Input(name, snippet), nullptr)) << name;
     }
     // The same text under any other name is a page: a page record starts as
     // a project.
     for (const std::string name : {"page", "page.html", "page.trc.html", "trc", "page.tpjx"}) {
-        ExpectOutputDialog(kRadioProject, [](qeltest::DialogUser& u) { u.Cancel(); });
+        ExpectOutputDialog(kRadioProject, [](qel::test::DialogUser& u) { u.Cancel(); });
         EXPECT_TRUE(m_device.Export(Input(name, snippet), nullptr)) << name;
     }
-    ExpectOutputDialog(kRadioDetail, [](qeltest::DialogUser& u) { u.Cancel(); });
+    ExpectOutputDialog(kRadioDetail, [](qel::test::DialogUser& u) { u.Cancel(); });
     EXPECT_TRUE(m_device.Export(Input("detail.trc", Golden("detail.trc")), nullptr));
 
     // Cancelling the output method dialog is a success that writes nothing
     // and says nothing.
     EXPECT_TRUE(ToruCaFiles(dir()).empty());
-    EXPECT_TRUE(qeltest::MessageBoxes().empty());
+    EXPECT_TRUE(qel::test::MessageBoxes().empty());
 }
 
 TEST_F(ExportTest, WhatCannotBeLoadedEndsInOneMessageBox) {
     for (const std::string name : {"missing.trc", "missing.TPJ", "missing.html", "missing"}) {
-        qeltest::ExpectMessageBox(u"tpjファイルの作成に失敗しました。", MB_OK | MB_ICONSTOP);
-        EXPECT_FALSE(m_device.Export(qel::PathFromNative((m_in / name).string()), nullptr)) << name;
+        qel::test::ExpectMessageBox(u"tpjファイルの作成に失敗しました。", MB_OK | MB_ICONSTOP);
+        EXPECT_FALSE(m_device.Export(qel::framework::PathFromNative((m_in / name).string()), nullptr)) << name;
     }
     // Folders are no files, whatever their names.
     for (const std::string name : {"folder.html", "folder.trc"}) {
         fs::create_directory(m_in / name);
-        qeltest::ExpectMessageBox(u"tpjファイルの作成に失敗しました。", 0x10);
-        EXPECT_FALSE(m_device.Export(qel::PathFromNative((m_in / name).string()), nullptr)) << name;
+        qel::test::ExpectMessageBox(u"tpjファイルの作成に失敗しました。", 0x10);
+        EXPECT_FALSE(m_device.Export(qel::framework::PathFromNative((m_in / name).string()), nullptr)) << name;
     }
     EXPECT_TRUE(fs::is_empty(dir()));
 }
 
 TEST_F(ExportTest, AFileAlreadyInTheChosenFormIsKeptAsItIs) {
     const std::u16string input = Input("card.trc", Golden("snippet.trc"));
-    ExpectOutputDialog(kRadioSnip, [](qeltest::DialogUser& u) { u.Ok(); });
+    ExpectOutputDialog(kRadioSnip, [](qel::test::DialogUser& u) { u.Ok(); });
     EXPECT_TRUE(m_device.Export(input, nullptr));  // no settings dialog either
     EXPECT_TRUE(ToruCaFiles(dir()).empty());
     EXPECT_EQ(ReadFileBytes(m_in / "card.trc"), Golden("snippet.trc"));
-    EXPECT_TRUE(qeltest::MessageBoxes().empty());
+    EXPECT_TRUE(qel::test::MessageBoxes().empty());
 }
 
 TEST_F(ExportTest, AFileInAnotherFormIsWrittenAnewWithoutTheSettingsDialog) {
     const std::u16string input = Input("card.trc", Golden("snippet.trc"));
     WriteFileBytes(path("toruca.tpj"), "someone else's");
-    ExpectOutputDialog(kRadioSnip, [](qeltest::DialogUser& u) { Choose(u, kRadioProject); });
+    ExpectOutputDialog(kRadioSnip, [](qel::test::DialogUser& u) { Choose(u, kRadioProject); });
     EXPECT_TRUE(m_device.Export(input, nullptr));
     EXPECT_EQ(ReadFileBytes(path("toruca.tpj")), "someone else's");
 
     // The file holds exactly the record's text in code page 932: nothing
     // before it, nothing after it.
     std::unique_ptr<CQelTpjFile> expected(new CQelTpjFile(TYPE_PROJECT));
-    ASSERT_TRUE(expected->LoadFile(input));
+    ASSERT_TRUE(qel::format::LoadFile(*expected, input));
     expected->SetType(TYPE_PROJECT);
-    EXPECT_EQ(ReadFileBytes(path("toruca(1).tpj")), qel::WideToCp932(expected->GetFileText()));
-    EXPECT_TRUE(qeltest::MessageBoxes().empty());
+    EXPECT_EQ(ReadFileBytes(path("toruca(1).tpj")), qel::framework::WideToCp932(qel::format::GetFileText(*expected)));
+    EXPECT_TRUE(qel::test::MessageBoxes().empty());
 }
 
 TEST_F(ExportTest, AnImageThatIsThereButCannotBeReadEndsWithTheFileMessage) {
     ASSERT_EQ(::mkfifo((m_in / "photo.gif").c_str(), 0600), 0);  // a FIFO where the image should be
     const std::u16string page = Input("page.html", "<html><body><img src=\"photo.gif\"></body></html>");
-    ExpectOutputDialog(kRadioProject, [](qeltest::DialogUser& u) { u.Ok(); });
-    qeltest::ExpectDialog(kSettingsDlg, [](qeltest::DialogUser& u) { u.Ok(); });
-    qeltest::ExpectMessageBox(u"ファイル(toruca.tpj)の作成に失敗しました。", 0x10);
+    ExpectOutputDialog(kRadioProject, [](qel::test::DialogUser& u) { u.Ok(); });
+    qel::test::ExpectDialog(kSettingsDlg, [](qel::test::DialogUser& u) { u.Ok(); });
+    qel::test::ExpectMessageBox(u"ファイル(toruca.tpj)の作成に失敗しました。", 0x10);
     EXPECT_FALSE(m_device.Export(page, nullptr));
     EXPECT_TRUE(ToruCaFiles(dir()).empty());
 
     // A snippet carries no images, so the same page makes one.
-    ExpectOutputDialog(kRadioProject, [](qeltest::DialogUser& u) { Choose(u, kRadioSnip); });
-    qeltest::ExpectDialog(kSettingsDlg, [](qeltest::DialogUser& u) { u.Ok(); });
+    ExpectOutputDialog(kRadioProject, [](qel::test::DialogUser& u) { Choose(u, kRadioSnip); });
+    qel::test::ExpectDialog(kSettingsDlg, [](qel::test::DialogUser& u) { u.Ok(); });
     EXPECT_TRUE(m_device.Export(page, nullptr));
     EXPECT_EQ(ToruCaFiles(dir()), std::vector<std::string>{"toruca.trc"});
 }
@@ -303,9 +326,9 @@ struct Card {
     }
 };
 
-std::string Cp932(const char16_t* text) { return qel::WideToCp932(text); }
+std::string Cp932(const char16_t* text) { return qel::framework::WideToCp932(text); }
 
-class QelhostExportTest : public qeltest::TempDirTest {
+class QelhostExportTest : public qel::test::TempDirTest {
 protected:
     void SetUp() override {
         TempDirTest::SetUp();
@@ -323,7 +346,7 @@ protected:
         return path("in/shop/index.html").string();
     }
     std::string Golden(const std::string& name, const std::string& as) const {
-        fs::copy_file(qeltest::TestData("writer/" + name), path("in/" + as));
+        fs::copy_file(qel::test::TestData("writer/" + name), path("in/" + as));
         return path("in/" + as).string();
     }
     QelhostRun Run(std::vector<std::string> args) const {
@@ -398,8 +421,8 @@ TEST_F(QelhostExportTest, TheHostsOwnDocumentGivesTheSameFile) {
 TEST_F(QelhostExportTest, AToruCaFileAsItselfAsAProjectAndAsASnippet) {
     const std::string detail = Golden("detail.trc", "card.trc");
     fs::path record = path("editor-args.txt");
-    const fs::path editor = qeltest::WriteRecordingEditor(path("editor.sh"), record);
-    WriteFileBytes(path("machine.reg"), qeltest::EditorRegistry(editor.string()));
+    const fs::path editor = qel::test::WriteRecordingEditor(path("editor.sh"), record);
+    WriteFileBytes(path("machine.reg"), qel::test::EditorRegistry(editor.string()));
     const std::string reg = path("machine.reg").string();
 
     // As itself: nothing written, the editor opens the input file.
@@ -407,7 +430,7 @@ TEST_F(QelhostExportTest, AToruCaFileAsItselfAsAProjectAndAsASnippet) {
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_NE(run.out.find("nothing written"), std::string::npos) << run.out;
     EXPECT_TRUE(ToruCaFiles(Out()).empty());
-    ASSERT_TRUE(qeltest::WaitForFile(record));
+    ASSERT_TRUE(qel::test::WaitForFile(record));
     EXPECT_EQ(ReadFileBytes(record), "1\n" + detail + "\n");
     fs::remove(record);
 
@@ -424,7 +447,7 @@ TEST_F(QelhostExportTest, AToruCaFileAsItselfAsAProjectAndAsASnippet) {
     // The icon goes with it, from the copy that loading the file extracted
     // (the first run's copy holds the plain name).
     EXPECT_TRUE(project.Has("Content-Type: application/x-ticon;name=\"icon(1).gif\";title=\"Shop\""));
-    ASSERT_TRUE(qeltest::WaitForFile(record));
+    ASSERT_TRUE(qel::test::WaitForFile(record));
     EXPECT_EQ(ReadFileBytes(record), "1\n" + (Out() / "toruca.tpj").string() + "\n");
     fs::remove(record);
 
@@ -434,8 +457,8 @@ TEST_F(QelhostExportTest, AToruCaFileAsItselfAsAProjectAndAsASnippet) {
     const Card snippet(ReadFileBytes(Out() / "toruca.trc"));
     EXPECT_EQ(snippet.Get("Type"), "SNIP");
     EXPECT_FALSE(snippet.Has("MIME-Version: 1.0"));
-    EXPECT_EQ(ReadFileBytes(Out() / "toruca.trc"), ReadFileBytes(qeltest::TestData("writer/snippet.trc")));
-    ASSERT_TRUE(qeltest::WaitForFile(record));
+    EXPECT_EQ(ReadFileBytes(Out() / "toruca.trc"), ReadFileBytes(qel::test::TestData("writer/snippet.trc")));
+    ASSERT_TRUE(qel::test::WaitForFile(record));
 }
 
 TEST_F(QelhostExportTest, CancellingEachDialog) {
@@ -487,7 +510,7 @@ TEST_F(QelhostExportTest, TheEditorIsStartedOnlyWhenItIsThere) {
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_TRUE(fs::exists(Out() / "toruca_detail.trc"));
     // A registered editor that is not there: written, nothing started, no word.
-    WriteFileBytes(path("gone.reg"), qeltest::EditorRegistry(path("no-such-editor").string()));
+    WriteFileBytes(path("gone.reg"), qel::test::EditorRegistry(path("no-such-editor").string()));
     run = Run({"--registry", path("gone.reg").string(), "--script", script, card});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_TRUE(run.Messages().empty());
@@ -496,12 +519,12 @@ TEST_F(QelhostExportTest, TheEditorIsStartedOnlyWhenItIsThere) {
     // One that is there gets the path as one argument, even with a blank in
     // the folder's name.
     const fs::path record = path("editor-args.txt");
-    const fs::path editor = qeltest::WriteRecordingEditor(path("editor.sh"), record);
-    WriteFileBytes(path("here.reg"), qeltest::EditorRegistry(editor.string()));
+    const fs::path editor = qel::test::WriteRecordingEditor(path("editor.sh"), record);
+    WriteFileBytes(path("here.reg"), qel::test::EditorRegistry(editor.string()));
     const fs::path spaced = path("out folder");
     run = RunQelhost({"--temp-dir", spaced.string(), "--registry", path("here.reg").string(), "--script", script, card});
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    ASSERT_TRUE(qeltest::WaitForFile(record));
+    ASSERT_TRUE(qel::test::WaitForFile(record));
     EXPECT_EQ(ReadFileBytes(record), "1\n" + (spaced / "toruca_detail.trc").string() + "\n");
     EXPECT_NE(run.out.find("qelhost: wrote " + (spaced / "toruca_detail.trc").string()), std::string::npos);
 }
@@ -531,7 +554,7 @@ TEST_F(QelhostExportTest, AnImageWithoutReadPermissionLeavesNoFile) {
 
 TEST_F(QelhostExportTest, AWriteThatFailsHalfwayLeavesNoFile) {
     const std::string page = ShopPage();
-    qeltest::QelhostOptions options;
+    qel::test::QelhostOptions options;
     options.fileSizeLimit = 4096;  // the detail file with its images is larger
     const QelhostRun run = RunQelhost({"--temp-dir", Out().string(), "--script",
                                        Script("dialog 13651\nclick 20001\nok\ndialog 13650\nok\n"), page},
@@ -590,17 +613,17 @@ TEST_F(QelhostExportTest, TheEditorStartedIsTheFileThatWasChecked) {
     const std::string card = Golden("snippet.trc", "card.trc");
     fs::create_directories(path("work"));
     fs::create_directories(path("bin"));
-    qeltest::WriteRecordingEditor(path("work/toruca-editor"), path("from-work.txt"));
-    qeltest::WriteRecordingEditor(path("bin/toruca-editor"), path("from-path.txt"));
-    WriteFileBytes(path("bare.reg"), qeltest::EditorRegistry("toruca-editor"));
-    qeltest::QelhostOptions options;
+    qel::test::WriteRecordingEditor(path("work/toruca-editor"), path("from-work.txt"));
+    qel::test::WriteRecordingEditor(path("bin/toruca-editor"), path("from-path.txt"));
+    WriteFileBytes(path("bare.reg"), qel::test::EditorRegistry("toruca-editor"));
+    qel::test::QelhostOptions options;
     options.workingFolder = path("work");
     options.env = {{"PATH", path("bin").string() + ":/usr/bin:/bin"}};
     const QelhostRun run = RunQelhost({"--temp-dir", Out().string(), "--registry", path("bare.reg").string(),
                                        "--form", "detail", card},
                                       options);
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    ASSERT_TRUE(qeltest::WaitForFile(path("from-work.txt")));
+    ASSERT_TRUE(qel::test::WaitForFile(path("from-work.txt")));
     EXPECT_EQ(ReadFileBytes(path("from-work.txt")), "1\n" + (Out() / "toruca_detail.trc").string() + "\n");
     EXPECT_FALSE(fs::exists(path("from-path.txt")));
 }

@@ -7,11 +7,11 @@
 #include "framework/codepage.h"
 #include "framework/diagnostic.h"
 
-namespace qeltest {
+namespace qel::test {
 
 namespace {
 
-std::string U8(std::u16string_view s) { return qel::WideToUtf8(s); }
+std::string U8(std::u16string_view s) { return qel::framework::WideToUtf8(s); }
 
 struct DialogExpectation {
     int templateId;
@@ -94,7 +94,7 @@ namespace {
 DialogDriverScope::Impl* g_current = nullptr;
 
 DialogDriverScope::Impl& Current() {
-    if (!g_current) throw std::logic_error("no qeltest::DialogDriverScope in force");
+    if (!g_current) throw std::logic_error("no qel::test::DialogDriverScope in force");
     return *g_current;
 }
 
@@ -276,4 +276,4 @@ ScopedResourceScript::ScopedResourceScript(std::string name, std::string script)
 
 ScopedResourceScript::~ScopedResourceScript() { AfxTermExtensionModule(m_module, false); }
 
-}  // namespace qeltest
+}  // namespace qel::test

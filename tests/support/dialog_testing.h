@@ -7,10 +7,10 @@
 // the test. A nested dialog or message box opened by an action comes next in
 // the queue, before the rest of its opener's actions run.
 //
-//     class MyDlgTest : public qeltest::DialogTest {};
+//     class MyDlgTest : public qel::test::DialogTest {};
 //
 //     TEST_F(MyDlgTest, LastClickWins) {
-//         qeltest::ExpectDialog(13651, [](qeltest::DialogUser& u) {
+//         qel::test::ExpectDialog(13651, [](qel::test::DialogUser& u) {
 //             EXPECT_TRUE(u.Checked(20000));
 //             u.Click(20002);
 //             u.Click(20000);
@@ -29,7 +29,7 @@
 //
 // Tests that link the module call QelRegisterModuleResources() so that its
 // templates are found; framework tests register a script of their own with
-// qeltest::ScopedResourceScript.
+// qel::test::ScopedResourceScript.
 #pragma once
 
 #include <functional>
@@ -47,7 +47,7 @@
 #include "framework/useraction.h"
 #include "tests/support/test_support.h"
 
-namespace qeltest {
+namespace qel::test {
 
 // The user in front of one open dialog.
 class DialogUser {
@@ -189,4 +189,4 @@ private:
     AFX_EXTENSION_MODULE m_module;
 };
 
-}  // namespace qeltest
+}  // namespace qel::test

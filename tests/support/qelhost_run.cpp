@@ -18,7 +18,7 @@
 
 extern char** environ;
 
-namespace qeltest {
+namespace qel::test {
 
 namespace {
 
@@ -215,4 +215,4 @@ std::string EditorRegistry(const std::string& editor) {
            "@=\"\\\"" + escaped + "\\\" \\\"%1\\\"\"\r\n";
 }
 
-}  // namespace qeltest
+}  // namespace qel::test

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace qeltest {
+namespace qel::test {
 
 struct QelhostRun {
     int exitCode = -1;             // the exit status; 128 + N when killed by signal N
@@ -54,4 +54,4 @@ std::filesystem::path WriteRecordingEditor(const std::filesystem::path& script, 
 // form "\"EDITOR\" \"%1\"".
 std::string EditorRegistry(const std::string& editor);
 
-}  // namespace qeltest
+}  // namespace qel::test

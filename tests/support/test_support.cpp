@@ -6,7 +6,7 @@
 
 #include "framework/codepage.h"
 
-namespace qeltest {
+namespace qel::test {
 
 void TempDirTest::SetUp() {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
@@ -48,8 +48,8 @@ void TempDirTest::TearDown() {
     if (!HasFailure()) std::filesystem::remove_all(m_dir, ec);
 }
 
-std::u16string TempDirTest::wdir() const { return qel::PathFromNative(m_dir.string()); }
-std::u16string TempDirTest::wpath(const std::string& name) const { return qel::PathFromNative(path(name).string()); }
+std::u16string TempDirTest::wdir() const { return qel::framework::PathFromNative(m_dir.string()); }
+std::u16string TempDirTest::wpath(const std::string& name) const { return qel::framework::PathFromNative(path(name).string()); }
 
 std::u16string TempDirTest::WriteFile(const std::string& name, const std::string& bytes) const {
     WriteFileBytes(path(name), bytes);
@@ -70,4 +70,4 @@ void WriteFileBytes(const std::filesystem::path& p, const std::string& bytes) {
 
 std::filesystem::path TestData(const std::string& name) { return std::filesystem::path(QEL_TEST_DATA_DIR) / name; }
 
-}  // namespace qeltest
+}  // namespace qel::test

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace qeltest {
+namespace qel::test {
 
 // A fresh folder for one test, removed afterwards. It is also the host's
 // temporary folder (QELHOST_TEMP_DIR) while the test runs, so that nothing a
@@ -42,4 +42,4 @@ void WriteFileBytes(const std::filesystem::path& p, const std::string& bytes);
 // Path of a file under tests/data.
 std::filesystem::path TestData(const std::string& name);
 
-}  // namespace qeltest
+}  // namespace qel::test

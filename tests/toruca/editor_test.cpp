@@ -47,7 +47,7 @@ TEST(TorucaEditor, ExtractsThePathFromBothForms) {
 }
 
 // Reads the editor from the registry file a test writes with UseRegistry.
-class TorucaEditorRegistry : public qeltest::TempDirTest {
+class TorucaEditorRegistry : public qel::test::TempDirTest {
 protected:
     static std::string Entry(const std::string& key, const std::string& valueLine) {
         return "Windows Registry Editor Version 5.00\r\n\r\n[" + key + "]\r\n" + valueLine + "\r\n";
@@ -80,7 +80,7 @@ TEST_F(TorucaEditorRegistry, UnicodePathFromUtf16File) {
     }
     UseRegistry(bytes);
     CQelTpjFile record(TYPE_PROJECT);
-    EXPECT_EQ(record.GetEditorCommand(), u"C:\\トルカ\\編集.exe");
+    EXPECT_EQ(qel::toruca::GetEditorCommand(record), u"C:\\トルカ\\編集.exe");
 }
 
 TEST_F(TorucaEditorRegistry, CommandOfNeitherFormComesBackWhole) {
@@ -100,7 +100,7 @@ TEST_F(TorucaEditorRegistry, NothingRegisteredGivesEmpty) {
         EXPECT_EQ(CQelToruca().ReadEditorPath(), u"");
     }
     ::unsetenv("QELHOST_REGISTRY");
-    EXPECT_EQ(CQelTpjFile(TYPE_PROJECT).GetEditorCommand(), u"");
+    EXPECT_EQ(qel::toruca::GetEditorCommand(CQelTpjFile(TYPE_PROJECT)), u"");
 }
 
 }  // namespace

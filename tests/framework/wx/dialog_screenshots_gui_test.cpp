@@ -13,7 +13,7 @@
 #include "dialogs/outputtypedlg.h"
 #include "dialogs/setdlg.h"
 #include "dialogs/uniqicondlg.h"
-#include "plugin/module_resources.h"
+#include "dialogs/module_resources.h"
 #include "tests/framework/wx/gtk_probe.h"
 #include "tests/framework/wx/gui_testing.h"
 
@@ -21,7 +21,7 @@
 
 namespace {
 
-class DialogScreenshotsGuiTest : public qelgui::GuiTest {
+class DialogScreenshotsGuiTest : public qel::test::gui::GuiTest {
 protected:
     static void SetUpTestSuite() { ASSERT_TRUE(QelRegisterModuleResources()); }
 };
@@ -37,12 +37,12 @@ void ExpectLabelsWholeAndDefaultMarked(QelWxDialog& w) {
         wxWindow* c = w.ControlWindow(static_cast<int>(i));
         ASSERT_NE(c, nullptr);
         if (kind == QelControlKind::edit || !c->IsShown()) continue;
-        EXPECT_EQ(qelgui::ClippedText(c->GetHandle()), "") << "control " << i << " id " << controls[i]->GetDlgCtrlID();
+        EXPECT_EQ(qel::test::gui::ClippedText(c->GetHandle()), "") << "control " << i << " id " << controls[i]->GetDlgCtrlID();
         if (kind == QelControlKind::defPushButton) {
             ++defaults;
-            EXPECT_TRUE(qelgui::IsDefaultButton(c->GetHandle())) << "control " << i;
+            EXPECT_TRUE(qel::test::gui::IsDefaultButton(c->GetHandle())) << "control " << i;
         } else if (kind == QelControlKind::pushButton) {
-            EXPECT_FALSE(qelgui::IsDefaultButton(c->GetHandle())) << "control " << i;
+            EXPECT_FALSE(qel::test::gui::IsDefaultButton(c->GetHandle())) << "control " << i;
         }
     }
     EXPECT_EQ(defaults, 1);
@@ -63,7 +63,7 @@ TEST_F(DialogScreenshotsGuiTest, SettingsDialogShowsFixedWidthValuesWhole) {
     dlg.m_nColorIndex = 1;
     Script().ExpectDialog(13650, [&](QelWxDialog& w) {
         ExpectLabelsWholeAndDefaultMarked(w);
-        qelgui::Screenshot(w, "shot_13650_settings");
+        qel::test::gui::Screenshot(w, "shot_13650_settings");
         // The edits whose values have a fixed number of digits, each with
         // its widest values: the last-modified stamp (yymmddHHMM), the
         // expiry date (yymmdd) and the IP-ID.
@@ -74,11 +74,11 @@ TEST_F(DialogScreenshotsGuiTest, SettingsDialogShowsFixedWidthValuesWhole) {
         for (const auto& [id, value] : values) {
             w.Dialog().GetDlgItem(id)->SetWindowText(value);
             w.Flush();
-            qelgui::Settle(50);
-            EXPECT_EQ(qelgui::ClippedText(w.ControlWindowById(id)->GetHandle()), "") << "edit " << id;
+            qel::test::gui::Settle(50);
+            EXPECT_EQ(qel::test::gui::ClippedText(w.ControlWindowById(id)->GetHandle()), "") << "edit " << id;
         }
-        qelgui::Key(WXK_ESCAPE);
-        qelgui::WaitForEnd(w);
+        qel::test::gui::Key(WXK_ESCAPE);
+        qel::test::gui::WaitForEnd(w);
     });
     EXPECT_EQ(dlg.DoModal(), IDCANCEL);
 }
@@ -87,24 +87,24 @@ TEST_F(DialogScreenshotsGuiTest, OutputMethodIconAndUniqueIconDialogs) {
     CQelTorucaOutputTypeDlg output(2, nullptr);
     Script().ExpectDialog(13651, [&](QelWxDialog& w) {
         ExpectLabelsWholeAndDefaultMarked(w);
-        qelgui::Screenshot(w, "shot_13651_output_method");
+        qel::test::gui::Screenshot(w, "shot_13651_output_method");
         // A label longer than its rectangle is caught.
         CWnd& hint = *w.Dialog().GetControls()[1];
         hint.SetWindowText(u"出力方法を指定します。出力方法を指定します。");
         w.Flush();
-        qelgui::Settle(50);
-        EXPECT_NE(qelgui::ClippedText(w.ControlWindow(1)->GetHandle()), "");
-        qelgui::Key(WXK_ESCAPE);
-        qelgui::WaitForEnd(w);
+        qel::test::gui::Settle(50);
+        EXPECT_NE(qel::test::gui::ClippedText(w.ControlWindow(1)->GetHandle()), "");
+        qel::test::gui::Key(WXK_ESCAPE);
+        qel::test::gui::WaitForEnd(w);
     });
     EXPECT_EQ(output.DoModal(), IDCANCEL);
 
     CQelTorucaCategoryDlg category(100, nullptr);
     Script().ExpectDialog(13652, [&](QelWxDialog& w) {
         ExpectLabelsWholeAndDefaultMarked(w);
-        qelgui::Screenshot(w, "shot_13652_icon_selection");
-        qelgui::Key(WXK_ESCAPE);
-        qelgui::WaitForEnd(w);
+        qel::test::gui::Screenshot(w, "shot_13652_icon_selection");
+        qel::test::gui::Key(WXK_ESCAPE);
+        qel::test::gui::WaitForEnd(w);
     });
     EXPECT_EQ(category.DoModal(), IDCANCEL);
 
@@ -113,9 +113,9 @@ TEST_F(DialogScreenshotsGuiTest, OutputMethodIconAndUniqueIconDialogs) {
     unique.m_strFile = u"/tmp/icon.gif";
     Script().ExpectDialog(13653, [&](QelWxDialog& w) {
         ExpectLabelsWholeAndDefaultMarked(w);
-        qelgui::Screenshot(w, "shot_13653_unique_icon");
-        qelgui::Key(WXK_ESCAPE);
-        qelgui::WaitForEnd(w);
+        qel::test::gui::Screenshot(w, "shot_13653_unique_icon");
+        qel::test::gui::Key(WXK_ESCAPE);
+        qel::test::gui::WaitForEnd(w);
     });
     EXPECT_EQ(unique.DoModal(), IDCANCEL);
 }
@@ -134,11 +134,11 @@ TEST_F(DialogScreenshotsGuiTest, ExportMessageBoxesShowTheStopIconAndADefaultOk)
                                   [&, shot = shot](wxMessageDialog& box) {
                                       shown = true;
                                       GtkWidget* widget = box.GetHandle();
-                                      EXPECT_EQ(qelgui::MessageIconName(widget), "dialog-error");
-                                      EXPECT_TRUE(qelgui::IsDefaultButton(qelgui::DialogButton(widget, wxID_OK)));
-                                      EXPECT_EQ(qelgui::ClippedText(widget), "");
-                                      qelgui::Screenshot(box, shot);
-                                      qelgui::Key(WXK_RETURN);
+                                      EXPECT_EQ(qel::test::gui::MessageIconName(widget), "dialog-error");
+                                      EXPECT_TRUE(qel::test::gui::IsDefaultButton(qel::test::gui::DialogButton(widget, wxID_OK)));
+                                      EXPECT_EQ(qel::test::gui::ClippedText(widget), "");
+                                      qel::test::gui::Screenshot(box, shot);
+                                      qel::test::gui::Key(WXK_RETURN);
                                   });
         EXPECT_EQ(AfxGetModalDriver().MessageBox(nullptr, text, MB_OK | MB_ICONSTOP), IDOK);
         EXPECT_TRUE(shown);
@@ -151,10 +151,10 @@ TEST_F(DialogScreenshotsGuiTest, MessageBoxDefaultButtonFollowsTheStyle) {
     Script().ExpectMessageBox([](wxMessageDialog&) { return wxID_NONE; },
                               [](wxMessageDialog& box) {
                                   GtkWidget* widget = box.GetHandle();
-                                  EXPECT_EQ(qelgui::MessageIconName(widget), "dialog-question");
-                                  EXPECT_TRUE(qelgui::IsDefaultButton(qelgui::DialogButton(widget, wxID_NO)));
-                                  EXPECT_FALSE(qelgui::IsDefaultButton(qelgui::DialogButton(widget, wxID_YES)));
-                                  qelgui::Key(WXK_RETURN);
+                                  EXPECT_EQ(qel::test::gui::MessageIconName(widget), "dialog-question");
+                                  EXPECT_TRUE(qel::test::gui::IsDefaultButton(qel::test::gui::DialogButton(widget, wxID_NO)));
+                                  EXPECT_FALSE(qel::test::gui::IsDefaultButton(qel::test::gui::DialogButton(widget, wxID_YES)));
+                                  qel::test::gui::Key(WXK_RETURN);
                               });
     EXPECT_EQ(AfxGetModalDriver().MessageBox(nullptr, u"上書きしますか?", MB_YESNO | MB_ICONQUESTION | 0x100), IDNO);
 }

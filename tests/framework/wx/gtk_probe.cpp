@@ -5,7 +5,7 @@
 
 #include <vector>
 
-namespace qelgui {
+namespace qel::test::gui {
 
 std::string SaveWindowPng(GtkWidget* window, const std::string& path) {
     GdkWindow* gdk = window ? gtk_widget_get_window(window) : nullptr;
@@ -142,4 +142,4 @@ std::string MatchedFamily(const std::string& family) {
     return found;
 }
 
-}  // namespace qelgui
+}  // namespace qel::test::gui

@@ -7,7 +7,7 @@
 
 typedef struct _GtkWidget GtkWidget;
 
-namespace qelgui {
+namespace qel::test::gui {
 
 struct GtkBox {
     int x = 0, y = 0, width = 0, height = 0;
@@ -47,4 +47,4 @@ int ScaleFactorOf(GtkWidget* widget);
 // The family fontconfig's current configuration picks for `family`.
 std::string MatchedFamily(const std::string& family);
 
-}  // namespace qelgui
+}  // namespace qel::test::gui

@@ -11,7 +11,7 @@
 #include <wx/uiaction.h>
 #include <wx/utils.h>
 
-namespace qelgui {
+namespace qel::test::gui {
 
 ModalScript::ModalScript() { Register(); }
 
@@ -157,8 +157,8 @@ void GuiTest::SetUp() {
         ADD_FAILURE_AT(file.utf8_str(), line) << "wx check failed in " << func.utf8_str() << ": " << cond.utf8_str() << " "
                                             << msg.utf8_str();
     });
-    m_resources = std::make_unique<qeltest::ScopedResourceScript>(
-        "qeltoruca.rc", qeltest::ReadFileBytes(std::filesystem::path(QEL_SOURCE_DIR) / "dialogs/qeltoruca.rc"));
+    m_resources = std::make_unique<qel::test::ScopedResourceScript>(
+        "qeltoruca.rc", qel::test::ReadFileBytes(std::filesystem::path(QEL_SOURCE_DIR) / "dialogs/qeltoruca.rc"));
     m_script = std::make_unique<ModalScript>();
 }
 
@@ -229,4 +229,4 @@ std::string Screenshot(wxWindow& window, const std::string& name) {
     return path;
 }
 
-}  // namespace qelgui
+}  // namespace qel::test::gui

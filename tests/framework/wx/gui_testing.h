@@ -9,11 +9,11 @@
 // test. A dialog still open when its actions return is cancelled (and the
 // test fails), so that a failed check never leaves a modal loop running.
 //
-//     qelgui::GuiTest fixture;
+//     qel::test::gui::GuiTest fixture;
 //     Script().ExpectDialog(13651, [&](QelWxDialog& w) {
-//         qelgui::Click(*w.ControlWindowById(20002));
-//         qelgui::Key(WXK_RETURN);
-//         qelgui::WaitForEnd(w);
+//         qel::test::gui::Click(*w.ControlWindowById(20002));
+//         qel::test::gui::Key(WXK_RETURN);
+//         qel::test::gui::WaitForEnd(w);
 //     });
 //     EXPECT_EQ(dlg.DoModal(), IDOK);
 #pragma once
@@ -33,7 +33,7 @@
 #include <wx/modalhook.h>
 #include <wx/msgdlg.h>
 
-namespace qelgui {
+namespace qel::test::gui {
 
 class ModalScript : public wxModalDialogHook {
 public:
@@ -81,7 +81,7 @@ private:
 
 // The GUI driver installed, the module's templates registered, a script for
 // the modal windows; skips the test when there is no display.
-class GuiTest : public qeltest::TempDirTest {
+class GuiTest : public qel::test::TempDirTest {
 protected:
     void SetUp() override;
     void TearDown() override;
@@ -90,7 +90,7 @@ protected:
 private:
     std::unique_ptr<CModalDriver> m_driver;
     CModalDriver* m_previous = nullptr;
-    std::unique_ptr<qeltest::ScopedResourceScript> m_resources;
+    std::unique_ptr<qel::test::ScopedResourceScript> m_resources;
     std::unique_ptr<ModalScript> m_script;
 };
 
@@ -114,4 +114,4 @@ void Key(int keyCode, int modifiers = wxMOD_NONE);
 // size (GDK_SCALE=2); answers the path.
 std::string Screenshot(wxWindow& window, const std::string& name);
 
-}  // namespace qelgui
+}  // namespace qel::test::gui

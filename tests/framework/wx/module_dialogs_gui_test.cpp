@@ -7,7 +7,7 @@
 #include "dialogs/outputtypedlg.h"
 #include "dialogs/setdlg.h"
 #include "dialogs/uniqicondlg.h"
-#include "plugin/module_resources.h"
+#include "dialogs/module_resources.h"
 #include "tests/framework/wx/gui_testing.h"
 
 #include <wx/choice.h>
@@ -17,7 +17,7 @@
 
 namespace {
 
-class ModuleDialogsGuiTest : public qelgui::GuiTest {
+class ModuleDialogsGuiTest : public qel::test::gui::GuiTest {
 protected:
     static void SetUpTestSuite() { ASSERT_TRUE(QelRegisterModuleResources()); }
 };
@@ -44,10 +44,10 @@ TEST_F(ModuleDialogsGuiTest, OutputTypeDialogTakesTheClickedRadio) {
     Script().ExpectDialog(13651, [&](QelWxDialog& w) {
         ExpectTemplateLayout(w);
         EXPECT_TRUE(static_cast<wxRadioButton*>(w.ControlWindowById(20000))->GetValue());
-        qelgui::Click(*w.ControlWindowById(20002));
-        qelgui::Screenshot(w, "module_13651_output_type");
-        qelgui::Key(WXK_RETURN);
-        qelgui::WaitForEnd(w);
+        qel::test::gui::Click(*w.ControlWindowById(20002));
+        qel::test::gui::Screenshot(w, "module_13651_output_type");
+        qel::test::gui::Key(WXK_RETURN);
+        qel::test::gui::WaitForEnd(w);
     });
     EXPECT_EQ(dlg.DoModal(), IDOK);
     EXPECT_EQ(dlg.m_nOutput, 4);
@@ -64,11 +64,11 @@ TEST_F(ModuleDialogsGuiTest, CategoryDialogShowsTheGenreAndCodeAndNoIconReturnsZ
         EXPECT_GT(codes.GetCount(), 0u);
         EXPECT_EQ(codes.GetSelection(), dlg.m_lstIcon.GetCurSel());
         EXPECT_GE(codes.GetSelection(), 0);
-        qelgui::Screenshot(w, "module_13652_category");
-        qelgui::Click(*w.ControlWindowById(20023));
+        qel::test::gui::Screenshot(w, "module_13652_category");
+        qel::test::gui::Click(*w.ControlWindowById(20023));
         EXPECT_FALSE(codes.IsEnabled());
-        qelgui::Key(WXK_RETURN);
-        qelgui::WaitForEnd(w);
+        qel::test::gui::Key(WXK_RETURN);
+        qel::test::gui::WaitForEnd(w);
     });
     EXPECT_EQ(dlg.DoModal(), IDOK);
     EXPECT_EQ(dlg.GetCategory(), 0);
@@ -80,19 +80,19 @@ TEST_F(ModuleDialogsGuiTest, UniqueIconDialogRefusesAMissingFile) {
     Script().ExpectDialog(13653, [&](QelWxDialog& w) {
         ExpectTemplateLayout(w);
         EXPECT_EQ(Text(w, 20020).GetValue(), QelWxString(u"題名"));
-        qelgui::Click(Text(w, 20021));
-        qelgui::Type("/no/such/icon.png");
+        qel::test::gui::Click(Text(w, 20021));
+        qel::test::gui::Type("/no/such/icon.png");
         Script().ExpectMessageBox([](wxMessageDialog& box) {
             EXPECT_EQ(box.GetMessage(), QelWxString(u"ファイルがありません。"));
             EXPECT_TRUE(box.GetMessageDialogStyle() & wxICON_ERROR);
             return wxID_OK;
         });
-        qelgui::Key(WXK_RETURN);
+        qel::test::gui::Key(WXK_RETURN);
         EXPECT_FALSE(dlg.IsEnded());
         EXPECT_EQ(wxWindow::FindFocus(), &Text(w, 20021));
-        qelgui::Screenshot(w, "module_13653_unique_icon");
-        qelgui::Key(WXK_ESCAPE);
-        qelgui::WaitForEnd(w);
+        qel::test::gui::Screenshot(w, "module_13653_unique_icon");
+        qel::test::gui::Key(WXK_ESCAPE);
+        qel::test::gui::WaitForEnd(w);
     });
     EXPECT_EQ(dlg.DoModal(), IDCANCEL);
 }
@@ -104,24 +104,24 @@ TEST_F(ModuleDialogsGuiTest, SettingsDialogChecksTheUrlAndTakesData2LineBreaks) 
         ExpectTemplateLayout(w);
         EXPECT_EQ(static_cast<wxChoice*>(w.ControlWindowById(20003))->GetStringSelection(), "2.0");
         EXPECT_FALSE(Text(w, 20031).GetValue().empty());
-        qelgui::Click(Text(w, 20004));
-        qelgui::Type("https://example.com/");
+        qel::test::gui::Click(Text(w, 20004));
+        qel::test::gui::Type("https://example.com/");
         Script().ExpectMessageBox([](wxMessageDialog& box) {
             EXPECT_EQ(box.GetMessage(), QelWxString(u"URLは「http://」で始まる半角英数字記号です。"));
             EXPECT_TRUE(box.GetMessageDialogStyle() & wxICON_ERROR);
             return wxID_OK;
         });
-        qelgui::Key(WXK_RETURN);
+        qel::test::gui::Key(WXK_RETURN);
         ASSERT_FALSE(dlg.IsEnded());
         EXPECT_EQ(wxWindow::FindFocus(), &Text(w, 20004));
-        qelgui::Type("http://example.com/");
-        qelgui::Click(Text(w, 20006));
-        qelgui::Type("a");
-        qelgui::Key(WXK_RETURN, wxMOD_CONTROL);
-        qelgui::Type("b");
-        qelgui::Screenshot(w, "module_13650_settings");
-        qelgui::Key(WXK_RETURN);
-        qelgui::WaitForEnd(w);
+        qel::test::gui::Type("http://example.com/");
+        qel::test::gui::Click(Text(w, 20006));
+        qel::test::gui::Type("a");
+        qel::test::gui::Key(WXK_RETURN, wxMOD_CONTROL);
+        qel::test::gui::Type("b");
+        qel::test::gui::Screenshot(w, "module_13650_settings");
+        qel::test::gui::Key(WXK_RETURN);
+        qel::test::gui::WaitForEnd(w);
     });
     EXPECT_EQ(dlg.DoModal(), IDOK);
     EXPECT_EQ(dlg.m_strUrl, u"http://example.com/");

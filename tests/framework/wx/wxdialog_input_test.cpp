@@ -27,7 +27,7 @@
 
 namespace {
 
-using qelgui::GuiTest;
+using qel::test::gui::GuiTest;
 
 CButton& Button(CDialog& dlg, int id) { return *dynamic_cast<CButton*>(dlg.GetDlgItem(id)); }
 
@@ -65,14 +65,14 @@ TEST_F(GuiTest, RadioClickedWithTheMouseAndEnterPressesOk) {
     COutputDlg dlg(0);
     Script().ExpectDialog(13651, [&](QelWxDialog& w) {
         EXPECT_TRUE(Radio(w, 20000).GetValue());
-        qelgui::Click(Radio(w, 20002));
+        qel::test::gui::Click(Radio(w, 20002));
         EXPECT_EQ(dlg.clicks, 1);
         EXPECT_EQ(Button(dlg, 20002).GetCheck(), BST_CHECKED);
         EXPECT_EQ(Button(dlg, 20000).GetCheck(), BST_UNCHECKED);
         EXPECT_TRUE(Radio(w, 20002).GetValue());
         EXPECT_EQ(dlg.GetFocus(), dlg.GetDlgItem(20002));
-        qelgui::Key(WXK_RETURN);
-        qelgui::WaitForEnd(w);
+        qel::test::gui::Key(WXK_RETURN);
+        qel::test::gui::WaitForEnd(w);
     });
     EXPECT_EQ(dlg.DoModal(), IDOK);
     EXPECT_EQ(dlg.m_nChoice, 2);
@@ -81,13 +81,13 @@ TEST_F(GuiTest, RadioClickedWithTheMouseAndEnterPressesOk) {
 TEST_F(GuiTest, MnemonicClicksTheRadioButtonAndEscCancels) {
     COutputDlg dlg(2);
     Script().ExpectDialog(13651, [&](QelWxDialog& w) {
-        qelgui::ClickAt(w, wxPoint(2, 2));  // the pointer over the window: it has the keyboard
-        qelgui::Key('D', wxMOD_ALT);        // "トルカ(詳細)ファイルを作成する(&D)"
+        qel::test::gui::ClickAt(w, wxPoint(2, 2));  // the pointer over the window: it has the keyboard
+        qel::test::gui::Key('D', wxMOD_ALT);        // "トルカ(詳細)ファイルを作成する(&D)"
         EXPECT_EQ(Button(dlg, 20001).GetCheck(), BST_CHECKED);
         EXPECT_EQ(Button(dlg, 20002).GetCheck(), BST_UNCHECKED);
         EXPECT_TRUE(Radio(w, 20001).GetValue());
-        qelgui::Key(WXK_ESCAPE);
-        qelgui::WaitForEnd(w);
+        qel::test::gui::Key(WXK_ESCAPE);
+        qel::test::gui::WaitForEnd(w);
     });
     EXPECT_EQ(dlg.DoModal(), IDCANCEL);
     EXPECT_EQ(dlg.clicks, 1);
@@ -115,7 +115,7 @@ protected:
     }
     void OnOK() override {
         UpdateData(TRUE);
-        if (!m_strFile.empty() && !std::filesystem::is_regular_file(qel::PathToNative(m_strFile))) {
+        if (!m_strFile.empty() && !std::filesystem::is_regular_file(qel::framework::PathToNative(m_strFile))) {
             AfxMessageBox(u"ファイルがありません。", MB_OK | MB_ICONSTOP);
             GotoDlgCtrl(GetDlgItem(20021));
             return;
@@ -171,7 +171,7 @@ protected:
     }
     void OnOK() override {
         UpdateData(TRUE);
-        if (!m_strUrl.empty() && !qel::StartsWithNoCase(m_strUrl, u"http://")) {
+        if (!m_strUrl.empty() && !qel::framework::StartsWithNoCase(m_strUrl, u"http://")) {
             AfxMessageBox(u"URLは「http://」で始まる半角英数字記号です。", MB_ICONSTOP);
             GotoDlgCtrl(GetDlgItem(20004));
             return;
@@ -190,9 +190,9 @@ TEST_F(GuiTest, RefusedUrlShowsStopMessageAndSelectsTheUrlForRetyping) {
     CSettingsDlg dlg;
     Script().ExpectDialog(13650, [&](QelWxDialog& w) {
         wxTextCtrl& url = Text(w, 20004);
-        qelgui::Click(url);
+        qel::test::gui::Click(url);
         EXPECT_EQ(dlg.GetFocus(), dlg.GetDlgItem(20004));
-        qelgui::Type("ftp://example.com/");
+        qel::test::gui::Type("ftp://example.com/");
         EXPECT_EQ(dlg.GetDlgItem(20004)->GetWindowText(), u"ftp://example.com/");
         EXPECT_GT(dlg.urlChanges, 0);
         Script().ExpectMessageBox([](wxMessageDialog& box) {
@@ -201,9 +201,9 @@ TEST_F(GuiTest, RefusedUrlShowsStopMessageAndSelectsTheUrlForRetyping) {
             EXPECT_TRUE(box.GetMessageDialogStyle() & wxOK);
             return wxID_OK;
         });
-        qelgui::Key(WXK_RETURN);
+        qel::test::gui::Key(WXK_RETURN);
         ASSERT_FALSE(dlg.IsEnded());
-        qelgui::Screenshot(w, "13650_settings_after_url_message");
+        qel::test::gui::Screenshot(w, "13650_settings_after_url_message");
         // The URL edit has the focus again, its text selected.
         EXPECT_EQ(dlg.GetFocus(), dlg.GetDlgItem(20004));
         EXPECT_EQ(wxWindow::FindFocus(), &url);
@@ -212,10 +212,10 @@ TEST_F(GuiTest, RefusedUrlShowsStopMessageAndSelectsTheUrlForRetyping) {
         EXPECT_EQ(from, 0);
         EXPECT_EQ(to, url.GetLastPosition());
         // Typing replaces the selection.
-        qelgui::Type("HTTP://example.com/");
+        qel::test::gui::Type("HTTP://example.com/");
         EXPECT_EQ(url.GetValue(), "HTTP://example.com/");
-        qelgui::Key(WXK_RETURN);
-        qelgui::WaitForEnd(w);
+        qel::test::gui::Key(WXK_RETURN);
+        qel::test::gui::WaitForEnd(w);
     });
     EXPECT_EQ(dlg.DoModal(), IDOK);
     EXPECT_EQ(dlg.m_strUrl, u"HTTP://example.com/");
@@ -224,15 +224,15 @@ TEST_F(GuiTest, RefusedUrlShowsStopMessageAndSelectsTheUrlForRetyping) {
 TEST_F(GuiTest, EnterInData2PressesOkAndCtrlEnterTypesALineBreak) {
     CSettingsDlg dlg;
     Script().ExpectDialog(13650, [&](QelWxDialog& w) {
-        qelgui::Click(Text(w, 20006));
-        qelgui::Type("line1");
-        qelgui::Key(WXK_RETURN, wxMOD_CONTROL);
+        qel::test::gui::Click(Text(w, 20006));
+        qel::test::gui::Type("line1");
+        qel::test::gui::Key(WXK_RETURN, wxMOD_CONTROL);
         EXPECT_FALSE(dlg.IsEnded());
-        qelgui::Type("line2");
+        qel::test::gui::Type("line2");
         EXPECT_EQ(dlg.GetDlgItem(20006)->GetWindowText(), u"line1\r\nline2");
         EXPECT_EQ(Text(w, 20006).GetValue(), "line1\nline2");
-        qelgui::Key(WXK_RETURN);
-        qelgui::WaitForEnd(w);
+        qel::test::gui::Key(WXK_RETURN);
+        qel::test::gui::WaitForEnd(w);
     });
     EXPECT_EQ(dlg.DoModal(), IDOK);
     EXPECT_EQ(dlg.m_strData2, u"line1\r\nline2");
@@ -241,15 +241,15 @@ TEST_F(GuiTest, EnterInData2PressesOkAndCtrlEnterTypesALineBreak) {
 TEST_F(GuiTest, LabelMnemonicFocusesTheControlAfterTheLabel) {
     CSettingsDlg dlg;
     Script().ExpectDialog(13650, [&](QelWxDialog& w) {
-        qelgui::ClickAt(w, wxPoint(2, 2));
-        qelgui::Key('U', wxMOD_ALT);  // "トルカ(詳細)取得先URL(&U) :"
+        qel::test::gui::ClickAt(w, wxPoint(2, 2));
+        qel::test::gui::Key('U', wxMOD_ALT);  // "トルカ(詳細)取得先URL(&U) :"
         EXPECT_EQ(dlg.GetFocus(), dlg.GetDlgItem(20004));
         EXPECT_EQ(wxWindow::FindFocus(), &Text(w, 20004));
-        qelgui::Key('2', wxMOD_ALT);  // "データ2(&2) :"
+        qel::test::gui::Key('2', wxMOD_ALT);  // "データ2(&2) :"
         EXPECT_EQ(dlg.GetFocus(), dlg.GetDlgItem(20006));
         EXPECT_EQ(wxWindow::FindFocus(), &Text(w, 20006));
-        qelgui::Key(WXK_ESCAPE);
-        qelgui::WaitForEnd(w);
+        qel::test::gui::Key(WXK_ESCAPE);
+        qel::test::gui::WaitForEnd(w);
     });
     EXPECT_EQ(dlg.DoModal(), IDCANCEL);
 }
@@ -262,14 +262,14 @@ TEST_F(GuiTest, VersionComboChosenWithTheKeyboardRunsItsHandler) {
         EXPECT_EQ(choice.GetCount(), 4u);
         EXPECT_EQ(choice.GetSelection(), 2);
         EXPECT_EQ(Text(w, 20031).GetValue(), QelWxString(u"バージョン 2.0 の説明"));
-        qelgui::ClickAt(w, wxPoint(2, 2));
+        qel::test::gui::ClickAt(w, wxPoint(2, 2));
         choice.SetFocus();
-        qelgui::Settle();
-        qelgui::Key(WXK_DOWN);
+        qel::test::gui::Settle();
+        qel::test::gui::Key(WXK_DOWN);
         EXPECT_EQ(dlg.m_cmbVersion.GetCurSel(), 3);
         EXPECT_EQ(Text(w, 20031).GetValue(), QelWxString(u"バージョン 2.1 の説明"));
-        qelgui::Key(WXK_RETURN);
-        qelgui::WaitForEnd(w);
+        qel::test::gui::Key(WXK_RETURN);
+        qel::test::gui::WaitForEnd(w);
     });
     EXPECT_EQ(dlg.DoModal(), IDOK);
     EXPECT_EQ(dlg.m_strVersion, u"2.1");
@@ -296,23 +296,23 @@ TEST_F(GuiTest, NestedDialogWithFileChooserReturnsIntoTheSettings) {
                 [&](wxFileDialog& chooser) {
                     const wxRect r = chooser.GetScreenRect();
                     wxUIActionSimulator().MouseMove(r.GetPosition() + wxSize(r.width / 2, r.height / 2));
-                    qelgui::Settle();
-                    qelgui::Key(WXK_RETURN);
-                    qelgui::WaitFor([&] { return !chooser.IsModal(); });
+                    qel::test::gui::Settle();
+                    qel::test::gui::Key(WXK_RETURN);
+                    qel::test::gui::WaitFor([&] { return !chooser.IsModal(); });
                 });
-            qelgui::Click(*inner.ControlWindowById(20016));
+            qel::test::gui::Click(*inner.ControlWindowById(20016));
             EXPECT_EQ(Text(inner, 20021).GetValue(), QelWxString(icon));
-            qelgui::Click(Text(inner, 20020));
-            qelgui::Type("My icon");
-            qelgui::Screenshot(inner, "13653_unique_icon_filled");
-            qelgui::Key(WXK_RETURN);
-            qelgui::WaitForEnd(inner);
+            qel::test::gui::Click(Text(inner, 20020));
+            qel::test::gui::Type("My icon");
+            qel::test::gui::Screenshot(inner, "13653_unique_icon_filled");
+            qel::test::gui::Key(WXK_RETURN);
+            qel::test::gui::WaitForEnd(inner);
         });
-        qelgui::Click(*outer.ControlWindowById(20016));
+        qel::test::gui::Click(*outer.ControlWindowById(20016));
         EXPECT_TRUE(outer.IsEnabled());
         EXPECT_EQ(Text(outer, 20018).GetValue(), "My icon");
-        qelgui::Key(WXK_ESCAPE);
-        qelgui::WaitForEnd(outer);
+        qel::test::gui::Key(WXK_ESCAPE);
+        qel::test::gui::WaitForEnd(outer);
     });
     EXPECT_EQ(dlg.DoModal(), IDCANCEL);
     EXPECT_EQ(dlg.m_strUniqFile, icon);
@@ -329,12 +329,12 @@ TEST_F(GuiTest, MissingFileRefusedWithMessageAndFocusOnTheFileEdit) {
             EXPECT_TRUE(box.GetMessageDialogStyle() & wxICON_ERROR);
             return wxID_OK;
         });
-        qelgui::Click(Text(w, 20020));
-        qelgui::Key(WXK_RETURN);
+        qel::test::gui::Click(Text(w, 20020));
+        qel::test::gui::Key(WXK_RETURN);
         EXPECT_FALSE(dlg.IsEnded());
         EXPECT_EQ(wxWindow::FindFocus(), &Text(w, 20021));
-        qelgui::Key(WXK_ESCAPE);
-        qelgui::WaitForEnd(w);
+        qel::test::gui::Key(WXK_ESCAPE);
+        qel::test::gui::WaitForEnd(w);
     });
     EXPECT_EQ(dlg.DoModal(), IDCANCEL);
 }
@@ -356,7 +356,7 @@ protected:
         genre.SetCurSel(0);
         auto& list = *dynamic_cast<CListBox*>(GetDlgItem(20025));
         for (int code = 100; code < 104; ++code) {
-            const int at = list.AddString(qel::Format(u"%04x アイコン", static_cast<long long>(code)));
+            const int at = list.AddString(qel::framework::Format(u"%04x アイコン", static_cast<long long>(code)));
             list.SetItemData(at, static_cast<DWORD_PTR>(code));
         }
         m_nCheckedId = m_nCategory ? 20022 : 20023;
@@ -393,14 +393,14 @@ TEST_F(GuiTest, RadioHandlerDisablesTheGenreControlsInTheWindow) {
     CIconDlg dlg(100);
     Script().ExpectDialog(13652, [&](QelWxDialog& w) {
         for (int id : {20026, 20024, 20025}) EXPECT_TRUE(w.ControlWindowById(id)->IsEnabled()) << id;
-        qelgui::Click(Radio(w, 20023));
+        qel::test::gui::Click(Radio(w, 20023));
         for (int id : {20026, 20024, 20025}) EXPECT_FALSE(w.ControlWindowById(id)->IsEnabled()) << id;
-        qelgui::Screenshot(w, "13652_icon_selection_no_icon");
-        qelgui::Click(Radio(w, 20022));
+        qel::test::gui::Screenshot(w, "13652_icon_selection_no_icon");
+        qel::test::gui::Click(Radio(w, 20022));
         for (int id : {20026, 20024, 20025}) EXPECT_TRUE(w.ControlWindowById(id)->IsEnabled()) << id;
-        qelgui::Click(Radio(w, 20023));
-        qelgui::Key(WXK_RETURN);
-        qelgui::WaitForEnd(w);
+        qel::test::gui::Click(Radio(w, 20023));
+        qel::test::gui::Key(WXK_RETURN);
+        qel::test::gui::WaitForEnd(w);
     });
     EXPECT_EQ(dlg.DoModal(), IDOK);
     EXPECT_EQ(dlg.m_nCategory, 0);
@@ -415,16 +415,16 @@ TEST_F(GuiTest, ListEntryClickedAndDoubleClickedNotifiesAndOkReturnsItsData) {
         EXPECT_EQ(static_cast<wxChoice*>(w.ControlWindowById(20024))->GetSelection(), 0);
         // The third row: rows are one line of the font high.
         const int row = list.GetCharHeight() + 4;
-        qelgui::ClickAt(list, wxPoint(20, row * 2 + row / 2));
+        qel::test::gui::ClickAt(list, wxPoint(20, row * 2 + row / 2));
         EXPECT_EQ(list.GetSelection(), 2);
         EXPECT_EQ(dynamic_cast<CListBox*>(dlg.GetDlgItem(20025))->GetCurSel(), 2);
         EXPECT_EQ(dlg.selChanges, 1);
         wxUIActionSimulator().MouseDblClick();
-        qelgui::Settle();
+        qel::test::gui::Settle();
         EXPECT_EQ(dlg.doubleClicks, 1);
-        qelgui::Screenshot(w, "13652_icon_selection_chosen");
-        qelgui::Key(WXK_RETURN);
-        qelgui::WaitForEnd(w);
+        qel::test::gui::Screenshot(w, "13652_icon_selection_chosen");
+        qel::test::gui::Key(WXK_RETURN);
+        qel::test::gui::WaitForEnd(w);
     });
     EXPECT_EQ(dlg.DoModal(), IDOK);
     EXPECT_EQ(dlg.m_nCategory, 0x66);
@@ -446,7 +446,7 @@ TEST_F(GuiTest, WidgetsFollowTheFrameworksChanges) {
         list.DeleteString(0);
         list.SetCurSel(1);
         Button(dlg, 20022).SetCheck(BST_UNCHECKED);  // no radio button of the group checked
-        qelgui::Settle();
+        qel::test::gui::Settle();
         EXPECT_EQ(w.GetTitle(), QelWxString(u"別のタイトル"));
         EXPECT_EQ(w.ControlWindowById(20026)->GetLabel(), QelWxString(u"分類(&G) :"));
         EXPECT_TRUE(w.ControlWindow(dlg.GetControlIndex(*dlg.GetDlgItem(ID_HELP)))->IsShown());
@@ -461,10 +461,10 @@ TEST_F(GuiTest, WidgetsFollowTheFrameworksChanges) {
         EXPECT_FALSE(Radio(w, 20023).GetValue());
         // Focus moved by the code.
         dlg.GotoDlgCtrl(dlg.GetDlgItem(IDOK));
-        qelgui::Settle();
+        qel::test::gui::Settle();
         EXPECT_EQ(wxWindow::FindFocus(), w.ControlWindowById(IDOK));
         QelUserCancel(dlg);
-        qelgui::WaitForEnd(w);
+        qel::test::gui::WaitForEnd(w);
     });
     EXPECT_EQ(dlg.DoModal(), IDCANCEL);
 }
@@ -485,7 +485,7 @@ END_MESSAGE_MAP()
 TEST_F(GuiTest, ExceptionFromAHandlerLeavesDoModal) {
     CThrowingDlg dlg;
     Script().ExpectDialog(13653, [&](QelWxDialog& w) {
-        qelgui::Click(*w.ControlWindowById(20016));
+        qel::test::gui::Click(*w.ControlWindowById(20016));
         EXPECT_FALSE(w.IsModal());
     });
     EXPECT_THROW(dlg.DoModal(), std::runtime_error);

@@ -19,7 +19,7 @@
 
 namespace {
 
-using qelgui::GuiTest;
+using qel::test::gui::GuiTest;
 
 // The templates' font ("ＭＳ Ｐゴシック" 9 pt, shown in IPAPGothic) at 96 dpi.
 constexpr int kBaseX = 7, kBaseY = 13;
@@ -45,8 +45,8 @@ const char* KindClass(QelControlKind kind) {
 }
 
 TEST_F(GuiTest, TemplateFontIsIpaPGothicWithBaseUnits7x13) {
-    EXPECT_EQ(qelgui::MatchedFamily("ＭＳ Ｐゴシック"), "IPAPGothic");
-    EXPECT_EQ(qelgui::MatchedFamily("MS PGothic"), "IPAPGothic");
+    EXPECT_EQ(qel::test::gui::MatchedFamily("ＭＳ Ｐゴシック"), "IPAPGothic");
+    EXPECT_EQ(qel::test::gui::MatchedFamily("MS PGothic"), "IPAPGothic");
     CDialogTemplate tpl;
     tpl.font.face = u"ＭＳ Ｐゴシック";
     tpl.font.pointSize = 9;
@@ -58,7 +58,7 @@ TEST_F(GuiTest, TemplateFontIsIpaPGothicWithBaseUnits7x13) {
 
 // Opens template `id` as a plain dialog and checks its window against the
 // template; saves a screenshot.
-void CheckLayout(qelgui::ModalScript& script, int id, const char* shot) {
+void CheckLayout(qel::test::gui::ModalScript& script, int id, const char* shot) {
     script.ExpectDialog(id, [&](QelWxDialog& w) {
         CDialog& dlg = w.Dialog();
         const CDialogTemplate& tpl = *dlg.GetTemplate();
@@ -82,10 +82,10 @@ void CheckLayout(qelgui::ModalScript& script, int id, const char* shot) {
             EXPECT_EQ(c->GetSize(), want);
             if (c->IsShown()) {
                 // GTK gives the widget the whole rectangle and asks for no more.
-                const qelgui::GtkBox box = qelgui::AllocationOf(c->GetHandle());
+                const qel::test::gui::GtkBox box = qel::test::gui::AllocationOf(c->GetHandle());
                 EXPECT_EQ(wxSize(box.width, box.height), want);
-                EXPECT_LE(qelgui::MinimumHeightOf(c->GetHandle()), want.y);
-                EXPECT_LE(qelgui::MinimumWidthOf(c->GetHandle()), want.x);
+                EXPECT_LE(qel::test::gui::MinimumHeightOf(c->GetHandle()), want.y);
+                EXPECT_LE(qel::test::gui::MinimumWidthOf(c->GetHandle()), want.x);
             }
             if (it.id > 0 && it.id < 32767) {
                 EXPECT_EQ(c->GetId(), it.id);
@@ -106,9 +106,9 @@ void CheckLayout(qelgui::ModalScript& script, int id, const char* shot) {
         // The focus where the framework placed it (the first tab stop).
         ASSERT_NE(dlg.GetFocus(), nullptr);
         EXPECT_EQ(wxWindow::FindFocus(), w.ControlWindow(dlg.GetControlIndex(*dlg.GetFocus())));
-        qelgui::Screenshot(w, shot);
-        qelgui::Key(WXK_ESCAPE);
-        qelgui::WaitForEnd(w);
+        qel::test::gui::Screenshot(w, shot);
+        qel::test::gui::Key(WXK_ESCAPE);
+        qel::test::gui::WaitForEnd(w);
     });
     CDialog dlg(static_cast<UINT>(id));
     EXPECT_EQ(dlg.DoModal(), IDCANCEL);

@@ -10,7 +10,7 @@
 
 namespace {
 
-using qelgui::GuiTest;
+using qel::test::gui::GuiTest;
 
 TEST_F(GuiTest, FactoryRefusesAnotherInterfaceVersion) {
     EXPECT_EQ(QelCreateGuiModalDriver(QEL_MODAL_DRIVER_INTERFACE_VERSION + 1), nullptr);

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-namespace qellimits {
+namespace qel::toruca {
 
 // The card forms. A project file is not loaded by handsets: only the rows
 // for any form apply to it.
@@ -65,4 +65,4 @@ std::string Describe(const Verdict& verdict);
 // cannot be read.
 bool MeasureFile(const std::string& path, CardMeasure& card);
 
-}  // namespace qellimits
+}  // namespace qel::toruca

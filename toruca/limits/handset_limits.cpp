@@ -1,10 +1,10 @@
-#include "limits/handset_limits.h"
+#include "toruca/limits/handset_limits.h"
 
 #include <cstdio>
 #include <fstream>
 #include <string_view>
 
-namespace qellimits {
+namespace qel::toruca {
 
 extern const HandsetLimit kHandsetLimits[];
 extern const std::size_t kHandsetLimitCount;
@@ -138,4 +138,4 @@ bool MeasureFile(const std::string& path, CardMeasure& card) {
     return true;
 }
 
-}  // namespace qellimits
+}  // namespace qel::toruca

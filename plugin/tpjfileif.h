@@ -24,10 +24,3 @@ public:
     virtual std::u16string GetEditorCommand() = 0;
     virtual CQelTpjFileIF* Clone() = 0;
 };
-
-// Output types of a record.
-enum : int {
-    TYPE_PROJECT = 1,  // project file (.tpj)
-    TYPE_SNIP = 2,     // snippet file (.trc, "Type: SNIP")
-    TYPE_CARD = 4,     // detail file (.trc, "Type: CARD")
-};

@@ -1,4 +1,4 @@
-#include "plugin/module_resources.h"
+#include "dialogs/module_resources.h"
 
 #include <new>
 

@@ -28,15 +28,15 @@ foreach(line IN LISTS lines)
   endif()
   string(REPLACE "\\" "\\\\" source "${source}")
   string(REPLACE "\"" "\\\"" source "${source}")
-  string(APPEND rows "    {\"${key}\", qellimits::Form::${form}, qellimits::Subject::${subject}, ${max}u, \"${source}\"},\n")
+  string(APPEND rows "    {\"${key}\", qel::toruca::Form::${form}, qel::toruca::Subject::${subject}, ${max}u, \"${source}\"},\n")
 endforeach()
 file(WRITE "${OUTPUT}.tmp"
   "// Generated from ${INPUT}; do not edit.\n"
-  "#include \"limits/handset_limits.h\"\n"
-  "namespace qellimits {\n"
+  "#include \"toruca/limits/handset_limits.h\"\n"
+  "namespace qel::toruca {\n"
   "extern const HandsetLimit kHandsetLimits[];\nextern const std::size_t kHandsetLimitCount;\n"
   "const HandsetLimit kHandsetLimits[] = {\n${rows}};\n"
   "const std::size_t kHandsetLimitCount = sizeof kHandsetLimits / sizeof kHandsetLimits[0];\n"
-  "}  // namespace qellimits\n")
+  "}  // namespace qel::toruca\n")
 file(COPY_FILE "${OUTPUT}.tmp" "${OUTPUT}" ONLY_IF_DIFFERENT)
 file(REMOVE "${OUTPUT}.tmp")

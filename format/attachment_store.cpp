@@ -1,0 +1,45 @@
+#include "format/attachment_store.h"
+
+#include <unistd.h>
+
+#include "framework/codepage.h"
+#include "framework/exceptions.h"
+
+namespace qel::format {
+
+namespace {
+
+std::u16string TempFolder() {
+    if (CParamEngineer* params = CParamEngineer::getInstance()) return params->getTempDirectory();
+    return CZorCommon::getProductFolder(8, 0);
+}
+
+}  // namespace
+
+void FolderStore::Create(const std::u16string& name) {
+    CFileException error;
+    if (!m_file.Create(m_folder.empty() ? TempFolder() : m_folder, name, &error)) throw error;
+}
+
+void FolderStore::Write(const unsigned char* bytes, std::size_t count) {
+    if (count > 0) m_file.Write(bytes, count);
+}
+
+std::u16string FolderStore::Commit() {
+    m_committed.reserve(m_committed.size() + 1);  // no failure after the file is in place
+    m_committed.push_back(m_file.Commit(false));
+    return m_committed.back();
+}
+
+void FolderStore::RemoveCommitted() noexcept {
+    for (const std::u16string& path : m_committed) {
+        try {
+            ::unlink(qel::framework::PathToNative(path).c_str());
+        } catch (...) {
+            // Only a failed allocation of the native path: the file stays.
+        }
+    }
+    m_committed.clear();
+}
+
+}  // namespace qel::format

@@ -1,0 +1,55 @@
+// Where the reader puts the attachments of a card: each is made without a
+// name others could see, filled, and then either put in place whole under a
+// new name or discarded. The reader never names a path itself, so the
+// caller decides where attachments go (the host's temporary folder for a
+// load; anything else for a test or a tool).
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "host/tempfile.h"
+
+namespace qel::format {
+
+class AttachmentStore {
+public:
+    virtual ~AttachmentStore() = default;
+    // Starts a new attachment to be named after `name` (as the file gives
+    // it; the store makes it safe). One attachment is open at a time.
+    // Raises CFileException when it cannot be made.
+    virtual void Create(const std::u16string& name) = 0;
+    // Appends bytes to the open attachment; raises CFileException.
+    virtual void Write(const unsigned char* bytes, std::size_t count) = 0;
+    // Puts the open attachment in place, exclusively under a name of its
+    // own, and returns where; raises CFileException (it is then discarded).
+    virtual std::u16string Commit() = 0;
+    // Drops the open attachment, if any; nothing of it stays.
+    virtual void Discard() noexcept = 0;
+    // Removes every attachment committed so far (a load that fails leaves
+    // none behind).
+    virtual void RemoveCommitted() noexcept = 0;
+};
+
+// Attachments as new files of a folder (QelNewFile): never in place of
+// another entry, under their name only once whole, without the flush to the
+// disk that the export's output gets.
+class FolderStore final : public AttachmentStore {
+public:
+    // `folder` empty: the host's temporary folder, asked at each Create.
+    explicit FolderStore(std::u16string folder = {}) : m_folder(std::move(folder)) {}
+    ~FolderStore() override { Discard(); }
+    void Create(const std::u16string& name) override;
+    void Write(const unsigned char* bytes, std::size_t count) override;
+    std::u16string Commit() override;
+    void Discard() noexcept override { m_file.Discard(); }
+    void RemoveCommitted() noexcept override;
+
+private:
+    std::u16string m_folder;
+    QelNewFile m_file;
+    std::vector<std::u16string> m_committed;
+};
+
+}  // namespace qel::format

@@ -1,0 +1,355 @@
+#include "format/card_layout.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <memory>
+#include <string_view>
+#include <unordered_set>
+
+#include "format/base64.h"
+#include "format/toruca_format.h"
+#include "framework/codepage.h"
+#include "framework/exceptions.h"
+#include "framework/strings.h"
+#include "host/filekind.h"
+#include "host/paths.h"
+#include "model/tpjfile.h"
+
+namespace qel::format {
+
+namespace {
+
+using namespace qel::format;
+
+// Room for every literal of the header block and the MIME envelope, and
+// for those of one part; generous, it only has to be an upper bound.
+constexpr std::size_t kHeaderLiterals = 512;
+constexpr std::size_t kPartLiterals = 160;
+// Images are read and encoded in blocks of whole Base64 lines (57 bytes),
+// so that the blocks' encodings join up to that of the whole file.
+constexpr std::size_t kImageBlock = std::size_t{57} << 16;  // 3.6 MB
+// The codec's limit: four times the size must fit a signed 32-bit length.
+constexpr std::uint64_t kImageLimit = std::uint64_t{1} << 29;
+constexpr char16_t kTooLarge[] = u"is larger than 512 MiB";
+
+// The bytes of a data line: its narrow text up to the first NUL.
+std::string_view DataBytes(const std::string& field) {
+    return std::string_view(field).substr(0, field.find('\0'));
+}
+
+void Line(CardSink& sink, std::u16string_view key, std::u16string_view value) {
+    sink.Text(key);
+    sink.Text(u": ");
+    sink.Text(value);
+    sink.Text(kCrLf);
+}
+
+// The size of a file that is there to be read; 0 for anything else (the
+// reading itself decides what a missing or unreadable file becomes).
+std::uint64_t FileSizeForEstimate(const std::u16string& path) {
+    if (path.empty() || path.find(u'\0') != std::u16string::npos) return 0;
+    struct stat st;
+    if (::stat(qel::framework::PathToNative(path).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return 0;
+    return static_cast<std::uint64_t>(st.st_size);
+}
+
+// Calls `f` with each line of the page that starts with "--", from its
+// first character on. Lines start where the page starts and after every CR
+// or LF: our reader ends lines at LF only, but MIME readers that end them at
+// a CR alone too must not meet a delimiter either.
+template <typename F>
+void ForEachHyphenLine(std::u16string_view html, F f) {
+    for (std::size_t pos = 0; pos < html.size();) {
+        if (html[pos] == u'-' && pos + 1 < html.size() && html[pos + 1] == u'-') f(html.substr(pos));
+        pos = html.find_first_of(u"\r\n", pos);
+        if (pos == std::u16string_view::npos) break;
+        ++pos;
+    }
+}
+
+// True when a line of the page starts with "--" and the boundary, which a
+// reader could take for a delimiter. Compared as the bytes written: a
+// character that code page 932 lacks is written as a reference ("&#N;"), so
+// different texts can give the same bytes. Every character gives one byte
+// or more, so as many characters as the boundary has bytes suffice.
+bool PageHoldsDelimiter(std::u16string_view html, std::u16string_view boundary) {
+    const std::string bytes = qel::framework::WideToCp932(boundary);
+    bool held = false;
+    ForEachHyphenLine(html, [&](std::u16string_view line) {
+        held = held || qel::framework::WideToCp932(line.substr(2, bytes.size())).compare(0, bytes.size(), bytes) == 0;
+    });
+    return held;
+}
+
+// The boundary of the text: the record's, unless it is empty (a file read
+// without one; "--" alone delimits nothing for a reader) or a line of the
+// page starts with "--" and it; then the first boundary of the default's
+// form (ten decimal digits, counting up from 0) that no line of the page
+// starts with. A page of n lines rules out at most n of them, so the search
+// ends. (Only ASCII digits are written as digits, so these compare as text.)
+std::u16string BoundaryFor(std::u16string_view html, const std::u16string& boundary) {
+    if (!boundary.empty() && !PageHoldsDelimiter(html, boundary)) return boundary;
+    constexpr std::size_t kDigits = std::char_traits<char16_t>::length(kDefaultBoundary);
+    std::unordered_set<std::u16string_view> taken;
+    ForEachHyphenLine(html, [&](std::u16string_view line) { taken.insert(line.substr(2, kDigits)); });
+    std::u16string candidate(kDigits, u'0');
+    for (unsigned long long n = 0;; ++n) {
+        unsigned long long rest = n;
+        for (std::size_t i = kDigits; i-- > 0; rest /= 10) candidate[i] = static_cast<char16_t>(u'0' + rest % 10);
+        if (taken.count(candidate) == 0) return candidate;
+    }
+}
+
+bool WritesPart(const CQelTpjImgFile& entry, bool pageImage) {
+    return !entry.m_strPath.empty() && (!pageImage || !entry.m_strId.empty());
+}
+
+struct Descriptor {
+    int fd;
+    ~Descriptor() { ::close(fd); }
+};
+
+[[noreturn]] void ThrowOpenError(int err, const std::u16string& path) {
+    AfxThrowFileException(err == EACCES || err == EPERM ? CFileException::accessDenied : CFileException::badPath, err,
+                          path);
+}
+
+// Encodes the image file at `path` into the sink, a block at a time. A name
+// that leads to no file (nothing there, a folder, a URL) gives no bytes;
+// anything else that is there but cannot be read whole raises: a file
+// without permission, a FIFO or device (never read: it could block or never
+// end), a file of 512 MiB or more, and one whose size changes while it is
+// read (the size at open is the image's; the file is read to its end).
+void EncodeImageFile(const std::u16string& path, CardSink& sink) {
+    if (path.empty() || path.find(u'\0') != std::u16string::npos) return;
+    const std::string native = qel::framework::PathToNative(path);
+    struct stat st;
+    if (::stat(native.c_str(), &st) != 0) {
+        const int err = errno;
+        if (err == ENOENT || err == ENOTDIR || err == ENAMETOOLONG) return;
+        AfxThrowFileException(err == EACCES ? CFileException::accessDenied : CFileException::badPath, err, path);
+    }
+    if (S_ISDIR(st.st_mode)) return;
+    if (!S_ISREG(st.st_mode)) AfxThrowFileException(CFileException::accessDenied, EINVAL, path);
+
+    // The name may lead elsewhere by now: the open does not block, and what
+    // was opened is asked again.
+    const int fd = ::open(native.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        const int err = errno;
+        if (err == ENOENT || err == ENOTDIR) return;
+        ThrowOpenError(err, path);
+    }
+    const Descriptor file{fd};
+    if (::fstat(fd, &st) != 0) AfxThrowFileException(CFileException::hardIO, errno, path);
+    if (S_ISDIR(st.st_mode)) return;
+    if (!S_ISREG(st.st_mode)) AfxThrowFileException(CFileException::accessDenied, EINVAL, path);
+    ::fcntl(fd, F_SETFL, O_RDONLY);
+    const std::uint64_t length = static_cast<std::uint64_t>(st.st_size);
+    if (length >= kImageLimit) AfxThrowFileException(CFileException::genericException, 0, path, kTooLarge);
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+
+    const std::size_t blockSize = static_cast<std::size_t>(std::min<std::uint64_t>(kImageBlock, length + 1));
+    const std::unique_ptr<unsigned char[]> block(new unsigned char[blockSize]);
+    std::uint64_t done = 0;
+    for (;;) {
+        // One byte more than the length is asked for: it is there only when
+        // the file grew. A block is filled whole before it is encoded, so
+        // that every block but the last holds whole lines.
+        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(blockSize, length + 1 - done));
+        std::size_t filled = 0;
+        while (filled < want) {
+            const ssize_t n = ::read(fd, block.get() + filled, want - filled);
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                AfxThrowFileException(errno == EIO ? CFileException::hardIO : CFileException::genericException, errno,
+                                      path);
+            }
+            if (n == 0) break;
+            filled += static_cast<std::size_t>(n);
+        }
+        done += filled;
+        if (done > length) throw CFileException(CFileException::genericException, 0, path, u"grew while it was read");
+        if (filled > 0) sink.Base64(block.get(), filled, 0);
+        if (filled < want) break;
+    }
+    if (done < length) throw CFileException(CFileException::endOfFile, 0, path, u"shrank while it was read");
+}
+
+}  // namespace
+
+bool WriteImagePart(CardSink& sink, const CQelTpjImgFile& entry, bool pageImage, std::u16string_view boundary) {
+    if (!WritesPart(entry, pageImage)) return false;
+    sink.Text(u"--");
+    sink.Text(boundary);
+    sink.Text(kCrLf);
+
+    const char16_t* contentType = nullptr;
+    if (!pageImage) {
+        contentType = kIconContentType;
+    } else {
+        const int kind = CQelTktUtil::whatKindOfFile(entry.m_strPath, false);
+        if (kind == CQelTktUtil::KIND_IMAGE) {
+            switch (CQelTktUtil::whatKindOfImage(entry.m_strPath)) {
+            case CQelTktUtil::IMAGE_GIF: contentType = kGifContentType; break;
+            case CQelTktUtil::IMAGE_JPEG: contentType = kJpegContentType; break;
+            case CQelTktUtil::IMAGE_PNG: contentType = kPngContentType; break;
+            default: break;
+            }
+        } else if (kind == CQelTktUtil::KIND_FLASH) {
+            contentType = kFlashContentType;
+        }
+    }
+    if (contentType) {
+        sink.Text(kKeyContentType);
+        sink.Text(u": ");
+        sink.Text(contentType);
+        sink.Text(u";");
+    }
+    sink.Text(u"name=\"");
+    sink.Text(getBaseName(entry.m_strPath));
+    sink.Text(u"\";");
+    if (!pageImage) {
+        sink.Text(u"title=\"");
+        sink.Text(entry.m_strId);
+        sink.Text(u"\"\r\n");
+        Line(sink, kKeyTransferEncoding, kEncodingBase64);
+        sink.Text(kCrLf);
+    } else {
+        sink.Text(kCrLf);
+        Line(sink, kKeyTransferEncoding, kEncodingBase64);
+        sink.Text(kKeyContentId);
+        sink.Text(u": <");
+        sink.Text(entry.m_strId);
+        sink.Text(u">\r\n\r\n");
+    }
+    EncodeImageFile(entry.m_strPath, sink);
+    sink.Text(kCrLf);
+    return true;
+}
+
+namespace {
+
+// Checks every image against the codec's limit before anything is written
+// (so the failure names the image, never a half-written file), and returns
+// an upper bound of the text's characters.
+std::size_t CheckAndMeasure(const CQelTpjFile& record, bool mime, std::u16string_view boundary) {
+    std::size_t size = kHeaderLiterals + record.m_strVersion.size() + record.m_strUrl.size() +
+                       record.m_strIpId.size() + record.m_strSortId.size() + record.m_strExpires.size() +
+                       record.m_strLastModified.size();
+    for (const std::string* data : {&record.m_strData1, &record.m_strData2, &record.m_strData3})
+        size += Base64RequiredLength(DataBytes(*data).size(), BASE64_NO_LINE_BREAKS);
+    if (!mime) return size;
+    size += 3 * boundary.size() + record.m_strHtml.size();
+    auto addPart = [&](const CQelTpjImgFile& entry, bool pageImage) {
+        if (!WritesPart(entry, pageImage)) return;
+        const std::uint64_t bytes = FileSizeForEstimate(entry.m_strPath);
+        if (bytes >= kImageLimit) AfxThrowFileException(CFileException::genericException, 0, entry.m_strPath, kTooLarge);
+        size += kPartLiterals + boundary.size() + entry.m_strPath.size() + entry.m_strId.size() +
+                Base64RequiredLength(static_cast<std::size_t>(bytes), 0);
+    };
+    addPart(record.m_uniqueIcon, false);
+    for (int i = 0; i < record.m_arrImages.GetSize(); ++i) addPart(record.m_arrImages[i], true);
+    return size;
+}
+
+}  // namespace
+
+void WriteCard(const CQelTpjFile& record, CardSink& sink) {
+    const int type = record.m_nType;
+    const int code = CQelTpjFile::VersionToCode(record.m_strVersion);
+    const bool mime = type != TYPE_SNIP;
+    const std::u16string boundary = mime ? BoundaryFor(record.m_strHtml, record.m_strBoundary) : record.m_strBoundary;
+    const std::size_t size = CheckAndMeasure(record, mime, boundary);
+    if (sink.WantsSizeHint()) sink.SizeHint(size);
+
+    switch (type) {
+    case TYPE_PROJECT: sink.Text(kMagicProject), sink.Text(kCrLf); break;
+    case TYPE_SNIP:
+    case TYPE_CARD: sink.Text(kMagicToruca), sink.Text(kCrLf); break;
+    default: break;
+    }
+    Line(sink, kKeyVersion, record.m_strVersion);
+    switch (type) {
+    case TYPE_PROJECT: Line(sink, kKeyType, kTypeValueProject), sink.Text(kCrLf); break;
+    case TYPE_SNIP: Line(sink, kKeyType, kTypeValueSnip), sink.Text(kCrLf); break;
+    case TYPE_CARD: Line(sink, kKeyType, kTypeValueCard), sink.Text(kCrLf); break;
+    default: break;
+    }
+    Line(sink, kKeyUrl, record.m_strUrl);
+
+    // A data line is the Base64 of the field's bytes on one line. Encoding
+    // without line breaks gives exactly the text with the encoder's CR LF
+    // pairs cut out, since Base64 digits never form one. A line break that
+    // is part of the field survives: it is among the encoded bytes.
+    const char16_t* const dataKeys[] = {kKeyData1, kKeyData2, kKeyData3};
+    const std::string* const dataFields[] = {&record.m_strData1, &record.m_strData2, &record.m_strData3};
+    for (int i = 0; i < 3; ++i) {
+        const std::string_view bytes = DataBytes(*dataFields[i]);
+        sink.Text(dataKeys[i]);
+        sink.Text(u": ");
+        sink.Base64(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), BASE64_NO_LINE_BREAKS);
+        sink.Text(kCrLf);
+    }
+
+    Line(sink, kKeyCategory, qel::framework::Format(u"%04d", record.m_nCategory));
+    if (code > 1) {
+        Line(sink, kKeyIpId, record.m_strIpId);
+        Line(sink, kKeySortId, record.m_strSortId);
+    }
+    // A project file leaves out the default "both allowed".
+    if (code > 2 && !(type == TYPE_PROJECT && record.m_nDist == 4)) Line(sink, kKeyDist, qel::framework::Format(u"%d", record.m_nDist));
+    if (code > 1 && record.m_nColorId != 1) Line(sink, kKeyColorId, qel::framework::Format(u"%d", record.m_nColorId));
+    if (code > 1) Line(sink, kKeyExpires, record.m_strExpires);
+    if (code > 3) Line(sink, kKeyLastModified, record.m_strLastModified);
+
+    if (mime) {
+        sink.Text(kCrLf);
+        Line(sink, kKeyMimeVersion, kMimeVersion);
+        sink.Text(kKeyContentType);
+        sink.Text(u": ");
+        sink.Text(kMultipartMixed);
+        sink.Text(u";boundary=\"");
+        sink.Text(boundary);
+        sink.Text(u"\"\r\n\r\n");
+
+        sink.Text(u"--");
+        sink.Text(boundary);
+        sink.Text(kCrLf);
+        Line(sink, kKeyContentType, kHtmlContentType);
+        Line(sink, kKeyTransferEncoding, kEncoding8bit);
+        sink.Text(kCrLf);
+        // The page as held, its own line ends included; the first CR LF ends
+        // a last line that has none.
+        sink.Text(record.m_strHtml);
+        sink.Text(u"\r\n\r\n\r\n");
+
+        WriteImagePart(sink, record.m_uniqueIcon, false, boundary);
+        for (int i = 0; i < record.m_arrImages.GetSize(); ++i)
+            WriteImagePart(sink, record.m_arrImages[i], true, boundary);
+
+        sink.Text(u"--");
+        sink.Text(boundary);
+        sink.Text(u"--");
+    }
+    sink.Text(kCrLf);
+}
+
+std::u16string CardText(const CQelTpjFile& record) {
+    std::u16string text;
+    WideTextSink sink(text);
+    WriteCard(record, sink);
+    return text;
+}
+
+void WriteCardCp932(const CQelTpjFile& record, const Cp932BlockSink::WriteFn& write) {
+    Cp932BlockSink sink(write);
+    WriteCard(record, sink);
+    sink.Flush();
+}
+
+}  // namespace qel::format
