@@ -97,7 +97,7 @@ std::size_t RunOurs(const Fixture& f) {
     for (int i = 0; i < kImages; ++i)
         rec.AddImage(qel::framework::PathFromNative(f.files[static_cast<std::size_t>(i)].string()),
                      u"image" + std::u16string(1, static_cast<char16_t>(u'1' + i)));
-    const std::string bytes = qel::framework::WideToCp932(rec.GetFileText());
+    const std::string bytes = qel::framework::WideToCp932(qel::format::GetFileText(rec));
     benchmark::DoNotOptimize(bytes.data());
     return bytes.size();
 }
