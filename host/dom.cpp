@@ -119,20 +119,25 @@ bool CanBeUnquoted(std::u16string_view value) {
 // character as a reference, and NUL (which the parser would turn into
 // U+FFFD, and which ends the text for code page 932 conversions) as U+FFFD.
 void AppendEscaped(std::string& out, std::u16string_view value, char16_t quote) {
-    std::u16string text;
-    text.reserve(value.size() + 8);
+    // The text between the escaped characters is converted in runs; those
+    // characters are ASCII, so a run never splits a surrogate pair.
+    std::size_t run = 0;
     for (std::size_t i = 0; i < value.size(); ++i) {
         const char16_t c = value[i];
+        const char* escape;
         if (c == u'&' && i + 1 < value.size() && (IsAsciiAlnum(value[i + 1]) || value[i + 1] == u'#'))
-            text += u"&amp;";
+            escape = "&amp;";
         else if (c == u'"' && quote == u'"')
-            text += u"&quot;";
+            escape = "&quot;";
         else if (c == 0)
-            text += u'\uFFFD';
+            escape = "\xEF\xBF\xBD";  // U+FFFD
         else
-            text += c;
+            continue;
+        if (i > run) out += qel::framework::WideToUtf8(value.substr(run, i - run));
+        out += escape;
+        run = i + 1;
     }
-    out += qel::framework::WideToUtf8(text);
+    if (run < value.size()) out += qel::framework::WideToUtf8(value.substr(run));
 }
 
 void AppendDoubleQuoted(std::string& out, std::u16string_view value) {

@@ -31,10 +31,21 @@ std::string Prepare(std::u16string_view text) {
     std::size_t first = 0, last = text.size();
     while (first < last && text[first] <= 0x20) ++first;
     while (last > first && text[last - 1] <= 0x20) --last;
+    const std::u16string_view trimmed = text.substr(first, last - first);
+    // Most references are ASCII: their bytes are written straight away.
+    std::string ascii(trimmed.size(), '\0');
+    std::size_t n = 0, seen = 0;
+    for (; seen < trimmed.size() && trimmed[seen] < 0x80; ++seen)
+        if (trimmed[seen] != u'\t' && trimmed[seen] != u'\n' && trimmed[seen] != u'\r')
+            ascii[n++] = static_cast<char>(trimmed[seen]);
+    if (seen == trimmed.size()) {
+        ascii.resize(n);
+        return ascii;
+    }
     std::u16string kept;
-    kept.reserve(last - first);
-    for (std::size_t i = first; i < last; ++i)
-        if (text[i] != u'\t' && text[i] != u'\n' && text[i] != u'\r') kept += text[i];
+    kept.reserve(trimmed.size());
+    for (const char16_t c : trimmed)
+        if (c != u'\t' && c != u'\n' && c != u'\r') kept += c;
     return qel::framework::WideToUtf8(kept);
 }
 
@@ -62,9 +73,10 @@ bool IsSpecialScheme(std::string_view scheme) {
 
 // Every '\' before the query and the fragment made a '/'.
 void SlashBackslashes(std::string& text) {
-    const std::size_t end = text.find_first_of("?#");
-    for (std::size_t i = 0; i < text.size() && i < end; ++i)
-        if (text[i] == '\\') text[i] = '/';
+    for (char& c : text) {
+        if (c == '?' || c == '#') break;
+        if (c == '\\') c = '/';
+    }
 }
 
 // Where the authority ("//host:port") of a URI reference ends; 0 when it
@@ -80,6 +92,23 @@ std::size_t AuthorityEnd(std::string_view text) {
     return end == std::string_view::npos ? text.size() : end;
 }
 
+// The printable ASCII characters that may not appear in a URI at all.
+bool IsUnsafeInUri(unsigned char c) {
+    switch (c) {
+    case '"': case '<': case '>': case '\\': case '^': case '`': case '{': case '|': case '}':
+        return true;
+    default:
+        return false;
+    }
+}
+
+// A character that EncodeLikeBrowser copies as it is whatever comes around
+// it; `bracketsEncoded` where '[' and ']' are encoded.
+bool IsPlainInUri(unsigned char c, bool bracketsEncoded) {
+    return c > 0x20 && c < 0x7F && c != '%' && c != '#' && !IsUnsafeInUri(c) &&
+           !(bracketsEncoded && (c == '[' || c == ']'));
+}
+
 // Percent-encodes what a browser encodes before it parses a reference:
 // blanks, control characters, every byte of a non-ASCII character and the
 // characters that may not appear in a URI at all. Existing "%XX" escapes are
@@ -92,6 +121,14 @@ std::string EncodeLikeBrowser(std::string_view text, bool brackets) {
     bool seenHash = false;
     const std::size_t afterAuthority = brackets ? AuthorityEnd(text) : 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
+        // A run of characters that stay as they are, appended at once.
+        std::size_t plain = i;
+        while (plain < text.size() && IsPlainInUri(static_cast<unsigned char>(text[plain]),
+                                                   brackets && plain >= afterAuthority))
+            ++plain;
+        out.append(text.substr(i, plain - i));
+        if (plain == text.size()) break;
+        i = plain;
         const auto c = static_cast<unsigned char>(text[i]);
         if (c == '%') {
             if (i + 2 < text.size() && IsHex(text[i + 1]) && IsHex(text[i + 2])) out += '%';
@@ -100,11 +137,8 @@ std::string EncodeLikeBrowser(std::string_view text, bool brackets) {
             if (seenHash) AppendEscaped(out, c);
             else out += '#';
             seenHash = true;
-        } else if (c <= 0x20 || c >= 0x7F || std::strchr("\"<>\\^`{|}", c) != nullptr ||
-                   (brackets && i >= afterAuthority && (c == '[' || c == ']'))) {
-            AppendEscaped(out, c);
         } else {
-            out += static_cast<char>(c);
+            AppendEscaped(out, c);
         }
     }
     return out;
@@ -115,8 +149,15 @@ std::string_view RangeText(const UriTextRangeA& r) {
     return std::string_view(r.first, static_cast<std::size_t>(r.afterLast - r.first));
 }
 
+// `a` equal to the ASCII text `b`, ignoring ASCII case.
 bool EqualsAsciiNoCase(std::string_view a, std::string_view b) {
-    return qel::framework::EqualsNoCase(qel::framework::Utf8ToWide(a), qel::framework::Utf8ToWide(b));
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const char x = a[i] >= 'A' && a[i] <= 'Z' ? static_cast<char>(a[i] | 0x20) : a[i];
+        const char y = b[i] >= 'A' && b[i] <= 'Z' ? static_cast<char>(b[i] | 0x20) : b[i];
+        if (x != y) return false;
+    }
+    return true;
 }
 
 // A parsed URI and the text it points into.
@@ -158,6 +199,16 @@ private:
     UriUriA m_uri{};
     std::string m_text;
     bool m_parsed = false;
+};
+
+// A base URL as given, as prepared, its scheme, and its parse when it has
+// a scheme (`parsed`).
+struct BaseCache {
+    std::u16string base;
+    std::string text;
+    std::string scheme;
+    Uri uri;
+    bool parsed = false;
 };
 
 std::string ToString(const UriUriA& uri) {
@@ -224,6 +275,13 @@ bool NamesLocalPlace(const UriUriA& u) {
 // Appends '/' and one unescaped path segment to `native`; false when the
 // segment would not stay one name.
 bool AppendSegment(std::string& native, std::string segment, const std::string& encoding) {
+    // A segment without escapes is ASCII (the parse encoded everything
+    // else) and names itself.
+    if (segment.find('%') == std::string::npos) {
+        native += '/';
+        native += segment;
+        return true;
+    }
     // An escaped NUL or '/' would change what the path names.
     for (std::size_t p = segment.find('%'); p != std::string::npos; p = segment.find('%', p + 1)) {
         const std::string_view esc = std::string_view(segment).substr(p + 1, 2);
@@ -269,13 +327,21 @@ std::u16string SIFUtil::getAbsUrl(const std::u16string& reference, const std::u1
                                   const std::u16string& /*unused1*/, const std::u16string& /*unused2*/) {
     if (reference.find(u'\0') != std::u16string::npos || base.find(u'\0') != std::u16string::npos)
         return reference;
+    // A page resolves all its references against one base: its text and
+    // parse are kept from one call to the next. An empty cache stands for
+    // the empty base.
+    thread_local BaseCache last;
+    if (last.base != base) {
+        last.base = base;
+        last.text = Prepare(base);
+        last.scheme = SchemeOf(last.text);
+        last.parsed = !last.text.empty() && last.uri.Parse(last.text) && last.uri.HasScheme();
+    }
     std::string refText = Prepare(reference);
-    const std::string baseText = Prepare(base);
     std::string scheme = SchemeOf(refText);
     if (scheme.empty()) {
         // A relative reference takes the base's scheme; a plain path is a file.
-        const std::string baseScheme = SchemeOf(baseText);
-        scheme = baseScheme.empty() ? "file" : baseScheme;
+        scheme = last.scheme.empty() ? "file" : last.scheme;
     }
     if (IsSpecialScheme(scheme)) SlashBackslashes(refText);
     Uri ref;
@@ -283,11 +349,12 @@ std::u16string SIFUtil::getAbsUrl(const std::u16string& reference, const std::u1
     // An absolute reference ("http:", "cid:", "mailto:") needs no base.
     if (ref.HasScheme()) return qel::framework::Utf8ToWide(ref.text());
 
-    Uri baseUri;
-    if (baseText.empty()) return reference;
-    if (!baseUri.Parse(baseText) || !baseUri.HasScheme()) {
+    if (last.text.empty()) return reference;
+    Uri plainBase;
+    const Uri* baseUri = &last.uri;
+    if (!last.parsed) {
         // A plain path: its file URL, a relative one taken from the current
-        // folder (where a page of that path is read from).
+        // folder (where a page of that path is read from), so never kept.
         std::string native = qel::framework::PathToNative(base);
         if (native[0] != '/') {
             char* cwd = ::getcwd(nullptr, 0);
@@ -295,11 +362,12 @@ std::u16string SIFUtil::getAbsUrl(const std::u16string& reference, const std::u1
             native = std::string(cwd) + "/" + native;
             ::free(cwd);
         }
-        if (!baseUri.ParseExactly(FileUrlOfNative(native))) return reference;
+        if (!plainBase.ParseExactly(FileUrlOfNative(native))) return reference;
+        baseUri = &plainBase;
     }
 
     UriUriA resolved{};
-    if (uriAddBaseUriExA(&resolved, &ref.get(), &baseUri.get(), URI_RESOLVE_STRICTLY) != URI_SUCCESS)
+    if (uriAddBaseUriExA(&resolved, &ref.get(), &baseUri->get(), URI_RESOLVE_STRICTLY) != URI_SUCCESS)
         return reference;
     const std::string text = ToString(resolved);
     uriFreeUriMembersA(&resolved);

@@ -95,6 +95,9 @@ TEST(DomTest, SetAttributeRewritesOnlyTheValueInItsQuoting) {
         {"<img src='a'>", u"img", u"src", u"\"q\"", "<img src='\"q\"'>"},
         {"<p>\xE6\x97\xA5\xE6\x9C\xAC<img alt=\"\xE6\x97\xA5\" src=\"a\">", u"img", u"src", u"\u65E5.gif",
          "<p>\xE6\x97\xA5\xE6\x9C\xAC<img alt=\"\xE6\x97\xA5\" src=\"\xE6\x97\xA5.gif\">"},
+        // Characters outside the BMP on both sides of escaped ones stay whole.
+        {"<img src=\"a\">", u"img", u"src", u"\U0001F600&x\"\U0001F600",
+         "<img src=\"\xF0\x9F\x98\x80&amp;x&quot;\xF0\x9F\x98\x80\">"},
         // The same value leaves the text as written.
         {"<img src=\"&#97;.gif\">", u"img", u"src", u"a.gif", "<img src=\"&#97;.gif\">"},
     };

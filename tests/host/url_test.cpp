@@ -155,6 +155,26 @@ TEST(AbsUrl, PlainPathBaseIsTakenAsAFile) {
     EXPECT_EQ(ToPath(Resolve(u"img/a.png", u"site/index.html")), cwd + u"/site/img/a.png");
 }
 
+// One base after another, as pages of different folders are imported: each
+// call resolves against its own base, and a relative path against the
+// folder current at that call.
+TEST(AbsUrl, EachCallTakesItsOwnBase) {
+    const std::u16string first = ToUrl(u"/tmp/one/index.html");
+    const std::u16string second = u"http://host/two/";
+    EXPECT_EQ(Resolve(u"a.gif", first), u"file:///tmp/one/a.gif");
+    EXPECT_EQ(Resolve(u"a.gif", second), u"http://host/two/a.gif");
+    EXPECT_EQ(Resolve(u"a.gif", first), u"file:///tmp/one/a.gif");
+    EXPECT_EQ(Resolve(u"a.gif", u""), u"a.gif");
+    EXPECT_EQ(Resolve(u"a.gif", u" " + second), u"http://host/two/a.gif");
+
+    const fs::path before = fs::current_path();
+    EXPECT_EQ(ToPath(Resolve(u"a.gif", u"site/index.html")),
+              qel::framework::PathFromNative(before.string()) + u"/site/a.gif");
+    fs::current_path("/tmp");
+    EXPECT_EQ(ToPath(Resolve(u"a.gif", u"site/index.html")), u"/tmp/site/a.gif");
+    fs::current_path(before);
+}
+
 TEST(AbsUrl, UnresolvableReferencesComeBackUnchanged) {
     const std::u16string base = ToUrl(u"/tmp/site/index.html");
     EXPECT_EQ(Resolve(u"img/a.png", u""), u"img/a.png");
