@@ -68,7 +68,7 @@ void MakeFixture() {
     const char* sigs[] = {"\xFF\xD8\xFF\xE0", "GIF89a", "\x89PNG\r\n\x1A\n", "CWS\x0A"};
     const char* exts[] = {".jpg", ".gif", ".png", ".swf"};
     for (int i = 0; i < kImages; ++i) {
-        std::string bytes = RandomBytes(kImageBytes, 7 + i);
+        std::string bytes = RandomBytes(kImageBytes, std::uint64_t{7} + static_cast<std::uint64_t>(i));
         std::memcpy(bytes.data(), sigs[i % 4], std::strlen(sigs[i % 4]));
         const fs::path p = g_dir / "images" / ("image" + std::to_string(i + 1) + exts[i % 4]);
         WriteAll(p, bytes);

@@ -46,7 +46,7 @@ const Image kKinds[] = {
 std::u16string Html() {
     std::u16string html = u"<html><head><title>トルカの店</title></head><body>\r\n";
     for (int i = 0; i < 100; ++i)
-        html += u"<p>Welcome to the shop. ようこそ。 <img src=\"cid:image" + std::u16string(1, u'1' + i % kImages) +
+        html += u"<p>Welcome to the shop. ようこそ。 <img src=\"cid:image" + std::u16string(1, static_cast<char16_t>(u'1' + i % kImages)) +
                 u"\"></p>\r\n";
     return html + u"</body></html>";
 }
@@ -96,7 +96,7 @@ std::size_t RunOurs(const Fixture& f) {
     rec.m_strHtml = Html();
     for (int i = 0; i < kImages; ++i)
         rec.AddImage(qel::framework::PathFromNative(f.files[static_cast<std::size_t>(i)].string()),
-                     u"image" + std::u16string(1, u'1' + i));
+                     u"image" + std::u16string(1, static_cast<char16_t>(u'1' + i)));
     const std::string bytes = qel::framework::WideToCp932(qel::format::GetFileText(rec));
     benchmark::DoNotOptimize(bytes.data());
     return bytes.size();

@@ -103,80 +103,112 @@ std::string CategoryText(int code) {
     return Utf8(table.GetGenreName(genre));
 }
 
+// What `toruca info` shows of one card, gathered once for both outputs.
+struct CardInfo {
+    std::string file;
+    std::unique_ptr<CQelTpjFile> card;
+    std::vector<PartInfo> parts;
+    std::u16string iconTitle;
+    std::optional<PartInfo> icon;
+    qel::toruca::CardMeasure measure;
+    std::vector<qel::toruca::Verdict> verdicts;
+    std::string category;
+    std::string colour;
+    std::string dist;
+};
+
+CardInfo GatherInfo(const std::string& file) {
+    CardInfo info;
+    info.file = file;
+    info.card = LoadCard(file);
+    const CQelTpjFile& card = *info.card;
+    CQelTorucaUtil util;
+    info.parts = PagePartsOf(*info.card);
+    std::u16string iconPath;
+    card.GetUniqueIcon(iconPath, info.iconTitle);
+    if (!iconPath.empty()) info.icon = PartOf(iconPath, u"");
+    info.measure = Measure(*info.card, file);
+    info.verdicts = qel::toruca::Judge(info.measure);
+    info.category = qel::framework::WideToUtf8(qel::framework::Format(u"%04d", card.m_nCategory));
+    info.colour = Utf8(util.GetColorLabel(static_cast<unsigned>(card.m_nColorId)));
+    info.dist = Utf8(util.GetDistLabel(static_cast<unsigned>(card.m_nDist)));
+    return info;
+}
+
+void PrintInfoJson(const CardInfo& info) {
+    CQelTpjFile& card = *info.card;
+    nlohmann::ordered_json j;
+    j["file"] = info.file;
+    j["form"] = FormOfType(card.GetType());
+    j["version"] = Utf8(card.GetVersion());
+    j["url"] = Utf8(card.GetUrl());
+    j["data1"] = DataText(card.GetData1());
+    j["data2"] = DataText(card.GetData2());
+    j["data3"] = DataText(card.GetData3());
+    j["cat"] = {{"code", card.m_nCategory}, {"text", info.category}, {"genre", CategoryText(card.m_nCategory)}};
+    j["ipId"] = Utf8(card.GetIpId());
+    j["sortId"] = Utf8(card.GetSortId());
+    j["dist"] = {{"value", card.m_nDist}, {"label", info.dist}};
+    j["colorId"] = {{"value", card.m_nColorId}, {"label", info.colour}};
+    j["expires"] = Utf8(card.GetExpires());
+    j["lm"] = Utf8(card.GetLastModified());
+    const std::optional<PartInfo>& icon = info.icon;
+    if (icon)
+        j["uniqueIcon"] = {
+            {"title", Utf8(info.iconTitle)}, {"name", icon->name}, {"kind", icon->kind}, {"bytes", icon->bytes}};
+    else j["uniqueIcon"] = nullptr;
+    j["parts"] = nlohmann::ordered_json::array();
+    for (const PartInfo& p : info.parts)
+        j["parts"].push_back({{"contentId", p.id}, {"name", p.name}, {"kind", p.kind}, {"bytes", p.bytes}});
+    j["size"] = info.measure.fileBytes;
+    j["limits"] = nlohmann::ordered_json::array();
+    for (const qel::toruca::Verdict& v : info.verdicts)
+        j["limits"].push_back({{"key", v.limit->key}, {"value", v.value}, {"max", v.limit->max},
+                               {"ok", !v.exceeded}, {"source", v.limit->source}});
+    std::printf("%s\n", j.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace).c_str());
+}
+
+void PrintInfoText(const CardInfo& info) {
+    CQelTpjFile& card = *info.card;
+    const std::string& file = info.file;
+    std::printf("%s: ToruCa %s file, version %s\n", file.c_str(), FormOfType(card.GetType()),
+                Utf8(card.GetVersion()).c_str());
+    std::printf("  URL: %s\n", Utf8(card.GetUrl()).c_str());
+    std::printf("  Data1: %s\n", DataText(card.GetData1()).c_str());
+    std::printf("  Data2: %s\n", Indented(DataText(card.GetData2())).c_str());
+    std::printf("  Data3: %s\n", DataText(card.GetData3()).c_str());
+    std::printf("  Cat: %s (%s)\n", info.category.c_str(), CategoryText(card.m_nCategory).c_str());
+    std::printf("  IP-ID: %s\n", Utf8(card.GetIpId()).c_str());
+    std::printf("  Sort-ID: %s\n", Utf8(card.GetSortId()).c_str());
+    std::printf("  Dist: %d (%s)\n", card.m_nDist, info.dist.empty() ? "no such value" : info.dist.c_str());
+    std::printf("  Color-ID: %d (%s)\n", card.m_nColorId,
+                info.colour.empty() ? "no such colour" : info.colour.c_str());
+    std::printf("  Expires: %s\n", Utf8(card.GetExpires()).c_str());
+    std::printf("  LM: %s\n", Utf8(card.GetLastModified()).c_str());
+    if (info.icon)
+        std::printf("  unique icon: \"%s\", %s, %s, %llu bytes\n", Utf8(info.iconTitle).c_str(),
+                    info.icon->name.c_str(), info.icon->kind.c_str(),
+                    static_cast<unsigned long long>(info.icon->bytes));
+    else
+        std::printf("  unique icon: none\n");
+    std::printf("parts: %zu\n", info.parts.size());
+    for (const PartInfo& p : info.parts)
+        std::printf("  %-8s %-24s %-30s %llu bytes\n", p.id.c_str(), p.name.c_str(), p.kind.c_str(),
+                    static_cast<unsigned long long>(p.bytes));
+    std::printf("size: %llu bytes\n", static_cast<unsigned long long>(info.measure.fileBytes));
+    std::printf("handset limits:\n");
+    for (const qel::toruca::Verdict& v : info.verdicts)
+        std::printf("  %-4s %s\n", v.exceeded ? "OVER" : "ok", qel::toruca::Describe(v).c_str());
+    std::printf("preview: toruca preview %s -o card.png\n", file.c_str());
+}
+
 }  // namespace
 
 int RunInfo(const std::string& file, bool json) {
     ScratchFolder scratch;
-    std::unique_ptr<CQelTpjFile> card = LoadCard(file);
-    CQelTorucaUtil util;
-    const std::vector<PartInfo> parts = PagePartsOf(*card);
-    std::u16string iconPath, iconTitle;
-    card->GetUniqueIcon(iconPath, iconTitle);
-    std::optional<PartInfo> icon;
-    if (!iconPath.empty()) icon = PartOf(iconPath, u"");
-    const qel::toruca::CardMeasure measure = Measure(*card, file);
-    const std::vector<qel::toruca::Verdict> verdicts = qel::toruca::Judge(measure);
-    const std::string category = qel::framework::WideToUtf8(qel::framework::Format(u"%04d", card->m_nCategory));
-    const std::string colour = Utf8(util.GetColorLabel(static_cast<unsigned>(card->m_nColorId)));
-    const std::string dist = Utf8(util.GetDistLabel(static_cast<unsigned>(card->m_nDist)));
-
-    if (json) {
-        nlohmann::ordered_json j;
-        j["file"] = file;
-        j["form"] = FormOfType(card->GetType());
-        j["version"] = Utf8(card->GetVersion());
-        j["url"] = Utf8(card->GetUrl());
-        j["data1"] = DataText(card->GetData1());
-        j["data2"] = DataText(card->GetData2());
-        j["data3"] = DataText(card->GetData3());
-        j["cat"] = {{"code", card->m_nCategory}, {"text", category}, {"genre", CategoryText(card->m_nCategory)}};
-        j["ipId"] = Utf8(card->GetIpId());
-        j["sortId"] = Utf8(card->GetSortId());
-        j["dist"] = {{"value", card->m_nDist}, {"label", dist}};
-        j["colorId"] = {{"value", card->m_nColorId}, {"label", colour}};
-        j["expires"] = Utf8(card->GetExpires());
-        j["lm"] = Utf8(card->GetLastModified());
-        if (icon) j["uniqueIcon"] = {{"title", Utf8(iconTitle)}, {"name", icon->name}, {"kind", icon->kind}, {"bytes", icon->bytes}};
-        else j["uniqueIcon"] = nullptr;
-        j["parts"] = nlohmann::ordered_json::array();
-        for (const PartInfo& p : parts)
-            j["parts"].push_back({{"contentId", p.id}, {"name", p.name}, {"kind", p.kind}, {"bytes", p.bytes}});
-        j["size"] = measure.fileBytes;
-        j["limits"] = nlohmann::ordered_json::array();
-        for (const qel::toruca::Verdict& v : verdicts)
-            j["limits"].push_back({{"key", v.limit->key}, {"value", v.value}, {"max", v.limit->max},
-                                   {"ok", !v.exceeded}, {"source", v.limit->source}});
-        std::printf("%s\n", j.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace).c_str());
-        return 0;
-    }
-
-    std::printf("%s: ToruCa %s file, version %s\n", file.c_str(), FormOfType(card->GetType()),
-                Utf8(card->GetVersion()).c_str());
-    std::printf("  URL: %s\n", Utf8(card->GetUrl()).c_str());
-    std::printf("  Data1: %s\n", DataText(card->GetData1()).c_str());
-    std::printf("  Data2: %s\n", Indented(DataText(card->GetData2())).c_str());
-    std::printf("  Data3: %s\n", DataText(card->GetData3()).c_str());
-    std::printf("  Cat: %s (%s)\n", category.c_str(), CategoryText(card->m_nCategory).c_str());
-    std::printf("  IP-ID: %s\n", Utf8(card->GetIpId()).c_str());
-    std::printf("  Sort-ID: %s\n", Utf8(card->GetSortId()).c_str());
-    std::printf("  Dist: %d (%s)\n", card->m_nDist, dist.empty() ? "no such value" : dist.c_str());
-    std::printf("  Color-ID: %d (%s)\n", card->m_nColorId, colour.empty() ? "no such colour" : colour.c_str());
-    std::printf("  Expires: %s\n", Utf8(card->GetExpires()).c_str());
-    std::printf("  LM: %s\n", Utf8(card->GetLastModified()).c_str());
-    if (icon)
-        std::printf("  unique icon: \"%s\", %s, %s, %llu bytes\n", Utf8(iconTitle).c_str(), icon->name.c_str(),
-                    icon->kind.c_str(), static_cast<unsigned long long>(icon->bytes));
-    else
-        std::printf("  unique icon: none\n");
-    std::printf("parts: %zu\n", parts.size());
-    for (const PartInfo& p : parts)
-        std::printf("  %-8s %-24s %-30s %llu bytes\n", p.id.c_str(), p.name.c_str(), p.kind.c_str(),
-                    static_cast<unsigned long long>(p.bytes));
-    std::printf("size: %llu bytes\n", static_cast<unsigned long long>(measure.fileBytes));
-    std::printf("handset limits:\n");
-    for (const qel::toruca::Verdict& v : verdicts)
-        std::printf("  %-4s %s\n", v.exceeded ? "OVER" : "ok", qel::toruca::Describe(v).c_str());
-    std::printf("preview: toruca preview %s -o card.png\n", file.c_str());
+    const CardInfo info = GatherInfo(file);
+    if (json) PrintInfoJson(info);
+    else PrintInfoText(info);
     return 0;
 }
 

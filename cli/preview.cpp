@@ -105,6 +105,63 @@ cairo_status_t AppendPng(void* closure, const unsigned char* data, unsigned int 
     return CAIRO_STATUS_SUCCESS;
 }
 
+// White ground, the colour band of the card's Color-ID and a thin frame.
+void DrawGround(cairo_t* c, int colourId) {
+    cairo_set_source_rgb(c, 1, 1, 1);
+    cairo_paint(c);
+    const Rgb colour = ColourOf(colourId);
+    cairo_set_source_rgb(c, colour.r, colour.g, colour.b);
+    cairo_rectangle(c, 0, 0, kBand, kHeight);
+    cairo_fill(c);
+    cairo_set_source_rgb(c, 0.8, 0.8, 0.8);
+    cairo_set_line_width(c, 1);
+    cairo_rectangle(c, 0.5, 0.5, kWidth - 1, kHeight - 1);
+    cairo_stroke(c);
+}
+
+// The unique icon on a grey square, when the card has one; answers where
+// the text begins.
+int DrawIconBox(cairo_t* c, const std::u16string& iconPath, int left) {
+    if (iconPath.empty()) return left;
+    cairo_set_source_rgb(c, 0.93, 0.93, 0.93);
+    cairo_rectangle(c, left, 16, 64, 64);
+    cairo_fill(c);
+    DrawIcon(c, qel::framework::PathToNative(iconPath), left, 16, 64);
+    return left + 64 + 14;
+}
+
+// The three data lines: heading, introduction, third line.
+void DrawDataLines(cairo_t* c, CQelTpjFile& card, int textLeft) {
+    const Rgb ink{0.13, 0.13, 0.13}, grey{0.40, 0.40, 0.40};
+    const int textWidth = kWidth - textLeft - 16;
+    double y = 14;
+    y += DrawText(c, DataText(card.GetData1()), textLeft, y, textWidth, 24, true, 2, ink) + 8;
+    y += DrawText(c, DataText(card.GetData2()), textLeft, y, textWidth, 17, false, 3, ink) + 6;
+    DrawText(c, DataText(card.GetData3()), textLeft, y, textWidth, 15, false, 1, grey);
+}
+
+// "Cat NNNN genre   色 colour" under a rule at the bottom.
+void DrawFooter(cairo_t* c, const CQelTpjFile& card, int left) {
+    CQelTorucaCategory table;
+    CQelTorucaUtil util;
+    std::string footer;
+    if (card.m_nCategory == 0) {
+        footer = "Cat 0000";
+    } else {
+        const unsigned genre = table.GetGenre(card.m_nCategory);
+        footer = Utf8(qel::framework::Format(u"Cat %04d ", card.m_nCategory)) +
+                 (genre == CQelTorucaCategory::GENRE_ALL ? "?" : Utf8(table.GetGenreName(genre)));
+    }
+    const std::string colourLabel = Utf8(util.GetColorLabel(static_cast<unsigned>(card.m_nColorId)));
+    if (!colourLabel.empty()) footer += "   色 " + colourLabel;
+    cairo_set_source_rgb(c, 0.85, 0.85, 0.85);
+    cairo_move_to(c, left, kHeight - 34.5);
+    cairo_line_to(c, kWidth - 16, kHeight - 34.5);
+    cairo_stroke(c);
+    const Rgb grey{0.40, 0.40, 0.40};
+    DrawText(c, footer, left, kHeight - 28, kWidth - left - 16, 14, false, 1, grey);
+}
+
 }  // namespace
 
 int RunPreview(const std::string& file, const std::string& out) {
@@ -116,51 +173,10 @@ int RunPreview(const std::string& file, const std::string& out) {
     std::unique_ptr<cairo_surface_t, SurfaceFree> surface(cairo_image_surface_create(CAIRO_FORMAT_RGB24, kWidth, kHeight));
     std::unique_ptr<cairo_t, CairoFree> cr(cairo_create(surface.get()));
     cairo_t* c = cr.get();
-    const Rgb ink{0.13, 0.13, 0.13}, grey{0.40, 0.40, 0.40};
-
-    cairo_set_source_rgb(c, 1, 1, 1);
-    cairo_paint(c);
-    const Rgb colour = ColourOf(card->m_nColorId);
-    cairo_set_source_rgb(c, colour.r, colour.g, colour.b);
-    cairo_rectangle(c, 0, 0, kBand, kHeight);
-    cairo_fill(c);
-    cairo_set_source_rgb(c, 0.8, 0.8, 0.8);
-    cairo_set_line_width(c, 1);
-    cairo_rectangle(c, 0.5, 0.5, kWidth - 1, kHeight - 1);
-    cairo_stroke(c);
-
     const int left = kBand + 14;
-    int textLeft = left;
-    if (!iconPath.empty()) {
-        cairo_set_source_rgb(c, 0.93, 0.93, 0.93);
-        cairo_rectangle(c, left, 16, 64, 64);
-        cairo_fill(c);
-        DrawIcon(c, qel::framework::PathToNative(iconPath), left, 16, 64);
-        textLeft = left + 64 + 14;
-    }
-    const int textWidth = kWidth - textLeft - 16;
-    double y = 14;
-    y += DrawText(c, DataText(card->GetData1()), textLeft, y, textWidth, 24, true, 2, ink) + 8;
-    y += DrawText(c, DataText(card->GetData2()), textLeft, y, textWidth, 17, false, 3, ink) + 6;
-    DrawText(c, DataText(card->GetData3()), textLeft, y, textWidth, 15, false, 1, grey);
-
-    CQelTorucaCategory table;
-    CQelTorucaUtil util;
-    std::string footer;
-    if (card->m_nCategory == 0) {
-        footer = "Cat 0000";
-    } else {
-        const unsigned genre = table.GetGenre(card->m_nCategory);
-        footer = Utf8(qel::framework::Format(u"Cat %04d ", card->m_nCategory)) +
-                 (genre == CQelTorucaCategory::GENRE_ALL ? "?" : Utf8(table.GetGenreName(genre)));
-    }
-    const std::string colourLabel = Utf8(util.GetColorLabel(static_cast<unsigned>(card->m_nColorId)));
-    if (!colourLabel.empty()) footer += "   色 " + colourLabel;
-    cairo_set_source_rgb(c, 0.85, 0.85, 0.85);
-    cairo_move_to(c, left, kHeight - 34.5);
-    cairo_line_to(c, kWidth - 16, kHeight - 34.5);
-    cairo_stroke(c);
-    DrawText(c, footer, left, kHeight - 28, kWidth - left - 16, 14, false, 1, grey);
+    DrawGround(c, card->m_nColorId);
+    DrawDataLines(c, *card, DrawIconBox(c, iconPath, left));
+    DrawFooter(c, *card, left);
 
     cairo_surface_flush(surface.get());
     std::string png;

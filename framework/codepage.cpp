@@ -143,8 +143,6 @@ std::size_t NarrowAscii(const char16_t* src, std::size_t n, char* dst) {
     return i;
 }
 
-}  // namespace
-
 // Writes "&#N;" at `d`; answers its length (at most 10 for any code point).
 std::size_t WriteReference(char* d, char32_t cp) {
     char buf[16];
@@ -152,6 +150,8 @@ std::size_t WriteReference(char* d, char32_t cp) {
     std::memcpy(d, buf, static_cast<std::size_t>(n));
     return static_cast<std::size_t>(n);
 }
+
+}  // namespace
 
 void AppendWideAsCp932(std::string& out, std::u16string_view text) {
     // The text goes in chunks into room made at the end of `out`: two bytes

@@ -100,7 +100,7 @@ QelScriptAction ParseAction(const std::string& keyword, std::string_view rest, i
         if (!rest.empty() && !IsBlank(rest.front())) throw LineError{"a blank must follow the control id"};
         a.value = Value(rest);
     } else if (keyword == "select") {
-        a.kind = QelScriptAction::select;
+        a.kind = QelScriptAction::selectEntry;
         id();
         const std::string_view w = NextWord(rest);
         if (w.empty()) throw LineError{"select needs an entry index"};
@@ -117,6 +117,39 @@ QelScriptAction ParseAction(const std::string& keyword, std::string_view rest, i
 
 }  // namespace
 
+namespace {
+
+// "dialog ID" or "dialog file": opens the block of one dialog.
+QelScriptBlock ParseDialogLine(std::string_view rest, int line) {
+    QelScriptBlock block;
+    block.line = line;
+    const std::string_view w = NextWord(rest);
+    if (w.empty()) throw LineError{"dialog needs a template id or 'file'"};
+    if (Lower(w) == "file") {
+        block.fileDialog = true;
+    } else if (!ParseInt(w, block.templateId) || block.templateId <= 0) {
+        throw LineError{"dialog '" + std::string(w) + "' is not a template id or 'file'"};
+    }
+    if (!TrimBlanks(rest).empty()) throw LineError{"unexpected text after dialog " + std::string(w)};
+    return block;
+}
+
+// One line that is neither blank nor a comment, added to `script`.
+void ParseLine(QelDialogScript& script, std::string_view raw, int line) {
+    if (!qel::framework::IsValidUtf8(raw)) throw LineError{"the line is not valid UTF-8"};
+    std::string_view rest = raw;
+    const std::string keyword = Lower(NextWord(rest));
+    if (keyword == "dialog") {
+        script.blocks.push_back(ParseDialogLine(rest, line));
+        return;
+    }
+    QelScriptAction action = ParseAction(keyword, rest, line);
+    if (script.blocks.empty()) throw LineError{"action before the first dialog line"};
+    script.blocks.back().actions.push_back(std::move(action));
+}
+
+}  // namespace
+
 QelDialogScript QelParseDialogScript(std::string_view text) {
     QelDialogScript script;
     if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
@@ -127,29 +160,10 @@ QelDialogScript QelParseDialogScript(std::string_view text) {
         std::string_view raw = text.substr(0, nl);
         text.remove_prefix(nl == std::string_view::npos ? text.size() : nl + 1);
         if (!raw.empty() && raw.back() == '\r') raw.remove_suffix(1);
-        std::string_view rest = raw;
         const std::string_view trimmed = TrimBlanks(raw);
         if (trimmed.empty() || trimmed.front() == '#') continue;
         try {
-            if (!qel::framework::IsValidUtf8(raw)) throw LineError{"the line is not valid UTF-8"};
-            const std::string keyword = Lower(NextWord(rest));
-            if (keyword == "dialog") {
-                QelScriptBlock block;
-                block.line = line;
-                const std::string_view w = NextWord(rest);
-                if (w.empty()) throw LineError{"dialog needs a template id or 'file'"};
-                if (Lower(w) == "file") {
-                    block.fileDialog = true;
-                } else if (!ParseInt(w, block.templateId) || block.templateId <= 0) {
-                    throw LineError{"dialog '" + std::string(w) + "' is not a template id or 'file'"};
-                }
-                if (!TrimBlanks(rest).empty()) throw LineError{"unexpected text after dialog " + std::string(w)};
-                script.blocks.push_back(std::move(block));
-                continue;
-            }
-            QelScriptAction action = ParseAction(keyword, rest, line);
-            if (script.blocks.empty()) throw LineError{"action before the first dialog line"};
-            script.blocks.back().actions.push_back(std::move(action));
+            ParseLine(script, raw, line);
         } catch (const LineError& e) {
             script.errors.push_back({line, e.message});
             if (!script.blocks.empty()) {
@@ -268,7 +282,7 @@ private:
         switch (a.kind) {
             case QelScriptAction::click: r = QelUserClick(dlg, a.id); verb = "cannot be clicked"; break;
             case QelScriptAction::text: r = QelUserSetText(dlg, a.id, a.value); verb = "cannot be typed into"; break;
-            case QelScriptAction::select: r = QelUserSelect(dlg, a.id, a.index); verb = "has no entries to select"; break;
+            case QelScriptAction::selectEntry: r = QelUserSelect(dlg, a.id, a.index); verb = "has no entries to select"; break;
             case QelScriptAction::choose: r = QelUserChoose(dlg, a.id, a.value); verb = "has no entries to choose"; break;
             case QelScriptAction::ok: QelUserOk(dlg); return QelUserResult::done;
             case QelScriptAction::cancel: QelUserCancel(dlg); return QelUserResult::done;
@@ -285,7 +299,7 @@ private:
                 error = ControlName(dlg, a.id) + " " + verb;
                 break;
             case QelUserResult::noSuchEntry:
-                error = a.kind == QelScriptAction::select
+                error = a.kind == QelScriptAction::selectEntry
                             ? ControlName(dlg, a.id) + " has no entry " + std::to_string(a.index)
                             : ControlName(dlg, a.id) + " has no entry \"" + qel::framework::WideToUtf8(a.value) + "\"";
                 break;

@@ -50,7 +50,7 @@
 #include "framework/modaldriver.h"
 
 struct QelScriptAction {
-    enum Kind { click, text, select, choose, ok, cancel, invalid };
+    enum Kind { click, text, selectEntry, choose, ok, cancel, invalid };  // not "select": that is a system call
     Kind kind = invalid;
     int line = 0;
     int id = 0;

@@ -1,5 +1,7 @@
 #include <cstdint>
+#include <string_view>
 #include <unordered_map>
+#include <utility>
 
 #include "framework/codepage.h"
 #include "framework/rclexer.h"
@@ -25,67 +27,73 @@ std::string Upper(std::string_view s) {
 }
 
 // The names every script may use without defining them.
+constexpr std::pair<std::string_view, std::uint32_t> kBuiltinSymbols[] = {
+    {"IDOK", 1}, {"IDCANCEL", 2}, {"IDABORT", 3}, {"IDRETRY", 4}, {"IDIGNORE", 5}, {"IDYES", 6}, {"IDNO", 7},
+    {"IDC_STATIC", 0xFFFFFFFFu}, {"ID_HELP", 0xE146},
+    {"WS_OVERLAPPED", WS_OVERLAPPED}, {"WS_POPUP", WS_POPUP}, {"WS_CHILD", WS_CHILD},
+    {"WS_MINIMIZE", WS_MINIMIZE}, {"WS_VISIBLE", WS_VISIBLE}, {"WS_DISABLED", WS_DISABLED},
+    {"WS_CLIPSIBLINGS", WS_CLIPSIBLINGS}, {"WS_CLIPCHILDREN", WS_CLIPCHILDREN}, {"WS_MAXIMIZE", WS_MAXIMIZE},
+    {"WS_CAPTION", WS_CAPTION}, {"WS_BORDER", WS_BORDER}, {"WS_DLGFRAME", WS_DLGFRAME},
+    {"WS_VSCROLL", WS_VSCROLL}, {"WS_HSCROLL", WS_HSCROLL}, {"WS_SYSMENU", WS_SYSMENU},
+    {"WS_THICKFRAME", WS_THICKFRAME}, {"WS_GROUP", WS_GROUP}, {"WS_TABSTOP", WS_TABSTOP},
+    {"WS_MINIMIZEBOX", WS_MINIMIZEBOX}, {"WS_MAXIMIZEBOX", WS_MAXIMIZEBOX},
+    {"DS_ABSALIGN", DS_ABSALIGN}, {"DS_SYSMODAL", DS_SYSMODAL}, {"DS_3DLOOK", DS_3DLOOK},
+    {"DS_FIXEDSYS", DS_FIXEDSYS}, {"DS_NOFAILCREATE", DS_NOFAILCREATE}, {"DS_LOCALEDIT", DS_LOCALEDIT},
+    {"DS_SETFONT", DS_SETFONT}, {"DS_MODALFRAME", DS_MODALFRAME}, {"DS_NOIDLEMSG", DS_NOIDLEMSG},
+    {"DS_SETFOREGROUND", DS_SETFOREGROUND}, {"DS_CONTROL", DS_CONTROL}, {"DS_CENTER", DS_CENTER},
+    {"DS_CENTERMOUSE", DS_CENTERMOUSE}, {"DS_CONTEXTHELP", DS_CONTEXTHELP}, {"DS_SHELLFONT", DS_SHELLFONT},
+    {"WS_EX_DLGMODALFRAME", WS_EX_DLGMODALFRAME}, {"WS_EX_NOPARENTNOTIFY", WS_EX_NOPARENTNOTIFY},
+    {"WS_EX_TOPMOST", WS_EX_TOPMOST}, {"WS_EX_ACCEPTFILES", WS_EX_ACCEPTFILES},
+    {"WS_EX_TRANSPARENT", WS_EX_TRANSPARENT}, {"WS_EX_TOOLWINDOW", WS_EX_TOOLWINDOW},
+    {"WS_EX_WINDOWEDGE", WS_EX_WINDOWEDGE}, {"WS_EX_CLIENTEDGE", WS_EX_CLIENTEDGE},
+    {"WS_EX_CONTEXTHELP", WS_EX_CONTEXTHELP}, {"WS_EX_RIGHT", WS_EX_RIGHT},
+    {"WS_EX_CONTROLPARENT", WS_EX_CONTROLPARENT}, {"WS_EX_STATICEDGE", WS_EX_STATICEDGE},
+    {"WS_EX_APPWINDOW", WS_EX_APPWINDOW},
+    {"BS_PUSHBUTTON", BS_PUSHBUTTON}, {"BS_DEFPUSHBUTTON", BS_DEFPUSHBUTTON}, {"BS_CHECKBOX", BS_CHECKBOX},
+    {"BS_AUTOCHECKBOX", BS_AUTOCHECKBOX}, {"BS_RADIOBUTTON", BS_RADIOBUTTON}, {"BS_3STATE", BS_3STATE},
+    {"BS_AUTO3STATE", BS_AUTO3STATE}, {"BS_GROUPBOX", BS_GROUPBOX}, {"BS_AUTORADIOBUTTON", BS_AUTORADIOBUTTON},
+    {"BS_LEFTTEXT", BS_LEFTTEXT}, {"BS_ICON", BS_ICON}, {"BS_BITMAP", BS_BITMAP}, {"BS_LEFT", BS_LEFT},
+    {"BS_RIGHT", BS_RIGHT}, {"BS_CENTER", BS_CENTER}, {"BS_TOP", BS_TOP}, {"BS_BOTTOM", BS_BOTTOM},
+    {"BS_VCENTER", BS_VCENTER}, {"BS_PUSHLIKE", BS_PUSHLIKE}, {"BS_MULTILINE", BS_MULTILINE},
+    {"BS_NOTIFY", BS_NOTIFY}, {"BS_FLAT", BS_FLAT},
+    {"SS_LEFT", SS_LEFT}, {"SS_CENTER", SS_CENTER}, {"SS_RIGHT", SS_RIGHT}, {"SS_ICON", SS_ICON},
+    {"SS_BLACKRECT", SS_BLACKRECT}, {"SS_GRAYRECT", SS_GRAYRECT}, {"SS_WHITERECT", SS_WHITERECT},
+    {"SS_BLACKFRAME", SS_BLACKFRAME}, {"SS_GRAYFRAME", SS_GRAYFRAME}, {"SS_WHITEFRAME", SS_WHITEFRAME},
+    {"SS_SIMPLE", SS_SIMPLE}, {"SS_LEFTNOWORDWRAP", SS_LEFTNOWORDWRAP}, {"SS_BITMAP", SS_BITMAP},
+    {"SS_ETCHEDHORZ", SS_ETCHEDHORZ}, {"SS_ETCHEDVERT", SS_ETCHEDVERT}, {"SS_ETCHEDFRAME", SS_ETCHEDFRAME},
+    {"SS_NOPREFIX", SS_NOPREFIX}, {"SS_NOTIFY", SS_NOTIFY}, {"SS_CENTERIMAGE", SS_CENTERIMAGE},
+    {"SS_RIGHTJUST", SS_RIGHTJUST}, {"SS_REALSIZEIMAGE", SS_REALSIZEIMAGE}, {"SS_SUNKEN", SS_SUNKEN},
+    {"ES_LEFT", ES_LEFT}, {"ES_CENTER", ES_CENTER}, {"ES_RIGHT", ES_RIGHT}, {"ES_MULTILINE", ES_MULTILINE},
+    {"ES_UPPERCASE", ES_UPPERCASE}, {"ES_LOWERCASE", ES_LOWERCASE}, {"ES_PASSWORD", ES_PASSWORD},
+    {"ES_AUTOVSCROLL", ES_AUTOVSCROLL}, {"ES_AUTOHSCROLL", ES_AUTOHSCROLL}, {"ES_NOHIDESEL", ES_NOHIDESEL},
+    {"ES_OEMCONVERT", ES_OEMCONVERT}, {"ES_READONLY", ES_READONLY}, {"ES_WANTRETURN", ES_WANTRETURN},
+    {"ES_NUMBER", ES_NUMBER},
+    {"CBS_SIMPLE", CBS_SIMPLE}, {"CBS_DROPDOWN", CBS_DROPDOWN}, {"CBS_DROPDOWNLIST", CBS_DROPDOWNLIST},
+    {"CBS_OWNERDRAWFIXED", CBS_OWNERDRAWFIXED}, {"CBS_OWNERDRAWVARIABLE", CBS_OWNERDRAWVARIABLE},
+    {"CBS_AUTOHSCROLL", CBS_AUTOHSCROLL}, {"CBS_OEMCONVERT", CBS_OEMCONVERT}, {"CBS_SORT", CBS_SORT},
+    {"CBS_HASSTRINGS", CBS_HASSTRINGS}, {"CBS_NOINTEGRALHEIGHT", CBS_NOINTEGRALHEIGHT},
+    {"CBS_DISABLENOSCROLL", CBS_DISABLENOSCROLL}, {"CBS_UPPERCASE", CBS_UPPERCASE},
+    {"CBS_LOWERCASE", CBS_LOWERCASE},
+    {"LBS_NOTIFY", LBS_NOTIFY}, {"LBS_SORT", LBS_SORT}, {"LBS_NOREDRAW", LBS_NOREDRAW},
+    {"LBS_MULTIPLESEL", LBS_MULTIPLESEL}, {"LBS_OWNERDRAWFIXED", LBS_OWNERDRAWFIXED},
+    {"LBS_OWNERDRAWVARIABLE", LBS_OWNERDRAWVARIABLE}, {"LBS_HASSTRINGS", LBS_HASSTRINGS},
+    {"LBS_USETABSTOPS", LBS_USETABSTOPS}, {"LBS_NOINTEGRALHEIGHT", LBS_NOINTEGRALHEIGHT},
+    {"LBS_MULTICOLUMN", LBS_MULTICOLUMN}, {"LBS_WANTKEYBOARDINPUT", LBS_WANTKEYBOARDINPUT},
+    {"LBS_EXTENDEDSEL", LBS_EXTENDEDSEL}, {"LBS_DISABLENOSCROLL", LBS_DISABLENOSCROLL},
+    {"LBS_NODATA", LBS_NODATA}, {"LBS_NOSEL", LBS_NOSEL}, {"LBS_STANDARD", LBS_STANDARD},
+    {"LANG_NEUTRAL", 0x00}, {"LANG_ENGLISH", 0x09}, {"LANG_JAPANESE", 0x11},
+    {"SUBLANG_NEUTRAL", 0x00}, {"SUBLANG_DEFAULT", 0x01}, {"SUBLANG_SYS_DEFAULT", 0x02},
+    {"SUBLANG_JAPANESE_JAPAN", 0x01}, {"SUBLANG_ENGLISH_US", 0x01},
+    {"DEFAULT_CHARSET", 1}, {"ANSI_CHARSET", 0}, {"SHIFTJIS_CHARSET", 128},
+    {"FW_NORMAL", 400}, {"FW_BOLD", 700},
+};
+
 const std::unordered_map<std::string, std::uint32_t>& BuiltinSymbols() {
-    static const std::unordered_map<std::string, std::uint32_t> symbols = {
-        {"IDOK", 1}, {"IDCANCEL", 2}, {"IDABORT", 3}, {"IDRETRY", 4}, {"IDIGNORE", 5}, {"IDYES", 6}, {"IDNO", 7},
-        {"IDC_STATIC", 0xFFFFFFFFu}, {"ID_HELP", 0xE146},
-        {"WS_OVERLAPPED", WS_OVERLAPPED}, {"WS_POPUP", WS_POPUP}, {"WS_CHILD", WS_CHILD},
-        {"WS_MINIMIZE", WS_MINIMIZE}, {"WS_VISIBLE", WS_VISIBLE}, {"WS_DISABLED", WS_DISABLED},
-        {"WS_CLIPSIBLINGS", WS_CLIPSIBLINGS}, {"WS_CLIPCHILDREN", WS_CLIPCHILDREN}, {"WS_MAXIMIZE", WS_MAXIMIZE},
-        {"WS_CAPTION", WS_CAPTION}, {"WS_BORDER", WS_BORDER}, {"WS_DLGFRAME", WS_DLGFRAME},
-        {"WS_VSCROLL", WS_VSCROLL}, {"WS_HSCROLL", WS_HSCROLL}, {"WS_SYSMENU", WS_SYSMENU},
-        {"WS_THICKFRAME", WS_THICKFRAME}, {"WS_GROUP", WS_GROUP}, {"WS_TABSTOP", WS_TABSTOP},
-        {"WS_MINIMIZEBOX", WS_MINIMIZEBOX}, {"WS_MAXIMIZEBOX", WS_MAXIMIZEBOX},
-        {"DS_ABSALIGN", DS_ABSALIGN}, {"DS_SYSMODAL", DS_SYSMODAL}, {"DS_3DLOOK", DS_3DLOOK},
-        {"DS_FIXEDSYS", DS_FIXEDSYS}, {"DS_NOFAILCREATE", DS_NOFAILCREATE}, {"DS_LOCALEDIT", DS_LOCALEDIT},
-        {"DS_SETFONT", DS_SETFONT}, {"DS_MODALFRAME", DS_MODALFRAME}, {"DS_NOIDLEMSG", DS_NOIDLEMSG},
-        {"DS_SETFOREGROUND", DS_SETFOREGROUND}, {"DS_CONTROL", DS_CONTROL}, {"DS_CENTER", DS_CENTER},
-        {"DS_CENTERMOUSE", DS_CENTERMOUSE}, {"DS_CONTEXTHELP", DS_CONTEXTHELP}, {"DS_SHELLFONT", DS_SHELLFONT},
-        {"WS_EX_DLGMODALFRAME", WS_EX_DLGMODALFRAME}, {"WS_EX_NOPARENTNOTIFY", WS_EX_NOPARENTNOTIFY},
-        {"WS_EX_TOPMOST", WS_EX_TOPMOST}, {"WS_EX_ACCEPTFILES", WS_EX_ACCEPTFILES},
-        {"WS_EX_TRANSPARENT", WS_EX_TRANSPARENT}, {"WS_EX_TOOLWINDOW", WS_EX_TOOLWINDOW},
-        {"WS_EX_WINDOWEDGE", WS_EX_WINDOWEDGE}, {"WS_EX_CLIENTEDGE", WS_EX_CLIENTEDGE},
-        {"WS_EX_CONTEXTHELP", WS_EX_CONTEXTHELP}, {"WS_EX_RIGHT", WS_EX_RIGHT},
-        {"WS_EX_CONTROLPARENT", WS_EX_CONTROLPARENT}, {"WS_EX_STATICEDGE", WS_EX_STATICEDGE},
-        {"WS_EX_APPWINDOW", WS_EX_APPWINDOW},
-        {"BS_PUSHBUTTON", BS_PUSHBUTTON}, {"BS_DEFPUSHBUTTON", BS_DEFPUSHBUTTON}, {"BS_CHECKBOX", BS_CHECKBOX},
-        {"BS_AUTOCHECKBOX", BS_AUTOCHECKBOX}, {"BS_RADIOBUTTON", BS_RADIOBUTTON}, {"BS_3STATE", BS_3STATE},
-        {"BS_AUTO3STATE", BS_AUTO3STATE}, {"BS_GROUPBOX", BS_GROUPBOX}, {"BS_AUTORADIOBUTTON", BS_AUTORADIOBUTTON},
-        {"BS_LEFTTEXT", BS_LEFTTEXT}, {"BS_ICON", BS_ICON}, {"BS_BITMAP", BS_BITMAP}, {"BS_LEFT", BS_LEFT},
-        {"BS_RIGHT", BS_RIGHT}, {"BS_CENTER", BS_CENTER}, {"BS_TOP", BS_TOP}, {"BS_BOTTOM", BS_BOTTOM},
-        {"BS_VCENTER", BS_VCENTER}, {"BS_PUSHLIKE", BS_PUSHLIKE}, {"BS_MULTILINE", BS_MULTILINE},
-        {"BS_NOTIFY", BS_NOTIFY}, {"BS_FLAT", BS_FLAT},
-        {"SS_LEFT", SS_LEFT}, {"SS_CENTER", SS_CENTER}, {"SS_RIGHT", SS_RIGHT}, {"SS_ICON", SS_ICON},
-        {"SS_BLACKRECT", SS_BLACKRECT}, {"SS_GRAYRECT", SS_GRAYRECT}, {"SS_WHITERECT", SS_WHITERECT},
-        {"SS_BLACKFRAME", SS_BLACKFRAME}, {"SS_GRAYFRAME", SS_GRAYFRAME}, {"SS_WHITEFRAME", SS_WHITEFRAME},
-        {"SS_SIMPLE", SS_SIMPLE}, {"SS_LEFTNOWORDWRAP", SS_LEFTNOWORDWRAP}, {"SS_BITMAP", SS_BITMAP},
-        {"SS_ETCHEDHORZ", SS_ETCHEDHORZ}, {"SS_ETCHEDVERT", SS_ETCHEDVERT}, {"SS_ETCHEDFRAME", SS_ETCHEDFRAME},
-        {"SS_NOPREFIX", SS_NOPREFIX}, {"SS_NOTIFY", SS_NOTIFY}, {"SS_CENTERIMAGE", SS_CENTERIMAGE},
-        {"SS_RIGHTJUST", SS_RIGHTJUST}, {"SS_REALSIZEIMAGE", SS_REALSIZEIMAGE}, {"SS_SUNKEN", SS_SUNKEN},
-        {"ES_LEFT", ES_LEFT}, {"ES_CENTER", ES_CENTER}, {"ES_RIGHT", ES_RIGHT}, {"ES_MULTILINE", ES_MULTILINE},
-        {"ES_UPPERCASE", ES_UPPERCASE}, {"ES_LOWERCASE", ES_LOWERCASE}, {"ES_PASSWORD", ES_PASSWORD},
-        {"ES_AUTOVSCROLL", ES_AUTOVSCROLL}, {"ES_AUTOHSCROLL", ES_AUTOHSCROLL}, {"ES_NOHIDESEL", ES_NOHIDESEL},
-        {"ES_OEMCONVERT", ES_OEMCONVERT}, {"ES_READONLY", ES_READONLY}, {"ES_WANTRETURN", ES_WANTRETURN},
-        {"ES_NUMBER", ES_NUMBER},
-        {"CBS_SIMPLE", CBS_SIMPLE}, {"CBS_DROPDOWN", CBS_DROPDOWN}, {"CBS_DROPDOWNLIST", CBS_DROPDOWNLIST},
-        {"CBS_OWNERDRAWFIXED", CBS_OWNERDRAWFIXED}, {"CBS_OWNERDRAWVARIABLE", CBS_OWNERDRAWVARIABLE},
-        {"CBS_AUTOHSCROLL", CBS_AUTOHSCROLL}, {"CBS_OEMCONVERT", CBS_OEMCONVERT}, {"CBS_SORT", CBS_SORT},
-        {"CBS_HASSTRINGS", CBS_HASSTRINGS}, {"CBS_NOINTEGRALHEIGHT", CBS_NOINTEGRALHEIGHT},
-        {"CBS_DISABLENOSCROLL", CBS_DISABLENOSCROLL}, {"CBS_UPPERCASE", CBS_UPPERCASE},
-        {"CBS_LOWERCASE", CBS_LOWERCASE},
-        {"LBS_NOTIFY", LBS_NOTIFY}, {"LBS_SORT", LBS_SORT}, {"LBS_NOREDRAW", LBS_NOREDRAW},
-        {"LBS_MULTIPLESEL", LBS_MULTIPLESEL}, {"LBS_OWNERDRAWFIXED", LBS_OWNERDRAWFIXED},
-        {"LBS_OWNERDRAWVARIABLE", LBS_OWNERDRAWVARIABLE}, {"LBS_HASSTRINGS", LBS_HASSTRINGS},
-        {"LBS_USETABSTOPS", LBS_USETABSTOPS}, {"LBS_NOINTEGRALHEIGHT", LBS_NOINTEGRALHEIGHT},
-        {"LBS_MULTICOLUMN", LBS_MULTICOLUMN}, {"LBS_WANTKEYBOARDINPUT", LBS_WANTKEYBOARDINPUT},
-        {"LBS_EXTENDEDSEL", LBS_EXTENDEDSEL}, {"LBS_DISABLENOSCROLL", LBS_DISABLENOSCROLL},
-        {"LBS_NODATA", LBS_NODATA}, {"LBS_NOSEL", LBS_NOSEL}, {"LBS_STANDARD", LBS_STANDARD},
-        {"LANG_NEUTRAL", 0x00}, {"LANG_ENGLISH", 0x09}, {"LANG_JAPANESE", 0x11},
-        {"SUBLANG_NEUTRAL", 0x00}, {"SUBLANG_DEFAULT", 0x01}, {"SUBLANG_SYS_DEFAULT", 0x02},
-        {"SUBLANG_JAPANESE_JAPAN", 0x01}, {"SUBLANG_ENGLISH_US", 0x01},
-        {"DEFAULT_CHARSET", 1}, {"ANSI_CHARSET", 0}, {"SHIFTJIS_CHARSET", 128},
-        {"FW_NORMAL", 400}, {"FW_BOLD", 700},
-    };
+    static const std::unordered_map<std::string, std::uint32_t> symbols = [] {
+        std::unordered_map<std::string, std::uint32_t> map;
+        for (const auto& [name, value] : kBuiltinSymbols) map.emplace(name, value);
+        return map;
+    }();
     return symbols;
 }
 
@@ -252,6 +260,21 @@ private:
         Comma();
         dlg.cy = Coordinate("height");
         if (extended && AcceptComma()) Expr();  // help id
+        dlg.style = DialogStatements(dlg);
+        if (!dlg.font.face.empty()) dlg.style |= DS_SETFONT;
+        Advance();  // BEGIN
+        while (!AtEnd()) {
+            if (m_tok.kind == Tok::end) throw Fail{line, "dialog " + std::to_string(id) + " without END"};
+            dlg.items.push_back(Control());
+        }
+        Advance();  // END
+        return dlg;
+    }
+
+    // The statements between a dialog's size and its BEGIN; answers the
+    // dialog's style, which gains a caption bar with CAPTION unless a STYLE
+    // statement before it said otherwise.
+    DWORD DialogStatements(CDialogTemplate& dlg) {
         bool styleGiven = false;
         DWORD style = WS_POPUP | WS_BORDER | WS_SYSMENU;
         while (!AtBegin()) {
@@ -268,33 +291,29 @@ private:
                 dlg.caption = String("caption text");
                 if (!styleGiven) style |= WS_CAPTION;
             } else if (kw == "FONT") {
-                const int size = Int32(Expr());
-                if (size <= 0 || size > 1000) throw Fail{kwLine, "font size out of range"};
-                dlg.font.pointSize = size;
-                Comma();
-                dlg.font.face = String("font name");
-                if (AcceptComma()) {
-                    dlg.font.weight = Int32(Expr());
-                    if (AcceptComma()) {
-                        dlg.font.italic = Expr() != 0;
-                        if (AcceptComma()) dlg.font.charset = Int32(Expr() & 0xFF);
-                    }
-                }
+                Font(kwLine, dlg.font);
             } else if (kw == "LANGUAGE") {
                 dlg.language = Language();
             } else {
                 throw Fail{kwLine, "unknown dialog statement " + kw};
             }
         }
-        if (!dlg.font.face.empty()) style |= DS_SETFONT;
-        dlg.style = style;
-        Advance();  // BEGIN
-        while (!AtEnd()) {
-            if (m_tok.kind == Tok::end) throw Fail{line, "dialog " + std::to_string(id) + " without END"};
-            dlg.items.push_back(Control());
-        }
-        Advance();  // END
-        return dlg;
+        return style;
+    }
+
+    // FONT size, "face" [, weight [, italic [, charset]]]; what it leaves
+    // out keeps its value.
+    void Font(int line, CDialogFontTemplate& font) {
+        const int size = Int32(Expr());
+        if (size <= 0 || size > 1000) throw Fail{line, "font size out of range"};
+        font.pointSize = size;
+        Comma();
+        font.face = String("font name");
+        if (!AcceptComma()) return;
+        font.weight = Int32(Expr());
+        if (!AcceptComma()) return;
+        font.italic = Expr() != 0;
+        if (AcceptComma()) font.charset = Int32(Expr() & 0xFF);
     }
 
     struct ShortForm {

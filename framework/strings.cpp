@@ -97,6 +97,50 @@ void AppendNumber(std::u16string& out, long long value, int base, bool zeroPad, 
     while (n > 0) out.push_back(digits[--n]);
 }
 
+// A conversion's flags and width: "%05d" has zeroPad and width 5.
+struct Spec {
+    bool zeroPad = false;
+    int width = 0;
+};
+
+// Reads the flag and width that start at `j`; answers the index after them.
+std::size_t ReadSpec(std::u16string_view format, std::size_t j, Spec& spec) {
+    if (format[j] == u'0') {
+        spec.zeroPad = true;
+        ++j;
+    }
+    while (j < format.size() && format[j] >= u'0' && format[j] <= u'9') {
+        spec.width = std::min(spec.width * 10 + (format[j] - u'0'), 64);
+        ++j;
+    }
+    return j;
+}
+
+// Appends one conversion of `arg` (null when the arguments have run out);
+// answers whether it took the argument. An argument of the wrong kind is
+// taken and writes nothing; an unknown conversion keeps `written` as it is.
+bool AppendConversion(std::u16string& out, char16_t conv, const Spec& spec, const FormatArg* arg,
+                      std::u16string_view written) {
+    switch (conv) {
+    case u's':
+        if (!arg) return false;
+        if (auto* s = std::get_if<std::u16string_view>(arg)) out.append(*s);
+        return true;
+    case u'd':
+    case u'i':
+    case u'u':
+    case u'x':
+        if (!arg) return false;
+        if (auto* v = std::get_if<long long>(arg))
+            AppendNumber(out, *v, conv == u'x' ? 16 : 10, spec.zeroPad, spec.width, conv == u'u');
+        return true;
+    default:
+        // Not a conversion we know: keep the text as written.
+        out.append(written);
+        return false;
+    }
+}
+
 }  // namespace
 
 std::u16string FormatV(std::u16string_view format, std::initializer_list<FormatArg> args) {
@@ -109,50 +153,19 @@ std::u16string FormatV(std::u16string_view format, std::initializer_list<FormatA
             out.push_back(c);
             continue;
         }
-        std::size_t j = i + 1;
-        if (format[j] == u'%') {
+        if (format[i + 1] == u'%') {
             out.push_back(u'%');
-            i = j;
+            ++i;
             continue;
         }
-        bool zeroPad = false;
-        int width = 0;
-        if (format[j] == u'0') {
-            zeroPad = true;
-            ++j;
-        }
-        while (j < format.size() && format[j] >= u'0' && format[j] <= u'9') {
-            width = std::min(width * 10 + (format[j] - u'0'), 64);
-            ++j;
-        }
+        Spec spec;
+        const std::size_t j = ReadSpec(format, i + 1, spec);
         if (j >= format.size()) {
             out.append(format.substr(i));
             break;
         }
-        const char16_t conv = format[j];
         const FormatArg* arg = next != args.end() ? &*next : nullptr;
-        switch (conv) {
-        case u's':
-            if (arg) {
-                if (auto* s = std::get_if<std::u16string_view>(arg)) out.append(*s);
-                ++next;
-            }
-            break;
-        case u'd':
-        case u'i':
-        case u'u':
-        case u'x':
-            if (arg) {
-                if (auto* v = std::get_if<long long>(arg))
-                    AppendNumber(out, *v, conv == u'x' ? 16 : 10, zeroPad, width, conv == u'u');
-                ++next;
-            }
-            break;
-        default:
-            // Not a conversion we know: keep the text as written.
-            out.append(format.substr(i, j - i + 1));
-            break;
-        }
+        if (AppendConversion(out, format[j], spec, arg, format.substr(i, j - i + 1))) ++next;
         i = j;
     }
     return out;

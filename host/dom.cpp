@@ -383,7 +383,7 @@ private:
         if (!p || p < m_base || static_cast<std::size_t>(p - m_base) > m_size ||
             length > m_size - static_cast<std::size_t>(p - m_base))
             return kNoPos;
-        return static_cast<std::uint32_t>(p - m_base + m_skip);
+        return static_cast<std::uint32_t>(static_cast<std::size_t>(p - m_base) + m_skip);
     }
 
     // Each source position is given to one element only: gumbo copies a
@@ -451,7 +451,7 @@ private:
         constexpr unsigned kNotFromOwnTag = GUMBO_INSERTION_RECONSTRUCTED_FORMATTING_ELEMENT |
                                             GUMBO_INSERTION_ADOPTION_AGENCY_CLONED |
                                             GUMBO_INSERTION_CONVERTED_FROM_END_TAG;
-        const bool copied = (node.parse_flags & kNotFromOwnTag) != 0;
+        const bool copied = (static_cast<unsigned>(node.parse_flags) & kNotFromOwnTag) != 0;
         if (!copied) e->m_insertAt = TagNameEnd(el.original_tag);
 
         e->m_attrs.reserve(el.attributes.length);
@@ -489,44 +489,51 @@ private:
     void Locate(const GumboAttribute& ga, Attr& a) {
         const std::uint32_t nameAt = Offset(ga.original_name.data, ga.original_name.length);
         if (nameAt == kNoPos || ga.original_name.length == 0) return;
-        const char* const end = m_source.data() + m_source.size();
-        const char* p = ga.original_name.data + ga.original_name.length;
-        const char* const nameEnd = p;
-        while (p < end && IsHtmlSpace(static_cast<unsigned char>(*p))) ++p;
-        ValueForm form;
-        const char* start;
-        const char* stop;
-        if (p == end || *p != '=') {
-            if (ga.value && ga.value[0] != '\0') return;
-            form = ValueForm::Valueless;
-            start = stop = nameEnd;
-        } else {
-            ++p;
-            while (p < end && IsHtmlSpace(static_cast<unsigned char>(*p))) ++p;
-            start = p;
-            if (p < end && (*p == '"' || *p == '\'')) {
-                const char quote = *p;
-                form = quote == '"' ? ValueForm::DoubleQuoted : ValueForm::SingleQuoted;
-                const char* close = std::find(p + 1, end, quote);
-                if (close == end) return;
-                stop = close + 1;
-                if (ga.original_value.data != start || ga.original_value.length != static_cast<std::size_t>(stop - start))
-                    return;
-            } else {
-                form = ValueForm::Unquoted;
-                while (p < end && !IsHtmlSpace(static_cast<unsigned char>(*p)) && *p != '>') ++p;
-                stop = p;
-                if (ga.original_value.length != 0 && ga.original_value.data != ga.original_name.data &&
-                    (ga.original_value.data != start ||
-                     ga.original_value.length != static_cast<std::size_t>(stop - start)))
-                    return;
-            }
-        }
-        const std::uint32_t from = Offset(start, static_cast<std::size_t>(stop - start));
+        ValueRange value;
+        if (!FindValue(ga, m_source.data() + m_source.size(), value)) return;
+        const std::uint32_t from = Offset(value.start, static_cast<std::size_t>(value.stop - value.start));
         if (from == kNoPos || !Claim(from)) return;
         a.start = from;
-        a.end = from + static_cast<std::uint32_t>(stop - start);
-        a.form = form;
+        a.end = from + static_cast<std::uint32_t>(value.stop - value.start);
+        a.form = value.form;
+    }
+
+    // Where an attribute's value is written: [start, stop) with its quotes.
+    struct ValueRange {
+        const char* start = nullptr;
+        const char* stop = nullptr;
+        ValueForm form = ValueForm::Valueless;
+    };
+
+    // Reads on from the end of the attribute's name up to `end`; false when
+    // what is there is not what gumbo made of it.
+    static bool FindValue(const GumboAttribute& ga, const char* end, ValueRange& r) {
+        const char* const nameEnd = ga.original_name.data + ga.original_name.length;
+        const char* p = SkipSpaces(nameEnd, end);
+        if (p == end || *p != '=') {
+            if (ga.value && ga.value[0] != '\0') return false;
+            r = {nameEnd, nameEnd, ValueForm::Valueless};
+            return true;
+        }
+        p = SkipSpaces(p + 1, end);
+        if (p < end && (*p == '"' || *p == '\'')) {
+            const char* close = std::find(p + 1, end, *p);
+            if (close == end) return false;
+            r = {p, close + 1, *p == '"' ? ValueForm::DoubleQuoted : ValueForm::SingleQuoted};
+            return ga.original_value.data == r.start &&
+                   ga.original_value.length == static_cast<std::size_t>(r.stop - r.start);
+        }
+        const char* stop = p;
+        while (stop < end && !IsHtmlSpace(static_cast<unsigned char>(*stop)) && *stop != '>') ++stop;
+        r = {p, stop, ValueForm::Unquoted};
+        return ga.original_value.length == 0 || ga.original_value.data == ga.original_name.data ||
+               (ga.original_value.data == r.start &&
+                ga.original_value.length == static_cast<std::size_t>(r.stop - r.start));
+    }
+
+    static const char* SkipSpaces(const char* p, const char* end) {
+        while (p < end && IsHtmlSpace(static_cast<unsigned char>(*p))) ++p;
+        return p;
     }
 
     const std::string& m_source;

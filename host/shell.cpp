@@ -12,6 +12,40 @@
 
 extern char** environ;
 
+namespace {
+
+// A run of backslashes at `i`: before a quote, each pair is one backslash
+// and an odd one escapes the quote; elsewhere they are taken as they are.
+// Answers the index after what was read.
+std::size_t ReadBackslashes(const std::u16string& text, std::size_t i, std::u16string& current) {
+    std::size_t n = 0;
+    while (i < text.size() && text[i] == u'\\') ++n, ++i;
+    if (i < text.size() && text[i] == u'"') {
+        current.append(n / 2, u'\\');
+        if (n % 2 == 1) {
+            current += u'"';
+            ++i;
+        }
+    } else {
+        current.append(n, u'\\');
+    }
+    return i;
+}
+
+// A run of quotes at `i`: every third quote (counting an open quoted
+// section as one) is a literal quote; what is left over opens or closes the
+// quoted section. Answers the index after the run.
+std::size_t ReadQuotes(const std::u16string& text, std::size_t i, std::u16string& current, bool& quoted) {
+    std::size_t k = 0;
+    while (i < text.size() && text[i] == u'"') ++k, ++i;
+    const std::size_t t = k + (quoted ? 1 : 0);
+    current.append(t / 3, u'"');
+    quoted = t % 3 == 1;
+    return i;
+}
+
+}  // namespace
+
 std::vector<std::u16string> CZorShellSv::SplitArguments(const std::u16string& text) {
     std::vector<std::u16string> args;
     std::u16string current;
@@ -29,29 +63,13 @@ std::vector<std::u16string> CZorShellSv::SplitArguments(const std::u16string& te
         }
         started = true;
         if (c == u'\\') {
-            std::size_t n = 0;
-            while (i < text.size() && text[i] == u'\\') ++n, ++i;
-            if (i < text.size() && text[i] == u'"') {
-                current.append(n / 2, u'\\');
-                if (n % 2 == 1) {
-                    current += u'"';
-                    ++i;
-                }
-            } else {
-                current.append(n, u'\\');
-            }
-            continue;
+            i = ReadBackslashes(text, i, current);
+        } else if (c == u'"') {
+            i = ReadQuotes(text, i, current, quoted);
+        } else {
+            current += c;
+            ++i;
         }
-        if (c == u'"') {
-            std::size_t k = 0;
-            while (i < text.size() && text[i] == u'"') ++k, ++i;
-            const std::size_t t = k + (quoted ? 1 : 0);
-            current.append(t / 3, u'"');
-            quoted = t % 3 == 1;
-            continue;
-        }
-        current += c;
-        ++i;
     }
     if (started) args.push_back(std::move(current));
     return args;

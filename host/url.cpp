@@ -260,6 +260,52 @@ void SIFUtil::URLtoPCPath(std::u16string& path, const std::u16string& url) {
     URLtoPCPath(path, url, std::string());
 }
 
+namespace {
+
+// A file URL names a place on this machine: no user, port or host other
+// than "localhost", and a path from the root.
+bool NamesLocalPlace(const UriUriA& u) {
+    if (u.hostText.first == nullptr) return u.absolutePath != URI_FALSE;  // "file:name" names no place
+    if (!RangeText(u.userInfo).empty() || u.portText.first != nullptr) return false;
+    if (u.hostData.ip4 != nullptr || u.hostData.ip6 != nullptr || u.hostData.ipFuture.first != nullptr) return false;
+    const std::string_view host = RangeText(u.hostText);
+    return host.empty() || EqualsAsciiNoCase(host, "localhost");
+}
+
+// Appends '/' and one unescaped path segment to `native`; false when the
+// segment would not stay one name.
+bool AppendSegment(std::string& native, std::string segment, const std::string& encoding) {
+    // A segment without escapes is ASCII (the parse encoded everything
+    // else) and names itself.
+    if (segment.find('%') == std::string::npos) {
+        native += '/';
+        native += segment;
+        return true;
+    }
+    // An escaped NUL or '/' would change what the path names.
+    for (std::size_t p = segment.find('%'); p != std::string::npos; p = segment.find('%', p + 1)) {
+        const std::string_view esc = std::string_view(segment).substr(p + 1, 2);
+        if (EqualsAsciiNoCase(esc, "00") || EqualsAsciiNoCase(esc, "2F")) return false;
+    }
+    const char* end = uriUnescapeInPlaceExA(segment.data(), URI_FALSE, URI_BR_DONT_TOUCH);
+    segment.resize(static_cast<std::size_t>(end - segment.data()));
+    native += '/';
+    // Old pages escaped the bytes of their own encoding ("%83%8D%83S" for
+    // ロゴ in Shift_JIS); the names on disk are UTF-8.
+    if (qel::framework::IsValidUtf8(segment) || !TranscodesNames(encoding)) {
+        native += segment;
+        return true;
+    }
+    // Whatever the encoding, the segment stays one name.
+    const std::u16string name = qel::host::DecodeBytesAs(segment, encoding);
+    if (name.find_first_of(std::u16string_view(u"/\0", 2)) != std::u16string::npos || name == u"." || name == u"..")
+        return false;
+    native += qel::framework::WideToUtf8(name);
+    return true;
+}
+
+}  // namespace
+
 void SIFUtil::URLtoPCPath(std::u16string& path, const std::u16string& url, const std::string& encoding) {
     path.clear();
     if (url.find(u'\0') != std::u16string::npos) return;
@@ -269,47 +315,10 @@ void SIFUtil::URLtoPCPath(std::u16string& path, const std::u16string& url, const
     Uri uri;
     if (!uri.Parse(text)) return;
     const UriUriA& u = uri.get();
-    const bool hasAuthority = u.hostText.first != nullptr;
-    if (hasAuthority) {
-        if (!RangeText(u.userInfo).empty() || u.portText.first != nullptr) return;
-        if (u.hostData.ip4 != nullptr || u.hostData.ip6 != nullptr || u.hostData.ipFuture.first != nullptr)
-            return;
-        const std::string_view host = RangeText(u.hostText);
-        if (!host.empty() && !EqualsAsciiNoCase(host, "localhost")) return;
-    } else if (!u.absolutePath) {
-        return;  // "file:name" names no place
-    }
+    if (!NamesLocalPlace(u)) return;
     std::string native;
-    for (const UriPathSegmentA* seg = u.pathHead; seg != nullptr; seg = seg->next) {
-        const std::string_view raw = RangeText(seg->text);
-        native += '/';
-        // A segment without escapes is ASCII (the parse encoded everything
-        // else) and names itself.
-        if (raw.find('%') == std::string_view::npos) {
-            native += raw;
-            continue;
-        }
-        std::string text(raw);
-        // An escaped NUL or '/' would change what the path names.
-        for (std::size_t p = text.find('%'); p != std::string::npos; p = text.find('%', p + 1)) {
-            const std::string_view esc = std::string_view(text).substr(p + 1, 2);
-            if (EqualsAsciiNoCase(esc, "00") || EqualsAsciiNoCase(esc, "2F")) return;
-        }
-        const char* end = uriUnescapeInPlaceExA(text.data(), URI_FALSE, URI_BR_DONT_TOUCH);
-        text.resize(static_cast<std::size_t>(end - text.data()));
-        // Old pages escaped the bytes of their own encoding ("%83%8D%83S" for
-        // ロゴ in Shift_JIS); the names on disk are UTF-8.
-        if (!qel::framework::IsValidUtf8(text) && TranscodesNames(encoding)) {
-            // Whatever the encoding, the segment stays one name.
-            const std::u16string name = qel::host::DecodeBytesAs(text, encoding);
-            if (name.find_first_of(std::u16string_view(u"/\0", 2)) != std::u16string::npos || name == u"." ||
-                name == u"..")
-                return;
-            native += qel::framework::WideToUtf8(name);
-        } else {
-            native += text;
-        }
-    }
+    for (const UriPathSegmentA* seg = u.pathHead; seg != nullptr; seg = seg->next)
+        if (!AppendSegment(native, std::string(RangeText(seg->text)), encoding)) return;
     if (native.empty()) native.push_back('/');
     path = qel::framework::PathFromNative(native);
 }

@@ -79,6 +79,41 @@ void RemoveFiles(const std::vector<std::u16string>& paths) noexcept {
     }
 }
 
+// Writes one inline image as the first of "ID.ext", "ID(1).ext", ... that
+// no other part of the card has (`taken`, ASCII lower case, which gains the
+// name). Answers the file's path, empty when it cannot be written whole.
+std::u16string SaveInlineImage(const std::u16string& folder, const std::u16string& id,
+                               const PageImport::Inline& item, std::unordered_set<std::u16string>& taken) {
+    const std::u16string extension = qel::html::DataUrlExtension(item.data);
+    const std::u16string dotted = extension.empty() ? std::u16string() : u"." + extension;
+    // Every name taken in the card can push the search one step on.
+    const std::size_t tries = taken.size() + 8;
+    for (std::size_t n = 0; n <= tries; ++n) {
+        const std::u16string name =
+            id + (n == 0 ? std::u16string() : qel::framework::Format(u"(%d)", static_cast<int>(n))) + dotted;
+        if (taken.count(AsciiLowered(name))) continue;
+        // The file appears under its name only once it is whole.
+        QelNewFile file;
+        if (!file.Create(folder, name)) return {};
+        std::u16string path;
+        try {
+            file.Write(item.data.bytes.data(), item.data.bytes.size());
+            path = file.Commit(false);
+        } catch (const CFileException&) {
+            file.Discard();
+            return {};
+        }
+        const std::u16string leaf = AsciiLowered(getBaseName(path));
+        if (taken.count(leaf)) {  // the folder had the name: the next one was another part's
+            RemoveFiles({path});
+            continue;
+        }
+        taken.insert(leaf);
+        return path;
+    }
+    return {};
+}
+
 // Writes each inline image of the page to a new file in the temporary folder
 // and points its entry at it. The file's name, which the card part carries,
 // is the entry's content id with the image's extension ("image3.png"),
@@ -100,40 +135,13 @@ bool SaveInlineImages(CQelTpjImgFileArray& images, const PageImport& import) {
     std::vector<std::u16string> written;
     for (const PageImport::Inline& item : import.inlines) {
         CQelTpjImgFile& entry = images.GetAt(item.index);
-        const std::u16string extension = qel::html::DataUrlExtension(item.data);
-        const std::u16string dotted = extension.empty() ? std::u16string() : u"." + extension;
-        bool saved = false;
-        // Every name taken in the card can push the search one step on.
-        const std::size_t tries = taken.size() + 8;
-        for (std::size_t n = 0; n <= tries && !saved; ++n) {
-            const std::u16string name =
-                entry.m_strId + (n == 0 ? std::u16string() : qel::framework::Format(u"(%d)", static_cast<int>(n))) + dotted;
-            if (taken.count(AsciiLowered(name))) continue;
-            // The file appears under its name only once it is whole.
-            QelNewFile file;
-            if (!file.Create(folder, name)) break;
-            std::u16string path;
-            try {
-                file.Write(item.data.bytes.data(), item.data.bytes.size());
-                path = file.Commit(false);
-            } catch (const CFileException&) {
-                file.Discard();
-                break;
-            }
-            const std::u16string leaf = AsciiLowered(getBaseName(path));
-            if (taken.count(leaf)) {  // the folder had the name: the next one was another part's
-                RemoveFiles({path});
-                continue;
-            }
-            written.push_back(path);
-            entry.m_strPath = path;
-            taken.insert(leaf);
-            saved = true;
-        }
-        if (!saved) {
+        const std::u16string path = SaveInlineImage(folder, entry.m_strId, item, taken);
+        if (path.empty()) {
             RemoveFiles(written);
             return false;
         }
+        written.push_back(path);
+        entry.m_strPath = path;
     }
     return true;
 }

@@ -19,6 +19,9 @@ __attribute__((destructor)) void ModuleUnload() { DllMain(QelModuleInstance(), k
 
 }  // namespace
 
+// The one symbol the module exports: a host finds it by name (dlsym).
+extern "C" int FSetFunctionAddress(void** table, int reserved, int kind, int revision);
+
 extern "C" __attribute__((visibility("default"))) int FSetFunctionAddress(void** table, int reserved, int kind,
                                                                            int revision) {
     return SetFunctionAddress(table, reserved, kind, revision);

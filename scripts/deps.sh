@@ -7,7 +7,7 @@ packages=(
   g++ cmake ninja-build pkg-config binutils python3
   libgtest-dev libgmock-dev libbenchmark-dev
   libgumbo-dev liburiparser-dev libuchardet-dev
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-tidy clang-format
   libcli11-dev nlohmann-json3-dev libcairo2-dev libpango1.0-dev libgdk-pixbuf-2.0-dev
   libwxgtk3.2-dev libgtk-3-dev xvfb xauth fonts-ipafont-gothic adwaita-icon-theme
   # Manual pages, the Debian package and its checks, file types, desktop entry.

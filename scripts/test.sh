@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the normal build (warnings as errors), the
+# Builds and runs every test: the normal build (warnings as errors) with its
+# clang-tidy and clang-format checks, the
 # AddressSanitizer + UndefinedBehaviorSanitizer build, and each fuzz target for
 # a bounded time. Installs missing Debian packages first.
 set -euo pipefail
@@ -12,6 +13,10 @@ jobs="$(nproc)"
 echo "== normal build"
 bash scripts/build.sh normal > /dev/null
 (cd build && ctest --output-on-failure -j "$jobs")
+
+echo "== lint (clang-tidy) and format check (clang-format)"
+bash scripts/lint.sh build
+bash scripts/format.sh --check
 
 echo "== sanitizer build (address, undefined)"
 bash scripts/build.sh asan > /dev/null

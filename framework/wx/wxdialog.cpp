@@ -109,6 +109,90 @@ int MnemonicOf(const std::u16string& text) {
     return 0;
 }
 
+// The widget styles that a control's window style asks for.
+long StaticTextAlignment(DWORD style) {
+    const DWORD type = style & SS_TYPEMASK;
+    if (type == SS_CENTER) return wxALIGN_CENTRE_HORIZONTAL;
+    if (type == SS_RIGHT) return wxALIGN_RIGHT;
+    return wxALIGN_LEFT;
+}
+
+bool IsFramed(DWORD style) {
+    const DWORD type = style & SS_TYPEMASK;
+    return (style & WS_BORDER) || type == SS_BLACKFRAME || type == SS_GRAYFRAME || type == SS_WHITEFRAME ||
+           type == SS_ETCHEDFRAME;
+}
+
+long CheckBoxStyle(DWORD style) {
+    const DWORD type = style & BS_TYPEMASK;
+    return type == BS_3STATE || type == BS_AUTO3STATE ? wxCHK_3STATE | wxCHK_ALLOW_3RD_STATE_FOR_USER : 0;
+}
+
+long EditStyle(DWORD style) {
+    long st = 0;
+    if (style & ES_MULTILINE) {
+        st |= wxTE_MULTILINE;
+        if (style & (ES_AUTOHSCROLL | WS_HSCROLL)) st |= wxTE_DONTWRAP;
+    }
+    if (style & ES_READONLY) st |= wxTE_READONLY;
+    if (style & ES_PASSWORD) st |= wxTE_PASSWORD;
+    if ((style & 3) == ES_CENTER) st |= wxTE_CENTRE;
+    else if ((style & 3) == ES_RIGHT) st |= wxTE_RIGHT;
+    return st;
+}
+
+// The framework's state of a control, given to its widget: only what
+// `what` (QelChange bits) names.
+void ApplyToEdit(CWnd& c, wxTextCtrl& text, unsigned what) {
+    if (what & Bit(QelChange::style)) text.SetEditable(!(c.GetStyle() & ES_READONLY));
+    if (what & Bit(QelChange::text)) {
+        const wxString want = EditTextOf(c);
+        if (text.GetValue() != want) text.ChangeValue(want);
+    }
+    auto* edit = dynamic_cast<CEdit*>(&c);
+    if (!(what & Bit(QelChange::editSelection)) || !edit) return;
+    int start = 0, end = 0;
+    edit->GetSel(start, end);
+    const std::u16string all = c.GetWindowText();
+    const bool multi = (c.GetStyle() & ES_MULTILINE) != 0;
+    text.SetSelection(WidgetPosition(all, start, multi), WidgetPosition(all, end, multi));
+}
+
+// The entries, replaced only when they differ.
+template <typename Widget, typename Control>
+void ApplyEntries(const Control& control, Widget& widget) {
+    wxArrayString want;
+    for (const QelListEntry& e : control.Entries()) want.Add(QelWxString(e.text));
+    if (widget.GetStrings() != want) widget.Set(want);
+}
+
+void ApplyToChoice(CComboBox& combo, wxChoice& choice, unsigned what) {
+    if (what & Bit(QelChange::items)) ApplyEntries(combo, choice);
+    if (!(what & (Bit(QelChange::items) | Bit(QelChange::selection)))) return;
+    const int sel = combo.GetCurSel();
+    choice.SetSelection(sel >= 0 && sel < static_cast<int>(choice.GetCount()) ? sel : wxNOT_FOUND);
+}
+
+void ApplyToList(CListBox& lb, wxListBox& list, unsigned what) {
+    if (what & Bit(QelChange::items)) ApplyEntries(lb, list);
+    if (!(what & (Bit(QelChange::items) | Bit(QelChange::selection)))) return;
+    const int sel = lb.GetCurSel();
+    if (sel >= 0 && sel < static_cast<int>(list.GetCount())) {
+        list.SetSelection(sel);
+        list.EnsureVisible(sel);
+    } else {
+        list.SetSelection(wxNOT_FOUND);
+    }
+}
+
+void ApplyCheck(CButton& button, wxCheckBox& box) {
+    const int check = button.GetCheck();
+    const wxCheckBoxState want =
+        check == BST_CHECKED ? wxCHK_CHECKED : check == BST_UNCHECKED ? wxCHK_UNCHECKED : wxCHK_UNDETERMINED;
+    if (box.Is3State()) box.Set3StateValue(want);
+    else box.SetValue(want == wxCHK_CHECKED);
+}
+
 }  // namespace
 
 QelWxDialog::QelWxDialog(wxWindow* parent, CDialog& dlg) : m_dlg(dlg) {
@@ -145,166 +229,134 @@ QelWxDialog::~QelWxDialog() {
 void QelWxDialog::CreateControl(int index) {
     CWnd& c = *m_dlg.GetControls()[static_cast<std::size_t>(index)];
     Item& item = m_items[static_cast<std::size_t>(index)];
+    item.kind = c.GetControlKind();
+    // Radio groups run from a WS_GROUP control to the next one.
+    if (c.GetStyle() & WS_GROUP) ++m_buildGroup;
+    item.group = m_buildGroup;
+
+    wxWindow* w = CreateWidget(index, c);
+    item.window = w;
+    if (IsRadio(item.kind)) m_buildLastRadioGroup = item.group;
+    BindInput(index, *w);
+    BindFocus(index, *w);
+}
+
+wxWindow* QelWxDialog::CreateWidget(int index, const CWnd& c) {
     const CRect du = c.GetDialogUnitRect();
     const wxPoint pos = ConvertDialogToPixels(wxPoint(du.left, du.top));
     wxSize size = ConvertDialogToPixels(wxSize(du.Width(), du.Height()));
     // wx takes ids below 32767 only (the Help button's 57670 is not one).
     const int id = c.GetDlgCtrlID() > 0 && c.GetDlgCtrlID() < 32767 ? c.GetDlgCtrlID() : wxID_ANY;
     const DWORD style = c.GetStyle();
-    item.kind = c.GetControlKind();
-
-    // Radio groups run from a WS_GROUP control to the next one.
-    if (style & WS_GROUP) ++m_buildGroup;
-    item.group = m_buildGroup;
-
-    wxWindow* w = nullptr;
-    switch (item.kind) {
-        case K::staticText: {
-            long align = wxALIGN_LEFT;
-            const DWORD type = style & SS_TYPEMASK;
-            if (type == SS_CENTER) align = wxALIGN_CENTRE_HORIZONTAL;
-            else if (type == SS_RIGHT) align = wxALIGN_RIGHT;
-            w = new wxStaticText(this, id, LabelOf(c), pos, size, align | wxST_NO_AUTORESIZE);
-            break;
-        }
+    switch (c.GetControlKind()) {
+        case K::staticText:
+            return new wxStaticText(this, id, LabelOf(c), pos, size, StaticTextAlignment(style) | wxST_NO_AUTORESIZE);
         case K::groupBox:
-            w = new wxStaticBox(this, id, LabelOf(c), pos, size);
-            break;
+            return new wxStaticBox(this, id, LabelOf(c), pos, size);
         case K::iconStatic:
-        case K::otherStatic: {
-            const DWORD type = style & SS_TYPEMASK;
-            const bool framed = (style & WS_BORDER) || type == SS_BLACKFRAME || type == SS_GRAYFRAME ||
-                                type == SS_WHITEFRAME || type == SS_ETCHEDFRAME;
-            w = new FrameStatic(this, id, pos, size, framed);
-            break;
-        }
+        case K::otherStatic:
+            return new FrameStatic(this, id, pos, size, IsFramed(style));
         case K::pushButton:
         case K::defPushButton: {
             auto* b = new wxButton(this, id, LabelOf(c), pos, size);
-            if (item.kind == K::defPushButton) b->SetDefault();
-            w = b;
-            break;
+            if (c.GetControlKind() == K::defPushButton) b->SetDefault();
+            return b;
         }
-        case K::autoRadioButton:
-        case K::radioButton: {
-            if (item.group != m_buildLastRadioGroup) {
-                // wx joins a radio button to the one created before it unless
-                // it starts a group; the hidden button starts each group.
-                item.groupNone = new wxRadioButton(this, wxID_ANY, wxString(), pos, size, wxRB_GROUP);
-                item.groupNone->Hide();
-                m_buildLastRadioGroup = item.group;
-            } else {
-                for (int j = index - 1; j >= 0; --j)
-                    if (m_items[static_cast<std::size_t>(j)].groupNone) {
-                        item.groupNone = m_items[static_cast<std::size_t>(j)].groupNone;
-                        break;
-                    }
-            }
-            w = new wxRadioButton(this, id, LabelOf(c), pos, size);
-            break;
-        }
-        case K::checkBox:
-        case K::autoCheckBox: {
-            const DWORD type = style & BS_TYPEMASK;
-            long st = 0;
-            if (type == BS_3STATE || type == BS_AUTO3STATE) st = wxCHK_3STATE | wxCHK_ALLOW_3RD_STATE_FOR_USER;
-            w = new wxCheckBox(this, id, LabelOf(c), pos, size, st);
-            break;
-        }
-        case K::edit: {
-            long st = 0;
-            if (style & ES_MULTILINE) {
-                st |= wxTE_MULTILINE;
-                if (style & (ES_AUTOHSCROLL | WS_HSCROLL)) st |= wxTE_DONTWRAP;
-            }
-            if (style & ES_READONLY) st |= wxTE_READONLY;
-            if (style & ES_PASSWORD) st |= wxTE_PASSWORD;
-            if ((style & 3) == ES_CENTER) st |= wxTE_CENTRE;
-            else if ((style & 3) == ES_RIGHT) st |= wxTE_RIGHT;
-            w = new wxTextCtrl(this, id, EditTextOf(c), pos, size, st);
-            break;
-        }
-        case K::comboBox: {
-            size.y = std::min(size.y, ConvertDialogToPixels(wxSize(0, kClosedComboHeightDu)).y);
-            w = new wxChoice(this, id, pos, size);
-            // The focus on a combo box leaves the default button marked.
-            QelWxGtkKeepWindowDefault(w->GetHandle());
-            break;
-        }
-        case K::listBox:
-            w = new wxListBox(this, id, pos, size, 0, nullptr, wxLB_SINGLE | wxLB_NEEDED_SB);
-            break;
-        case K::other:
-            w = new wxStaticText(this, id, LabelOf(c), pos, size, wxST_NO_AUTORESIZE);
-            break;
-    }
-    item.window = w;
-    if (IsRadio(item.kind)) m_buildLastRadioGroup = item.group;
-
-    // The user's input, back through the framework's user actions.
-    auto control = [this, index]() -> CWnd& { return *m_dlg.GetControls()[static_cast<std::size_t>(index)]; };
-    switch (item.kind) {
-        case K::pushButton:
-        case K::defPushButton:
-            w->Bind(wxEVT_BUTTON, [this, index](wxCommandEvent&) { FeedClick(index); });
-            break;
         case K::autoRadioButton:
         case K::radioButton:
-            w->Bind(wxEVT_RADIOBUTTON, [this, index](wxCommandEvent&) { FeedClick(index); });
-            break;
+            JoinRadioGroup(index, pos, size);
+            return new wxRadioButton(this, id, LabelOf(c), pos, size);
         case K::checkBox:
         case K::autoCheckBox:
-            w->Bind(wxEVT_CHECKBOX, [this, index](wxCommandEvent&) { FeedClick(index); });
-            break;
+            return new wxCheckBox(this, id, LabelOf(c), pos, size, CheckBoxStyle(style));
         case K::edit:
-            w->Bind(wxEVT_TEXT, [this, index, control](wxCommandEvent& e) {
+            return new wxTextCtrl(this, id, EditTextOf(c), pos, size, EditStyle(style));
+        case K::comboBox: {
+            size.y = std::min(size.y, ConvertDialogToPixels(wxSize(0, kClosedComboHeightDu)).y);
+            auto* w = new wxChoice(this, id, pos, size);
+            // The focus on a combo box leaves the default button marked.
+            QelWxGtkKeepWindowDefault(w->GetHandle());
+            return w;
+        }
+        case K::listBox:
+            return new wxListBox(this, id, pos, size, 0, nullptr, wxLB_SINGLE | wxLB_NEEDED_SB);
+        case K::other:
+            break;
+    }
+    return new wxStaticText(this, id, LabelOf(c), pos, size, wxST_NO_AUTORESIZE);
+}
+
+void QelWxDialog::JoinRadioGroup(int index, const wxPoint& pos, const wxSize& size) {
+    Item& item = m_items[static_cast<std::size_t>(index)];
+    if (item.group != m_buildLastRadioGroup) {
+        // wx joins a radio button to the one created before it unless it
+        // starts a group; the hidden button starts each group.
+        item.groupNone = new wxRadioButton(this, wxID_ANY, wxString(), pos, size, wxRB_GROUP);
+        item.groupNone->Hide();
+        m_buildLastRadioGroup = item.group;
+        return;
+    }
+    for (int j = index - 1; j >= 0; --j)
+        if (m_items[static_cast<std::size_t>(j)].groupNone) {
+            item.groupNone = m_items[static_cast<std::size_t>(j)].groupNone;
+            return;
+        }
+}
+
+// The user's input, back through the framework's user actions.
+void QelWxDialog::BindInput(int index, wxWindow& w) {
+    auto control = [this, index]() -> CWnd& { return *m_dlg.GetControls()[static_cast<std::size_t>(index)]; };
+    // A change the framework refused is put back at the next flush.
+    auto refused = [this, index](QelChange what) { m_items[static_cast<std::size_t>(index)].dirty |= Bit(what); };
+    auto selected = [this, control, refused](wxCommandEvent& e) {
+        if (m_applying) return;
+        const int sel = e.GetSelection();
+        Feed([&] {
+            if (QelUserSelect(m_dlg, control(), sel) != QelUserResult::done) refused(QelChange::selection);
+        });
+    };
+    auto click = [this, index](wxCommandEvent&) { FeedClick(index); };
+    switch (m_items[static_cast<std::size_t>(index)].kind) {
+        case K::pushButton:
+        case K::defPushButton: w.Bind(wxEVT_BUTTON, click); break;
+        case K::autoRadioButton:
+        case K::radioButton: w.Bind(wxEVT_RADIOBUTTON, click); break;
+        case K::checkBox:
+        case K::autoCheckBox: w.Bind(wxEVT_CHECKBOX, click); break;
+        case K::edit:
+            w.Bind(wxEVT_TEXT, [this, index, control, refused](wxCommandEvent& e) {
                 if (m_applying) return;
                 const std::u16string text = QelWxWide(e.GetString());
                 Feed([&] {
-                    if (QelUserSetText(m_dlg, control(), text) != QelUserResult::done)
-                        m_items[static_cast<std::size_t>(index)].dirty |= Bit(QelChange::text);
+                    if (QelUserSetText(m_dlg, control(), text) != QelUserResult::done) refused(QelChange::text);
                     // The caret stays where the user typed.
                     m_items[static_cast<std::size_t>(index)].dirty &= ~Bit(QelChange::editSelection);
                 });
             });
             break;
-        case K::comboBox:
-            w->Bind(wxEVT_CHOICE, [this, index, control](wxCommandEvent& e) {
-                if (m_applying) return;
-                const int sel = e.GetSelection();
-                Feed([&] {
-                    if (QelUserSelect(m_dlg, control(), sel) != QelUserResult::done)
-                        m_items[static_cast<std::size_t>(index)].dirty |= Bit(QelChange::selection);
-                });
-            });
-            break;
+        case K::comboBox: w.Bind(wxEVT_CHOICE, selected); break;
         case K::listBox:
-            w->Bind(wxEVT_LISTBOX, [this, index, control](wxCommandEvent& e) {
-                if (m_applying) return;
-                const int sel = e.GetSelection();
-                Feed([&] {
-                    if (QelUserSelect(m_dlg, control(), sel) != QelUserResult::done)
-                        m_items[static_cast<std::size_t>(index)].dirty |= Bit(QelChange::selection);
-                });
-            });
-            w->Bind(wxEVT_LISTBOX_DCLICK, [this, index, control](wxCommandEvent& e) {
+            w.Bind(wxEVT_LISTBOX, selected);
+            w.Bind(wxEVT_LISTBOX_DCLICK, [this, control, refused](wxCommandEvent& e) {
                 if (m_applying) return;
                 const int sel = e.GetSelection();
                 Feed([&] {
                     if (QelUserDoubleClick(m_dlg, control().GetDlgCtrlID(), sel) != QelUserResult::done)
-                        m_items[static_cast<std::size_t>(index)].dirty |= Bit(QelChange::selection);
+                        refused(QelChange::selection);
                 });
             });
             break;
-        default:
-            break;
+        default: break;
     }
-    w->Bind(wxEVT_SET_FOCUS, [this, control](wxFocusEvent& e) {
+}
+
+void QelWxDialog::BindFocus(int index, wxWindow& w) {
+    w.Bind(wxEVT_SET_FOCUS, [this, index](wxFocusEvent& e) {
         e.Skip();
         if (m_applying || !m_mirroring || m_ended) return;
-        CWnd& c = control();
-        if (m_dlg.GetFocus() == &c) return;
-        Feed([&] { QelUserSetFocus(m_dlg, c); });
+        CWnd& focused = *m_dlg.GetControls()[static_cast<std::size_t>(index)];
+        if (m_dlg.GetFocus() == &focused) return;
+        Feed([&] { QelUserSetFocus(m_dlg, focused); });
     });
 }
 
@@ -380,66 +432,20 @@ void QelWxDialog::Apply(int index, unsigned what) {
     if (what & Bit(QelChange::visible)) w->Show(c.IsWindowVisible());
 
     if (auto* text = dynamic_cast<wxTextCtrl*>(w)) {
-        if (what & Bit(QelChange::style)) text->SetEditable(!(c.GetStyle() & ES_READONLY));
-        if (what & Bit(QelChange::text)) {
-            const wxString want = EditTextOf(c);
-            if (text->GetValue() != want) text->ChangeValue(want);
-        }
-        if (what & Bit(QelChange::editSelection)) {
-            if (auto* edit = dynamic_cast<CEdit*>(&c)) {
-                int start = 0, end = 0;
-                edit->GetSel(start, end);
-                const std::u16string all = c.GetWindowText();
-                const bool multi = (c.GetStyle() & ES_MULTILINE) != 0;
-                text->SetSelection(WidgetPosition(all, start, multi), WidgetPosition(all, end, multi));
-            }
-        }
+        ApplyToEdit(c, *text, what);
     } else if (auto* choice = dynamic_cast<wxChoice*>(w)) {
-        if (auto* combo = dynamic_cast<CComboBox*>(&c)) {
-            if (what & Bit(QelChange::items)) {
-                wxArrayString want;
-                for (const QelListEntry& e : combo->Entries()) want.Add(QelWxString(e.text));
-                if (choice->GetStrings() != want) choice->Set(want);
-            }
-            if (what & (Bit(QelChange::items) | Bit(QelChange::selection))) {
-                const int sel = combo->GetCurSel();
-                choice->SetSelection(sel >= 0 && sel < static_cast<int>(choice->GetCount()) ? sel : wxNOT_FOUND);
-            }
-        }
+        if (auto* combo = dynamic_cast<CComboBox*>(&c)) ApplyToChoice(*combo, *choice, what);
     } else if (auto* list = dynamic_cast<wxListBox*>(w)) {
-        if (auto* lb = dynamic_cast<CListBox*>(&c)) {
-            if (what & Bit(QelChange::items)) {
-                wxArrayString want;
-                for (const QelListEntry& e : lb->Entries()) want.Add(QelWxString(e.text));
-                if (list->GetStrings() != want) list->Set(want);
-            }
-            if (what & (Bit(QelChange::items) | Bit(QelChange::selection))) {
-                const int sel = lb->GetCurSel();
-                if (sel >= 0 && sel < static_cast<int>(list->GetCount())) {
-                    list->SetSelection(sel);
-                    list->EnsureVisible(sel);
-                } else {
-                    list->SetSelection(wxNOT_FOUND);
-                }
-            }
-        }
-    } else if (what & Bit(QelChange::text)) {
-        if (IsLabelKind(item.kind) || IsButtonKind(item.kind)) {
-            const wxString label = LabelOf(c);
-            if (w->GetLabel() != label) w->SetLabel(label);
-        }
+        if (auto* lb = dynamic_cast<CListBox*>(&c)) ApplyToList(*lb, *list, what);
+    } else if ((what & Bit(QelChange::text)) && (IsLabelKind(item.kind) || IsButtonKind(item.kind))) {
+        const wxString label = LabelOf(c);
+        if (w->GetLabel() != label) w->SetLabel(label);
     }
 
     if (what & Bit(QelChange::check)) {
         if (IsRadio(item.kind)) SyncRadioGroup(item.group);
         else if (auto* box = dynamic_cast<wxCheckBox*>(w))
-            if (auto* button = dynamic_cast<CButton*>(&c)) {
-                const int check = button->GetCheck();
-                const wxCheckBoxState want =
-                    check == BST_CHECKED ? wxCHK_CHECKED : check == BST_UNCHECKED ? wxCHK_UNCHECKED : wxCHK_UNDETERMINED;
-                if (box->Is3State()) box->Set3StateValue(want);
-                else box->SetValue(want == wxCHK_CHECKED);
-            }
+            if (auto* button = dynamic_cast<CButton*>(&c)) ApplyCheck(*button, *box);
     }
     --m_applying;
 }
@@ -550,28 +556,35 @@ void QelWxDialog::OnCharHook(wxKeyEvent& event) {
         return;
     }
     if ((key == WXK_RETURN || key == WXK_NUMPAD_ENTER) && !alt) {
-        const int index = IndexOfWindow(wxWindow::FindFocus());
-        CWnd* focus = index >= 0 ? m_dlg.GetControls()[static_cast<std::size_t>(index)] : nullptr;
-        if (focus && focus->GetControlKind() == K::edit && (focus->GetStyle() & ES_MULTILINE)) {
-            auto* text = static_cast<wxTextCtrl*>(ControlWindow(index));
-            if (ctrl) {
-                if (text->IsEditable()) text->WriteText("\n");
-                return;
-            }
-            if ((focus->GetStyle() & ES_WANTRETURN) && !shift) {
-                event.Skip();
-                return;
-            }
-        }
-        if (focus && (focus->GetControlKind() == K::pushButton || focus->GetControlKind() == K::defPushButton) && !ctrl) {
-            FeedClick(index);
-            return;
-        }
-        PressDefault();
+        OnEnterKey(event, ctrl, shift);
         return;
     }
     if (alt && !ctrl && key > 0 && key < 0x80 && std::isalnum(key) && Mnemonic(key)) return;
     event.Skip();
+}
+
+// Enter: a line break in a multi-line edit that wants it (Ctrl+Enter in
+// any multi-line edit), a click on the focused push button, else the
+// default button.
+void QelWxDialog::OnEnterKey(wxKeyEvent& event, bool ctrl, bool shift) {
+    const int index = IndexOfWindow(wxWindow::FindFocus());
+    CWnd* focus = index >= 0 ? m_dlg.GetControls()[static_cast<std::size_t>(index)] : nullptr;
+    if (focus && focus->GetControlKind() == K::edit && (focus->GetStyle() & ES_MULTILINE)) {
+        auto* text = static_cast<wxTextCtrl*>(ControlWindow(index));
+        if (ctrl) {
+            if (text->IsEditable()) text->WriteText("\n");
+            return;
+        }
+        if ((focus->GetStyle() & ES_WANTRETURN) && !shift) {
+            event.Skip();
+            return;
+        }
+    }
+    if (focus && (focus->GetControlKind() == K::pushButton || focus->GetControlKind() == K::defPushButton) && !ctrl) {
+        FeedClick(index);
+        return;
+    }
+    PressDefault();
 }
 
 void QelWxDialog::OnClose(wxCloseEvent& event) {

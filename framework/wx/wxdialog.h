@@ -80,6 +80,10 @@ private:
 
     void OnDialogChanged(CDialog& dlg, CWnd& wnd, QelChange what) override;
     void CreateControl(int index);
+    wxWindow* CreateWidget(int index, const CWnd& c);
+    void JoinRadioGroup(int index, const wxPoint& pos, const wxSize& size);
+    void BindInput(int index, wxWindow& w);
+    void BindFocus(int index, wxWindow& w);
     void Apply(int index, unsigned what);
     void ApplyFocus();
     void SyncRadioGroup(int group);
@@ -94,6 +98,7 @@ private:
     bool Mnemonic(int keyCode);
 
     void OnCharHook(wxKeyEvent& event);
+    void OnEnterKey(wxKeyEvent& event, bool ctrl, bool shift);
     void OnClose(wxCloseEvent& event);
 
     CDialog& m_dlg;

@@ -49,7 +49,7 @@ TEST_F(CategoryDlgTest, GenreComboListsTheElevenGenresAllLast) {
 }
 
 TEST_F(CategoryDlgTest, OpenedWithNoIconShowsAllCodesDisabledAndAnswersZero) {
-    qel::test::ExpectDialog(IDD_TORUCA_CATEGORY, [this](qel::test::DialogUser& u) {
+    qel::test::ExpectDialog(IDD_TORUCA_CATEGORY, [](qel::test::DialogUser& u) {
         EXPECT_TRUE(u.Checked(kNoIcon));
         EXPECT_FALSE(u.Checked(kIcon));
         ExpectGenreControlsEnabled(u, false);
@@ -64,7 +64,7 @@ TEST_F(CategoryDlgTest, OpenedWithNoIconShowsAllCodesDisabledAndAnswersZero) {
 }
 
 TEST_F(CategoryDlgTest, OpenedWithAListedCodeSelectsItsGenreAndEntry) {
-    qel::test::ExpectDialog(IDD_TORUCA_CATEGORY, [this](qel::test::DialogUser& u) {
+    qel::test::ExpectDialog(IDD_TORUCA_CATEGORY, [](qel::test::DialogUser& u) {
         EXPECT_TRUE(u.Checked(kIcon));
         EXPECT_FALSE(u.Checked(kNoIcon));
         ExpectGenreControlsEnabled(u, true);
@@ -86,7 +86,7 @@ TEST_F(CategoryDlgTest, OpenedWithAListedCodeSelectsItsGenreAndEntry) {
 TEST_F(CategoryDlgTest, OpenedWithAnUnlistedCodeShowsAllAndKeepsTheCode) {
     for (int code : {108, 253, -1}) {
         SCOPED_TRACE(code);
-        qel::test::ExpectDialog(IDD_TORUCA_CATEGORY, [this](qel::test::DialogUser& u) {
+        qel::test::ExpectDialog(IDD_TORUCA_CATEGORY, [](qel::test::DialogUser& u) {
             EXPECT_TRUE(u.Checked(kIcon));
             ExpectGenreControlsEnabled(u, true);
             EXPECT_EQ(u.CurSel(kGenre), 10);
@@ -100,7 +100,7 @@ TEST_F(CategoryDlgTest, OpenedWithAnUnlistedCodeShowsAllAndKeepsTheCode) {
 }
 
 TEST_F(CategoryDlgTest, NoIconDisablesTheGenreControlsAndWinsOverTheList) {
-    qel::test::ExpectDialog(IDD_TORUCA_CATEGORY, [this](qel::test::DialogUser& u) {
+    qel::test::ExpectDialog(IDD_TORUCA_CATEGORY, [](qel::test::DialogUser& u) {
         u.Click(kNoIcon);
         ExpectGenreControlsEnabled(u, false);
         EXPECT_GE(u.CurSel(kList), 0);  // the entry stays selected, disabled

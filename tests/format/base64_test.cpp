@@ -248,12 +248,12 @@ bool ReferenceDecode(const std::string& text, std::vector<unsigned char>& out, s
 
 TEST(Base64Decode, MatchesThePlainRuleOnMixedTextAndCapacities) {
     std::mt19937 rng(11);
-    const std::string noise = std::string("\r\n=\r\n \0\x80\xFF-_.", 13);
+    const std::string noise = std::string("\r\n=\r\n \0\x80\xFF-_.\0", 13);
     for (int round = 0; round < 3000; ++round) {
         // Long runs of clean groups and lines, with foreign characters
         // sprinkled at random places.
         std::string text = Encode(Bytes(rng() % 400, static_cast<unsigned>(round)));
-        const unsigned sprinkle = rng() % 4 == 0 ? 0 : rng() % 6;
+        const unsigned sprinkle = rng() % 4 == 0 ? 0 : static_cast<unsigned>(rng() % 6);
         for (unsigned k = 0; k < sprinkle && !text.empty(); ++k)
             text.insert(rng() % (text.size() + 1), 1, noise[rng() % noise.size()]);
         const std::size_t capacity = rng() % 2 ? text.size() : rng() % (text.size() / 2 + 2);

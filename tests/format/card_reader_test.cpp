@@ -132,7 +132,7 @@ TEST_F(CardReader, BodiesDecodeAsOneTextWhateverTheirLines) {
             continue;
         }
         const std::size_t count = round % 8 == 7 ? 40000 + rng() % 2000 : rng() % 60;
-        const int dirtEvery = round % 5 == 0 ? 0 : 1 + static_cast<int>(rng() % 3000);
+        const unsigned long dirtEvery = round % 5 == 0 ? 0 : 1 + rng() % 3000;
         for (std::size_t i = 0; i < count; ++i) {
             std::string line;
             const std::size_t len = 4 * (1 + rng() % 19);

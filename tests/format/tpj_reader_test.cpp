@@ -170,7 +170,7 @@ TEST_F(TpjReader, RoundTripsEveryFormAndVersion) {
                     const CQelTpjImgFile& e = loaded.m_arrImages[i];
                     EXPECT_EQ(e.m_strId, u"image" + qel::framework::Widen(std::to_string(i + 1)));
                     EXPECT_EQ(P(e.m_strPath).parent_path(), temp);
-                    EXPECT_EQ(qel::test::ReadFileBytes(P(e.m_strPath)), images[i].second) << i;
+                    EXPECT_EQ(qel::test::ReadFileBytes(P(e.m_strPath)), images[static_cast<std::size_t>(i)].second) << i;
                 }
             }
             for (int form : {TYPE_PROJECT, TYPE_SNIP, TYPE_CARD}) {
@@ -332,8 +332,9 @@ TEST_F(TpjReader, ContentIdsIconsAndPartsWithoutDelimiter) {
         {u"image1", "A"}, {u"image2", "B"}, {u"", "C"}, {u"a", "D"}, {u">x", "E"}, {u"", "K"}};
     ASSERT_EQ(rec.m_arrImages.GetSize(), static_cast<int>(want.size()));
     for (int i = 0; i < rec.m_arrImages.GetSize(); ++i) {
-        EXPECT_EQ(rec.m_arrImages[i].m_strId, want[i].first) << i;
-        EXPECT_EQ(qel::test::ReadFileBytes(P(rec.m_arrImages[i].m_strPath)), want[i].second) << i;
+        const auto& [id, bytes] = want[static_cast<std::size_t>(i)];
+        EXPECT_EQ(rec.m_arrImages[i].m_strId, id) << i;
+        EXPECT_EQ(qel::test::ReadFileBytes(P(rec.m_arrImages[i].m_strPath)), bytes) << i;
     }
     std::u16string path, title;
     rec.GetUniqueIcon(path, title);
@@ -439,7 +440,7 @@ TEST_F(TpjReader, BytesThatAreNotCodePage932AndVeryLongLines) {
 TEST_F(TpjReader, Base64BodiesDecodeAsOneText) {
     std::mt19937 rng(7);
     const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    const std::string noise = std::string("= \t\x81\xFF-*\r", 9) + std::string(1, '\0');
+    const std::string noise = std::string("= \t\x81\xFF-*\r\0", 9) + std::string(1, '\0');
     std::vector<std::vector<std::string>> bodies = {
         {},
         {""},
@@ -462,7 +463,7 @@ TEST_F(TpjReader, Base64BodiesDecodeAsOneText) {
             if (style == 0 && i + 1 == count) l.resize(70), l += "AAA=";
             lines.push_back(l);
         }
-        if (b == 5) lines.insert(lines.begin() + lines.size() / 2, std::string(3 << 20, 'Q'));
+        if (b == 5) lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(lines.size() / 2), std::string(3 << 20, 'Q'));
         bodies.push_back(lines);
     }
     int n = 0;
@@ -489,7 +490,7 @@ TEST_F(TpjReader, AttachmentNamesNeverLeadOutOfTheFolder) {
     qel::test::WriteFileBytes(dir() / "in.trc", "");
     const auto parentBefore = Listing(dir());
     const char* names[] = {"../../x.gif", "/etc/passwd", "a/b.gif", "..\\\\x.gif", "..\\x.gif", "",
-                           "..", ".", "x.gif", "tab\tand\x01" "bell.gif", "/"};
+                           "..", ".", "x.gif", "tab\tand\001bell.gif", "/"};
     std::vector<std::string> parts;
     for (const char* name : names)
         parts.push_back(Attachment(std::string("Content-Type: image/gif;name=\"") + name + "\"\r\nContent-ID: <i>\r\n",

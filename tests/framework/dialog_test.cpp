@@ -108,7 +108,7 @@ protected:
         for (const char16_t* k : {u"Alpha", u"Beta", u"Gamma"}) m_cmbKind.Add(k);
         for (int i = 0; i < 3; ++i) {
             const int at = m_lstItems.AddString(u"item" + std::u16string(1, static_cast<char16_t>(u'0' + i)));
-            m_lstItems.SetItemData(at, static_cast<DWORD_PTR>(100 + i));
+            m_lstItems.SetItemData(at, static_cast<DWORD_PTR>(100) + static_cast<DWORD_PTR>(i));
         }
         SendDlgItemMessage(1010, BM_SETCHECK, BST_CHECKED);
         UpdateData(FALSE);

@@ -122,7 +122,7 @@ TEST(DlgScriptParse, BlocksActionsAndValues) {
     EXPECT_EQ(b.actions[0].line, 4);
     EXPECT_EQ(b.actions[0].value, u"a b  \n c\\d\\x");  // one blank after the id; the rest as written
     EXPECT_EQ(b.actions[1].value, u"");
-    EXPECT_EQ(b.actions[2].kind, QelScriptAction::select);
+    EXPECT_EQ(b.actions[2].kind, QelScriptAction::selectEntry);
     EXPECT_EQ(b.actions[2].index, 2);
     EXPECT_EQ(b.actions[3].value, u"two");
     EXPECT_EQ(b.actions[4].id, -1);

@@ -37,6 +37,12 @@ TEST(Strings, FormatConversions) {
     EXPECT_EQ(qel::framework::Format(u"--%s--", std::u16string(u"0000000000")), u"--0000000000--");
     EXPECT_EQ(qel::framework::Format(u"100%% %s", u"x"), u"100% x");
     EXPECT_EQ(qel::framework::Format(u"a%sb"), u"ab");  // a missing argument writes nothing
+    EXPECT_EQ(qel::framework::Format(u"[%3d]", 7), u"[  7]");
+    // An unknown conversion stays as written and leaves its argument to the
+    // next one; an argument of the wrong kind is used up and writes nothing.
+    EXPECT_EQ(qel::framework::Format(u"%q %d", 5), u"%q 5");
+    EXPECT_EQ(qel::framework::Format(u"%d|%s", u"x", u"y"), u"|y");
+    EXPECT_EQ(qel::framework::Format(u"ends in %05", 1), u"ends in %05");
 }
 
 }  // namespace

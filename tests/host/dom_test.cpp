@@ -194,7 +194,7 @@ TEST(DomTest, ElementsByTagNameInDocumentOrder) {
         ASSERT_EQ(list.length(), 5u);
         for (unsigned i = 0; i < list.length(); ++i) {
             ASSERT_EQ(list.item(i)->getNodeType(), Node::ELEMENT_NODE);
-            EXPECT_EQ(dynamic_cast<Element*>(list.item(i))->getAttribute(u"src"), std::u16string(1, u'1' + i));
+            EXPECT_EQ(dynamic_cast<Element*>(list.item(i))->getAttribute(u"src"), std::u16string(1, static_cast<char16_t>(u'1' + i)));
         }
         EXPECT_EQ(list.item(5), nullptr);
     }
@@ -349,7 +349,7 @@ TEST_F(DomFileTest, PageFileComesBackByteForByte) {
     doc->getBODYElement(nullptr, false)->setAttribute(u"background", u"cid:image1");
     const NodeList imgs = doc->getElementsByTagName(u"img");
     for (unsigned i = 0; i < imgs.length(); ++i)
-        dynamic_cast<Element*>(imgs.item(i))->setAttribute(u"src", u"cid:image" + std::u16string(1, u'2' + i));
+        dynamic_cast<Element*>(imgs.item(i))->setAttribute(u"src", u"cid:image" + std::u16string(1, static_cast<char16_t>(u'2' + i)));
     dynamic_cast<Element*>(doc->getElementsByTagName(u"object").item(0))->setAttribute(u"data", u"cid:image4");
     std::string expected = page;
     for (const auto& [from, to] : {std::pair{"\"bg.gif\"", "\"cid:image1\""}, {"a.gif", "cid:image2"},

@@ -8,15 +8,17 @@
 
 namespace {
 
+using namespace std::string_literals;  // the signatures hold NUL bytes
+
 class FileKind : public qel::test::TempDirTest {};
 
 TEST_F(FileKind, SignaturesDecide) {
     struct Case { const char* name; std::string bytes; int file; int image; };
     const Case cases[] = {
-        {"a.gif", "GIF87a\x01\x00", 2, 2},
+        {"a.gif", "GIF87a\x01\x00"s, 2, 2},
         {"b.gif", "GIF89a", 2, 2},
         {"c.jpg", "\xFF\xD8\xFF\xE0", 2, 3},
-        {"d.png", "\x89PNG\r\n\x1A\n\0\0", 2, 4},
+        {"d.png", "\x89PNG\r\n\x1A\n\0\0"s, 2, 4},
         {"e.swf", "FWS\x06", 23, 0},
         {"f.swf", "CWS\x0A", 23, 0},
         {"g.swf", "ZWS\x0D", 23, 0},

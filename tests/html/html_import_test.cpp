@@ -139,7 +139,10 @@ TEST_F(ShopPage, DetailFileCarriesEveryImagesBytes) {
     }
     auto hex = [](const std::string& bytes) {
         std::string h;
-        for (unsigned char c : bytes) h += {"0123456789abcdef"[c >> 4], "0123456789abcdef"[c & 15]};
+        for (const char byte : bytes) {
+            const auto c = static_cast<unsigned char>(byte);
+            h += {"0123456789abcdef"[c >> 4], "0123456789abcdef"[c & 15]};
+        }
         return h;
     };
     const char* types[] = {"image/gif", "image/gif", "image/jpeg", "image/png", "image/png",

@@ -57,10 +57,11 @@ std::vector<std::string> QelhostRun::Messages() const {
     return m;
 }
 
-QelhostRun RunQelhost(const std::vector<std::string>& args, const QelhostOptions& options) {
-    QelhostRun run;
-    std::vector<std::string> argStore{QEL_QELHOST_PATH};
-    argStore.insert(argStore.end(), args.begin(), args.end());
+namespace {
+
+// The child's environment: ours without the display and qelhost's own
+// variables, and with `options.env` set.
+std::vector<std::string> ChildEnvironment(const QelhostOptions& options) {
     std::vector<std::string> envStore;
     for (char** e = environ; *e; ++e) {
         const bool given = std::any_of(options.env.begin(), options.env.end(), [&](const auto& v) {
@@ -69,11 +70,82 @@ QelhostRun RunQelhost(const std::vector<std::string>& args, const QelhostOptions
         if (!Removed(*e) && !given) envStore.emplace_back(*e);
     }
     for (const auto& [name, value] : options.env) envStore.push_back(name + "=" + value);
-    std::vector<char*> argv, envp;
-    for (std::string& a : argStore) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    for (std::string& e : envStore) envp.push_back(e.data());
-    envp.push_back(nullptr);
+    return envStore;
+}
+
+std::vector<char*> Pointers(std::vector<std::string>& strings) {
+    std::vector<char*> pointers;
+    for (std::string& s : strings) pointers.push_back(s.data());
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
+// In the child, after fork: standard output and error to the pipes, then qelhost.
+[[noreturn]] void ExecChild(const int outPipe[2], const int errPipe[2], const QelhostOptions& options,
+                            char* const argv[], char* const envp[]) {
+    ::dup2(outPipe[1], 1);
+    ::dup2(errPipe[1], 2);
+    ::signal(SIGPIPE, SIG_DFL);
+    if (options.fileSizeLimit) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{static_cast<rlim_t>(*options.fileSizeLimit), static_cast<rlim_t>(*options.fileSizeLimit)};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    if (!options.workingFolder.empty() && ::chdir(options.workingFolder.c_str()) != 0) _exit(126);
+    ::execve(argv[0], argv, envp);
+    _exit(127);
+}
+
+// Reads what is ready on the open descriptors of `fds` into `into`; closes
+// and marks (-1) those that have ended. Answers how many it closed.
+int ReadReady(pollfd (&fds)[2], std::string* const (&into)[2]) {
+    int closed = 0;
+    for (int i = 0; i < 2; ++i) {
+        if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+        char buf[4096];
+        const ssize_t got = ::read(fds[i].fd, buf, sizeof buf);
+        if (got > 0) {
+            into[i]->append(buf, static_cast<std::size_t>(got));
+        } else if (got == 0 || errno != EINTR) {
+            ::close(fds[i].fd);
+            fds[i].fd = -1;
+            ++closed;
+        }
+    }
+    return closed;
+}
+
+// Collects both pipes until they end or the time is up; false on time-out.
+// An editor that qelhost started may still hold the pipes, so they are
+// closed here either way: qelhost itself is what is waited for.
+bool Collect(int outFd, int errFd, QelhostRun& run, std::chrono::steady_clock::time_point deadline) {
+    pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
+    std::string* const into[2] = {&run.out, &run.err};
+    int open = 2;
+    bool timedOut = false;
+    while (open > 0) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            timedOut = true;
+            break;
+        }
+        const int n = ::poll(fds, 2, static_cast<int>(left.count()));
+        if (n <= 0) continue;  // EINTR, or time to look at the clock again
+        open -= ReadReady(fds, into);
+    }
+    for (pollfd& f : fds)
+        if (f.fd >= 0) ::close(f.fd);
+    return !timedOut;
+}
+
+}  // namespace
+
+QelhostRun RunQelhost(const std::vector<std::string>& args, const QelhostOptions& options) {
+    QelhostRun run;
+    std::vector<std::string> argStore{QEL_QELHOST_PATH};
+    argStore.insert(argStore.end(), args.begin(), args.end());
+    std::vector<std::string> envStore = ChildEnvironment(options);
+    const std::vector<char*> argv = Pointers(argStore), envp = Pointers(envStore);
 
     int outPipe[2], errPipe[2];
     if (::pipe2(outPipe, O_CLOEXEC) != 0 || ::pipe2(errPipe, O_CLOEXEC) != 0) {
@@ -85,54 +157,11 @@ QelhostRun RunQelhost(const std::vector<std::string>& args, const QelhostOptions
         ADD_FAILURE() << "fork: " << std::strerror(errno);
         return run;
     }
-    if (pid == 0) {
-        ::dup2(outPipe[1], 1);
-        ::dup2(errPipe[1], 2);
-        ::signal(SIGPIPE, SIG_DFL);
-        if (options.fileSizeLimit) {
-            ::signal(SIGXFSZ, SIG_IGN);
-            const rlimit limit{static_cast<rlim_t>(*options.fileSizeLimit), static_cast<rlim_t>(*options.fileSizeLimit)};
-            ::setrlimit(RLIMIT_FSIZE, &limit);
-        }
-        if (!options.workingFolder.empty() && ::chdir(options.workingFolder.c_str()) != 0) _exit(126);
-        ::execve(argv[0], argv.data(), envp.data());
-        _exit(127);
-    }
+    if (pid == 0) ExecChild(outPipe, errPipe, options, argv.data(), envp.data());
     ::close(outPipe[1]);
     ::close(errPipe[1]);
 
-    const auto deadline = std::chrono::steady_clock::now() + options.timeout;
-    pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
-    std::string* into[2] = {&run.out, &run.err};
-    int open = 2;
-    bool timedOut = false;
-    while (open > 0) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) {
-            timedOut = true;
-            break;
-        }
-        const int n = ::poll(fds, 2, static_cast<int>(left.count()));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) continue;
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
-            char buf[4096];
-            const ssize_t got = ::read(fds[i].fd, buf, sizeof buf);
-            if (got > 0) {
-                into[i]->append(buf, static_cast<std::size_t>(got));
-            } else if (got == 0 || errno != EINTR) {
-                ::close(fds[i].fd);
-                fds[i].fd = -1;
-                --open;
-            }
-        }
-    }
-    // An editor that qelhost started may still hold the pipes; qelhost itself
-    // is what is waited for.
-    for (pollfd& f : fds)
-        if (f.fd >= 0) ::close(f.fd);
-    if (timedOut) {
+    if (!Collect(outPipe[0], errPipe[0], run, std::chrono::steady_clock::now() + options.timeout)) {
         ::kill(pid, SIGKILL);
         ADD_FAILURE() << "qelhost did not end within " << options.timeout.count() << " s";
     }

@@ -74,53 +74,61 @@ int ModalScript::Enter(wxDialog* dialog) {
     }
     Expectation e = std::move(m_queue.front());
     m_queue.pop_front();
-    if (e.kind == Expectation::dialog) {
-        if (!ours || static_cast<int>(ours->Dialog().GetTemplateID()) != e.templateId) {
-            ADD_FAILURE() << "expected dialog " << e.templateId << ", another modal window came";
-            return wxID_CANCEL;
+    if (e.kind == Expectation::dialog) return EnterDialog(ours, e);
+    if (e.kind == Expectation::messageBox) return EnterMessageBox(dialog, e);
+    return EnterFileDialog(dialog, e);
+}
+
+int ModalScript::EnterDialog(QelWxDialog* ours, Expectation& e) {
+    if (!ours || static_cast<int>(ours->Dialog().GetTemplateID()) != e.templateId) {
+        ADD_FAILURE() << "expected dialog " << e.templateId << ", another modal window came";
+        return wxID_CANCEL;
+    }
+    // Shown for real; the actions run inside its modal loop.
+    ours->CallAfter([ours, actions = std::move(e.actions)] {
+        WaitFor([&] { return ours->IsShownOnScreen() && ours->GetClientSize().x > 0; });
+        Settle();
+        actions(*ours);
+        // (A loop left because a handler threw is over too.)
+        if (!WaitFor([&] { return ours->Dialog().IsEnded() || !ours->IsModal(); }, 2000)) {
+            ADD_FAILURE() << "dialog " << ours->Dialog().GetTemplateID() << " still open after its actions; cancelled";
+            QelUserCancel(ours->Dialog());
+            ours->Flush();
         }
-        // Shown for real; the actions run inside its modal loop.
-        ours->CallAfter([ours, actions = std::move(e.actions)] {
-            WaitFor([&] { return ours->IsShownOnScreen() && ours->GetClientSize().x > 0; });
-            Settle();
-            actions(*ours);
-            // (A loop left because a handler threw is over too.)
-            if (!WaitFor([&] { return ours->Dialog().IsEnded() || !ours->IsModal(); }, 2000)) {
-                ADD_FAILURE() << "dialog " << ours->Dialog().GetTemplateID() << " still open after its actions; cancelled";
-                QelUserCancel(ours->Dialog());
-                ours->Flush();
+    });
+    return wxID_NONE;
+}
+
+int ModalScript::EnterMessageBox(wxDialog* dialog, Expectation& e) {
+    auto* box = dynamic_cast<wxMessageDialog*>(dialog);
+    if (!box) {
+        ADD_FAILURE() << "expected a message box, another modal window came";
+        return wxID_CANCEL;
+    }
+    const int answer = e.message(*box);
+    if (answer == wxID_NONE && e.messageShown)
+        wxTheApp->CallAfter([box, shown = std::move(e.messageShown)] {
+            // The box's widget exists only while it runs.
+            WaitFor([&] { return IsMapped(box->GetHandle()); });
+            Settle(300);
+            // The box's loop ends only after this function returns: a
+            // response given by the actions is watched for instead.
+            bool responded = false;
+            GtkWidget* widget = box->GetHandle();
+            const unsigned long watch = WatchResponse(widget, &responded);
+            shown(*box);
+            WaitFor([&] { return responded; }, 2000);
+            StopWatching(widget, watch);
+            // Never leave a modal loop running after a failed check.
+            if (!responded) {
+                ADD_FAILURE() << "message box still open after its actions; cancelled";
+                RespondToDialog(widget, wxID_CANCEL);
             }
         });
-        return wxID_NONE;
-    }
-    if (e.kind == Expectation::messageBox) {
-        auto* box = dynamic_cast<wxMessageDialog*>(dialog);
-        if (!box) {
-            ADD_FAILURE() << "expected a message box, another modal window came";
-            return wxID_CANCEL;
-        }
-        const int answer = e.message(*box);
-        if (answer == wxID_NONE && e.messageShown)
-            wxTheApp->CallAfter([box, shown = std::move(e.messageShown)] {
-                // The box's widget exists only while it runs.
-                WaitFor([&] { return IsMapped(box->GetHandle()); });
-                Settle(300);
-                // The box's loop ends only after this function returns: a
-                // response given by the actions is watched for instead.
-                bool responded = false;
-                GtkWidget* widget = box->GetHandle();
-                const unsigned long watch = WatchResponse(widget, &responded);
-                shown(*box);
-                WaitFor([&] { return responded; }, 2000);
-                StopWatching(widget, watch);
-                // Never leave a modal loop running after a failed check.
-                if (!responded) {
-                    ADD_FAILURE() << "message box still open after its actions; cancelled";
-                    RespondToDialog(widget, wxID_CANCEL);
-                }
-            });
-        return answer;
-    }
+    return answer;
+}
+
+int ModalScript::EnterFileDialog(wxDialog* dialog, Expectation& e) {
     auto* chooser = dynamic_cast<wxFileDialog*>(dialog);
     if (!chooser) {
         ADD_FAILURE() << "expected a file dialog, another modal window came";

@@ -68,6 +68,11 @@ private:
         std::function<int(wxFileDialog&)> file;
         std::function<void(wxFileDialog&)> fileShown;
     };
+    // Enter() for each kind of modal window expected.
+    int EnterDialog(QelWxDialog* ours, Expectation& e);
+    int EnterMessageBox(wxDialog* dialog, Expectation& e);
+    int EnterFileDialog(wxDialog* dialog, Expectation& e);
+
     std::deque<Expectation> m_queue;
     // Native dialogs let through to be shown: their ShowModal enters the
     // hook once more (wxDialog::ShowModal) and is let through again.
