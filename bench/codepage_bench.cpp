@@ -10,7 +10,10 @@
 namespace {
 
 std::u16string MostlyAscii(std::size_t bytes) {
-    std::u16string line = u"Content-Type: image/gif;name=\"logo.gif\";\r\nR0lGODlhEAAQAPcAAAAAAP///wAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA\r\n";
+    std::u16string line =
+        u"Content-Type: "
+        u"image/gif;name=\"logo.gif\";\r\nR0lGODlhEAAQAPcAAAAAAP///"
+        u"wAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA\r\n";
     line += u"<p>ようこそ、トルカの店へ。</p>\r\n";
     std::u16string text;
     while (text.size() < bytes) text += line;

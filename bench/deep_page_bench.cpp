@@ -53,7 +53,8 @@ const std::map<std::string, std::function<std::string()>> kPages = {
     {"unclosed_b_i_font", [] { return Fill("", "<b><i><font>"); }},
     {"nested_divs", [] { return Fill("", "<div>"); }},
     {"reopened_formatting", ReopenedFormatting},
-    {"deepest_accepted", [] { return Fill(Repeat("<div>", 4093) + "<img src=a.gif>" + Repeat("</div>", 4093), "<p>x"); }},
+    {"deepest_accepted",
+     [] { return Fill(Repeat("<div>", 4093) + "<img src=a.gif>" + Repeat("</div>", 4093), "<p>x"); }},
     {"densest_accepted", [] { return Fill("", "<img src=a.gif>"); }},
 };
 

@@ -12,7 +12,8 @@
 namespace {
 
 std::u16string PageOfImages(int count) {
-    std::u16string page = u"<!DOCTYPE html>\r\n<html><head><title>\u753B\u50CF</title></head>\r\n<body background=\"bg.gif\">\r\n";
+    std::u16string page =
+        u"<!DOCTYPE html>\r\n<html><head><title>\u753B\u50CF</title></head>\r\n<body background=\"bg.gif\">\r\n";
     for (int i = 0; i < count; ++i) {
         const std::u16string n = qel::framework::Utf8ToWide(std::to_string(i));
         page += u"<p>\u5199\u771F " + n + u"<IMG SRC=\"img/" + n + u".gif\" alt='photo " + n + u"' width=10>\r\n";
@@ -39,7 +40,8 @@ void BM_ParseSetAllAndText(benchmark::State& state) {
         auto* doc = dynamic_cast<Document*>(loader.m_pRootNode);
         const NodeList imgs = doc->getElementsByTagName(u"img");
         for (unsigned i = 0; i < imgs.length(); ++i)
-            static_cast<Element*>(imgs.item(i))->setAttribute(u"src", u"cid:image" + qel::framework::Utf8ToWide(std::to_string(i + 1)));
+            static_cast<Element*>(imgs.item(i))
+                ->setAttribute(u"src", u"cid:image" + qel::framework::Utf8ToWide(std::to_string(i + 1)));
         std::u16string text = doc->getHTMLText();
         benchmark::DoNotOptimize(text.data());
         loader.DestroyNodeData();

@@ -55,8 +55,7 @@ std::string RandomBytes(std::size_t n, std::uint64_t seed) {
 
 void WriteAll(const fs::path& p, const std::string& bytes) {
     FILE* out = std::fopen(p.c_str(), "wb");
-    if (!out || std::fwrite(bytes.data(), 1, bytes.size(), out) != bytes.size() || std::fclose(out) != 0)
-        std::abort();
+    if (!out || std::fwrite(bytes.data(), 1, bytes.size(), out) != bytes.size() || std::fclose(out) != 0) std::abort();
 }
 
 // Makes the project file and the reference Base64 text once.
@@ -84,7 +83,8 @@ void MakeFixture() {
     const int in = ::open((g_dir / "all.bin").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     if (in < 0 || ::write(in, all.data(), all.size()) != static_cast<ssize_t>(all.size()) || ::close(in) != 0)
         std::abort();
-    const std::string cmd = "base64 -w 76 '" + (g_dir / "all.bin").string() + "' > '" + (g_dir / "all.b64").string() + "'";
+    const std::string cmd =
+        "base64 -w 76 '" + (g_dir / "all.bin").string() + "' > '" + (g_dir / "all.b64").string() + "'";
     if (std::system(cmd.c_str()) != 0) std::abort();
     fs::remove(g_dir / "all.bin");
 }
@@ -103,7 +103,8 @@ fs::path FreshOut() {
 
 bool LoadOnce() {
     CQelTpjFile rec(TYPE_PROJECT);
-    const bool ok = qel::format::LoadFile(rec, qel::framework::PathFromNative(Project().string())) && rec.m_arrImages.GetSize() == kImages;
+    const bool ok = qel::format::LoadFile(rec, qel::framework::PathFromNative(Project().string())) &&
+                    rec.m_arrImages.GetSize() == kImages;
     benchmark::DoNotOptimize(rec.m_strHtml.data());
     return ok;
 }
@@ -146,7 +147,8 @@ int GMimeOnce(const fs::path& out, std::int64_t bodyStart) {
         GMimeMultipart* mp = GMIME_MULTIPART(top);
         for (int i = 0; i < g_mime_multipart_get_count(mp); ++i) {
             GMimeObject* part = g_mime_multipart_get_part(mp, i);
-            if (!GMIME_IS_PART(part) || g_mime_part_get_content_encoding(GMIME_PART(part)) != GMIME_CONTENT_ENCODING_BASE64)
+            if (!GMIME_IS_PART(part) ||
+                g_mime_part_get_content_encoding(GMIME_PART(part)) != GMIME_CONTENT_ENCODING_BASE64)
                 continue;
             const char* name = g_mime_part_get_filename(GMIME_PART(part));
             const fs::path target = out / (name ? name : ("part" + std::to_string(i)));

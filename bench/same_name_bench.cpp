@@ -33,9 +33,10 @@ fs::path g_dir;
 fs::path MakeProject(int count, bool sameName) {
     const fs::path file = g_dir / ((sameName ? "same-" : "distinct-") + std::to_string(count) + ".tpj");
     if (fs::exists(file)) return file;
-    std::string text = "TORUCA_PROJECT_V2\r\nVersion: 2.1\r\nType: PROJECT\r\n\r\nURL: http://example.com/\r\n\r\n"
-                       "MIME-Version: 1.0\r\nContent-Type: multipart/mixed;boundary=\"B\"\r\n\r\n"
-                       "--B\r\nContent-Type: text/html\r\nContent-Transfer-Encoding: 8bit\r\n\r\n<p>x</p>\r\n";
+    std::string text =
+        "TORUCA_PROJECT_V2\r\nVersion: 2.1\r\nType: PROJECT\r\n\r\nURL: http://example.com/\r\n\r\n"
+        "MIME-Version: 1.0\r\nContent-Type: multipart/mixed;boundary=\"B\"\r\n\r\n"
+        "--B\r\nContent-Type: text/html\r\nContent-Transfer-Encoding: 8bit\r\n\r\n<p>x</p>\r\n";
     for (int i = 1; i <= count; ++i) {
         const std::string n = std::to_string(i);
         text += "--B\r\nContent-Type: image/gif;name=\"" + (sameName ? std::string("same") : "image" + n) +
@@ -60,7 +61,8 @@ void Load(benchmark::State& state, int count, bool sameName) {
         ::setenv("QELHOST_TEMP_DIR", out.c_str(), 1);
         CQelTpjFile record(TYPE_PROJECT);
         state.ResumeTiming();
-        if (!qel::format::LoadFile(record, qel::framework::PathFromNative(project.string())) || record.m_arrImages.GetSize() != count)
+        if (!qel::format::LoadFile(record, qel::framework::PathFromNative(project.string())) ||
+            record.m_arrImages.GetSize() != count)
             state.SkipWithError("the project did not load whole");
         state.PauseTiming();
         fs::remove_all(out);

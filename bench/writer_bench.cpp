@@ -46,8 +46,8 @@ const Image kKinds[] = {
 std::u16string Html() {
     std::u16string html = u"<html><head><title>トルカの店</title></head><body>\r\n";
     for (int i = 0; i < 100; ++i)
-        html += u"<p>Welcome to the shop. ようこそ。 <img src=\"cid:image" + std::u16string(1, static_cast<char16_t>(u'1' + i % kImages)) +
-                u"\"></p>\r\n";
+        html += u"<p>Welcome to the shop. ようこそ。 <img src=\"cid:image" +
+                std::u16string(1, static_cast<char16_t>(u'1' + i % kImages)) + u"\"></p>\r\n";
     return html + u"</body></html>";
 }
 

@@ -21,7 +21,9 @@ namespace qel::cli {
 
 std::string Utf8(const std::u16string& text) { return qel::framework::WideToUtf8(text); }
 
-std::string DataText(const std::string& cp932) { return qel::framework::WideToUtf8(qel::framework::Cp932ToWide(cp932)); }
+std::string DataText(const std::string& cp932) {
+    return qel::framework::WideToUtf8(qel::framework::Cp932ToWide(cp932));
+}
 
 int TypeOfForm(const std::string& form) {
     if (form == "project") return TYPE_PROJECT;
@@ -31,27 +33,27 @@ int TypeOfForm(const std::string& form) {
 
 const char* FormOfType(int type) {
     switch (type) {
-    case TYPE_PROJECT: return "project";
-    case TYPE_CARD: return "detail";
-    case TYPE_SNIP: return "snippet";
-    default: return "unknown";
+        case TYPE_PROJECT: return "project";
+        case TYPE_CARD: return "detail";
+        case TYPE_SNIP: return "snippet";
+        default: return "unknown";
     }
 }
 
 const char16_t* DefaultNameOfType(int type) {
     switch (type) {
-    case TYPE_PROJECT: return qel::format::kDefaultProjectName;
-    case TYPE_SNIP: return qel::format::kDefaultSnipName;
-    default: return qel::format::kDefaultDetailName;
+        case TYPE_PROJECT: return qel::format::kDefaultProjectName;
+        case TYPE_SNIP: return qel::format::kDefaultSnipName;
+        default: return qel::format::kDefaultDetailName;
     }
 }
 
 qel::toruca::Form LimitFormOfType(int type) {
     switch (type) {
-    case TYPE_PROJECT: return qel::toruca::Form::project;
-    case TYPE_SNIP: return qel::toruca::Form::snippet;
-    case TYPE_CARD: return qel::toruca::Form::detail;
-    default: return qel::toruca::Form::any;
+        case TYPE_PROJECT: return qel::toruca::Form::project;
+        case TYPE_SNIP: return qel::toruca::Form::snippet;
+        case TYPE_CARD: return qel::toruca::Form::detail;
+        default: return qel::toruca::Form::any;
     }
 }
 
@@ -73,7 +75,8 @@ ScratchFolder::ScratchFolder() {
     std::error_code ec;
     std::string pattern = (fs::temp_directory_path(ec) / "toruca-XXXXXX").string();
     if (ec) pattern = "/tmp/toruca-XXXXXX";
-    if (!::mkdtemp(pattern.data())) throw Failure(std::string("cannot make a temporary folder: ") + std::strerror(errno));
+    if (!::mkdtemp(pattern.data()))
+        throw Failure(std::string("cannot make a temporary folder: ") + std::strerror(errno));
     m_path = pattern;
     UseTemporaryFolder(m_path);
 }
@@ -92,7 +95,8 @@ std::unique_ptr<CQelTpjFile> LoadCard(const std::string& path) {
     auto card = std::make_unique<CQelTpjFile>(0);
     bool loaded = false;
     try {
-        loaded = qel::format::LoadFile(*card, qel::framework::PathFromNative(ec ? path : abs.lexically_normal().string()));
+        loaded =
+            qel::format::LoadFile(*card, qel::framework::PathFromNative(ec ? path : abs.lexically_normal().string()));
     } catch (const std::exception&) {
         loaded = false;
     }
@@ -119,13 +123,15 @@ std::string WriteNew(const std::string& out, const std::u16string& defaultName, 
     }
     folder = fs::absolute(folder, ec).lexically_normal();
     struct stat st {};
-    if (::stat(folder.c_str(), &st) != 0) throw Failure("cannot write into " + folder.string() + ": " + std::strerror(errno));
+    if (::stat(folder.c_str(), &st) != 0)
+        throw Failure("cannot write into " + folder.string() + ": " + std::strerror(errno));
     if (!S_ISDIR(st.st_mode)) throw Failure("cannot write into " + folder.string() + ": not a folder");
     if (::access(folder.c_str(), W_OK | X_OK) != 0)
         throw Failure("cannot write into " + folder.string() + ": " + std::strerror(errno));
-    const std::u16string written =
-        qel::plugin::WriteNewFile(qel::framework::PathFromNative(folder.string()), qel::framework::PathFromNative(name.string()), bytes);
-    if (written.empty()) throw Failure("cannot write " + (folder / name).string() + ": the file could not be written whole");
+    const std::u16string written = qel::plugin::WriteNewFile(qel::framework::PathFromNative(folder.string()),
+                                                             qel::framework::PathFromNative(name.string()), bytes);
+    if (written.empty())
+        throw Failure("cannot write " + (folder / name).string() + ": the file could not be written whole");
     return qel::framework::PathToNative(written);
 }
 

@@ -37,15 +37,15 @@ struct PartInfo {
 
 std::string KindOf(const std::u16string& path) {
     switch (CQelTktUtil::whatKindOfFile(path, false)) {
-    case CQelTktUtil::KIND_IMAGE:
-        switch (CQelTktUtil::whatKindOfImage(path)) {
-        case CQelTktUtil::IMAGE_GIF: return "image/gif";
-        case CQelTktUtil::IMAGE_JPEG: return "image/jpeg";
-        case CQelTktUtil::IMAGE_PNG: return "image/png";
-        default: return "image";
-        }
-    case CQelTktUtil::KIND_FLASH: return "application/x-shockwave-flash";
-    default: return "other";
+        case CQelTktUtil::KIND_IMAGE:
+            switch (CQelTktUtil::whatKindOfImage(path)) {
+                case CQelTktUtil::IMAGE_GIF: return "image/gif";
+                case CQelTktUtil::IMAGE_JPEG: return "image/jpeg";
+                case CQelTktUtil::IMAGE_PNG: return "image/png";
+                default: return "image";
+            }
+        case CQelTktUtil::KIND_FLASH: return "application/x-shockwave-flash";
+        default: return "other";
     }
 }
 
@@ -163,8 +163,11 @@ void PrintInfoJson(const CardInfo& info) {
     j["size"] = info.measure.fileBytes;
     j["limits"] = nlohmann::ordered_json::array();
     for (const qel::toruca::Verdict& v : info.verdicts)
-        j["limits"].push_back({{"key", v.limit->key}, {"value", v.value}, {"max", v.limit->max},
-                               {"ok", !v.exceeded}, {"source", v.limit->source}});
+        j["limits"].push_back({{"key", v.limit->key},
+                               {"value", v.value},
+                               {"max", v.limit->max},
+                               {"ok", !v.exceeded},
+                               {"source", v.limit->source}});
     std::printf("%s\n", j.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace).c_str());
 }
 
@@ -181,16 +184,14 @@ void PrintInfoText(const CardInfo& info) {
     std::printf("  IP-ID: %s\n", Utf8(card.GetIpId()).c_str());
     std::printf("  Sort-ID: %s\n", Utf8(card.GetSortId()).c_str());
     std::printf("  Dist: %d (%s)\n", card.m_nDist, info.dist.empty() ? "no such value" : info.dist.c_str());
-    std::printf("  Color-ID: %d (%s)\n", card.m_nColorId,
-                info.colour.empty() ? "no such colour" : info.colour.c_str());
+    std::printf("  Color-ID: %d (%s)\n", card.m_nColorId, info.colour.empty() ? "no such colour" : info.colour.c_str());
     std::printf("  Expires: %s\n", Utf8(card.GetExpires()).c_str());
     std::printf("  LM: %s\n", Utf8(card.GetLastModified()).c_str());
     if (info.icon)
         std::printf("  unique icon: \"%s\", %s, %s, %llu bytes\n", Utf8(info.iconTitle).c_str(),
                     info.icon->name.c_str(), info.icon->kind.c_str(),
                     static_cast<unsigned long long>(info.icon->bytes));
-    else
-        std::printf("  unique icon: none\n");
+    else std::printf("  unique icon: none\n");
     std::printf("parts: %zu\n", info.parts.size());
     for (const PartInfo& p : info.parts)
         std::printf("  %-8s %-24s %-30s %llu bytes\n", p.id.c_str(), p.name.c_str(), p.kind.c_str(),
@@ -238,7 +239,8 @@ bool CheckFile(const std::string& file) {
     std::set<std::u16string> reported;
     for (const std::u16string& id : referenced)
         if (!present.count(id) && reported.insert(id).second)
-            report("error", "the page refers to \"cid:" + Utf8(id) + "\", but the card has no part with that content id");
+            report("error",
+                   "the page refers to \"cid:" + Utf8(id) + "\", but the card has no part with that content id");
     for (int i = 0; i < card->m_arrImages.GetSize(); ++i) {
         const std::u16string& id = card->m_arrImages[i].m_strId;
         if (!referencedSet.count(id))
@@ -249,7 +251,8 @@ bool CheckFile(const std::string& file) {
     // Values.
     CQelTorucaCategory table;
     if (card->m_nCategory != 0 && table.GetGenre(card->m_nCategory) == CQelTorucaCategory::GENRE_ALL)
-        report("error", "Cat " + Utf8(qel::framework::Format(u"%04d", card->m_nCategory)) + " is not in the category table");
+        report("error",
+               "Cat " + Utf8(qel::framework::Format(u"%04d", card->m_nCategory)) + " is not in the category table");
     if (const char16_t* refused = qel::dialogs::CheckUrl(card->GetUrl()))
         report("error", "URL \"" + Utf8(card->GetUrl()) + "\": " + Utf8(refused));
 

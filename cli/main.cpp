@@ -70,20 +70,24 @@ int main(int argc, char** argv) {
     url.option = make->add_option("--url", url.value, "URL the detail is fetched from; empty or starting with http://")
                      ->type_name("URL");
     data1.option = make->add_option("--data1", data1.value, "Data1: the heading")->type_name("TEXT");
-    data2.option = make->add_option("--data2", data2.value, "Data2: the introduction (may hold line breaks)")->type_name("TEXT");
+    data2.option =
+        make->add_option("--data2", data2.value, "Data2: the introduction (may hold line breaks)")->type_name("TEXT");
     data3.option = make->add_option("--data3", data3.value, "Data3: the third line")->type_name("TEXT");
-    CLI::Option* catOpt = make->add_option("--cat", category, "Category code, decimal: 0 (none) or a code of the category table")
-                              ->type_name("CODE");
-    CLI::Option* colorOpt = make->add_option("--color", color, "Color-ID 0-9: 赤 橙 黄 緑 水 青 紫 桃 茶 黒 (default 1)")
-                                ->check(CLI::Range(0, 9))
-                                ->type_name("ID");
+    CLI::Option* catOpt =
+        make->add_option("--cat", category, "Category code, decimal: 0 (none) or a code of the category table")
+            ->type_name("CODE");
+    CLI::Option* colorOpt =
+        make->add_option("--color", color, "Color-ID 0-9: 赤 橙 黄 緑 水 青 紫 桃 茶 黒 (default 1)")
+            ->check(CLI::Range(0, 9))
+            ->type_name("ID");
     CLI::Option* distOpt =
         make->add_option("--dist", dist, "Dist 1-4: 1 no redistribution nor update ... 4 both allowed (default 4)")
             ->check(CLI::Range(1, 4))
             ->type_name("N");
     ipId.option = make->add_option("--ip-id", ipId.value, "IP-ID (default 9999)")->type_name("ID");
     sortId.option = make->add_option("--sort-id", sortId.value, "Sort-ID, the kana ID")->type_name("TEXT");
-    expires.option = make->add_option("--expires", expires.value, "Expiry date YYMMDD (default 101231)")->type_name("YYMMDD");
+    expires.option =
+        make->add_option("--expires", expires.value, "Expiry date YYMMDD (default 101231)")->type_name("YYMMDD");
     lm.option = make->add_option("--lm", lm.value, "Last update: now, or YYMMDDhhmm")->type_name("now|YYMMDDhhmm");
     version.option = make->add_option("--version", version.value, "ToruCa version: 1.0, 1.1, 2.0 or 2.1 (default)")
                          ->check(CLI::IsMember({"1.0", "1.1", "2.0", "2.1"}))
@@ -105,8 +109,9 @@ int main(int argc, char** argv) {
     std::vector<std::string> checkFiles;
     CLI::App* check = app.add_subcommand("check", "Check cards against the handset limits and for consistency");
     check->add_option("FILE", checkFiles, "The .trc or .tpj files")->required()->type_name("FILE");
-    check->footer("One line per problem on standard output, 'FILE: error: ...' or 'FILE: warning: ...';\n"
-                  "exit status 0 when every file passes, 1 otherwise.");
+    check->footer(
+        "One line per problem on standard output, 'FILE: error: ...' or 'FILE: warning: ...';\n"
+        "exit status 0 when every file passes, 1 otherwise.");
 
     // convert
     std::string convertFile, convertForm, convertOut;

@@ -45,7 +45,8 @@ int RunMake(const MakeOptions& o) {
     if (o.version) card.SetVersion(ShiftJisText("--version", *o.version));
     if (o.url) {
         const std::u16string url = ShiftJisText("--url", *o.url);
-        if (const char16_t* refused = qel::dialogs::CheckUrl(url)) throw Failure("--url " + *o.url + ": " + Utf8(refused));
+        if (const char16_t* refused = qel::dialogs::CheckUrl(url))
+            throw Failure("--url " + *o.url + ": " + Utf8(refused));
         card.SetUrl(url);
     }
     if (o.data1) card.SetData1(ShiftJisText("--data1", *o.data1));

@@ -74,7 +74,8 @@ int DrawText(cairo_t* cr, const std::string& text, double x, double y, int width
 // when its file is no image that gdk-pixbuf reads.
 void DrawIcon(cairo_t* cr, const std::string& path, double x, double y, int size) {
     GError* error = nullptr;
-    std::unique_ptr<GdkPixbuf, ObjectFree> pixbuf(gdk_pixbuf_new_from_file_at_scale(path.c_str(), size, size, TRUE, &error));
+    std::unique_ptr<GdkPixbuf, ObjectFree> pixbuf(
+        gdk_pixbuf_new_from_file_at_scale(path.c_str(), size, size, TRUE, &error));
     if (error) g_error_free(error);
     if (!pixbuf) return;
     std::unique_ptr<GdkPixbuf, ObjectFree> rgba(gdk_pixbuf_add_alpha(pixbuf.get(), FALSE, 0, 0, 0));
@@ -91,7 +92,8 @@ void DrawIcon(cairo_t* cr, const std::string& path, double x, double y, int size
             const unsigned char* p = src + row * srcStride + col * 4;
             const unsigned a = p[3];
             // Cairo wants premultiplied native-endian ARGB.
-            const std::uint32_t pixel = (a << 24) | ((p[0] * a / 255) << 16) | ((p[1] * a / 255) << 8) | (p[2] * a / 255);
+            const std::uint32_t pixel =
+                (a << 24) | ((p[0] * a / 255) << 16) | ((p[1] * a / 255) << 8) | (p[2] * a / 255);
             *reinterpret_cast<std::uint32_t*>(dst + row * dstStride + col * 4) = pixel;
         }
     }
@@ -170,7 +172,8 @@ int RunPreview(const std::string& file, const std::string& out) {
     std::u16string iconPath, iconTitle;
     card->GetUniqueIcon(iconPath, iconTitle);
 
-    std::unique_ptr<cairo_surface_t, SurfaceFree> surface(cairo_image_surface_create(CAIRO_FORMAT_RGB24, kWidth, kHeight));
+    std::unique_ptr<cairo_surface_t, SurfaceFree> surface(
+        cairo_image_surface_create(CAIRO_FORMAT_RGB24, kWidth, kHeight));
     std::unique_ptr<cairo_t, CairoFree> cr(cairo_create(surface.get()));
     cairo_t* c = cr.get();
     const int left = kBand + 14;

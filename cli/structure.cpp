@@ -68,8 +68,9 @@ std::vector<StructureProblem> ScanStructure(const std::string& path, const std::
         if (colon == std::string::npos) continue;
         if (EqualsNoCase(line.substr(0, colon), "Content-Transfer-Encoding")) {
             const std::string value = Trim(line.substr(colon + 1));
-            encoding = EqualsNoCase(value, "8bit") ? Encoding::eightBit
-                       : EqualsNoCase(value, "base64") ? Encoding::base64 : Encoding::other;
+            encoding = EqualsNoCase(value, "8bit")     ? Encoding::eightBit
+                       : EqualsNoCase(value, "base64") ? Encoding::base64
+                                                       : Encoding::other;
         }
     }
     // The headers of a part cut off by the end of the file never end.

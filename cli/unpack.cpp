@@ -42,7 +42,8 @@ int RunExtract(const std::string& file, const std::string& dirOption) {
     dir = fs::absolute(dir, ec).lexically_normal();
     // A new folder only: whatever is in an existing one stays untouched.
     if (::mkdir(dir.c_str(), 0777) != 0) {
-        if (errno == EEXIST) throw Failure(dir.string() + ": already exists; extract writes into a new folder only (-d DIR)");
+        if (errno == EEXIST)
+            throw Failure(dir.string() + ": already exists; extract writes into a new folder only (-d DIR)");
         throw Failure("cannot make the folder " + dir.string() + ": " + std::strerror(errno));
     }
     try {
@@ -61,7 +62,8 @@ int RunExtract(const std::string& file, const std::string& dirOption) {
                 card->m_arrImages.GetAt(i).m_strPath = url.substr(folderUrl.size());
         }
         const std::string page = qel::framework::WideToCp932(qel::html::GetHtml(*card, true));
-        const std::u16string written = qel::plugin::WriteNewFile(qel::framework::PathFromNative(dir.string()), u"index.html", page);
+        const std::u16string written =
+            qel::plugin::WriteNewFile(qel::framework::PathFromNative(dir.string()), u"index.html", page);
         if (written.empty()) throw Failure("cannot write the page into " + dir.string());
         std::printf("%s\n", qel::framework::PathToNative(written).c_str());
     } catch (...) {

@@ -8,9 +8,9 @@ CQelTorucaCategoryDlg::CQelTorucaCategoryDlg(int category, CWnd* parent)
 CQelTorucaCategoryDlg::~CQelTorucaCategoryDlg() = default;
 
 BEGIN_MESSAGE_MAP(CQelTorucaCategoryDlg, CDialog)
-    ON_BN_CLICKED(IDC_ICON, &CQelTorucaCategoryDlg::OnIconRadio)
-    ON_BN_CLICKED(IDC_NO_ICON, &CQelTorucaCategoryDlg::OnIconRadio)
-    ON_CBN_SELCHANGE(IDC_GENRE, &CQelTorucaCategoryDlg::OnSelchangeGenre)
+ON_BN_CLICKED(IDC_ICON, &CQelTorucaCategoryDlg::OnIconRadio)
+ON_BN_CLICKED(IDC_NO_ICON, &CQelTorucaCategoryDlg::OnIconRadio)
+ON_CBN_SELCHANGE(IDC_GENRE, &CQelTorucaCategoryDlg::OnSelchangeGenre)
 END_MESSAGE_MAP()
 
 BOOL CQelTorucaCategoryDlg::OnCommand(WPARAM wParam, LPARAM lParam) {

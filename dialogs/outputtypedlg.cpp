@@ -5,9 +5,9 @@ CQelTorucaOutputTypeDlg::CQelTorucaOutputTypeDlg(int output, CWnd* parent) : CDi
 CQelTorucaOutputTypeDlg::~CQelTorucaOutputTypeDlg() = default;
 
 BEGIN_MESSAGE_MAP(CQelTorucaOutputTypeDlg, CDialog)
-    ON_BN_CLICKED(IDC_OUTPUT_PROJECT, &CQelTorucaOutputTypeDlg::OnOutputRadio)
-    ON_BN_CLICKED(IDC_OUTPUT_CARD, &CQelTorucaOutputTypeDlg::OnOutputRadio)
-    ON_BN_CLICKED(IDC_OUTPUT_SNIP, &CQelTorucaOutputTypeDlg::OnOutputRadio)
+ON_BN_CLICKED(IDC_OUTPUT_PROJECT, &CQelTorucaOutputTypeDlg::OnOutputRadio)
+ON_BN_CLICKED(IDC_OUTPUT_CARD, &CQelTorucaOutputTypeDlg::OnOutputRadio)
+ON_BN_CLICKED(IDC_OUTPUT_SNIP, &CQelTorucaOutputTypeDlg::OnOutputRadio)
 END_MESSAGE_MAP()
 
 BOOL CQelTorucaOutputTypeDlg::OnCommand(WPARAM wParam, LPARAM lParam) {

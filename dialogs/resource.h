@@ -17,32 +17,32 @@
 #define IDC_OUTPUT_SNIP 20002     // "トルカファイルを作成する(&T)"
 
 // Settings dialog
-#define IDC_VERSION 20003         // version combo
+#define IDC_VERSION 20003  // version combo
 #define IDC_URL 20004
 #define IDC_DATA1 20005
-#define IDC_DATA2 20006           // multi-line: Ctrl+Enter breaks a line ("\r\n")
+#define IDC_DATA2 20006  // multi-line: Ctrl+Enter breaks a line ("\r\n")
 #define IDC_DATA3 20007
 #define IDC_IPID 20008
-#define IDC_SORTID 20009          // "カナID(&K) :"
+#define IDC_SORTID 20009  // "カナID(&K) :"
 #define IDC_EXPIRES 20010
-#define IDC_DIST 20011            // Dist combo, index = Dist - 1
+#define IDC_DIST 20011  // Dist combo, index = Dist - 1
 #define IDC_LASTMODIFIED 20012
 #define IDC_CATEGORY_ICON 20013
 #define IDC_UNIQICON_ICON 20014
-#define IDC_CATEGORY_REF 20015    // "参照(&R)..."
-#define IDC_UNIQICON_REF 20016    // "参照(&E)..."; "参照(&R)..." in the unique icon dialog
-#define IDC_COLOR 20017           // colour combo, index = Color-ID
+#define IDC_CATEGORY_REF 20015  // "参照(&R)..."
+#define IDC_UNIQICON_REF 20016  // "参照(&E)..."; "参照(&R)..." in the unique icon dialog
+#define IDC_COLOR 20017         // colour combo, index = Color-ID
 #define IDC_UNIQICON_TITLE 20018
-#define IDC_NOW 20019             // "現在日時(&W)"
-#define IDC_VERSION_TEXT 20031    // description of the version
+#define IDC_NOW 20019           // "現在日時(&W)"
+#define IDC_VERSION_TEXT 20031  // description of the version
 
 // Unique category icon dialog (its browse button is IDC_UNIQICON_REF)
 #define IDC_UNIQDLG_TITLE 20020
 #define IDC_UNIQDLG_FILE 20021
 
 // Icon selection dialog
-#define IDC_ICON 20022            // radio "アイコンを指定する(&I)"
-#define IDC_NO_ICON 20023         // radio "アイコンを指定しない(&N)"
-#define IDC_GENRE 20024           // genre combo
-#define IDC_CODES 20025           // code list
-#define IDC_GENRE_LABEL 20026     // "ジャンル(&G) :"
+#define IDC_ICON 20022         // radio "アイコンを指定する(&I)"
+#define IDC_NO_ICON 20023      // radio "アイコンを指定しない(&N)"
+#define IDC_GENRE 20024        // genre combo
+#define IDC_CODES 20025        // code list
+#define IDC_GENRE_LABEL 20026  // "ジャンル(&G) :"

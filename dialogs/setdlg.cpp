@@ -15,9 +15,12 @@ const char16_t* const kVersions[] = {u"1.0", u"1.1", u"2.0", u"2.1"};
 // Shown in 20031 for the selected entry of the version combo.
 const char16_t* const kVersionTexts[] = {
     u"FOMA902iシリーズ以降のトルカ対応端末で利用可能なトルカデータのバージョンです。",
-    u"FOMA902iシリーズ以降のトルカ対応端末で利用可能なトルカデータのバージョンです。 Ver 1.0で指定可能な内容に加えて、IP-ID, カナＩＤ，色ＩＤ，有効期限の指定が可能です。",
-    u"FOMA903iシリーズ以降のトルカ対応端末で利用可能なトルカデータのバージョンです。 Ver 1.1で指定可能な内容に加えて、独自カテゴリアイコン，再配布・更新識別子の指定が可能です。",
-    u"2008年度下期モデル以降のトルカ対応端末で利用可能なトルカデータのバージョンです。 Ver 2.0で指定可能な内容に加えて、最終更新日時の指定が可能です。",
+    u"FOMA902iシリーズ以降のトルカ対応端末で利用可能なトルカデータのバージョンです。 Ver "
+    u"1.0で指定可能な内容に加えて、IP-ID, カナＩＤ，色ＩＤ，有効期限の指定が可能です。",
+    u"FOMA903iシリーズ以降のトルカ対応端末で利用可能なトルカデータのバージョンです。 Ver "
+    u"1.1で指定可能な内容に加えて、独自カテゴリアイコン，再配布・更新識別子の指定が可能です。",
+    u"2008年度下期モデル以降のトルカ対応端末で利用可能なトルカデータのバージョンです。 Ver "
+    u"2.0で指定可能な内容に加えて、最終更新日時の指定が可能です。",
 };
 static_assert(std::size(kVersions) == std::size(kVersionTexts));
 
@@ -27,22 +30,16 @@ static_assert(std::size(kVersions) == std::size(kVersionTexts));
 // defaults show only in a dialog run on its own (Dist index 4 selects no
 // entry there).
 CQelTorucaSetDlg::CQelTorucaSetDlg(CWnd* parent)
-    : CDialog(IDD, parent),
-      m_strVersion(u"1.0"),
-      m_nColorIndex(1),
-      m_nDistIndex(4),
-      m_cmbVersion(false, false),
-      m_cmbColor(false, false),
-      m_cmbDist(false, false),
-      m_nCategory(64) {}
+    : CDialog(IDD, parent), m_strVersion(u"1.0"), m_nColorIndex(1), m_nDistIndex(4), m_cmbVersion(false, false),
+      m_cmbColor(false, false), m_cmbDist(false, false), m_nCategory(64) {}
 
 CQelTorucaSetDlg::~CQelTorucaSetDlg() = default;
 
 BEGIN_MESSAGE_MAP(CQelTorucaSetDlg, CDialog)
-    ON_CBN_SELCHANGE(IDC_VERSION, &CQelTorucaSetDlg::OnSelchangeVersion)
-    ON_BN_CLICKED(IDC_CATEGORY_REF, &CQelTorucaSetDlg::OnCategoryRef)
-    ON_BN_CLICKED(IDC_UNIQICON_REF, &CQelTorucaSetDlg::OnUniqIconRef)
-    ON_BN_CLICKED(IDC_NOW, &CQelTorucaSetDlg::OnNow)
+ON_CBN_SELCHANGE(IDC_VERSION, &CQelTorucaSetDlg::OnSelchangeVersion)
+ON_BN_CLICKED(IDC_CATEGORY_REF, &CQelTorucaSetDlg::OnCategoryRef)
+ON_BN_CLICKED(IDC_UNIQICON_REF, &CQelTorucaSetDlg::OnUniqIconRef)
+ON_BN_CLICKED(IDC_NOW, &CQelTorucaSetDlg::OnNow)
 END_MESSAGE_MAP()
 
 void CQelTorucaSetDlg::DoDataExchange(CDataExchange* pDX) {

@@ -26,7 +26,7 @@ public:
     ~CQelTorucaSetDlg() override;
 
     // Exchanged with controls (wide strings are UTF-16).
-    std::u16string m_strVersion;        // combo text: "1.0", "1.1", "2.0", "2.1"
+    std::u16string m_strVersion;  // combo text: "1.0", "1.1", "2.0", "2.1"
     std::u16string m_strUrl;
     std::u16string m_strUniqIconTitle;  // read-only edit
     std::u16string m_strData1;
@@ -35,15 +35,15 @@ public:
     std::u16string m_strIpId;
     std::u16string m_strSortId;
     std::u16string m_strExpires;
-    std::u16string m_strLastModified;   // yymmddHHMM
-    int m_nColorIndex;                  // Color-ID 0..9; -1 none selected
-    int m_nDistIndex;                   // Dist - 1 (0..3); -1 none selected
+    std::u16string m_strLastModified;  // yymmddHHMM
+    int m_nColorIndex;                 // Color-ID 0..9; -1 none selected
+    int m_nDistIndex;                  // Dist - 1 (0..3); -1 none selected
     CQelComboBoxEx m_cmbVersion;
     CQelComboBoxEx m_cmbColor;
     CQelComboBoxEx m_cmbDist;
     // Without a control: changed by the nested icon dialogs.
-    int m_nCategory;                    // category code, 0: no category icon
-    std::u16string m_strUniqIconFile;   // path of the unique icon's file
+    int m_nCategory;                   // category code, 0: no category icon
+    std::u16string m_strUniqIconFile;  // path of the unique icon's file
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;

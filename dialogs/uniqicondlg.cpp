@@ -23,7 +23,7 @@ CQelTorucaUniqIconDlg::CQelTorucaUniqIconDlg(CWnd* parent) : CDialog(IDD, parent
 CQelTorucaUniqIconDlg::~CQelTorucaUniqIconDlg() = default;
 
 BEGIN_MESSAGE_MAP(CQelTorucaUniqIconDlg, CDialog)
-    ON_BN_CLICKED(IDC_UNIQICON_REF, &CQelTorucaUniqIconDlg::OnFileRef)
+ON_BN_CLICKED(IDC_UNIQICON_REF, &CQelTorucaUniqIconDlg::OnFileRef)
 END_MESSAGE_MAP()
 
 void CQelTorucaUniqIconDlg::DoDataExchange(CDataExchange* pDX) {

@@ -20,8 +20,8 @@ public:
     explicit CQelTorucaUniqIconDlg(CWnd* parent);
     ~CQelTorucaUniqIconDlg() override;
 
-    std::u16string m_strFile;    // full path of the icon file; empty: no unique icon
-    std::u16string m_strTitle;   // the icon's title, free text
+    std::u16string m_strFile;   // full path of the icon file; empty: no unique icon
+    std::u16string m_strTitle;  // the icon's title, free text
     // Where the next browse starts: empty until the first browse, which
     // starts in the current file's folder; then the folder of the file
     // chosen last.

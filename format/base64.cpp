@@ -92,20 +92,20 @@ __attribute__((target("ssse3"), always_inline)) inline __m128i DigitsSsse3(__m12
 
 // The same on two sets of twelve bytes, one in each 128-bit lane.
 __attribute__((target("avx2"), always_inline)) inline __m256i DigitsAvx2(__m256i in) {
-    in = _mm256_shuffle_epi8(in, _mm256_setr_epi8(1, 0, 2, 1, 4, 3, 5, 4, 7, 6, 8, 7, 10, 9, 11, 10, 1, 0, 2, 1, 4,
-                                                  3, 5, 4, 7, 6, 8, 7, 10, 9, 11, 10));
+    in = _mm256_shuffle_epi8(in, _mm256_setr_epi8(1, 0, 2, 1, 4, 3, 5, 4, 7, 6, 8, 7, 10, 9, 11, 10, 1, 0, 2, 1, 4, 3,
+                                                  5, 4, 7, 6, 8, 7, 10, 9, 11, 10));
     const __m256i t0 = _mm256_and_si256(in, _mm256_set1_epi32(0x0fc0fc00));
     const __m256i t1 = _mm256_mulhi_epu16(t0, _mm256_set1_epi32(0x04000040));
     const __m256i t2 = _mm256_and_si256(in, _mm256_set1_epi32(0x003f03f0));
     const __m256i t3 = _mm256_mullo_epi16(t2, _mm256_set1_epi32(0x01000010));
     const __m256i values = _mm256_or_si256(t1, t3);
     __m256i range = _mm256_subs_epu8(values, _mm256_set1_epi8(51));
-    range = _mm256_or_si256(range,
-                            _mm256_and_si256(_mm256_cmpgt_epi8(_mm256_set1_epi8(26), values), _mm256_set1_epi8(13)));
-    const __m256i offsets = _mm256_setr_epi8(
-        'a' - 26, '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52,
-        '+' - 62, '/' - 63, 'A', 0, 0, 'a' - 26, '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52,
-        '0' - 52, '0' - 52, '0' - 52, '0' - 52, '+' - 62, '/' - 63, 'A', 0, 0);
+    range =
+        _mm256_or_si256(range, _mm256_and_si256(_mm256_cmpgt_epi8(_mm256_set1_epi8(26), values), _mm256_set1_epi8(13)));
+    const __m256i offsets = _mm256_setr_epi8('a' - 26, '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52,
+                                             '0' - 52, '0' - 52, '0' - 52, '0' - 52, '+' - 62, '/' - 63, 'A', 0, 0,
+                                             'a' - 26, '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52,
+                                             '0' - 52, '0' - 52, '0' - 52, '0' - 52, '+' - 62, '/' - 63, 'A', 0, 0);
     return _mm256_add_epi8(_mm256_shuffle_epi8(offsets, range), values);
 }
 
@@ -138,8 +138,8 @@ __attribute__((target("ssse3"))) Ch* EncodeGroupsSsse3(const unsigned char*& in,
 template <typename Ch>
 __attribute__((target("avx2"))) Ch* EncodeGroupsAvx2(const unsigned char*& in, std::size_t groups, Ch* out) {
     for (; groups >= 10; groups -= 8, in += 24, out += 32) {
-        const __m256i bytes = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(in + 12),
-                                                  reinterpret_cast<const __m128i*>(in));
+        const __m256i bytes =
+            _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(in + 12), reinterpret_cast<const __m128i*>(in));
         const __m256i digits = DigitsAvx2(bytes);
         Store16(out, _mm256_castsi256_si128(digits));
         Store16(out + 16, _mm256_extracti128_si256(digits, 1));
@@ -164,10 +164,10 @@ template <typename Ch>
 GroupsFn<Ch> GroupsFor(qel::format::Base64Path path) {
     switch (path) {
 #ifdef QEL_BASE64_SIMD
-    case qel::format::Base64Path::avx2: return EncodeGroupsAvx2<Ch>;
-    case qel::format::Base64Path::ssse3: return EncodeGroupsSsse3<Ch>;
+        case qel::format::Base64Path::avx2: return EncodeGroupsAvx2<Ch>;
+        case qel::format::Base64Path::ssse3: return EncodeGroupsSsse3<Ch>;
 #endif
-    default: return EncodeGroups<Ch>;
+        default: return EncodeGroups<Ch>;
     }
 }
 
@@ -291,10 +291,10 @@ void DecodeCleanScalar(DecodeCursor& c) {
 // test), classifying the characters by nibble lookups as Muła and Lemire
 // do; a block holding anything but digits ends the step loop.
 __attribute__((target("ssse3,sse4.1"), always_inline)) inline void Ssse3Steps(DecodeCursor& c) {
-    const __m128i lutLo = _mm_setr_epi8(0x15, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x13, 0x1A,
-                                        0x1B, 0x1B, 0x1B, 0x1A);
-    const __m128i lutHi = _mm_setr_epi8(0x10, 0x10, 0x01, 0x02, 0x04, 0x08, 0x04, 0x08, 0x10, 0x10, 0x10, 0x10,
-                                        0x10, 0x10, 0x10, 0x10);
+    const __m128i lutLo =
+        _mm_setr_epi8(0x15, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x13, 0x1A, 0x1B, 0x1B, 0x1B, 0x1A);
+    const __m128i lutHi =
+        _mm_setr_epi8(0x10, 0x10, 0x01, 0x02, 0x04, 0x08, 0x04, 0x08, 0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x10);
     const __m128i lutRoll = _mm_setr_epi8(0, 16, 19, 4, -65, -65, -71, -71, 0, 0, 0, 0, 0, 0, 0, 0);
     const __m128i mask2F = _mm_set1_epi8(0x2F);
     const __m128i pack = _mm_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1);
@@ -330,17 +330,17 @@ __attribute__((target("ssse3,sse4.1"))) void DecodeCleanSsse3(DecodeCursor& c) {
 // Thirty-two digits to 24 bytes per step with AVX2: the SSSE3 step on both
 // halves, the two 12-byte results then joined by a lane permute.
 __attribute__((target("avx2"))) void DecodeCleanAvx2(DecodeCursor& c) {
-    const __m256i lutLo = _mm256_setr_epi8(0x15, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x13, 0x1A,
-                                           0x1B, 0x1B, 0x1B, 0x1A, 0x15, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11,
-                                           0x11, 0x11, 0x13, 0x1A, 0x1B, 0x1B, 0x1B, 0x1A);
-    const __m256i lutHi = _mm256_setr_epi8(0x10, 0x10, 0x01, 0x02, 0x04, 0x08, 0x04, 0x08, 0x10, 0x10, 0x10, 0x10,
-                                           0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x01, 0x02, 0x04, 0x08, 0x04, 0x08,
-                                           0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x10);
+    const __m256i lutLo = _mm256_setr_epi8(0x15, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x13, 0x1A, 0x1B,
+                                           0x1B, 0x1B, 0x1A, 0x15, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11,
+                                           0x13, 0x1A, 0x1B, 0x1B, 0x1B, 0x1A);
+    const __m256i lutHi = _mm256_setr_epi8(0x10, 0x10, 0x01, 0x02, 0x04, 0x08, 0x04, 0x08, 0x10, 0x10, 0x10, 0x10, 0x10,
+                                           0x10, 0x10, 0x10, 0x10, 0x10, 0x01, 0x02, 0x04, 0x08, 0x04, 0x08, 0x10, 0x10,
+                                           0x10, 0x10, 0x10, 0x10, 0x10, 0x10);
     const __m256i lutRoll = _mm256_setr_epi8(0, 16, 19, 4, -65, -65, -71, -71, 0, 0, 0, 0, 0, 0, 0, 0, 0, 16, 19, 4,
                                              -65, -65, -71, -71, 0, 0, 0, 0, 0, 0, 0, 0);
     const __m256i mask2F = _mm256_set1_epi8(0x2F);
-    const __m256i pack = _mm256_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1, 2, 1, 0, 6, 5, 4,
-                                          10, 9, 8, 14, 13, 12, -1, -1, -1, -1);
+    const __m256i pack = _mm256_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1, 2, 1, 0, 6, 5, 4, 10,
+                                          9, 8, 14, 13, 12, -1, -1, -1, -1);
     const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 3, 7);
     const __m256i merge1 = _mm256_set1_epi32(0x01400140);
     const __m256i merge2 = _mm256_set1_epi32(0x00011000);
@@ -381,8 +381,7 @@ std::size_t Base64RequiredLength(std::size_t count, unsigned flags) {
     return r;
 }
 
-bool EncodeBase64(const unsigned char* bytes, std::size_t count, char* out, std::size_t* outLength,
-                  unsigned flags) {
+bool EncodeBase64(const unsigned char* bytes, std::size_t count, char* out, std::size_t* outLength, unsigned flags) {
     return Encode(bytes, count, out, outLength, flags, BestGroups<std::remove_pointer_t<decltype(out)>>());
 }
 
@@ -459,17 +458,17 @@ namespace qel::format {
 
 bool Base64PathAvailable(Base64Path path) noexcept {
     switch (path) {
-    case Base64Path::scalar: return true;
+        case Base64Path::scalar: return true;
 #ifdef QEL_BASE64_SIMD
-    case Base64Path::ssse3: return HaveSsse3();
-    case Base64Path::avx2: return HaveAvx2();
+        case Base64Path::ssse3: return HaveSsse3();
+        case Base64Path::avx2: return HaveAvx2();
 #endif
-    default: return false;
+        default: return false;
     }
 }
 
-bool EncodeBase64On(Base64Path path, const unsigned char* bytes, std::size_t count, char* out,
-                    std::size_t* outLength, unsigned flags) {
+bool EncodeBase64On(Base64Path path, const unsigned char* bytes, std::size_t count, char* out, std::size_t* outLength,
+                    unsigned flags) {
     if (!Base64PathAvailable(path)) return false;
     return Encode(bytes, count, out, outLength, flags, GroupsFor<char>(path));
 }
@@ -480,8 +479,7 @@ bool EncodeBase64On(Base64Path path, const unsigned char* bytes, std::size_t cou
     return Encode(bytes, count, out, outLength, flags, GroupsFor<char16_t>(path));
 }
 
-bool DecodeBase64On(Base64Path path, const char* text, std::size_t length, unsigned char* out,
-                    std::size_t* outLength) {
+bool DecodeBase64On(Base64Path path, const char* text, std::size_t length, unsigned char* out, std::size_t* outLength) {
     if (!Base64PathAvailable(path)) return false;
     return Decode(text, length, out, outLength, path);
 }

@@ -26,11 +26,9 @@ std::size_t Base64RequiredLength(std::size_t count, unsigned flags);
 // and its pad characters end the last line. When `count` is a positive
 // multiple of 57 the text ends with the CR LF of its last full line, which
 // ToruCa files carry as an empty line before the next part.
-bool EncodeBase64(const unsigned char* bytes, std::size_t count, char* out, std::size_t* outLength,
-                  unsigned flags);
+bool EncodeBase64(const unsigned char* bytes, std::size_t count, char* out, std::size_t* outLength, unsigned flags);
 // The same, writing UTF-16 code units (for building wide file text directly).
-bool EncodeBase64(const unsigned char* bytes, std::size_t count, char16_t* out, std::size_t* outLength,
-                  unsigned flags);
+bool EncodeBase64(const unsigned char* bytes, std::size_t count, char16_t* out, std::size_t* outLength, unsigned flags);
 
 // Appends the encoding of `count` bytes to `out` (no allocation beyond
 // growing `out`). Raises like Base64RequiredLength.
@@ -61,11 +59,10 @@ enum class Base64Path { scalar, ssse3, avx2 };
 // True when this processor (and this build) can run `path`.
 bool Base64PathAvailable(Base64Path path) noexcept;
 // EncodeBase64 and DecodeBase64 on the given path, which must be available.
-bool EncodeBase64On(Base64Path path, const unsigned char* bytes, std::size_t count, char* out,
-                    std::size_t* outLength, unsigned flags);
+bool EncodeBase64On(Base64Path path, const unsigned char* bytes, std::size_t count, char* out, std::size_t* outLength,
+                    unsigned flags);
 bool EncodeBase64On(Base64Path path, const unsigned char* bytes, std::size_t count, char16_t* out,
                     std::size_t* outLength, unsigned flags);
-bool DecodeBase64On(Base64Path path, const char* text, std::size_t length, unsigned char* out,
-                    std::size_t* outLength);
+bool DecodeBase64On(Base64Path path, const char* text, std::size_t length, unsigned char* out, std::size_t* outLength);
 
 }  // namespace qel::format

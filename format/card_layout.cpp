@@ -37,9 +37,7 @@ constexpr std::uint64_t kImageLimit = std::uint64_t{1} << 29;
 constexpr char16_t kTooLarge[] = u"is larger than 512 MiB";
 
 // The bytes of a data line: its narrow text up to the first NUL.
-std::string_view DataBytes(const std::string& field) {
-    return std::string_view(field).substr(0, field.find('\0'));
-}
+std::string_view DataBytes(const std::string& field) { return std::string_view(field).substr(0, field.find('\0')); }
 
 void Line(CardSink& sink, std::u16string_view key, std::u16string_view value) {
     sink.Text(key);
@@ -195,10 +193,10 @@ bool WriteImagePart(CardSink& sink, const CQelTpjImgFile& entry, bool pageImage,
         const int kind = CQelTktUtil::whatKindOfFile(entry.m_strPath, false);
         if (kind == CQelTktUtil::KIND_IMAGE) {
             switch (CQelTktUtil::whatKindOfImage(entry.m_strPath)) {
-            case CQelTktUtil::IMAGE_GIF: contentType = kGifContentType; break;
-            case CQelTktUtil::IMAGE_JPEG: contentType = kJpegContentType; break;
-            case CQelTktUtil::IMAGE_PNG: contentType = kPngContentType; break;
-            default: break;
+                case CQelTktUtil::IMAGE_GIF: contentType = kGifContentType; break;
+                case CQelTktUtil::IMAGE_JPEG: contentType = kJpegContentType; break;
+                case CQelTktUtil::IMAGE_PNG: contentType = kPngContentType; break;
+                default: break;
             }
         } else if (kind == CQelTktUtil::KIND_FLASH) {
             contentType = kFlashContentType;
@@ -238,9 +236,8 @@ namespace {
 // (so the failure names the image, never a half-written file), and returns
 // an upper bound of the text's characters.
 std::size_t CheckAndMeasure(const CQelTpjFile& record, bool mime, std::u16string_view boundary) {
-    std::size_t size = kHeaderLiterals + record.m_strVersion.size() + record.m_strUrl.size() +
-                       record.m_strIpId.size() + record.m_strSortId.size() + record.m_strExpires.size() +
-                       record.m_strLastModified.size();
+    std::size_t size = kHeaderLiterals + record.m_strVersion.size() + record.m_strUrl.size() + record.m_strIpId.size() +
+                       record.m_strSortId.size() + record.m_strExpires.size() + record.m_strLastModified.size();
     for (const std::string* data : {&record.m_strData1, &record.m_strData2, &record.m_strData3})
         size += Base64RequiredLength(DataBytes(*data).size(), BASE64_NO_LINE_BREAKS);
     if (!mime) return size;
@@ -248,7 +245,8 @@ std::size_t CheckAndMeasure(const CQelTpjFile& record, bool mime, std::u16string
     auto addPart = [&](const CQelTpjImgFile& entry, bool pageImage) {
         if (!WritesPart(entry, pageImage)) return;
         const std::uint64_t bytes = FileSizeForEstimate(entry.m_strPath);
-        if (bytes >= kImageLimit) AfxThrowFileException(CFileException::genericException, 0, entry.m_strPath, kTooLarge);
+        if (bytes >= kImageLimit)
+            AfxThrowFileException(CFileException::genericException, 0, entry.m_strPath, kTooLarge);
         size += kPartLiterals + boundary.size() + entry.m_strPath.size() + entry.m_strId.size() +
                 Base64RequiredLength(static_cast<std::size_t>(bytes), 0);
     };
@@ -268,17 +266,17 @@ void WriteCard(const CQelTpjFile& record, CardSink& sink) {
     if (sink.WantsSizeHint()) sink.SizeHint(size);
 
     switch (type) {
-    case TYPE_PROJECT: sink.Text(kMagicProject), sink.Text(kCrLf); break;
-    case TYPE_SNIP:
-    case TYPE_CARD: sink.Text(kMagicToruca), sink.Text(kCrLf); break;
-    default: break;
+        case TYPE_PROJECT: sink.Text(kMagicProject), sink.Text(kCrLf); break;
+        case TYPE_SNIP:
+        case TYPE_CARD: sink.Text(kMagicToruca), sink.Text(kCrLf); break;
+        default: break;
     }
     Line(sink, kKeyVersion, record.m_strVersion);
     switch (type) {
-    case TYPE_PROJECT: Line(sink, kKeyType, kTypeValueProject), sink.Text(kCrLf); break;
-    case TYPE_SNIP: Line(sink, kKeyType, kTypeValueSnip), sink.Text(kCrLf); break;
-    case TYPE_CARD: Line(sink, kKeyType, kTypeValueCard), sink.Text(kCrLf); break;
-    default: break;
+        case TYPE_PROJECT: Line(sink, kKeyType, kTypeValueProject), sink.Text(kCrLf); break;
+        case TYPE_SNIP: Line(sink, kKeyType, kTypeValueSnip), sink.Text(kCrLf); break;
+        case TYPE_CARD: Line(sink, kKeyType, kTypeValueCard), sink.Text(kCrLf); break;
+        default: break;
     }
     Line(sink, kKeyUrl, record.m_strUrl);
 
@@ -302,7 +300,8 @@ void WriteCard(const CQelTpjFile& record, CardSink& sink) {
         Line(sink, kKeySortId, record.m_strSortId);
     }
     // A project file leaves out the default "both allowed".
-    if (code > 2 && !(type == TYPE_PROJECT && record.m_nDist == 4)) Line(sink, kKeyDist, qel::framework::Format(u"%d", record.m_nDist));
+    if (code > 2 && !(type == TYPE_PROJECT && record.m_nDist == 4))
+        Line(sink, kKeyDist, qel::framework::Format(u"%d", record.m_nDist));
     if (code > 1 && record.m_nColorId != 1) Line(sink, kKeyColorId, qel::framework::Format(u"%d", record.m_nColorId));
     if (code > 1) Line(sink, kKeyExpires, record.m_strExpires);
     if (code > 3) Line(sink, kKeyLastModified, record.m_strLastModified);

@@ -53,7 +53,8 @@ constexpr std::size_t kAnyLength = static_cast<std::size_t>(-1);
 bool EqualsAscii(std::string_view bytes, std::u16string_view name) noexcept {
     if (bytes.size() != name.size()) return false;
     for (std::size_t i = 0; i < bytes.size(); ++i)
-        if (qel::framework::AsciiLower(static_cast<unsigned char>(bytes[i])) != qel::framework::AsciiLower(name[i])) return false;
+        if (qel::framework::AsciiLower(static_cast<unsigned char>(bytes[i])) != qel::framework::AsciiLower(name[i]))
+            return false;
     return true;
 }
 
@@ -79,9 +80,7 @@ bool SplitHeader(std::string_view line, std::string_view& key, std::string_view&
     return true;
 }
 
-bool StartsWithHyphens(std::string_view line) noexcept {
-    return line.size() >= 2 && line[0] == '-' && line[1] == '-';
-}
+bool StartsWithHyphens(std::string_view line) noexcept { return line.size() >= 2 && line[0] == '-' && line[1] == '-'; }
 
 enum class LineKind { text, delimiter, closing };
 
@@ -114,8 +113,12 @@ CQelMimePartLines::~CQelMimePartLines() {
     if (m_bOpen) m_store.Discard();
 }
 
-bool CQelMimePartLines::IsBase64() const { return qel::framework::EqualsNoCase(m_strTransferEncoding, qel::format::kEncodingBase64); }
-bool CQelMimePartLines::Is8bit() const { return qel::framework::EqualsNoCase(m_strTransferEncoding, qel::format::kEncoding8bit); }
+bool CQelMimePartLines::IsBase64() const {
+    return qel::framework::EqualsNoCase(m_strTransferEncoding, qel::format::kEncodingBase64);
+}
+bool CQelMimePartLines::Is8bit() const {
+    return qel::framework::EqualsNoCase(m_strTransferEncoding, qel::format::kEncoding8bit);
+}
 
 void CQelMimePartLines::AppendHeader(std::string_view line) {
     std::string_view key, rest;
@@ -142,12 +145,12 @@ void CQelMimePartLines::StartBody() {
 // decoded as one text by Finish.
 void CQelMimePartLines::AppendBody(std::string_view line) {
     switch (m_kind) {
-    case Kind::text:
-        m_body.append(line);
-        m_body.push_back('\n');
-        return;
-    case Kind::other: return;
-    case Kind::base64: break;
+        case Kind::text:
+            m_body.append(line);
+            m_body.push_back('\n');
+            return;
+        case Kind::other: return;
+        case Kind::base64: break;
     }
     const std::size_t index = m_nBodyLines++;
     if (m_bStreaming && line.size() % 4 == 0 && line.size() <= kRunChars) {
@@ -346,7 +349,8 @@ void ReadHeaderLine(CQelTpjFile& record, std::string_view line, HeaderState& sta
         // the decoded bytes up to the first NUL, unconverted.
         const std::string_view text = TrimBytes(rest);
         std::size_t count = 0;
-        std::unique_ptr<unsigned char[]> bytes(util.DecodeBase64Bytes(text.empty() ? "" : text.data(), text.size(), count));
+        std::unique_ptr<unsigned char[]> bytes(
+            util.DecodeBase64Bytes(text.empty() ? "" : text.data(), text.size(), count));
         const char* p = reinterpret_cast<const char*>(bytes.get());
         std::string data = p ? std::string(p, ::strnlen(p, count)) : std::string();
         const char digit = key.back();
@@ -420,8 +424,8 @@ private:
         }
         m_pos = 0;
         m_end = rest;
-        const unsigned n =
-            m_file.Read(m_buffer.get() + m_end, static_cast<unsigned>(std::min<std::size_t>(m_capacity - m_end, 1u << 30)));
+        const unsigned n = m_file.Read(m_buffer.get() + m_end,
+                                       static_cast<unsigned>(std::min<std::size_t>(m_capacity - m_end, 1u << 30)));
         m_end += n;
         if (n == 0) m_eof = true;
         return n > 0;
@@ -449,8 +453,8 @@ bool ReadCard(CQelTpjFile& record, const std::u16string& path, AttachmentStore& 
         const auto* fileError = dynamic_cast<const CFileException*>(&error);
         const bool attachment = fileError != nullptr && fileError->m_strFileName != path;
         try {
-            qel::host::ReportFailure(qel::host::DescribeFailure(
-                error, attachment ? u"attachment" : u"", attachment ? u"cannot be written" : u"cannot be read"));
+            qel::host::ReportFailure(qel::host::DescribeFailure(error, attachment ? u"attachment" : u"",
+                                                                attachment ? u"cannot be written" : u"cannot be read"));
         } catch (const std::bad_alloc&) {
             // No memory for the words: the failure stands without them.
         }
@@ -488,18 +492,18 @@ bool ReadCard(CQelTpjFile& record, const std::u16string& path, AttachmentStore& 
                 continue;
             }
             switch (state) {
-            case State::envelope: ReadHeaderLine(record, line, headers); break;
-            case State::betweenParts:
-            case State::partHeaders:
-                if (line.empty()) {
-                    part.StartBody();
-                    state = State::partBody;
-                } else {
-                    part.AppendHeader(line);
-                    state = State::partHeaders;
-                }
-                break;
-            case State::partBody: part.AppendBody(line); break;
+                case State::envelope: ReadHeaderLine(record, line, headers); break;
+                case State::betweenParts:
+                case State::partHeaders:
+                    if (line.empty()) {
+                        part.StartBody();
+                        state = State::partBody;
+                    } else {
+                        part.AppendHeader(line);
+                        state = State::partHeaders;
+                    }
+                    break;
+                case State::partBody: part.AppendBody(line); break;
             }
         }
         // A part that no delimiter ended is dropped (and its attachment).

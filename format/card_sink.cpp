@@ -34,8 +34,7 @@ void WideTextSink::SizeHint(std::size_t characters) {
 }
 
 Cp932BlockSink::Cp932BlockSink(WriteFn write, std::size_t blockBytes)
-    : m_write(std::move(write)), m_capacity(std::max(blockBytes, 4 * kLineChars)),
-      m_block(new char[m_capacity]) {}
+    : m_write(std::move(write)), m_capacity(std::max(blockBytes, 4 * kLineChars)), m_block(new char[m_capacity]) {}
 
 void Cp932BlockSink::Flush() {
     if (m_used == 0) return;

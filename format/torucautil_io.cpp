@@ -91,7 +91,8 @@ unsigned char* CQelTorucaUtil::ReadFileBytes(const std::u16string& path, std::si
         const ssize_t n = ::read(fd, buffer.get() + done, left < (1u << 30) ? left : (1u << 30));
         if (n < 0) {
             if (errno == EINTR) continue;
-            AfxThrowFileException(errno == EIO ? CFileException::hardIO : CFileException::genericException, errno, path);
+            AfxThrowFileException(errno == EIO ? CFileException::hardIO : CFileException::genericException, errno,
+                                  path);
         }
         if (n == 0) break;
         done += static_cast<std::size_t>(n);

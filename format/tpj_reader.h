@@ -55,7 +55,7 @@ struct CQelMimePartLines {
     void Reset() noexcept;
 
     // --- What ReadMimePart reads -------------------------------------------
-    std::u16string m_strContentType;     // header values, trimmed at both ends
+    std::u16string m_strContentType;  // header values, trimmed at both ends
     std::u16string m_strTransferEncoding;
     std::u16string m_strContentId;
     // 8bit part: the body lines as bytes, each followed by LF.
@@ -78,16 +78,16 @@ private:
 
     enum class Kind { other, text, base64 };
     qel::format::AttachmentStore& m_store;
-    Kind m_kind = Kind::other;    // from the transfer encoding, once the body starts
-    bool m_bStreaming = false;    // the Base64 lines so far were whole groups
-    bool m_bOpen = false;         // the store holds this part's attachment
-    std::size_t m_nBodyLines = 0; // body lines handed to the decoder, the run's included
+    Kind m_kind = Kind::other;                 // from the transfer encoding, once the body starts
+    bool m_bStreaming = false;                 // the Base64 lines so far were whole groups
+    bool m_bOpen = false;                      // the store holds this part's attachment
+    std::size_t m_nBodyLines = 0;              // body lines handed to the decoder, the run's included
     std::unique_ptr<unsigned char[]> m_chunk;  // decoded bytes not yet written
     std::size_t m_nChunk = 0;
-    std::string m_run;            // clean lines not yet decoded, joined without line ends
+    std::string m_run;                    // clean lines not yet decoded, joined without line ends
     std::vector<std::size_t> m_runLines;  // their lengths
-    std::size_t m_nRunFirst = 0;  // the body line the run starts with
-    std::string m_rest;           // Base64 lines from the first irregular one on
+    std::size_t m_nRunFirst = 0;          // the body line the run starts with
+    std::string m_rest;                   // Base64 lines from the first irregular one on
 };
 
 namespace qel::format {

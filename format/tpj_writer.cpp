@@ -10,8 +10,7 @@ namespace qel::format {
 
 std::u16string GetFileText(const CQelTpjFile& record) { return CardText(record); }
 
-void WriteImageParts(const CQelTpjFile& record, std::u16string& text, bool pageImages,
-                     const std::u16string& boundary) {
+void WriteImageParts(const CQelTpjFile& record, std::u16string& text, bool pageImages, const std::u16string& boundary) {
     if (!pageImages) {
         WriteImagePart(text, record.m_uniqueIcon, false, boundary);
         return;
@@ -19,8 +18,7 @@ void WriteImageParts(const CQelTpjFile& record, std::u16string& text, bool pageI
     for (int i = 0; i < record.m_arrImages.GetSize(); ++i) WriteImagePart(text, record.m_arrImages[i], true, boundary);
 }
 
-bool WriteImagePart(std::u16string& text, const CQelTpjImgFile& entry, bool pageImage,
-                    const std::u16string& boundary) {
+bool WriteImagePart(std::u16string& text, const CQelTpjImgFile& entry, bool pageImage, const std::u16string& boundary) {
     WideTextSink sink(text);
     return WriteImagePart(sink, entry, pageImage, std::u16string_view(boundary));
 }

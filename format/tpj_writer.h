@@ -18,11 +18,9 @@ std::u16string GetFileText(const CQelTpjFile& record);
 // image (true). `boundary` is the one of the text being written: the
 // record's, or another when the page holds a line that starts with "--" and
 // the record's.
-void WriteImageParts(const CQelTpjFile& record, std::u16string& text, bool pageImages,
-                     const std::u16string& boundary);
+void WriteImageParts(const CQelTpjFile& record, std::u16string& text, bool pageImages, const std::u16string& boundary);
 // Appends one image part; false, with nothing appended, for an entry without
 // a path, or a page image without a content id.
-bool WriteImagePart(std::u16string& text, const CQelTpjImgFile& entry, bool pageImage,
-                    const std::u16string& boundary);
+bool WriteImagePart(std::u16string& text, const CQelTpjImgFile& entry, bool pageImage, const std::u16string& boundary);
 
 }  // namespace qel::format

@@ -49,8 +49,7 @@ public:
         char* ip = in;
         char* op = reinterpret_cast<char*>(out);
         std::size_t il = n, ol = sizeof out;
-        if (iconv(toWide_, &ip, &il, &op, &ol) == static_cast<std::size_t>(-1) || il != 0 ||
-            sizeof out - ol != 2)
+        if (iconv(toWide_, &ip, &il, &op, &ol) == static_cast<std::size_t>(-1) || il != 0 || sizeof out - ol != 2)
             return 0xFFFF;
         return out[0];
     }
@@ -65,8 +64,7 @@ public:
         char* ip = reinterpret_cast<char*>(in);
         char* op = reinterpret_cast<char*>(out);
         std::size_t il = sizeof in, ol = sizeof out;
-        if (iconv(toCp932_, &ip, &il, &op, &ol) == static_cast<std::size_t>(-1) || il != 0)
-            return 0xFFFF;
+        if (iconv(toCp932_, &ip, &il, &op, &ol) == static_cast<std::size_t>(-1) || il != 0) return 0xFFFF;
         const std::size_t n = sizeof out - ol;
         if (n == 1) return out[0];
         if (n == 2) return static_cast<std::uint16_t>(out[0] << 8 | out[1]);
@@ -279,10 +277,19 @@ long DecodeUtf8(const unsigned char*& p, const unsigned char* end) {
     if (b < 0x80) return b;
     int extra;
     long cp, min;
-    if (b >= 0xC2 && b <= 0xDF) { extra = 1; cp = b & 0x1F; min = 0x80; }
-    else if (b >= 0xE0 && b <= 0xEF) { extra = 2; cp = b & 0x0F; min = 0x800; }
-    else if (b >= 0xF0 && b <= 0xF4) { extra = 3; cp = b & 0x07; min = 0x10000; }
-    else return -1;
+    if (b >= 0xC2 && b <= 0xDF) {
+        extra = 1;
+        cp = b & 0x1F;
+        min = 0x80;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        extra = 2;
+        cp = b & 0x0F;
+        min = 0x800;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        extra = 3;
+        cp = b & 0x07;
+        min = 0x10000;
+    } else return -1;
     for (int i = 0; i < extra; ++i) {
         if (p >= end || (*p & 0xC0) != 0x80) return -1;
         cp = (cp << 6) | (*p++ & 0x3F);

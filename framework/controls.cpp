@@ -100,7 +100,9 @@ BOOL CEdit::SetReadOnly(BOOL bReadOnly) {
 
 LRESULT CEdit::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-        case EM_SETSEL: SetSel(static_cast<int>(static_cast<std::intptr_t>(wParam)), static_cast<int>(lParam)); return 0;
+        case EM_SETSEL:
+            SetSel(static_cast<int>(static_cast<std::intptr_t>(wParam)), static_cast<int>(lParam));
+            return 0;
         case EM_GETSEL: return static_cast<LRESULT>(GetSel());
         case WM_SETTEXT: {
             const LRESULT r = CWnd::WindowProc(message, wParam, lParam);

@@ -128,7 +128,7 @@ public:
     CComboBox();
 
     int AddString(std::u16string_view text) { return AddEntry(text); }
-    int DeleteString(int nIndex);   // the count left, CB_ERR for a bad index
+    int DeleteString(int nIndex);  // the count left, CB_ERR for a bad index
     // Selects nIndex; -1 or an index out of range clears the selection and
     // answers CB_ERR.
     int SetCurSel(int nSelect);

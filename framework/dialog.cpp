@@ -20,9 +20,16 @@ std::vector<CDialog*>& OpenDialogs() {
 std::unique_ptr<CWnd> MakeControl(QelControlKind kind) {
     using K = QelControlKind;
     switch (kind) {
-        case K::staticText: case K::iconStatic: case K::otherStatic: return std::make_unique<CStatic>();
-        case K::groupBox: case K::pushButton: case K::defPushButton: case K::autoRadioButton:
-        case K::radioButton: case K::checkBox: case K::autoCheckBox: return std::make_unique<CButton>();
+        case K::staticText:
+        case K::iconStatic:
+        case K::otherStatic: return std::make_unique<CStatic>();
+        case K::groupBox:
+        case K::pushButton:
+        case K::defPushButton:
+        case K::autoRadioButton:
+        case K::radioButton:
+        case K::checkBox:
+        case K::autoCheckBox: return std::make_unique<CButton>();
         case K::edit: return std::make_unique<CEdit>();
         case K::comboBox: return std::make_unique<CComboBox>();
         case K::listBox: return std::make_unique<CListBox>();
@@ -50,8 +57,8 @@ CDialog::~CDialog() {
 }
 
 BEGIN_MESSAGE_MAP(CDialog, CWnd)
-    ON_COMMAND(IDOK, &CDialog::OnOK)
-    ON_COMMAND(IDCANCEL, &CDialog::OnCancel)
+ON_COMMAND(IDOK, &CDialog::OnOK)
+ON_COMMAND(IDCANCEL, &CDialog::OnCancel)
 END_MESSAGE_MAP()
 
 INT_PTR CDialog::DoModal() {
@@ -184,9 +191,7 @@ CWnd* CDialog::MoveFocus(CWnd* control) {
 
 namespace {
 
-bool IsTabStop(const CWnd* c) {
-    return (c->GetStyle() & WS_TABSTOP) && c->IsWindowVisible() && c->IsWindowEnabled();
-}
+bool IsTabStop(const CWnd* c) { return (c->GetStyle() & WS_TABSTOP) && c->IsWindowVisible() && c->IsWindowEnabled(); }
 
 }  // namespace
 

@@ -104,7 +104,8 @@ QelScriptAction ParseAction(const std::string& keyword, std::string_view rest, i
         id();
         const std::string_view w = NextWord(rest);
         if (w.empty()) throw LineError{"select needs an entry index"};
-        if (!ParseInt(w, a.index) || a.index < 0) throw LineError{"entry index '" + std::string(w) + "' is not a number from 0"};
+        if (!ParseInt(w, a.index) || a.index < 0)
+            throw LineError{"entry index '" + std::string(w) + "' is not a number from 0"};
         nothingMore();
     } else if (keyword == "ok" || keyword == "cancel") {
         a.kind = keyword == "ok" ? QelScriptAction::ok : QelScriptAction::cancel;
@@ -179,7 +180,9 @@ QelDialogScript QelParseDialogScript(std::string_view text) {
 
 namespace {
 
-std::string Where(int line) { return qel::framework::DiagnosticPrefix() + "script: line " + std::to_string(line) + ": "; }
+std::string Where(int line) {
+    return qel::framework::DiagnosticPrefix() + "script: line " + std::to_string(line) + ": ";
+}
 
 class ScriptDriver final : public CModalDriver {
 public:
@@ -204,7 +207,8 @@ public:
             std::string error;
             const QelUserResult r = Run(dlg, a, error);
             if (r == QelUserResult::unavailable) {
-                qel::framework::Diagnostic(Where(a.line) + "control " + std::to_string(a.id) + " is disabled, hidden or read-only; ignored");
+                qel::framework::Diagnostic(Where(a.line) + "control " + std::to_string(a.id) +
+                                           " is disabled, hidden or read-only; ignored");
             } else if (r != QelUserResult::done) {
                 qel::framework::Diagnostic(Where(a.line) + error + "; " + name + " cancelled");
                 QelUserCancel(dlg);
@@ -227,8 +231,9 @@ public:
             switch (a.kind) {
                 case QelScriptAction::text:
                     if (a.id != 0) {
-                        qel::framework::Diagnostic(Where(a.line) + "the file dialog has no control " + std::to_string(a.id) +
-                                      " (its file name is control 0); dialog file cancelled");
+                        qel::framework::Diagnostic(Where(a.line) + "the file dialog has no control " +
+                                                   std::to_string(a.id) +
+                                                   " (its file name is control 0); dialog file cancelled");
                         return IDCANCEL;
                     }
                     typed = a.value;
@@ -236,16 +241,17 @@ public:
                 case QelScriptAction::ok: {
                     std::string why;
                     if (QelFileDialogAccept(fd, typed, &why)) return IDOK;
-                    qel::framework::Diagnostic(Where(a.line) + "the file dialog refuses " + qel::framework::WideToUtf8(typed) + ": " + why);
+                    qel::framework::Diagnostic(Where(a.line) + "the file dialog refuses " +
+                                               qel::framework::WideToUtf8(typed) + ": " + why);
                     break;
                 }
-                case QelScriptAction::cancel:
-                    return IDCANCEL;
+                case QelScriptAction::cancel: return IDCANCEL;
                 case QelScriptAction::invalid:
                     qel::framework::Diagnostic(Where(a.line) + "the line cannot be read; dialog file cancelled");
                     return IDCANCEL;
                 default:
-                    qel::framework::Diagnostic(Where(a.line) + "the file dialog takes only text 0, ok and cancel; dialog file cancelled");
+                    qel::framework::Diagnostic(
+                        Where(a.line) + "the file dialog takes only text 0, ok and cancel; dialog file cancelled");
                     return IDCANCEL;
             }
         }
@@ -263,7 +269,8 @@ private:
         const QelScriptBlock& b = m_script.blocks[m_next];
         if (b.fileDialog != fileDialog || b.templateId != templateId) {
             const std::string other = b.fileDialog ? "dialog file" : "dialog " + std::to_string(b.templateId);
-            qel::framework::Diagnostic(Where(b.line) + "the next block is for " + other + ", not for " + name + "; " + name + " cancelled");
+            qel::framework::Diagnostic(Where(b.line) + "the next block is for " + other + ", not for " + name + "; " +
+                                       name + " cancelled");
             return nullptr;
         }
         ++m_next;
@@ -280,24 +287,30 @@ private:
         QelUserResult r = QelUserResult::done;
         const char* verb = "";
         switch (a.kind) {
-            case QelScriptAction::click: r = QelUserClick(dlg, a.id); verb = "cannot be clicked"; break;
-            case QelScriptAction::text: r = QelUserSetText(dlg, a.id, a.value); verb = "cannot be typed into"; break;
-            case QelScriptAction::selectEntry: r = QelUserSelect(dlg, a.id, a.index); verb = "has no entries to select"; break;
-            case QelScriptAction::choose: r = QelUserChoose(dlg, a.id, a.value); verb = "has no entries to choose"; break;
+            case QelScriptAction::click:
+                r = QelUserClick(dlg, a.id);
+                verb = "cannot be clicked";
+                break;
+            case QelScriptAction::text:
+                r = QelUserSetText(dlg, a.id, a.value);
+                verb = "cannot be typed into";
+                break;
+            case QelScriptAction::selectEntry:
+                r = QelUserSelect(dlg, a.id, a.index);
+                verb = "has no entries to select";
+                break;
+            case QelScriptAction::choose:
+                r = QelUserChoose(dlg, a.id, a.value);
+                verb = "has no entries to choose";
+                break;
             case QelScriptAction::ok: QelUserOk(dlg); return QelUserResult::done;
             case QelScriptAction::cancel: QelUserCancel(dlg); return QelUserResult::done;
-            case QelScriptAction::invalid:
-                error = "the line cannot be read";
-                return QelUserResult::wrongKind;
+            case QelScriptAction::invalid: error = "the line cannot be read"; return QelUserResult::wrongKind;
         }
         const std::string dialogName = "dialog " + std::to_string(dlg.GetTemplateID());
         switch (r) {
-            case QelUserResult::noSuchControl:
-                error = dialogName + " has no control " + std::to_string(a.id);
-                break;
-            case QelUserResult::wrongKind:
-                error = ControlName(dlg, a.id) + " " + verb;
-                break;
+            case QelUserResult::noSuchControl: error = dialogName + " has no control " + std::to_string(a.id); break;
+            case QelUserResult::wrongKind: error = ControlName(dlg, a.id) + " " + verb; break;
             case QelUserResult::noSuchEntry:
                 error = a.kind == QelScriptAction::selectEntry
                             ? ControlName(dlg, a.id) + " has no entry " + std::to_string(a.index)
@@ -306,8 +319,7 @@ private:
             case QelUserResult::badText:
                 error = ControlName(dlg, a.id) + " is a single-line edit: a line break cannot be typed";
                 break;
-            default:
-                break;
+            default: break;
         }
         return r;
     }

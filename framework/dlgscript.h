@@ -54,8 +54,8 @@ struct QelScriptAction {
     Kind kind = invalid;
     int line = 0;
     int id = 0;
-    int index = 0;          // select
-    std::u16string value;   // text, choose (escapes resolved)
+    int index = 0;         // select
+    std::u16string value;  // text, choose (escapes resolved)
 };
 
 struct QelScriptBlock {

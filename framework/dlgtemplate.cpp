@@ -6,7 +6,11 @@ QelControlKind QelControlKindOf(std::u16string_view className, DWORD style) {
     using K = QelControlKind;
     if (qel::framework::EqualsNoCase(className, u"Static")) {
         switch (style & SS_TYPEMASK) {
-            case SS_LEFT: case SS_CENTER: case SS_RIGHT: case SS_SIMPLE: case SS_LEFTNOWORDWRAP: return K::staticText;
+            case SS_LEFT:
+            case SS_CENTER:
+            case SS_RIGHT:
+            case SS_SIMPLE:
+            case SS_LEFTNOWORDWRAP: return K::staticText;
             case SS_ICON: return K::iconStatic;
             default: return K::otherStatic;
         }
@@ -14,8 +18,10 @@ QelControlKind QelControlKindOf(std::u16string_view className, DWORD style) {
     if (qel::framework::EqualsNoCase(className, u"Button")) {
         switch (style & BS_TYPEMASK) {
             case BS_DEFPUSHBUTTON: return K::defPushButton;
-            case BS_CHECKBOX: case BS_3STATE: return K::checkBox;
-            case BS_AUTOCHECKBOX: case BS_AUTO3STATE: return K::autoCheckBox;
+            case BS_CHECKBOX:
+            case BS_3STATE: return K::checkBox;
+            case BS_AUTOCHECKBOX:
+            case BS_AUTO3STATE: return K::autoCheckBox;
             case BS_RADIOBUTTON: return K::radioButton;
             case BS_AUTORADIOBUTTON: return K::autoRadioButton;
             case BS_GROUPBOX: return K::groupBox;

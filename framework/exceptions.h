@@ -47,7 +47,7 @@ public:
     static int OsErrorToException(int osError);
 
     int m_cause;
-    int m_lOsError;             // errno of the failing call, 0 when none
+    int m_lOsError;  // errno of the failing call, 0 when none
     std::u16string m_strFileName;
     // What happened to the file, in words that follow its name ("is larger
     // than 512 MiB"); empty when the cause and the system error say it all.

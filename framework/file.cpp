@@ -13,22 +13,22 @@ namespace {
 
 int CauseOf(int err) {
     switch (err) {
-    case ENOENT: return CFileException::fileNotFound;
-    case ENOTDIR:
-    case ENAMETOOLONG:
-    case ELOOP: return CFileException::badPath;
-    case EMFILE:
-    case ENFILE: return CFileException::tooManyOpenFiles;
-    case EACCES:
-    case EPERM:
-    case EROFS: return CFileException::accessDenied;
-    case EISDIR:
-    case EOPNOTSUPP: return CFileException::accessDenied;  // a folder, a pipe or a device
-    case EEXIST: return CFileException::alreadyExists;
-    case ENOSPC:
-    case EDQUOT: return CFileException::diskFull;
-    case EIO: return CFileException::hardIO;
-    default: return CFileException::genericException;
+        case ENOENT: return CFileException::fileNotFound;
+        case ENOTDIR:
+        case ENAMETOOLONG:
+        case ELOOP: return CFileException::badPath;
+        case EMFILE:
+        case ENFILE: return CFileException::tooManyOpenFiles;
+        case EACCES:
+        case EPERM:
+        case EROFS: return CFileException::accessDenied;
+        case EISDIR:
+        case EOPNOTSUPP: return CFileException::accessDenied;  // a folder, a pipe or a device
+        case EEXIST: return CFileException::alreadyExists;
+        case ENOSPC:
+        case EDQUOT: return CFileException::diskFull;
+        case EIO: return CFileException::hardIO;
+        default: return CFileException::genericException;
     }
 }
 
@@ -43,9 +43,9 @@ bool CFile::Open(const std::u16string& path, unsigned flags, CFileException* err
     m_strFileName = path;
     int oflags = O_CLOEXEC;
     switch (flags & 3u) {
-    case modeWrite: oflags |= O_WRONLY; break;
-    case modeReadWrite: oflags |= O_RDWR; break;
-    default: oflags |= O_RDONLY; break;
+        case modeWrite: oflags |= O_WRONLY; break;
+        case modeReadWrite: oflags |= O_RDWR; break;
+        default: oflags |= O_RDONLY; break;
     }
     if (flags & modeCreate) {
         oflags |= O_CREAT;
@@ -178,8 +178,8 @@ bool CStdioFile::ReadString(std::string& line, std::size_t maxLength) {
     for (;;) {
         const char* base = m_buffer.data();
         // NOLINTNEXTLINE(bugprone-not-null-terminated-result): a byte search in a buffer, no string
-        const void* nl = scanned < m_buffer.size() ? std::memchr(base + scanned, '\n', m_buffer.size() - scanned)
-                                                   : nullptr;
+        const void* nl =
+            scanned < m_buffer.size() ? std::memchr(base + scanned, '\n', m_buffer.size() - scanned) : nullptr;
         if (nl) {
             const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(nl) - base);
             std::size_t len = at - m_pos;

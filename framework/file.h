@@ -23,8 +23,8 @@ public:
         shareDenyRead = 0x0030,
         shareDenyNone = 0x0040,
         modeNoInherit = 0x0080,
-        modeCreate = 0x1000,       // create, truncating a file that exists
-        modeNoTruncate = 0x2000,   // with modeCreate: keep an existing file
+        modeCreate = 0x1000,      // create, truncating a file that exists
+        modeNoTruncate = 0x2000,  // with modeCreate: keep an existing file
         typeText = 0x4000,
         typeBinary = 0x8000,
         // Our addition: with modeCreate, fail (cause alreadyExists) when the
@@ -41,13 +41,13 @@ public:
     // the cause. Only a regular file is opened: a folder, a named pipe or a
     // device is refused at once (cause accessDenied), never waited for.
     virtual bool Open(const std::u16string& path, unsigned flags, CFileException* error = nullptr);
-    virtual unsigned Read(void* buffer, unsigned count);       // bytes read, 0 at the end
-    virtual void Write(const void* buffer, std::size_t count); // all of them, or CFileException
+    virtual unsigned Read(void* buffer, unsigned count);        // bytes read, 0 at the end
+    virtual void Write(const void* buffer, std::size_t count);  // all of them, or CFileException
     std::uint64_t GetLength() const;
-    std::uint64_t Seek(std::int64_t offset, int from);         // from: begin 0, current 1, end 2
+    std::uint64_t Seek(std::int64_t offset, int from);  // from: begin 0, current 1, end 2
     void SeekToBegin() { Seek(0, begin); }
     virtual void Close();
-    void Abort() noexcept;                                     // closes, never raises
+    void Abort() noexcept;  // closes, never raises
     bool IsOpen() const noexcept { return m_fd >= 0; }
     const std::u16string& GetFilePath() const noexcept { return m_strFileName; }
 

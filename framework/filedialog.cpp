@@ -10,11 +10,8 @@
 
 CFileDialog::CFileDialog(BOOL bOpenFileDialog, const char16_t* lpszDefExt, const char16_t* lpszFileName, DWORD dwFlags,
                          const char16_t* lpszFilter, CWnd* pParentWnd)
-    : m_bOpenFileDialog(bOpenFileDialog),
-      m_dwFlags(dwFlags),
-      m_strDefExt(lpszDefExt ? lpszDefExt : u""),
-      m_strFileName(lpszFileName ? lpszFileName : u""),
-      m_strFilter(lpszFilter ? lpszFilter : u""),
+    : m_bOpenFileDialog(bOpenFileDialog), m_dwFlags(dwFlags), m_strDefExt(lpszDefExt ? lpszDefExt : u""),
+      m_strFileName(lpszFileName ? lpszFileName : u""), m_strFilter(lpszFilter ? lpszFilter : u""),
       m_pParentWnd(pParentWnd) {}
 
 CFileDialog::~CFileDialog() = default;
@@ -75,7 +72,8 @@ bool QelFileDialogAccept(CFileDialog& dlg, const std::u16string& typed, std::str
     const std::string native = p.string();
     if (StatIs(native, S_IFDIR)) return refuse("the name is a folder");
     if ((dlg.m_dwFlags & OFN_FILEMUSTEXIST) && !StatIs(native, S_IFREG)) return refuse("no such file");
-    if ((dlg.m_dwFlags & OFN_PATHMUSTEXIST) && !StatIs(p.parent_path().string(), S_IFDIR)) return refuse("no such folder");
+    if ((dlg.m_dwFlags & OFN_PATHMUSTEXIST) && !StatIs(p.parent_path().string(), S_IFDIR))
+        return refuse("no such folder");
     dlg.m_strPathName = qel::framework::PathFromNative(native);
     return true;
 }

@@ -16,8 +16,7 @@ public:
     // lpszFileName: the name shown at first; dwFlags: OFN_ flags; lpszFilter:
     // "Description|*.a;*.b|...||" as in the application framework.
     explicit CFileDialog(BOOL bOpenFileDialog, const char16_t* lpszDefExt = nullptr,
-                         const char16_t* lpszFileName = nullptr,
-                         DWORD dwFlags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT,
+                         const char16_t* lpszFileName = nullptr, DWORD dwFlags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT,
                          const char16_t* lpszFilter = nullptr, CWnd* pParentWnd = nullptr);
     virtual ~CFileDialog();
     CFileDialog(const CFileDialog&) = delete;
@@ -35,13 +34,13 @@ public:
     BOOL m_bOpenFileDialog;
     DWORD m_dwFlags;
     std::u16string m_strDefExt;
-    std::u16string m_strFileName;   // the name shown at first
+    std::u16string m_strFileName;  // the name shown at first
     std::u16string m_strFilter;
-    std::u16string m_strTitle;      // empty: "Open" / "Save As"
-    std::u16string m_strInitialDir; // where the dialog starts; empty: the current folder
+    std::u16string m_strTitle;       // empty: "Open" / "Save As"
+    std::u16string m_strInitialDir;  // where the dialog starts; empty: the current folder
     CWnd* m_pParentWnd;
 
-    std::u16string m_strPathName;   // set by QelFileDialogAccept
+    std::u16string m_strPathName;  // set by QelFileDialogAccept
 };
 
 // Accepts `typed` as the user's choice in `dlg`, as the dialog's OK does: a

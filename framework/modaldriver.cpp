@@ -28,9 +28,10 @@ std::string QelMessageLine(const std::u16string& text) {
 
 int QelDefaultMessageAnswer(UINT style) {
     switch (style & MB_TYPEMASK) {
-        case 3: case 4: return IDYES;      // MB_YESNOCANCEL, MB_YESNO
-        case 2: return IDIGNORE;           // MB_ABORTRETRYIGNORE
-        case 5: return IDRETRY;            // MB_RETRYCANCEL
+        case 3:
+        case 4: return IDYES;     // MB_YESNOCANCEL, MB_YESNO
+        case 2: return IDIGNORE;  // MB_ABORTRETRYIGNORE
+        case 5: return IDRETRY;   // MB_RETRYCANCEL
         default: return IDOK;
     }
 }

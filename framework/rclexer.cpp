@@ -218,7 +218,8 @@ Token Lexer::LexNumber(Token& t) {
             if (v > 0xFFFFFFFFull) throw Fail{m_line, "number too large"};
         }
     }
-    while (m_pos < m_text.size() && (m_text[m_pos] == 'L' || m_text[m_pos] == 'l' || m_text[m_pos] == 'U' || m_text[m_pos] == 'u'))
+    while (m_pos < m_text.size() &&
+           (m_text[m_pos] == 'L' || m_text[m_pos] == 'l' || m_text[m_pos] == 'U' || m_text[m_pos] == 'u'))
         ++m_pos;
     if (m_pos < m_text.size() && IsIdentChar(m_text[m_pos])) throw Fail{m_line, "malformed number"};
     t.kind = Tok::number;
@@ -252,7 +253,8 @@ Token Lexer::LexString(Token& t) {
             case 'r': bytes += '\r'; break;
             case 't': bytes += '\t'; break;
             case 'a': bytes += '\b'; break;  // rc's \a: the right-align marker of menus
-            case 'x': case 'X': {
+            case 'x':
+            case 'X': {
                 unsigned v = 0;
                 int digits = 0;
                 while (digits < 2 && m_pos < m_text.size() && HexValue(m_text[m_pos]) >= 0) {

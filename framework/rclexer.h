@@ -30,9 +30,9 @@ enum class Tok { end, ident, number, string, comma, bar, plus, minus, amp, tilde
 
 struct Token {
     Tok kind = Tok::end;
-    std::string text;         // identifier as written
+    std::string text;  // identifier as written
     std::uint32_t number = 0;
-    std::u16string str;       // string literal, decoded
+    std::u16string str;  // string literal, decoded
     int line = 0;
 };
 

@@ -40,7 +40,8 @@ std::shared_ptr<const CDialogTemplate> AfxFindDialogTemplate(int id) {
                 auto script = std::make_shared<QelResourceScript>();
                 QelRcError err;
                 const std::span<const QelResourceFile> includes(module->includes, module->includeCount);
-                if (QelParseResourceScript(std::string_view(module->script, module->scriptLength), *script, err, includes)) {
+                if (QelParseResourceScript(std::string_view(module->script, module->scriptLength), *script, err,
+                                           includes)) {
                     entry.parsed = std::move(script);
                 } else {
                     entry.parsed = nullptr;

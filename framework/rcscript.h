@@ -40,8 +40,8 @@
 #include "framework/extmodule.h"
 
 struct QEL_FW_API QelRcError {
-    int line = 0;          // 1-based line of the script where the error was found
-    std::string message;   // English, without the line number
+    int line = 0;         // 1-based line of the script where the error was found
+    std::string message;  // English, without the line number
 };
 
 struct QEL_FW_API QelResourceScript {
@@ -56,7 +56,7 @@ struct QEL_FW_API QelResourceScript {
 // `out` empty. An error inside a header is reported on the #include line,
 // its message starting "NAME, line N: ".
 QEL_FW_API bool QelParseResourceScript(std::string_view text, QelResourceScript& out, QelRcError& error,
-                            std::span<const QelResourceFile> includes = {});
+                                       std::span<const QelResourceFile> includes = {});
 
 // The dialog template `id` from the registered resource modules, searched
 // from the most recently registered one; null when no module has it. Each

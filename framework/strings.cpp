@@ -4,9 +4,7 @@
 
 namespace qel::framework {
 
-char16_t AsciiLower(char16_t c) noexcept {
-    return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c;
-}
+char16_t AsciiLower(char16_t c) noexcept { return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c; }
 
 int CompareNoCase(std::u16string_view a, std::u16string_view b) noexcept {
     const std::size_t n = std::min(a.size(), b.size());
@@ -63,8 +61,7 @@ long long Find(std::u16string_view text, char16_t what, std::size_t from) noexce
 
 std::u16string Widen(std::string_view ascii) {
     std::u16string out(ascii.size(), u'\0');
-    for (std::size_t i = 0; i < ascii.size(); ++i)
-        out[i] = static_cast<char16_t>(static_cast<unsigned char>(ascii[i]));
+    for (std::size_t i = 0; i < ascii.size(); ++i) out[i] = static_cast<char16_t>(static_cast<unsigned char>(ascii[i]));
     return out;
 }
 
@@ -122,22 +119,22 @@ std::size_t ReadSpec(std::u16string_view format, std::size_t j, Spec& spec) {
 bool AppendConversion(std::u16string& out, char16_t conv, const Spec& spec, const FormatArg* arg,
                       std::u16string_view written) {
     switch (conv) {
-    case u's':
-        if (!arg) return false;
-        if (auto* s = std::get_if<std::u16string_view>(arg)) out.append(*s);
-        return true;
-    case u'd':
-    case u'i':
-    case u'u':
-    case u'x':
-        if (!arg) return false;
-        if (auto* v = std::get_if<long long>(arg))
-            AppendNumber(out, *v, conv == u'x' ? 16 : 10, spec.zeroPad, spec.width, conv == u'u');
-        return true;
-    default:
-        // Not a conversion we know: keep the text as written.
-        out.append(written);
-        return false;
+        case u's':
+            if (!arg) return false;
+            if (auto* s = std::get_if<std::u16string_view>(arg)) out.append(*s);
+            return true;
+        case u'd':
+        case u'i':
+        case u'u':
+        case u'x':
+            if (!arg) return false;
+            if (auto* v = std::get_if<long long>(arg))
+                AppendNumber(out, *v, conv == u'x' ? 16 : 10, spec.zeroPad, spec.width, conv == u'u');
+            return true;
+        default:
+            // Not a conversion we know: keep the text as written.
+            out.append(written);
+            return false;
     }
 }
 

@@ -81,12 +81,9 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             StoreWindowText(text ? std::u16string_view(text) : std::u16string_view());
             return TRUE;
         }
-        case WM_GETTEXTLENGTH:
-            return static_cast<LRESULT>(m_strText.size());
-        case WM_COMMAND:
-            return OnCommand(wParam, lParam) ? 1 : 0;
-        default:
-            return 0;
+        case WM_GETTEXTLENGTH: return static_cast<LRESULT>(m_strText.size());
+        case WM_COMMAND: return OnCommand(wParam, lParam) ? 1 : 0;
+        default: return 0;
     }
 }
 

@@ -60,9 +60,9 @@ class CWnd;
 using AFX_PMSG = void (CWnd::*)();
 
 struct AFX_MSGMAP_ENTRY {
-    UINT nCode;   // notification code (BN_CLICKED, CBN_SELCHANGE, ...)
-    UINT nID;     // control id
-    AFX_PMSG pfn; // null ends the table
+    UINT nCode;    // notification code (BN_CLICKED, CBN_SELCHANGE, ...)
+    UINT nID;      // control id
+    AFX_PMSG pfn;  // null ends the table
 };
 
 struct AFX_MSGMAP {
@@ -121,7 +121,9 @@ public:
     // A child control by id; the first in tab order when several share it.
     virtual CWnd* GetDlgItem(int nID) const;
 
-    LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) { return WindowProc(message, wParam, lParam); }
+    LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
+        return WindowProc(message, wParam, lParam);
+    }
     LRESULT SendDlgItemMessage(int nID, UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
 
     // WM_COMMAND: wParam is MAKEWPARAM(control id, notification code),
@@ -170,27 +172,29 @@ private:
     CDialog* m_pDialog = nullptr;  // owning dialog while open; the dialog itself for a dialog
 };
 
-#define DECLARE_MESSAGE_MAP()                          \
-protected:                                             \
-    static const AFX_MSGMAP* GetThisMessageMap();      \
+#define DECLARE_MESSAGE_MAP()                     \
+protected:                                        \
+    static const AFX_MSGMAP* GetThisMessageMap(); \
     const AFX_MSGMAP* GetMessageMap() const override;
 
-#define BEGIN_MESSAGE_MAP(theClass, baseClass)                                      \
+#define BEGIN_MESSAGE_MAP(theClass, baseClass)                                        \
     const AFX_MSGMAP* theClass::GetMessageMap() const { return GetThisMessageMap(); } \
-    const AFX_MSGMAP* theClass::GetThisMessageMap() {                               \
-        typedef theClass ThisClass [[maybe_unused]];                                \
-        typedef baseClass TheBaseClass;                                             \
+    const AFX_MSGMAP* theClass::GetThisMessageMap() {                                 \
+        typedef theClass ThisClass [[maybe_unused]];                                  \
+        typedef baseClass TheBaseClass;                                               \
         static const AFX_MSGMAP_ENTRY _messageEntries[] = {
-
-#define END_MESSAGE_MAP()                                                            \
-            {0, 0, nullptr}};                                                        \
-        static const AFX_MSGMAP messageMap = {&TheBaseClass::GetThisMessageMap, &_messageEntries[0]}; \
-        return &messageMap;                                                          \
+#define END_MESSAGE_MAP()                                                                         \
+    { 0, 0, nullptr }                                                                             \
+    }                                                                                             \
+    ;                                                                                             \
+    static const AFX_MSGMAP messageMap = {&TheBaseClass::GetThisMessageMap, &_messageEntries[0]}; \
+    return &messageMap;                                                                           \
     }
 
 // A handler of notification `code` from control `id`: void (ThisClass::*)().
-#define ON_CONTROL(code, id, memberFxn) \
-    {static_cast<UINT>(code), static_cast<UINT>(id), static_cast<AFX_PMSG>(static_cast<void (ThisClass::*)()>(memberFxn))},
+#define ON_CONTROL(code, id, memberFxn)              \
+    {static_cast<UINT>(code), static_cast<UINT>(id), \
+     static_cast<AFX_PMSG>(static_cast<void (ThisClass::*)()>(memberFxn))},
 #define ON_COMMAND(id, memberFxn) ON_CONTROL(0, id, memberFxn)
 #define ON_BN_CLICKED(id, memberFxn) ON_CONTROL(BN_CLICKED, id, memberFxn)
 #define ON_CBN_SELCHANGE(id, memberFxn) ON_CONTROL(CBN_SELCHANGE, id, memberFxn)

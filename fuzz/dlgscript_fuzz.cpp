@@ -77,8 +77,8 @@ protected:
 };
 
 BEGIN_MESSAGE_MAP(CFuzzDlg, CDialog)
-    ON_BN_CLICKED(907, &CFuzzDlg::OnNested)
-    ON_BN_CLICKED(908, &CFuzzDlg::OnFile)
+ON_BN_CLICKED(907, &CFuzzDlg::OnNested)
+ON_BN_CLICKED(908, &CFuzzDlg::OnFile)
 END_MESSAGE_MAP()
 
 void RegisterTemplates() {

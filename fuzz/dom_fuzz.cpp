@@ -51,7 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (mode & 1) {
         text = qel::host::DecodeHtmlBytes(bytes).text;
         // Through a file, the same text; none for a page nested too deeply.
-        if ((mode & 0x1E) == 0x1E && SavedThroughFile(bytes) != qel::framework::Utf8ToWide(qel::framework::WideToUtf8(text)) &&
+        if ((mode & 0x1E) == 0x1E &&
+            SavedThroughFile(bytes) != qel::framework::Utf8ToWide(qel::framework::WideToUtf8(text)) &&
             qel::host::HtmlNestingAcceptable(qel::framework::WideToUtf8(text)))
             std::abort();
     } else {
@@ -62,7 +63,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     loader.CreateNodeDataFromData(text.data(), static_cast<int>(text.size()), nullptr);
     auto* doc = dynamic_cast<Document*>(loader.m_pRootNode);
     if (!doc) {
-        if (qel::host::HtmlNestingAcceptable(qel::framework::WideToUtf8(text))) std::abort();  // only a page nested too deeply is refused
+        if (qel::host::HtmlNestingAcceptable(qel::framework::WideToUtf8(text)))
+            std::abort();  // only a page nested too deeply is refused
         return 0;
     }
     const std::u16string original = doc->getHTMLText();
@@ -89,7 +91,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Parse what was written: it must load again.
     CQelHtmlData again(u"HTML");
     again.CreateNodeDataFromData(changed.data(), static_cast<int>(changed.size()), nullptr);
-    if (!dynamic_cast<Document*>(again.m_pRootNode) && qel::host::HtmlNestingAcceptable(qel::framework::WideToUtf8(changed)))
+    if (!dynamic_cast<Document*>(again.m_pRootNode) &&
+        qel::host::HtmlNestingAcceptable(qel::framework::WideToUtf8(changed)))
         std::abort();
     doc->deleteNodes(copy);
     if (doc->getHTMLText() != original) std::abort();

@@ -89,7 +89,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         ok = qel::html::CreateFromHtml(rec, path, nullptr);
     }
     // Every readable text is a page, unless it is nested too deeply.
-    if (!ok && (fromHost || qel::host::HtmlNestingAcceptable(qel::framework::WideToUtf8(qel::host::DecodeHtmlBytes(bytes).text))))
+    if (!ok && (fromHost ||
+                qel::host::HtmlNestingAcceptable(qel::framework::WideToUtf8(qel::host::DecodeHtmlBytes(bytes).text))))
         std::abort();
     if (!ok) return 0;
 

@@ -69,7 +69,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CQelTpjFile again(TYPE_PROJECT);
     if (!qel::format::LoadFile(again, qel::framework::PathFromNative((g_root / "again.tpj").string()))) std::abort();
     fs::remove(g_root / "again.tpj");
-    if (again.m_strHtml != qel::framework::Cp932ToWide(qel::framework::WideToCp932(rec.m_strHtml)) + u"\r\n\r\n\r\n") std::abort();
+    if (again.m_strHtml != qel::framework::Cp932ToWide(qel::framework::WideToCp932(rec.m_strHtml)) + u"\r\n\r\n\r\n")
+        std::abort();
     // Only the input and the temporary folder, which holds plain files.
     int entries = 0;
     for (const auto& e : fs::directory_iterator(g_root)) {

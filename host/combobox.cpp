@@ -21,7 +21,8 @@ int CZorExpandComboBox::EstimateTextWidth(std::u16string_view text) const {
     long long width = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char16_t c = text[i];
-        if (c >= 0xDC00 && c <= 0xDFFF && i > 0 && text[i - 1] >= 0xD800 && text[i - 1] <= 0xDBFF) continue;  // second half of a pair
+        if (c >= 0xDC00 && c <= 0xDFFF && i > 0 && text[i - 1] >= 0xD800 && text[i - 1] <= 0xDBFF)
+            continue;  // second half of a pair
         width += IsHalfWidth(c) ? units.cx : 2 * units.cx;
     }
     return static_cast<int>(std::min<long long>(width, 0x3FFFFFFF));

@@ -41,8 +41,8 @@ enum class ValueForm : std::uint8_t {
 };
 
 struct Attr {
-    std::u16string name;   // as the parser gives it (lower case for HTML elements)
-    std::u16string value;  // character references decoded
+    std::u16string name;           // as the parser gives it (lower case for HTML elements)
+    std::u16string value;          // character references decoded
     std::uint32_t start = kNoPos;  // byte range of the value in the source, quotes included
     std::uint32_t end = kNoPos;
     ValueForm form = ValueForm::None;
@@ -76,7 +76,7 @@ public:
     std::u16string getHTMLText() const override;
     void deleteNodes(Node* copy) override;
 
-    std::string m_source;                               // UTF-8, as parsed
+    std::string m_source;                                  // UTF-8, as parsed
     std::vector<std::unique_ptr<ElementImpl>> m_elements;  // document order
     std::uint32_t m_body = kNoPos;
 };
@@ -97,8 +97,7 @@ bool IsAsciiAlnum(char16_t c) {
 bool IsWritableAttributeName(std::u16string_view name) {
     if (name.empty()) return false;
     for (char16_t c : name)
-        if (c < 0x21 || c == 0x7F || c == u'"' || c == u'\'' || c == u'/' || c == u'<' || c == u'>' ||
-            c == u'=')
+        if (c < 0x21 || c == 0x7F || c == u'"' || c == u'\'' || c == u'/' || c == u'<' || c == u'>' || c == u'=')
             return false;
     return true;
 }
@@ -108,8 +107,8 @@ bool IsWritableAttributeName(std::u16string_view name) {
 bool CanBeUnquoted(std::u16string_view value) {
     if (value.empty()) return false;
     for (char16_t c : value)
-        if (c == u' ' || c == u'\t' || c == u'\n' || c == u'\f' || c == u'\r' || c == u'"' || c == u'\'' ||
-            c == u'=' || c == u'<' || c == u'>' || c == u'`')
+        if (c == u' ' || c == u'\t' || c == u'\n' || c == u'\f' || c == u'\r' || c == u'"' || c == u'\'' || c == u'=' ||
+            c == u'<' || c == u'>' || c == u'`')
             return false;
     return true;
 }
@@ -125,14 +124,10 @@ void AppendEscaped(std::string& out, std::u16string_view value, char16_t quote) 
     for (std::size_t i = 0; i < value.size(); ++i) {
         const char16_t c = value[i];
         const char* escape;
-        if (c == u'&' && i + 1 < value.size() && (IsAsciiAlnum(value[i + 1]) || value[i + 1] == u'#'))
-            escape = "&amp;";
-        else if (c == u'"' && quote == u'"')
-            escape = "&quot;";
-        else if (c == 0)
-            escape = "\xEF\xBF\xBD";  // U+FFFD
-        else
-            continue;
+        if (c == u'&' && i + 1 < value.size() && (IsAsciiAlnum(value[i + 1]) || value[i + 1] == u'#')) escape = "&amp;";
+        else if (c == u'"' && quote == u'"') escape = "&quot;";
+        else if (c == 0) escape = "\xEF\xBF\xBD";  // U+FFFD
+        else continue;
         if (i > run) out += qel::framework::WideToUtf8(value.substr(run, i - run));
         out += escape;
         run = i + 1;
@@ -150,29 +145,27 @@ void AppendDoubleQuoted(std::string& out, std::u16string_view value) {
 std::string RenderValue(const Attr& a) {
     std::string out;
     switch (a.form) {
-    case ValueForm::Valueless:
-        if (!a.value.empty()) {
-            out += '=';
-            AppendDoubleQuoted(out, a.value);
-        }
-        break;
-    case ValueForm::SingleQuoted:
-        if (a.value.find(u'\'') == std::u16string::npos) {
-            out += '\'';
-            AppendEscaped(out, a.value, u'\'');
-            out += '\'';
-        } else {
-            AppendDoubleQuoted(out, a.value);
-        }
-        break;
-    case ValueForm::Unquoted:
-        if (CanBeUnquoted(a.value)) AppendEscaped(out, a.value, 0);
-        else AppendDoubleQuoted(out, a.value);
-        break;
-    case ValueForm::DoubleQuoted:
-    case ValueForm::None:
-        AppendDoubleQuoted(out, a.value);
-        break;
+        case ValueForm::Valueless:
+            if (!a.value.empty()) {
+                out += '=';
+                AppendDoubleQuoted(out, a.value);
+            }
+            break;
+        case ValueForm::SingleQuoted:
+            if (a.value.find(u'\'') == std::u16string::npos) {
+                out += '\'';
+                AppendEscaped(out, a.value, u'\'');
+                out += '\'';
+            } else {
+                AppendDoubleQuoted(out, a.value);
+            }
+            break;
+        case ValueForm::Unquoted:
+            if (CanBeUnquoted(a.value)) AppendEscaped(out, a.value, 0);
+            else AppendDoubleQuoted(out, a.value);
+            break;
+        case ValueForm::DoubleQuoted:
+        case ValueForm::None: AppendDoubleQuoted(out, a.value); break;
     }
     return out;
 }
@@ -421,9 +414,8 @@ private:
                 // an attribute given to it.
                 const ElementImpl& body = *doc.m_elements.back();
                 const bool inText =
-                    body.m_insertAt != kNoPos ||
-                    std::any_of(body.m_attrs.begin(), body.m_attrs.end(),
-                                [](const Attr& a) { return a.form != ValueForm::None; });
+                    body.m_insertAt != kNoPos || std::any_of(body.m_attrs.begin(), body.m_attrs.end(),
+                                                             [](const Attr& a) { return a.form != ValueForm::None; });
                 if (inText) doc.m_body = index;
             }
             // A template's content is not part of the document's tree (as in

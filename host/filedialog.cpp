@@ -17,7 +17,8 @@ const char16_t* FilterOf(int kind) {
 
 CQelFileDialog::CQelFileDialog(int nMode, int nKind, const char16_t* lpszFileName, DWORD dwFlags, CWnd* pParentWnd,
                                SiteIF* pSite)
-    : CFileDialog(nMode != 0, nullptr, lpszFileName, dwFlags, FilterOf(nKind), pParentWnd), m_nKind(nKind), m_pSite(pSite) {}
+    : CFileDialog(nMode != 0, nullptr, lpszFileName, dwFlags, FilterOf(nKind), pParentWnd), m_nKind(nKind),
+      m_pSite(pSite) {}
 
 CQelFileDialog::~CQelFileDialog() = default;
 

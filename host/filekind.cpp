@@ -28,7 +28,10 @@ int ReadSignature(const std::u16string& path, unsigned char* buf, int size) {
         while (got < size) {
             const ssize_t n = ::read(fd, buf + got, static_cast<std::size_t>(size - got));
             if (n < 0 && errno == EINTR) continue;
-            if (n < 0) { got = -1; break; }
+            if (n < 0) {
+                got = -1;
+                break;
+            }
             if (n == 0) break;
             got += static_cast<int>(n);
         }
@@ -38,7 +41,9 @@ int ReadSignature(const std::u16string& path, unsigned char* buf, int size) {
 }
 
 Kind BySignature(const unsigned char* b, int n) {
-    auto starts = [&](const char* sig, int len) { return n >= len && std::memcmp(b, sig, static_cast<std::size_t>(len)) == 0; };
+    auto starts = [&](const char* sig, int len) {
+        return n >= len && std::memcmp(b, sig, static_cast<std::size_t>(len)) == 0;
+    };
     if (starts("GIF87a", 6) || starts("GIF89a", 6)) return Kind::Gif;
     if (starts("\xFF\xD8\xFF", 3)) return Kind::Jpeg;
     if (starts("\x89PNG\r\n\x1A\n", 8)) return Kind::Png;
@@ -49,7 +54,8 @@ Kind BySignature(const unsigned char* b, int n) {
 Kind ByExtension(const std::u16string& path) {
     const std::u16string ext = getBaseExt(path);
     if (qel::framework::EqualsNoCase(ext, u"gif")) return Kind::Gif;
-    if (qel::framework::EqualsNoCase(ext, u"jpg") || qel::framework::EqualsNoCase(ext, u"jpeg") || qel::framework::EqualsNoCase(ext, u"jpe"))
+    if (qel::framework::EqualsNoCase(ext, u"jpg") || qel::framework::EqualsNoCase(ext, u"jpeg") ||
+        qel::framework::EqualsNoCase(ext, u"jpe"))
         return Kind::Jpeg;
     if (qel::framework::EqualsNoCase(ext, u"png")) return Kind::Png;
     if (qel::framework::EqualsNoCase(ext, u"swf")) return Kind::Flash;
@@ -67,20 +73,20 @@ Kind KindOf(const std::u16string& path) {
 
 int FileKindOf(Kind kind) {
     switch (kind) {
-    case Kind::Gif:
-    case Kind::Jpeg:
-    case Kind::Png: return CQelTktUtil::KIND_IMAGE;
-    case Kind::Flash: return CQelTktUtil::KIND_FLASH;
-    default: return CQelTktUtil::KIND_OTHER;
+        case Kind::Gif:
+        case Kind::Jpeg:
+        case Kind::Png: return CQelTktUtil::KIND_IMAGE;
+        case Kind::Flash: return CQelTktUtil::KIND_FLASH;
+        default: return CQelTktUtil::KIND_OTHER;
     }
 }
 
 int ImageKindOf(Kind kind) {
     switch (kind) {
-    case Kind::Gif: return CQelTktUtil::IMAGE_GIF;
-    case Kind::Jpeg: return CQelTktUtil::IMAGE_JPEG;
-    case Kind::Png: return CQelTktUtil::IMAGE_PNG;
-    default: return CQelTktUtil::IMAGE_OTHER;
+        case Kind::Gif: return CQelTktUtil::IMAGE_GIF;
+        case Kind::Jpeg: return CQelTktUtil::IMAGE_JPEG;
+        case Kind::Png: return CQelTktUtil::IMAGE_PNG;
+        default: return CQelTktUtil::IMAGE_OTHER;
     }
 }
 

@@ -53,8 +53,8 @@ bool CQelHtmlData::CreateNodeDataFromData(const char16_t* text, int length, Node
     DestroyNodeData();
     // Parsing into an existing tree is not offered.
     if (parent || length < 0 || (!text && length > 0)) return false;
-    const std::u16string_view view = length > 0 ? std::u16string_view(text, static_cast<std::size_t>(length))
-                                                : std::u16string_view();
+    const std::u16string_view view =
+        length > 0 ? std::u16string_view(text, static_cast<std::size_t>(length)) : std::u16string_view();
     return Adopt(qel::host::ParseHtmlDocument(qel::framework::WideToUtf8(view)));
 }
 

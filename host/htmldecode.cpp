@@ -57,8 +57,8 @@ std::u16string DecodeIconv(std::string_view bytes, const std::string& charset) {
     std::vector<char> buffer(16384);
     auto flush = [&](const char* upto) {
         for (const char* q = buffer.data(); q + 1 < upto; q += 2)
-            out.push_back(static_cast<char16_t>(static_cast<unsigned char>(q[0]) |
-                                                static_cast<unsigned char>(q[1]) << 8));
+            out.push_back(
+                static_cast<char16_t>(static_cast<unsigned char>(q[0]) | static_cast<unsigned char>(q[1]) << 8));
     };
     char* in = const_cast<char*>(bytes.data());
     std::size_t inLeft = bytes.size();
@@ -67,8 +67,8 @@ std::u16string DecodeIconv(std::string_view bytes, const std::string& charset) {
         char* outPtr = buffer.data();
         std::size_t outLeft = buffer.size();
         // The last call, with no input, writes what a stateful encoding still holds.
-        const std::size_t r = ending ? iconv(cd, nullptr, nullptr, &outPtr, &outLeft)
-                                     : iconv(cd, &in, &inLeft, &outPtr, &outLeft);
+        const std::size_t r =
+            ending ? iconv(cd, nullptr, nullptr, &outPtr, &outLeft) : iconv(cd, &in, &inLeft, &outPtr, &outLeft);
         const int err = errno;
         flush(outPtr);
         if (r != static_cast<std::size_t>(-1)) {
@@ -153,13 +153,13 @@ std::string EncodingOfLabel(std::string_view label) {
                                         // A page cannot declare UTF-16 for itself: its bytes read as ASCII.
                                         "utf-16", "utf-16le", "utf-16be", "unicode", "unicodefeff", "unicodefffe",
                                         "ucs-2", "csunicode", "iso-10646-ucs-2"};
-    static const char* const kCp932[] = {"shift_jis", "shift-jis", "sjis", "x-sjis", "windows-31j", "ms932",
-                                         "ms_kanji", "cp932", "csshiftjis", "windows-932", "x-ms-cp932",
-                                         "csWindows31J"};
+    static const char* const kCp932[] = {"shift_jis",   "shift-jis",   "sjis",       "x-sjis",
+                                         "windows-31j", "ms932",       "ms_kanji",   "cp932",
+                                         "csshiftjis",  "windows-932", "x-ms-cp932", "csWindows31J"};
     static const char* const kEucJp[] = {"euc-jp", "eucjp", "x-euc-jp", "x-euc", "cseucpkdfmtjapanese"};
     static const char* const kIso2022Jp[] = {"iso-2022-jp", "csiso2022jp"};
-    static const char* const kLatin1[] = {"iso-8859-1", "iso8859-1", "iso_8859-1", "latin1", "l1", "us-ascii",
-                                          "ascii", "windows-1252", "cp1252", "x-cp1252", "cp819", "ibm819"};
+    static const char* const kLatin1[] = {"iso-8859-1", "iso8859-1",    "iso_8859-1", "latin1",   "l1",    "us-ascii",
+                                          "ascii",      "windows-1252", "cp1252",     "x-cp1252", "cp819", "ibm819"};
     auto in = [&l](const auto& list) {
         for (const char* name : list)
             if (l == Lowered(name)) return true;

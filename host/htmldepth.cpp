@@ -16,23 +16,43 @@ bool IsAlpha(unsigned char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; }
 
 bool IsVoid(GumboTag t) {
     switch (t) {
-    case GUMBO_TAG_AREA: case GUMBO_TAG_BASE: case GUMBO_TAG_BASEFONT: case GUMBO_TAG_BGSOUND:
-    case GUMBO_TAG_BR: case GUMBO_TAG_COL: case GUMBO_TAG_EMBED: case GUMBO_TAG_FRAME: case GUMBO_TAG_HR:
-    case GUMBO_TAG_IMAGE: case GUMBO_TAG_IMG: case GUMBO_TAG_INPUT: case GUMBO_TAG_ISINDEX:
-    case GUMBO_TAG_KEYGEN: case GUMBO_TAG_LINK: case GUMBO_TAG_MENUITEM: case GUMBO_TAG_META:
-    case GUMBO_TAG_PARAM: case GUMBO_TAG_SOURCE: case GUMBO_TAG_TRACK: case GUMBO_TAG_WBR:
-        return true;
-    default: return false;
+        case GUMBO_TAG_AREA:
+        case GUMBO_TAG_BASE:
+        case GUMBO_TAG_BASEFONT:
+        case GUMBO_TAG_BGSOUND:
+        case GUMBO_TAG_BR:
+        case GUMBO_TAG_COL:
+        case GUMBO_TAG_EMBED:
+        case GUMBO_TAG_FRAME:
+        case GUMBO_TAG_HR:
+        case GUMBO_TAG_IMAGE:
+        case GUMBO_TAG_IMG:
+        case GUMBO_TAG_INPUT:
+        case GUMBO_TAG_ISINDEX:
+        case GUMBO_TAG_KEYGEN:
+        case GUMBO_TAG_LINK:
+        case GUMBO_TAG_MENUITEM:
+        case GUMBO_TAG_META:
+        case GUMBO_TAG_PARAM:
+        case GUMBO_TAG_SOURCE:
+        case GUMBO_TAG_TRACK:
+        case GUMBO_TAG_WBR: return true;
+        default: return false;
     }
 }
 
 // Elements whose content is text up to their own end tag.
 bool IsRawText(GumboTag t) {
     switch (t) {
-    case GUMBO_TAG_SCRIPT: case GUMBO_TAG_STYLE: case GUMBO_TAG_TEXTAREA: case GUMBO_TAG_TITLE:
-    case GUMBO_TAG_XMP: case GUMBO_TAG_IFRAME: case GUMBO_TAG_NOEMBED: case GUMBO_TAG_NOFRAMES:
-        return true;
-    default: return false;
+        case GUMBO_TAG_SCRIPT:
+        case GUMBO_TAG_STYLE:
+        case GUMBO_TAG_TEXTAREA:
+        case GUMBO_TAG_TITLE:
+        case GUMBO_TAG_XMP:
+        case GUMBO_TAG_IFRAME:
+        case GUMBO_TAG_NOEMBED:
+        case GUMBO_TAG_NOFRAMES: return true;
+        default: return false;
     }
 }
 
@@ -41,16 +61,42 @@ bool IsRawText(GumboTag t) {
 // open around it, and counting it open is the safe side.
 bool ClosesP(GumboTag t) {
     switch (t) {
-    case GUMBO_TAG_ADDRESS: case GUMBO_TAG_ARTICLE: case GUMBO_TAG_ASIDE: case GUMBO_TAG_BLOCKQUOTE:
-    case GUMBO_TAG_CENTER: case GUMBO_TAG_DETAILS: case GUMBO_TAG_DIR: case GUMBO_TAG_DIV: case GUMBO_TAG_DL:
-    case GUMBO_TAG_FIELDSET: case GUMBO_TAG_FIGCAPTION: case GUMBO_TAG_FIGURE: case GUMBO_TAG_FOOTER:
-    case GUMBO_TAG_FORM: case GUMBO_TAG_H1: case GUMBO_TAG_H2: case GUMBO_TAG_H3: case GUMBO_TAG_H4:
-    case GUMBO_TAG_H5: case GUMBO_TAG_H6: case GUMBO_TAG_HEADER: case GUMBO_TAG_HGROUP: case GUMBO_TAG_MAIN:
-    case GUMBO_TAG_MENU: case GUMBO_TAG_NAV: case GUMBO_TAG_OL: case GUMBO_TAG_P: case GUMBO_TAG_PRE:
-    case GUMBO_TAG_SECTION: case GUMBO_TAG_SUMMARY: case GUMBO_TAG_UL:
-    case GUMBO_TAG_LISTING: case GUMBO_TAG_LI: case GUMBO_TAG_DD: case GUMBO_TAG_DT:
-        return true;
-    default: return false;
+        case GUMBO_TAG_ADDRESS:
+        case GUMBO_TAG_ARTICLE:
+        case GUMBO_TAG_ASIDE:
+        case GUMBO_TAG_BLOCKQUOTE:
+        case GUMBO_TAG_CENTER:
+        case GUMBO_TAG_DETAILS:
+        case GUMBO_TAG_DIR:
+        case GUMBO_TAG_DIV:
+        case GUMBO_TAG_DL:
+        case GUMBO_TAG_FIELDSET:
+        case GUMBO_TAG_FIGCAPTION:
+        case GUMBO_TAG_FIGURE:
+        case GUMBO_TAG_FOOTER:
+        case GUMBO_TAG_FORM:
+        case GUMBO_TAG_H1:
+        case GUMBO_TAG_H2:
+        case GUMBO_TAG_H3:
+        case GUMBO_TAG_H4:
+        case GUMBO_TAG_H5:
+        case GUMBO_TAG_H6:
+        case GUMBO_TAG_HEADER:
+        case GUMBO_TAG_HGROUP:
+        case GUMBO_TAG_MAIN:
+        case GUMBO_TAG_MENU:
+        case GUMBO_TAG_NAV:
+        case GUMBO_TAG_OL:
+        case GUMBO_TAG_P:
+        case GUMBO_TAG_PRE:
+        case GUMBO_TAG_SECTION:
+        case GUMBO_TAG_SUMMARY:
+        case GUMBO_TAG_UL:
+        case GUMBO_TAG_LISTING:
+        case GUMBO_TAG_LI:
+        case GUMBO_TAG_DD:
+        case GUMBO_TAG_DT: return true;
+        default: return false;
     }
 }
 
@@ -59,12 +105,27 @@ bool ClosesP(GumboTag t) {
 bool Reopens(GumboTag t) {
     if (ClosesP(t)) return false;
     switch (t) {
-    case GUMBO_TAG_TABLE: case GUMBO_TAG_CAPTION: case GUMBO_TAG_COLGROUP: case GUMBO_TAG_COL: case GUMBO_TAG_TBODY:
-    case GUMBO_TAG_THEAD: case GUMBO_TAG_TFOOT: case GUMBO_TAG_TR: case GUMBO_TAG_TD: case GUMBO_TAG_TH:
-    case GUMBO_TAG_META: case GUMBO_TAG_LINK: case GUMBO_TAG_STYLE: case GUMBO_TAG_SCRIPT: case GUMBO_TAG_TITLE:
-    case GUMBO_TAG_BASE: case GUMBO_TAG_HR: case GUMBO_TAG_TEXTAREA: case GUMBO_TAG_PLAINTEXT: case GUMBO_TAG_XMP:
-        return false;
-    default: return true;
+        case GUMBO_TAG_TABLE:
+        case GUMBO_TAG_CAPTION:
+        case GUMBO_TAG_COLGROUP:
+        case GUMBO_TAG_COL:
+        case GUMBO_TAG_TBODY:
+        case GUMBO_TAG_THEAD:
+        case GUMBO_TAG_TFOOT:
+        case GUMBO_TAG_TR:
+        case GUMBO_TAG_TD:
+        case GUMBO_TAG_TH:
+        case GUMBO_TAG_META:
+        case GUMBO_TAG_LINK:
+        case GUMBO_TAG_STYLE:
+        case GUMBO_TAG_SCRIPT:
+        case GUMBO_TAG_TITLE:
+        case GUMBO_TAG_BASE:
+        case GUMBO_TAG_HR:
+        case GUMBO_TAG_TEXTAREA:
+        case GUMBO_TAG_PLAINTEXT:
+        case GUMBO_TAG_XMP: return false;
+        default: return true;
     }
 }
 
@@ -73,11 +134,21 @@ bool IsCell(GumboTag t) { return t == GUMBO_TAG_TD || t == GUMBO_TAG_TH; }
 
 bool IsFormatting(GumboTag t) {
     switch (t) {
-    case GUMBO_TAG_A: case GUMBO_TAG_B: case GUMBO_TAG_BIG: case GUMBO_TAG_CODE: case GUMBO_TAG_EM:
-    case GUMBO_TAG_FONT: case GUMBO_TAG_I: case GUMBO_TAG_NOBR: case GUMBO_TAG_S: case GUMBO_TAG_SMALL:
-    case GUMBO_TAG_STRIKE: case GUMBO_TAG_STRONG: case GUMBO_TAG_TT: case GUMBO_TAG_U:
-        return true;
-    default: return false;
+        case GUMBO_TAG_A:
+        case GUMBO_TAG_B:
+        case GUMBO_TAG_BIG:
+        case GUMBO_TAG_CODE:
+        case GUMBO_TAG_EM:
+        case GUMBO_TAG_FONT:
+        case GUMBO_TAG_I:
+        case GUMBO_TAG_NOBR:
+        case GUMBO_TAG_S:
+        case GUMBO_TAG_SMALL:
+        case GUMBO_TAG_STRIKE:
+        case GUMBO_TAG_STRONG:
+        case GUMBO_TAG_TT:
+        case GUMBO_TAG_U: return true;
+        default: return false;
     }
 }
 
@@ -85,10 +156,14 @@ bool IsFormatting(GumboTag t) {
 // open inside them is not carried out of them.
 bool IsMarker(GumboTag t) {
     switch (t) {
-    case GUMBO_TAG_TD: case GUMBO_TAG_TH: case GUMBO_TAG_CAPTION: case GUMBO_TAG_APPLET: case GUMBO_TAG_OBJECT:
-    case GUMBO_TAG_MARQUEE: case GUMBO_TAG_TEMPLATE:
-        return true;
-    default: return false;
+        case GUMBO_TAG_TD:
+        case GUMBO_TAG_TH:
+        case GUMBO_TAG_CAPTION:
+        case GUMBO_TAG_APPLET:
+        case GUMBO_TAG_OBJECT:
+        case GUMBO_TAG_MARQUEE:
+        case GUMBO_TAG_TEMPLATE: return true;
+        default: return false;
     }
 }
 
@@ -290,9 +365,9 @@ private:
     void StartTag(GumboTag t, std::uint64_t key) {
         m_work += m_stack.size();  // the parser looks through the open elements for most tags
         if (t == GUMBO_TAG_HTML || t == GUMBO_TAG_HEAD || t == GUMBO_TAG_BODY) return;
-        const std::initializer_list<GumboTag> kScope = {
-            GUMBO_TAG_TABLE, GUMBO_TAG_TD, GUMBO_TAG_TH, GUMBO_TAG_CAPTION, GUMBO_TAG_BUTTON,
-            GUMBO_TAG_APPLET, GUMBO_TAG_OBJECT, GUMBO_TAG_MARQUEE, GUMBO_TAG_TEMPLATE};
+        const std::initializer_list<GumboTag> kScope = {GUMBO_TAG_TABLE,   GUMBO_TAG_TD,      GUMBO_TAG_TH,
+                                                        GUMBO_TAG_CAPTION, GUMBO_TAG_BUTTON,  GUMBO_TAG_APPLET,
+                                                        GUMBO_TAG_OBJECT,  GUMBO_TAG_MARQUEE, GUMBO_TAG_TEMPLATE};
         if (ClosesP(t)) PopTo(InScope(GUMBO_TAG_P, kScope));
         if (t == GUMBO_TAG_LI) {
             PopTo(InScope(GUMBO_TAG_LI, {GUMBO_TAG_UL, GUMBO_TAG_OL, GUMBO_TAG_TABLE, GUMBO_TAG_TD, GUMBO_TAG_TH}));
@@ -362,8 +437,8 @@ private:
     // closed across its cells.
     void EndTag(GumboTag t) {
         m_work += m_stack.size();
-        const bool tablePart = IsCell(t) || t == GUMBO_TAG_TR || IsTableSection(t) || t == GUMBO_TAG_CAPTION ||
-                               t == GUMBO_TAG_TABLE;
+        const bool tablePart =
+            IsCell(t) || t == GUMBO_TAG_TR || IsTableSection(t) || t == GUMBO_TAG_CAPTION || t == GUMBO_TAG_TABLE;
         const long at =
             tablePart ? InScope(t, {GUMBO_TAG_TABLE}) : InScope(t, {GUMBO_TAG_TABLE, GUMBO_TAG_TD, GUMBO_TAG_TH});
         if (at < 0 && IsFormatting(t)) {

@@ -64,7 +64,9 @@ bool TakeUpToLf(const Str& buffer, std::size_t& pos, Str& line, bool& tooLong, s
 class LineReader {
 public:
     // False when the file cannot be opened as a regular file.
-    bool Open(const char* path) { return m_file.Open(qel::framework::PathFromNative(path), CFile::modeRead | CFile::typeBinary); }
+    bool Open(const char* path) {
+        return m_file.Open(qel::framework::PathFromNative(path), CFile::modeRead | CFile::typeBinary);
+    }
 
     // The next line without its LF, or false at the end of the file.
     // `tooLong` tells a line that was dropped for its length (`line` is then
@@ -212,7 +214,8 @@ std::u16string CRegistryBase::GetValueString(const std::u16string& name, const s
             } else if (line.starts_with(u'[')) {
                 inKey = line.size() >= 2 && line.back() == u']' &&
                         qel::framework::EqualsNoCase(line.substr(1, line.size() - 2), m_keyPath);
-            } else if (inKey && ParseStringValue(line, lineName, lineValue) && qel::framework::EqualsNoCase(lineName, name)) {
+            } else if (inKey && ParseStringValue(line, lineName, lineValue) &&
+                       qel::framework::EqualsNoCase(lineName, name)) {
                 result = lineValue;
                 found = true;
             }

@@ -17,16 +17,16 @@ ExportReport g_report;
 // The cause of a file exception without a system error, in words.
 std::u16string CauseText(int cause) {
     switch (cause) {
-    case CFileException::fileNotFound: return u"not found";
-    case CFileException::badPath: return u"bad path";
-    case CFileException::tooManyOpenFiles: return u"too many open files";
-    case CFileException::accessDenied: return u"access denied";
-    case CFileException::directoryFull: return u"no free name";
-    case CFileException::diskFull: return u"disk full";
-    case CFileException::endOfFile: return u"ends too early";
-    case CFileException::alreadyExists: return u"already exists";
-    case CFileException::hardIO: return u"input/output error";
-    default: return u"failed";
+        case CFileException::fileNotFound: return u"not found";
+        case CFileException::badPath: return u"bad path";
+        case CFileException::tooManyOpenFiles: return u"too many open files";
+        case CFileException::accessDenied: return u"access denied";
+        case CFileException::directoryFull: return u"no free name";
+        case CFileException::diskFull: return u"disk full";
+        case CFileException::endOfFile: return u"ends too early";
+        case CFileException::alreadyExists: return u"already exists";
+        case CFileException::hardIO: return u"input/output error";
+        default: return u"failed";
     }
 }
 

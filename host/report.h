@@ -30,7 +30,8 @@ QEL_HOST_API void ReportFailure(const std::u16string& reason);
 // has one, else DOING followed by ": " and the system's error text (or the
 // cause in words: "disk full"); a failed allocation gives "not enough
 // memory"; anything else what() says.
-QEL_HOST_API std::u16string DescribeFailure(const std::exception& error, std::u16string_view subject, std::u16string_view doing);
+QEL_HOST_API std::u16string DescribeFailure(const std::exception& error, std::u16string_view subject,
+                                            std::u16string_view doing);
 
 struct ExportReport {
     std::u16string written;  // the reported output, empty when none

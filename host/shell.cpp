@@ -117,8 +117,7 @@ int CZorShellSv::exec(const std::u16string& program, const std::u16string& argum
     try {
         std::thread([pid] {
             int status = 0;
-            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-            }
+            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
         }).detach();
     } catch (const std::system_error&) {
         // No thread to be had: the program runs all the same and is reaped

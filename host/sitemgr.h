@@ -12,7 +12,7 @@ class QEL_HOST_API SiteIF {
 public:
     virtual ~SiteIF();
     virtual int AddRef() = 0;
-    virtual int Release() = 0;  // the count left; the site deletes itself at 0
+    virtual int Release() = 0;                   // the count left; the site deletes itself at 0
     virtual std::u16string GetRootFolder() = 0;  // the site's local folder
 };
 

@@ -104,10 +104,10 @@ std::string Fit(std::u16string stem, const std::string& suffix) {
 
 // A name split for numbering: "stem(N).ext" in `dir`.
 struct NameParts {
-    std::string dir;     // the folder, native, no trailing '/' ("" for the root)
+    std::string dir;  // the folder, native, no trailing '/' ("" for the root)
     std::u16string stem;
-    std::string ext;     // with its dot, UTF-8
-    std::string key;     // folder and name, for the memory of last numbers
+    std::string ext;  // with its dot, UTF-8
+    std::string key;  // folder and name, for the memory of last numbers
 };
 
 bool SplitName(const std::u16string& name, const std::u16string& folder, NameParts& parts) {
@@ -217,13 +217,13 @@ std::u16string CZorCommon::getProductFolder(int kind, int /*priority*/) {
     return kind == 8 ? CParamEngineer::getInstance()->getTempDirectory() : std::u16string();
 }
 
-std::u16string QelTempFile::makeUniquePath2(const std::u16string& name, const std::u16string& folder,
-                                            int /*reserved*/, const std::u16string& /*unused*/) {
+std::u16string QelTempFile::makeUniquePath2(const std::u16string& name, const std::u16string& folder, int /*reserved*/,
+                                            const std::u16string& /*unused*/) {
     return UniquePath(name, folder);
 }
 
-std::u16string QelTempFile::makeUniquePath3(const std::u16string& name, const std::u16string& folder,
-                                            bool /*flag*/, int /*reserved*/, const std::u16string& /*unused*/) {
+std::u16string QelTempFile::makeUniquePath3(const std::u16string& name, const std::u16string& folder, bool /*flag*/,
+                                            int /*reserved*/, const std::u16string& /*unused*/) {
     return UniquePath(name, folder);
 }
 

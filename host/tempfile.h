@@ -83,6 +83,6 @@ public:
 private:
     int Place(const std::string& candidate);
     int m_dirFd = -1;
-    std::string m_hidden;   // the hidden name, when the file has one
+    std::string m_hidden;  // the hidden name, when the file has one
     std::u16string m_folder, m_name;
 };

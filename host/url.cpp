@@ -13,9 +13,7 @@
 
 namespace {
 
-bool IsHex(char c) {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
+bool IsHex(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 
 void AppendEscaped(std::string& out, unsigned char c) {
     static const char kHex[] = "0123456789ABCDEF";
@@ -95,10 +93,16 @@ std::size_t AuthorityEnd(std::string_view text) {
 // The printable ASCII characters that may not appear in a URI at all.
 bool IsUnsafeInUri(unsigned char c) {
     switch (c) {
-    case '"': case '<': case '>': case '\\': case '^': case '`': case '{': case '|': case '}':
-        return true;
-    default:
-        return false;
+        case '"':
+        case '<':
+        case '>':
+        case '\\':
+        case '^':
+        case '`':
+        case '{':
+        case '|':
+        case '}': return true;
+        default: return false;
     }
 }
 
@@ -123,8 +127,8 @@ std::string EncodeLikeBrowser(std::string_view text, bool brackets) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         // A run of characters that stay as they are, appended at once.
         std::size_t plain = i;
-        while (plain < text.size() && IsPlainInUri(static_cast<unsigned char>(text[plain]),
-                                                   brackets && plain >= afterAuthority))
+        while (plain < text.size() &&
+               IsPlainInUri(static_cast<unsigned char>(text[plain]), brackets && plain >= afterAuthority))
             ++plain;
         out.append(text.substr(i, plain - i));
         if (plain == text.size()) break;
@@ -180,8 +184,7 @@ public:
         Reset();
         m_text = std::move(text);
         const char* error = nullptr;
-        m_parsed = uriParseSingleUriExA(&m_uri, m_text.data(), m_text.data() + m_text.size(), &error) ==
-                   URI_SUCCESS;
+        m_parsed = uriParseSingleUriExA(&m_uri, m_text.data(), m_text.data() + m_text.size(), &error) == URI_SUCCESS;
         return m_parsed;
     }
 
@@ -230,8 +233,7 @@ std::string FileUrlOfNative(std::string_view path) {
         const std::size_t end = slash == std::string_view::npos ? path.size() : slash;
         if (end > pos) {
             std::string escaped((end - pos) * 3 + 1, '\0');
-            const char* stop =
-                uriEscapeExA(path.data() + pos, path.data() + end, escaped.data(), URI_FALSE, URI_FALSE);
+            const char* stop = uriEscapeExA(path.data() + pos, path.data() + end, escaped.data(), URI_FALSE, URI_FALSE);
             escaped.resize(static_cast<std::size_t>(stop - escaped.data()));
             url += escaped;
         }
@@ -256,9 +258,7 @@ void SIFUtil::PCPathtoURL(std::u16string& url, const std::u16string& path) {
     url = qel::framework::Utf8ToWide(FileUrlOfNative(qel::framework::PathToNative(path)));
 }
 
-void SIFUtil::URLtoPCPath(std::u16string& path, const std::u16string& url) {
-    URLtoPCPath(path, url, std::string());
-}
+void SIFUtil::URLtoPCPath(std::u16string& path, const std::u16string& url) { URLtoPCPath(path, url, std::string()); }
 
 namespace {
 
@@ -325,8 +325,7 @@ void SIFUtil::URLtoPCPath(std::u16string& path, const std::u16string& url, const
 
 std::u16string SIFUtil::getAbsUrl(const std::u16string& reference, const std::u16string& base,
                                   const std::u16string& /*unused1*/, const std::u16string& /*unused2*/) {
-    if (reference.find(u'\0') != std::u16string::npos || base.find(u'\0') != std::u16string::npos)
-        return reference;
+    if (reference.find(u'\0') != std::u16string::npos || base.find(u'\0') != std::u16string::npos) return reference;
     // A page resolves all its references against one base: its text and
     // parse are kept from one call to the next. An empty cache stands for
     // the empty base.
@@ -367,8 +366,7 @@ std::u16string SIFUtil::getAbsUrl(const std::u16string& reference, const std::u1
     }
 
     UriUriA resolved{};
-    if (uriAddBaseUriExA(&resolved, &ref.get(), &baseUri->get(), URI_RESOLVE_STRICTLY) != URI_SUCCESS)
-        return reference;
+    if (uriAddBaseUriExA(&resolved, &ref.get(), &baseUri->get(), URI_RESOLVE_STRICTLY) != URI_SUCCESS) return reference;
     const std::string text = ToString(resolved);
     uriFreeUriMembersA(&resolved);
     return text.empty() ? reference : qel::framework::Utf8ToWide(text);

@@ -130,10 +130,10 @@ std::u16string DataUrlExtension(const DataUrl& data) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(data.bytes.data());
     if (CQelTktUtil::whatKindOfData(bytes, data.bytes.size()) == CQelTktUtil::KIND_FLASH) return u"swf";
     switch (CQelTktUtil::whatKindOfImageData(bytes, data.bytes.size())) {
-    case CQelTktUtil::IMAGE_GIF: return u"gif";
-    case CQelTktUtil::IMAGE_JPEG: return u"jpg";
-    case CQelTktUtil::IMAGE_PNG: return u"png";
-    default: break;
+        case CQelTktUtil::IMAGE_GIF: return u"gif";
+        case CQelTktUtil::IMAGE_JPEG: return u"jpg";
+        case CQelTktUtil::IMAGE_PNG: return u"png";
+        default: break;
     }
     static constexpr std::array<std::pair<std::string_view, std::u16string_view>, 12> kTypes = {{
         {"image/gif", u"gif"},

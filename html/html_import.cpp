@@ -41,7 +41,7 @@ namespace qel::html {
 class PageImport {
 public:
     struct Inline {
-        int index;     // of its entry in m_arrImages
+        int index;  // of its entry in m_arrImages
         DataUrl data;
     };
 
@@ -82,8 +82,8 @@ void RemoveFiles(const std::vector<std::u16string>& paths) noexcept {
 // Writes one inline image as the first of "ID.ext", "ID(1).ext", ... that
 // no other part of the card has (`taken`, ASCII lower case, which gains the
 // name). Answers the file's path, empty when it cannot be written whole.
-std::u16string SaveInlineImage(const std::u16string& folder, const std::u16string& id,
-                               const PageImport::Inline& item, std::unordered_set<std::u16string>& taken) {
+std::u16string SaveInlineImage(const std::u16string& folder, const std::u16string& id, const PageImport::Inline& item,
+                               std::unordered_set<std::u16string>& taken) {
     const std::u16string extension = qel::html::DataUrlExtension(item.data);
     const std::u16string dotted = extension.empty() ? std::u16string() : u"." + extension;
     // Every name taken in the card can push the search one step on.

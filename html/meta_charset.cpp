@@ -86,9 +86,9 @@ bool ReplaceXmlEncoding(std::u16string& markup, std::size_t q, std::size_t end) 
 }  // namespace
 
 bool IsShiftJisLabel(std::u16string_view label) {
-    static constexpr std::array<std::u16string_view, 10> kLabels = {
-        u"shift_jis", u"shift-jis", u"sjis",     u"x-sjis",     u"windows-31j",
-        u"cp932",     u"ms932",     u"ms_kanji", u"csshiftjis", u"x-ms-cp932"};
+    static constexpr std::array<std::u16string_view, 10> kLabels = {u"shift_jis",   u"shift-jis", u"sjis",  u"x-sjis",
+                                                                    u"windows-31j", u"cp932",     u"ms932", u"ms_kanji",
+                                                                    u"csshiftjis",  u"x-ms-cp932"};
     const std::u16string_view trimmed = TrimAsciiSpace(label);
     return std::any_of(kLabels.begin(), kLabels.end(),
                        [&](std::u16string_view known) { return qel::framework::EqualsNoCase(trimmed, known); });

@@ -4,21 +4,10 @@
 #include "framework/strings.h"
 
 CQelTpjFile::CQelTpjFile(int type)
-    : m_nType(type),
-      m_strVersion(u"2.1"),
-      m_strUrl(kDefaultTorucaUrl),
-      m_nCategory(100),
-      m_nDist(4),
-      m_nColorId(1),
-      m_strIpId(u"9999"),
-      m_strSortId(u"ワン"),
-      m_strExpires(u"101231"),
-      m_strLastModified(u"0808071904"),
-      m_strData1(qel::framework::WideToCp932(u"data1")),
-      m_strData2(qel::framework::WideToCp932(u"data2")),
-      m_strData3(qel::framework::WideToCp932(u"data3")),
-      m_strMimeVersion(u"1.0"),
-      m_strBoundary(u"0000000000") {
+    : m_nType(type), m_strVersion(u"2.1"), m_strUrl(kDefaultTorucaUrl), m_nCategory(100), m_nDist(4), m_nColorId(1),
+      m_strIpId(u"9999"), m_strSortId(u"ワン"), m_strExpires(u"101231"), m_strLastModified(u"0808071904"),
+      m_strData1(qel::framework::WideToCp932(u"data1")), m_strData2(qel::framework::WideToCp932(u"data2")),
+      m_strData3(qel::framework::WideToCp932(u"data3")), m_strMimeVersion(u"1.0"), m_strBoundary(u"0000000000") {
     m_arrImages.SetSize(0);
 }
 

@@ -17,13 +17,12 @@ int CQelTpjImgFileArray::Add(const CQelTpjImgFile& entry) {
     return GetSize() - 1;
 }
 
-void CQelTpjImgFileArray::RemoveAll() noexcept {
-    std::vector<CQelTpjImgFile>().swap(m_items);
-}
+void CQelTpjImgFileArray::RemoveAll() noexcept { std::vector<CQelTpjImgFile>().swap(m_items); }
 
 void CQelTpjImgFileArray::SetSize(int size) {
     if (size < 0) AfxThrowInvalidArgException();
     if (size == 0) RemoveAll();
     else if (size < GetSize()) m_items.resize(static_cast<std::size_t>(size));
-    else while (GetSize() < size) m_items.emplace_back();
+    else
+        while (GetSize() < size) m_items.emplace_back();
 }

@@ -39,18 +39,18 @@ namespace qel::plugin {
 
 int DialogValueOfType(int type) {
     switch (type) {
-    case TYPE_SNIP: return 4;
-    case TYPE_CARD: return 2;
-    default: return 1;
+        case TYPE_SNIP: return 4;
+        case TYPE_CARD: return 2;
+        default: return 1;
     }
 }
 
 OutputForm FormOfDialogValue(int value, int currentType) {
     switch (value) {
-    case 1: return {TYPE_PROJECT, qel::format::kDefaultProjectName};
-    case 2: return {TYPE_CARD, qel::format::kDefaultDetailName};
-    case 4: return {TYPE_SNIP, qel::format::kDefaultSnipName};
-    default: return {currentType, u""};
+        case 1: return {TYPE_PROJECT, qel::format::kDefaultProjectName};
+        case 2: return {TYPE_CARD, qel::format::kDefaultDetailName};
+        case 4: return {TYPE_SNIP, qel::format::kDefaultSnipName};
+        default: return {currentType, u""};
     }
 }
 
@@ -135,7 +135,8 @@ bool RunExport(CQelDeviceIF& device, const std::u16string& path, Node* hostDocum
     const std::u16string ext = getBaseExt(path);
     bool loadedFromFile = false;
     try {
-        if (qel::framework::EqualsNoCase(ext, qel::format::kExtProject) || qel::framework::EqualsNoCase(ext, qel::format::kExtToruca)) {
+        if (qel::framework::EqualsNoCase(ext, qel::format::kExtProject) ||
+            qel::framework::EqualsNoCase(ext, qel::format::kExtToruca)) {
             result = record->LoadFile(path);
             loadedFromFile = result;
         } else {
@@ -151,8 +152,8 @@ bool RunExport(CQelDeviceIF& device, const std::u16string& path, Node* hostDocum
     if (!result) {
         message = kLoadFailed;
         // The loader's own reason, when it gave one, comes first and stays.
-        const bool toruCaFile =
-            qel::framework::EqualsNoCase(ext, qel::format::kExtProject) || qel::framework::EqualsNoCase(ext, qel::format::kExtToruca);
+        const bool toruCaFile = qel::framework::EqualsNoCase(ext, qel::format::kExtProject) ||
+                                qel::framework::EqualsNoCase(ext, qel::format::kExtToruca);
         qel::host::ReportFailure(path +
                                  (toruCaFile ? u" cannot be read as a ToruCa file" : u" cannot be loaded as a page"));
     } else {

@@ -23,6 +23,6 @@ __attribute__((destructor)) void ModuleUnload() { DllMain(QelModuleInstance(), k
 extern "C" int FSetFunctionAddress(void** table, int reserved, int kind, int revision);
 
 extern "C" __attribute__((visibility("default"))) int FSetFunctionAddress(void** table, int reserved, int kind,
-                                                                           int revision) {
+                                                                          int revision) {
     return SetFunctionAddress(table, reserved, kind, revision);
 }

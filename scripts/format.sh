@@ -6,9 +6,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-# Until the tree has been formatted once, the check only reports; set this
-# to 1 to make a difference fail the check.
-enforce=0
+# A difference fails the check (0 makes it report only).
+enforce=1
 
 mapfile -t files < <(git ls-files -- '*.cpp' '*.h' | grep -Ev '^(build[^/]*|third_party)/')
 if [ "${#files[@]}" -eq 0 ]; then

@@ -58,7 +58,7 @@ void CQelTorucaCategory::FillCodeList(ListBox& list, unsigned genre, int selecte
     }
     for (const int code : GetCodes(genre)) {
         const int index = list.AddString(qel::framework::Format(u"%04x", code));
-        if (index < 0) continue;  // the list box refused the item: leave it out
+        if (index < 0) continue;                                  // the list box refused the item: leave it out
         list.SetItemData(index, static_cast<std::size_t>(code));  // codes are never negative
         if (code == selected) list.SetCurSel(index);
     }

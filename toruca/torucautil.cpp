@@ -35,8 +35,7 @@ std::u16string CQelTorucaUtil::GetDistLabel(unsigned code) {
 
 std::u16string CQelTorucaUtil::GetDateStamp(std::int64_t time) {
     if constexpr (sizeof(std::time_t) < sizeof(std::int64_t)) {
-        if (time < std::numeric_limits<std::time_t>::min() || time > std::numeric_limits<std::time_t>::max())
-            return {};
+        if (time < std::numeric_limits<std::time_t>::min() || time > std::numeric_limits<std::time_t>::max()) return {};
     }
     const auto t = static_cast<std::time_t>(time);
     // localtime_r, unlike localtime, need not read TZ again; do it so that a

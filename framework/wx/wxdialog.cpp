@@ -187,8 +187,9 @@ void ApplyToList(CListBox& lb, wxListBox& list, unsigned what) {
 
 void ApplyCheck(CButton& button, wxCheckBox& box) {
     const int check = button.GetCheck();
-    const wxCheckBoxState want =
-        check == BST_CHECKED ? wxCHK_CHECKED : check == BST_UNCHECKED ? wxCHK_UNCHECKED : wxCHK_UNDETERMINED;
+    const wxCheckBoxState want = check == BST_CHECKED     ? wxCHK_CHECKED
+                                 : check == BST_UNCHECKED ? wxCHK_UNCHECKED
+                                                          : wxCHK_UNDETERMINED;
     if (box.Is3State()) box.Set3StateValue(want);
     else box.SetValue(want == wxCHK_CHECKED);
 }
@@ -251,11 +252,9 @@ wxWindow* QelWxDialog::CreateWidget(int index, const CWnd& c) {
     switch (c.GetControlKind()) {
         case K::staticText:
             return new wxStaticText(this, id, LabelOf(c), pos, size, StaticTextAlignment(style) | wxST_NO_AUTORESIZE);
-        case K::groupBox:
-            return new wxStaticBox(this, id, LabelOf(c), pos, size);
+        case K::groupBox: return new wxStaticBox(this, id, LabelOf(c), pos, size);
         case K::iconStatic:
-        case K::otherStatic:
-            return new FrameStatic(this, id, pos, size, IsFramed(style));
+        case K::otherStatic: return new FrameStatic(this, id, pos, size, IsFramed(style));
         case K::pushButton:
         case K::defPushButton: {
             auto* b = new wxButton(this, id, LabelOf(c), pos, size);
@@ -267,10 +266,8 @@ wxWindow* QelWxDialog::CreateWidget(int index, const CWnd& c) {
             JoinRadioGroup(index, pos, size);
             return new wxRadioButton(this, id, LabelOf(c), pos, size);
         case K::checkBox:
-        case K::autoCheckBox:
-            return new wxCheckBox(this, id, LabelOf(c), pos, size, CheckBoxStyle(style));
-        case K::edit:
-            return new wxTextCtrl(this, id, EditTextOf(c), pos, size, EditStyle(style));
+        case K::autoCheckBox: return new wxCheckBox(this, id, LabelOf(c), pos, size, CheckBoxStyle(style));
+        case K::edit: return new wxTextCtrl(this, id, EditTextOf(c), pos, size, EditStyle(style));
         case K::comboBox: {
             size.y = std::min(size.y, ConvertDialogToPixels(wxSize(0, kClosedComboHeightDu)).y);
             auto* w = new wxChoice(this, id, pos, size);
@@ -278,10 +275,8 @@ wxWindow* QelWxDialog::CreateWidget(int index, const CWnd& c) {
             QelWxGtkKeepWindowDefault(w->GetHandle());
             return w;
         }
-        case K::listBox:
-            return new wxListBox(this, id, pos, size, 0, nullptr, wxLB_SINGLE | wxLB_NEEDED_SB);
-        case K::other:
-            break;
+        case K::listBox: return new wxListBox(this, id, pos, size, 0, nullptr, wxLB_SINGLE | wxLB_NEEDED_SB);
+        case K::other: break;
     }
     return new wxStaticText(this, id, LabelOf(c), pos, size, wxST_NO_AUTORESIZE);
 }
@@ -503,7 +498,8 @@ void QelWxDialog::FeedClick(int index) {
         QelUserClick(m_dlg, *m_dlg.GetControls()[static_cast<std::size_t>(index)]);
         // The toolkit has already toggled the widget; the framework decides.
         for (Item& it : m_items)
-            if (IsRadio(it.kind) || it.kind == K::checkBox || it.kind == K::autoCheckBox) it.dirty |= Bit(QelChange::check);
+            if (IsRadio(it.kind) || it.kind == K::checkBox || it.kind == K::autoCheckBox)
+                it.dirty |= Bit(QelChange::check);
     });
 }
 

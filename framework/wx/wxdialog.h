@@ -73,9 +73,9 @@ private:
     struct Item {
         wxWindow* window = nullptr;
         QelControlKind kind = QelControlKind::other;
-        int group = 0;                      // radio group number (counted at each WS_GROUP)
-        wxRadioButton* groupNone = nullptr; // a radio button's hidden "none checked" button
-        unsigned dirty = 0;                 // QelChange bits waiting for Flush
+        int group = 0;                       // radio group number (counted at each WS_GROUP)
+        wxRadioButton* groupNone = nullptr;  // a radio button's hidden "none checked" button
+        unsigned dirty = 0;                  // QelChange bits waiting for Flush
     };
 
     void OnDialogChanged(CDialog& dlg, CWnd& wnd, QelChange what) override;
@@ -103,13 +103,13 @@ private:
 
     CDialog& m_dlg;
     std::vector<Item> m_items;
-    int m_buildGroup = 0;            // while creating the controls
+    int m_buildGroup = 0;  // while creating the controls
     int m_buildLastRadioGroup = -1;
     bool m_captionDirty = false;
     bool m_focusDirty = false;
     bool m_flushScheduled = false;
-    int m_applying = 0;   // >0 while the back end changes widgets (their events are not user input)
-    int m_feeding = 0;    // >0 while a user action runs
+    int m_applying = 0;  // >0 while the back end changes widgets (their events are not user input)
+    int m_feeding = 0;   // >0 while a user action runs
     bool m_ended = false;
     bool m_mirroring = false;
     std::exception_ptr m_error;

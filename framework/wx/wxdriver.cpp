@@ -120,9 +120,10 @@ public:
             case wxICON_INFORMATION: icon = "dialog-information"; break;
             default: break;
         }
-        m_widget = QelWxGtkNewMessageBox(m_parent ? m_parent->GetHandle() : nullptr, std::string(GetMessage().utf8_str()),
-                                         std::string(m_caption.utf8_str()), icon, buttons,
-                                         buttons[static_cast<std::size_t>(def)].response, kQelWxMessageBoxStyleClass);
+        m_widget =
+            QelWxGtkNewMessageBox(m_parent ? m_parent->GetHandle() : nullptr, std::string(GetMessage().utf8_str()),
+                                  std::string(m_caption.utf8_str()), icon, buttons,
+                                  buttons[static_cast<std::size_t>(def)].response, kQelWxMessageBoxStyleClass);
         const int response = QelWxGtkRunDialog(m_widget);
         QelWxGtkDestroy(m_widget);
         m_widget = nullptr;
@@ -165,11 +166,11 @@ public:
         }
         const UINT type = style & MB_TYPEMASK;
         switch (type) {
-            case 1: wxStyle |= wxOK | wxCANCEL; break;           // MB_OKCANCEL
-            case 2: wxStyle |= wxYES_NO | wxCANCEL; break;       // MB_ABORTRETRYIGNORE
-            case 3: wxStyle |= wxYES_NO | wxCANCEL; break;       // MB_YESNOCANCEL
-            case 4: wxStyle |= wxYES_NO; break;                  // MB_YESNO
-            case 5: wxStyle |= wxOK | wxCANCEL; break;           // MB_RETRYCANCEL
+            case 1: wxStyle |= wxOK | wxCANCEL; break;      // MB_OKCANCEL
+            case 2: wxStyle |= wxYES_NO | wxCANCEL; break;  // MB_ABORTRETRYIGNORE
+            case 3: wxStyle |= wxYES_NO | wxCANCEL; break;  // MB_YESNOCANCEL
+            case 4: wxStyle |= wxYES_NO; break;             // MB_YESNO
+            case 5: wxStyle |= wxOK | wxCANCEL; break;      // MB_RETRYCANCEL
             default: wxStyle |= wxOK; break;
         }
         CDialog* ownerDlg = owner ? owner->GetOwnerDialog() : nullptr;
@@ -206,7 +207,8 @@ public:
             std::string why;
             if (QelFileDialogAccept(dlg, QelWxWide(path), &why)) return IDOK;
             // Refused (a name that must exist and does not): say why, ask again.
-            wxMessageDialog box(owner, path + "\n" + wxString::FromUTF8(why), Caption(), wxOK | wxICON_WARNING | wxCENTRE);
+            wxMessageDialog box(owner, path + "\n" + wxString::FromUTF8(why), Caption(),
+                                wxOK | wxICON_WARNING | wxCENTRE);
             box.ShowModal();
             wxFileName fn(path);
             folder = fn.GetPath();
@@ -235,7 +237,8 @@ bool QelWxStart() {
     state = -1;
     if (wxTheApp) {
         // A host that runs wxWidgets itself: its toolkit, our style sheet.
-        if (std::string error = QelWxGtkLoadStyleSheet(); !error.empty()) qel::framework::Diagnostic("qelfw_wx: style sheet: " + error);
+        if (std::string error = QelWxGtkLoadStyleSheet(); !error.empty())
+            qel::framework::Diagnostic("qelfw_wx: style sheet: " + error);
         state = 1;
         return true;
     }
@@ -250,16 +253,19 @@ bool QelWxStart() {
     static int argc = 1;
     // A failed wx check is a line on standard error, never a message box in
     // the middle of the host's work.
-    wxSetAssertHandler([](const wxString& file, int line, const wxString& func, const wxString& cond, const wxString& msg) {
-        qel::framework::Diagnostic("qelfw_wx: wx check failed: " + std::string((file + ":" + wxString::Format("%d", line) + " " + func +
-                                                                    ": " + cond + " " + msg).utf8_str()));
+    wxSetAssertHandler([](const wxString& file, int line, const wxString& func, const wxString& cond,
+                          const wxString& msg) {
+        qel::framework::Diagnostic(
+            "qelfw_wx: wx check failed: " +
+            std::string((file + ":" + wxString::Format("%d", line) + " " + func + ": " + cond + " " + msg).utf8_str()));
     });
     const bool started = wxEntryStart(argc, argv);
     std::setlocale(LC_NUMERIC, numeric.c_str());
     if (!started) return false;
     wxTheApp->SetAppName(name);
     wxTheApp->SetExitOnFrameDelete(false);
-    if (std::string error = QelWxGtkLoadStyleSheet(); !error.empty()) qel::framework::Diagnostic("qelfw_wx: style sheet: " + error);
+    if (std::string error = QelWxGtkLoadStyleSheet(); !error.empty())
+        qel::framework::Diagnostic("qelfw_wx: style sheet: " + error);
     state = 1;
     return true;
 }

@@ -51,11 +51,11 @@ void QelWxGtkAddStyleClass(GtkWidget* widget, const char* styleClass) {
 }
 
 GtkWidget* QelWxGtkNewMessageBox(GtkWidget* parent, const std::string& text, const std::string& title,
-                                 const char* iconName, const std::vector<QelWxGtkButton>& buttons,
-                                 int defaultResponse, const char* styleClass) {
+                                 const char* iconName, const std::vector<QelWxGtkButton>& buttons, int defaultResponse,
+                                 const char* styleClass) {
     GtkWindow* owner = parent && GTK_IS_WINDOW(parent) ? GTK_WINDOW(parent) : nullptr;
-    GtkWidget* box = gtk_message_dialog_new(owner, GTK_DIALOG_MODAL, GTK_MESSAGE_OTHER, GTK_BUTTONS_NONE, "%s",
-                                            text.c_str());
+    GtkWidget* box =
+        gtk_message_dialog_new(owner, GTK_DIALOG_MODAL, GTK_MESSAGE_OTHER, GTK_BUTTONS_NONE, "%s", text.c_str());
     g_object_ref_sink(box);
     gtk_window_set_title(GTK_WINDOW(box), title.c_str());
     gtk_window_set_position(GTK_WINDOW(box), owner ? GTK_WIN_POS_CENTER_ON_PARENT : GTK_WIN_POS_CENTER);

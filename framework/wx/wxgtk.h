@@ -39,8 +39,8 @@ struct QelWxGtkButton {
 // Enter presses it) and has the focus. `styleClass` (may be null) is added
 // to the dialog's style context.
 GtkWidget* QelWxGtkNewMessageBox(GtkWidget* parent, const std::string& text, const std::string& title,
-                                 const char* iconName, const std::vector<QelWxGtkButton>& buttons,
-                                 int defaultResponse, const char* styleClass);
+                                 const char* iconName, const std::vector<QelWxGtkButton>& buttons, int defaultResponse,
+                                 const char* styleClass);
 // Runs a GtkDialog's modal loop; answers the response (a negative
 // GtkResponseType when it was closed otherwise).
 int QelWxGtkRunDialog(GtkWidget* dialog);

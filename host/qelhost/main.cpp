@@ -259,7 +259,8 @@ void WarnOfHandsetLimits(const std::string& file) {
     qel::toruca::CardMeasure card;
     if (!qel::toruca::MeasureFile(file, card)) return;
     for (const qel::toruca::Verdict& v : qel::toruca::Judge(card))
-        if (v.exceeded) std::fprintf(stderr, "qelhost: warning: %s: %s\n", file.c_str(), qel::toruca::Describe(v).c_str());
+        if (v.exceeded)
+            std::fprintf(stderr, "qelhost: warning: %s: %s\n", file.c_str(), qel::toruca::Describe(v).c_str());
 }
 
 // How the export ended, from what the export itself reported: one line on
@@ -322,7 +323,8 @@ std::optional<int> EarlyExit(const Options& o) {
     if (!o.script.empty())
         if (const std::string err = CheckReadable("script", o.script, true); !err.empty()) return UsageError(err);
     if (!o.registry.empty())
-        if (const std::string err = CheckReadable("registry file", o.registry, false); !err.empty()) return UsageError(err);
+        if (const std::string err = CheckReadable("registry file", o.registry, false); !err.empty())
+            return UsageError(err);
     return std::nullopt;
 }
 

@@ -56,8 +56,7 @@ TorucaRun RunToruca(const std::filesystem::path& cwd, const std::vector<std::str
         _exit(127);
     }
     int status = 0;
-    while (pid > 0 && ::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (pid > 0 && ::waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
     if (WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
     else if (WIFSIGNALED(status)) run.exitCode = 128 + WTERMSIG(status);
     ::close(outFd);

@@ -29,8 +29,10 @@ protected:
 
     // The example page as a card of `form`, written into the test's folder.
     fs::path MakeShop(const std::string& form = "detail", std::vector<std::string> extra = {}) const {
-        std::vector<std::string> args{"make", (kShop / "index.html").string(), "-f", form, "--url",
-                                      "http://www.example.com/toruca/shop_detail.trc", "--data1", "ケーキのお店"};
+        std::vector<std::string> args{"make",    (kShop / "index.html").string(),
+                                      "-f",      form,
+                                      "--url",   "http://www.example.com/toruca/shop_detail.trc",
+                                      "--data1", "ケーキのお店"};
         args.insert(args.end(), extra.begin(), extra.end());
         const TorucaRun run = Run(args);
         EXPECT_EQ(run.exitCode, 0) << run.err;
@@ -89,10 +91,11 @@ TEST_F(TorucaTest, MakeWritesTheChosenFormUnderAFreeNameAndPrintsIt) {
 }
 
 TEST_F(TorucaTest, MakeStoresTheValuesGivenAndInfoShowsThem) {
-    const fs::path card = MakeShop("detail", {"--data2", "週末は\n半額", "--data3", "火曜定休", "--cat", "251",
-                                              "--color", "3", "--dist", "2", "--ip-id", "1234", "--sort-id", "ケーキ",
-                                              "--expires", "301231", "--lm", "2612071030", "--version", "2.0", "--icon",
-                                              Icon().string(), "ロゴ"});
+    const fs::path card = MakeShop("detail", {"--data2", "週末は\n半額",  "--data3",    "火曜定休",  "--cat",
+                                              "251",     "--color",       "3",          "--dist",    "2",
+                                              "--ip-id", "1234",          "--sort-id",  "ケーキ",    "--expires",
+                                              "301231",  "--lm",          "2612071030", "--version", "2.0",
+                                              "--icon",  Icon().string(), "ロゴ"});
     const nlohmann::json j = Info(card);
     EXPECT_EQ(j["form"], "detail");
     EXPECT_EQ(j["version"], "2.0");
@@ -135,17 +138,25 @@ TEST_F(TorucaTest, MakeRefusesValuesTheDialogRefusesOrShiftJisCannotHold) {
     const std::string page = (kShop / "index.html").string();
     ExpectFailure(Run({"make", page, "--url", "https://www.example.com/"}),
                   "--url https://www.example.com/: URLは「http://」で始まる半角英数字記号です。");
-    ExpectFailure(Run({"make", page, "--data1", "ケーキ😀"}), "--data1: the character U+1F600 '😀' cannot be written in Shift_JIS");
+    ExpectFailure(Run({"make", page, "--data1", "ケーキ😀"}),
+                  "--data1: the character U+1F600 '😀' cannot be written in Shift_JIS");
     ExpectFailure(Run({"make", page, "--sort-id", "\xE2\x82\xAC"}), "U+20AC");
     ExpectFailure(Run({"make", page, "--data2", "\xFF"}), "--data2: the text is not valid UTF-8");
     ExpectFailure(Run({"make", page, "--cat", "108"}), "--cat 108: not a code of the category table");
     EXPECT_TRUE(qel::test::ToruCaFiles(dir()).empty());
 
     // Usage errors: status 2, "toruca: " on standard error.
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"make"}, {"make", page, "--color", "10"}, {"make", page, "--dist", "0"},
-          {"make", page, "-f", "card"}, {"make", page, "--version", "3.0"}, {"make", page, "--icon", "x"},
-          {"make", page, "--cat", "x"}, {"convert", page}, {}, {"frobnicate"}, {"info", page, "--jsn"}}) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"make"},
+                                                 {"make", page, "--color", "10"},
+                                                 {"make", page, "--dist", "0"},
+                                                 {"make", page, "-f", "card"},
+                                                 {"make", page, "--version", "3.0"},
+                                                 {"make", page, "--icon", "x"},
+                                                 {"make", page, "--cat", "x"},
+                                                 {"convert", page},
+                                                 {},
+                                                 {"frobnicate"},
+                                                 {"info", page, "--jsn"}}) {
         const TorucaRun run = Run(args);
         EXPECT_EQ(run.exitCode, 2) << args.size() << " " << run.err;
         EXPECT_EQ(run.err.rfind("toruca: ", 0), 0u) << run.err;
@@ -316,7 +327,7 @@ TEST(HandsetLimits, TableHoldsThePublishedFigures) {
         EXPECT_GT(std::string(row.source).size(), 10u) << row.key;
     }
     const std::vector<std::pair<std::string, std::uint64_t>> expected{
-        {"detail-size", 100000}, {"snippet-size", 1024}, {"url", 127}, {"data1", 40},
+        {"detail-size", 100000}, {"snippet-size", 1024}, {"url", 127},       {"data1", 40},
         {"data2", 100},          {"data3", 20},          {"text-total", 173}};
     EXPECT_EQ(rows, expected);
 }

@@ -37,10 +37,17 @@ protected:
 
 TEST_F(CategoryDlgTest, GenreComboListsTheElevenGenresAllLast) {
     qel::test::ExpectDialog(IDD_TORUCA_CATEGORY, [](qel::test::DialogUser& u) {
-        const std::vector<std::u16string> expected = {
-            u"グルメ", u"生活／サービス", u"コンビニ／スーパー／食品", u"レジャー／宿泊／アミューズメント",
-            u"ファッション／アクセサリー／雑貨／インテリア", u"ビューティ＆リラクゼーション", u"ゲーム／占い", u"趣味",
-            u"教育／資格", u"その他", u"全て"};
+        const std::vector<std::u16string> expected = {u"グルメ",
+                                                      u"生活／サービス",
+                                                      u"コンビニ／スーパー／食品",
+                                                      u"レジャー／宿泊／アミューズメント",
+                                                      u"ファッション／アクセサリー／雑貨／インテリア",
+                                                      u"ビューティ＆リラクゼーション",
+                                                      u"ゲーム／占い",
+                                                      u"趣味",
+                                                      u"教育／資格",
+                                                      u"その他",
+                                                      u"全て"};
         EXPECT_EQ(u.Items(kGenre), expected);
         u.Ok();
     });

@@ -19,7 +19,8 @@ protected:
     // and presses OK at once; answers m_nOutput.
     static int OkAtOnce(int initial, int expectedChecked) {
         qel::test::ExpectDialog(IDD_TORUCA_OUTPUT, [&](qel::test::DialogUser& u) {
-            for (int id : {IDC_OUTPUT_PROJECT, IDC_OUTPUT_CARD, IDC_OUTPUT_SNIP}) EXPECT_EQ(u.Checked(id), id == expectedChecked) << "radio " << id;
+            for (int id : {IDC_OUTPUT_PROJECT, IDC_OUTPUT_CARD, IDC_OUTPUT_SNIP})
+                EXPECT_EQ(u.Checked(id), id == expectedChecked) << "radio " << id;
             u.Ok();
         });
         CQelTorucaOutputTypeDlg dlg(initial, nullptr);
@@ -67,7 +68,8 @@ TEST_F(OutputTypeDlgTest, OtherNotificationsOfTheRadioButtonsAreNotClicks) {
     qel::test::ExpectDialog(IDD_TORUCA_OUTPUT, [](qel::test::DialogUser& u) {
         u.Click(IDC_OUTPUT_CARD);
         CWnd* snip = u.Control(IDC_OUTPUT_SNIP);
-        u.Dialog().SendMessage(WM_COMMAND, MAKEWPARAM(IDC_OUTPUT_SNIP, BN_DOUBLECLICKED), reinterpret_cast<LPARAM>(snip));
+        u.Dialog().SendMessage(WM_COMMAND, MAKEWPARAM(IDC_OUTPUT_SNIP, BN_DOUBLECLICKED),
+                               reinterpret_cast<LPARAM>(snip));
         EXPECT_EQ(u.As<CQelTorucaOutputTypeDlg>().m_nCheckedId, IDC_OUTPUT_CARD);
         u.Ok();
     });

@@ -17,18 +17,18 @@
 namespace {
 
 enum Kind {
-    kStatic,          // static text, left-aligned, group start
-    kGroup,           // group box
-    kDropList,        // combo box: drop-down list, vertical scroll bar, tab stop, unsorted
-    kEdit,            // edit: border, tab stop, automatic horizontal scrolling
-    kReadOnlyEdit,    // the same, read-only
-    kMultiLineEdit,   // the same, multi-line without want-return
-    kFramedIcon,      // icon static with a border
-    kPush,            // push button, tab stop
-    kDefPush,         // default push button, tab stop
-    kRadioFirst,      // auto radio button, group start, tab stop
-    kRadio,           // auto radio button
-    kList,            // list box: border, vertical scroll bar, tab stop, notify, no integral height, unsorted
+    kStatic,         // static text, left-aligned, group start
+    kGroup,          // group box
+    kDropList,       // combo box: drop-down list, vertical scroll bar, tab stop, unsorted
+    kEdit,           // edit: border, tab stop, automatic horizontal scrolling
+    kReadOnlyEdit,   // the same, read-only
+    kMultiLineEdit,  // the same, multi-line without want-return
+    kFramedIcon,     // icon static with a border
+    kPush,           // push button, tab stop
+    kDefPush,        // default push button, tab stop
+    kRadioFirst,     // auto radio button, group start, tab stop
+    kRadio,          // auto radio button
+    kList,           // list box: border, vertical scroll bar, tab stop, notify, no integral height, unsorted
 };
 
 struct Rect {
@@ -187,7 +187,9 @@ void CheckKind(const CDialogItemTemplate& c, Kind kind, const std::string& where
         case kList:
             EXPECT_EQ(c.kind, QelControlKind::listBox) << where;
             EXPECT_TRUE(Has(s, WS_BORDER | WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT)) << where;
-            EXPECT_FALSE(s & (LBS_SORT | LBS_OWNERDRAWFIXED | LBS_OWNERDRAWVARIABLE | LBS_MULTIPLESEL | LBS_EXTENDEDSEL)) << where;
+            EXPECT_FALSE(s &
+                         (LBS_SORT | LBS_OWNERDRAWFIXED | LBS_OWNERDRAWVARIABLE | LBS_MULTIPLESEL | LBS_EXTENDEDSEL))
+                << where;
             break;
     }
 }

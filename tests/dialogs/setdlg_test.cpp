@@ -17,9 +17,10 @@
 
 namespace {
 
-constexpr int kVersion = IDC_VERSION, kUrl = IDC_URL, kData1 = IDC_DATA1, kIpId = IDC_IPID, kExpires = IDC_EXPIRES, kDist = IDC_DIST,
-              kLastModified = IDC_LASTMODIFIED, kCategoryRef = IDC_CATEGORY_REF, kUniqIconRef = IDC_UNIQICON_REF, kColor = IDC_COLOR,
-              kUniqIconTitle = IDC_UNIQICON_TITLE, kNow = IDC_NOW, kVersionText = IDC_VERSION_TEXT;
+constexpr int kVersion = IDC_VERSION, kUrl = IDC_URL, kData1 = IDC_DATA1, kIpId = IDC_IPID, kExpires = IDC_EXPIRES,
+              kDist = IDC_DIST, kLastModified = IDC_LASTMODIFIED, kCategoryRef = IDC_CATEGORY_REF,
+              kUniqIconRef = IDC_UNIQICON_REF, kColor = IDC_COLOR, kUniqIconTitle = IDC_UNIQICON_TITLE, kNow = IDC_NOW,
+              kVersionText = IDC_VERSION_TEXT;
 
 const std::u16string kDescriptions[] = {
     u"FOMA902iシリーズ以降のトルカ対応端末で利用可能なトルカデータのバージョンです。",
@@ -43,8 +44,8 @@ protected:
 TEST_F(SetDlgTest, DefaultsOfADialogRunOnItsOwn) {
     qel::test::ExpectDialog(IDD_TORUCA_SETTINGS, [](qel::test::DialogUser& u) {
         EXPECT_EQ(u.Items(kVersion), (std::vector<std::u16string>{u"1.0", u"1.1", u"2.0", u"2.1"}));
-        EXPECT_EQ(u.Items(kColor), (std::vector<std::u16string>{u"赤", u"橙", u"黄", u"緑", u"水", u"青", u"紫",
-                                                                u"桃", u"茶", u"黒"}));
+        EXPECT_EQ(u.Items(kColor),
+                  (std::vector<std::u16string>{u"赤", u"橙", u"黄", u"緑", u"水", u"青", u"紫", u"桃", u"茶", u"黒"}));
         EXPECT_EQ(u.Items(kDist), (std::vector<std::u16string>{u"再配布不可かつ更新不可", u"再配布不可かつ更新可",
                                                                u"再配布可かつ更新不可", u"再配布可かつ更新可"}));
         EXPECT_EQ(u.CurSel(kVersion), 0);
@@ -125,7 +126,8 @@ TEST_F(SetDlgTest, TheUrlMustBeEmptyOrBeginWithHttp) {
         ASSERT_EQ(dlg.DoModal(), IDOK);
         EXPECT_EQ(dlg.m_strUrl, c.accepted ? c.url : u"http://example.com/fixed");
     }
-    for (const qel::test::SeenMessageBox& box : qel::test::MessageBoxes()) EXPECT_EQ(box.activeDialog, IDD_TORUCA_SETTINGS);
+    for (const qel::test::SeenMessageBox& box : qel::test::MessageBoxes())
+        EXPECT_EQ(box.activeDialog, IDD_TORUCA_SETTINGS);
 }
 
 // "現在日時(&W)" puts the stamp of the current time into the LM edit and

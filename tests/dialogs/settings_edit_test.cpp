@@ -16,9 +16,10 @@
 
 namespace {
 
-constexpr int kVersion = IDC_VERSION, kUrl = IDC_URL, kData1 = IDC_DATA1, kData2 = IDC_DATA2, kData3 = IDC_DATA3, kIpId = IDC_IPID,
-              kSortId = IDC_SORTID, kExpires = IDC_EXPIRES, kDist = IDC_DIST, kLastModified = IDC_LASTMODIFIED, kCategoryRef = IDC_CATEGORY_REF,
-              kUniqIconRef = IDC_UNIQICON_REF, kColor = IDC_COLOR, kUniqIconTitle = IDC_UNIQICON_TITLE, kNow = IDC_NOW, kVersionText = IDC_VERSION_TEXT;
+constexpr int kVersion = IDC_VERSION, kUrl = IDC_URL, kData1 = IDC_DATA1, kData2 = IDC_DATA2, kData3 = IDC_DATA3,
+              kIpId = IDC_IPID, kSortId = IDC_SORTID, kExpires = IDC_EXPIRES, kDist = IDC_DIST,
+              kLastModified = IDC_LASTMODIFIED, kCategoryRef = IDC_CATEGORY_REF, kUniqIconRef = IDC_UNIQICON_REF,
+              kColor = IDC_COLOR, kUniqIconTitle = IDC_UNIQICON_TITLE, kNow = IDC_NOW, kVersionText = IDC_VERSION_TEXT;
 
 class SettingsEditTest : public qel::test::DialogTest {
 protected:
@@ -31,9 +32,8 @@ std::string Fields(const CQelTpjFile& r) {
     auto u8 = [](const std::u16string& s) { return qel::framework::WideToUtf8(s); };
     return u8(r.m_strVersion) + "|" + u8(r.m_strUrl) + "|" + std::to_string(r.m_nCategory) + "|" +
            std::to_string(r.m_nDist) + "|" + std::to_string(r.m_nColorId) + "|" + u8(r.m_strIpId) + "|" +
-           u8(r.m_strSortId) + "|" + u8(r.m_strExpires) + "|" + u8(r.m_strLastModified) + "|" + r.m_strData1 +
-           "|" + r.m_strData2 + "|" + r.m_strData3 + "|" + u8(r.m_uniqueIcon.m_strPath) + "|" +
-           u8(r.m_uniqueIcon.m_strId);
+           u8(r.m_strSortId) + "|" + u8(r.m_strExpires) + "|" + u8(r.m_strLastModified) + "|" + r.m_strData1 + "|" +
+           r.m_strData2 + "|" + r.m_strData3 + "|" + u8(r.m_uniqueIcon.m_strPath) + "|" + u8(r.m_uniqueIcon.m_strId);
 }
 
 TEST_F(SettingsEditTest, TheDialogOpensWithTheRecordsValues) {

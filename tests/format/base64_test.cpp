@@ -89,16 +89,16 @@ TEST(Base64Encode, RequiredLengthBoundsEveryOutput) {
             const std::string data = Bytes(n);
             std::string out(Base64RequiredLength(n, flags), '#');
             std::size_t written = out.size();
-            ASSERT_TRUE(EncodeBase64(reinterpret_cast<const unsigned char*>(data.data()), n, out.data(),
-                                     &written, flags));
+            ASSERT_TRUE(
+                EncodeBase64(reinterpret_cast<const unsigned char*>(data.data()), n, out.data(), &written, flags));
             ASSERT_LE(written, out.size()) << n << " flags " << flags;
             // One short of the bound is refused with nothing written, even
             // when the text itself would fit.
             if (out.empty()) continue;
             std::string small(out.size() - 1, '#');
             std::size_t cap = small.size();
-            EXPECT_FALSE(EncodeBase64(reinterpret_cast<const unsigned char*>(data.data()), n, small.data(),
-                                      &cap, flags));
+            EXPECT_FALSE(
+                EncodeBase64(reinterpret_cast<const unsigned char*>(data.data()), n, small.data(), &cap, flags));
             EXPECT_EQ(small, std::string(out.size() - 1, '#'));
         }
 }
@@ -186,12 +186,13 @@ TEST_F(Base64Reference, MatchesPythonForEveryLengthUpTo300) {
     std::string blob;
     for (std::size_t n = 0; n <= 300; ++n) blob += Bytes(n, static_cast<unsigned>(n + 7));
     WriteFile("data.bin", blob);
-    const std::string cmd = "python3 -c 'import base64,sys\n"
-                            "d=open(sys.argv[1],\"rb\").read()\n"
-                            "at=0\n"
-                            "for n in range(301):\n"
-                            "  print(base64.b64encode(d[at:at+n]).decode()); at+=n' " +
-                            path("data.bin").string();
+    const std::string cmd =
+        "python3 -c 'import base64,sys\n"
+        "d=open(sys.argv[1],\"rb\").read()\n"
+        "at=0\n"
+        "for n in range(301):\n"
+        "  print(base64.b64encode(d[at:at+n]).decode()); at+=n' " +
+        path("data.bin").string();
     FILE* p = ::popen(cmd.c_str(), "r");
     ASSERT_NE(p, nullptr);
     std::string ref;
@@ -312,8 +313,8 @@ std::u16string EncodeWideOn(Base64Path path, const std::string& bytes, unsigned 
 std::pair<bool, std::string> DecodeOn(Base64Path path, const std::string& text, std::size_t capacity) {
     std::string out(capacity + 1, '\x5A');
     std::size_t n = capacity;
-    const bool ok = qel::format::DecodeBase64On(path, text.data(), text.size(),
-                                                reinterpret_cast<unsigned char*>(out.data()), &n);
+    const bool ok =
+        qel::format::DecodeBase64On(path, text.data(), text.size(), reinterpret_cast<unsigned char*>(out.data()), &n);
     // The whole buffer: what lies beyond the bytes written must be untouched.
     return {ok, out + "/" + std::to_string(n)};
 }

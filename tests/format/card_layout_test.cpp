@@ -52,7 +52,8 @@ protected:
     // dribs would defeat its purpose).
     void ExpectSinksAgree(CQelTpjFile& record) {
         const std::string expected = qel::framework::WideToCp932(qel::format::GetFileText(record));
-        for (std::size_t block : {std::size_t{400}, std::size_t{4096}, qel::format::Cp932BlockSink::kDefaultBlockBytes}) {
+        for (std::size_t block :
+             {std::size_t{400}, std::size_t{4096}, qel::format::Cp932BlockSink::kDefaultBlockBytes}) {
             const Streamed s = Stream(record, block);
             ASSERT_EQ(s.bytes.size(), expected.size()) << "block " << block;
             ASSERT_TRUE(s.bytes == expected) << "block " << block;

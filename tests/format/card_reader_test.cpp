@@ -60,8 +60,9 @@ public:
 };
 
 std::string Card(const std::vector<std::string>& bodies, bool closed = true) {
-    std::string s = "ToruCa\r\nVersion: 2.1\r\nType: CARD\r\n\r\nURL: u\r\n\r\nMIME-Version: 1.0\r\n"
-                    "Content-Type: multipart/mixed;boundary=\"b\"\r\n\r\n";
+    std::string s =
+        "ToruCa\r\nVersion: 2.1\r\nType: CARD\r\n\r\nURL: u\r\n\r\nMIME-Version: 1.0\r\n"
+        "Content-Type: multipart/mixed;boundary=\"b\"\r\n\r\n";
     int n = 0;
     for (const std::string& body : bodies) {
         ++n;
@@ -140,10 +141,10 @@ TEST_F(CardReader, BodiesDecodeAsOneTextWhateverTheirLines) {
             if (dirtEvery && rng() % dirtEvery == 0) {
                 static const char kDirt[] = {'=', ' ', '\0', '\x81', '*'};
                 switch (rng() % 4) {
-                case 0: line.insert(rng() % (line.size() + 1), 1, kDirt[rng() % sizeof kDirt]); break;
-                case 1: line.pop_back(); break;
-                case 2: line = std::string(1, '\0') + line; break;
-                default: line.clear(); break;
+                    case 0: line.insert(rng() % (line.size() + 1), 1, kDirt[rng() % sizeof kDirt]); break;
+                    case 1: line.pop_back(); break;
+                    case 2: line = std::string(1, '\0') + line; break;
+                    default: line.clear(); break;
                 }
             }
             lines.push_back(line);
@@ -176,8 +177,8 @@ TEST_F(CardReader, TheStoreSeesOnlyTakenPartsAndAFailureTakesAllBack) {
     {
         // The last part has no delimiter after it: it is dropped.
         MemoryStore store;
-        ASSERT_TRUE(Read(Card({small, small + "--b\r\n" + "Content-Transfer-Encoding: base64\r\n\r\n" + small}, false),
-                         store));
+        ASSERT_TRUE(
+            Read(Card({small, small + "--b\r\n" + "Content-Transfer-Encoding: base64\r\n\r\n" + small}, false), store));
         EXPECT_EQ(store.committed.size(), 2u);
         EXPECT_FALSE(store.open);
     }

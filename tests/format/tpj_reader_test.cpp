@@ -78,9 +78,9 @@ protected:
         return qel::format::LoadFile(rec, W(dir() / "in" / "file.trc"));
     }
     // A detail file of `headers` (CR LF after each) and a MIME body with these parts.
-    static std::string Detail(const std::string& headers, const std::vector<std::string>& parts,
-                              bool closed = true) {
-        std::string s = "ToruCa\r\n" + headers + "\r\nMIME-Version: 1.0\r\n"
+    static std::string Detail(const std::string& headers, const std::vector<std::string>& parts, bool closed = true) {
+        std::string s = "ToruCa\r\n" + headers +
+                        "\r\nMIME-Version: 1.0\r\n"
                         "Content-Type: multipart/mixed;boundary=\"B\"\r\n\r\n";
         for (const auto& p : parts) s += "--B\r\n" + p;
         if (closed) s += "--B--\r\n";
@@ -100,7 +100,7 @@ TEST_F(TpjReader, RoundTripsEveryFormAndVersion) {
     fs::create_directories(src);
     const std::string icon = "GIF89a" + Random(300, 1);
     const std::vector<std::pair<std::string, std::string>> images = {
-        {"logo.gif", "GIF89a" + Random(51, 2)},              // 57 bytes: ends on a full Base64 line
+        {"logo.gif", "GIF89a" + Random(51, 2)},  // 57 bytes: ends on a full Base64 line
         {"ケーキ セット.jpg", "\xFF\xD8\xFF" + Random(5000, 3)},
         {"star.png", "\x89PNG\r\n\x1A\n" + Random(58, 4)},
         {"empty.bin", ""},
@@ -108,8 +108,9 @@ TEST_F(TpjReader, RoundTripsEveryFormAndVersion) {
     qel::test::WriteFileBytes(src / "icon.gif", icon);
     for (const auto& [name, bytes] : images) qel::test::WriteFileBytes(src / name, bytes);
 
-    const std::u16string html = u"<html><body bgcolor=\"#ffffff\">\r\n<p>トルカ ～ ∥</p>\n"
-                                u"<img src=\"cid:image1\">\r<img src=\"cid:image2\"></body></html>";
+    const std::u16string html =
+        u"<html><body bgcolor=\"#ffffff\">\r\n<p>トルカ ～ ∥</p>\n"
+        u"<img src=\"cid:image1\">\r<img src=\"cid:image2\"></body></html>";
     int round = 0;
     for (int type : {TYPE_PROJECT, TYPE_SNIP, TYPE_CARD}) {
         for (const char16_t* version : {u"1.0", u"1.1", u"2.0", u"2.1"}) {
@@ -131,7 +132,8 @@ TEST_F(TpjReader, RoundTripsEveryFormAndVersion) {
             orig.m_strHtml = html;
             orig.SetUniqueIcon(W(src / "icon.gif"), u"Shop \"A\"");
             int n = 0;
-            for (const auto& img : images) orig.AddImage(W(src / img.first), u"image" + qel::framework::Widen(std::to_string(++n)));
+            for (const auto& img : images)
+                orig.AddImage(W(src / img.first), u"image" + qel::framework::Widen(std::to_string(++n)));
 
             // Each round extracts into a folder of its own, so names stay as written.
             const fs::path temp = dir() / ("t" + std::to_string(round++));
@@ -170,13 +172,15 @@ TEST_F(TpjReader, RoundTripsEveryFormAndVersion) {
                     const CQelTpjImgFile& e = loaded.m_arrImages[i];
                     EXPECT_EQ(e.m_strId, u"image" + qel::framework::Widen(std::to_string(i + 1)));
                     EXPECT_EQ(P(e.m_strPath).parent_path(), temp);
-                    EXPECT_EQ(qel::test::ReadFileBytes(P(e.m_strPath)), images[static_cast<std::size_t>(i)].second) << i;
+                    EXPECT_EQ(qel::test::ReadFileBytes(P(e.m_strPath)), images[static_cast<std::size_t>(i)].second)
+                        << i;
                 }
             }
             for (int form : {TYPE_PROJECT, TYPE_SNIP, TYPE_CARD}) {
                 loaded.SetType(form);
                 want.SetType(form);
-                EXPECT_EQ(qel::framework::WideToCp932(qel::format::GetFileText(loaded)), qel::framework::WideToCp932(qel::format::GetFileText(want)))
+                EXPECT_EQ(qel::framework::WideToCp932(qel::format::GetFileText(loaded)),
+                          qel::framework::WideToCp932(qel::format::GetFileText(want)))
                     << "written as " << form;
             }
             // The originals were only read.
@@ -186,11 +190,11 @@ TEST_F(TpjReader, RoundTripsEveryFormAndVersion) {
 }
 
 TEST_F(TpjReader, LfOnlyFileReadsLikeCrLf) {
-    const std::string crlf = Detail("Version: 2.1\r\nURL: http://a/\r\nData1: ZGF0YTE=\r\nCat: 0042",
-                                    {"Content-Type: text/html;charset=Shift_JIS\r\nContent-Transfer-Encoding: 8bit\r\n\r\n"
-                                     "<p>a</p>\r\n<p>b</p>\r\n",
-                                     Attachment("Content-Type: image/gif;name=\"a.gif\";\r\nContent-ID: <image1>\r\n",
-                                                "R0lGODlh")});
+    const std::string crlf =
+        Detail("Version: 2.1\r\nURL: http://a/\r\nData1: ZGF0YTE=\r\nCat: 0042",
+               {"Content-Type: text/html;charset=Shift_JIS\r\nContent-Transfer-Encoding: 8bit\r\n\r\n"
+                "<p>a</p>\r\n<p>b</p>\r\n",
+                Attachment("Content-Type: image/gif;name=\"a.gif\";\r\nContent-ID: <image1>\r\n", "R0lGODlh")});
     std::string lf;
     for (char c : crlf)
         if (c != '\r') lf += c;
@@ -232,16 +236,16 @@ TEST_F(TpjReader, FirstLineAndTypeLineDecideTheType) {
         const char* file;
         int before, after;
     } cases[] = {
-        {"ToruCa\r\nVersion: 2.1\r\n", TYPE_PROJECT, TYPE_SNIP},           // no body: snippet
-        {"toruca\r\n", TYPE_PROJECT, TYPE_SNIP},                             // case is ignored
-        {"ToruCa \r\n", 7, 7},                                               // not the whole line
+        {"ToruCa\r\nVersion: 2.1\r\n", TYPE_PROJECT, TYPE_SNIP},  // no body: snippet
+        {"toruca\r\n", TYPE_PROJECT, TYPE_SNIP},                  // case is ignored
+        {"ToruCa \r\n", 7, 7},                                    // not the whole line
         {"TORUCA_PROJECT_V2\r\nType: SNIP\r\n", TYPE_CARD, TYPE_SNIP},
         {"torUca_project_v2\r\n", TYPE_CARD, TYPE_PROJECT},
-        {"ToruCa\r\nType: project\r\n", TYPE_PROJECT, TYPE_SNIP},            // PROJECT changes nothing
+        {"ToruCa\r\nType: project\r\n", TYPE_PROJECT, TYPE_SNIP},  // PROJECT changes nothing
         {"ToruCa\r\nType: card\r\n", TYPE_PROJECT, TYPE_CARD},
         {"Hello\r\nType: PROJECT\r\n", 3, 3},
         {"Hello\r\nType: Snip\r\n", 3, TYPE_SNIP},
-        {"Type: CARD\r\nType: SNIP\r\n", 3, TYPE_SNIP},                      // the first line is only the magic line
+        {"Type: CARD\r\nType: SNIP\r\n", 3, TYPE_SNIP},  // the first line is only the magic line
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
@@ -258,23 +262,26 @@ TEST_F(TpjReader, FirstLineAndTypeLineDecideTheType) {
 }
 
 TEST_F(TpjReader, HeaderKeysValuesAndIntegers) {
-    ASSERT_TRUE(Load("ToruCa\r\n"
-                     "version: 2.0\r\n"
-                     "Version : 1.0\r\n"            // the key is not trimmed: ignored
-                     "URL:   http://x/ a  \t\r\n"   // the value is trimmed at both ends
-                     ": no key\r\n"
-                     "no colon at all\r\n"
-                     "X-Other: 1\r\n"
-                     "Cat: 12abc\r\n"
-                     "Dist: abc\r\n"
-                     "COLOR-ID:  -3\r\n"
-                     "ip-id: 42\r\nSORT-ID: " + qel::framework::WideToCp932(u"ソート") + "\r\n"
-                     "expires: 991231\r\nlm: 9912312359\r\n"
-                     "Data1: gqCCog==\r\n"          // あい in code page 932
-                     "Data2: YQBi\r\n"              // "a", NUL, "b": cut at the NUL
-                     "Data3:\r\n"
-                     "MIME-Version: 1.1\r\n"
-                     "Content-Type: multipart/mixed;boundary=\"xyz\"\r\n"));
+    ASSERT_TRUE(
+        Load("ToruCa\r\n"
+             "version: 2.0\r\n"
+             "Version : 1.0\r\n"           // the key is not trimmed: ignored
+             "URL:   http://x/ a  \t\r\n"  // the value is trimmed at both ends
+             ": no key\r\n"
+             "no colon at all\r\n"
+             "X-Other: 1\r\n"
+             "Cat: 12abc\r\n"
+             "Dist: abc\r\n"
+             "COLOR-ID:  -3\r\n"
+             "ip-id: 42\r\nSORT-ID: " +
+             qel::framework::WideToCp932(u"ソート") +
+             "\r\n"
+             "expires: 991231\r\nlm: 9912312359\r\n"
+             "Data1: gqCCog==\r\n"  // あい in code page 932
+             "Data2: YQBi\r\n"      // "a", NUL, "b": cut at the NUL
+             "Data3:\r\n"
+             "MIME-Version: 1.1\r\n"
+             "Content-Type: multipart/mixed;boundary=\"xyz\"\r\n"));
     EXPECT_EQ(rec.GetVersion(), u"2.0");
     EXPECT_EQ(rec.GetUrl(), u"http://x/ a");
     EXPECT_EQ(rec.m_nCategory, 12);
@@ -303,10 +310,10 @@ TEST_F(TpjReader, GetParamRules) {
     EXPECT_EQ(g(u"image/gif;name=\"a.gif\";", u"name"), u"a.gif");
     EXPECT_EQ(g(u"application/x-ticon;name=\"i.gif\";title=\"Shop\"", u"title"), u"Shop");
     EXPECT_EQ(g(u"IMAGE/GIF;name=\"a.gif\"", u"name"), u"a.gif");
-    EXPECT_EQ(g(u"image/gif; name=\"a.gif\"", u"name"), u"");      // pieces are not trimmed at the front
-    EXPECT_EQ(g(u"image/gif;Name=\"a.gif\"", u"name"), u"");       // the name compares exactly
-    EXPECT_EQ(g(u"name=\"\";name=\"b\"", u"name"), u"b");           // an empty value does not count
-    EXPECT_EQ(g(u"name=\"a\"b\"", u"name"), u"a");                  // cut at the first quote
+    EXPECT_EQ(g(u"image/gif; name=\"a.gif\"", u"name"), u"");  // pieces are not trimmed at the front
+    EXPECT_EQ(g(u"image/gif;Name=\"a.gif\"", u"name"), u"");   // the name compares exactly
+    EXPECT_EQ(g(u"name=\"\";name=\"b\"", u"name"), u"b");      // an empty value does not count
+    EXPECT_EQ(g(u"name=\"a\"b\"", u"name"), u"a");             // cut at the first quote
     EXPECT_EQ(g(u"name=\"open", u"name"), u"");
     EXPECT_EQ(g(u"x;  ;name=\"a\"  ", u"name"), u"a");
     EXPECT_EQ(g(u"", u"name"), u"");
@@ -316,20 +323,22 @@ TEST_F(TpjReader, GetParamRules) {
 
 TEST_F(TpjReader, ContentIdsIconsAndPartsWithoutDelimiter) {
     const std::string gif = "Content-Type: image/gif;name=\"a.gif\";\r\n";
-    ASSERT_TRUE(Load(Detail("Version: 2.1", {
-        Attachment(gif + "Content-ID: <image1>\r\n", "QQ=="),
-        Attachment(gif + "Content-ID: image2\r\n", "Qg=="),
-        Attachment(gif, "Qw=="),
-        Attachment(gif + "content-id: <>x\r\nContent-ID: <a>b>\r\n", "RA=="),  // the last one wins
-        Attachment(gif + "Content-ID: <>x\r\n", "RQ=="),
-        Attachment("Content-Type: application/x-ticon;name=\"i.gif\";title=\"One\"\r\n", "SQ=="),
-        Attachment("Content-Type: application/x-ticon;name=\"i.gif\";title=\"Two\"\r\n", "Sg=="),
-        Attachment("Content-Type: Application/X-Ticon;name=\"p.gif\"\r\n", "Sw=="),  // not the icon: case counts
-        "Content-Type: image/gif;name=\"q.gif\"\r\nContent-Transfer-Encoding: 7bit\r\n\r\nTA==\r\n",
-        "Content-Type: image/gif;name=\"r.gif\"\r\n\r\nTQ==\r\n",
-    })));
-    const std::vector<std::pair<std::u16string, std::string>> want = {
-        {u"image1", "A"}, {u"image2", "B"}, {u"", "C"}, {u"a", "D"}, {u">x", "E"}, {u"", "K"}};
+    ASSERT_TRUE(Load(Detail(
+        "Version: 2.1",
+        {
+            Attachment(gif + "Content-ID: <image1>\r\n", "QQ=="),
+            Attachment(gif + "Content-ID: image2\r\n", "Qg=="),
+            Attachment(gif, "Qw=="),
+            Attachment(gif + "content-id: <>x\r\nContent-ID: <a>b>\r\n", "RA=="),  // the last one wins
+            Attachment(gif + "Content-ID: <>x\r\n", "RQ=="),
+            Attachment("Content-Type: application/x-ticon;name=\"i.gif\";title=\"One\"\r\n", "SQ=="),
+            Attachment("Content-Type: application/x-ticon;name=\"i.gif\";title=\"Two\"\r\n", "Sg=="),
+            Attachment("Content-Type: Application/X-Ticon;name=\"p.gif\"\r\n", "Sw=="),  // not the icon: case counts
+            "Content-Type: image/gif;name=\"q.gif\"\r\nContent-Transfer-Encoding: 7bit\r\n\r\nTA==\r\n",
+            "Content-Type: image/gif;name=\"r.gif\"\r\n\r\nTQ==\r\n",
+        })));
+    const std::vector<std::pair<std::u16string, std::string>> want = {{u"image1", "A"}, {u"image2", "B"}, {u"", "C"},
+                                                                      {u"a", "D"},      {u">x", "E"},     {u"", "K"}};
     ASSERT_EQ(rec.m_arrImages.GetSize(), static_cast<int>(want.size()));
     for (int i = 0; i < rec.m_arrImages.GetSize(); ++i) {
         const auto& [id, bytes] = want[static_cast<std::size_t>(i)];
@@ -342,15 +351,17 @@ TEST_F(TpjReader, ContentIdsIconsAndPartsWithoutDelimiter) {
     EXPECT_EQ(qel::test::ReadFileBytes(P(path)), "J");
     // Both icons were written; parts that are not Base64 write nothing.
     EXPECT_EQ(Listing(dir()), (std::set<std::string>{"a.gif", "a(1).gif", "a(2).gif", "a(3).gif", "a(4).gif", "i.gif",
-                                                    "i(1).gif", "p.gif", "in"}));
+                                                     "i(1).gif", "p.gif", "in"}));
 
     // Without the closing delimiter the last part is lost, and so is its file.
     CQelTpjFile other(TYPE_CARD);
     fs::create_directories(dir() / "in");
-    qel::test::WriteFileBytes(dir() / "in" / "open.trc",
-                            Detail("", {Attachment(gif, "QQ=="), Attachment("Content-Type: image/gif;name=\"big.gif\"\r\n",
-                                                                            std::string(3 << 20, 'A'))},
-                                   false));
+    qel::test::WriteFileBytes(
+        dir() / "in" / "open.trc",
+        Detail("",
+               {Attachment(gif, "QQ=="),
+                Attachment("Content-Type: image/gif;name=\"big.gif\"\r\n", std::string(3 << 20, 'A'))},
+               false));
     const auto before = Listing(dir());
     ASSERT_TRUE(qel::format::LoadFile(other, W(dir() / "in" / "open.trc")));
     EXPECT_EQ(other.m_arrImages.GetSize(), 1);
@@ -360,12 +371,15 @@ TEST_F(TpjReader, ContentIdsIconsAndPartsWithoutDelimiter) {
 }
 
 TEST_F(TpjReader, HtmlPartAndDelimiterLookalikes) {
-    const std::string page = "second\r\n<!--\r\n-->\r\n--not a new part--\r\n--B \r\n--Bx\r\n--B-\r\n--B---\r\nafter\r\n";
-    ASSERT_TRUE(Load(Detail("", {
-        "Content-Type: text/html\r\nContent-Transfer-Encoding: 8BIT\r\n\r\n<p>\r\n\r\n</p>\r\n",
-        "Content-Transfer-Encoding: 8bit\r\nX: y\r\n\r\n" + page,
-        "Content-Type: x;name=\"i.gif\"\r\nContent-ID: <i>\r\nContent-Transfer-Encoding: base64\r\n\r\nUE5H\r\n",
-    })));
+    const std::string page =
+        "second\r\n<!--\r\n-->\r\n--not a new part--\r\n--B \r\n--Bx\r\n--B-\r\n--B---\r\nafter\r\n";
+    ASSERT_TRUE(Load(Detail(
+        "",
+        {
+            "Content-Type: text/html\r\nContent-Transfer-Encoding: 8BIT\r\n\r\n<p>\r\n\r\n</p>\r\n",
+            "Content-Transfer-Encoding: 8bit\r\nX: y\r\n\r\n" + page,
+            "Content-Type: x;name=\"i.gif\"\r\nContent-ID: <i>\r\nContent-Transfer-Encoding: base64\r\n\r\nUE5H\r\n",
+        })));
     // The second HTML part wins. The body declares its boundary "B": only
     // "--B" and "--B--" delimit, other lines that start with hyphens are text.
     EXPECT_EQ(rec.m_strHtml, qel::framework::Widen(page));
@@ -445,10 +459,10 @@ TEST_F(TpjReader, Base64BodiesDecodeAsOneText) {
         {},
         {""},
         {"QUJD", "", "REVG"},
-        {"QUJD", std::string("\0REVG", 5)},     // a NUL after a whole group inside the text: skipped
-        {std::string("\0QUJD", 5), "REVG"},     // a NUL where the text starts: nothing
+        {"QUJD", std::string("\0REVG", 5)},  // a NUL after a whole group inside the text: skipped
+        {std::string("\0QUJD", 5), "REVG"},  // a NUL where the text starts: nothing
         {"QUJD", std::string("RA\0==", 5), "RUZH"},
-        {"QUJ", "DREVG"},                        // groups across lines
+        {"QUJ", "DREVG"},  // groups across lines
         {"QUJDRA==QUJD"},
     };
     for (int b = 0; b < 40; ++b) {
@@ -463,7 +477,8 @@ TEST_F(TpjReader, Base64BodiesDecodeAsOneText) {
             if (style == 0 && i + 1 == count) l.resize(70), l += "AAA=";
             lines.push_back(l);
         }
-        if (b == 5) lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(lines.size() / 2), std::string(3 << 20, 'Q'));
+        if (b == 5)
+            lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(lines.size() / 2), std::string(3 << 20, 'Q'));
         bodies.push_back(lines);
     }
     int n = 0;
@@ -489,12 +504,12 @@ TEST_F(TpjReader, AttachmentNamesNeverLeadOutOfTheFolder) {
     qel::test::WriteFileBytes(temp / "x.gif", "keep me");
     qel::test::WriteFileBytes(dir() / "in.trc", "");
     const auto parentBefore = Listing(dir());
-    const char* names[] = {"../../x.gif", "/etc/passwd", "a/b.gif", "..\\\\x.gif", "..\\x.gif", "",
-                           "..", ".", "x.gif", "tab\tand\001bell.gif", "/"};
+    const char* names[] = {"../../x.gif", "/etc/passwd", "a/b.gif", "..\\\\x.gif",          "..\\x.gif", "",
+                           "..",          ".",           "x.gif",   "tab\tand\001bell.gif", "/"};
     std::vector<std::string> parts;
     for (const char* name : names)
-        parts.push_back(Attachment(std::string("Content-Type: image/gif;name=\"") + name + "\"\r\nContent-ID: <i>\r\n",
-                                   "UE5H"));
+        parts.push_back(
+            Attachment(std::string("Content-Type: image/gif;name=\"") + name + "\"\r\nContent-ID: <i>\r\n", "UE5H"));
     qel::test::WriteFileBytes(dir() / "in.trc", Detail("", parts));
     ASSERT_TRUE(qel::format::LoadFile(rec, W(dir() / "in.trc")));
     EXPECT_EQ(Listing(dir()), parentBefore);
@@ -533,7 +548,7 @@ TEST_F(TpjReader, AnAttachmentThatCannotBeWrittenWholeFailsTheLoadAndLeavesNoFil
     qel::test::WriteFileBytes(dir() / "no", "a file where the folder should be");
     qel::host::BeginExportReport();
     EXPECT_FALSE(Load(Detail("URL: http://u/", {"Content-Transfer-Encoding: 8bit\r\n\r\nh\r\n",
-                                               Attachment("Content-Type: image/gif;name=\"a.gif\"\r\n", "UE5H")})));
+                                                Attachment("Content-Type: image/gif;name=\"a.gif\"\r\n", "UE5H")})));
     EXPECT_EQ(rec.m_arrImages.GetSize(), 0);
     EXPECT_EQ(qel::host::TakeExportReport().why.rfind(u"attachment " + W(dir() / "no" / "such" / "a.gif"), 0), 0u);
 
@@ -545,9 +560,10 @@ TEST_F(TpjReader, AnAttachmentThatCannotBeWrittenWholeFailsTheLoadAndLeavesNoFil
     const std::string icon = "Content-Type: application/x-ticon;name=\"i.gif\";title=\"T\"\r\n";
     qel::test::WriteFileBytes(
         dir() / "in.trc",
-        Detail("", {Attachment(icon, "UE5H"),
-                    Attachment("Content-Type: image/gif;name=\"a.gif\"\r\nContent-ID: <a>\r\n", "UE5H"),
-                    Attachment("Content-Type: image/gif;name=\"b.gif\"\r\nContent-ID: <b>\r\n", std::string(4000, 'Q'))}));
+        Detail("",
+               {Attachment(icon, "UE5H"),
+                Attachment("Content-Type: image/gif;name=\"a.gif\"\r\nContent-ID: <a>\r\n", "UE5H"),
+                Attachment("Content-Type: image/gif;name=\"b.gif\"\r\nContent-ID: <b>\r\n", std::string(4000, 'Q'))}));
     rec.SetUniqueIcon(u"/kept/icon.gif", u"kept");
     qel::host::BeginExportReport();
     rlimit saved{};

@@ -57,7 +57,8 @@ TEST_F(TpjWriter, SnippetFileOfTheWorkedExample) {
     snip.m_strHtml = u"<p>not written</p>";
     snip.SetUniqueIcon(W(TestData("writer/icon.gif")), u"Shop");
     snip.AddImage(W(TestData("writer/logo.gif")), u"image1");
-    EXPECT_EQ(qel::framework::WideToCp932(qel::format::GetFileText(snip)), qel::test::ReadFileBytes(TestData("writer/snippet.trc")));
+    EXPECT_EQ(qel::framework::WideToCp932(qel::format::GetFileText(snip)),
+              qel::test::ReadFileBytes(TestData("writer/snippet.trc")));
 }
 
 TEST_F(TpjWriter, DetailFileOfTheWorkedExample) {
@@ -82,23 +83,26 @@ TEST_F(TpjWriter, DetailFileOfTheWorkedExample) {
 }
 
 TEST_F(TpjWriter, HeaderLinesByVersion) {
-    const std::u16string common = u"ToruCa\r\nVersion: %s\r\nType: CARD\r\n\r\nURL: u\r\n"
-                                  u"Data1: ZGF0YTE=\r\nData2: ZGF0YTI=\r\nData3: ZGF0YTM=\r\nCat: 0100\r\n";
+    const std::u16string common =
+        u"ToruCa\r\nVersion: %s\r\nType: CARD\r\n\r\nURL: u\r\n"
+        u"Data1: ZGF0YTE=\r\nData2: ZGF0YTI=\r\nData3: ZGF0YTM=\r\nCat: 0100\r\n";
     rec.SetUrl(u"u");
     rec.SetColorId(3);
     rec.SetVersion(u"1.0");
     EXPECT_EQ(Headers(qel::format::GetFileText(rec)), qel::framework::Format(common, u"1.0") + u"\r\n");
     rec.SetVersion(u"1.1");
-    EXPECT_EQ(Headers(qel::format::GetFileText(rec)), qel::framework::Format(common, u"1.1") +
-                                              u"IP-ID: 9999\r\nSort-ID: ワン\r\nColor-ID: 3\r\nExpires: 101231\r\n\r\n");
+    EXPECT_EQ(Headers(qel::format::GetFileText(rec)),
+              qel::framework::Format(common, u"1.1") +
+                  u"IP-ID: 9999\r\nSort-ID: ワン\r\nColor-ID: 3\r\nExpires: 101231\r\n\r\n");
     rec.SetVersion(u"2.0");
     EXPECT_EQ(Headers(qel::format::GetFileText(rec)),
               qel::framework::Format(common, u"2.0") +
                   u"IP-ID: 9999\r\nSort-ID: ワン\r\nDist: 4\r\nColor-ID: 3\r\nExpires: 101231\r\n\r\n");
     rec.SetVersion(u"2.1");
-    EXPECT_EQ(Headers(qel::format::GetFileText(rec)),
-              qel::framework::Format(common, u"2.1") +
-                  u"IP-ID: 9999\r\nSort-ID: ワン\r\nDist: 4\r\nColor-ID: 3\r\nExpires: 101231\r\nLM: 0808071904\r\n\r\n");
+    EXPECT_EQ(
+        Headers(qel::format::GetFileText(rec)),
+        qel::framework::Format(common, u"2.1") +
+            u"IP-ID: 9999\r\nSort-ID: ワン\r\nDist: 4\r\nColor-ID: 3\r\nExpires: 101231\r\nLM: 0808071904\r\n\r\n");
     // Any other version counts as 2.1 and is written as it stands.
     rec.SetVersion(u"3.0 ");
     EXPECT_NE(Headers(qel::format::GetFileText(rec)).find(u"Version: 3.0 \r\n"), std::u16string::npos);
@@ -106,12 +110,16 @@ TEST_F(TpjWriter, HeaderLinesByVersion) {
 }
 
 TEST_F(TpjWriter, DistAndColorIdRules) {
-    struct Case { int type; int dist; int color; const char16_t* dist_line; const char16_t* color_line; };
+    struct Case {
+        int type;
+        int dist;
+        int color;
+        const char16_t* dist_line;
+        const char16_t* color_line;
+    };
     const Case cases[] = {
-        {TYPE_PROJECT, 4, 1, nullptr, nullptr},
-        {TYPE_PROJECT, 3, 0, u"Dist: 3\r\n", u"Color-ID: 0\r\n"},
-        {TYPE_CARD, 4, 1, u"Dist: 4\r\n", nullptr},
-        {TYPE_SNIP, 4, 9, u"Dist: 4\r\n", u"Color-ID: 9\r\n"},
+        {TYPE_PROJECT, 4, 1, nullptr, nullptr},          {TYPE_PROJECT, 3, 0, u"Dist: 3\r\n", u"Color-ID: 0\r\n"},
+        {TYPE_CARD, 4, 1, u"Dist: 4\r\n", nullptr},      {TYPE_SNIP, 4, 9, u"Dist: 4\r\n", u"Color-ID: 9\r\n"},
         {3, 4, -1, u"Dist: 4\r\n", u"Color-ID: -1\r\n"},
     };
     for (const Case& c : cases) {
@@ -131,8 +139,11 @@ TEST_F(TpjWriter, DistAndColorIdRules) {
 }
 
 TEST_F(TpjWriter, CategoryIsPaddedToFourDigits) {
-    const std::pair<int, const char16_t*> cases[] = {
-        {0, u"Cat: 0000\r\n"}, {7, u"Cat: 0007\r\n"}, {100, u"Cat: 0100\r\n"}, {12345, u"Cat: 12345\r\n"}, {-7, u"Cat: -007\r\n"}};
+    const std::pair<int, const char16_t*> cases[] = {{0, u"Cat: 0000\r\n"},
+                                                     {7, u"Cat: 0007\r\n"},
+                                                     {100, u"Cat: 0100\r\n"},
+                                                     {12345, u"Cat: 12345\r\n"},
+                                                     {-7, u"Cat: -007\r\n"}};
     for (const auto& [cat, line] : cases) {
         rec.SetCategory(cat);
         EXPECT_NE(qel::format::GetFileText(rec).find(line), std::u16string::npos) << cat;
@@ -168,10 +179,10 @@ TEST_F(TpjWriter, DataLines) {
 TEST_F(TpjWriter, IconAndImagePartsThatAreSkippedOrEmpty) {
     const std::u16string gif = W(TestData("writer/logo.gif"));
     rec.SetUniqueIcon(gif, u"");
-    rec.AddImage(u"", u"image1");                              // no path: skipped
-    rec.AddImage(gif, u"");                                     // no content id: skipped
+    rec.AddImage(u"", u"image1");                                  // no path: skipped
+    rec.AddImage(gif, u"");                                        // no content id: skipped
     rec.AddImage(u"http://www.example.com/img/a.gif", u"image2");  // a URL: empty body
-    rec.AddImage(wpath("missing.jpg"), u"image3");               // missing: empty body
+    rec.AddImage(wpath("missing.jpg"), u"image3");                 // missing: empty body
     const std::u16string text = qel::format::GetFileText(rec);
     EXPECT_NE(text.find(u"Content-Type: application/x-ticon;name=\"logo.gif\";title=\"\"\r\n"
                         u"Content-Transfer-Encoding: base64\r\n\r\nR0lGOD"),
@@ -196,7 +207,7 @@ TEST_F(TpjWriter, AFolderIsLikeAMissingFileAndAFifoRaises) {
     std::filesystem::create_directory(path("images"));
     rec.AddImage(wpath("images"), u"image1");
     EXPECT_NE(qel::format::GetFileText(rec).find(u"name=\"images\";\r\nContent-Transfer-Encoding: base64\r\n"
-                                     u"Content-ID: <image1>\r\n\r\n\r\n--0000000000--\r\n"),
+                                                 u"Content-ID: <image1>\r\n\r\n\r\n--0000000000--\r\n"),
               std::u16string::npos);
 
     ASSERT_EQ(::mkfifo(path("pipe.gif").c_str(), 0600), 0);
@@ -237,7 +248,8 @@ protected:
     };
 
     std::vector<Part> ParseWithPython(const std::string& file, std::string& boundary) {
-        const std::string cmd = "python3 '" + std::string(QEL_SOURCE_DIR) + "/tests/support/read_mime.py' '" + file + "'";
+        const std::string cmd =
+            "python3 '" + std::string(QEL_SOURCE_DIR) + "/tests/support/read_mime.py' '" + file + "'";
         FILE* p = ::popen(cmd.c_str(), "r");
         std::string out;
         char buf[65536];
@@ -300,7 +312,11 @@ TEST_F(TpjWriterMime, PythonFindsEveryPartWithItsBytes) {
         EXPECT_EQ(parts[1].id, "");
         EXPECT_EQ(parts[1].body, icon);
 
-        const struct { const char* type; const char* name; const std::string* bytes; } images[] = {
+        const struct {
+            const char* type;
+            const char* name;
+            const std::string* bytes;
+        } images[] = {
             {"image/gif", "logo.gif", &gif},
             {"image/jpeg", "photo.jpg", &jpeg},
             {"image/png", "pic.png", &png},
@@ -320,7 +336,8 @@ TEST_F(TpjWriterMime, PythonFindsEveryPartWithItsBytes) {
         // body starts with that line. The Base64 after it holds the bytes.
         const Part& p = parts[6];
         EXPECT_EQ(p.defects, "MissingHeaderBodySeparatorDefect");
-        const std::string head = "name=\"data.bin\";\r\nContent-Transfer-Encoding: base64\r\nContent-ID: <image5>\r\n\r\n";
+        const std::string head =
+            "name=\"data.bin\";\r\nContent-Transfer-Encoding: base64\r\nContent-ID: <image5>\r\n\r\n";
         ASSERT_EQ(p.body.substr(0, head.size()), head);
         std::vector<unsigned char> decoded(p.body.size());
         std::size_t n = decoded.size();
@@ -337,7 +354,8 @@ TEST_F(TpjWriterMime, APageHoldingTheDelimiterGetsAnotherBoundary) {
     CQelTpjFile r(TYPE_CARD);
     r.m_strHtml = u"<!--\r\n-->\r\n<p>x</p>";
     r.AddImage(W(TestData("writer/logo.gif")), u"image1");
-    EXPECT_NE(qel::format::GetFileText(r).find(u"<p>x</p>\r\n\r\n\r\n--0000000000\r\nContent-Type: image/gif;"), std::u16string::npos);
+    EXPECT_NE(qel::format::GetFileText(r).find(u"<p>x</p>\r\n\r\n\r\n--0000000000\r\nContent-Type: image/gif;"),
+              std::u16string::npos);
 
     r.m_strHtml = u"<!--\r\n-->\r\n--0000000000\r\n--0000000001 x\n--00000000023\rA\r--0000000003\r\n-";
     WriteFile("out.trc", qel::framework::WideToCp932(qel::format::GetFileText(r)));

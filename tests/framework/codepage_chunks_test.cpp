@@ -13,10 +13,19 @@
 namespace {
 
 TEST(CodePageChunks, LongMixedTextEqualsCharacterByCharacter) {
-    const std::vector<std::u16string> pool = {
-        u"a", u"<p>", u"\r\n", u"あ", u"ｱ", u"\U0001F600", std::u16string(1, char16_t(0xD800)),
-        u"\uE000", u"\u00A0", u"\u2225", u"～",
-        std::u16string(37, u'x'), std::u16string(2100, u'y')};
+    const std::vector<std::u16string> pool = {u"a",
+                                              u"<p>",
+                                              u"\r\n",
+                                              u"あ",
+                                              u"ｱ",
+                                              u"\U0001F600",
+                                              std::u16string(1, char16_t(0xD800)),
+                                              u"\uE000",
+                                              u"\u00A0",
+                                              u"\u2225",
+                                              u"～",
+                                              std::u16string(37, u'x'),
+                                              std::u16string(2100, u'y')};
     std::mt19937 rng(3);
     for (int round = 0; round < 20; ++round) {
         std::u16string text;
@@ -40,7 +49,9 @@ TEST(CodePageChunks, LongMixedTextEqualsCharacterByCharacter) {
     for (const std::u16string piece : {u"\U0001F600", u"\u00A0", u"あ", u"\uE000"})
         for (std::size_t at = 2040; at <= 2050; ++at) {
             const std::u16string text = std::u16string(at, u'x') + piece + u"tail";
-            EXPECT_TRUE(qel::framework::WideToCp932(text) == std::string(at, 'x') + qel::framework::WideToCp932(piece) + "tail") << at;
+            EXPECT_TRUE(qel::framework::WideToCp932(text) ==
+                        std::string(at, 'x') + qel::framework::WideToCp932(piece) + "tail")
+                << at;
         }
     // A NUL is written as the byte 0 and the text goes on, in any chunk.
     std::u16string withNul(5000, u'z');

@@ -51,11 +51,16 @@ TEST(Cp932, NulIsConvertedLikeAnyCharacter) {
 
 TEST(Cp932, InvalidBytesReadAsReplacement) {
     EXPECT_EQ(Cp932ToWide(std::string("\x80", 1)), u"\uFFFD");
-    EXPECT_EQ(Cp932ToWide("\x81"), u"\uFFFD");          // lead byte at the end
-    EXPECT_EQ(Cp932ToWide("\x81\n"), u"\uFFFD\n");     // lead byte, then no trail byte
-    EXPECT_EQ(Cp932ToWide("\x81" "A"), u"、");          // 0x41 is a trail byte
+    EXPECT_EQ(Cp932ToWide("\x81"), u"\uFFFD");      // lead byte at the end
+    EXPECT_EQ(Cp932ToWide("\x81\n"), u"\uFFFD\n");  // lead byte, then no trail byte
+    EXPECT_EQ(Cp932ToWide("\x81"
+                          "A"),
+              u"、");                                   // 0x41 is a trail byte
     EXPECT_EQ(Cp932ToWide("\x81\x7F"), u"\uFFFD\x7F");  // 0x7F is not: it stays a character
-    EXPECT_EQ(Cp932ToWide("\x85\x40" "z"), u"\uFFFD" "z");  // unassigned pair
+    EXPECT_EQ(Cp932ToWide("\x85\x40"
+                          "z"),
+              u"\uFFFD"
+              "z");  // unassigned pair
     EXPECT_EQ(Cp932ToWide(std::string("\0a", 2)), std::u16string(u"\0a", 2));
 }
 
@@ -81,12 +86,14 @@ TEST(Cp932, EveryPairSurvivesARoundTripWhereDefined) {
 TEST(Utf8, RoundTripAndInvalidInput) {
     const std::u16string text = u"画像/写真 😀.jpg";
     EXPECT_EQ(qel::framework::Utf8ToWide(qel::framework::WideToUtf8(text)), text);
-    EXPECT_EQ(qel::framework::Utf8ToWide("\xC0\xAF"), u"\uFFFD\uFFFD");       // overlong
-    EXPECT_EQ(qel::framework::Utf8ToWide("\xE0\x80\xAF" "\xF0\x80\x80\xAF"), u"\uFFFD\uFFFD");  // overlong '/'
+    EXPECT_EQ(qel::framework::Utf8ToWide("\xC0\xAF"), u"\uFFFD\uFFFD");  // overlong
+    EXPECT_EQ(qel::framework::Utf8ToWide("\xE0\x80\xAF"
+                                         "\xF0\x80\x80\xAF"),
+              u"\uFFFD\uFFFD");                                        // overlong '/'
     EXPECT_EQ(qel::framework::Utf8ToWide("\xED\xA0\x80"), u"\uFFFD");  // an encoded surrogate
-    EXPECT_EQ(qel::framework::Utf8ToWide("a\xE3\x81"), u"a\uFFFD");            // cut short
+    EXPECT_EQ(qel::framework::Utf8ToWide("a\xE3\x81"), u"a\uFFFD");    // cut short
     EXPECT_TRUE(qel::framework::IsValidUtf8("日本語"));
-    EXPECT_FALSE(qel::framework::IsValidUtf8("\x93\xfa\x96\x7b"));             // Shift_JIS bytes
+    EXPECT_FALSE(qel::framework::IsValidUtf8("\x93\xfa\x96\x7b"));  // Shift_JIS bytes
 }
 
 }  // namespace

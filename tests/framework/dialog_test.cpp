@@ -74,7 +74,7 @@ protected:
 };
 
 BEGIN_MESSAGE_MAP(CInnerDlg, CDialog)
-    ON_BN_CLICKED(ID_HELP, &CInnerDlg::OnHelp)
+ON_BN_CLICKED(ID_HELP, &CInnerDlg::OnHelp)
 END_MESSAGE_MAP()
 
 class CTestDlg : public CDialog {
@@ -83,8 +83,8 @@ public:
 
     std::u16string m_strName = u"Taro";
     std::u16string m_strNotes = u"line1\r\nline2";
-    std::u16string m_strKind = u"be";      // combo text: the first entry beginning with it
-    int m_nPick = 1;                       // list index
+    std::u16string m_strKind = u"be";  // combo text: the first entry beginning with it
+    int m_nPick = 1;                   // list index
     CCountingCombo m_cmbKind;
     CListBox m_lstItems;
 
@@ -145,12 +145,12 @@ protected:
 };
 
 BEGIN_MESSAGE_MAP(CTestDlg, CDialog)
-    ON_BN_CLICKED(1050, &CTestDlg::OnBrowse)
-    ON_BN_CLICKED(1010, &CTestDlg::OnRadio)
-    ON_BN_CLICKED(1011, &CTestDlg::OnRadio)
-    ON_CBN_SELCHANGE(1020, &CTestDlg::OnKindChange)
-    ON_LBN_SELCHANGE(1030, &CTestDlg::OnItemChange)
-    ON_LBN_DBLCLK(1030, &CTestDlg::OnItemDblClk)
+ON_BN_CLICKED(1050, &CTestDlg::OnBrowse)
+ON_BN_CLICKED(1010, &CTestDlg::OnRadio)
+ON_BN_CLICKED(1011, &CTestDlg::OnRadio)
+ON_CBN_SELCHANGE(1020, &CTestDlg::OnKindChange)
+ON_LBN_SELCHANGE(1030, &CTestDlg::OnItemChange)
+ON_LBN_DBLCLK(1030, &CTestDlg::OnItemDblClk)
 END_MESSAGE_MAP()
 
 class DialogTest : public qel::test::DialogTest {

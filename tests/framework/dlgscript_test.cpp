@@ -93,10 +93,10 @@ public:
 };
 
 BEGIN_MESSAGE_MAP(COuter, CDialog)
-    ON_BN_CLICKED(506, &COuter::OnRadio)
-    ON_BN_CLICKED(507, &COuter::OnRadio)
-    ON_BN_CLICKED(508, &COuter::OnNested)
-    ON_BN_CLICKED(509, &COuter::OnFile)
+ON_BN_CLICKED(506, &COuter::OnRadio)
+ON_BN_CLICKED(507, &COuter::OnRadio)
+ON_BN_CLICKED(508, &COuter::OnNested)
+ON_BN_CLICKED(509, &COuter::OnFile)
 END_MESSAGE_MAP()
 
 TEST(DlgScriptParse, BlocksActionsAndValues) {
@@ -203,16 +203,16 @@ protected:
 TEST_F(DlgScriptRun, EveryActionReachesTheDialog) {
     COuter dlg;
     INT_PTR result = 0;
-    const auto lines = Run(
-        "dialog 50\n"
-        "text 501 typed\n"
-        "text 502 one\\ntwo\n"
-        "select 504 1\n"
-        "choose 505 three\n"
-        "click 507\n"
-        "click 506\n"
-        "ok\n",
-        [&] { result = dlg.DoModal(); });
+    const auto lines =
+        Run("dialog 50\n"
+            "text 501 typed\n"
+            "text 502 one\\ntwo\n"
+            "select 504 1\n"
+            "choose 505 three\n"
+            "click 507\n"
+            "click 506\n"
+            "ok\n",
+            [&] { result = dlg.DoModal(); });
     EXPECT_TRUE(lines.empty());
     EXPECT_EQ(result, IDOK);
     EXPECT_EQ(dlg.m_strLine, u"typed");
@@ -225,15 +225,15 @@ TEST_F(DlgScriptRun, EveryActionReachesTheDialog) {
 TEST_F(DlgScriptRun, ANestedDialogTakesTheNextBlockBeforeItsOpenerGoesOn) {
     COuter dlg;
     INT_PTR result = 0;
-    const auto lines = Run(
-        "dialog 50\n"
-        "click 508\n"
-        "text 501 after\n"
-        "ok\n"
-        "dialog 51\n"
-        "text 511 inner\n"
-        "ok\n",
-        [&] { result = dlg.DoModal(); });
+    const auto lines =
+        Run("dialog 50\n"
+            "click 508\n"
+            "text 501 after\n"
+            "ok\n"
+            "dialog 51\n"
+            "text 511 inner\n"
+            "ok\n",
+            [&] { result = dlg.DoModal(); });
     EXPECT_TRUE(lines.empty());
     EXPECT_EQ(result, IDOK);
     EXPECT_EQ(dlg.m_strInner, u"inner");
@@ -243,14 +243,14 @@ TEST_F(DlgScriptRun, ANestedDialogTakesTheNextBlockBeforeItsOpenerGoesOn) {
 TEST_F(DlgScriptRun, ARefusedOkGoesOnWithTheNextLineAndMessagesArePrinted) {
     COuter dlg;
     INT_PTR result = 0;
-    const auto lines = Run(
-        "dialog 50\n"
-        "text 501 bad\n"
-        "ok\n"
-        "text 501 good\n"
-        "ok\n"
-        "text 501 too late\n",
-        [&] { result = dlg.DoModal(); });
+    const auto lines =
+        Run("dialog 50\n"
+            "text 501 bad\n"
+            "ok\n"
+            "text 501 good\n"
+            "ok\n"
+            "text 501 too late\n",
+            [&] { result = dlg.DoModal(); });
     EXPECT_EQ(result, IDOK);
     EXPECT_EQ(dlg.okTries, 2);
     EXPECT_EQ(dlg.m_strLine, u"good");
@@ -284,7 +284,8 @@ TEST_F(DlgScriptRun, ScriptErrorsCancelTheDialogWithTheirLineNumber) {
         {"text 508 x", "qelhost: script: line 2: push button 508 cannot be typed into; dialog 50 cancelled"},
         {"click 501", "qelhost: script: line 2: edit 501 cannot be clicked; dialog 50 cancelled"},
         {"select 501 0", "qelhost: script: line 2: edit 501 has no entries to select; dialog 50 cancelled"},
-        {"text 501 a\\nb", "qelhost: script: line 2: edit 501 is a single-line edit: a line break cannot be typed; dialog 50 cancelled"},
+        {"text 501 a\\nb",
+         "qelhost: script: line 2: edit 501 is a single-line edit: a line break cannot be typed; dialog 50 cancelled"},
         {"bogus", "qelhost: script: line 2: the line cannot be read; dialog 50 cancelled"},
     };
     for (const Case& c : cases) {
@@ -321,8 +322,9 @@ TEST_F(DlgScriptRun, ABlockForAnotherDialogIsKeptForIt) {
     EXPECT_EQ(r1, IDCANCEL);
     EXPECT_EQ(r2, IDOK);
     EXPECT_EQ(inner.m_str, u"kept");
-    EXPECT_EQ(lines, (std::vector<std::string>{
-                         "qelhost: script: line 1: the next block is for dialog 51, not for dialog 50; dialog 50 cancelled"}));
+    EXPECT_EQ(lines,
+              (std::vector<std::string>{
+                  "qelhost: script: line 1: the next block is for dialog 51, not for dialog 50; dialog 50 cancelled"}));
 }
 
 TEST_F(DlgScriptRun, TheFileDialogTakesAPathAndChecksItExists) {
@@ -330,31 +332,33 @@ TEST_F(DlgScriptRun, TheFileDialogTakesAPathAndChecksItExists) {
     COuter dlg;
     dlg.initialDir = wdir();
     INT_PTR result = 0;
-    const auto lines = Run(
-        "dialog 50\n"
-        "click 509\n"
-        "ok\n"
-        "dialog file\n"
-        "text 0 missing.gif\n"
-        "ok\n"
-        "text 0 icon.gif\n"
-        "ok\n",
-        [&] { result = dlg.DoModal(); });
+    const auto lines =
+        Run("dialog 50\n"
+            "click 509\n"
+            "ok\n"
+            "dialog file\n"
+            "text 0 missing.gif\n"
+            "ok\n"
+            "text 0 icon.gif\n"
+            "ok\n",
+            [&] { result = dlg.DoModal(); });
     EXPECT_EQ(result, IDOK);
     EXPECT_EQ(dlg.m_strFile, wpath("icon.gif"));
-    EXPECT_EQ(lines, (std::vector<std::string>{"qelhost: script: line 6: the file dialog refuses missing.gif: no such file"}));
+    EXPECT_EQ(lines,
+              (std::vector<std::string>{"qelhost: script: line 6: the file dialog refuses missing.gif: no such file"}));
 }
 
 TEST_F(DlgScriptRun, TheFileDialogIsCancelledByItsBlockOrWithoutOne) {
     COuter dlg;
-    const auto lines = Run(
-        "dialog 50\nclick 509\nclick 509\nclick 509\nok\n"
-        "dialog file\ncancel\n"
-        "dialog file\ntext 3 x\n",
-        [&] { dlg.DoModal(); });
+    const auto lines =
+        Run("dialog 50\nclick 509\nclick 509\nclick 509\nok\n"
+            "dialog file\ncancel\n"
+            "dialog file\ntext 3 x\n",
+            [&] { dlg.DoModal(); });
     EXPECT_TRUE(dlg.m_strFile.empty());
     EXPECT_EQ(lines, (std::vector<std::string>{
-                         "qelhost: script: line 9: the file dialog has no control 3 (its file name is control 0); dialog file cancelled",
+                         "qelhost: script: line 9: the file dialog has no control 3 (its file name is control 0); "
+                         "dialog file cancelled",
                          "qelhost: script: no actions for dialog file",
                      }));
 }

@@ -19,8 +19,7 @@ void ReadBounded(const std::u16string& path, std::size_t bound) {
     CStdioFile f;
     ASSERT_TRUE(f.Open(path, CFile::modeRead | CFile::typeText));
     std::string line;
-    while (f.ReadString(line, bound)) {
-    }
+    while (f.ReadString(line, bound)) {}
 }
 
 std::vector<std::string> ReadLines(const std::u16string& path) {

@@ -21,7 +21,8 @@ const QelResourceFile kIncludes[] = {{"resource.h", kHeader}};
 QelResourceScript Parse(const std::string& text) {
     QelResourceScript script;
     QelRcError error;
-    EXPECT_TRUE(QelParseResourceScript(text, script, error, kIncludes)) << "line " << error.line << ": " << error.message;
+    EXPECT_TRUE(QelParseResourceScript(text, script, error, kIncludes))
+        << "line " << error.line << ": " << error.message;
     return script;
 }
 
@@ -185,8 +186,9 @@ TEST(RcScript, EveryTruncationIsReadOrRefusedCleanly) {
 
 TEST(RcScript, TemplatesAreFoundInTheMostRecentModuleFirst) {
     qel::test::DialogDriverScope scope;  // collects the diagnostics
-    qel::test::ScopedResourceScript older("older", "7 DIALOGEX 0, 0, 1, 1\nCAPTION \"older\"\nBEGIN\nEND\n"
-                                                 "8 DIALOGEX 0, 0, 1, 1\nCAPTION \"only older\"\nBEGIN\nEND\n");
+    qel::test::ScopedResourceScript older("older",
+                                          "7 DIALOGEX 0, 0, 1, 1\nCAPTION \"older\"\nBEGIN\nEND\n"
+                                          "8 DIALOGEX 0, 0, 1, 1\nCAPTION \"only older\"\nBEGIN\nEND\n");
     {
         qel::test::ScopedResourceScript newer("newer", "7 DIALOGEX 0, 0, 1, 1\nCAPTION \"newer\"\nBEGIN\nEND\n");
         qel::test::ScopedResourceScript broken("broken", "7 DIALOGEX 0, 0, 1, 1\nBEGIN\n  BOGUS\nEND\n");
@@ -197,7 +199,8 @@ TEST(RcScript, TemplatesAreFoundInTheMostRecentModuleFirst) {
         EXPECT_EQ(AfxFindDialogTemplate(9), nullptr);
         // The broken module is reported once, however often it is searched.
         ASSERT_EQ(scope.Diagnostics().size(), 1u);
-        EXPECT_EQ(scope.Diagnostics()[0], "qelfw: resource script of module broken, line 3: unknown control statement BOGUS");
+        EXPECT_EQ(scope.Diagnostics()[0],
+                  "qelfw: resource script of module broken, line 3: unknown control statement BOGUS");
     }
     EXPECT_EQ(AfxFindDialogTemplate(7)->caption, u"older");
 }

@@ -56,7 +56,8 @@ TEST(DomTest, UnchangedPagesComeBackAsWritten) {
         "<img src=a.gif src=dup.gif SRC='third'><p>unclosed<div>x</br></p><image src=i.gif>",
         "<table><tr><td>no tbody</td></tr></table><p><b>1<p>2</b>3",
         "\xEF\xBB\xBF<p>page with a byte-order mark</p>",
-        "<p>\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E \xF0\x9F\x98\x80</p><script>if (a<b) document.write('<img src=x>')</script>",
+        "<p>\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E \xF0\x9F\x98\x80</p><script>if (a<b) document.write('<img "
+        "src=x>')</script>",
         "<img\r\nsrc\r\n=\r\n\"a.gif\"\r\nalt = x z=&amp; q= ><svg viewBox='0 0 1 1'><path d=M0/></svg>",
         "<a href=x",  // cut off inside a tag
     };
@@ -90,7 +91,8 @@ TEST(DomTest, SetAttributeRewritesOnlyTheValueInItsQuoting) {
         {"<input checked>", u"input", u"checked", u"yes", "<input checked=\"yes\">"},
         {"<input checked/>", u"input", u"checked", u"", "<input checked/>"},
         {"<img src=a src=b>", u"img", u"src", u"c", "<img src=c src=b>"},
-        {"<img src=\"a\">", u"img", u"src", u"say \"hi\" & x&y &#1", "<img src=\"say &quot;hi&quot; & x&amp;y &amp;#1\">"},
+        {"<img src=\"a\">", u"img", u"src", u"say \"hi\" & x&y &#1",
+         "<img src=\"say &quot;hi&quot; & x&amp;y &amp;#1\">"},
         {"<img src=a>", u"img", u"src", u"x&amp", "<img src=x&amp;amp>"},
         {"<img src='a'>", u"img", u"src", u"\"q\"", "<img src='\"q\"'>"},
         {"<p>\xE6\x97\xA5\xE6\x9C\xAC<img alt=\"\xE6\x97\xA5\" src=\"a\">", u"img", u"src", u"\u65E5.gif",
@@ -101,8 +103,7 @@ TEST(DomTest, SetAttributeRewritesOnlyTheValueInItsQuoting) {
         // The same value leaves the text as written.
         {"<img src=\"&#97;.gif\">", u"img", u"src", u"a.gif", "<img src=\"&#97;.gif\">"},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(AfterSet(c.page, c.tag, c.name, c.value), c.expected) << c.page;
+    for (const Case& c : cases) EXPECT_EQ(AfterSet(c.page, c.tag, c.name, c.value), c.expected) << c.page;
 }
 
 TEST(DomTest, ValuesAreReadDecodedAndNulIsNeverWritten) {
@@ -116,7 +117,9 @@ TEST(DomTest, ValuesAreReadDecodedAndNulIsNeverWritten) {
 
     img->setAttribute(u"src", std::u16string(u"a\0b", 3));
     EXPECT_EQ(img->getAttribute(u"src"), std::u16string(u"a\0b", 3));
-    EXPECT_EQ(p.Html(), "<img alt=\"&lt;b&gt; &amp;amp; &#x41;\" SRC=a\xEF\xBF\xBD" "b checked>");
+    EXPECT_EQ(p.Html(),
+              "<img alt=\"&lt;b&gt; &amp;amp; &#x41;\" SRC=a\xEF\xBF\xBD"
+              "b checked>");
 }
 
 TEST(DomTest, NewAttributeGoesAfterTheTagName) {
@@ -187,14 +190,16 @@ TEST(DomTest, BodyElementOnlyWhenThePageHasABodyTag) {
 }
 
 TEST(DomTest, ElementsByTagNameInDocumentOrder) {
-    Page p("<IMG src=1><div><img src=2><object data=o><IMG src=3></object></div>"
-           "<image src=4><template><img src=t></template><table><tr><td><img src=5></table><x-y>z</x-y>");
+    Page p(
+        "<IMG src=1><div><img src=2><object data=o><IMG src=3></object></div>"
+        "<image src=4><template><img src=t></template><table><tr><td><img src=5></table><x-y>z</x-y>");
     for (const char16_t* tag : {u"img", u"IMG", u"Img"}) {
         const NodeList list = p.doc->getElementsByTagName(tag);
         ASSERT_EQ(list.length(), 5u);
         for (unsigned i = 0; i < list.length(); ++i) {
             ASSERT_EQ(list.item(i)->getNodeType(), Node::ELEMENT_NODE);
-            EXPECT_EQ(dynamic_cast<Element*>(list.item(i))->getAttribute(u"src"), std::u16string(1, static_cast<char16_t>(u'1' + i)));
+            EXPECT_EQ(dynamic_cast<Element*>(list.item(i))->getAttribute(u"src"),
+                      std::u16string(1, static_cast<char16_t>(u'1' + i)));
         }
         EXPECT_EQ(list.item(5), nullptr);
     }
@@ -226,7 +231,8 @@ TEST(DomTest, CloneSharesNothingWithTheOriginal) {
 
     EXPECT_EQ(qel::framework::WideToUtf8(copy->getHTMLText()),
               "<body background='cid:image2'><img src=cid:image1><img src=\"changed-before-clone\">");
-    EXPECT_EQ(p.Html(), "<body background='bg.gif'><img alt=\"original only\" src=a.gif><img src=\"changed-before-clone\">");
+    EXPECT_EQ(p.Html(),
+              "<body background='bg.gif'><img alt=\"original only\" src=a.gif><img src=\"changed-before-clone\">");
     EXPECT_EQ(p.Nth(u"img", 0)->getAttribute(u"src"), u"a.gif");
 
     p.doc->deleteNodes(copy);
@@ -329,8 +335,7 @@ TEST(DomTest, WideTextKeepsItsCharacters) {
     ASSERT_TRUE(loader.CreateNodeDataFromData(text.data(), static_cast<int>(text.size()), nullptr));
     auto* doc = dynamic_cast<Document*>(loader.m_pRootNode);
     EXPECT_EQ(doc->getHTMLText(), u"\uFEFF<p title=\"\U0001F600\">\u3042</p>\uFFFD");
-    EXPECT_EQ(dynamic_cast<Element*>(doc->getElementsByTagName(u"p").item(0))->getAttribute(u"title"),
-              u"\U0001F600");
+    EXPECT_EQ(dynamic_cast<Element*>(doc->getElementsByTagName(u"p").item(0))->getAttribute(u"title"), u"\U0001F600");
 }
 
 class DomFileTest : public qel::test::TempDirTest {};
@@ -349,11 +354,14 @@ TEST_F(DomFileTest, PageFileComesBackByteForByte) {
     doc->getBODYElement(nullptr, false)->setAttribute(u"background", u"cid:image1");
     const NodeList imgs = doc->getElementsByTagName(u"img");
     for (unsigned i = 0; i < imgs.length(); ++i)
-        dynamic_cast<Element*>(imgs.item(i))->setAttribute(u"src", u"cid:image" + std::u16string(1, static_cast<char16_t>(u'2' + i)));
+        dynamic_cast<Element*>(imgs.item(i))
+            ->setAttribute(u"src", u"cid:image" + std::u16string(1, static_cast<char16_t>(u'2' + i)));
     dynamic_cast<Element*>(doc->getElementsByTagName(u"object").item(0))->setAttribute(u"data", u"cid:image4");
     std::string expected = page;
-    for (const auto& [from, to] : {std::pair{"\"bg.gif\"", "\"cid:image1\""}, {"a.gif", "cid:image2"},
-                                   {"'b c.png'", "'cid:image3'"}, {"\"m.swf\"", "\"cid:image4\""}})
+    for (const auto& [from, to] : {std::pair{"\"bg.gif\"", "\"cid:image1\""},
+                                   {"a.gif", "cid:image2"},
+                                   {"'b c.png'", "'cid:image3'"},
+                                   {"\"m.swf\"", "\"cid:image4\""}})
         expected.replace(expected.find(from), std::string(from).size(), to);
     EXPECT_EQ(qel::framework::WideToUtf8(doc->getHTMLText()), expected);
     loader.DestroyNodeData();

@@ -13,7 +13,12 @@ using namespace std::string_literals;  // the signatures hold NUL bytes
 class FileKind : public qel::test::TempDirTest {};
 
 TEST_F(FileKind, SignaturesDecide) {
-    struct Case { const char* name; std::string bytes; int file; int image; };
+    struct Case {
+        const char* name;
+        std::string bytes;
+        int file;
+        int image;
+    };
     const Case cases[] = {
         {"a.gif", "GIF87a\x01\x00"s, 2, 2},
         {"b.gif", "GIF89a", 2, 2},
@@ -37,9 +42,13 @@ TEST_F(FileKind, SignaturesDecide) {
 }
 
 TEST_F(FileKind, ExtensionDecidesWhenTheFileCannotBeRead) {
-    struct Case { const char16_t* name; int file; int image; };
+    struct Case {
+        const char16_t* name;
+        int file;
+        int image;
+    };
     const Case cases[] = {
-        {u"missing.GIF", 2, 2}, {u"missing.jpg", 2, 3}, {u"missing.JPEG", 2, 3}, {u"missing.jpe", 2, 3},
+        {u"missing.GIF", 2, 2}, {u"missing.jpg", 2, 3},  {u"missing.JPEG", 2, 3}, {u"missing.jpe", 2, 3},
         {u"missing.Png", 2, 4}, {u"missing.swf", 23, 0}, {u"missing.bmp", 0, 0},  {u"missing", 0, 0},
     };
     for (const Case& c : cases) {

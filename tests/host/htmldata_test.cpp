@@ -25,9 +25,7 @@ const std::u16string kWide = u"\u65E5\u672C\u8A9E\u306E\u30DA\u30FC\u30B8";
 class HtmlDataTest : public qel::test::TempDirTest {
 protected:
     // Loads dir()/name holding `bytes`; the page's text, or "<none>" when no Document.
-    std::u16string Load(const std::string& name, const std::string& bytes) {
-        return LoadPath(WriteFile(name, bytes));
-    }
+    std::u16string Load(const std::string& name, const std::string& bytes) { return LoadPath(WriteFile(name, bytes)); }
     std::u16string LoadPath(const std::u16string& path) {
         CQelHtmlData loader(u"HTML");
         const bool ok = loader.CreateNodeData(path);
@@ -65,7 +63,8 @@ TEST_F(HtmlDataTest, DeclaredEucJpAndIso2022JpReadThroughIconv) {
     const std::string euc = "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=EUC-JP\"><p>";
     EXPECT_EQ(Load("euc.html", euc + kEucJp + "</p>"), qel::framework::Utf8ToWide(euc) + kWide + u"</p>");
     // A byte pair that EUC-JP does not have reads as U+FFFD, and reading goes on.
-    EXPECT_EQ(Load("bad-euc.html", euc + "\x8E\xFF" + kEucJp), qel::framework::Utf8ToWide(euc) + u"\uFFFD\uFFFD" + kWide);
+    EXPECT_EQ(Load("bad-euc.html", euc + "\x8E\xFF" + kEucJp),
+              qel::framework::Utf8ToWide(euc) + u"\uFFFD\uFFFD" + kWide);
 
     const std::string jis = "<meta charset=iso-2022-jp><p>";
     EXPECT_EQ(Load("jis.html", jis + kIso2022Jp + "</p>"), qel::framework::Utf8ToWide(jis) + kWide + u"</p>");
@@ -160,7 +159,7 @@ TEST_F(HtmlDataTest, FilesThatGiveNoPage) {
     std::filesystem::create_directory(path("folder.html"));
     EXPECT_EQ(LoadPath(wpath("folder.html")), u"<none>");
     EXPECT_EQ(LoadPath(u"/dev/null"), u"<none>");  // a device, not a page file
-    if (::geteuid() != 0) {  // root reads any file
+    if (::geteuid() != 0) {                        // root reads any file
         const std::u16string locked = WriteFile("locked.html", "<p>x");
         std::filesystem::permissions(path("locked.html"), std::filesystem::perms::none);
         EXPECT_EQ(LoadPath(locked), u"<none>");

@@ -25,7 +25,7 @@ TEST(HtmlDepth, DeepNestingIsOverTheBound) {
     EXPECT_GT(HtmlNestingDepth(Repeat("<div>", kMaxHtmlDepth + 1)), kMaxHtmlDepth);
     EXPECT_GT(HtmlNestingDepth(Repeat("<table><tr><td>", 1100)), kMaxHtmlDepth);  // with its tbody
     EXPECT_GT(HtmlNestingDepth(Repeat("<b><i><font>", 2000)), kMaxHtmlDepth);
-    EXPECT_GT(HtmlNestingDepth(Repeat("<ul><li>", 3000)), kMaxHtmlDepth);       // lists in list items
+    EXPECT_GT(HtmlNestingDepth(Repeat("<ul><li>", 3000)), kMaxHtmlDepth);  // lists in list items
     EXPECT_GT(HtmlNestingDepth(Repeat("<dl><dd>", 3000)), kMaxHtmlDepth);
     EXPECT_GT(HtmlNestingDepth(Repeat("<p><table><td>", 1000)), kMaxHtmlDepth);  // a table hides the outer p
     EXPECT_GT(HtmlNestingDepth(Repeat("<DIV CLASS=a>", 5000)), kMaxHtmlDepth);

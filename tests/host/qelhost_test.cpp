@@ -134,8 +134,8 @@ TEST_F(QelhostTest, PipesAreRefusedWithoutWaiting) {
     quick.env = {{"QELHOST_SCRIPT", path("pipe.trc").string()}};
     run = RunQelhost({"--temp-dir", path("out").string(), Page()}, quick);
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_TRUE(run.HasErrLine("qelhost: script: cannot read " + path("pipe.trc").string() +
-                               ": Operation not supported"))
+    EXPECT_TRUE(
+        run.HasErrLine("qelhost: script: cannot read " + path("pipe.trc").string() + ": Operation not supported"))
         << run.err;
     EXPECT_EQ(run.out, "qelhost: the output method dialog was cancelled; nothing written\n");
 }
@@ -163,20 +163,22 @@ TEST_F(QelhostTest, WarnsOfEachHandsetLimitTheWrittenFileExceeds) {
     qel::test::WriteFileBytes(path("long.script"), "dialog 13650\ntext 20004 " + longUrl + "\nok\n");
     qel::test::WriteFileBytes(path("plain.script"), "dialog 13650\nok\n");
 
-    QelhostRun run = RunQelhost({"--temp-dir", path("out").string(), "--form", "snippet", "--script",
-                                 path("plain.script").string(), Page()});
+    QelhostRun run = RunQelhost(
+        {"--temp-dir", path("out").string(), "--form", "snippet", "--script", path("plain.script").string(), Page()});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.err.find("qelhost: warning:"), std::string::npos) << run.err;
 
-    run = RunQelhost({"--temp-dir", path("out").string(), "--form", "snippet", "--script",
-                      path("long.script").string(), Page()});
+    run = RunQelhost(
+        {"--temp-dir", path("out").string(), "--form", "snippet", "--script", path("long.script").string(), Page()});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     std::vector<std::string> warnings;
     for (const std::string& line : run.errLines)
         if (line.rfind("qelhost: warning: ", 0) == 0) warnings.push_back(line);
     ASSERT_EQ(warnings.size(), 2u) << run.err;
     const std::string file = (path("out") / "toruca(1).trc").string();
-    EXPECT_EQ(warnings[0].rfind("qelhost: warning: " + file + ": URL is 160 bytes, over the handset limit of 127 bytes", 0), 0u)
+    EXPECT_EQ(
+        warnings[0].rfind("qelhost: warning: " + file + ": URL is 160 bytes, over the handset limit of 127 bytes", 0),
+        0u)
         << warnings[0];
     // 160 + "data1", "data2", "data3" of the defaults.
     EXPECT_EQ(warnings[1].rfind("qelhost: warning: " + file + ": URL and Data1-3 together are 175 bytes, over", 0), 0u)

@@ -74,12 +74,13 @@ TEST_F(RegistryFile, ReadsEveryEncodingAndHeader) {
 }
 
 TEST_F(RegistryFile, UnescapesQuotesAndBackslashes) {
-    UseRegistry(std::string("[") + kKey + "]\n"
-            "@=\"\\\"C:\\\\Program Files\\\\Editor.exe\\\" \\\"%1\\\"\"\n"
-            "\"Dir\"=\"C:\\\\dir\\\\\"\n"
-            "\"Empty\"=\"\"\n"
-            "\"Spaced\" = \"x\"  \n"
-            "\"a\\\"b\"=\"quoted name\"\n");
+    UseRegistry(std::string("[") + kKey +
+                "]\n"
+                "@=\"\\\"C:\\\\Program Files\\\\Editor.exe\\\" \\\"%1\\\"\"\n"
+                "\"Dir\"=\"C:\\\\dir\\\\\"\n"
+                "\"Empty\"=\"\"\n"
+                "\"Spaced\" = \"x\"  \n"
+                "\"a\\\"b\"=\"quoted name\"\n");
     EXPECT_EQ(Read(), u"\"C:\\Program Files\\Editor.exe\" \"%1\"");
     EXPECT_EQ(Read(u"Dir"), u"C:\\dir\\");
     EXPECT_EQ(Read(u"Empty"), u"");
@@ -88,10 +89,11 @@ TEST_F(RegistryFile, UnescapesQuotesAndBackslashes) {
 }
 
 TEST_F(RegistryFile, KeysMatchWholeAndWithoutCase) {
-    UseRegistry("[hkey_local_machine\\software\\QEL\\test]\n@=\"lower\"\n"
-            "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Qel\\Test\\Sub]\n\"Deep\"=\"sub\"\n"
-            "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Qel]\n\"Up\"=\"parent\"\n"
-            "[HKEY_CURRENT_USER\\SOFTWARE\\Qel\\Test]\n\"User\"=\"user\"\n");
+    UseRegistry(
+        "[hkey_local_machine\\software\\QEL\\test]\n@=\"lower\"\n"
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Qel\\Test\\Sub]\n\"Deep\"=\"sub\"\n"
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Qel]\n\"Up\"=\"parent\"\n"
+        "[HKEY_CURRENT_USER\\SOFTWARE\\Qel\\Test]\n\"User\"=\"user\"\n");
     EXPECT_EQ(Read(), u"lower");
     EXPECT_EQ(Read(u"Deep"), u"<default>");
     EXPECT_EQ(Read(u"Up"), u"<default>");
@@ -101,33 +103,37 @@ TEST_F(RegistryFile, KeysMatchWholeAndWithoutCase) {
 }
 
 TEST_F(RegistryFile, LinesOfOtherFormsAreSkipped) {
-    UseRegistry(std::string("@=\"before any key\"\n") +
-            "[" + kKey + "]\n"
-            "; a comment\n"
-            "\"Dword\"=dword:00000001\n"
-            "@=hex(2):41,00,\\\n  42,00\n"
-            "\"Escape\"=\"a\\nb\"\n"
-            "\"Trailing\"=\"a\" b\n"
-            "\"Open\"=\"abc\n"
-            "Bare=\"x\"\n"
-            "\"Dword\"=\"string after all\"\n");
+    UseRegistry(std::string("@=\"before any key\"\n") + "[" + kKey +
+                "]\n"
+                "; a comment\n"
+                "\"Dword\"=dword:00000001\n"
+                "@=hex(2):41,00,\\\n  42,00\n"
+                "\"Escape\"=\"a\\nb\"\n"
+                "\"Trailing\"=\"a\" b\n"
+                "\"Open\"=\"abc\n"
+                "Bare=\"x\"\n"
+                "\"Dword\"=\"string after all\"\n");
     EXPECT_EQ(Read(), u"<default>");
     EXPECT_EQ(Read(u"Dword"), u"string after all");
     for (const char16_t* name : {u"Escape", u"Trailing", u"Open", u"Bare"}) EXPECT_EQ(Read(name), u"<default>");
 }
 
 TEST_F(RegistryFile, LaterValuesWinAndRepeatedKeysMerge) {
-    UseRegistry(std::string("[") + kKey + "]\n@=\"first\"\n\"Kept\"=\"kept\"\n"
-            "[HKEY_LOCAL_MACHINE\\Other]\n@=\"other\"\n"
-            "[" + kKey + "]\n@=\"second\"\n");
+    UseRegistry(std::string("[") + kKey +
+                "]\n@=\"first\"\n\"Kept\"=\"kept\"\n"
+                "[HKEY_LOCAL_MACHINE\\Other]\n@=\"other\"\n"
+                "[" +
+                kKey + "]\n@=\"second\"\n");
     EXPECT_EQ(Read(), u"second");
     EXPECT_EQ(Read(u"Kept"), u"kept");
 }
 
 TEST_F(RegistryFile, BracketLineThatIsNoKeyEndsTheKey) {
-    UseRegistry(std::string("[") + kKey + "]\n\"A\"=\"a\"\n"
-            "[-HKEY_LOCAL_MACHINE\\Gone]\n\"B\"=\"b\"\n"
-            "[" + kKey + "]\n[" + kKey + "\n\"C\"=\"c\"\n");
+    UseRegistry(std::string("[") + kKey +
+                "]\n\"A\"=\"a\"\n"
+                "[-HKEY_LOCAL_MACHINE\\Gone]\n\"B\"=\"b\"\n"
+                "[" +
+                kKey + "]\n[" + kKey + "\n\"C\"=\"c\"\n");
     EXPECT_EQ(Read(u"A"), u"a");
     EXPECT_EQ(Read(u"B"), u"<default>");
     EXPECT_EQ(Read(u"C"), u"<default>");
@@ -162,8 +168,8 @@ TEST_F(RegistryFile, LargeFilesAreReadToTheEnd) {
     UseRegistry(std::string("[") + kKey + "]\n@=\"early\"\n" + filler + "[" + kKey + "]\n\"Late\"=\"late\"");
     EXPECT_EQ(Read(), u"early");
     EXPECT_EQ(Read(u"Late"), u"late");
-    UseRegistry(Utf16Le(std::string("[") + kKey + "]\r\n@=\"early\"\r\n" + filler.substr(0, filler.find("[", 300000)) + "[" + kKey +
-                        "]\r\n\"Late\"=\"値\"\r\n"));
+    UseRegistry(Utf16Le(std::string("[") + kKey + "]\r\n@=\"early\"\r\n" + filler.substr(0, filler.find("[", 300000)) +
+                        "[" + kKey + "]\r\n\"Late\"=\"値\"\r\n"));
     EXPECT_EQ(Read(), u"early");
     EXPECT_EQ(Read(u"Late"), u"値");
 }

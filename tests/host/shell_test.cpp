@@ -45,7 +45,8 @@ TEST(SplitArguments, WindowsCommandLineRules) {
         {u"", {}},
         {u" \t ", {}},
     };
-    for (const auto& c : cases) EXPECT_EQ(CZorShellSv::SplitArguments(c.text), c.expected) << qel::framework::WideToUtf8(c.text);
+    for (const auto& c : cases)
+        EXPECT_EQ(CZorShellSv::SplitArguments(c.text), c.expected) << qel::framework::WideToUtf8(c.text);
 }
 
 // Processes whose parent is this test (running or zombies).
@@ -96,17 +97,19 @@ protected:
         fs::create_directory(path("ツール 1"));
         const fs::path script = path("ツール 1") / "rec.sh";
         qel::test::WriteFileBytes(script,
-                                "#!/bin/sh\n"
-                                "d=$(dirname \"$0\")\n"
-                                "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$d/args.tmp\"\n"
-                                "sed -n 's/^SigIgn:[[:space:]]*//p' /proc/$$/status > \"$d/sig.out\"\n"
-                                "if [ -e /proc/$$/fd/77 ]; then echo open; else echo closed; fi > \"$d/fd.out\"\n"
-                                "mv \"$d/args.tmp\" \"$d/args.out\"\n");
+                                  "#!/bin/sh\n"
+                                  "d=$(dirname \"$0\")\n"
+                                  "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$d/args.tmp\"\n"
+                                  "sed -n 's/^SigIgn:[[:space:]]*//p' /proc/$$/status > \"$d/sig.out\"\n"
+                                  "if [ -e /proc/$$/fd/77 ]; then echo open; else echo closed; fi > \"$d/fd.out\"\n"
+                                  "mv \"$d/args.tmp\" \"$d/args.out\"\n");
         fs::permissions(script, fs::perms::owner_all);
         return qel::framework::PathFromNative(script.string());
     }
     std::string Record(const std::string& name) { return qel::test::ReadFileBytes(path("ツール 1") / name); }
-    bool Recorded() { return WaitFor([&] { return fs::exists(path("ツール 1") / "args.out"); }); }
+    bool Recorded() {
+        return WaitFor([&] { return fs::exists(path("ツール 1") / "args.out"); });
+    }
 };
 
 TEST_F(ShellTest, QuotedPathWithBlanksIsOneArgumentAndNoZombieRemains) {
@@ -130,7 +133,8 @@ TEST_F(ShellTest, ProgramGetsNothingOfTheHost) {
     const int fd = ::open(path("ツール 1").c_str(), O_RDONLY);  // no close-on-exec
     ASSERT_GE(fd, 0);
     ASSERT_EQ(::dup2(fd, 77), 77);
-    struct sigaction ignore {}, saved {};
+    struct sigaction ignore {
+    }, saved{};
     ignore.sa_handler = SIG_IGN;
     ::sigaction(SIGUSR1, &ignore, &saved);
 

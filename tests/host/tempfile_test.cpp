@@ -218,7 +218,8 @@ TEST_F(UniquePathTest, HostileNamesStayInsideTheFolder) {
         {std::u16string(u"../a\0b.gif", 10), "ab(1).gif"},
         {u"a..b.gif", "a..b.gif"},
     };
-    for (const auto& c : cases) EXPECT_EQ(CheckedName(Unique(c.name)), c.expected) << qel::framework::WideToUtf8(c.name);
+    for (const auto& c : cases)
+        EXPECT_EQ(CheckedName(Unique(c.name)), c.expected) << qel::framework::WideToUtf8(c.name);
     // Nothing was made anywhere but in the folder.
     EXPECT_FALSE(fs::exists(dir().parent_path() / "x.gif"));
 }

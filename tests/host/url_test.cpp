@@ -41,9 +41,9 @@ TEST(FileUrl, EncodesSpacesAndJapaneseAsUtf8) {
 }
 
 TEST(FileUrl, RoundTripsEveryKindOfName) {
-    for (const std::u16string path : {u"/tmp/ページ 1/画像/写真.jpg", u"/tmp/a b/c  d.gif", u"/tmp/100%.png",
-                                      u"/tmp/a#b?c;d=e&f/x.gif", u"/tmp/[x]{y}|z^`\\\"<>.gif", u"/tmp/a+b/~x.gif",
-                                      u"/tmp/%20literal", u"/tmp/\U0001F600.png", u"/tmp/dir/"}) {
+    for (const std::u16string path :
+         {u"/tmp/ページ 1/画像/写真.jpg", u"/tmp/a b/c  d.gif", u"/tmp/100%.png", u"/tmp/a#b?c;d=e&f/x.gif",
+          u"/tmp/[x]{y}|z^`\\\"<>.gif", u"/tmp/a+b/~x.gif", u"/tmp/%20literal", u"/tmp/\U0001F600.png", u"/tmp/dir/"}) {
         const std::u16string url = ToUrl(path);
         EXPECT_TRUE(IsAscii(url)) << qel::framework::WideToUtf8(url);
         EXPECT_EQ(ToPath(url), path) << qel::framework::WideToUtf8(url);
@@ -64,7 +64,7 @@ TEST(FileUrl, LocalFormsGiveTheirPath) {
     EXPECT_EQ(ToPath(u"file:/tmp/x.gif"), u"/tmp/x.gif");
     EXPECT_EQ(ToPath(u"file:///tmp/x.gif?v=2#top"), u"/tmp/x.gif");
     EXPECT_EQ(ToPath(u"file:///tmp/%e7%94%bb.gif"), u"/tmp/画.gif");
-    EXPECT_EQ(ToPath(u"file:///tmp/a+b.gif"), u"/tmp/a+b.gif");  // '+' is no blank in a path
+    EXPECT_EQ(ToPath(u"file:///tmp/a+b.gif"), u"/tmp/a+b.gif");     // '+' is no blank in a path
     EXPECT_EQ(ToPath(u" file:///tmp/a b.gif\n"), u"/tmp/a b.gif");  // as a browser reads it
     EXPECT_EQ(ToPath(u"file:///"), u"/");
     // An overlong UTF-8 '/' stays one replacement character, never a separator.
@@ -97,16 +97,31 @@ TEST(FileUrl, EscapesOfThePagesOwnEncoding) {
     EXPECT_EQ(toPath(u"file:///tmp/%83%8D.gif", "UTF-16LE"), u"/tmp/\uFFFD\uFFFD.gif");
     EXPECT_EQ(toPath(u"file:///tmp/%83%8D.gif", ""), ToPath(u"file:///tmp/%83%8D.gif"));
     EXPECT_EQ(toPath(u"file:///tmp/%83%2F%8D.gif", "CP932"), u"");  // the guard against '/' still holds
-    EXPECT_EQ(toPath(u"file:///tmp/%80+AC8-etc", "UTF-7"), u"");      // and against a '/' that decoding makes
+    EXPECT_EQ(toPath(u"file:///tmp/%80+AC8-etc", "UTF-7"), u"");    // and against a '/' that decoding makes
 }
 
 TEST(FileUrl, EverythingElseGivesNoPath) {
-    for (const std::u16string url :
-         {u"http://host/x.gif", u"https://host/x.gif", u"HTTP://host/x.gif", u"ftp://host/x.gif",
-          u"file://otherhost/tmp/x.gif", u"file://127.0.0.1/tmp/x.gif", u"file://[::1]/tmp/x.gif",
-          u"file://user@localhost/tmp/x.gif", u"file://localhost:80/tmp/x.gif", u"file:x.gif", u"cid:image1",
-          u"mailto:x@example.com", u"data:image/gif;base64,R0lG", u"/tmp/x.gif", u"x.gif", u"", u"::::",
-          u"http://[bad", u"file:///tmp/a%00b.gif", u"file:///tmp/a%2Fb/c.gif", u"file:///tmp/a%2fb"}) {
+    for (const std::u16string url : {u"http://host/x.gif",
+                                     u"https://host/x.gif",
+                                     u"HTTP://host/x.gif",
+                                     u"ftp://host/x.gif",
+                                     u"file://otherhost/tmp/x.gif",
+                                     u"file://127.0.0.1/tmp/x.gif",
+                                     u"file://[::1]/tmp/x.gif",
+                                     u"file://user@localhost/tmp/x.gif",
+                                     u"file://localhost:80/tmp/x.gif",
+                                     u"file:x.gif",
+                                     u"cid:image1",
+                                     u"mailto:x@example.com",
+                                     u"data:image/gif;base64,R0lG",
+                                     u"/tmp/x.gif",
+                                     u"x.gif",
+                                     u"",
+                                     u"::::",
+                                     u"http://[bad",
+                                     u"file:///tmp/a%00b.gif",
+                                     u"file:///tmp/a%2Fb/c.gif",
+                                     u"file:///tmp/a%2fb"}) {
         EXPECT_EQ(ToPath(url), u"") << qel::framework::WideToUtf8(url);
     }
 }
@@ -114,8 +129,9 @@ TEST(FileUrl, EverythingElseGivesNoPath) {
 TEST(AbsUrl, RelativeReferencesAgainstAPageUrl) {
     const std::u16string base = ToUrl(u"/tmp/サイト/ページ/index.html");
     EXPECT_EQ(ToPath(Resolve(u"img/a b.png", base)), u"/tmp/サイト/ページ/img/a b.png");
-    EXPECT_EQ(Resolve(u"img/a b.png", base), u"file:///tmp/%E3%82%B5%E3%82%A4%E3%83%88/"
-                                             u"%E3%83%9A%E3%83%BC%E3%82%B8/img/a%20b.png");
+    EXPECT_EQ(Resolve(u"img/a b.png", base),
+              u"file:///tmp/%E3%82%B5%E3%82%A4%E3%83%88/"
+              u"%E3%83%9A%E3%83%BC%E3%82%B8/img/a%20b.png");
     EXPECT_EQ(ToPath(Resolve(u"../x.gif", base)), u"/tmp/サイト/x.gif");
     EXPECT_EQ(ToPath(Resolve(u"../../../../x.gif", base)), u"/x.gif");
     EXPECT_EQ(ToPath(Resolve(u"画像/写真.jpg", base)), u"/tmp/サイト/ページ/画像/写真.jpg");

@@ -29,8 +29,8 @@ TEST_F(CidRewrite, UnresolvedIsTheStoredTextExactly) {
 TEST_F(CidRewrite, ReferencesBecomeFileUrlsOfTheirEntries) {
     rec.AddImage(u"/pages/bg.gif", u"bg");
     rec.AddImage(u"/pages/\u753B\u50CF a.gif", u"image1");
-    rec.AddImage(u"/pages/second.gif", u"image1");      // the first entry of an id wins
-    rec.AddImage(u"relative/m.swf", u"image2");          // no URL form: the path as it is
+    rec.AddImage(u"/pages/second.gif", u"image1");  // the first entry of an id wins
+    rec.AddImage(u"relative/m.swf", u"image2");     // no URL form: the path as it is
     rec.AddImage(u"http://example.com/w.gif", u"web");
     rec.m_strHtml =
         u"<html><body background='cid:bg'>\r\n"
@@ -56,8 +56,9 @@ TEST_F(CidRewrite, OneAttributeAtATimeAgreesWithTheWholePage) {
     rec.AddImage(u"/a.gif", u"image1");
     rec.AddImage(u"/b.gif", u"image1");
     rec.AddImage(u"/c.gif", u"image2");
-    rec.m_strHtml = u"<body background=cid:image2><img src=cid:image1><img src=CID:image1><img src=cid:>"
-                    u"<img src=cid:image3><img src=\"\"><object data=\"cid:image1\"></object>";
+    rec.m_strHtml =
+        u"<body background=cid:image2><img src=cid:image1><img src=CID:image1><img src=cid:>"
+        u"<img src=cid:image3><img src=\"\"><object data=\"cid:image1\"></object>";
     CQelHtmlData loader(u"HTML");
     loader.CreateNodeDataFromData(rec.m_strHtml.data(), static_cast<int>(rec.m_strHtml.size()), nullptr);
     auto* doc = dynamic_cast<Document*>(loader.m_pRootNode);
@@ -69,8 +70,9 @@ TEST_F(CidRewrite, OneAttributeAtATimeAgreesWithTheWholePage) {
     EXPECT_EQ(results, (std::vector<bool>{true, true, false, false, false, false, true}));
     EXPECT_FALSE(qel::html::ResolveContentIdAttribute(rec, nullptr, u"src"));
     EXPECT_EQ(doc->getHTMLText(), qel::html::GetHtml(rec, true));
-    EXPECT_EQ(qel::html::GetHtml(rec, true), u"<body background=file:///c.gif><img src=file:///a.gif><img src=CID:image1>"
-                                 u"<img src=cid:><img src=cid:image3><img src=\"\"><object data=\"file:///a.gif\"></object>");
+    EXPECT_EQ(qel::html::GetHtml(rec, true),
+              u"<body background=file:///c.gif><img src=file:///a.gif><img src=CID:image1>"
+              u"<img src=cid:><img src=cid:image3><img src=\"\"><object data=\"file:///a.gif\"></object>");
 }
 
 }  // namespace

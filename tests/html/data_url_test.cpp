@@ -45,12 +45,12 @@ TEST(DataUrl, BodiesAndMediaTypes) {
 
 TEST(DataUrl, MalformedOnesAreNone) {
     for (const char16_t* url : {
-             u"data:image/png;base64",                // no comma
-             u"data:image/png;base64,iVBO$w0K",       // a character outside the alphabet
-             u"data:image/png;base64,iVBORw0KG",      // one digit left over
-             u"data:image/png;base64,iV=BORw0",       // '=' inside
-             u"data:image/png;base64,iVBO====",       // more than two pad characters
-             u"date:image/png;base64,iVBORw0K",       // another scheme
+             u"data:image/png;base64",            // no comma
+             u"data:image/png;base64,iVBO$w0K",   // a character outside the alphabet
+             u"data:image/png;base64,iVBORw0KG",  // one digit left over
+             u"data:image/png;base64,iV=BORw0",   // '=' inside
+             u"data:image/png;base64,iVBO====",   // more than two pad characters
+             u"date:image/png;base64,iVBORw0K",   // another scheme
              u"image.png",
          }) {
         DataUrl data;

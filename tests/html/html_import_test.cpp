@@ -45,16 +45,21 @@ protected:
     const std::u16string page = W(images.parent_path() / "index.html");
     CQelTpjFile rec{TYPE_PROJECT};
 
-    std::u16string Source() const { return qel::framework::Cp932ToWide(qel::test::ReadFileBytes(qel::framework::PathToNative(page))); }
+    std::u16string Source() const {
+        return qel::framework::Cp932ToWide(qel::test::ReadFileBytes(qel::framework::PathToNative(page)));
+    }
 
     // The page as written with the value of its i-th collected reference
     // replaced by value(i), and nothing else changed.
     template <typename Value>
     std::u16string Rewritten(Value value) const {
         static const std::u16string refs[] = {
-            u"background=\"images/bg.gif\"", u"src=\"images/logo.gif\"",
+            u"background=\"images/bg.gif\"",
+            u"src=\"images/logo.gif\"",
             u"src=\"images/%E3%82%B1%E3%83%BC%E3%82%AD%20%E3%82%BB%E3%83%83%E3%83%88.jpg\"",
-            u"src=\"images/star.png\"", u"src=\"images/star.png\"", u"data=\"images/coupon.swf\""};
+            u"src=\"images/star.png\"",
+            u"src=\"images/star.png\"",
+            u"data=\"images/coupon.swf\""};
         std::u16string text = Source();
         std::size_t pos = 0;
         for (int i = 0; i < 6; ++i) {
@@ -70,9 +75,12 @@ protected:
 
     void ExpectShopRecord() {
         const std::vector<std::pair<std::u16string, std::u16string>> expected = {
-            {W(images / "bg.gif"), u"image1"}, {W(images / "logo.gif"), u"image2"},
-            {W(images) + U("/ケーキ セット.jpg"), u"image3"}, {W(images / "star.png"), u"image4"},
-            {W(images / "star.png"), u"image5"}, {W(images / "coupon.swf"), u"image6"}};
+            {W(images / "bg.gif"), u"image1"},
+            {W(images / "logo.gif"), u"image2"},
+            {W(images) + U("/ケーキ セット.jpg"), u"image3"},
+            {W(images / "star.png"), u"image4"},
+            {W(images / "star.png"), u"image5"},
+            {W(images / "coupon.swf"), u"image6"}};
         EXPECT_EQ(Images(rec), expected);
         for (const auto& [path, id] : Images(rec))
             EXPECT_TRUE(fs::is_regular_file(qel::framework::PathToNative(path))) << qel::framework::WideToUtf8(id);
@@ -145,10 +153,10 @@ TEST_F(ShopPage, DetailFileCarriesEveryImagesBytes) {
         }
         return h;
     };
-    const char* types[] = {"image/gif", "image/gif", "image/jpeg", "image/png", "image/png",
-                           "application/x-shockwave-flash"};
-    std::string expected = "text/html\t8bit\t\t\t" +
-                           hex(qel::framework::WideToCp932(rec.m_strHtml) + "\r\n\r\n") + "\n";
+    const char* types[] = {"image/gif", "image/gif", "image/jpeg",
+                           "image/png", "image/png", "application/x-shockwave-flash"};
+    std::string expected =
+        "text/html\t8bit\t\t\t" + hex(qel::framework::WideToCp932(rec.m_strHtml) + "\r\n\r\n") + "\n";
     for (int i = 0; i < 6; ++i) {
         const std::string bytes = qel::test::ReadFileBytes(qel::framework::PathToNative(rec.m_arrImages[i].m_strPath));
         ASSERT_FALSE(bytes.empty());
@@ -180,20 +188,19 @@ TEST_F(HtmlImport, ReferencesInOrderSkipsAndNumbers) {
     const std::u16string page = WriteFile("page.html", html);
     ASSERT_TRUE(qel::html::CreateFromHtml(rec, page, nullptr));
     const std::vector<std::pair<std::u16string, std::u16string>> expected = {
-        {Local("bg.gif"), u"image1"},      {Local("a.gif"), u"image2"},
-        {Local("a.gif"), u"image3"},       {u"ftp://host/f.gif", u"image4"},
-        {u"cid:old", u"image5"},           {u"/opt/x y.gif", u"image6"},
+        {Local("bg.gif"), u"image1"},     {Local("a.gif"), u"image2"}, {Local("a.gif"), u"image3"},
+        {u"ftp://host/f.gif", u"image4"}, {u"cid:old", u"image5"},     {u"/opt/x y.gif", u"image6"},
         {Local("movie.swf"), u"image7"}};
     EXPECT_EQ(Images(rec), expected);
-    const std::u16string want = U(
-        "<html><head><link rel=stylesheet href=s.css></head>\r\n"
-        "<body background=\"cid:image1\" bgcolor=white>\r\n"
-        "<object data='cid:image7'></object><table background=t.gif><tr><td background=td.gif>x</table>\r\n"
-        "<img src=cid:image2><img><img src=\"\"><img src=\"http://example.com/h.gif\">"
-        "<IMG SRC=\"HTTPS://example.com/s.gif\"><img src=\"HTTP://example.com/u.gif\">\r\n"
-        "<img src=\"cid:image3\"><img src=cid:image4><img src=\"cid:image5\">"
-        "<img src=\"cid:image6\"><input type=image src=in.gif><embed src=e.swf>\r\n"
-        "</body></html>\r\n");
+    const std::u16string want =
+        U("<html><head><link rel=stylesheet href=s.css></head>\r\n"
+          "<body background=\"cid:image1\" bgcolor=white>\r\n"
+          "<object data='cid:image7'></object><table background=t.gif><tr><td background=td.gif>x</table>\r\n"
+          "<img src=cid:image2><img><img src=\"\"><img src=\"http://example.com/h.gif\">"
+          "<IMG SRC=\"HTTPS://example.com/s.gif\"><img src=\"HTTP://example.com/u.gif\">\r\n"
+          "<img src=\"cid:image3\"><img src=cid:image4><img src=\"cid:image5\">"
+          "<img src=\"cid:image6\"><input type=image src=in.gif><embed src=e.swf>\r\n"
+          "</body></html>\r\n");
     EXPECT_EQ(rec.m_strHtml, want);
 }
 
@@ -242,9 +249,9 @@ TEST_F(HtmlImport, JapanesePagesKeepTheirTextAndDeclareShiftJis) {
     const std::u16string text = U("日本語のページ～①");
     struct Case {
         const char* name;
-        std::string meta;      // as written in the page (ASCII)
-        std::string encoded;   // `text` in the page's encoding
-        std::string metaAfter; // the meta element in m_strHtml
+        std::string meta;       // as written in the page (ASCII)
+        std::string encoded;    // `text` in the page's encoding
+        std::string metaAfter;  // the meta element in m_strHtml
     };
     const std::string sjis = qel::framework::WideToCp932(text);
     const std::string utf8 = qel::framework::WideToUtf8(text);
@@ -282,8 +289,9 @@ TEST_F(HtmlImport, JapanesePagesKeepTheirTextAndDeclareShiftJis) {
 TEST_F(HtmlImport, BackslashesAndReferencesToThePageItself) {
     fs::create_directory(path("images"));
     qel::test::WriteFileBytes(path("images/logo.gif"), "GIF89a");
-    const std::string html = "<img src=\"images\\logo.gif\"><img src=\" \"><img src=\"#top\"><img src=\"?v=1\">"
-                             "<img src=\"page.html\"><img src=\"./page.html#x\"><img src=\"..\\images\\b.gif\">";
+    const std::string html =
+        "<img src=\"images\\logo.gif\"><img src=\" \"><img src=\"#top\"><img src=\"?v=1\">"
+        "<img src=\"page.html\"><img src=\"./page.html#x\"><img src=\"..\\images\\b.gif\">";
     const std::u16string page = WriteFile("page.html", html);
     ASSERT_TRUE(qel::html::CreateFromHtml(rec, page, nullptr));
     const std::vector<std::pair<std::u16string, std::u16string>> expected = {
@@ -325,9 +333,10 @@ TEST_F(HtmlImport, DataImagesBecomeFilesOfTheirOwn) {
         "<img src=\"data:text/plain,hi\"></body>";
     const std::u16string page = WriteFile("page.html", html);
     ASSERT_TRUE(qel::html::CreateFromHtml(rec, page, nullptr));
-    const std::vector<std::pair<std::u16string, std::u16string>> expected = {
-        {Local("image1(1).gif"), u"image1"}, {Local("sub/image1.gif"), u"image2"}, {Local("image3"), u"image3"},
-        {Local("image4.png"), u"image4"}};
+    const std::vector<std::pair<std::u16string, std::u16string>> expected = {{Local("image1(1).gif"), u"image1"},
+                                                                             {Local("sub/image1.gif"), u"image2"},
+                                                                             {Local("image3"), u"image3"},
+                                                                             {Local("image4.png"), u"image4"}};
     EXPECT_EQ(Images(rec), expected);
     EXPECT_EQ(qel::test::ReadFileBytes(path("image1(1).gif")), std::string("GIF89a\1\0\1\0", 10));
     EXPECT_EQ(qel::test::ReadFileBytes(path("image3")), "hi");
@@ -374,9 +383,10 @@ TEST_F(HtmlImport, DataImagesThatCannotBeSavedFailTheImport) {
 }
 
 TEST_F(HtmlImport, XhtmlDeclarationNamesShiftJis) {
-    const std::string html = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<html><head>"
-                             "<meta http-equiv=\"Content-Type\" content=\"application/xhtml+xml; charset=UTF-8\" />"
-                             "</head><body><p>\xE6\x97\xA5</p></body></html>";
+    const std::string html =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<html><head>"
+        "<meta http-equiv=\"Content-Type\" content=\"application/xhtml+xml; charset=UTF-8\" />"
+        "</head><body><p>\xE6\x97\xA5</p></body></html>";
     ASSERT_TRUE(qel::html::CreateFromHtml(rec, WriteFile("page.xhtml", html), nullptr));
     EXPECT_EQ(rec.m_strHtml, U("<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\r\n<html><head>"
                                "<meta http-equiv=\"Content-Type\" "

@@ -16,8 +16,8 @@ using qel::html::DeclareShiftJisInXmlDeclaration;
 using qel::html::IsShiftJisLabel;
 
 TEST(MetaCharset, ShiftJisLabels) {
-    for (const char16_t* label : {u"Shift_JIS", u"shift-jis", u"SJIS", u"x-sjis", u"Windows-31J", u"cp932",
-                                  u"MS932", u"ms_kanji", u"csShiftJIS", u" shift_jis\t"})
+    for (const char16_t* label : {u"Shift_JIS", u"shift-jis", u"SJIS", u"x-sjis", u"Windows-31J", u"cp932", u"MS932",
+                                  u"ms_kanji", u"csShiftJIS", u" shift_jis\t"})
         EXPECT_TRUE(IsShiftJisLabel(label)) << qel::framework::WideToUtf8(label);
     for (const char16_t* label : {u"", u"utf-8", u"euc-jp", u"iso-2022-jp", u"shift_jis2004", u"sjis;", u"\"sjis\""})
         EXPECT_FALSE(IsShiftJisLabel(label)) << qel::framework::WideToUtf8(label);
@@ -44,7 +44,8 @@ TEST(MetaCharset, OtherCharsetsBecomeShiftJisAndTheRestStaysAsWritten) {
         {u"<meta http-equiv=content-type content=\"text/html; charsetx=1; charset = utf-8;x\">",
          u"<meta http-equiv=content-type content=\"text/html; charsetx=1; charset = Shift_JIS;x\">"},
         {u"<head><meta charset=utf-8>\r\n<meta http-equiv=content-type content=\"text/html; charset=euc-jp\"></head>",
-         u"<head><meta charset=Shift_JIS>\r\n<meta http-equiv=content-type content=\"text/html; charset=Shift_JIS\"></head>"},
+         u"<head><meta charset=Shift_JIS>\r\n<meta http-equiv=content-type content=\"text/html; "
+         u"charset=Shift_JIS\"></head>"},
     };
     for (const auto& [page, want] : changed) {
         const auto [text, count] = Declared(page);
@@ -58,7 +59,7 @@ TEST(MetaCharset, OtherCharsetsBecomeShiftJisAndTheRestStaysAsWritten) {
         u"<meta http-equiv=Content-Type content=\"text/html\">",
         u"<meta http-equiv=Content-Type content=\"text/html; charset=\">",
         u"<meta http-equiv=Content-Type content='text/html; charset=\"utf-8'>",  // unmatched quote
-        u"<meta http-equiv=refresh content=\"5; charset=utf-8\">",  // not a declaration
+        u"<meta http-equiv=refresh content=\"5; charset=utf-8\">",               // not a declaration
         u"<meta name=description content=\"charset=utf-8\">",
         u"<meta charset=\"\">",
         u"<p>charset=utf-8</p>",
@@ -90,11 +91,11 @@ TEST(MetaCharset, XmlDeclarationEncoding) {
              u"<?xml version=\"1.0\" encoding='x-sjis'?>",
              u"<?xml version=\"1.0\"?><p>encoding=\"utf-8\"?>",  // declares no encoding
              u"<?xml version=\"1.0\" encoding=\"\"?>",
-             u"<?XML version=\"1.0\" encoding=\"UTF-8\"?>",       // not a declaration (case)
-             u" <?xml version=\"1.0\" encoding=\"UTF-8\"?>",      // not at the start
+             u"<?XML version=\"1.0\" encoding=\"UTF-8\"?>",   // not a declaration (case)
+             u" <?xml version=\"1.0\" encoding=\"UTF-8\"?>",  // not at the start
              u"<!-- x --><?xml version=\"1.0\" encoding=\"UTF-8\"?>",
              u"<?xml-stylesheet href=\"a.css\" encoding=\"UTF-8\"?>",
-             u"<?xml version=\"1.0\" encoding=\"UTF-8\"",            // never closed
+             u"<?xml version=\"1.0\" encoding=\"UTF-8\"",  // never closed
              u"<?xml version=\"1.0\" xencoding=\"UTF-8\"?>",
          }) {
         std::u16string text = page;

@@ -46,7 +46,9 @@ constexpr int kSettingsDlg = IDD_TORUCA_SETTINGS;
 constexpr int kRadioProject = IDC_OUTPUT_PROJECT, kRadioDetail = IDC_OUTPUT_CARD, kRadioSnip = IDC_OUTPUT_SNIP;
 
 const std::string kLoadFailedLine = "qelhost: message: tpjファイルの作成に失敗しました。";
-std::string WriteFailedLine(const std::string& name) { return "qelhost: message: ファイル(" + name + ")の作成に失敗しました。"; }
+std::string WriteFailedLine(const std::string& name) {
+    return "qelhost: message: ファイル(" + name + ")の作成に失敗しました。";
+}
 
 // ---------------------------------------------------------------------------
 // The pieces
@@ -149,11 +151,11 @@ TEST_F(WriteNewFileTest, BytesMadeWhileWritingAndAFailureOfTheirOwn) {
     // An image that fails halfway is the caller's to report: it leaves the
     // call, and nothing of the file stays.
     EXPECT_THROW(qel::plugin::WriteNewFile(wdir(), u"toruca_detail.trc",
-                                         [](const ByteWriter& write) {
-                                             write("ToruCa", 6);
-                                             throw CFileException(CFileException::endOfFile, 0, u"/img.gif",
-                                                                  u"shrank while it was read");
-                                         }),
+                                           [](const ByteWriter& write) {
+                                               write("ToruCa", 6);
+                                               throw CFileException(CFileException::endOfFile, 0, u"/img.gif",
+                                                                    u"shrank while it was read");
+                                           }),
                  CFileException);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir()), fs::directory_iterator()), 1);
 }
@@ -496,8 +498,8 @@ TEST_F(QelhostExportTest, APageThatCannotBeLoaded) {
 TEST_F(QelhostExportTest, ATemporaryFolderThatCannotBeUsedIsNamedByTheDefaultFileName) {
     const std::string card = Golden("snippet.trc", "card.trc");
     WriteFileBytes(path("plain-file"), "x");
-    const QelhostRun run = RunQelhost({"--temp-dir", path("plain-file/sub").string(), "--script",
-                                       Script("dialog 13651\nclick 20000\nok\n"), card});
+    const QelhostRun run = RunQelhost(
+        {"--temp-dir", path("plain-file/sub").string(), "--script", Script("dialog 13651\nclick 20000\nok\n"), card});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.Messages(), std::vector<std::string>{WriteFailedLine("toruca.tpj")}) << run.err;
 }
@@ -522,7 +524,8 @@ TEST_F(QelhostExportTest, TheEditorIsStartedOnlyWhenItIsThere) {
     const fs::path editor = qel::test::WriteRecordingEditor(path("editor.sh"), record);
     WriteFileBytes(path("here.reg"), qel::test::EditorRegistry(editor.string()));
     const fs::path spaced = path("out folder");
-    run = RunQelhost({"--temp-dir", spaced.string(), "--registry", path("here.reg").string(), "--script", script, card});
+    run =
+        RunQelhost({"--temp-dir", spaced.string(), "--registry", path("here.reg").string(), "--script", script, card});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     ASSERT_TRUE(qel::test::WaitForFile(record));
     EXPECT_EQ(ReadFileBytes(record), "1\n" + (spaced / "toruca_detail.trc").string() + "\n");
@@ -556,9 +559,9 @@ TEST_F(QelhostExportTest, AWriteThatFailsHalfwayLeavesNoFile) {
     const std::string page = ShopPage();
     qel::test::QelhostOptions options;
     options.fileSizeLimit = 4096;  // the detail file with its images is larger
-    const QelhostRun run = RunQelhost({"--temp-dir", Out().string(), "--script",
-                                       Script("dialog 13651\nclick 20001\nok\ndialog 13650\nok\n"), page},
-                                      options);
+    const QelhostRun run = RunQelhost(
+        {"--temp-dir", Out().string(), "--script", Script("dialog 13651\nclick 20001\nok\ndialog 13650\nok\n"), page},
+        options);
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.Messages(), std::vector<std::string>{WriteFailedLine("toruca_detail.trc")}) << run.err;
     EXPECT_TRUE(run.HasErrLine("qelhost: why: output " + (Out() / "toruca_detail.trc").string() +
@@ -574,8 +577,8 @@ TEST_F(QelhostExportTest, AFailureSaysWhyAfterTheModulesOwnMessage) {
     QelhostRun run = Run({"--form", "detail", page});
     EXPECT_EQ(run.exitCode, 1);
     ASSERT_EQ(run.Messages(), std::vector<std::string>{WriteFailedLine("toruca_detail.trc")}) << run.err;
-    EXPECT_EQ(run.errLines.back(), "qelhost: why: image " + path("in/shop/images/logo.gif").string() +
-                                       " is larger than 512 MiB");
+    EXPECT_EQ(run.errLines.back(),
+              "qelhost: why: image " + path("in/shop/images/logo.gif").string() + " is larger than 512 MiB");
 
     // A ToruCa file that is not there.
     run = Run({"--form", "project", path("in/gone.trc").string()});
@@ -590,11 +593,12 @@ TEST_F(QelhostExportTest, TheWrittenFileIsTheOneTheExportReports) {
     // A card whose attachment is named like an output: extracting it makes
     // a new "toruca.tpj" in the folder, which is not what the export wrote.
     const std::string card = path("in/card.trc").string();
-    WriteFileBytes(card, "ToruCa\r\nVersion: 2.1\r\nType: CARD\r\n\r\nURL: http://u/\r\n\r\nMIME-Version: 1.0\r\n"
-                         "Content-Type: multipart/mixed;boundary=\"B\"\r\n\r\n--B\r\n"
-                         "Content-Transfer-Encoding: 8bit\r\n\r\n<img src=\"cid:i\">\r\n--B\r\n"
-                         "Content-Type: image/gif;name=\"toruca.tpj\";\r\nContent-Transfer-Encoding: base64\r\n"
-                         "Content-ID: <i>\r\n\r\nR0lGODlh\r\n--B--\r\n");
+    WriteFileBytes(card,
+                   "ToruCa\r\nVersion: 2.1\r\nType: CARD\r\n\r\nURL: http://u/\r\n\r\nMIME-Version: 1.0\r\n"
+                   "Content-Type: multipart/mixed;boundary=\"B\"\r\n\r\n--B\r\n"
+                   "Content-Transfer-Encoding: 8bit\r\n\r\n<img src=\"cid:i\">\r\n--B\r\n"
+                   "Content-Type: image/gif;name=\"toruca.tpj\";\r\nContent-Transfer-Encoding: base64\r\n"
+                   "Content-ID: <i>\r\n\r\nR0lGODlh\r\n--B--\r\n");
     QelhostRun run = Run({"--form", "project", card});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, "qelhost: wrote " + (Out() / "toruca(1).tpj").string() + "\n");
@@ -619,9 +623,8 @@ TEST_F(QelhostExportTest, TheEditorStartedIsTheFileThatWasChecked) {
     qel::test::QelhostOptions options;
     options.workingFolder = path("work");
     options.env = {{"PATH", path("bin").string() + ":/usr/bin:/bin"}};
-    const QelhostRun run = RunQelhost({"--temp-dir", Out().string(), "--registry", path("bare.reg").string(),
-                                       "--form", "detail", card},
-                                      options);
+    const QelhostRun run = RunQelhost(
+        {"--temp-dir", Out().string(), "--registry", path("bare.reg").string(), "--form", "detail", card}, options);
     EXPECT_EQ(run.exitCode, 0) << run.err;
     ASSERT_TRUE(qel::test::WaitForFile(path("from-work.txt")));
     EXPECT_EQ(ReadFileBytes(path("from-work.txt")), "1\n" + (Out() / "toruca_detail.trc").string() + "\n");
@@ -659,8 +662,7 @@ TEST_F(QelhostExportTest, FormWithAScriptThatHoldsTheSettingsOnly) {
 TEST_F(QelhostExportTest, TheExampleScriptMakesADetailFile) {
     // scripts/run-example.sh depends on it.
     const std::string page = ShopPage();
-    const QelhostRun run =
-        Run({"--script", (fs::path(QEL_SOURCE_DIR) / "examples/shop/detail.script").string(), page});
+    const QelhostRun run = Run({"--script", (fs::path(QEL_SOURCE_DIR) / "examples/shop/detail.script").string(), page});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.err, "");
     const Card card(ReadFileBytes(Out() / "toruca_detail.trc"));

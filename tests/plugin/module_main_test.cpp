@@ -13,7 +13,6 @@
 
 #include "host/qelhost/module_interfaces.h"
 
-
 namespace {
 
 using SetProc = int (*)(void**, int, int, int);

@@ -103,7 +103,8 @@ DialogDriverScope::Impl& Current() {
 DialogDriverScope::DialogDriverScope() : m_impl(std::make_unique<Impl>()) {
     m_previous = AfxSetModalDriver(m_impl.get());
     Impl* impl = m_impl.get();
-    m_previousSink = qel::framework::SetDiagnosticSink([impl](std::string_view line) { impl->diagnostics.emplace_back(line); });
+    m_previousSink =
+        qel::framework::SetDiagnosticSink([impl](std::string_view line) { impl->diagnostics.emplace_back(line); });
     g_current = impl;
 }
 

@@ -124,7 +124,8 @@ bool Collect(int outFd, int errFd, QelhostRun& run, std::chrono::steady_clock::t
     int open = 2;
     bool timedOut = false;
     while (open > 0) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
             timedOut = true;
             break;
@@ -166,8 +167,7 @@ QelhostRun RunQelhost(const std::vector<std::string>& args, const QelhostOptions
         ADD_FAILURE() << "qelhost did not end within " << options.timeout.count() << " s";
     }
     int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
     if (WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
     else if (WIFSIGNALED(status)) run.exitCode = 128 + WTERMSIG(status);
     run.errLines = Lines(run.err);
@@ -198,8 +198,10 @@ bool WaitForFile(const std::filesystem::path& file, std::chrono::milliseconds li
 
 std::filesystem::path WriteRecordingEditor(const std::filesystem::path& script, const std::filesystem::path& record) {
     const std::string tmp = record.string() + ".part";
-    WriteFileBytes(script, "#!/bin/sh\n"
-                           "printf '%s\\n' \"$#\" \"$@\" > '" + tmp + "' && mv '" + tmp + "' '" + record.string() + "'\n");
+    WriteFileBytes(script,
+                   "#!/bin/sh\n"
+                   "printf '%s\\n' \"$#\" \"$@\" > '" +
+                       tmp + "' && mv '" + tmp + "' '" + record.string() + "'\n");
     std::filesystem::permissions(script, std::filesystem::perms::owner_all);
     return script;
 }
@@ -212,7 +214,8 @@ std::string EditorRegistry(const std::string& editor) {
     }
     return "Windows Registry Editor Version 5.00\r\n\r\n"
            "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\ToruCaEditor.tpj\\shell\\Open\\command]\r\n"
-           "@=\"\\\"" + escaped + "\\\" \\\"%1\\\"\"\r\n";
+           "@=\"\\\"" +
+           escaped + "\\\" \\\"%1\\\"\"\r\n";
 }
 
 }  // namespace qel::test

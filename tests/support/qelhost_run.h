@@ -11,9 +11,9 @@
 namespace qel::test {
 
 struct QelhostRun {
-    int exitCode = -1;             // the exit status; 128 + N when killed by signal N
-    std::string out;               // standard output
-    std::string err;               // standard error
+    int exitCode = -1;                  // the exit status; 128 + N when killed by signal N
+    std::string out;                    // standard output
+    std::string err;                    // standard error
     std::vector<std::string> errLines;  // standard error cut into lines
 
     // True when standard error holds exactly this line.

@@ -43,13 +43,15 @@ void TempDirTest::TearDown() {
     // Make everything removable again (tests take permissions away).
     for (auto it = std::filesystem::recursive_directory_iterator(m_dir, ec);
          !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
-        std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::add, ec);
+        std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
+                                     ec);
     if (!HasFailure()) std::filesystem::remove_all(m_dir, ec);
 }
 
 std::u16string TempDirTest::wdir() const { return qel::framework::PathFromNative(m_dir.string()); }
-std::u16string TempDirTest::wpath(const std::string& name) const { return qel::framework::PathFromNative(path(name).string()); }
+std::u16string TempDirTest::wpath(const std::string& name) const {
+    return qel::framework::PathFromNative(path(name).string());
+}
 
 std::u16string TempDirTest::WriteFile(const std::string& name, const std::string& bytes) const {
     WriteFileBytes(path(name), bytes);

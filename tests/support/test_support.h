@@ -18,9 +18,9 @@ protected:
     void TearDown() override;
 
     const std::filesystem::path& dir() const { return m_dir; }
-    std::u16string wdir() const;                         // dir() as a wide path
+    std::u16string wdir() const;  // dir() as a wide path
     std::filesystem::path path(const std::string& name) const { return m_dir / name; }
-    std::u16string wpath(const std::string& name) const; // path(name) as a wide path
+    std::u16string wpath(const std::string& name) const;  // path(name) as a wide path
     // Writes bytes to dir()/name and returns its wide path.
     std::u16string WriteFile(const std::string& name, const std::string& bytes) const;
     // Writes `bytes` as the machine registry file (dir()/machine.reg) and

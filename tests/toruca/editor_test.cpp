@@ -71,8 +71,9 @@ TEST_F(TorucaEditorRegistry, ReadsTheRegisteredEditor) {
 }
 
 TEST_F(TorucaEditorRegistry, UnicodePathFromUtf16File) {
-    const std::u16string text = u"REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\ToruCaEditor.tpj\\shell\\Open\\command]"
-                                u"\r\n@=\"\\\"C:\\\\トルカ\\\\編集.exe\\\" \\\"%1\\\"\"\r\n";
+    const std::u16string text =
+        u"REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\ToruCaEditor.tpj\\shell\\Open\\command]"
+        u"\r\n@=\"\\\"C:\\\\トルカ\\\\編集.exe\\\" \\\"%1\\\"\"\r\n";
     std::string bytes = "\xFF\xFE";
     for (const char16_t c : text) {
         bytes += static_cast<char>(c & 0xFF);

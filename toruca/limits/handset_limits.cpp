@@ -15,12 +15,12 @@ namespace {
 
 std::uint64_t ValueOf(const CardMeasure& card, Subject subject) {
     switch (subject) {
-    case Subject::file: return card.fileBytes;
-    case Subject::url: return card.url;
-    case Subject::data1: return card.data1;
-    case Subject::data2: return card.data2;
-    case Subject::data3: return card.data3;
-    case Subject::text: return card.url + card.data1 + card.data2 + card.data3;
+        case Subject::file: return card.fileBytes;
+        case Subject::url: return card.url;
+        case Subject::data1: return card.data1;
+        case Subject::data2: return card.data2;
+        case Subject::data3: return card.data3;
+        case Subject::text: return card.url + card.data1 + card.data2 + card.data3;
     }
     return 0;
 }
@@ -48,8 +48,7 @@ std::string_view Trim(std::string_view s) {
 std::uint64_t Base64Bytes(std::string_view text) {
     std::uint64_t chars = 0;
     for (char c : text)
-        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' || c == '/')
-            ++chars;
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' || c == '/') ++chars;
     return chars * 6 / 8;
 }
 
@@ -67,22 +66,22 @@ std::vector<Verdict> Judge(const CardMeasure& card) {
 
 const char* SubjectName(Subject subject) {
     switch (subject) {
-    case Subject::file: return "the file";
-    case Subject::url: return "URL";
-    case Subject::data1: return "Data1";
-    case Subject::data2: return "Data2";
-    case Subject::data3: return "Data3";
-    case Subject::text: return "URL and Data1-3 together";
+        case Subject::file: return "the file";
+        case Subject::url: return "URL";
+        case Subject::data1: return "Data1";
+        case Subject::data2: return "Data2";
+        case Subject::data3: return "Data3";
+        case Subject::text: return "URL and Data1-3 together";
     }
     return "";
 }
 
 const char* FormName(Form form) {
     switch (form) {
-    case Form::detail: return "detail";
-    case Form::snippet: return "snippet";
-    case Form::project: return "project";
-    case Form::any: return "any";
+        case Form::detail: return "detail";
+        case Form::snippet: return "snippet";
+        case Form::project: return "project";
+        case Form::any: return "any";
     }
     return "";
 }

@@ -24,11 +24,11 @@ enum class Form { detail, snippet, project, any };
 enum class Subject { file, url, data1, data2, data3, text };
 
 struct HandsetLimit {
-    const char* key;      // stable name for scripts, "data1"
-    Form form;            // detail, snippet or any
+    const char* key;  // stable name for scripts, "data1"
+    Form form;        // detail, snippet or any
     Subject subject;
-    std::uint64_t max;    // the largest allowed value, bytes
-    const char* source;   // where the figure is published (UTF-8)
+    std::uint64_t max;   // the largest allowed value, bytes
+    const char* source;  // where the figure is published (UTF-8)
 };
 
 // The rows of the table, in file order.
@@ -36,9 +36,9 @@ std::span<const HandsetLimit> Limits();
 
 // The sizes of one card, in bytes.
 struct CardMeasure {
-    Form form = Form::any;        // detail, snippet or project; any: unknown
+    Form form = Form::any;  // detail, snippet or project; any: unknown
     std::uint64_t fileBytes = 0;
-    std::uint64_t url = 0;        // Shift_JIS bytes of the URL value
+    std::uint64_t url = 0;  // Shift_JIS bytes of the URL value
     std::uint64_t data1 = 0, data2 = 0, data3 = 0;
 };
 

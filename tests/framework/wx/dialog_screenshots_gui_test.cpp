@@ -37,7 +37,8 @@ void ExpectLabelsWholeAndDefaultMarked(QelWxDialog& w) {
         wxWindow* c = w.ControlWindow(static_cast<int>(i));
         ASSERT_NE(c, nullptr);
         if (kind == QelControlKind::edit || !c->IsShown()) continue;
-        EXPECT_EQ(qel::test::gui::ClippedText(c->GetHandle()), "") << "control " << i << " id " << controls[i]->GetDlgCtrlID();
+        EXPECT_EQ(qel::test::gui::ClippedText(c->GetHandle()), "")
+            << "control " << i << " id " << controls[i]->GetDlgCtrlID();
         if (kind == QelControlKind::defPushButton) {
             ++defaults;
             EXPECT_TRUE(qel::test::gui::IsDefaultButton(c->GetHandle())) << "control " << i;
@@ -130,16 +131,17 @@ TEST_F(DialogScreenshotsGuiTest, ExportMessageBoxesShowTheStopIconAndADefaultOk)
     for (const auto& [text, shot] : messages) {
         SCOPED_TRACE(shot);
         bool shown = false;
-        Script().ExpectMessageBox([](wxMessageDialog&) { return wxID_NONE; },
-                                  [&, shot = shot](wxMessageDialog& box) {
-                                      shown = true;
-                                      GtkWidget* widget = box.GetHandle();
-                                      EXPECT_EQ(qel::test::gui::MessageIconName(widget), "dialog-error");
-                                      EXPECT_TRUE(qel::test::gui::IsDefaultButton(qel::test::gui::DialogButton(widget, wxID_OK)));
-                                      EXPECT_EQ(qel::test::gui::ClippedText(widget), "");
-                                      qel::test::gui::Screenshot(box, shot);
-                                      qel::test::gui::Key(WXK_RETURN);
-                                  });
+        Script().ExpectMessageBox(
+            [](wxMessageDialog&) { return wxID_NONE; },
+            [&, shot = shot](wxMessageDialog& box) {
+                shown = true;
+                GtkWidget* widget = box.GetHandle();
+                EXPECT_EQ(qel::test::gui::MessageIconName(widget), "dialog-error");
+                EXPECT_TRUE(qel::test::gui::IsDefaultButton(qel::test::gui::DialogButton(widget, wxID_OK)));
+                EXPECT_EQ(qel::test::gui::ClippedText(widget), "");
+                qel::test::gui::Screenshot(box, shot);
+                qel::test::gui::Key(WXK_RETURN);
+            });
         EXPECT_EQ(AfxGetModalDriver().MessageBox(nullptr, text, MB_OK | MB_ICONSTOP), IDOK);
         EXPECT_TRUE(shown);
         Script().VerifyAndClear();
@@ -148,14 +150,15 @@ TEST_F(DialogScreenshotsGuiTest, ExportMessageBoxesShowTheStopIconAndADefaultOk)
 
 // The second button as the default (MB_DEFBUTTON2): Enter answers No.
 TEST_F(DialogScreenshotsGuiTest, MessageBoxDefaultButtonFollowsTheStyle) {
-    Script().ExpectMessageBox([](wxMessageDialog&) { return wxID_NONE; },
-                              [](wxMessageDialog& box) {
-                                  GtkWidget* widget = box.GetHandle();
-                                  EXPECT_EQ(qel::test::gui::MessageIconName(widget), "dialog-question");
-                                  EXPECT_TRUE(qel::test::gui::IsDefaultButton(qel::test::gui::DialogButton(widget, wxID_NO)));
-                                  EXPECT_FALSE(qel::test::gui::IsDefaultButton(qel::test::gui::DialogButton(widget, wxID_YES)));
-                                  qel::test::gui::Key(WXK_RETURN);
-                              });
+    Script().ExpectMessageBox(
+        [](wxMessageDialog&) { return wxID_NONE; },
+        [](wxMessageDialog& box) {
+            GtkWidget* widget = box.GetHandle();
+            EXPECT_EQ(qel::test::gui::MessageIconName(widget), "dialog-question");
+            EXPECT_TRUE(qel::test::gui::IsDefaultButton(qel::test::gui::DialogButton(widget, wxID_NO)));
+            EXPECT_FALSE(qel::test::gui::IsDefaultButton(qel::test::gui::DialogButton(widget, wxID_YES)));
+            qel::test::gui::Key(WXK_RETURN);
+        });
     EXPECT_EQ(AfxGetModalDriver().MessageBox(nullptr, u"上書きしますか?", MB_YESNO | MB_ICONQUESTION | 0x100), IDNO);
 }
 

@@ -50,8 +50,9 @@ void CollectLabels(GtkWidget* widget, gpointer data) {
 }
 
 std::string Describe(const char* what, const char* text, int x, int y, int w, int h, int cw, int ch) {
-    return std::string(what) + " \"" + (text ? text : "") + "\" at " + std::to_string(x) + "," + std::to_string(y) + " size " +
-           std::to_string(w) + "x" + std::to_string(h) + " outside " + std::to_string(cw) + "x" + std::to_string(ch);
+    return std::string(what) + " \"" + (text ? text : "") + "\" at " + std::to_string(x) + "," + std::to_string(y) +
+           " size " + std::to_string(w) + "x" + std::to_string(h) + " outside " + std::to_string(cw) + "x" +
+           std::to_string(ch);
 }
 
 }  // namespace
@@ -67,8 +68,8 @@ std::string ClippedText(GtkWidget* control) {
         PangoRectangle logical{};
         pango_layout_get_pixel_extents(gtk_entry_get_layout(entry), nullptr, &logical);
         if (logical.width <= area.width) return "";
-        return Describe("entry text", gtk_entry_get_text(entry), area.x, area.y, logical.width, logical.height, area.width,
-                        area.height);
+        return Describe("entry text", gtk_entry_get_text(entry), area.x, area.y, logical.width, logical.height,
+                        area.width, area.height);
     }
     std::vector<GtkWidget*> labels;
     CollectLabels(control, &labels);
@@ -120,7 +121,8 @@ std::string MessageIconName(GtkWidget* dialog) {
     G_GNUC_END_IGNORE_DEPRECATIONS
     if (!image || !GTK_IS_IMAGE(image) || !gtk_widget_get_visible(image)) return "";
     const gchar* name = nullptr;
-    if (gtk_image_get_storage_type(GTK_IMAGE(image)) == GTK_IMAGE_ICON_NAME) gtk_image_get_icon_name(GTK_IMAGE(image), &name, nullptr);
+    if (gtk_image_get_storage_type(GTK_IMAGE(image)) == GTK_IMAGE_ICON_NAME)
+        gtk_image_get_icon_name(GTK_IMAGE(image), &name, nullptr);
     return name ? name : "";
 }
 

@@ -48,7 +48,7 @@ void ModalScript::ExpectFileDialog(std::function<int(wxFileDialog&)> answer, std
 void ModalScript::VerifyAndClear() {
     for (const Expectation& e : m_queue)
         ADD_FAILURE() << "expected modal window never came: "
-                      << (e.kind == Expectation::dialog ? "dialog " + std::to_string(e.templateId)
+                      << (e.kind == Expectation::dialog       ? "dialog " + std::to_string(e.templateId)
                           : e.kind == Expectation::messageBox ? std::string("message box")
                                                               : std::string("file dialog"));
     m_queue.clear();
@@ -148,15 +148,17 @@ int ModalScript::EnterFileDialog(wxDialog* dialog, Expectation& e) {
 void GuiTest::SetUp() {
     TempDirTest::SetUp();
     const char* display = std::getenv("DISPLAY");
-    if (std::getenv("QEL_GUI_TEST_NO_DISPLAY") || !display || !*display) GTEST_SKIP() << "no display (xvfb-run missing)";
+    if (std::getenv("QEL_GUI_TEST_NO_DISPLAY") || !display || !*display)
+        GTEST_SKIP() << "no display (xvfb-run missing)";
     m_driver.reset(QelCreateGuiModalDriver(QEL_MODAL_DRIVER_INTERFACE_VERSION));
     ASSERT_TRUE(m_driver) << "the GUI back end did not start";
     m_previous = AfxSetModalDriver(m_driver.get());
     // A failed wx check fails the test.
-    wxSetAssertHandler([](const wxString& file, int line, const wxString& func, const wxString& cond, const wxString& msg) {
-        ADD_FAILURE_AT(file.utf8_str(), line) << "wx check failed in " << func.utf8_str() << ": " << cond.utf8_str() << " "
-                                            << msg.utf8_str();
-    });
+    wxSetAssertHandler(
+        [](const wxString& file, int line, const wxString& func, const wxString& cond, const wxString& msg) {
+            ADD_FAILURE_AT(file.utf8_str(), line)
+                << "wx check failed in " << func.utf8_str() << ": " << cond.utf8_str() << " " << msg.utf8_str();
+        });
     m_resources = std::make_unique<qel::test::ScopedResourceScript>(
         "qeltoruca.rc", qel::test::ReadFileBytes(std::filesystem::path(QEL_SOURCE_DIR) / "dialogs/qeltoruca.rc"));
     m_script = std::make_unique<ModalScript>();
@@ -185,7 +187,8 @@ void Settle(int ms) {
 }
 
 void WaitForEnd(QelWxDialog& window) {
-    EXPECT_TRUE(WaitFor([&] { return window.Dialog().IsEnded(); })) << "dialog " << window.Dialog().GetTemplateID() << " did not end";
+    EXPECT_TRUE(WaitFor([&] { return window.Dialog().IsEnded(); }))
+        << "dialog " << window.Dialog().GetTemplateID() << " did not end";
 }
 
 void ClickAt(wxWindow& window, wxPoint clientPoint) {

@@ -49,8 +49,7 @@ public:
     // The first function prepares the chooser and answers wxID_NONE to have
     // it shown; `shown` then runs inside its modal loop (real input). Any
     // other answer is the button pressed, without showing it.
-    void ExpectFileDialog(std::function<int(wxFileDialog&)> answer,
-                          std::function<void(wxFileDialog&)> shown = nullptr);
+    void ExpectFileDialog(std::function<int(wxFileDialog&)> answer, std::function<void(wxFileDialog&)> shown = nullptr);
     // Fails the test for every expectation left, and forgets them.
     void VerifyAndClear();
 

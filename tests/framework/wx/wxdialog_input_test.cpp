@@ -53,9 +53,9 @@ protected:
     DECLARE_MESSAGE_MAP()
 };
 BEGIN_MESSAGE_MAP(COutputDlg, CDialog)
-    ON_BN_CLICKED(20000, &COutputDlg::OnRadio)
-    ON_BN_CLICKED(20001, &COutputDlg::OnRadio)
-    ON_BN_CLICKED(20002, &COutputDlg::OnRadio)
+ON_BN_CLICKED(20000, &COutputDlg::OnRadio)
+ON_BN_CLICKED(20001, &COutputDlg::OnRadio)
+ON_BN_CLICKED(20002, &COutputDlg::OnRadio)
 END_MESSAGE_MAP()
 
 wxRadioButton& Radio(QelWxDialog& w, int id) { return *static_cast<wxRadioButton*>(w.ControlWindowById(id)); }
@@ -125,7 +125,7 @@ protected:
     DECLARE_MESSAGE_MAP()
 };
 BEGIN_MESSAGE_MAP(CUniqDlg, CDialog)
-    ON_BN_CLICKED(20016, &CUniqDlg::OnFileRef)
+ON_BN_CLICKED(20016, &CUniqDlg::OnFileRef)
 END_MESSAGE_MAP()
 
 // --- Settings (13650): the version combo with its description, the URL
@@ -181,9 +181,9 @@ protected:
     DECLARE_MESSAGE_MAP()
 };
 BEGIN_MESSAGE_MAP(CSettingsDlg, CDialog)
-    ON_CBN_SELCHANGE(20003, &CSettingsDlg::OnVersion)
-    ON_EN_CHANGE(20004, &CSettingsDlg::OnUrlChange)
-    ON_BN_CLICKED(20016, &CSettingsDlg::OnUniqRef)
+ON_CBN_SELCHANGE(20003, &CSettingsDlg::OnVersion)
+ON_EN_CHANGE(20004, &CSettingsDlg::OnUrlChange)
+ON_BN_CLICKED(20016, &CSettingsDlg::OnUniqRef)
 END_MESSAGE_MAP()
 
 TEST_F(GuiTest, RefusedUrlShowsStopMessageAndSelectsTheUrlForRetyping) {
@@ -383,10 +383,10 @@ protected:
     DECLARE_MESSAGE_MAP()
 };
 BEGIN_MESSAGE_MAP(CIconDlg, CDialog)
-    ON_BN_CLICKED(20022, &CIconDlg::OnIconRadio)
-    ON_BN_CLICKED(20023, &CIconDlg::OnIconRadio)
-    ON_LBN_SELCHANGE(20025, &CIconDlg::OnSelChange)
-    ON_LBN_DBLCLK(20025, &CIconDlg::OnDblClk)
+ON_BN_CLICKED(20022, &CIconDlg::OnIconRadio)
+ON_BN_CLICKED(20023, &CIconDlg::OnIconRadio)
+ON_LBN_SELCHANGE(20025, &CIconDlg::OnSelChange)
+ON_LBN_DBLCLK(20025, &CIconDlg::OnDblClk)
 END_MESSAGE_MAP()
 
 TEST_F(GuiTest, RadioHandlerDisablesTheGenreControlsInTheWindow) {
@@ -479,7 +479,7 @@ protected:
     DECLARE_MESSAGE_MAP()
 };
 BEGIN_MESSAGE_MAP(CThrowingDlg, CDialog)
-    ON_BN_CLICKED(20016, &CThrowingDlg::OnFileRef)
+ON_BN_CLICKED(20016, &CThrowingDlg::OnFileRef)
 END_MESSAGE_MAP()
 
 TEST_F(GuiTest, ExceptionFromAHandlerLeavesDoModal) {

@@ -32,11 +32,15 @@ wxSize PxSize(int cx, int cy) { return wxSize(MulDiv(cx, kBaseX, 4), MulDiv(cy, 
 const char* KindClass(QelControlKind kind) {
     using K = QelControlKind;
     switch (kind) {
-        case K::staticText: case K::other: return "wxStaticText";
+        case K::staticText:
+        case K::other: return "wxStaticText";
         case K::groupBox: return "wxStaticBox";
-        case K::pushButton: case K::defPushButton: return "wxButton";
-        case K::autoRadioButton: case K::radioButton: return "wxRadioButton";
-        case K::checkBox: case K::autoCheckBox: return "wxCheckBox";
+        case K::pushButton:
+        case K::defPushButton: return "wxButton";
+        case K::autoRadioButton:
+        case K::radioButton: return "wxRadioButton";
+        case K::checkBox:
+        case K::autoCheckBox: return "wxCheckBox";
         case K::edit: return "wxTextCtrl";
         case K::comboBox: return "wxChoice";
         case K::listBox: return "wxListBox";
@@ -72,7 +76,8 @@ void CheckLayout(qel::test::gui::ModalScript& script, int id, const char* shot) 
         wxWindow* previous = nullptr;
         for (std::size_t i = 0; i < controls.size(); ++i) {
             const CDialogItemTemplate& it = tpl.items[i];
-            SCOPED_TRACE(testing::Message() << "control " << i << " id " << it.id << " " << QelControlKindName(it.kind));
+            SCOPED_TRACE(testing::Message()
+                         << "control " << i << " id " << it.id << " " << QelControlKindName(it.kind));
             wxWindow* c = w.ControlWindow(static_cast<int>(i));
             ASSERT_NE(c, nullptr);
             EXPECT_TRUE(c->IsKindOf(wxClassInfo::FindClass(KindClass(it.kind)))) << c->GetClassInfo()->GetClassName();

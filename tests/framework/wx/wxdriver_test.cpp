@@ -29,10 +29,10 @@ TEST_F(GuiTest, FrameworkLoadsTheBackEndBesideItselfWhenADisplayIsSet) {
 
 struct MessageCase {
     UINT style;
-    long icon;        // the wx icon flag expected
-    long buttons;     // the wx button flags expected
-    int wxAnswer;     // the button the user presses
-    int answer;       // what MessageBox answers
+    long icon;     // the wx icon flag expected
+    long buttons;  // the wx button flags expected
+    int wxAnswer;  // the button the user presses
+    int answer;    // what MessageBox answers
 };
 
 TEST_F(GuiTest, MessageBoxIconsButtonsAndAnswers) {
@@ -41,7 +41,7 @@ TEST_F(GuiTest, MessageBoxIconsButtonsAndAnswers) {
         {MB_OKCANCEL | MB_ICONQUESTION, wxICON_QUESTION, wxOK | wxCANCEL, wxID_CANCEL, IDCANCEL},
         {MB_YESNO | MB_ICONWARNING, wxICON_WARNING, wxYES_NO, wxID_NO, IDNO},
         {3 | MB_ICONINFORMATION, wxICON_INFORMATION, wxYES_NO | wxCANCEL, wxID_YES, IDYES},  // MB_YESNOCANCEL
-        {5, wxICON_NONE, wxOK | wxCANCEL, wxID_OK, IDRETRY},                                  // MB_RETRYCANCEL
+        {5, wxICON_NONE, wxOK | wxCANCEL, wxID_OK, IDRETRY},                                 // MB_RETRYCANCEL
     };
     for (const MessageCase& c : cases) {
         SCOPED_TRACE(testing::Message() << "style 0x" << std::hex << c.style);
