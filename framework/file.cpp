@@ -177,9 +177,9 @@ bool CStdioFile::ReadString(std::string& line, std::size_t maxLength) {
     std::size_t scanned = m_pos;
     for (;;) {
         const char* base = m_buffer.data();
+        const void* nl = nullptr;
         // NOLINTNEXTLINE(bugprone-not-null-terminated-result): a byte search in a buffer, no string
-        const void* nl =
-            scanned < m_buffer.size() ? std::memchr(base + scanned, '\n', m_buffer.size() - scanned) : nullptr;
+        if (scanned < m_buffer.size()) nl = std::memchr(base + scanned, '\n', m_buffer.size() - scanned);
         if (nl) {
             const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(nl) - base);
             std::size_t len = at - m_pos;

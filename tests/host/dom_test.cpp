@@ -56,8 +56,8 @@ TEST(DomTest, UnchangedPagesComeBackAsWritten) {
         "<img src=a.gif src=dup.gif SRC='third'><p>unclosed<div>x</br></p><image src=i.gif>",
         "<table><tr><td>no tbody</td></tr></table><p><b>1<p>2</b>3",
         "\xEF\xBB\xBF<p>page with a byte-order mark</p>",
-        "<p>\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E \xF0\x9F\x98\x80</p><script>if (a<b) document.write('<img "
-        "src=x>')</script>",
+        ("<p>\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E \xF0\x9F\x98\x80</p><script>if (a<b) document.write('<img "
+         "src=x>')</script>"),
         "<img\r\nsrc\r\n=\r\n\"a.gif\"\r\nalt = x z=&amp; q= ><svg viewBox='0 0 1 1'><path d=M0/></svg>",
         "<a href=x",  // cut off inside a tag
     };
