@@ -95,19 +95,19 @@ void AppendNumber(std::u16string& out, long long value, int base, bool zeroPad, 
 }
 
 // A conversion's flags and width: "%05d" has zeroPad and width 5.
-struct Spec {
+struct FieldFormat {
     bool zeroPad = false;
     int width = 0;
 };
 
 // Reads the flag and width that start at `j`; answers the index after them.
-std::size_t ReadSpec(std::u16string_view format, std::size_t j, Spec& spec) {
+std::size_t ReadFlagsAndWidth(std::u16string_view format, std::size_t j, FieldFormat& field) {
     if (format[j] == u'0') {
-        spec.zeroPad = true;
+        field.zeroPad = true;
         ++j;
     }
     while (j < format.size() && format[j] >= u'0' && format[j] <= u'9') {
-        spec.width = std::min(spec.width * 10 + (format[j] - u'0'), 64);
+        field.width = std::min(field.width * 10 + (format[j] - u'0'), 64);
         ++j;
     }
     return j;
@@ -116,7 +116,7 @@ std::size_t ReadSpec(std::u16string_view format, std::size_t j, Spec& spec) {
 // Appends one conversion of `arg` (null when the arguments have run out);
 // answers whether it took the argument. An argument of the wrong kind is
 // taken and writes nothing; an unknown conversion keeps `written` as it is.
-bool AppendConversion(std::u16string& out, char16_t conv, const Spec& spec, const FormatArg* arg,
+bool AppendConversion(std::u16string& out, char16_t conv, const FieldFormat& field, const FormatArg* arg,
                       std::u16string_view written) {
     switch (conv) {
         case u's':
@@ -129,7 +129,7 @@ bool AppendConversion(std::u16string& out, char16_t conv, const Spec& spec, cons
         case u'x':
             if (!arg) return false;
             if (auto* v = std::get_if<long long>(arg))
-                AppendNumber(out, *v, conv == u'x' ? 16 : 10, spec.zeroPad, spec.width, conv == u'u');
+                AppendNumber(out, *v, conv == u'x' ? 16 : 10, field.zeroPad, field.width, conv == u'u');
             return true;
         default:
             // Not a conversion we know: keep the text as written.
@@ -155,14 +155,14 @@ std::u16string FormatV(std::u16string_view format, std::initializer_list<FormatA
             ++i;
             continue;
         }
-        Spec spec;
-        const std::size_t j = ReadSpec(format, i + 1, spec);
+        FieldFormat field;
+        const std::size_t j = ReadFlagsAndWidth(format, i + 1, field);
         if (j >= format.size()) {
             out.append(format.substr(i));
             break;
         }
         const FormatArg* arg = next != args.end() ? &*next : nullptr;
-        if (AppendConversion(out, format[j], spec, arg, format.substr(i, j - i + 1))) ++next;
+        if (AppendConversion(out, format[j], field, arg, format.substr(i, j - i + 1))) ++next;
         i = j;
     }
     return out;
