@@ -566,15 +566,11 @@ TEST_F(TpjReader, AnAttachmentThatCannotBeWrittenWholeFailsTheLoadAndLeavesNoFil
                 Attachment("Content-Type: image/gif;name=\"b.gif\"\r\nContent-ID: <b>\r\n", std::string(4000, 'Q'))}));
     rec.SetUniqueIcon(u"/kept/icon.gif", u"kept");
     qel::host::BeginExportReport();
-    rlimit saved{};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-    auto* previous = ::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 1000;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    const bool loaded = qel::format::LoadFile(rec, W(dir() / "in.trc"));
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    ::signal(SIGXFSZ, previous);
+    bool loaded = true;
+    {
+        const qel::test::FileSizeLimit limit(1000);
+        loaded = qel::format::LoadFile(rec, W(dir() / "in.trc"));
+    }
     EXPECT_FALSE(loaded);
     EXPECT_TRUE(fs::is_empty(temp)) << *Listing(temp).begin();
     EXPECT_EQ(rec.m_arrImages.GetSize(), 0);

@@ -363,16 +363,11 @@ TEST_F(HtmlImport, DataImagesThatCannotBeSavedFailTheImport) {
     const std::u16string page = WriteFile(
         "page.html", "<img src=data:image/gif;base64,R0lGODlhAQABAA==><img src=data:," + std::string(200, 'x') + ">");
     rec.m_strHtml = u"<p>before</p>";
-    // Files of more than 100 bytes cannot be written (EFBIG, not SIGXFSZ).
-    struct rlimit saved;
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit small = saved;
-    small.rlim_cur = 100;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    const bool ok = qel::html::CreateFromHtml(rec, page, nullptr);
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, oldHandler);
+    bool ok = true;
+    {
+        const qel::test::FileSizeLimit limit(100);  // files of more than 100 bytes cannot be written
+        ok = qel::html::CreateFromHtml(rec, page, nullptr);
+    }
 
     EXPECT_FALSE(ok);
     EXPECT_EQ(rec.m_arrImages.GetSize(), 0);

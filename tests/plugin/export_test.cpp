@@ -127,15 +127,11 @@ TEST_F(WriteNewFileTest, NoFolderOrAFolderThatRefusesGivesNoFile) {
 TEST_F(WriteNewFileTest, AFileThatCannotBeWrittenWholeIsRemoved) {
     // The file size limit makes the write fail after its first bytes, as a
     // full disk would.
-    rlimit saved{};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-    auto* previous = ::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 1000;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    const std::u16string written = qel::plugin::WriteNewFile(wdir(), u"toruca_detail.trc", std::string(5000, 'A'));
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    ::signal(SIGXFSZ, previous);
+    std::u16string written;
+    {
+        const qel::test::FileSizeLimit limit(1000);
+        written = qel::plugin::WriteNewFile(wdir(), u"toruca_detail.trc", std::string(5000, 'A'));
+    }
     EXPECT_EQ(written, u"");
     EXPECT_TRUE(fs::is_empty(dir())) << "a half-written card must not stay behind";
 }

@@ -1,5 +1,6 @@
 #include "tests/support/test_support.h"
 
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -56,6 +57,23 @@ std::u16string TempDirTest::wpath(const std::string& name) const {
 std::u16string TempDirTest::WriteFile(const std::string& name, const std::string& bytes) const {
     WriteFileBytes(path(name), bytes);
     return wpath(name);
+}
+
+FileSizeLimit::FileSizeLimit(rlim_t bytes) : m_handler(std::signal(SIGXFSZ, SIG_IGN)) {
+    rlimit small{};
+    if (::getrlimit(RLIMIT_FSIZE, &m_saved) != 0) {
+        ADD_FAILURE() << "getrlimit(RLIMIT_FSIZE) failed";
+        return;
+    }
+    small = m_saved;
+    small.rlim_cur = bytes;
+    m_set = ::setrlimit(RLIMIT_FSIZE, &small) == 0;
+    if (!m_set) ADD_FAILURE() << "setrlimit(RLIMIT_FSIZE) failed";
+}
+
+FileSizeLimit::~FileSizeLimit() {
+    if (m_set) ::setrlimit(RLIMIT_FSIZE, &m_saved);
+    std::signal(SIGXFSZ, m_handler);
 }
 
 std::string ReadFileBytes(const std::filesystem::path& p) {

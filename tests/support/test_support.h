@@ -2,6 +2,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <filesystem>
 #include <string>
@@ -35,6 +36,22 @@ private:
     };
     void SaveVariable(const char* name);
     std::vector<SavedVariable> m_saved;
+};
+
+// Lowers this process's file size limit (RLIMIT_FSIZE) to `bytes` and
+// ignores SIGXFSZ, so that a write past it fails with EFBIG as a full disk
+// would; both are restored when the object goes, whatever the test did.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit m_saved{};
+    bool m_set = false;
+    void (*m_handler)(int) = nullptr;
 };
 
 std::string ReadFileBytes(const std::filesystem::path& p);
