@@ -81,24 +81,28 @@ void Lexer::SkipBlanksAndComments() {
             m_atLineStart = true;
         } else if (c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v') {
             ++m_pos;
-        } else if (c == '/' && m_pos + 1 < m_text.size() && m_text[m_pos + 1] == '/') {
+        } else if (AtPair('/', '/')) {
             while (m_pos < m_text.size() && m_text[m_pos] != '\n') ++m_pos;
-        } else if (c == '/' && m_pos + 1 < m_text.size() && m_text[m_pos + 1] == '*') {
-            const int start = m_line;
-            m_pos += 2;
-            for (;;) {
-                if (m_pos + 1 >= m_text.size()) throw Fail{start, "comment without its end (*/)"};
-                if (m_text[m_pos] == '*' && m_text[m_pos + 1] == '/') {
-                    m_pos += 2;
-                    break;
-                }
-                if (m_text[m_pos] == '\n') ++m_line;
-                ++m_pos;
-            }
+        } else if (AtPair('/', '*')) {
+            SkipBlockComment();
         } else {
             return;
         }
     }
+}
+
+bool Lexer::AtPair(char first, char second) const {
+    return m_pos + 1 < m_text.size() && m_text[m_pos] == first && m_text[m_pos + 1] == second;
+}
+
+void Lexer::SkipBlockComment() {
+    const int start = m_line;
+    m_pos += 2;  // "/*"
+    for (; !AtPair('*', '/'); ++m_pos) {
+        if (m_pos + 1 >= m_text.size()) throw Fail{start, "comment without its end (*/)"};
+        if (m_text[m_pos] == '\n') ++m_line;
+    }
+    m_pos += 2;
 }
 
 std::string_view Lexer::RestOfLine() {
@@ -234,49 +238,50 @@ Token Lexer::LexString(Token& t) {
         if (m_pos >= m_text.size() || m_text[m_pos] == '\n') throw Fail{t.line, "string without its closing quote"};
         const char c = m_text[m_pos++];
         if (c == '"') {
-            if (m_pos < m_text.size() && m_text[m_pos] == '"') {
-                bytes += '"';
-                ++m_pos;
-                continue;
-            }
-            break;
-        }
-        if (c != '\\' || m_pos >= m_text.size()) {
+            if (m_pos >= m_text.size() || m_text[m_pos] != '"') break;
+            bytes += '"';  // "" stands for one quote
+            ++m_pos;
+        } else if (c == '\\' && m_pos < m_text.size()) {
+            LexEscape(bytes, t.line);
+        } else {
             bytes += c;
-            continue;
-        }
-        const char e = m_text[m_pos++];
-        switch (e) {
-            case '\\': bytes += '\\'; break;
-            case '"': bytes += '"'; break;
-            case 'n': bytes += '\n'; break;
-            case 'r': bytes += '\r'; break;
-            case 't': bytes += '\t'; break;
-            case 'a': bytes += '\b'; break;  // rc's \a: the right-align marker of menus
-            case 'x':
-            case 'X': {
-                unsigned v = 0;
-                int digits = 0;
-                while (digits < 2 && m_pos < m_text.size() && HexValue(m_text[m_pos]) >= 0) {
-                    v = v * 16 + static_cast<unsigned>(HexValue(m_text[m_pos++]));
-                    ++digits;
-                }
-                if (digits == 0) throw Fail{m_line, "\\x without hexadecimal digits"};
-                if (v >= 0x80) throw Fail{m_line, "\\x escape above 0x7F; write the character itself"};
-                bytes += static_cast<char>(v);
-                break;
-            }
-            case '\n': throw Fail{t.line, "string without its closing quote"};
-            default:  // an unknown escape keeps its backslash, as rc does
-                bytes += '\\';
-                bytes += e;
-                break;
         }
     }
     if (!qel::framework::IsValidUtf8(bytes)) throw Fail{t.line, "string is not valid UTF-8"};
     t.kind = Tok::string;
     t.str = qel::framework::Utf8ToWide(bytes);
     return t;
+}
+
+void Lexer::LexEscape(std::string& bytes, int stringLine) {
+    const char e = m_text[m_pos++];
+    switch (e) {
+        case '\\': bytes += '\\'; break;
+        case '"': bytes += '"'; break;
+        case 'n': bytes += '\n'; break;
+        case 'r': bytes += '\r'; break;
+        case 't': bytes += '\t'; break;
+        case 'a': bytes += '\b'; break;  // rc's \a: the right-align marker of menus
+        case 'x':
+        case 'X': bytes += LexHexEscape(); break;
+        case '\n': throw Fail{stringLine, "string without its closing quote"};
+        default:  // an unknown escape keeps its backslash, as rc does
+            bytes += '\\';
+            bytes += e;
+            break;
+    }
+}
+
+char Lexer::LexHexEscape() {
+    unsigned v = 0;
+    int digits = 0;
+    while (digits < 2 && m_pos < m_text.size() && HexValue(m_text[m_pos]) >= 0) {
+        v = v * 16 + static_cast<unsigned>(HexValue(m_text[m_pos++]));
+        ++digits;
+    }
+    if (digits == 0) throw Fail{m_line, "\\x without hexadecimal digits"};
+    if (v >= 0x80) throw Fail{m_line, "\\x escape above 0x7F; write the character itself"};
+    return static_cast<char>(v);
 }
 
 }  // namespace qel::framework::rc

@@ -55,12 +55,16 @@ public:
 
 private:
     void SkipBlanksAndComments();
+    bool AtPair(char first, char second) const;  // the next two characters are these
+    void SkipBlockComment();
     std::string_view RestOfLine();
     void Directive();
     void Include(std::string_view rest, int line);
     Token Lex();
     Token LexNumber(Token& t);
     Token LexString(Token& t);
+    void LexEscape(std::string& bytes, int stringLine);  // after a backslash
+    char LexHexEscape();                                 // after \x
 
     std::string_view m_text;
     std::span<const QelResourceFile> m_includes;
