@@ -98,33 +98,37 @@ std::string Describe(const Verdict& v) {
     return line;
 }
 
+namespace {
+
+// One "Key: value" line of a card's header, taken into `card`; a Type line
+// sets `typed`.
+void MeasureHeaderLine(std::string_view line, CardMeasure& card, Form& typed) {
+    const std::size_t colon = line.find(':');
+    if (colon == std::string_view::npos || colon == 0) return;
+    const std::string_view key = line.substr(0, colon);
+    const std::string_view value = Trim(line.substr(colon + 1));
+    if (EqualsNoCase(key, "URL")) card.url = value.size();
+    else if (EqualsNoCase(key, "Data1")) card.data1 = Base64Bytes(value);
+    else if (EqualsNoCase(key, "Data2")) card.data2 = Base64Bytes(value);
+    else if (EqualsNoCase(key, "Data3")) card.data3 = Base64Bytes(value);
+    else if (EqualsNoCase(key, "Type") && EqualsNoCase(value, "SNIP")) typed = Form::snippet;
+    else if (EqualsNoCase(key, "Type") && EqualsNoCase(value, "CARD")) typed = Form::detail;
+}
+
+}  // namespace
+
 bool MeasureFile(const std::string& path, CardMeasure& card) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;
     card = CardMeasure{};
     std::string line;
-    bool first = true, project = false;
+    bool project = false;
     Form typed = Form::any;
-    while (std::getline(in, line)) {
+    for (bool first = true; std::getline(in, line); first = false) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (first) {
-            first = false;
-            project = EqualsNoCase(line, "TORUCA_PROJECT_V2");
-            continue;
-        }
-        if (line.size() >= 2 && line[0] == '-' && line[1] == '-') break;  // the MIME body
-        const std::size_t colon = line.find(':');
-        if (colon == std::string::npos || colon == 0) continue;
-        const std::string_view key(line.data(), colon);
-        const std::string_view value = Trim(std::string_view(line).substr(colon + 1));
-        if (EqualsNoCase(key, "URL")) card.url = value.size();
-        else if (EqualsNoCase(key, "Data1")) card.data1 = Base64Bytes(value);
-        else if (EqualsNoCase(key, "Data2")) card.data2 = Base64Bytes(value);
-        else if (EqualsNoCase(key, "Data3")) card.data3 = Base64Bytes(value);
-        else if (EqualsNoCase(key, "Type")) {
-            if (EqualsNoCase(value, "SNIP")) typed = Form::snippet;
-            else if (EqualsNoCase(value, "CARD")) typed = Form::detail;
-        }
+        if (first) project = EqualsNoCase(line, "TORUCA_PROJECT_V2");
+        else if (line.starts_with("--")) break;  // the MIME body
+        else MeasureHeaderLine(line, card, typed);
     }
     // As the reader takes it: the Type line wins over the first line.
     if (typed != Form::any) card.form = typed;
