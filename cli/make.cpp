@@ -32,16 +32,8 @@ std::u16string WithCrLf(const std::u16string& text) {
     return out;
 }
 
-}  // namespace
-
-int RunMake(const MakeOptions& o) {
-    RequireInputFile(o.page);
-    std::error_code ec;
-    const fs::path page = fs::absolute(o.page, ec).lexically_normal();
-
-    // Every value is checked before the page is read, so that a mistyped
-    // option costs nothing.
-    CQelTpjFile card(TYPE_PROJECT);
+// The text values of the card, each checked as the settings dialog checks it.
+void SetTexts(CQelTpjFile& card, const MakeOptions& o) {
     if (o.version) card.SetVersion(ShiftJisText("--version", *o.version));
     if (o.url) {
         const std::u16string url = ShiftJisText("--url", *o.url);
@@ -52,6 +44,10 @@ int RunMake(const MakeOptions& o) {
     if (o.data1) card.SetData1(ShiftJisText("--data1", *o.data1));
     if (o.data2) card.SetData2(WithCrLf(ShiftJisText("--data2", *o.data2)));
     if (o.data3) card.SetData3(ShiftJisText("--data3", *o.data3));
+}
+
+// The numbered values: category, colour and distribution.
+void SetCodes(CQelTpjFile& card, const MakeOptions& o) {
     if (o.category) {
         // The icon dialog offers the codes of the table only; 0 is no icon.
         CQelTorucaCategory table;
@@ -61,38 +57,70 @@ int RunMake(const MakeOptions& o) {
     }
     if (o.color) card.SetColorId(*o.color);
     if (o.dist) card.SetDist(*o.dist);
+}
+
+// The identifiers and dates.
+void SetIdentifiers(CQelTpjFile& card, const MakeOptions& o) {
     if (o.ipId) card.SetIpId(ShiftJisText("--ip-id", *o.ipId));
     if (o.sortId) card.SetSortId(ShiftJisText("--sort-id", *o.sortId));
     if (o.expires) card.SetExpires(ShiftJisText("--expires", *o.expires));
-    if (o.lastModified) {
-        if (*o.lastModified == "now") {
-            CQelTorucaUtil util;
-            card.SetLastModified(util.GetDateStamp(static_cast<std::int64_t>(std::time(nullptr))));
-        } else {
-            card.SetLastModified(ShiftJisText("--lm", *o.lastModified));
-        }
+    if (!o.lastModified) return;
+    if (*o.lastModified == "now") {
+        CQelTorucaUtil util;
+        card.SetLastModified(util.GetDateStamp(static_cast<std::int64_t>(std::time(nullptr))));
+    } else {
+        card.SetLastModified(ShiftJisText("--lm", *o.lastModified));
     }
-    if (o.icon.size() == 2) {
-        RequireInputFile(o.icon[0]);
-        const fs::path icon = fs::absolute(o.icon[0], ec).lexically_normal();
-        card.SetUniqueIcon(qel::framework::PathFromNative(icon.string()), ShiftJisText("--icon TITLE", o.icon[1]));
-    }
+}
 
+// --icon FILE TITLE: the unique category icon.
+void SetIcon(CQelTpjFile& card, const std::vector<std::string>& icon) {
+    if (icon.size() != 2) return;
+    RequireInputFile(icon[0]);
+    std::error_code ec;
+    const fs::path file = fs::absolute(icon[0], ec).lexically_normal();
+    card.SetUniqueIcon(qel::framework::PathFromNative(file.string()), ShiftJisText("--icon TITLE", icon[1]));
+}
+
+void ImportPage(CQelTpjFile& card, const std::string& page) {
+    std::error_code ec;
+    const fs::path full = fs::absolute(page, ec).lexically_normal();
     bool imported = false;
     try {
-        imported = qel::html::CreateFromHtml(card, qel::framework::PathFromNative(page.string()), nullptr);
+        imported = qel::html::CreateFromHtml(card, qel::framework::PathFromNative(full.string()), nullptr);
     } catch (const std::exception&) {
         imported = false;
     }
-    if (!imported) throw Failure(o.page + ": cannot be read as a page");
-    card.SetType(TypeOfForm(o.form));
-    // The export writes an empty part for an image that is not there; say so.
+    if (!imported) throw Failure(page + ": cannot be read as a page");
+}
+
+// The export writes an empty part for an image that is not there; say so.
+void WarnOfMissingImages(const CQelTpjFile& card, const std::string& page) {
+    std::error_code ec;
     for (int i = 0; i < card.m_arrImages.GetSize(); ++i) {
         const std::string image = qel::framework::PathToNative(card.m_arrImages[i].m_strPath);
         if (!fs::is_regular_file(image, ec))
-            std::fprintf(stderr, "toruca: warning: %s: the image %s is missing; its part is empty\n", o.page.c_str(),
+            std::fprintf(stderr, "toruca: warning: %s: the image %s is missing; its part is empty\n", page.c_str(),
                          image.c_str());
     }
+}
+
+}  // namespace
+
+int RunMake(const MakeOptions& o) {
+    RequireInputFile(o.page);
+
+    // Every value is checked before the page is read, so that a mistyped
+    // option costs nothing.
+    CQelTpjFile card(TYPE_PROJECT);
+    SetTexts(card, o);
+    SetCodes(card, o);
+    SetIdentifiers(card, o);
+    SetIcon(card, o.icon);
+
+    ImportPage(card, o.page);
+    card.SetType(TypeOfForm(o.form));
+    WarnOfMissingImages(card, o.page);
 
     std::string bytes;
     try {

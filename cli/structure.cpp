@@ -1,6 +1,7 @@
 #include "cli/structure.h"
 
 #include <fstream>
+#include <utility>
 
 namespace qel::cli {
 
@@ -30,56 +31,83 @@ std::string PageHoldsBoundary(int line, const std::string& delimiter) {
 
 enum class Encoding { none, eightBit, base64, other };
 
+Encoding EncodingOfValue(const std::string& value) {
+    if (EqualsNoCase(value, "8bit")) return Encoding::eightBit;
+    if (EqualsNoCase(value, "base64")) return Encoding::base64;
+    return Encoding::other;
+}
+
+// Follows the parts of the body line by line: where each part starts, and
+// the transfer encoding its headers declare.
+class PartScanner {
+public:
+    explicit PartScanner(const std::string& boundary) : m_delimiter("--" + boundary), m_closing(m_delimiter + "--") {}
+
+    void Line(int lineNo, const std::string& line) {
+        const bool isClosing = line == m_closing;
+        if (isClosing || line == m_delimiter) Delimiter(lineNo, !isClosing);
+        else if (m_inPart && m_inHeaders) HeaderLine(line);
+    }
+
+    std::vector<StructureProblem> End() {
+        // The headers of a part cut off by the end of the file never end.
+        if (m_inPart && m_inHeaders) CheckPageCutOff();
+        if (m_inPart)
+            m_problems.push_back({m_partLine, "unterminated part: the part that starts on line " +
+                                                  std::to_string(m_partLine) + " has no closing \"" + m_closing +
+                                                  "\" after it, so a reader drops it"});
+        return std::move(m_problems);
+    }
+
+private:
+    void Delimiter(int lineNo, bool opensPart) {
+        m_previous = m_inPart ? m_encoding : Encoding::none;
+        m_inPart = opensPart;
+        m_inHeaders = opensPart;
+        if (opensPart) m_partLine = lineNo;
+        m_encoding = Encoding::none;
+    }
+
+    void HeaderLine(const std::string& line) {
+        if (line.empty()) {
+            m_inHeaders = false;
+            CheckPageCutOff();
+            return;
+        }
+        const std::size_t colon = line.find(':');
+        if (colon != std::string::npos && EqualsNoCase(line.substr(0, colon), "Content-Transfer-Encoding"))
+            m_encoding = EncodingOfValue(Trim(line.substr(colon + 1)));
+    }
+
+    // A part without a transfer encoding right after the page is the rest
+    // of the page, cut off by a delimiter line inside it.
+    void CheckPageCutOff() {
+        if (m_encoding == Encoding::none && m_previous == Encoding::eightBit)
+            m_problems.push_back({m_partLine, PageHoldsBoundary(m_partLine, m_delimiter)});
+    }
+
+    const std::string m_delimiter;
+    const std::string m_closing;
+    bool m_inPart = false;
+    bool m_inHeaders = false;
+    int m_partLine = 0;
+    Encoding m_encoding = Encoding::none;
+    Encoding m_previous = Encoding::none;
+    std::vector<StructureProblem> m_problems;
+};
+
 }  // namespace
 
 std::vector<StructureProblem> ScanStructure(const std::string& path, const std::string& boundary) {
-    std::vector<StructureProblem> problems;
     std::ifstream in(path, std::ios::binary);
-    if (!in || boundary.empty()) return problems;
-    const std::string delimiter = "--" + boundary;
-    const std::string closing = delimiter + "--";
-
-    bool inPart = false, inHeaders = false;
-    int partLine = 0, lineNo = 0;
-    Encoding encoding = Encoding::none, previous = Encoding::none;
+    if (!in || boundary.empty()) return {};
+    PartScanner scanner(boundary);
     std::string line;
-    while (std::getline(in, line)) {
-        ++lineNo;
+    for (int lineNo = 1; std::getline(in, line); ++lineNo) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        const bool isClosing = line == closing;
-        if (isClosing || line == delimiter) {
-            previous = inPart ? encoding : Encoding::none;
-            inPart = !isClosing;
-            inHeaders = inPart;
-            if (inPart) partLine = lineNo;
-            encoding = Encoding::none;
-            continue;
-        }
-        if (!inPart || !inHeaders) continue;
-        if (line.empty()) {
-            inHeaders = false;
-            // A part without a transfer encoding right after the page is
-            // the rest of the page, cut off by a delimiter line inside it.
-            if (encoding == Encoding::none && previous == Encoding::eightBit)
-                problems.push_back({partLine, PageHoldsBoundary(partLine, delimiter)});
-            continue;
-        }
-        const std::size_t colon = line.find(':');
-        if (colon == std::string::npos) continue;
-        if (EqualsNoCase(line.substr(0, colon), "Content-Transfer-Encoding")) {
-            const std::string value = Trim(line.substr(colon + 1));
-            encoding = EqualsNoCase(value, "8bit")     ? Encoding::eightBit
-                       : EqualsNoCase(value, "base64") ? Encoding::base64
-                                                       : Encoding::other;
-        }
+        scanner.Line(lineNo, line);
     }
-    // The headers of a part cut off by the end of the file never end.
-    if (inPart && inHeaders && encoding == Encoding::none && previous == Encoding::eightBit)
-        problems.push_back({partLine, PageHoldsBoundary(partLine, delimiter)});
-    if (inPart)
-        problems.push_back({partLine, "unterminated part: the part that starts on line " + std::to_string(partLine) +
-                                          " has no closing \"" + closing + "\" after it, so a reader drops it"});
-    return problems;
+    return scanner.End();
 }
 
 }  // namespace qel::cli
