@@ -133,67 +133,125 @@ struct Options {
     bool version = false;
 };
 
+// The options by name: flags, and options that take a value (what the
+// message of a missing value asks for).
+struct FlagOption {
+    const char* name;
+    bool Options::*into;
+};
+constexpr FlagOption kFlagOptions[] = {
+    {"--help", &Options::help},
+    {"-h", &Options::help},
+    {"--version", &Options::version},
+    {"--dom", &Options::dom},
+    {"--create-project", &Options::createProject},
+};
+struct ValueOption {
+    const char* name;
+    std::string Options::*into;
+    const char* what;
+};
+constexpr ValueOption kValueOptions[] = {
+    {"--temp-dir", &Options::tempDir, "a folder"},
+    {"--registry", &Options::registry, "a file"},
+    {"--script", &Options::script, "a file"},
+    {"--module", &Options::module, "a file"},
+    {"--form", &Options::form, "project, detail or snippet"},
+};
+
+template <typename Option, std::size_t N>
+const Option* FindOption(const Option (&table)[N], const std::string& name) {
+    for (const Option& option : table)
+        if (name == option.name) return &option;
+    return nullptr;
+}
+
+// One argument: a long option's name and the value given after '='
+// (--form=detail); any other argument whole, without a value.
+struct Argument {
+    std::string name;
+    std::optional<std::string> inlineValue;
+};
+
+Argument SplitArgument(const std::string& text) {
+    if (text.rfind("--", 0) != 0 || text.size() <= 2) return {text, std::nullopt};
+    const auto eq = text.find('=');
+    if (eq == std::string::npos) return {text, std::nullopt};
+    return {text.substr(0, eq), text.substr(eq + 1)};
+}
+
+// Reads the arguments into Options, one at a time; each step returns an
+// empty text or the error.
+class CommandLine {
+public:
+    CommandLine(int argc, char** argv, Options& o) : m_argc(argc), m_argv(argv), m_o(o) {}
+
+    std::string Parse() {
+        for (m_i = 1; m_i < m_argc; ++m_i)
+            if (std::string err = Take(SplitArgument(m_argv[m_i])); !err.empty()) return err;
+        return Finish();
+    }
+
+private:
+    std::string Take(const Argument& a) {
+        if (const FlagOption* flag = FindOption(kFlagOptions, a.name)) return Flag(a, m_o.*(flag->into));
+        if (const ValueOption* value = FindOption(kValueOptions, a.name))
+            return Value(a, m_o.*(value->into), value->what);
+        if (a.name == "--") return PathAfterDashes();
+        if (a.name.size() > 1 && a.name[0] == '-') return "unknown option " + a.name;
+        return Path(a.name);
+    }
+
+    static std::string Flag(const Argument& a, bool& into) {
+        if (a.inlineValue) return a.name + " takes no value";
+        into = true;
+        return {};
+    }
+
+    // The value after '=', else the next argument; never empty.
+    std::string Value(const Argument& a, std::string& into, const char* what) {
+        if (a.inlineValue) into = *a.inlineValue;
+        else if (m_i + 1 < m_argc) into = m_argv[++m_i];
+        else return a.name + " needs " + what;
+        if (into.empty()) return a.name + " needs " + what;
+        return {};
+    }
+
+    // "--": the next argument, if any, is PATH whatever it looks like, and
+    // the last one.
+    std::string PathAfterDashes() {
+        if (m_i + 1 >= m_argc) return {};
+        if (m_pathGiven || m_i + 2 < m_argc) return "only one PATH";
+        return Path(m_argv[++m_i]);
+    }
+
+    std::string Path(const std::string& path) {
+        if (m_pathGiven) return "only one PATH";
+        m_o.path = path;
+        m_pathGiven = true;
+        return {};
+    }
+
+    std::string Finish() {
+        if (!m_o.form.empty()) {
+            for (const FormChoice& f : kForms)
+                if (m_o.form == f.name) m_o.formRadio = f.radioId;
+            if (m_o.formRadio == 0) return "unknown form '" + m_o.form + "' (project, detail or snippet)";
+        }
+        if (m_pathGiven && m_o.path.empty()) return "PATH is empty";
+        return {};
+    }
+
+    int m_argc;
+    char** m_argv;
+    Options& m_o;
+    int m_i = 1;
+    bool m_pathGiven = false;
+};
+
 // Parses the arguments; returns an empty text or the error. Options take
 // their value as the next argument or after '=' (--form=detail).
-std::string Parse(int argc, char** argv, Options& o) {
-    bool pathGiven = false;
-    for (int i = 1; i < argc; ++i) {
-        std::string a = argv[i];
-        std::string inlineValue;
-        bool hasInline = false;
-        if (a.rfind("--", 0) == 0 && a.size() > 2) {
-            if (const auto eq = a.find('='); eq != std::string::npos) {
-                inlineValue = a.substr(eq + 1);
-                a.resize(eq);
-                hasInline = true;
-            }
-        }
-        auto value = [&](std::string& into, const char* what) -> std::string {
-            if (hasInline) into = inlineValue;
-            else if (i + 1 < argc) into = argv[++i];
-            else return a + " needs " + what;
-            if (into.empty()) return a + " needs " + what;
-            return {};
-        };
-        auto flag = [&](bool& into) -> std::string {
-            if (hasInline) return a + " takes no value";
-            into = true;
-            return {};
-        };
-        std::string err;
-        if (a == "--help" || a == "-h") err = flag(o.help);
-        else if (a == "--version") err = flag(o.version);
-        else if (a == "--dom") err = flag(o.dom);
-        else if (a == "--create-project") err = flag(o.createProject);
-        else if (a == "--temp-dir") err = value(o.tempDir, "a folder");
-        else if (a == "--registry") err = value(o.registry, "a file");
-        else if (a == "--script") err = value(o.script, "a file");
-        else if (a == "--module") err = value(o.module, "a file");
-        else if (a == "--form") err = value(o.form, "project, detail or snippet");
-        else if (a == "--") {
-            if (i + 1 < argc) {
-                if (pathGiven || i + 2 < argc) return "only one PATH";
-                o.path = argv[++i];
-                pathGiven = true;
-            }
-        } else if (a.size() > 1 && a[0] == '-') {
-            return "unknown option " + a;
-        } else if (pathGiven) {
-            return "only one PATH";
-        } else {
-            o.path = a;
-            pathGiven = true;
-        }
-        if (!err.empty()) return err;
-    }
-    if (!o.form.empty()) {
-        for (const FormChoice& f : kForms)
-            if (o.form == f.name) o.formRadio = f.radioId;
-        if (o.formRadio == 0) return "unknown form '" + o.form + "' (project, detail or snippet)";
-    }
-    if (pathGiven && o.path.empty()) return "PATH is empty";
-    return {};
-}
+std::string Parse(int argc, char** argv, Options& o) { return CommandLine(argc, argv, o).Parse(); }
 
 // A file named on the command line that qelhost reads itself must be there:
 // otherwise a mistyped name would quietly run without it. It is opened
