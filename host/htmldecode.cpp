@@ -184,14 +184,13 @@ std::string EncodingOfLabel(std::string_view label) {
     return name;
 }
 
-std::string DeclaredEncoding(std::string_view head) {
-    // The meta elements are found by the HTML parser itself over the first
-    // bytes read one byte to one character: the markup that declares a
-    // charset is ASCII in every encoding a page can declare that way, and
-    // comments and scripts hide what they hold as they do in a browser.
+namespace {
+
+// Each byte as the character of its value, in UTF-8.
+std::string BytesAsLatin1(std::string_view bytes) {
     std::string latin1;
-    latin1.reserve(head.size() * 2);
-    for (char c : head) {
+    latin1.reserve(bytes.size() * 2);
+    for (char c : bytes) {
         const auto b = static_cast<unsigned char>(c);
         if (b < 0x80) {
             latin1.push_back(c);
@@ -200,30 +199,33 @@ std::string DeclaredEncoding(std::string_view head) {
             latin1.push_back(static_cast<char>(0x80 | (b & 0x3F)));
         }
     }
-    GumboOptions options = kGumboDefaultOptions;
-    options.max_errors = 0;
-    GumboOutput* output = gumbo_parse_with_options(&options, latin1.data(), latin1.size());
-    if (!output) return {};
-    std::string found;
-    std::vector<const GumboNode*> stack{output->document};
-    while (!stack.empty() && found.empty()) {
+    return latin1;
+}
+
+// The encoding a meta element declares, by its charset attribute or as an
+// http-equiv Content-Type; empty when it declares none that can be read.
+std::string EncodingOfMeta(const GumboElement& meta) {
+    if (const char* charset = AttributeValue(meta, "charset")) return EncodingOfLabel(charset);
+    const char* equiv = AttributeValue(meta, "http-equiv");
+    const char* content = AttributeValue(meta, "content");
+    if (equiv && content && Lowered(Trimmed(equiv)) == "content-type")
+        return EncodingOfLabel(CharsetFromContent(content));
+    return {};
+}
+
+// The encoding of the first meta element in document order that declares one.
+std::string FirstMetaEncoding(const GumboNode* document) {
+    std::vector<const GumboNode*> stack{document};
+    while (!stack.empty()) {
         const GumboNode* node = stack.back();
         stack.pop_back();
-        const GumboVector* children;
+        const GumboVector* children = nullptr;
         if (node->type == GUMBO_NODE_DOCUMENT) {
             children = &node->v.document.children;
         } else if (node->type == GUMBO_NODE_ELEMENT) {
             const GumboElement& el = node->v.element;
-            if (el.tag == GUMBO_TAG_META) {
-                if (const char* charset = AttributeValue(el, "charset")) {
-                    found = EncodingOfLabel(charset);
-                } else {
-                    const char* equiv = AttributeValue(el, "http-equiv");
-                    const char* content = AttributeValue(el, "content");
-                    if (equiv && content && Lowered(Trimmed(equiv)) == "content-type")
-                        found = EncodingOfLabel(CharsetFromContent(content));
-                }
-            }
+            if (el.tag == GUMBO_TAG_META)
+                if (std::string found = EncodingOfMeta(el); !found.empty()) return found;
             children = &el.children;
         } else {
             continue;
@@ -231,6 +233,22 @@ std::string DeclaredEncoding(std::string_view head) {
         // Children in reverse so that the first meta in document order is seen first.
         for (unsigned i = children->length; i-- > 0;) stack.push_back(static_cast<const GumboNode*>(children->data[i]));
     }
+    return {};
+}
+
+}  // namespace
+
+std::string DeclaredEncoding(std::string_view head) {
+    // The meta elements are found by the HTML parser itself over the first
+    // bytes read one byte to one character: the markup that declares a
+    // charset is ASCII in every encoding a page can declare that way, and
+    // comments and scripts hide what they hold as they do in a browser.
+    const std::string latin1 = BytesAsLatin1(head);
+    GumboOptions options = kGumboDefaultOptions;
+    options.max_errors = 0;
+    GumboOutput* output = gumbo_parse_with_options(&options, latin1.data(), latin1.size());
+    if (!output) return {};
+    std::string found = FirstMetaEncoding(output->document);
     gumbo_destroy_output(&options, output);
     return found;
 }
