@@ -188,36 +188,7 @@ public:
             const std::size_t lt = s.find('<', i);
             if (lt != i && HasText(s.substr(i, (lt == std::string_view::npos ? s.size() : lt) - i))) Reconstruct();
             if (lt == std::string_view::npos || lt + 1 >= s.size()) break;
-            i = lt + 1;
-            const auto c = static_cast<unsigned char>(s[i]);
-            if (c == '!') {
-                if (s.compare(i, 3, "!--") == 0) {
-                    const std::size_t end = s.find("-->", i + 3);
-                    i = end == std::string_view::npos ? s.size() : end + 3;
-                } else {
-                    i = SkipTo(s, i, '>');
-                }
-            } else if (c == '?') {
-                i = SkipTo(s, i, '>');
-            } else if (c == '/' && i + 1 < s.size() && IsAlpha(static_cast<unsigned char>(s[i + 1]))) {
-                const GumboTag t = Name(s, ++i);
-                i = SkipTag(s, i, nullptr);
-                EndTag(t);
-            } else if (IsAlpha(c)) {
-                const std::size_t tagStart = i;
-                const GumboTag t = Name(s, i);
-                bool selfClosing = false;
-                i = SkipTag(s, i, &selfClosing);
-                if (t == GUMBO_TAG_PLAINTEXT) {
-                    StartTag(t, 0);
-                    break;  // the rest of the page is text
-                }
-                if (selfClosing && m_foreign > 0) continue;  // <path/> in SVG or MathML
-                StartTag(t, IsFormatting(t) ? TagKey(s.substr(tagStart, i - tagStart)) : 0);
-                if (IsRawText(t)) i = SkipRawText(s, i, t);
-            } else {
-                Reconstruct();  // a '<' that starts no tag is text
-            }
+            i = Markup(s, lt + 1);
         }
         return {m_max, m_work, m_elements};
     }
@@ -231,6 +202,45 @@ private:
         bool open;    // on the stack now
         bool marker;  // no element: the start of a cell, caption or object
     };
+
+    // What follows a '<' (s[i] is the character after it); returns where
+    // the scan goes on.
+    std::size_t Markup(std::string_view s, std::size_t i) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        if (c == '!') return SkipBang(s, i);
+        if (c == '?') return SkipTo(s, i, '>');
+        if (c == '/' && i + 1 < s.size() && IsAlpha(static_cast<unsigned char>(s[i + 1]))) {
+            const GumboTag t = Name(s, ++i);
+            i = SkipTag(s, i, nullptr);
+            EndTag(t);
+            return i;
+        }
+        if (IsAlpha(c)) return StartTagAt(s, i);
+        Reconstruct();  // a '<' that starts no tag is text
+        return i;
+    }
+
+    // The start tag whose name begins at s[i]; returns where the scan goes on.
+    std::size_t StartTagAt(std::string_view s, std::size_t i) {
+        const std::size_t tagStart = i;
+        const GumboTag t = Name(s, i);
+        bool selfClosing = false;
+        i = SkipTag(s, i, &selfClosing);
+        if (t == GUMBO_TAG_PLAINTEXT) {
+            StartTag(t, 0);
+            return s.size();  // the rest of the page is text
+        }
+        if (selfClosing && m_foreign > 0) return i;  // <path/> in SVG or MathML
+        StartTag(t, IsFormatting(t) ? TagKey(s.substr(tagStart, i - tagStart)) : 0);
+        return IsRawText(t) ? SkipRawText(s, i, t) : i;
+    }
+
+    // A comment, or a doctype or other declaration after "<!".
+    static std::size_t SkipBang(std::string_view s, std::size_t i) {
+        if (s.compare(i, 3, "!--") != 0) return SkipTo(s, i, '>');
+        const std::size_t end = s.find("-->", i + 3);
+        return end == std::string_view::npos ? s.size() : end + 3;
+    }
 
     bool Over() const { return m_max > m_stopAbove || m_work > kMaxHtmlWork || m_elements > kMaxHtmlElements; }
 
@@ -308,30 +318,44 @@ private:
         while (at >= 0 && m_stack.size() > static_cast<std::size_t>(at)) {
             const GumboTag t = m_stack.back();
             const bool own = m_stack.size() - 1 == static_cast<std::size_t>(at) && t == ownEnd;
-            m_stack.pop_back();
-            m_at[t].pop_back();
-            if (t == GUMBO_TAG_SVG || t == GUMBO_TAG_MATH) --m_foreign;
-            if (IsMarker(t)) {
-                // What was left open inside the cell is forgotten with it.
-                while (!m_formatting.empty()) {
-                    ++m_work;
-                    const bool marker = m_formatting.back().marker;
-                    if (!m_formatting.back().open && !marker) --m_closed;
-                    m_formatting.pop_back();
-                    if (marker) break;
-                }
-            } else if (IsFormatting(t)) {
-                std::size_t k = FindOpen(t, below);
-                if (k == kNone) k = FindOpen(t, m_formatting.size());
-                if (k == kNone) continue;
-                below = k;
-                if (own) {
-                    m_formatting.erase(m_formatting.begin() + static_cast<long>(k));
-                } else {
-                    m_formatting[k].open = false;
-                    ++m_closed;
-                }
-            }
+            Pop();
+            if (IsMarker(t)) ClearToMarker();
+            else if (IsFormatting(t)) CloseFormatting(t, own, below);
+        }
+    }
+
+    void Pop() {
+        const GumboTag t = m_stack.back();
+        m_stack.pop_back();
+        m_at[t].pop_back();
+        if (t == GUMBO_TAG_SVG || t == GUMBO_TAG_MATH) --m_foreign;
+    }
+
+    // A cell, caption or object closes: what was left open inside it is
+    // forgotten with it, up to and with its marker.
+    void ClearToMarker() {
+        while (!m_formatting.empty()) {
+            ++m_work;
+            const bool marker = m_formatting.back().marker;
+            if (!m_formatting.back().open && !marker) --m_closed;
+            m_formatting.pop_back();
+            if (marker) break;
+        }
+    }
+
+    // A formatting element of `t` came off the stack: by its own end tag
+    // (`own`) it leaves the list, otherwise it stays there to be reopened.
+    // `below` is where the previous search of this PopTo ended.
+    void CloseFormatting(GumboTag t, bool own, std::size_t& below) {
+        std::size_t k = FindOpen(t, below);
+        if (k == kNone) k = FindOpen(t, m_formatting.size());
+        if (k == kNone) return;
+        below = k;
+        if (own) {
+            m_formatting.erase(m_formatting.begin() + static_cast<long>(k));
+        } else {
+            m_formatting[k].open = false;
+            ++m_closed;
         }
     }
 
@@ -365,6 +389,20 @@ private:
     void StartTag(GumboTag t, std::uint64_t key) {
         m_work += m_stack.size();  // the parser looks through the open elements for most tags
         if (t == GUMBO_TAG_HTML || t == GUMBO_TAG_HEAD || t == GUMBO_TAG_BODY) return;
+        CloseImplied(t);
+        if (Reopens(t)) Reconstruct();
+        if (IsVoid(t)) {
+            ++m_elements;
+            return;
+        }
+        if (IsFormatting(t)) AddFormatting(t, key);
+        else if (IsMarker(t)) m_formatting.push_back({t, 0, false, true});
+        Push(t);
+    }
+
+    // Closes the elements that a start tag of `t` ends implicitly, and
+    // opens the table parts the parser makes up for a cell or row.
+    void CloseImplied(GumboTag t) {
         const std::initializer_list<GumboTag> kScope = {GUMBO_TAG_TABLE,   GUMBO_TAG_TD,      GUMBO_TAG_TH,
                                                         GUMBO_TAG_CAPTION, GUMBO_TAG_BUTTON,  GUMBO_TAG_APPLET,
                                                         GUMBO_TAG_OBJECT,  GUMBO_TAG_MARQUEE, GUMBO_TAG_TEMPLATE};
@@ -390,30 +428,24 @@ private:
             PopTo(InScope(GUMBO_TAG_OPTION, {GUMBO_TAG_SELECT}));
             if (t == GUMBO_TAG_OPTGROUP) PopTo(InScope(GUMBO_TAG_OPTGROUP, {GUMBO_TAG_SELECT}));
         }
-        if (Reopens(t)) Reconstruct();
-        if (IsVoid(t)) {
-            ++m_elements;
-            return;
-        }
-        if (IsFormatting(t)) {
-            // Of identical entries since the last marker, three are kept.
-            std::size_t same = 0, earliest = 0;
-            for (std::size_t k = m_formatting.size(); k-- > 0 && !m_formatting[k].marker;) {
-                ++m_work;
-                if (m_formatting[k].key == key && m_formatting[k].tag == t) {
-                    ++same;
-                    earliest = k;
-                }
+    }
+
+    // A formatting element opens: of identical entries since the last
+    // marker, three are kept.
+    void AddFormatting(GumboTag t, std::uint64_t key) {
+        std::size_t same = 0, earliest = 0;
+        for (std::size_t k = m_formatting.size(); k-- > 0 && !m_formatting[k].marker;) {
+            ++m_work;
+            if (m_formatting[k].key == key && m_formatting[k].tag == t) {
+                ++same;
+                earliest = k;
             }
-            if (same >= 3) {
-                if (!m_formatting[earliest].open) --m_closed;
-                m_formatting.erase(m_formatting.begin() + static_cast<long>(earliest));
-            }
-            m_formatting.push_back({t, key, true, false});
-        } else if (IsMarker(t)) {
-            m_formatting.push_back({t, 0, false, true});
         }
-        Push(t);
+        if (same >= 3) {
+            if (!m_formatting[earliest].open) --m_closed;
+            m_formatting.erase(m_formatting.begin() + static_cast<long>(earliest));
+        }
+        m_formatting.push_back({t, key, true, false});
     }
 
     // A section of the innermost table unless one is open.
