@@ -131,10 +131,13 @@ TEST(RcScript, ErrorsCarryTheirLineNumbers) {
         {"\n\n#include \"other.h\"\n", 3, "#include \"other.h\": no such file among the module's resources"},
         {"\n1 STRINGTABLE\nBEGIN\nEND\n", 2, "unsupported resource type STRINGTABLE"},
         {"/* open\n\ncomment", 1, "comment without its end (*/)"},
+        {"/* two\nlines */ // and\n1 DIALOGEX 0, 0, 1, 1 @\n", 3, "unexpected character '@'"},
         {"1 DIALOGEX 0, 0, 1, 1\nSTYLE WS_CHILD | NOT\nBEGIN\nEND\n", 3, "unknown name 'BEGIN'"},
         {"1 DIALOGEX 0, 0, 1, 1\nBEGIN\n  EDITTEXT 5, 0, 0, 1\nEND\n", 4, "',' expected, found 'END'"},
         {"IDD_X DIALOGEX 0, 0, 1, 1\n", 1, "resource name 'IDD_X' is not a number or a defined name"},
         {"1 DIALOGEX 0, 0, 1, 1\nCAPTION \"\\xFF\"\n", 2, "\\x escape above 0x7F; write the character itself"},
+        {"1 DIALOGEX 0, 0, 1, 1\nCAPTION \"\\xg\"\n", 2, "\\x without hexadecimal digits"},
+        {"1 DIALOGEX 0, 0, 1, 1\nCAPTION \"a\\\nb\"\n", 2, "string without its closing quote"},
         {"1 DIALOGEX 0, 0, 1, 1\nCAPTION \"\xC3\x28\"\n", 2, "string is not valid UTF-8"},
         {"1 DIALOGEX 0, 0, 1, 1 @\n", 1, "unexpected character '@'"},
     };
