@@ -342,6 +342,10 @@ char32_t CodePointAt(std::u16string_view text, std::size_t& i) {
 std::size_t Utf8Length(std::u16string_view text) {
     std::size_t length = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] < 0x80) {
+            ++length;
+            continue;
+        }
         const char32_t cp = CodePointAt(text, i);
         length += cp < 0x80 ? 1 : cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4;
     }
@@ -355,10 +359,12 @@ std::string WideToUtf8(std::u16string_view text) {
     std::string out(Utf8Length(text), '\0');
     char* o = out.data();
     for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] < 0x80) {
+            *o++ = static_cast<char>(text[i]);
+            continue;
+        }
         const char32_t cp = CodePointAt(text, i);
-        if (cp < 0x80) {
-            *o++ = static_cast<char>(cp);
-        } else if (cp < 0x800) {
+        if (cp < 0x800) {
             *o++ = static_cast<char>(0xC0 | (cp >> 6));
             *o++ = static_cast<char>(0x80 | (cp & 0x3F));
         } else if (cp < 0x10000) {

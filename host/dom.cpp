@@ -269,9 +269,7 @@ NodeList DocumentImpl::getElementsByTagName(const std::u16string& tag) const {
     return NodeList(std::move(found));
 }
 
-Element* DocumentImpl::getBODYElement(Element*, bool) const {
-    return m_body == kNoPos ? nullptr : &m_elements[m_body];
-}
+Element* DocumentImpl::getBODYElement(Element*, bool) const { return m_body == kNoPos ? nullptr : &m_elements[m_body]; }
 
 void DocumentImpl::deleteNodes(Node* copy) {
     if (!copy || copy == this) return;
