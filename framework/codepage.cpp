@@ -301,57 +301,81 @@ long DecodeUtf8(const unsigned char*& p, const unsigned char* end) {
 }  // namespace
 
 std::u16string Utf8ToWide(std::string_view utf8) {
-    std::u16string out;
-    out.reserve(utf8.size());
+    // Never more code units than bytes: the text is written in place and cut.
+    std::u16string out(utf8.size(), u'\0');
+    char16_t* o = out.data();
     const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
     const auto* const end = p + utf8.size();
     while (p < end) {
         if (*p < 0x80) {
-            out.push_back(*p++);
+            *o++ = *p++;
             continue;
         }
         const long cp = DecodeUtf8(p, end);
         if (cp < 0) {
-            out.push_back(kReplacement);
+            *o++ = kReplacement;
         } else if (cp >= 0x10000) {
-            out.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+            *o++ = static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+            *o++ = static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
         } else {
-            out.push_back(static_cast<char16_t>(cp));
+            *o++ = static_cast<char16_t>(cp);
         }
     }
+    out.resize(static_cast<std::size_t>(o - out.data()));
     return out;
 }
 
-std::string WideToUtf8(std::u16string_view text) {
-    std::string out;
-    out.reserve(text.size());
+namespace {
+
+// The code point at text[i], a surrogate pair taken whole (`i` moves on to
+// its second half) and a lone surrogate read as U+FFFD.
+char32_t CodePointAt(std::u16string_view text, std::size_t& i) {
+    const char32_t c = text[i];
+    if (c < 0xD800 || c > 0xDFFF) return c;
+    if (c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+        ++i;
+        return 0x10000 + ((c - 0xD800) << 10) + (text[i] - 0xDC00);
+    }
+    return kReplacement;
+}
+
+std::size_t Utf8Length(std::u16string_view text) {
+    std::size_t length = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        char32_t cp = text[i];
-        if (cp < 0x80) {
-            out.push_back(static_cast<char>(cp));
+        if (text[i] < 0x80) {
+            ++length;
             continue;
         }
-        if (cp >= 0xD800 && cp <= 0xDFFF) {
-            if (cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-                cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-                ++i;
-            } else {
-                cp = kReplacement;
-            }
+        const char32_t cp = CodePointAt(text, i);
+        length += cp < 0x80 ? 1 : cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4;
+    }
+    return length;
+}
+
+}  // namespace
+
+std::string WideToUtf8(std::u16string_view text) {
+    // The exact length first, then the bytes written in place.
+    std::string out(Utf8Length(text), '\0');
+    char* o = out.data();
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] < 0x80) {
+            *o++ = static_cast<char>(text[i]);
+            continue;
         }
+        const char32_t cp = CodePointAt(text, i);
         if (cp < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+            *o++ = static_cast<char>(0xC0 | (cp >> 6));
+            *o++ = static_cast<char>(0x80 | (cp & 0x3F));
         } else if (cp < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+            *o++ = static_cast<char>(0xE0 | (cp >> 12));
+            *o++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            *o++ = static_cast<char>(0x80 | (cp & 0x3F));
         } else {
-            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+            *o++ = static_cast<char>(0xF0 | (cp >> 18));
+            *o++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+            *o++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            *o++ = static_cast<char>(0x80 | (cp & 0x3F));
         }
     }
     return out;

@@ -14,11 +14,13 @@
 #include "host/dom.h"
 
 #include <gumbo.h>
+#include <sys/mman.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <limits>
+#include <new>
 
 #include "framework/codepage.h"
 #include "framework/strings.h"
@@ -76,8 +78,10 @@ public:
     std::u16string getHTMLText() const override;
     void deleteNodes(Node* copy) override;
 
-    std::string m_source;                                  // UTF-8, as parsed
-    std::vector<std::unique_ptr<ElementImpl>> m_elements;  // document order
+    std::string m_source;  // UTF-8, as parsed
+    // Document order. The tree's elements are handed out for change (as the
+    // DOM hands them out) by the const lookups too.
+    mutable std::vector<ElementImpl> m_elements;
     std::uint32_t m_body = kNoPos;
 };
 
@@ -85,6 +89,19 @@ std::u16string AsciiLowered(std::u16string_view s) {
     std::u16string out(s);
     for (char16_t& c : out) c = qel::framework::AsciiLower(c);
     return out;
+}
+
+// The lower-case name of a tag that gumbo knows, made once per tag.
+const std::u16string& KnownTagName(GumboTag tag) {
+    static const std::vector<std::u16string> names = [] {
+        std::vector<std::u16string> all(GUMBO_TAG_LAST + 1);
+        for (int t = 0; t < GUMBO_TAG_LAST; ++t)
+            all[static_cast<std::size_t>(t)] =
+                AsciiLowered(qel::framework::Utf8ToWide(gumbo_normalized_tagname(static_cast<GumboTag>(t))));
+        return all;
+    }();
+    const auto index = static_cast<std::size_t>(tag);
+    return names[index < names.size() ? index : names.size() - 1];
 }
 
 bool IsHtmlSpace(unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r'; }
@@ -197,15 +214,20 @@ void ElementImpl::setAttribute(const std::u16string& name, const std::u16string&
     m_attrs.push_back(std::move(a));
 }
 
-std::unique_ptr<ElementImpl> CopyElement(const ElementImpl& e, const DocumentImpl* owner) {
-    auto copy = std::make_unique<ElementImpl>();
-    copy->m_owner = owner;
-    copy->m_index = e.m_index;
-    copy->m_descendants = e.m_descendants;
-    copy->m_insertAt = e.m_insertAt;
-    copy->m_tag = e.m_tag;
-    copy->m_attrs = e.m_attrs;
+// A copy of the element's own values (not of the copies it owns).
+ElementImpl CopyOf(const ElementImpl& e, const DocumentImpl* owner) {
+    ElementImpl copy;
+    copy.m_owner = owner;
+    copy.m_index = e.m_index;
+    copy.m_descendants = e.m_descendants;
+    copy.m_insertAt = e.m_insertAt;
+    copy.m_tag = e.m_tag;
+    copy.m_attrs = e.m_attrs;
     return copy;
+}
+
+std::unique_ptr<ElementImpl> CopyElement(const ElementImpl& e, const DocumentImpl* owner) {
+    return std::make_unique<ElementImpl>(CopyOf(e, owner));
 }
 
 Node* ElementImpl::cloneNode(bool deep) const {
@@ -216,7 +238,7 @@ Node* ElementImpl::cloneNode(bool deep) const {
     if (deep) {
         if (m_owner) {
             for (std::uint32_t i = 1; i <= m_descendants; ++i)
-                copy->m_copies.push_back(CopyElement(*m_owner->m_elements[m_index + i], nullptr));
+                copy->m_copies.push_back(CopyElement(m_owner->m_elements[m_index + i], nullptr));
         } else {
             for (const auto& d : m_copies) copy->m_copies.push_back(CopyElement(*d, nullptr));
         }
@@ -234,7 +256,7 @@ Node* DocumentImpl::cloneNode(bool deep) const {
     copy->m_source = m_source;
     copy->m_body = m_body;
     copy->m_elements.reserve(m_elements.size());
-    for (const auto& e : m_elements) copy->m_elements.push_back(CopyElement(*e, copy.get()));
+    for (const ElementImpl& e : m_elements) copy->m_elements.push_back(CopyOf(e, copy.get()));
     return copy.release();
 }
 
@@ -242,14 +264,12 @@ NodeList DocumentImpl::getElementsByTagName(const std::u16string& tag) const {
     const std::u16string wanted = AsciiLowered(tag);
     const bool all = wanted == u"*";
     std::vector<Node*> found;
-    for (const auto& e : m_elements)
-        if (all || e->m_tag == wanted) found.push_back(e.get());
+    for (ElementImpl& e : m_elements)
+        if (all || e.m_tag == wanted) found.push_back(&e);
     return NodeList(std::move(found));
 }
 
-Element* DocumentImpl::getBODYElement(Element*, bool) const {
-    return m_body == kNoPos ? nullptr : m_elements[m_body].get();
-}
+Element* DocumentImpl::getBODYElement(Element*, bool) const { return m_body == kNoPos ? nullptr : &m_elements[m_body]; }
 
 void DocumentImpl::deleteNodes(Node* copy) {
     if (!copy || copy == this) return;
@@ -265,20 +285,20 @@ std::u16string DocumentImpl::getHTMLText() const {
         std::string text;
     };
     std::vector<Splice> splices;
-    for (const auto& e : m_elements) {
+    for (const ElementImpl& e : m_elements) {
         std::string added;
-        for (const Attr& a : e->m_attrs) {
+        for (const Attr& a : e.m_attrs) {
             if (!a.changed) continue;
             if (a.form != ValueForm::None) {
                 splices.push_back({a.start, a.end, RenderValue(a)});
-            } else if (e->m_insertAt != kNoPos) {
+            } else if (e.m_insertAt != kNoPos) {
                 added += ' ';
                 added += qel::framework::WideToUtf8(a.name);
                 added += '=';
                 AppendDoubleQuoted(added, a.value);
             }
         }
-        if (!added.empty()) splices.push_back({e->m_insertAt, e->m_insertAt, std::move(added)});
+        if (!added.empty()) splices.push_back({e.m_insertAt, e.m_insertAt, std::move(added)});
     }
     // Elements are in document order, but an attribute merged from a later
     // tag (a second <body>) lies elsewhere in the text.
@@ -301,19 +321,84 @@ std::u16string DocumentImpl::getHTMLText() const {
 
 // ---- Building from gumbo -------------------------------------------------
 
-// Every block gumbo allocates, kept in one list, so that the whole parse is
-// freed by walking the list. gumbo_destroy_output frees the tree recursively,
-// one call per level, and a deeply nested page overflows the stack with it.
+// The chunks of gumbo's memory outlive a parse: the next parse on the same
+// thread takes them again instead of faulting in fresh pages (a page of
+// 80,000 images gives gumbo some 90 MiB). Up to kKeptChunks are kept,
+// marked MADV_FREE so that the kernel takes their pages back when memory
+// runs short; the rest are unmapped.
+class ChunkCache {
+public:
+    static constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
+    static constexpr std::size_t kKeptChunks = 128;
+
+    ChunkCache() = default;
+    ChunkCache(const ChunkCache&) = delete;
+    ChunkCache& operator=(const ChunkCache&) = delete;
+    ~ChunkCache() {
+        for (void* chunk : m_kept) ::munmap(chunk, kChunkBytes);
+    }
+
+    // A chunk of kChunkBytes, page-aligned; null when there is no memory.
+    void* Take() {
+        if (!m_kept.empty()) {
+            void* chunk = m_kept.back();
+            m_kept.pop_back();
+            return chunk;
+        }
+        void* chunk = ::mmap(nullptr, kChunkBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        return chunk == MAP_FAILED ? nullptr : chunk;
+    }
+
+    void Give(void* chunk) noexcept {
+        if (m_kept.size() < kKeptChunks) {
+            try {
+                m_kept.push_back(chunk);
+                ::madvise(chunk, kChunkBytes, MADV_FREE);
+                return;
+            } catch (const std::bad_alloc&) {
+                // Not kept: unmapped below.
+            }
+        }
+        ::munmap(chunk, kChunkBytes);
+    }
+
+    static ChunkCache& ForThisThread() {
+        thread_local ChunkCache cache;
+        return cache;
+    }
+
+private:
+    std::vector<void*> m_kept;
+};
+
+// Gumbo's memory. Blocks come from chunks of our own; a freed block goes back
+// to the free list of its size class and is handed out again, as gumbo
+// grows its buffers by allocating, copying and freeing. Blocks above the
+// largest class come from malloc and are kept in a list. Freeing the parse
+// is a walk over the chunks and that list: no per-block free (which costs
+// as much again as the parse), and no recursion (gumbo_destroy_output frees
+// the tree one call per level, and a deeply nested page overflows the stack
+// with it).
+//
+// Each block is preceded by 8 bytes naming its size class (0: a large
+// block); blocks are multiples of 16 bytes placed 8 bytes past a multiple
+// of 16, so that every block gumbo gets is 16-byte aligned, as malloc's are.
 class GumboArena {
 public:
     GumboArena() = default;
     GumboArena(const GumboArena&) = delete;
     GumboArena& operator=(const GumboArena&) = delete;
     ~GumboArena() {
-        while (m_head) {
-            Block* next = m_head->next;
-            std::free(m_head);
-            m_head = next;
+        ChunkCache& cache = ChunkCache::ForThisThread();
+        while (m_chunks) {
+            Chunk* next = m_chunks->next;
+            cache.Give(m_chunks);
+            m_chunks = next;
+        }
+        while (m_large) {
+            Large* next = m_large->next;
+            std::free(m_large);
+            m_large = next;
         }
     }
 
@@ -324,39 +409,98 @@ public:
     }
 
 private:
-    struct alignas(std::max_align_t) Block {
-        Block* prev;
-        Block* next;
+    static constexpr std::size_t kGrain = 16;
+    static constexpr std::size_t kTag = sizeof(std::uint64_t);
+    static constexpr std::size_t kClasses = 64;  // small blocks: up to 64 * 16 - 8 bytes
+    static constexpr std::uint64_t kLargeTag = 0;
+
+    struct alignas(kGrain) Chunk {
+        Chunk* next;
     };
+    struct alignas(kGrain) Large {
+        Large* prev;
+        Large* next;
+        std::uint64_t unused;
+        std::uint64_t tag;  // right before the block, as a small block's class
+    };
+    struct FreeBlock {
+        FreeBlock* next;
+    };
+    static_assert(sizeof(Chunk) == kGrain && sizeof(Large) % kGrain == 0);
+
+    static std::uint64_t& TagOf(void* p) { return *(static_cast<std::uint64_t*>(p) - 1); }
 
     static void* Allocate(void* self, std::size_t size) {
         auto& arena = *static_cast<GumboArena*>(self);
-        auto* b = static_cast<Block*>(std::malloc(sizeof(Block) + size));
-        if (!b) return nullptr;  // as malloc would answer gumbo
-        b->prev = nullptr;
-        b->next = arena.m_head;
-        if (arena.m_head) arena.m_head->prev = b;
-        arena.m_head = b;
-        return b + 1;
+        if (size == 0 || size > kClasses * kGrain - kTag) return arena.AllocateLarge(size);
+        const std::size_t cls = (size + kTag + kGrain - 1) / kGrain;
+        if (FreeBlock* b = arena.m_free[cls]) {
+            arena.m_free[cls] = b->next;
+            return b;
+        }
+        const std::size_t bytes = cls * kGrain;
+        if (static_cast<std::size_t>(arena.m_limit - arena.m_cursor) < bytes && !arena.AddChunk()) return nullptr;
+        char* block = arena.m_cursor + kTag;
+        arena.m_cursor += bytes;
+        TagOf(block) = cls;
+        return block;
     }
 
     static void Deallocate(void* self, void* p) {
         if (!p) return;
         auto& arena = *static_cast<GumboArena*>(self);
-        Block* b = static_cast<Block*>(p) - 1;
-        (b->prev ? b->prev->next : arena.m_head) = b->next;
+        const std::uint64_t cls = TagOf(p);
+        if (cls == kLargeTag) return arena.FreeLarge(p);
+        auto* b = static_cast<FreeBlock*>(p);
+        b->next = arena.m_free[cls];
+        arena.m_free[cls] = b;
+    }
+
+    // A new chunk; the rest of the current one (less than one block) is left.
+    bool AddChunk() {
+        auto* chunk = static_cast<Chunk*>(ChunkCache::ForThisThread().Take());
+        if (!chunk) return false;
+        chunk->next = m_chunks;
+        m_chunks = chunk;
+        // The first tag lies 8 bytes before a multiple of 16.
+        m_cursor = reinterpret_cast<char*>(chunk + 1) + kGrain - kTag;
+        m_limit = reinterpret_cast<char*>(chunk) + ChunkCache::kChunkBytes;
+        return true;
+    }
+
+    void* AllocateLarge(std::size_t size) {
+        if (size > SIZE_MAX - sizeof(Large)) return nullptr;
+        auto* b = static_cast<Large*>(std::malloc(sizeof(Large) + size));
+        if (!b) return nullptr;  // as malloc would answer gumbo
+        b->prev = nullptr;
+        b->next = m_large;
+        b->tag = kLargeTag;
+        if (m_large) m_large->prev = b;
+        m_large = b;
+        return b + 1;
+    }
+
+    void FreeLarge(void* p) {
+        Large* b = static_cast<Large*>(p) - 1;
+        (b->prev ? b->prev->next : m_large) = b->next;
         if (b->next) b->next->prev = b->prev;
         std::free(b);
     }
 
-    Block* m_head = nullptr;
+    Chunk* m_chunks = nullptr;
+    Large* m_large = nullptr;
+    char* m_cursor = nullptr;
+    char* m_limit = nullptr;
+    FreeBlock* m_free[kClasses + 1] = {};
 };
 
 class Builder {
 public:
-    Builder(const std::string& source, std::size_t skip)
+    // `expected`: about how many elements the parse will make (room is made
+    // for them at once).
+    Builder(const std::string& source, std::size_t skip, std::size_t expected)
         : m_source(source), m_base(source.data() + skip), m_size(source.size() - skip), m_skip(skip),
-          m_claimed(source.size() + 1, false) {}
+          m_expected(expected), m_claimed(source.size() + 1, false) {}
 
     std::unique_ptr<DocumentImpl> Build() {
         GumboOptions options = kGumboDefaultOptions;
@@ -365,6 +509,7 @@ public:
         arena.Serve(options);
         GumboOutput* output = gumbo_parse_with_options(&options, m_base, m_size);
         auto doc = std::make_unique<DocumentImpl>();
+        doc->m_elements.reserve(m_expected);
         if (output) Walk(*doc, output);
         return doc;
     }
@@ -399,7 +544,7 @@ private:
             Frame& top = stack.back();
             if (top.next >= top.children->length) {
                 if (top.index != kNoPos)
-                    doc.m_elements[top.index]->m_descendants =
+                    doc.m_elements[top.index].m_descendants =
                         static_cast<std::uint32_t>(doc.m_elements.size() - top.index - 1);
                 stack.pop_back();
                 continue;
@@ -407,12 +552,12 @@ private:
             const auto* node = static_cast<const GumboNode*>(top.children->data[top.next++]);
             if (node->type != GUMBO_NODE_ELEMENT && node->type != GUMBO_NODE_TEMPLATE) continue;
             const auto index = static_cast<std::uint32_t>(doc.m_elements.size());
-            doc.m_elements.push_back(MakeElement(doc, *node, index));
+            MakeElement(doc.m_elements.emplace_back(), doc, *node, index);
             if (node->v.element.tag == GUMBO_TAG_BODY && node->parent == output->root) {
                 // A body that the parser made up, with no <body> tag anywhere
                 // in the page, is not offered: nothing in the text could show
                 // an attribute given to it.
-                const ElementImpl& body = *doc.m_elements.back();
+                const ElementImpl& body = doc.m_elements.back();
                 const bool inText =
                     body.m_insertAt != kNoPos || std::any_of(body.m_attrs.begin(), body.m_attrs.end(),
                                                              [](const Attr& a) { return a.form != ValueForm::None; });
@@ -424,18 +569,17 @@ private:
         }
     }
 
-    std::unique_ptr<ElementImpl> MakeElement(const DocumentImpl& doc, const GumboNode& node, std::uint32_t index) {
+    void MakeElement(ElementImpl& e, const DocumentImpl& doc, const GumboNode& node, std::uint32_t index) {
         const GumboElement& el = node.v.element;
-        auto e = std::make_unique<ElementImpl>();
-        e->m_owner = &doc;
-        e->m_index = index;
+        e.m_owner = &doc;
+        e.m_index = index;
         if (el.tag != GUMBO_TAG_UNKNOWN) {
-            e->m_tag = AsciiLowered(qel::framework::Utf8ToWide(gumbo_normalized_tagname(el.tag)));
+            e.m_tag = KnownTagName(el.tag);
         } else {
             GumboStringPiece name = el.original_tag;
             gumbo_tag_from_original_text(&name);
             if (Offset(name.data, name.length) != kNoPos)
-                e->m_tag = AsciiLowered(qel::framework::Utf8ToWide(std::string_view(name.data, name.length)));
+                e.m_tag = AsciiLowered(qel::framework::Utf8ToWide(std::string_view(name.data, name.length)));
         }
 
         // Elements that gumbo copied or made from an end tag take nothing
@@ -444,18 +588,17 @@ private:
                                             GUMBO_INSERTION_ADOPTION_AGENCY_CLONED |
                                             GUMBO_INSERTION_CONVERTED_FROM_END_TAG;
         const bool copied = (static_cast<unsigned>(node.parse_flags) & kNotFromOwnTag) != 0;
-        if (!copied) e->m_insertAt = TagNameEnd(el.original_tag);
+        if (!copied) e.m_insertAt = TagNameEnd(el.original_tag);
 
-        e->m_attrs.reserve(el.attributes.length);
+        e.m_attrs.reserve(el.attributes.length);
         for (unsigned i = 0; i < el.attributes.length; ++i) {
             const auto* ga = static_cast<const GumboAttribute*>(el.attributes.data[i]);
             Attr a;
             a.name = qel::framework::Utf8ToWide(ga->name ? ga->name : "");
             a.value = qel::framework::Utf8ToWide(ga->value ? ga->value : "");
             if (!copied) Locate(*ga, a);
-            e->m_attrs.push_back(std::move(a));
+            e.m_attrs.push_back(std::move(a));
         }
-        return e;
     }
 
     // Offset just after the tag name of a start tag "<name ...>", where a new
@@ -532,6 +675,7 @@ private:
     const char* m_base;
     std::size_t m_size;
     std::size_t m_skip;
+    std::size_t m_expected;
     std::vector<bool> m_claimed;
 };
 
@@ -543,10 +687,12 @@ std::unique_ptr<Document> ParseHtmlDocument(std::string utf8) {
     if (utf8.size() >= kNoPos - 1) return nullptr;
     // A page nested too deeply is refused before the parser spends minutes
     // on it (or runs out of memory copying formatting elements).
-    if (!HtmlNestingAcceptable(utf8)) return nullptr;
+    const HtmlNesting nesting = MeasureHtmlNesting(utf8);
+    if (!HtmlNestingAcceptable(nesting)) return nullptr;
     // Gumbo would read a byte-order mark as text; it stays in the text we give back.
     const std::size_t skip = utf8.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
-    auto doc = Builder(utf8, skip).Build();
+    // The parser adds <html>, <head> and <body> where the page has none.
+    auto doc = Builder(utf8, skip, nesting.elements + 3).Build();
     doc->m_source = std::move(utf8);
     return doc;
 }

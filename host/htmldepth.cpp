@@ -507,9 +507,10 @@ std::size_t HtmlNestingDepth(std::string_view markup, std::size_t stopAbove) {
     return MeasureHtmlNesting(markup, stopAbove).depth;
 }
 
-bool HtmlNestingAcceptable(std::string_view markup) {
-    const HtmlNesting n = MeasureHtmlNesting(markup);
+bool HtmlNestingAcceptable(const HtmlNesting& n) {
     return n.depth <= kMaxHtmlDepth && n.work <= kMaxHtmlWork && n.elements <= kMaxHtmlElements;
 }
+
+bool HtmlNestingAcceptable(std::string_view markup) { return HtmlNestingAcceptable(MeasureHtmlNesting(markup)); }
 
 }  // namespace qel::host

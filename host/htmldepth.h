@@ -48,7 +48,8 @@ struct QEL_HOST_API HtmlNesting {
 QEL_HOST_API HtmlNesting MeasureHtmlNesting(std::string_view markup, std::size_t stopAbove = kMaxHtmlDepth);
 QEL_HOST_API std::size_t HtmlNestingDepth(std::string_view markup, std::size_t stopAbove = kMaxHtmlDepth);
 
-// True when the page is within all three bounds.
+// True when the page (or its measure) is within all three bounds.
+QEL_HOST_API bool HtmlNestingAcceptable(const HtmlNesting& nesting);
 QEL_HOST_API bool HtmlNestingAcceptable(std::string_view markup);
 
 }  // namespace qel::host

@@ -212,7 +212,40 @@ struct BaseCache {
     std::string scheme;
     Uri uri;
     bool parsed = false;
+    // What a plain relative path resolves to when appended to it (see
+    // IsPlainRelativePath); empty when there is no such prefix.
+    std::u16string directory;
 };
+
+// A relative reference that every step of the resolution leaves as it is:
+// printable ASCII that needs no escape, without a scheme, query, fragment,
+// escape or dot segment, not starting with '/'. Resolved against a base, it
+// is the base's directory followed by the reference itself.
+bool IsPlainRelativePath(std::u16string_view ref) {
+    if (ref.empty() || ref[0] == u'/') return false;
+    std::size_t segment = 0;
+    for (std::size_t i = 0; i <= ref.size(); ++i) {
+        if (i == ref.size() || ref[i] == u'/') {
+            const std::u16string_view name = ref.substr(segment, i - segment);
+            if (name == u"." || name == u"..") return false;
+            segment = i + 1;
+            continue;
+        }
+        const char16_t c = ref[i];
+        if (c >= 0x7F || c == u'?' || c == u':' || !IsPlainInUri(static_cast<unsigned char>(c), true)) return false;
+    }
+    return true;
+}
+
+// A file URL of this machine that the parse leaves as it is: "file:///" and
+// printable ASCII that needs no escape, without a query or fragment. Its
+// path is the text after "file://".
+bool IsPlainFileUrl(std::u16string_view url) {
+    if (url.substr(0, 8) != u"file:///") return false;
+    for (const char16_t c : url.substr(8))
+        if (c >= 0x7F || c == u'?' || !IsPlainInUri(static_cast<unsigned char>(c), true)) return false;
+    return true;
+}
 
 std::string ToString(const UriUriA& uri) {
     int chars = 0;
@@ -308,6 +341,11 @@ bool AppendSegment(std::string& native, std::string segment, const std::string& 
 
 void SIFUtil::URLtoPCPath(std::u16string& path, const std::u16string& url, const std::string& encoding) {
     path.clear();
+    // Most URLs of a page's images take the short way.
+    if (IsPlainFileUrl(url)) {
+        path.assign(url, 7);
+        return;
+    }
     if (url.find(u'\0') != std::u16string::npos) return;
     std::string text = Prepare(url);
     if (SchemeOf(text) != "file") return;
@@ -323,19 +361,10 @@ void SIFUtil::URLtoPCPath(std::u16string& path, const std::u16string& url, const
     path = qel::framework::PathFromNative(native);
 }
 
-std::u16string SIFUtil::getAbsUrl(const std::u16string& reference, const std::u16string& base,
-                                  const std::u16string& /*unused1*/, const std::u16string& /*unused2*/) {
-    if (reference.find(u'\0') != std::u16string::npos || base.find(u'\0') != std::u16string::npos) return reference;
-    // A page resolves all its references against one base: its text and
-    // parse are kept from one call to the next. An empty cache stands for
-    // the empty base.
-    thread_local BaseCache last;
-    if (last.base != base) {
-        last.base = base;
-        last.text = Prepare(base);
-        last.scheme = SchemeOf(last.text);
-        last.parsed = !last.text.empty() && last.uri.Parse(last.text) && last.uri.HasScheme();
-    }
+namespace {
+
+// `reference` resolved against the base that `last` holds.
+std::u16string Resolve(const std::u16string& reference, const BaseCache& last) {
     std::string refText = Prepare(reference);
     std::string scheme = SchemeOf(refText);
     if (scheme.empty()) {
@@ -354,7 +383,7 @@ std::u16string SIFUtil::getAbsUrl(const std::u16string& reference, const std::u1
     if (!last.parsed) {
         // A plain path: its file URL, a relative one taken from the current
         // folder (where a page of that path is read from), so never kept.
-        std::string native = qel::framework::PathToNative(base);
+        std::string native = qel::framework::PathToNative(last.base);
         if (native[0] != '/') {
             char* cwd = ::getcwd(nullptr, 0);
             if (cwd == nullptr) return reference;
@@ -370,6 +399,40 @@ std::u16string SIFUtil::getAbsUrl(const std::u16string& reference, const std::u1
     const std::string text = ToString(resolved);
     uriFreeUriMembersA(&resolved);
     return text.empty() ? reference : qel::framework::Utf8ToWide(text);
+}
+
+// The cache holding `base`, refilled when the base is another.
+const BaseCache& CacheFor(const std::u16string& base) {
+    // A page resolves all its references against one base: its text and
+    // parse are kept from one call to the next. An empty cache stands for
+    // the empty base.
+    thread_local BaseCache last;
+    if (last.base == base) return last;
+    last.base = base;
+    last.text = Prepare(base);
+    last.scheme = SchemeOf(last.text);
+    last.parsed = !last.text.empty() && last.uri.Parse(last.text) && last.uri.HasScheme();
+    last.directory.clear();
+    if (last.parsed) {
+        // A plain relative path keeps its text through the resolution, so
+        // "x" shows what comes before any of them.
+        std::u16string probe = Resolve(u"x", last);
+        if (probe.size() > 1 && probe.back() == u'x') {
+            probe.pop_back();
+            last.directory = std::move(probe);
+        }
+    }
+    return last;
+}
+
+}  // namespace
+
+std::u16string SIFUtil::getAbsUrl(const std::u16string& reference, const std::u16string& base,
+                                  const std::u16string& /*unused1*/, const std::u16string& /*unused2*/) {
+    if (reference.find(u'\0') != std::u16string::npos || base.find(u'\0') != std::u16string::npos) return reference;
+    const BaseCache& last = CacheFor(base);
+    if (!last.directory.empty() && IsPlainRelativePath(reference)) return last.directory + reference;
+    return Resolve(reference, last);
 }
 
 int is_protocol(const std::u16string& value, const std::u16string& protocol) {

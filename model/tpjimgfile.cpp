@@ -1,5 +1,7 @@
 #include "model/tpjimgfile.h"
 
+#include <utility>
+
 #include "framework/exceptions.h"
 
 const CQelTpjImgFile& CQelTpjImgFileArray::GetAt(int index) const {
@@ -14,6 +16,11 @@ CQelTpjImgFile& CQelTpjImgFileArray::GetAt(int index) {
 
 int CQelTpjImgFileArray::Add(const CQelTpjImgFile& entry) {
     m_items.push_back(entry);
+    return GetSize() - 1;
+}
+
+int CQelTpjImgFileArray::Add(CQelTpjImgFile&& entry) {
+    m_items.push_back(std::move(entry));
     return GetSize() - 1;
 }
 

@@ -11,6 +11,9 @@ public:
     CQelTpjImgFile(const std::u16string& path, const std::u16string& id) : m_strPath(path), m_strId(id) {}
     CQelTpjImgFile(const CQelTpjImgFile&) = default;
     CQelTpjImgFile& operator=(const CQelTpjImgFile&) = default;
+    // Moving is noexcept, so that a growing array moves its entries.
+    CQelTpjImgFile(CQelTpjImgFile&&) noexcept = default;
+    CQelTpjImgFile& operator=(CQelTpjImgFile&&) noexcept = default;
     // Frees the two strings only: the file named by m_strPath stays on disk.
     virtual ~CQelTpjImgFile() = default;
 
@@ -34,6 +37,7 @@ public:
     const CQelTpjImgFile& operator[](int index) const { return GetAt(index); }
     // Appends a copy; returns the new entry's index.
     int Add(const CQelTpjImgFile& entry);
+    int Add(CQelTpjImgFile&& entry);
     // Removes every entry and releases the storage.
     void RemoveAll() noexcept;
     // Size 0 only: growing is done by Add.

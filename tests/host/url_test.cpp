@@ -191,6 +191,21 @@ TEST(AbsUrl, EachCallTakesItsOwnBase) {
     fs::current_path(before);
 }
 
+// Plain references and file URLs are answered without a parse; a form of
+// the same reference that needs one ("./", an upper-case scheme) must give
+// the same answer, whatever the base holds.
+TEST(AbsUrl, PlainFormsAnswerAsTheirLongForms) {
+    for (const std::u16string& base :
+         {ToUrl(u"/tmp/サイト/index.html"), std::u16string(u"file:///a/./b/../c/page.html?q=1#f"),
+          std::u16string(u"file:///../x/"), std::u16string(u"http://host"), std::u16string(u"http://[::1]/dir/"),
+          std::u16string(u"cid:part"), std::u16string(u"HTTP://Host/A/B")}) {
+        for (const std::u16string ref : {u"a.gif", u"img/a.gif", u"img//a.gif", u"img/", u"a.b/c@d;e=f,g+h"})
+            EXPECT_EQ(Resolve(ref, base), Resolve(u"./" + ref, base)) << qel::framework::WideToUtf8(base);
+    }
+    for (const std::u16string path : {u"/a.gif", u"/a//b/./c/../d.gif", u"/", u"//x", u"/a:b@c/d;e"})
+        EXPECT_EQ(ToPath(u"file://" + path), ToPath(u"FILE://" + path));
+}
+
 TEST(AbsUrl, UnresolvableReferencesComeBackUnchanged) {
     const std::u16string base = ToUrl(u"/tmp/site/index.html");
     EXPECT_EQ(Resolve(u"img/a.png", u""), u"img/a.png");
