@@ -1,8 +1,6 @@
 #include "format/card_layout.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
@@ -11,6 +9,7 @@
 #include <unordered_set>
 
 #include "format/base64.h"
+#include "format/image_file.h"
 #include "format/toruca_format.h"
 #include "framework/codepage.h"
 #include "framework/exceptions.h"
@@ -106,64 +105,9 @@ bool WritesPart(const CQelTpjImgFile& entry, bool pageImage) {
     return !entry.m_strPath.empty() && (!pageImage || !entry.m_strId.empty());
 }
 
-struct Descriptor {
-    int fd;
-    ~Descriptor() { ::close(fd); }
-};
-
-[[noreturn]] void ThrowOpenError(int err, const std::u16string& path) {
-    AfxThrowFileException(err == EACCES || err == EPERM ? CFileException::accessDenied : CFileException::badPath, err,
-                          path);
-}
-
-// False for a folder (it gives no bytes); raises for anything that is
-// neither a folder nor a regular file.
-bool IsRegularFile(const struct stat& st, const std::u16string& path) {
-    if (S_ISDIR(st.st_mode)) return false;
-    if (!S_ISREG(st.st_mode)) AfxThrowFileException(CFileException::accessDenied, EINVAL, path);
-    return true;
-}
-
-// Opens the image file at `path` for reading, without blocking on a FIFO;
-// -1 when the name leads to no file (nothing there, a folder, a URL).
-int OpenImageFile(const std::u16string& path) {
-    if (path.empty() || path.find(u'\0') != std::u16string::npos) return -1;
-    const std::string native = qel::framework::PathToNative(path);
-    struct stat st;
-    if (::stat(native.c_str(), &st) != 0) {
-        const int err = errno;
-        if (err == ENOENT || err == ENOTDIR || err == ENAMETOOLONG) return -1;
-        AfxThrowFileException(err == EACCES ? CFileException::accessDenied : CFileException::badPath, err, path);
-    }
-    if (!IsRegularFile(st, path)) return -1;
-    const int fd = ::open(native.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
-        const int err = errno;
-        if (err == ENOENT || err == ENOTDIR) return -1;
-        ThrowOpenError(err, path);
-    }
-    return fd;
-}
-
-// Reads until `want` bytes are in `block` or the file ends; the count read.
-std::size_t FillBlock(int fd, unsigned char* block, std::size_t want, const std::u16string& path) {
-    std::size_t filled = 0;
-    while (filled < want) {
-        const ssize_t n = ::read(fd, block + filled, want - filled);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            AfxThrowFileException(errno == EIO ? CFileException::hardIO : CFileException::genericException, errno,
-                                  path);
-        }
-        if (n == 0) break;
-        filled += static_cast<std::size_t>(n);
-    }
-    return filled;
-}
-
 // Encodes the `length` bytes of the open file into the sink, a block at a
 // time; raises when the file turns out longer or shorter than that.
-void EncodeBlocks(int fd, std::uint64_t length, const std::u16string& path, CardSink& sink) {
+void EncodeBlocks(ImageFile& file, std::uint64_t length, const std::u16string& path, CardSink& sink) {
     const std::size_t blockSize = static_cast<std::size_t>(std::min<std::uint64_t>(kImageBlock, length + 1));
     const std::unique_ptr<unsigned char[]> block(new unsigned char[blockSize]);
     std::uint64_t done = 0;
@@ -172,7 +116,7 @@ void EncodeBlocks(int fd, std::uint64_t length, const std::u16string& path, Card
         // the file grew. A block is filled whole before it is encoded, so
         // that every block but the last holds whole lines.
         const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(blockSize, length + 1 - done));
-        const std::size_t filled = FillBlock(fd, block.get(), want, path);
+        const std::size_t filled = file.Read(block.get(), want);
         done += filled;
         if (done > length) throw CFileException(CFileException::genericException, 0, path, u"grew while it was read");
         if (filled > 0) sink.Base64(block.get(), filled, 0);
@@ -188,18 +132,12 @@ void EncodeBlocks(int fd, std::uint64_t length, const std::u16string& path, Card
 // end), a file of 512 MiB or more, and one whose size changes while it is
 // read (the size at open is the image's; the file is read to its end).
 void EncodeImageFile(const std::u16string& path, CardSink& sink) {
-    const int fd = OpenImageFile(path);
-    if (fd < 0) return;
-    const Descriptor file{fd};
-    // The name may have led elsewhere by the open: what was opened is asked again.
-    struct stat st;
-    if (::fstat(fd, &st) != 0) AfxThrowFileException(CFileException::hardIO, errno, path);
-    if (!IsRegularFile(st, path)) return;
-    ::fcntl(fd, F_SETFL, O_RDONLY);
-    const std::uint64_t length = static_cast<std::uint64_t>(st.st_size);
+    ImageFile file(path);
+    if (!file.IsOpen()) return;
+    const std::uint64_t length = file.Size();
     if (length >= kImageLimit) AfxThrowFileException(CFileException::genericException, 0, path, kTooLarge);
-    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-    EncodeBlocks(fd, length, path, sink);
+    file.AdviseSequential();
+    EncodeBlocks(file, length, path, sink);
 }
 
 }  // namespace
