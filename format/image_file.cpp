@@ -6,8 +6,9 @@
 
 #include <cerrno>
 
-#include "framework/exceptions.h"
 #include "framework/codepage.h"
+#include "framework/exceptions.h"
+#include "framework/file.h"
 
 namespace {
 
