@@ -43,16 +43,19 @@ constexpr const DigitPairs<Ch>& PairsFor() {
 // Digit values already shifted into their place of a 24-bit group, one table
 // per place; a character outside the alphabet sets kBad, so that four
 // lookups ORed together tell at once whether the group is clean.
+// `value` holds each character's digit value, kNoDigit for the others.
 constexpr std::uint32_t kBad = 0x01000000u;
+constexpr std::uint8_t kNoDigit = 0xFF;
 struct DigitTables {
-    std::array<std::int8_t, 256> value{};
+    std::array<std::uint8_t, 256> value{};
     std::array<std::array<std::uint32_t, 256>, 4> shifted{};
     constexpr DigitTables() {
-        for (auto& v : value) v = -1;
-        for (int i = 0; i < 64; ++i) value[static_cast<unsigned char>(kAlphabet[i])] = static_cast<std::int8_t>(i);
+        for (auto& v : value) v = kNoDigit;
+        for (int i = 0; i < 64; ++i) value[static_cast<unsigned char>(kAlphabet[i])] = static_cast<std::uint8_t>(i);
         for (unsigned c = 0; c < 256; ++c)
             for (unsigned place = 0; place < 4; ++place)
-                shifted[place][c] = value[c] < 0 ? kBad : static_cast<std::uint32_t>(value[c]) << (18 - 6 * place);
+                shifted[place][c] =
+                    value[c] == kNoDigit ? kBad : static_cast<std::uint32_t>(value[c]) << (18 - 6 * place);
     }
 };
 constexpr DigitTables kDigits;
@@ -401,6 +404,49 @@ void AppendBase64(std::u16string& out, const unsigned char* bytes, std::size_t c
 
 namespace {
 
+// The fast decoder `path` names, over the clean run at the cursor.
+inline void DecodeCleanRun(DecodeCursor& c, qel::format::Base64Path path) {
+#ifdef QEL_BASE64_SSSE3
+    if (path == qel::format::Base64Path::avx2) DecodeCleanAvx2(c);
+    else if (path == qel::format::Base64Path::ssse3) DecodeCleanSsse3(c);
+    else DecodeCleanScalar(c);
+#else
+    static_cast<void>(path);
+    DecodeCleanScalar(c);
+#endif
+}
+
+// Counting only: steps over the clean groups at `pos`, adding their bytes.
+inline void CountCleanGroups(const unsigned char* s, std::size_t length, std::size_t& pos, std::size_t& written) {
+    for (; length - pos >= 4 && !(GroupAt(s + pos) & kBad); pos += 4) written += 3;
+}
+
+// A group as the general rule reads it: its digits in the high bits of a
+// 24-bit value, and the whole bytes they make (0 to 3).
+struct GatheredGroup {
+    std::uint32_t bits;
+    std::size_t bytes;
+};
+
+// Gathers up to four digits from `pos` on, stepping over every other
+// character (line breaks, pad characters, foreign characters) until four
+// are found or the text ends.
+inline GatheredGroup GatherGroup(const unsigned char* s, std::size_t length, std::size_t& pos) {
+    std::uint32_t v = 0;
+    unsigned digits = 0;
+    for (; digits < 4 && pos < length; ++pos) {
+        const std::uint8_t d = kDigits.value[s[pos]];
+        if (d == kNoDigit) continue;
+        v = (v << 6) | d;
+        ++digits;
+    }
+    return {v << (6 * (4 - digits)), 6 * digits / 8};
+}
+
+inline void PutGathered(unsigned char* out, GatheredGroup g) {
+    for (std::size_t i = 0; i < g.bytes; ++i) out[i] = static_cast<unsigned char>(g.bits >> (16 - 8 * i));
+}
+
 bool Decode(const char* text, std::size_t length, unsigned char* out, std::size_t* outLength,
             qel::format::Base64Path path) {
     if (!text || !outLength) return false;
@@ -413,35 +459,19 @@ bool Decode(const char* text, std::size_t length, unsigned char* out, std::size_
     for (;;) {
         if (!overflow) {
             DecodeCursor c{s, length, out, capacity, pos, written};
-#ifdef QEL_BASE64_SSSE3
-            if (path == qel::format::Base64Path::avx2) DecodeCleanAvx2(c);
-            else if (path == qel::format::Base64Path::ssse3) DecodeCleanSsse3(c);
-            else DecodeCleanScalar(c);
-#else
-            DecodeCleanScalar(c);
-#endif
+            DecodeCleanRun(c, path);
             pos = c.pos;
             written = c.written;
         } else {
-            // Counting only.
-            for (; length - pos >= 4 && !(GroupAt(s + pos) & kBad); pos += 4) written += 3;
+            CountCleanGroups(s, length, pos, written);
         }
         // Anything else, one group at a time: line breaks, pad characters,
         // foreign characters, the end of the text, a group that overflows.
         if (pos >= length || s[pos] == 0) break;
-        std::uint32_t v = 0;
-        unsigned digits = 0;
-        for (; digits < 4 && pos < length; ++pos) {
-            const int d = kDigits.value[s[pos]];
-            if (d < 0) continue;
-            v = (v << 6) | static_cast<std::uint32_t>(d);
-            ++digits;
-        }
-        v <<= 6 * (4 - digits);
-        const std::size_t n = 6 * digits / 8;
-        if (!overflow && capacity - written < n) overflow = true;
-        for (std::size_t i = 0; i < n; ++i, ++written)
-            if (!overflow) out[written] = static_cast<unsigned char>(v >> (16 - 8 * i));
+        const GatheredGroup g = GatherGroup(s, length, pos);
+        if (!overflow && capacity - written < g.bytes) overflow = true;
+        if (!overflow) PutGathered(out + written, g);
+        written += g.bytes;
     }
     *outLength = written;
     return !overflow;
@@ -486,4 +516,7 @@ bool DecodeBase64On(Base64Path path, const char* text, std::size_t length, unsig
 
 }  // namespace qel::format
 
-int Base64DigitValue(char ch) noexcept { return kDigits.value[static_cast<unsigned char>(ch)]; }
+int Base64DigitValue(char ch) noexcept {
+    const std::uint8_t v = kDigits.value[static_cast<unsigned char>(ch)];
+    return v == kNoDigit ? -1 : v;
+}

@@ -1,16 +1,14 @@
 #include "format/card_layout.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstdint>
 #include <memory>
 #include <string_view>
 #include <unordered_set>
 
 #include "format/base64.h"
+#include "format/image_file.h"
 #include "format/toruca_format.h"
 #include "framework/codepage.h"
 #include "framework/exceptions.h"
@@ -106,14 +104,24 @@ bool WritesPart(const CQelTpjImgFile& entry, bool pageImage) {
     return !entry.m_strPath.empty() && (!pageImage || !entry.m_strId.empty());
 }
 
-struct Descriptor {
-    int fd;
-    ~Descriptor() { ::close(fd); }
-};
-
-[[noreturn]] void ThrowOpenError(int err, const std::u16string& path) {
-    AfxThrowFileException(err == EACCES || err == EPERM ? CFileException::accessDenied : CFileException::badPath, err,
-                          path);
+// Encodes the `length` bytes of the open file into the sink, a block at a
+// time; raises when the file turns out longer or shorter than that.
+void EncodeBlocks(ImageFile& file, std::uint64_t length, const std::u16string& path, CardSink& sink) {
+    const std::size_t blockSize = static_cast<std::size_t>(std::min<std::uint64_t>(kImageBlock, length + 1));
+    const std::unique_ptr<unsigned char[]> block(new unsigned char[blockSize]);
+    std::uint64_t done = 0;
+    for (;;) {
+        // One byte more than the length is asked for: it is there only when
+        // the file grew. A block is filled whole before it is encoded, so
+        // that every block but the last holds whole lines.
+        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(blockSize, length + 1 - done));
+        const std::size_t filled = file.Read(block.get(), want);
+        done += filled;
+        if (done > length) throw CFileException(CFileException::genericException, 0, path, u"grew while it was read");
+        if (filled > 0) sink.Base64(block.get(), filled, 0);
+        if (filled < want) break;
+    }
+    if (done < length) throw CFileException(CFileException::endOfFile, 0, path, u"shrank while it was read");
 }
 
 // Encodes the image file at `path` into the sink, a block at a time. A name
@@ -123,59 +131,12 @@ struct Descriptor {
 // end), a file of 512 MiB or more, and one whose size changes while it is
 // read (the size at open is the image's; the file is read to its end).
 void EncodeImageFile(const std::u16string& path, CardSink& sink) {
-    if (path.empty() || path.find(u'\0') != std::u16string::npos) return;
-    const std::string native = qel::framework::PathToNative(path);
-    struct stat st;
-    if (::stat(native.c_str(), &st) != 0) {
-        const int err = errno;
-        if (err == ENOENT || err == ENOTDIR || err == ENAMETOOLONG) return;
-        AfxThrowFileException(err == EACCES ? CFileException::accessDenied : CFileException::badPath, err, path);
-    }
-    if (S_ISDIR(st.st_mode)) return;
-    if (!S_ISREG(st.st_mode)) AfxThrowFileException(CFileException::accessDenied, EINVAL, path);
-
-    // The name may lead elsewhere by now: the open does not block, and what
-    // was opened is asked again.
-    const int fd = ::open(native.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
-        const int err = errno;
-        if (err == ENOENT || err == ENOTDIR) return;
-        ThrowOpenError(err, path);
-    }
-    const Descriptor file{fd};
-    if (::fstat(fd, &st) != 0) AfxThrowFileException(CFileException::hardIO, errno, path);
-    if (S_ISDIR(st.st_mode)) return;
-    if (!S_ISREG(st.st_mode)) AfxThrowFileException(CFileException::accessDenied, EINVAL, path);
-    ::fcntl(fd, F_SETFL, O_RDONLY);
-    const std::uint64_t length = static_cast<std::uint64_t>(st.st_size);
+    ImageFile file(path);
+    if (!file.IsOpen()) return;
+    const std::uint64_t length = file.Size();
     if (length >= kImageLimit) AfxThrowFileException(CFileException::genericException, 0, path, kTooLarge);
-    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-
-    const std::size_t blockSize = static_cast<std::size_t>(std::min<std::uint64_t>(kImageBlock, length + 1));
-    const std::unique_ptr<unsigned char[]> block(new unsigned char[blockSize]);
-    std::uint64_t done = 0;
-    for (;;) {
-        // One byte more than the length is asked for: it is there only when
-        // the file grew. A block is filled whole before it is encoded, so
-        // that every block but the last holds whole lines.
-        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(blockSize, length + 1 - done));
-        std::size_t filled = 0;
-        while (filled < want) {
-            const ssize_t n = ::read(fd, block.get() + filled, want - filled);
-            if (n < 0) {
-                if (errno == EINTR) continue;
-                AfxThrowFileException(errno == EIO ? CFileException::hardIO : CFileException::genericException, errno,
-                                      path);
-            }
-            if (n == 0) break;
-            filled += static_cast<std::size_t>(n);
-        }
-        done += filled;
-        if (done > length) throw CFileException(CFileException::genericException, 0, path, u"grew while it was read");
-        if (filled > 0) sink.Base64(block.get(), filled, 0);
-        if (filled < want) break;
-    }
-    if (done < length) throw CFileException(CFileException::endOfFile, 0, path, u"shrank while it was read");
+    file.AdviseSequential();
+    EncodeBlocks(file, length, path, sink);
 }
 
 }  // namespace
@@ -257,33 +218,29 @@ std::size_t CheckAndMeasure(const CQelTpjFile& record, bool mime, std::u16string
 
 }  // namespace
 
-void WriteCard(const CQelTpjFile& record, CardSink& sink) {
-    const int type = record.m_nType;
-    const int code = CQelTpjFile::VersionToCode(record.m_strVersion);
-    const bool mime = type != TYPE_SNIP;
-    const std::u16string boundary = mime ? BoundaryFor(record.m_strHtml, record.m_strBoundary) : record.m_strBoundary;
-    const std::size_t size = CheckAndMeasure(record, mime, boundary);
-    if (sink.WantsSizeHint()) sink.SizeHint(size);
+namespace {
 
-    switch (type) {
+void WriteMagicAndVersion(const CQelTpjFile& record, CardSink& sink) {
+    switch (record.m_nType) {
         case TYPE_PROJECT: sink.Text(kMagicProject), sink.Text(kCrLf); break;
         case TYPE_SNIP:
         case TYPE_CARD: sink.Text(kMagicToruca), sink.Text(kCrLf); break;
         default: break;
     }
     Line(sink, kKeyVersion, record.m_strVersion);
-    switch (type) {
+    switch (record.m_nType) {
         case TYPE_PROJECT: Line(sink, kKeyType, kTypeValueProject), sink.Text(kCrLf); break;
         case TYPE_SNIP: Line(sink, kKeyType, kTypeValueSnip), sink.Text(kCrLf); break;
         case TYPE_CARD: Line(sink, kKeyType, kTypeValueCard), sink.Text(kCrLf); break;
         default: break;
     }
-    Line(sink, kKeyUrl, record.m_strUrl);
+}
 
-    // A data line is the Base64 of the field's bytes on one line. Encoding
-    // without line breaks gives exactly the text with the encoder's CR LF
-    // pairs cut out, since Base64 digits never form one. A line break that
-    // is part of the field survives: it is among the encoded bytes.
+// A data line is the Base64 of the field's bytes on one line. Encoding
+// without line breaks gives exactly the text with the encoder's CR LF pairs
+// cut out, since Base64 digits never form one. A line break that is part of
+// the field survives: it is among the encoded bytes.
+void WriteDataLines(const CQelTpjFile& record, CardSink& sink) {
     const char16_t* const dataKeys[] = {kKeyData1, kKeyData2, kKeyData3};
     const std::string* const dataFields[] = {&record.m_strData1, &record.m_strData2, &record.m_strData3};
     for (int i = 0; i < 3; ++i) {
@@ -293,48 +250,68 @@ void WriteCard(const CQelTpjFile& record, CardSink& sink) {
         sink.Base64(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), BASE64_NO_LINE_BREAKS);
         sink.Text(kCrLf);
     }
+}
 
+// The header lines after the data lines, as many as the version has.
+void WriteVersionedLines(const CQelTpjFile& record, CardSink& sink) {
+    const int code = CQelTpjFile::VersionToCode(record.m_strVersion);
     Line(sink, kKeyCategory, qel::framework::Format(u"%04d", record.m_nCategory));
     if (code > 1) {
         Line(sink, kKeyIpId, record.m_strIpId);
         Line(sink, kKeySortId, record.m_strSortId);
     }
     // A project file leaves out the default "both allowed".
-    if (code > 2 && !(type == TYPE_PROJECT && record.m_nDist == 4))
+    if (code > 2 && !(record.m_nType == TYPE_PROJECT && record.m_nDist == 4))
         Line(sink, kKeyDist, qel::framework::Format(u"%d", record.m_nDist));
     if (code > 1 && record.m_nColorId != 1) Line(sink, kKeyColorId, qel::framework::Format(u"%d", record.m_nColorId));
     if (code > 1) Line(sink, kKeyExpires, record.m_strExpires);
     if (code > 3) Line(sink, kKeyLastModified, record.m_strLastModified);
+}
 
-    if (mime) {
-        sink.Text(kCrLf);
-        Line(sink, kKeyMimeVersion, kMimeVersion);
-        sink.Text(kKeyContentType);
-        sink.Text(u": ");
-        sink.Text(kMultipartMixed);
-        sink.Text(u";boundary=\"");
-        sink.Text(boundary);
-        sink.Text(u"\"\r\n\r\n");
+// The MIME body: the envelope, the page's part, the icon's and the images'
+// parts, the closing delimiter (without its line end).
+void WriteMimeBody(const CQelTpjFile& record, std::u16string_view boundary, CardSink& sink) {
+    sink.Text(kCrLf);
+    Line(sink, kKeyMimeVersion, kMimeVersion);
+    sink.Text(kKeyContentType);
+    sink.Text(u": ");
+    sink.Text(kMultipartMixed);
+    sink.Text(u";boundary=\"");
+    sink.Text(boundary);
+    sink.Text(u"\"\r\n\r\n");
 
-        sink.Text(u"--");
-        sink.Text(boundary);
-        sink.Text(kCrLf);
-        Line(sink, kKeyContentType, kHtmlContentType);
-        Line(sink, kKeyTransferEncoding, kEncoding8bit);
-        sink.Text(kCrLf);
-        // The page as held, its own line ends included; the first CR LF ends
-        // a last line that has none.
-        sink.Text(record.m_strHtml);
-        sink.Text(u"\r\n\r\n\r\n");
+    sink.Text(u"--");
+    sink.Text(boundary);
+    sink.Text(kCrLf);
+    Line(sink, kKeyContentType, kHtmlContentType);
+    Line(sink, kKeyTransferEncoding, kEncoding8bit);
+    sink.Text(kCrLf);
+    // The page as held, its own line ends included; the first CR LF ends a
+    // last line that has none.
+    sink.Text(record.m_strHtml);
+    sink.Text(u"\r\n\r\n\r\n");
 
-        WriteImagePart(sink, record.m_uniqueIcon, false, boundary);
-        for (int i = 0; i < record.m_arrImages.GetSize(); ++i)
-            WriteImagePart(sink, record.m_arrImages[i], true, boundary);
+    WriteImagePart(sink, record.m_uniqueIcon, false, boundary);
+    for (int i = 0; i < record.m_arrImages.GetSize(); ++i) WriteImagePart(sink, record.m_arrImages[i], true, boundary);
 
-        sink.Text(u"--");
-        sink.Text(boundary);
-        sink.Text(u"--");
-    }
+    sink.Text(u"--");
+    sink.Text(boundary);
+    sink.Text(u"--");
+}
+
+}  // namespace
+
+void WriteCard(const CQelTpjFile& record, CardSink& sink) {
+    const bool mime = record.m_nType != TYPE_SNIP;
+    const std::u16string boundary = mime ? BoundaryFor(record.m_strHtml, record.m_strBoundary) : record.m_strBoundary;
+    const std::size_t size = CheckAndMeasure(record, mime, boundary);
+    if (sink.WantsSizeHint()) sink.SizeHint(size);
+
+    WriteMagicAndVersion(record, sink);
+    Line(sink, kKeyUrl, record.m_strUrl);
+    WriteDataLines(record, sink);
+    WriteVersionedLines(record, sink);
+    if (mime) WriteMimeBody(record, boundary, sink);
     sink.Text(kCrLf);
 }
 

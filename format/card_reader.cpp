@@ -309,54 +309,88 @@ struct HeaderState {
     std::u16string boundary;   // declared by the message's Content-Type; empty: none
 };
 
+// The header lines whose value is the trimmed text, and those whose value
+// is a number; each key sets one member of the record.
+struct TextHeader {
+    const char16_t* key;
+    void (CQelTpjFile::*set)(const std::u16string&);
+};
+constexpr TextHeader kTextHeaders[] = {
+    {qel::format::kKeyVersion, &CQelTpjFile::SetVersion},
+    {qel::format::kKeyUrl, &CQelTpjFile::SetUrl},
+    {qel::format::kKeyExpires, &CQelTpjFile::SetExpires},
+    {qel::format::kKeyLastModified, &CQelTpjFile::SetLastModified},
+    {qel::format::kKeyIpId, &CQelTpjFile::SetIpId},
+    {qel::format::kKeySortId, &CQelTpjFile::SetSortId},
+    {qel::format::kKeyMimeVersion, &CQelTpjFile::SetMimeVersion},
+};
+struct NumberHeader {
+    const char16_t* key;
+    void (CQelTpjFile::*set)(int);
+};
+constexpr NumberHeader kNumberHeaders[] = {
+    {qel::format::kKeyCategory, &CQelTpjFile::SetCategory},
+    {qel::format::kKeyDist, &CQelTpjFile::SetDist},
+    {qel::format::kKeyColorId, &CQelTpjFile::SetColorId},
+};
+
+// Sets the member a text or number header names; false for other keys.
+bool ReadValueHeader(CQelTpjFile& record, std::string_view key, std::string_view rest) {
+    for (const TextHeader& header : kTextHeaders) {
+        if (!EqualsAscii(key, header.key)) continue;
+        (record.*header.set)(TrimmedText(rest));
+        return true;
+    }
+    for (const NumberHeader& header : kNumberHeaders) {
+        if (!EqualsAscii(key, header.key)) continue;
+        (record.*header.set)(CQelTorucaUtil().ToInt(TrimmedText(rest)));
+        return true;
+    }
+    return false;
+}
+
+// "SNIP" and "CARD" set the type; "PROJECT" and anything else change nothing.
+void ReadTypeHeader(CQelTpjFile& record, std::string_view rest, HeaderState& state) {
+    const std::u16string value = TrimmedText(rest);
+    if (qel::framework::EqualsNoCase(value, qel::format::kTypeValueSnip)) {
+        record.m_nType = TYPE_SNIP;
+        state.pendingType = false;
+    } else if (qel::framework::EqualsNoCase(value, qel::format::kTypeValueCard)) {
+        record.m_nType = TYPE_CARD;
+        state.pendingType = false;
+    }
+}
+
+// The data line a key names, or nullptr for any other key.
+std::string* DataLineOf(CQelTpjFile& record, std::string_view key) {
+    if (EqualsAscii(key, qel::format::kKeyData1)) return &record.m_strData1;
+    if (EqualsAscii(key, qel::format::kKeyData2)) return &record.m_strData2;
+    if (EqualsAscii(key, qel::format::kKeyData3)) return &record.m_strData3;
+    return nullptr;
+}
+
+// The Base64 text is decoded from the file's bytes as they are: a byte that
+// is not code page 932 is skipped like any other foreign character rather
+// than turned into text first. The data line keeps the decoded bytes up to
+// the first NUL, unconverted.
+void ReadDataHeader(std::string& field, std::string_view rest) {
+    const std::string_view text = TrimBytes(rest);
+    std::size_t count = 0;
+    std::unique_ptr<unsigned char[]> bytes(
+        CQelTorucaUtil().DecodeBase64Bytes(text.empty() ? "" : text.data(), text.size(), count));
+    const char* p = reinterpret_cast<const char*>(bytes.get());
+    std::string data = p ? std::string(p, ::strnlen(p, count)) : std::string();
+    field.swap(data);
+}
+
 void ReadHeaderLine(CQelTpjFile& record, std::string_view line, HeaderState& state) {
     std::string_view key, rest;
     if (!SplitHeader(line, key, rest)) return;
-    CQelTorucaUtil util;
-    if (EqualsAscii(key, qel::format::kKeyVersion)) {
-        record.SetVersion(TrimmedText(rest));
-    } else if (EqualsAscii(key, qel::format::kKeyType)) {
-        const std::u16string value = TrimmedText(rest);
-        if (qel::framework::EqualsNoCase(value, qel::format::kTypeValueSnip)) {
-            record.m_nType = TYPE_SNIP;
-            state.pendingType = false;
-        } else if (qel::framework::EqualsNoCase(value, qel::format::kTypeValueCard)) {
-            record.m_nType = TYPE_CARD;
-            state.pendingType = false;
-        }
-        // "PROJECT" and anything else: no change.
-    } else if (EqualsAscii(key, qel::format::kKeyUrl)) {
-        record.SetUrl(TrimmedText(rest));
-    } else if (EqualsAscii(key, qel::format::kKeyExpires)) {
-        record.SetExpires(TrimmedText(rest));
-    } else if (EqualsAscii(key, qel::format::kKeyLastModified)) {
-        record.SetLastModified(TrimmedText(rest));
-    } else if (EqualsAscii(key, qel::format::kKeyIpId)) {
-        record.SetIpId(TrimmedText(rest));
-    } else if (EqualsAscii(key, qel::format::kKeySortId)) {
-        record.SetSortId(TrimmedText(rest));
-    } else if (EqualsAscii(key, qel::format::kKeyCategory)) {
-        record.SetCategory(util.ToInt(TrimmedText(rest)));
-    } else if (EqualsAscii(key, qel::format::kKeyDist)) {
-        record.SetDist(util.ToInt(TrimmedText(rest)));
-    } else if (EqualsAscii(key, qel::format::kKeyColorId)) {
-        record.SetColorId(util.ToInt(TrimmedText(rest)));
-    } else if (EqualsAscii(key, qel::format::kKeyData1) || EqualsAscii(key, qel::format::kKeyData2) ||
-               EqualsAscii(key, qel::format::kKeyData3)) {
-        // The Base64 text is decoded from the file's bytes as they are: a
-        // byte that is not code page 932 is skipped like any other foreign
-        // character rather than turned into text first. The data line keeps
-        // the decoded bytes up to the first NUL, unconverted.
-        const std::string_view text = TrimBytes(rest);
-        std::size_t count = 0;
-        std::unique_ptr<unsigned char[]> bytes(
-            util.DecodeBase64Bytes(text.empty() ? "" : text.data(), text.size(), count));
-        const char* p = reinterpret_cast<const char*>(bytes.get());
-        std::string data = p ? std::string(p, ::strnlen(p, count)) : std::string();
-        const char digit = key.back();
-        (digit == '1' ? record.m_strData1 : digit == '2' ? record.m_strData2 : record.m_strData3).swap(data);
-    } else if (EqualsAscii(key, qel::format::kKeyMimeVersion)) {
-        record.SetMimeVersion(TrimmedText(rest));
+    if (ReadValueHeader(record, key, rest)) return;
+    if (EqualsAscii(key, qel::format::kKeyType)) {
+        ReadTypeHeader(record, rest, state);
+    } else if (std::string* field = DataLineOf(record, key)) {
+        ReadDataHeader(*field, rest);
     } else if (EqualsAscii(key, qel::format::kKeyContentType)) {
         state.boundary = qel::format::GetParam(TrimmedText(rest), u"boundary");
         record.SetBoundary(state.boundary);
@@ -438,6 +472,72 @@ private:
     bool m_eof = false;
 };
 
+// The magic line gives the record's type, or leaves it to the body.
+void ReadMagicLine(LineReader& lines, CQelTpjFile& record, HeaderState& headers) {
+    std::string_view line;
+    if (!lines.Next(line, kMaxHeaderLine)) return;
+    if (EqualsAscii(line, qel::format::kMagicProject)) record.m_nType = TYPE_PROJECT;
+    else if (EqualsAscii(line, qel::format::kMagicToruca)) headers.pendingType = true;
+}
+
+// A line of a part that is no delimiter: a header line, the empty line
+// that starts the body, or a line of the body. The state it leads to.
+inline State ReadPartLine(State state, std::string_view line, CQelMimePartLines& part) {
+    if (state == State::partBody) {
+        part.AppendBody(line);
+        return state;
+    }
+    if (line.empty()) {
+        part.StartBody();
+        return State::partBody;
+    }
+    part.AppendHeader(line);
+    return State::partHeaders;
+}
+
+// Reads the lines after the magic one: the header lines, and the parts,
+// each taken into the record when a delimiter ends it, if it had a line.
+// A part that no delimiter ended is dropped (and its attachment).
+void ReadLines(LineReader& lines, CQelTpjFile& record, HeaderState& headers, CQelMimePartLines& part) {
+    State state = State::envelope;
+    std::string_view line;
+    while (lines.Next(line, state == State::partBody ? kAnyLength : kMaxHeaderLine)) {
+        const LineKind kind = KindOfLine(line, headers.boundary);
+        if (kind != LineKind::text) {
+            if (state == State::partHeaders || state == State::partBody) {
+                part.Finish();
+                qel::format::ReadMimePart(record, part);
+            }
+            part.Reset();
+            state = kind == LineKind::closing ? State::envelope : State::betweenParts;
+        } else if (state == State::envelope) {
+            ReadHeaderLine(record, line, headers);
+        } else {
+            state = ReadPartLine(state, line, part);
+        }
+    }
+    part.Reset();
+}
+
+// Reports a load that failed and undoes it: the attachments it made are
+// removed, the images and the icon are as they were before. False.
+bool FailedLoad(const std::exception& error, const std::u16string& path, CQelTpjFile& record,
+                const CQelTpjImgFile& iconBefore, CQelMimePartLines& part, qel::format::AttachmentStore& store) {
+    const auto* fileError = dynamic_cast<const CFileException*>(&error);
+    const bool attachment = fileError != nullptr && fileError->m_strFileName != path;
+    try {
+        qel::host::ReportFailure(qel::host::DescribeFailure(error, attachment ? u"attachment" : u"",
+                                                            attachment ? u"cannot be written" : u"cannot be read"));
+    } catch (const std::bad_alloc&) {
+        // No memory for the words: the failure stands without them.
+    }
+    part.Reset();
+    store.RemoveCommitted();
+    record.m_arrImages.RemoveAll();
+    record.m_uniqueIcon = iconBefore;
+    return false;
+}
+
 }  // namespace
 
 namespace qel::format {
@@ -445,25 +545,10 @@ namespace qel::format {
 bool ReadCard(CQelTpjFile& record, const std::u16string& path, AttachmentStore& store) {
     record.m_strHtml.clear();
     record.m_arrImages.RemoveAll();
-    CQelTpjImgFile iconBefore = record.m_uniqueIcon;
+    const CQelTpjImgFile iconBefore = record.m_uniqueIcon;
     // Outside the guard: a load that fails removes the attachments it made,
     // so that the failure leaves nothing behind.
     CQelMimePartLines part(store);
-    auto failed = [&](const std::exception& error) {
-        const auto* fileError = dynamic_cast<const CFileException*>(&error);
-        const bool attachment = fileError != nullptr && fileError->m_strFileName != path;
-        try {
-            qel::host::ReportFailure(qel::host::DescribeFailure(error, attachment ? u"attachment" : u"",
-                                                                attachment ? u"cannot be written" : u"cannot be read"));
-        } catch (const std::bad_alloc&) {
-            // No memory for the words: the failure stands without them.
-        }
-        part.Reset();
-        store.RemoveCommitted();
-        record.m_arrImages.RemoveAll();
-        record.m_uniqueIcon = std::move(iconBefore);
-        return false;
-    };
     try {
         CFile file;
         CFileException openError;
@@ -472,49 +557,16 @@ bool ReadCard(CQelTpjFile& record, const std::u16string& path, AttachmentStore& 
             return false;
         }
         HeaderState headers;
-        State state = State::envelope;
         LineReader lines(file);
-        std::string_view line;
-        if (lines.Next(line, kMaxHeaderLine)) {
-            if (EqualsAscii(line, qel::format::kMagicProject)) record.m_nType = TYPE_PROJECT;
-            else if (EqualsAscii(line, qel::format::kMagicToruca)) headers.pendingType = true;
-        }
-        while (lines.Next(line, state == State::partBody ? kAnyLength : kMaxHeaderLine)) {
-            const LineKind kind = KindOfLine(line, headers.boundary);
-            if (kind != LineKind::text) {
-                // A part is taken when a delimiter ends it, if it had a line.
-                if (state == State::partHeaders || state == State::partBody) {
-                    part.Finish();
-                    ReadMimePart(record, part);
-                }
-                part.Reset();
-                state = kind == LineKind::closing ? State::envelope : State::betweenParts;
-                continue;
-            }
-            switch (state) {
-                case State::envelope: ReadHeaderLine(record, line, headers); break;
-                case State::betweenParts:
-                case State::partHeaders:
-                    if (line.empty()) {
-                        part.StartBody();
-                        state = State::partBody;
-                    } else {
-                        part.AppendHeader(line);
-                        state = State::partHeaders;
-                    }
-                    break;
-                case State::partBody: part.AppendBody(line); break;
-            }
-        }
-        // A part that no delimiter ended is dropped (and its attachment).
-        part.Reset();
+        ReadMagicLine(lines, record, headers);
+        ReadLines(lines, record, headers, part);
         if (headers.pendingType) record.m_nType = record.m_strHtml.empty() ? TYPE_SNIP : TYPE_CARD;
         file.Close();
         return true;
     } catch (const CException& error) {
-        return failed(error);
+        return FailedLoad(error, path, record, iconBefore, part, store);
     } catch (const std::bad_alloc& error) {
-        return failed(error);
+        return FailedLoad(error, path, record, iconBefore, part, store);
     }
 }
 

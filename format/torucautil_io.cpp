@@ -1,28 +1,18 @@
 // The Base64 and file operations of CQelTorucaUtil, used by the writer and
 // the reader of ToruCa files.
-#include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <memory>
-#include <fcntl.h>
 #include <new>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "format/base64.h"
-#include "framework/codepage.h"
+#include "format/image_file.h"
 #include "framework/exceptions.h"
 #include "framework/file.h"
 #include "framework/hugepages.h"
 #include "toruca/torucautil.h"
 
 namespace {
-
-// Closes a descriptor when it goes out of scope.
-struct Descriptor {
-    int fd;
-    ~Descriptor() { ::close(fd); }
-};
 
 unsigned char* NewBuffer(std::size_t size) {
     auto* p = new (std::nothrow) unsigned char[size];
@@ -43,61 +33,25 @@ unsigned char* CQelTorucaUtil::DecodeBase64Bytes(const char* text, std::size_t l
     return buffer.release();
 }
 
+// A name that leads to no file (nothing there, a folder, or a page
+// reference that is a URL rather than a path) gives no buffer: the part
+// keeps an empty body. Anything else that is there but cannot be read whole
+// raises the file error, so that the export reports it instead of writing
+// an empty or torn image: a file without permission, a FIFO or device
+// (never read: it could block or never end), and a file whose size changes
+// while it is read.
 unsigned char* CQelTorucaUtil::ReadFileBytes(const std::u16string& path, std::size_t& size) {
-    // A name that leads to no file (nothing there, a folder, or a page
-    // reference that is a URL rather than a path) gives no buffer: the part
-    // keeps an empty body. Anything else that is there but cannot be read
-    // whole raises the file error, so that the export reports it instead of
-    // writing an empty or torn image: a file without permission, a FIFO or
-    // device (never read: it could block or never end), and a file whose
-    // size changes while it is read.
-    if (path.empty() || path.find(u'\0') != std::u16string::npos) return nullptr;
-    const std::string native = qel::framework::PathToNative(path);
-    struct stat st;
-    if (::stat(native.c_str(), &st) != 0) {
-        const int err = errno;
-        if (err == ENOENT || err == ENOTDIR || err == ENAMETOOLONG) return nullptr;
-        AfxThrowFileException(err == EACCES ? CFileException::accessDenied : CFileException::badPath, err, path);
-    }
-    if (S_ISDIR(st.st_mode)) return nullptr;
-    if (!S_ISREG(st.st_mode)) AfxThrowFileException(CFileException::accessDenied, EINVAL, path);
-
-    // The name may lead elsewhere by now: the open does not block, and what
-    // was opened is asked again.
-    const int fd = ::open(native.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
-        const int err = errno;
-        if (err == ENOENT || err == ENOTDIR) return nullptr;
-        AfxThrowFileException(err == EACCES || err == EPERM ? CFileException::accessDenied : CFileException::badPath,
-                              err, path);
-    }
-    const Descriptor file{fd};
-    if (::fstat(fd, &st) != 0) AfxThrowFileException(CFileException::hardIO, errno, path);
-    if (S_ISDIR(st.st_mode)) return nullptr;
-    if (!S_ISREG(st.st_mode)) AfxThrowFileException(CFileException::accessDenied, EINVAL, path);
-    ::fcntl(fd, F_SETFL, O_RDONLY);
-
+    qel::format::ImageFile file(path);
+    if (!file.IsOpen()) return nullptr;
     // The size at open is the size of the image. The file is read to its
-    // end: fewer bytes, or more, mean it changed while it was read.
-    const std::uint64_t length = static_cast<std::uint64_t>(st.st_size);
+    // end: one byte more than the length is asked for, which is there only
+    // when the file grew.
+    const std::uint64_t length = file.Size();
     if (length >= std::uint64_t{SIZE_MAX} / 2) AfxThrowMemoryException();
     std::unique_ptr<unsigned char[]> buffer(NewBuffer(static_cast<std::size_t>(length) + 1));
     qel::framework::AdviseHugePages(buffer.get(), static_cast<std::size_t>(length));
-    std::size_t done = 0;
-    for (;;) {
-        // One byte more than the length is asked for: it is there only when
-        // the file grew.
-        const std::size_t left = static_cast<std::size_t>(length) + 1 - done;
-        const ssize_t n = ::read(fd, buffer.get() + done, left < (1u << 30) ? left : (1u << 30));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            AfxThrowFileException(errno == EIO ? CFileException::hardIO : CFileException::genericException, errno,
-                                  path);
-        }
-        if (n == 0) break;
-        done += static_cast<std::size_t>(n);
-        if (done > length) throw CFileException(CFileException::genericException, 0, path, u"grew while it was read");
-    }
+    const std::size_t done = file.Read(buffer.get(), static_cast<std::size_t>(length) + 1);
+    if (done > length) throw CFileException(CFileException::genericException, 0, path, u"grew while it was read");
     if (done < length) throw CFileException(CFileException::endOfFile, 0, path, u"shrank while it was read");
     size = done;
     return buffer.release();

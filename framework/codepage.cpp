@@ -149,16 +149,82 @@ std::size_t WriteReference(char* d, char32_t cp) {
     return static_cast<std::size_t>(n);
 }
 
+// The text goes in chunks into room made at the end of the output: two
+// bytes a code unit, which every character but a character reference fits,
+// and spare room for one reference. A reference that would eat into the
+// room of the rest of the chunk ends the chunk early. The zero fill of a
+// chunk's room stays in cache.
+constexpr std::size_t kChunk = 2048;
+constexpr std::size_t kLongestReference = 10;  // "&#1114111;"
+
+// How one character other than ASCII is written: its code page 932 form,
+// or else the code point of a reference, and the code units it takes.
+struct NarrowForm {
+    std::uint16_t bytes;  // a byte below 0x100, or lead << 8 | trail
+    char32_t reference;   // 0, or the code point written as "&#N;"
+    std::size_t used;     // 1, or 2 for a surrogate pair
+};
+
+inline NarrowForm FormOf(const char16_t* p, const char16_t* end) {
+    const char16_t c = *p;
+    if (c >= 0xD800 && c <= 0xDFFF) {
+        // Nothing outside the BMP is in code page 932.
+        if (c <= 0xDBFF && p + 1 < end && p[1] >= 0xDC00 && p[1] <= 0xDFFF)
+            return {0, 0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (p[1] - 0xDC00), 2};
+        return {0, kReplacement, 1};
+    }
+    if (c >= 0xE000 && c <= 0xE757) return {WideToUserDefined(c), 0, 1};
+    const std::uint16_t v = EncodeChar(c);
+    if (v == 0xFFFF) return {0, c, 1};
+    return {v, 0, 1};
+}
+
+inline char* PutNarrow(char* d, std::uint16_t v) {
+    if (v < 0x100) {
+        *d++ = static_cast<char>(v);
+    } else {
+        *d++ = static_cast<char>(v >> 8);
+        *d++ = static_cast<char>(v & 0xFF);
+    }
+    return d;
+}
+
+// Writes the run of characters other than ASCII at `p`, up to the next
+// ASCII one or `stop`. False when a reference would not fit the room left
+// for the rest of the chunk: `p` is then at it, and the next chunk starts
+// with it.
+inline bool NarrowOtherRun(const char16_t*& p, const char16_t* stop, const char16_t* end, char*& d, char* limit) {
+    do {
+        const NarrowForm form = FormOf(p, end);
+        if (form.reference != 0) {
+            const std::size_t rest = static_cast<std::size_t>(stop - p);
+            const std::size_t after = rest > form.used ? rest - form.used : 0;
+            if (static_cast<std::size_t>(limit - d) < kLongestReference + 2 * after) return false;
+            d += WriteReference(d, form.reference);
+        } else {
+            d = PutNarrow(d, form.bytes);
+        }
+        p += form.used;
+    } while (p < stop && *p >= 0x80);
+    return true;
+}
+
+// Writes the chunk from `p` to `stop` into the room from `d` to `limit`;
+// answers where the bytes end. `p` is left where the chunk ended.
+inline char* NarrowChunk(const char16_t*& p, const char16_t* stop, const char16_t* end, char* d, char* limit) {
+    while (p < stop) {
+        // ASCII run: one byte per code unit, no table, no iconv.
+        const std::size_t n = NarrowAscii(p, static_cast<std::size_t>(stop - p), d);
+        p += n;
+        d += n;
+        if (p == stop || !NarrowOtherRun(p, stop, end, d, limit)) break;
+    }
+    return d;
+}
+
 }  // namespace
 
 void AppendWideAsCp932(std::string& out, std::u16string_view text) {
-    // The text goes in chunks into room made at the end of `out`: two bytes
-    // a code unit, which every character but a character reference fits, and
-    // spare room for one reference. A reference that would eat into the room
-    // of the rest of the chunk ends the chunk early. The zero fill of a
-    // chunk's room stays in cache.
-    constexpr std::size_t kChunk = 2048;
-    constexpr std::size_t kLongestReference = 10;  // "&#1114111;"
     const char16_t* p = text.data();
     const char16_t* const end = p + text.size();
     while (p < end) {
@@ -166,53 +232,7 @@ void AppendWideAsCp932(std::string& out, std::u16string_view text) {
         const std::size_t at = out.size();
         out.resize(at + 2 * units + kLongestReference);
         char* const base = out.data() + at;
-        char* const limit = base + 2 * units + kLongestReference;
-        char* d = base;
-        const char16_t* const stop = p + units;
-        while (p < stop) {
-            // ASCII run: one byte per code unit, no table, no iconv.
-            const std::size_t n = NarrowAscii(p, static_cast<std::size_t>(stop - p), d);
-            p += n;
-            d += n;
-            if (p == stop) break;
-            // Run of other characters, up to the next ASCII one.
-            bool full = false;
-            do {
-                const char16_t c = *p;
-                std::uint16_t v = 0;
-                char32_t reference = 0;
-                std::size_t used = 1;
-                if (c >= 0xD800 && c <= 0xDFFF) {
-                    // Nothing outside the BMP is in code page 932.
-                    if (c <= 0xDBFF && p + 1 < end && p[1] >= 0xDC00 && p[1] <= 0xDFFF) {
-                        reference = 0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (p[1] - 0xDC00);
-                        used = 2;
-                    } else {
-                        reference = kReplacement;
-                    }
-                } else if (c >= 0xE000 && c <= 0xE757) {
-                    v = WideToUserDefined(c);
-                } else {
-                    v = EncodeChar(c);
-                    if (v == 0xFFFF) reference = c;
-                }
-                if (reference != 0) {
-                    const std::size_t rest = static_cast<std::size_t>(stop - p);
-                    if (static_cast<std::size_t>(limit - d) < kLongestReference + 2 * (rest > used ? rest - used : 0)) {
-                        full = true;  // the next chunk starts with it
-                        break;
-                    }
-                    d += WriteReference(d, reference);
-                } else if (v < 0x100) {
-                    *d++ = static_cast<char>(v);
-                } else {
-                    *d++ = static_cast<char>(v >> 8);
-                    *d++ = static_cast<char>(v & 0xFF);
-                }
-                p += used;
-            } while (p < stop && *p >= 0x80);
-            if (full) break;
-        }
+        char* const d = NarrowChunk(p, p + units, end, base, base + 2 * units + kLongestReference);
         out.resize(at + static_cast<std::size_t>(d - base));
     }
 }

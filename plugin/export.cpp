@@ -122,87 +122,102 @@ std::u16string ProgramToStart(const std::u16string& editor) {
 
 namespace {
 
-bool RunExport(CQelDeviceIF& device, const std::u16string& path, Node* hostDocument) {
-    using namespace qel::plugin;
-
-    std::u16string message;
-    bool result = false;
-
-    qel::host::BeginExportReport();
-    std::unique_ptr<CQelTpjFileIF> record(device.CreateProject());
-    if (!record) return false;
-
+bool IsToruCaFile(const std::u16string& path) {
     const std::u16string ext = getBaseExt(path);
-    bool loadedFromFile = false;
+    return qel::framework::EqualsNoCase(ext, qel::format::kExtProject) ||
+           qel::framework::EqualsNoCase(ext, qel::format::kExtToruca);
+}
+
+// Fills the record from the ToruCa file or the page at `path`. False, with
+// the reason reported, when it could not; `loadedFromFile` tells which of
+// the two it read.
+bool LoadRecord(CQelTpjFileIF& record, const std::u16string& path, Node* hostDocument, bool& loadedFromFile) {
+    const bool toruCaFile = IsToruCaFile(path);
+    bool loaded = false;
     try {
-        if (qel::framework::EqualsNoCase(ext, qel::format::kExtProject) ||
-            qel::framework::EqualsNoCase(ext, qel::format::kExtToruca)) {
-            result = record->LoadFile(path);
-            loadedFromFile = result;
-        } else {
-            result = record->CreateFromHtml(path, hostDocument);
-        }
+        loaded = toruCaFile ? record.LoadFile(path) : record.CreateFromHtml(path, hostDocument);
     } catch (const std::exception& error) {
         // Memory for a page or file too large: the same failure as an
         // unreadable one, never an exception into the host.
-        result = false;
+        loaded = false;
         qel::host::ReportFailure(qel::host::DescribeFailure(error, u"", u"cannot be read"));
     }
-
-    if (!result) {
-        message = kLoadFailed;
-        // The loader's own reason, when it gave one, comes first and stays.
-        const bool toruCaFile = qel::framework::EqualsNoCase(ext, qel::format::kExtProject) ||
-                                qel::framework::EqualsNoCase(ext, qel::format::kExtToruca);
+    loadedFromFile = toruCaFile && loaded;
+    // The loader's own reason, when it gave one, comes first and stays.
+    if (!loaded)
         qel::host::ReportFailure(path +
                                  (toruCaFile ? u" cannot be read as a ToruCa file" : u" cannot be loaded as a page"));
-    } else {
-        const int startType = record->GetType();
-        CQelTorucaOutputTypeDlg outputDialog(DialogValueOfType(startType), nullptr);
-        if (outputDialog.DoModal() == IDOK) {
-            const OutputForm form = FormOfDialogValue(outputDialog.m_nOutput, record->GetType());
-            record->SetType(form.type);
-            std::u16string outputPath;
-            if (loadedFromFile && record->GetType() == startType) {
-                outputPath = path;  // the file already is what was asked for
-            } else {
-                if (!loadedFromFile && !record->EditSettings(nullptr)) return false;
-                result = false;
-                try {
-                    // The record's own writer streams the bytes into the
-                    // file; an image that exists but cannot be read, or one
-                    // too large for the codec, raises out of it.
-                    const auto* card = dynamic_cast<const CQelTpjFile*>(record.get());
-                    outputPath = WriteNewFile(OutputFolder(), form.defaultName, [&](const ByteWriter& write) {
-                        if (card) {
-                            qel::format::WriteCardCp932(*card, write);
-                        } else {
-                            const std::string bytes = qel::framework::WideToCp932(record->GetFileText());
-                            write(bytes.data(), bytes.size());
-                        }
-                    });
-                    result = !outputPath.empty();
-                    if (result) qel::host::ReportWritten(outputPath);
-                } catch (const std::exception& error) {
-                    // Raised while the text was built: an image (or the
-                    // icon) that cannot be read or is too large.
-                    result = false;
-                    qel::host::ReportFailure(qel::host::DescribeFailure(error, u"image", u"cannot be read"));
-                }
-                if (!result) {
-                    message = qel::framework::Format(kWriteFailed, form.defaultName);
-                    qel::host::ReportFailure(u"output " + std::u16string(form.defaultName) + u" cannot be written");
-                }
-            }
-            if (result) {
-                const std::u16string editor = ProgramToStart(record->GetEditorCommand());
-                if (!editor.empty() && is_file(editor)) CZorShellSv::exec(editor, QuoteArgument(outputPath));
-            }
-        }
-    }
+    return loaded;
+}
 
-    if (!message.empty()) AfxMessageBox(message, MB_OK | MB_ICONSTOP, 0);
-    return result;
+// Writes the record in the chosen form to a new file in the output folder:
+// its path, or empty (reported, and the user told) when it was not written.
+std::u16string WriteOutput(CQelTpjFileIF& record, const qel::plugin::OutputForm& form) {
+    std::u16string outputPath;
+    try {
+        // The record's own writer streams the bytes into the file; an image
+        // that exists but cannot be read, or one too large for the codec,
+        // raises out of it.
+        const auto* card = dynamic_cast<const CQelTpjFile*>(&record);
+        outputPath =
+            qel::plugin::WriteNewFile(OutputFolder(), form.defaultName, [&](const qel::plugin::ByteWriter& write) {
+                if (card) {
+                    qel::format::WriteCardCp932(*card, write);
+                } else {
+                    const std::string bytes = qel::framework::WideToCp932(record.GetFileText());
+                    write(bytes.data(), bytes.size());
+                }
+            });
+        if (!outputPath.empty()) qel::host::ReportWritten(outputPath);
+    } catch (const std::exception& error) {
+        // Raised while the text was built: an image (or the icon) that
+        // cannot be read or is too large.
+        outputPath.clear();
+        qel::host::ReportFailure(qel::host::DescribeFailure(error, u"image", u"cannot be read"));
+    }
+    if (outputPath.empty()) {
+        const std::u16string message = qel::framework::Format(kWriteFailed, form.defaultName);
+        qel::host::ReportFailure(u"output " + std::u16string(form.defaultName) + u" cannot be written");
+        AfxMessageBox(message, MB_OK | MB_ICONSTOP, 0);
+    }
+    return outputPath;
+}
+
+void StartEditor(CQelTpjFileIF& record, const std::u16string& outputPath) {
+    const std::u16string editor = qel::plugin::ProgramToStart(record.GetEditorCommand());
+    if (!editor.empty() && is_file(editor)) CZorShellSv::exec(editor, qel::plugin::QuoteArgument(outputPath));
+}
+
+// The loaded record through the output method dialog (and, for a page, the
+// settings dialog) to its file and the editor. Cancelling the output
+// method dialog is no failure; cancelling the settings dialog is.
+bool ExportRecord(CQelTpjFileIF& record, const std::u16string& path, bool loadedFromFile) {
+    using namespace qel::plugin;
+    const int startType = record.GetType();
+    CQelTorucaOutputTypeDlg outputDialog(DialogValueOfType(startType), nullptr);
+    if (outputDialog.DoModal() != IDOK) return true;
+    const OutputForm form = FormOfDialogValue(outputDialog.m_nOutput, record.GetType());
+    record.SetType(form.type);
+    std::u16string outputPath = path;  // a ToruCa file already is what was asked for
+    if (!loadedFromFile || record.GetType() != startType) {
+        if (!loadedFromFile && !record.EditSettings(nullptr)) return false;
+        outputPath = WriteOutput(record, form);
+        if (outputPath.empty()) return false;
+    }
+    StartEditor(record, outputPath);
+    return true;
+}
+
+bool RunExport(CQelDeviceIF& device, const std::u16string& path, Node* hostDocument) {
+    qel::host::BeginExportReport();
+    std::unique_ptr<CQelTpjFileIF> record(device.CreateProject());
+    if (!record) return false;
+    bool loadedFromFile = false;
+    if (!LoadRecord(*record, path, hostDocument, loadedFromFile)) {
+        AfxMessageBox(kLoadFailed, MB_OK | MB_ICONSTOP, 0);
+        return false;
+    }
+    return ExportRecord(*record, path, loadedFromFile);
 }
 
 }  // namespace

@@ -69,6 +69,24 @@ std::string DecodeWhole(const std::vector<std::string>& lines) {
     return std::string(reinterpret_cast<const char*>(bytes.get()), count);
 }
 
+// `count` random lines of a Base64 body in one of four styles: 76 digits
+// with a padded last group (0), whole groups of any number (1), any number
+// of digits with now and then a character outside the alphabet (2, 3).
+std::vector<std::string> RandomBodyLines(std::mt19937& rng, std::size_t count, int style) {
+    const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    const std::string noise = std::string("= \t\x81\xFF-*\r\0", 9) + std::string(1, '\0');
+    std::vector<std::string> lines;
+    for (std::size_t i = 0; i < count; ++i) {
+        std::size_t len = style == 0 ? 76 : style == 1 ? 4 * (rng() % 40) : rng() % 100;
+        std::string l;
+        for (std::size_t k = 0; k < len; ++k)
+            l += (style >= 2 && rng() % 50 == 0) ? noise[rng() % noise.size()] : alphabet[rng() % 64];
+        if (style == 0 && i + 1 == count) l.resize(70), l += "AAA=";
+        lines.push_back(l);
+    }
+    return lines;
+}
+
 class TpjReader : public qel::test::TempDirTest {
 protected:
     // Loads `bytes` written to a file outside the temporary folder into rec.
@@ -453,8 +471,6 @@ TEST_F(TpjReader, BytesThatAreNotCodePage932AndVeryLongLines) {
 // the bytes are those of the decoder reading the whole body at once.
 TEST_F(TpjReader, Base64BodiesDecodeAsOneText) {
     std::mt19937 rng(7);
-    const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    const std::string noise = std::string("= \t\x81\xFF-*\r\0", 9) + std::string(1, '\0');
     std::vector<std::vector<std::string>> bodies = {
         {},
         {""},
@@ -466,17 +482,8 @@ TEST_F(TpjReader, Base64BodiesDecodeAsOneText) {
         {"QUJDRA==QUJD"},
     };
     for (int b = 0; b < 40; ++b) {
-        std::vector<std::string> lines;
         const std::size_t count = b < 4 ? 20000 + rng() % 30000 : rng() % 200;  // some over the 1 MiB buffer
-        const int style = b % 4;
-        for (std::size_t i = 0; i < count; ++i) {
-            std::size_t len = style == 0 ? 76 : style == 1 ? 4 * (rng() % 40) : rng() % 100;
-            std::string l;
-            for (std::size_t k = 0; k < len; ++k)
-                l += (style >= 2 && rng() % 50 == 0) ? noise[rng() % noise.size()] : alphabet[rng() % 64];
-            if (style == 0 && i + 1 == count) l.resize(70), l += "AAA=";
-            lines.push_back(l);
-        }
+        std::vector<std::string> lines = RandomBodyLines(rng, count, b % 4);
         if (b == 5)
             lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(lines.size() / 2), std::string(3 << 20, 'Q'));
         bodies.push_back(lines);
