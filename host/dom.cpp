@@ -14,13 +14,11 @@
 #include "host/dom.h"
 
 #include <gumbo.h>
-#include <sys/mman.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <limits>
-#include <new>
 
 #include "framework/codepage.h"
 #include "framework/strings.h"
@@ -321,56 +319,6 @@ std::u16string DocumentImpl::getHTMLText() const {
 
 // ---- Building from gumbo -------------------------------------------------
 
-// The chunks of gumbo's memory outlive a parse: the next parse on the same
-// thread takes them again instead of faulting in fresh pages (a page of
-// 80,000 images gives gumbo some 90 MiB). Up to kKeptChunks are kept,
-// marked MADV_FREE so that the kernel takes their pages back when memory
-// runs short; the rest are unmapped.
-class ChunkCache {
-public:
-    static constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
-    static constexpr std::size_t kKeptChunks = 128;
-
-    ChunkCache() = default;
-    ChunkCache(const ChunkCache&) = delete;
-    ChunkCache& operator=(const ChunkCache&) = delete;
-    ~ChunkCache() {
-        for (void* chunk : m_kept) ::munmap(chunk, kChunkBytes);
-    }
-
-    // A chunk of kChunkBytes, page-aligned; null when there is no memory.
-    void* Take() {
-        if (!m_kept.empty()) {
-            void* chunk = m_kept.back();
-            m_kept.pop_back();
-            return chunk;
-        }
-        void* chunk = ::mmap(nullptr, kChunkBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        return chunk == MAP_FAILED ? nullptr : chunk;
-    }
-
-    void Give(void* chunk) noexcept {
-        if (m_kept.size() < kKeptChunks) {
-            try {
-                m_kept.push_back(chunk);
-                ::madvise(chunk, kChunkBytes, MADV_FREE);
-                return;
-            } catch (const std::bad_alloc&) {
-                // Not kept: unmapped below.
-            }
-        }
-        ::munmap(chunk, kChunkBytes);
-    }
-
-    static ChunkCache& ForThisThread() {
-        thread_local ChunkCache cache;
-        return cache;
-    }
-
-private:
-    std::vector<void*> m_kept;
-};
-
 // Gumbo's memory. Blocks come from chunks of our own; a freed block goes back
 // to the free list of its size class and is handed out again, as gumbo
 // grows its buffers by allocating, copying and freeing. Blocks above the
@@ -389,10 +337,9 @@ public:
     GumboArena(const GumboArena&) = delete;
     GumboArena& operator=(const GumboArena&) = delete;
     ~GumboArena() {
-        ChunkCache& cache = ChunkCache::ForThisThread();
         while (m_chunks) {
             Chunk* next = m_chunks->next;
-            cache.Give(m_chunks);
+            std::free(m_chunks);
             m_chunks = next;
         }
         while (m_large) {
@@ -412,6 +359,7 @@ private:
     static constexpr std::size_t kGrain = 16;
     static constexpr std::size_t kTag = sizeof(std::uint64_t);
     static constexpr std::size_t kClasses = 64;  // small blocks: up to 64 * 16 - 8 bytes
+    static constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
     static constexpr std::uint64_t kLargeTag = 0;
 
     struct alignas(kGrain) Chunk {
@@ -458,13 +406,13 @@ private:
 
     // A new chunk; the rest of the current one (less than one block) is left.
     bool AddChunk() {
-        auto* chunk = static_cast<Chunk*>(ChunkCache::ForThisThread().Take());
+        auto* chunk = static_cast<Chunk*>(std::malloc(kChunkBytes));
         if (!chunk) return false;
         chunk->next = m_chunks;
         m_chunks = chunk;
         // The first tag lies 8 bytes before a multiple of 16.
         m_cursor = reinterpret_cast<char*>(chunk + 1) + kGrain - kTag;
-        m_limit = reinterpret_cast<char*>(chunk) + ChunkCache::kChunkBytes;
+        m_limit = reinterpret_cast<char*>(chunk) + kChunkBytes;
         return true;
     }
 
