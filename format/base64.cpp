@@ -303,25 +303,23 @@ __attribute__((target("ssse3,sse4.1"), always_inline)) inline void Ssse3Steps(De
     const __m128i pack = _mm_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1);
     const __m128i merge1 = _mm_set1_epi32(0x01400140);
     const __m128i merge2 = _mm_set1_epi32(0x00011000);
-    {
-        while (c.length - c.pos >= 16 && c.capacity - c.written >= 12) {
-            const __m128i str = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c.s + c.pos));
-            const __m128i hiNibbles = _mm_and_si128(_mm_srli_epi32(str, 4), mask2F);
-            const __m128i loNibbles = _mm_and_si128(str, mask2F);
-            const __m128i hi = _mm_shuffle_epi8(lutHi, hiNibbles);
-            const __m128i lo = _mm_shuffle_epi8(lutLo, loNibbles);
-            if (!_mm_testz_si128(lo, hi)) break;
-            const __m128i eq2F = _mm_cmpeq_epi8(str, mask2F);
-            const __m128i roll = _mm_shuffle_epi8(lutRoll, _mm_add_epi8(eq2F, hiNibbles));
-            const __m128i values = _mm_add_epi8(str, roll);
-            const __m128i groups = _mm_madd_epi16(_mm_maddubs_epi16(values, merge1), merge2);
-            const __m128i bytes = _mm_shuffle_epi8(groups, pack);
-            _mm_storel_epi64(reinterpret_cast<__m128i*>(c.out + c.written), bytes);
-            const std::uint32_t last = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(bytes, 8)));
-            std::memcpy(c.out + c.written + 8, &last, 4);
-            c.written += 12;
-            c.pos += 16;
-        }
+    while (c.length - c.pos >= 16 && c.capacity - c.written >= 12) {
+        const __m128i str = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c.s + c.pos));
+        const __m128i hiNibbles = _mm_and_si128(_mm_srli_epi32(str, 4), mask2F);
+        const __m128i loNibbles = _mm_and_si128(str, mask2F);
+        const __m128i hi = _mm_shuffle_epi8(lutHi, hiNibbles);
+        const __m128i lo = _mm_shuffle_epi8(lutLo, loNibbles);
+        if (!_mm_testz_si128(lo, hi)) break;
+        const __m128i eq2F = _mm_cmpeq_epi8(str, mask2F);
+        const __m128i roll = _mm_shuffle_epi8(lutRoll, _mm_add_epi8(eq2F, hiNibbles));
+        const __m128i values = _mm_add_epi8(str, roll);
+        const __m128i groups = _mm_madd_epi16(_mm_maddubs_epi16(values, merge1), merge2);
+        const __m128i bytes = _mm_shuffle_epi8(groups, pack);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(c.out + c.written), bytes);
+        const std::uint32_t last = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(bytes, 8)));
+        std::memcpy(c.out + c.written + 8, &last, 4);
+        c.written += 12;
+        c.pos += 16;
     }
 }
 

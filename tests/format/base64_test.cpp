@@ -289,18 +289,10 @@ std::vector<Base64Path> VectorPaths() {
     return paths;
 }
 
-std::string EncodeOn(Base64Path path, const std::string& bytes, unsigned flags) {
-    std::string out(Base64RequiredLength(bytes.size(), flags), '\0');
-    std::size_t n = out.size();
-    static const unsigned char kNothing = 0;
-    const auto* p = bytes.empty() ? &kNothing : reinterpret_cast<const unsigned char*>(bytes.data());
-    EXPECT_TRUE(qel::format::EncodeBase64On(path, p, bytes.size(), out.data(), &n, flags));
-    out.resize(n);
-    return out;
-}
-
-std::u16string EncodeWideOn(Base64Path path, const std::string& bytes, unsigned flags) {
-    std::u16string out(Base64RequiredLength(bytes.size(), flags), u'\0');
+// The encoding on one path, as 8-bit text (std::string) or wide text.
+template <class Text = std::string>
+Text EncodeOn(Base64Path path, const std::string& bytes, unsigned flags) {
+    Text out(Base64RequiredLength(bytes.size(), flags), '\0');
     std::size_t n = out.size();
     static const unsigned char kNothing = 0;
     const auto* p = bytes.empty() ? &kNothing : reinterpret_cast<const unsigned char*>(bytes.data());
@@ -331,7 +323,8 @@ TEST(Base64Paths, EncodeLikeTheScalarCodeForEveryLengthAndFlag) {
             const std::u16string expectedWide(expected.begin(), expected.end());
             for (Base64Path path : paths) {
                 ASSERT_EQ(EncodeOn(path, bytes, flags), expected) << "length " << len << " flags " << flags;
-                ASSERT_EQ(EncodeWideOn(path, bytes, flags), expectedWide) << "length " << len << " flags " << flags;
+                ASSERT_EQ(EncodeOn<std::u16string>(path, bytes, flags), expectedWide)
+                    << "length " << len << " flags " << flags;
             }
         }
     }

@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <optional>
 
 #include "framework/diagnostic.h"
 #include "framework/dialog.h"
@@ -47,11 +46,7 @@ class DriverChoice : public qel::test::TempDirTest {
 protected:
     void SetUp() override {
         TempDirTest::SetUp();
-        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
-            const char* v = std::getenv(name);
-            m_saved.emplace_back(name, v ? std::optional<std::string>(v) : std::nullopt);
-            ::unsetenv(name);
-        }
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) UnsetVariable(name);
         m_previous = AfxSetModalDriver(nullptr);
         AfxResetModalDriver();
         m_sink = qel::framework::SetDiagnosticSink([this](std::string_view l) { lines.emplace_back(l); });
@@ -64,10 +59,6 @@ protected:
         qel::framework::SetModalDriverChooser(std::move(m_chooser));
         AfxResetModalDriver();
         AfxSetModalDriver(m_previous);
-        for (auto& [name, value] : m_saved) {
-            if (value) ::setenv(name.c_str(), value->c_str(), 1);
-            else ::unsetenv(name.c_str());
-        }
         TempDirTest::TearDown();
     }
 
@@ -75,7 +66,6 @@ protected:
     qel::test::ScopedResourceScript m_rc{"modaldriver_test", kScript};
 
 private:
-    std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;
     CModalDriver* m_previous = nullptr;
     qel::framework::DiagnosticSink m_sink;
     std::string m_prefix;

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <optional>
 
 #include "framework/diagnostic.h"
 #include "framework/dialog.h"
@@ -19,11 +18,7 @@ class FrameworkHooks : public qel::test::TempDirTest {
 protected:
     void SetUp() override {
         TempDirTest::SetUp();
-        for (const char* name : {"QELHOST_SCRIPT", "DISPLAY", "WAYLAND_DISPLAY"}) {
-            const char* v = std::getenv(name);
-            m_saved.emplace_back(name, v ? std::optional<std::string>(v) : std::nullopt);
-            ::unsetenv(name);
-        }
+        for (const char* name : {"QELHOST_SCRIPT", "DISPLAY", "WAYLAND_DISPLAY"}) UnsetVariable(name);
         m_previous = AfxSetModalDriver(nullptr);
         AfxResetModalDriver();
         m_sink = qel::framework::SetDiagnosticSink([this](std::string_view l) { lines.emplace_back(l); });
@@ -32,17 +27,12 @@ protected:
         qel::framework::SetDiagnosticSink(std::move(m_sink));
         AfxResetModalDriver();
         AfxSetModalDriver(m_previous);
-        for (auto& [name, value] : m_saved) {
-            if (value) ::setenv(name.c_str(), value->c_str(), 1);
-            else ::unsetenv(name.c_str());
-        }
         TempDirTest::TearDown();
     }
 
     std::vector<std::string> lines;
 
 private:
-    std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;
     CModalDriver* m_previous = nullptr;
     qel::framework::DiagnosticSink m_sink;
 };

@@ -29,6 +29,11 @@ void TempDirTest::SaveVariable(const char* name) {
     m_saved.push_back({name, v ? v : "", v != nullptr});
 }
 
+void TempDirTest::UnsetVariable(const char* name) {
+    SaveVariable(name);
+    ::unsetenv(name);
+}
+
 void TempDirTest::UseRegistry(const std::string& bytes) {
     WriteFileBytes(path("machine.reg"), bytes);
     ::setenv("QELHOST_REGISTRY", path("machine.reg").c_str(), 1);

@@ -27,6 +27,9 @@ protected:
     // Writes `bytes` as the machine registry file (dir()/machine.reg) and
     // points QELHOST_REGISTRY at it until the test ends.
     void UseRegistry(const std::string& bytes);
+    // Removes the environment variable until the test ends; it is put back
+    // as it was in TearDown.
+    void UnsetVariable(const char* name);
 
 private:
     std::filesystem::path m_dir;
