@@ -35,8 +35,8 @@ install(TARGETS ${QEL_INSTALL_LIBRARIES} LIBRARY DESTINATION ${QEL_INSTALL_LIBDI
 # File types, the desktop entry for HTML pages, shell completion.
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/qeltoruca.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/qeltoruca.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-if(TARGET toruca AND EXISTS ${CMAKE_SOURCE_DIR}/cli/toruca-completion.bash)
-  install(FILES ${CMAKE_SOURCE_DIR}/cli/toruca-completion.bash
+if(TARGET toruca AND EXISTS ${CMAKE_SOURCE_DIR}/apps/toruca/toruca-completion.bash)
+  install(FILES ${CMAKE_SOURCE_DIR}/apps/toruca/toruca-completion.bash
           DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME toruca)
 endif()
 

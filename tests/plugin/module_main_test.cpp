@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "host/qelhost/module_interfaces.h"
+#include "apps/qelhost/module_interfaces.h"
 
 namespace {
 

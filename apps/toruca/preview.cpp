@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <memory>
 
-#include "cli/card.h"
-#include "cli/commands.h"
+#include "apps/toruca/card.h"
+#include "apps/toruca/commands.h"
 #include "framework/codepage.h"
 #include "toruca/category.h"
 #include "toruca/torucautil.h"

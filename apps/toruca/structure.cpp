@@ -1,4 +1,4 @@
-#include "cli/structure.h"
+#include "apps/toruca/structure.h"
 
 #include <fstream>
 #include <utility>

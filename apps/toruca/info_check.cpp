@@ -8,9 +8,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "cli/card.h"
-#include "cli/commands.h"
-#include "cli/structure.h"
+#include "apps/toruca/card.h"
+#include "apps/toruca/commands.h"
+#include "apps/toruca/structure.h"
 #include "dialogs/settings_check.h"
 #include "framework/codepage.h"
 #include "framework/strings.h"

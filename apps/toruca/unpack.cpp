@@ -7,8 +7,8 @@
 #include <cstring>
 #include <filesystem>
 
-#include "cli/card.h"
-#include "cli/commands.h"
+#include "apps/toruca/card.h"
+#include "apps/toruca/commands.h"
 #include "format/tpj_writer.h"
 #include "framework/codepage.h"
 #include "host/url.h"

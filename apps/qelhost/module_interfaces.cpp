@@ -1,4 +1,4 @@
-#include "host/qelhost/module_interfaces.h"
+#include "apps/qelhost/module_interfaces.h"
 
 CQelTpjFileIF::~CQelTpjFileIF() = default;
 CQelDeviceIF::~CQelDeviceIF() = default;

@@ -1,4 +1,4 @@
-#include "tests/cli/toruca_run.h"
+#include "tests/apps/toruca/toruca_run.h"
 
 #include <fcntl.h>
 #include <sys/wait.h>

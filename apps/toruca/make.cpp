@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "cli/card.h"
-#include "cli/commands.h"
+#include "apps/toruca/card.h"
+#include "apps/toruca/commands.h"
 #include "dialogs/settings_check.h"
 #include "format/tpj_writer.h"
 #include "framework/codepage.h"

@@ -13,8 +13,8 @@
 
 #include <CLI/CLI.hpp>
 
-#include "cli/card.h"
-#include "cli/commands.h"
+#include "apps/toruca/card.h"
+#include "apps/toruca/commands.h"
 
 #ifndef TORUCA_VERSION
 #define TORUCA_VERSION "0"

@@ -35,7 +35,7 @@
 #include "framework/modaldriver.h"
 #include "framework/useraction.h"
 #include "host/htmldata.h"
-#include "host/qelhost/module_interfaces.h"
+#include "apps/qelhost/module_interfaces.h"
 #include "host/report.h"
 #include "toruca/limits/handset_limits.h"
 

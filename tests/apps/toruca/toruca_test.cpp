@@ -11,7 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "toruca/limits/handset_limits.h"
-#include "tests/cli/toruca_run.h"
+#include "tests/apps/toruca/toruca_run.h"
 #include "tests/support/qelhost_run.h"
 #include "tests/support/test_support.h"
 

@@ -1,4 +1,4 @@
-#include "cli/card.h"
+#include "apps/toruca/card.h"
 
 #include <fcntl.h>
 #include <stdlib.h>
