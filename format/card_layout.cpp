@@ -33,15 +33,32 @@ constexpr std::size_t kImageBlock = std::size_t{57} << 16;  // 3.6 MB
 // The codec's limit: four times the size must fit a signed 32-bit length.
 constexpr std::uint64_t kImageLimit = std::uint64_t{1} << 29;
 constexpr char16_t kTooLarge[] = u"is larger than 512 MiB";
+constexpr std::size_t kHyphens = std::char_traits<char16_t>::length(kDelimiterHyphens);
 
 // The bytes of a data line: its narrow text up to the first NUL.
 std::string_view DataBytes(const std::string& field) { return std::string_view(field).substr(0, field.find('\0')); }
 
+static_assert(kProjectForm.type == TYPE_PROJECT && kDetailForm.type == TYPE_CARD && kSnippetForm.type == TYPE_SNIP);
+
 void Line(CardSink& sink, std::u16string_view key, std::u16string_view value) {
     sink.Text(key);
-    sink.Text(u": ");
+    sink.Text(kHeaderSeparator);
     sink.Text(value);
     sink.Text(kCrLf);
+}
+
+// A delimiter line without its line end.
+void Delimiter(CardSink& sink, std::u16string_view boundary) {
+    sink.Text(kDelimiterHyphens);
+    sink.Text(boundary);
+}
+
+// name="value" of a header value.
+void Parameter(CardSink& sink, std::u16string_view name, std::u16string_view value) {
+    sink.Text(name);
+    sink.Text(kParamOpen);
+    sink.Text(value);
+    sink.Text(kParamClose);
 }
 
 // The size of a file that is there to be read; 0 for anything else (the
@@ -60,8 +77,8 @@ std::uint64_t FileSizeForEstimate(const std::u16string& path) {
 template <typename F>
 void ForEachHyphenLine(std::u16string_view html, F f) {
     for (std::size_t pos = 0; pos < html.size();) {
-        if (html[pos] == u'-' && pos + 1 < html.size() && html[pos + 1] == u'-') f(html.substr(pos));
-        pos = html.find_first_of(u"\r\n", pos);
+        if (html.substr(pos).starts_with(kDelimiterHyphens)) f(html.substr(pos));
+        pos = html.find_first_of(kCrLf, pos);
         if (pos == std::u16string_view::npos) break;
         ++pos;
     }
@@ -76,7 +93,8 @@ bool PageHoldsDelimiter(std::u16string_view html, std::u16string_view boundary) 
     const std::string bytes = qel::framework::WideToCp932(boundary);
     bool held = false;
     ForEachHyphenLine(html, [&](std::u16string_view line) {
-        held = held || qel::framework::WideToCp932(line.substr(2, bytes.size())).compare(0, bytes.size(), bytes) == 0;
+        const std::u16string_view after = line.substr(kHyphens, bytes.size());
+        held = held || qel::framework::WideToCp932(after).compare(0, bytes.size(), bytes) == 0;
     });
     return held;
 }
@@ -91,7 +109,7 @@ std::u16string BoundaryFor(std::u16string_view html, const std::u16string& bound
     if (!boundary.empty() && !PageHoldsDelimiter(html, boundary)) return boundary;
     constexpr std::size_t kDigits = std::char_traits<char16_t>::length(kDefaultBoundary);
     std::unordered_set<std::u16string_view> taken;
-    ForEachHyphenLine(html, [&](std::u16string_view line) { taken.insert(line.substr(2, kDigits)); });
+    ForEachHyphenLine(html, [&](std::u16string_view line) { taken.insert(line.substr(kHyphens, kDigits)); });
     std::u16string candidate(kDigits, u'0');
     for (unsigned long long n = 0;; ++n) {
         unsigned long long rest = n;
@@ -143,8 +161,7 @@ void EncodeImageFile(const std::u16string& path, CardSink& sink) {
 
 bool WriteImagePart(CardSink& sink, const CQelTpjImgFile& entry, bool pageImage, std::u16string_view boundary) {
     if (!WritesPart(entry, pageImage)) return false;
-    sink.Text(u"--");
-    sink.Text(boundary);
+    Delimiter(sink, boundary);
     sink.Text(kCrLf);
 
     const char16_t* contentType = nullptr;
@@ -165,26 +182,27 @@ bool WriteImagePart(CardSink& sink, const CQelTpjImgFile& entry, bool pageImage,
     }
     if (contentType) {
         sink.Text(kKeyContentType);
-        sink.Text(u": ");
+        sink.Text(kHeaderSeparator);
         sink.Text(contentType);
-        sink.Text(u";");
+        sink.Text(kParamSeparator);
     }
-    sink.Text(u"name=\"");
-    sink.Text(getBaseName(entry.m_strPath));
-    sink.Text(u"\";");
+    Parameter(sink, kParamName, getBaseName(entry.m_strPath));
+    sink.Text(kParamSeparator);
     if (!pageImage) {
-        sink.Text(u"title=\"");
-        sink.Text(entry.m_strId);
-        sink.Text(u"\"\r\n");
+        Parameter(sink, kParamTitle, entry.m_strId);
+        sink.Text(kCrLf);
         Line(sink, kKeyTransferEncoding, kEncodingBase64);
         sink.Text(kCrLf);
     } else {
         sink.Text(kCrLf);
         Line(sink, kKeyTransferEncoding, kEncodingBase64);
         sink.Text(kKeyContentId);
-        sink.Text(u": <");
+        sink.Text(kHeaderSeparator);
+        sink.Text(std::u16string_view(&kContentIdOpen, 1));
         sink.Text(entry.m_strId);
-        sink.Text(u">\r\n\r\n");
+        sink.Text(std::u16string_view(&kContentIdClose, 1));
+        sink.Text(kCrLf);
+        sink.Text(kCrLf);
     }
     EncodeImageFile(entry.m_strPath, sink);
     sink.Text(kCrLf);
@@ -220,20 +238,11 @@ std::size_t CheckAndMeasure(const CQelTpjFile& record, bool mime, std::u16string
 
 namespace {
 
-void WriteMagicAndVersion(const CQelTpjFile& record, CardSink& sink) {
-    switch (record.m_nType) {
-        case TYPE_PROJECT: sink.Text(kMagicProject), sink.Text(kCrLf); break;
-        case TYPE_SNIP:
-        case TYPE_CARD: sink.Text(kMagicToruca), sink.Text(kCrLf); break;
-        default: break;
-    }
+// A record of no known type gets neither a magic line nor a Type line.
+void WriteMagicAndVersion(const CardForm* form, const CQelTpjFile& record, CardSink& sink) {
+    if (form) sink.Text(form->magic), sink.Text(kCrLf);
     Line(sink, kKeyVersion, record.m_strVersion);
-    switch (record.m_nType) {
-        case TYPE_PROJECT: Line(sink, kKeyType, kTypeValueProject), sink.Text(kCrLf); break;
-        case TYPE_SNIP: Line(sink, kKeyType, kTypeValueSnip), sink.Text(kCrLf); break;
-        case TYPE_CARD: Line(sink, kKeyType, kTypeValueCard), sink.Text(kCrLf); break;
-        default: break;
-    }
+    if (form) Line(sink, kKeyType, form->typeValue), sink.Text(kCrLf);
 }
 
 // A data line is the Base64 of the field's bytes on one line. Encoding
@@ -246,7 +255,7 @@ void WriteDataLines(const CQelTpjFile& record, CardSink& sink) {
     for (int i = 0; i < 3; ++i) {
         const std::string_view bytes = DataBytes(*dataFields[i]);
         sink.Text(dataKeys[i]);
-        sink.Text(u": ");
+        sink.Text(kHeaderSeparator);
         sink.Base64(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), BASE64_NO_LINE_BREAKS);
         sink.Text(kCrLf);
     }
@@ -255,15 +264,16 @@ void WriteDataLines(const CQelTpjFile& record, CardSink& sink) {
 // The header lines after the data lines, as many as the version has.
 void WriteVersionedLines(const CQelTpjFile& record, CardSink& sink) {
     const int code = CQelTpjFile::VersionToCode(record.m_strVersion);
-    Line(sink, kKeyCategory, qel::framework::Format(u"%04d", record.m_nCategory));
+    Line(sink, kKeyCategory, qel::framework::Format(kCategoryFormat, record.m_nCategory));
     if (code > 1) {
         Line(sink, kKeyIpId, record.m_strIpId);
         Line(sink, kKeySortId, record.m_strSortId);
     }
     // A project file leaves out the default "both allowed".
     if (code > 2 && !(record.m_nType == TYPE_PROJECT && record.m_nDist == 4))
-        Line(sink, kKeyDist, qel::framework::Format(u"%d", record.m_nDist));
-    if (code > 1 && record.m_nColorId != 1) Line(sink, kKeyColorId, qel::framework::Format(u"%d", record.m_nColorId));
+        Line(sink, kKeyDist, qel::framework::Format(kNumberFormat, record.m_nDist));
+    if (code > 1 && record.m_nColorId != 1)
+        Line(sink, kKeyColorId, qel::framework::Format(kNumberFormat, record.m_nColorId));
     if (code > 1) Line(sink, kKeyExpires, record.m_strExpires);
     if (code > 3) Line(sink, kKeyLastModified, record.m_strLastModified);
 }
@@ -274,14 +284,14 @@ void WriteMimeBody(const CQelTpjFile& record, std::u16string_view boundary, Card
     sink.Text(kCrLf);
     Line(sink, kKeyMimeVersion, kMimeVersion);
     sink.Text(kKeyContentType);
-    sink.Text(u": ");
+    sink.Text(kHeaderSeparator);
     sink.Text(kMultipartMixed);
-    sink.Text(u";boundary=\"");
-    sink.Text(boundary);
-    sink.Text(u"\"\r\n\r\n");
+    sink.Text(kParamSeparator);
+    Parameter(sink, kParamBoundary, boundary);
+    sink.Text(kCrLf);
+    sink.Text(kCrLf);
 
-    sink.Text(u"--");
-    sink.Text(boundary);
+    Delimiter(sink, boundary);
     sink.Text(kCrLf);
     Line(sink, kKeyContentType, kHtmlContentType);
     Line(sink, kKeyTransferEncoding, kEncoding8bit);
@@ -289,25 +299,25 @@ void WriteMimeBody(const CQelTpjFile& record, std::u16string_view boundary, Card
     // The page as held, its own line ends included; the first CR LF ends a
     // last line that has none.
     sink.Text(record.m_strHtml);
-    sink.Text(u"\r\n\r\n\r\n");
+    for (int i = 0; i < 3; ++i) sink.Text(kCrLf);
 
     WriteImagePart(sink, record.m_uniqueIcon, false, boundary);
     for (int i = 0; i < record.m_arrImages.GetSize(); ++i) WriteImagePart(sink, record.m_arrImages[i], true, boundary);
 
-    sink.Text(u"--");
-    sink.Text(boundary);
-    sink.Text(u"--");
+    Delimiter(sink, boundary);
+    sink.Text(kDelimiterHyphens);
 }
 
 }  // namespace
 
 void WriteCard(const CQelTpjFile& record, CardSink& sink) {
-    const bool mime = record.m_nType != TYPE_SNIP;
+    const CardForm* form = FormOfType(record.m_nType);
+    const bool mime = form == nullptr || form->mime;
     const std::u16string boundary = mime ? BoundaryFor(record.m_strHtml, record.m_strBoundary) : record.m_strBoundary;
     const std::size_t size = CheckAndMeasure(record, mime, boundary);
     if (sink.WantsSizeHint()) sink.SizeHint(size);
 
-    WriteMagicAndVersion(record, sink);
+    WriteMagicAndVersion(form, record, sink);
     Line(sink, kKeyUrl, record.m_strUrl);
     WriteDataLines(record, sink);
     WriteVersionedLines(record, sink);

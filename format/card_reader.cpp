@@ -73,14 +73,18 @@ std::u16string TrimmedText(std::string_view bytes) { return qel::framework::Trim
 // which must not be the first character. ':' is ASCII and never the second
 // byte of a character, so the split of the bytes is the split of the text.
 bool SplitHeader(std::string_view line, std::string_view& key, std::string_view& rest) noexcept {
-    const std::size_t colon = line.find(':');
+    const std::size_t colon = line.find(static_cast<char>(qel::format::kHeaderSeparator[0]));
     if (colon == std::string_view::npos || colon == 0) return false;
     key = line.substr(0, colon);
     rest = line.substr(colon + 1);
     return true;
 }
 
-bool StartsWithHyphens(std::string_view line) noexcept { return line.size() >= 2 && line[0] == '-' && line[1] == '-'; }
+constexpr std::size_t kHyphens = std::char_traits<char16_t>::length(qel::format::kDelimiterHyphens);
+
+bool StartsWithHyphens(std::string_view line) noexcept {
+    return line.size() >= kHyphens && EqualsAscii(line.substr(0, kHyphens), qel::format::kDelimiterHyphens);
+}
 
 enum class LineKind { text, delimiter, closing };
 
@@ -94,14 +98,15 @@ enum class LineKind { text, delimiter, closing };
 LineKind KindOfLine(std::string_view line, const std::u16string& boundary) {
     if (!StartsWithHyphens(line)) return LineKind::text;
     if (boundary.empty()) {
-        const bool closing = line.size() > 4 && line[line.size() - 1] == '-' && line[line.size() - 2] == '-';
+        const bool closing = line.size() > 2 * kHyphens &&
+                             EqualsAscii(line.substr(line.size() - kHyphens), qel::format::kDelimiterHyphens);
         return closing ? LineKind::closing : LineKind::delimiter;
     }
-    const std::u16string rest = qel::framework::Cp932ToWide(line.substr(2));
+    const std::u16string rest = qel::framework::Cp932ToWide(line.substr(kHyphens));
     if (rest.size() < boundary.size() || rest.compare(0, boundary.size(), boundary) != 0) return LineKind::text;
     const std::u16string_view after = std::u16string_view(rest).substr(boundary.size());
     if (after.empty()) return LineKind::delimiter;
-    return after == u"--" ? LineKind::closing : LineKind::text;
+    return after == qel::format::kDelimiterHyphens ? LineKind::closing : LineKind::text;
 }
 
 }  // namespace
@@ -239,7 +244,7 @@ void CQelMimePartLines::StreamLine(std::string_view line, bool firstLine) {
 // is then discarded, and the load fails.
 void CQelMimePartLines::Flush(const unsigned char* bytes, std::size_t count) {
     if (!m_bOpen) {
-        m_store.Create(qel::format::GetParam(m_strContentType, u"name"));
+        m_store.Create(qel::format::GetParam(m_strContentType, qel::format::kParamName));
         m_bOpen = true;
     }
     m_store.Write(bytes, count);
@@ -349,14 +354,13 @@ bool ReadValueHeader(CQelTpjFile& record, std::string_view key, std::string_view
     return false;
 }
 
-// "SNIP" and "CARD" set the type; "PROJECT" and anything else change nothing.
+// The Type values of the forms that share a magic line ("SNIP", "CARD") set
+// the type; "PROJECT" and anything else change nothing.
 void ReadTypeHeader(CQelTpjFile& record, std::string_view rest, HeaderState& state) {
     const std::u16string value = TrimmedText(rest);
-    if (qel::framework::EqualsNoCase(value, qel::format::kTypeValueSnip)) {
-        record.m_nType = TYPE_SNIP;
-        state.pendingType = false;
-    } else if (qel::framework::EqualsNoCase(value, qel::format::kTypeValueCard)) {
-        record.m_nType = TYPE_CARD;
+    for (const qel::format::CardForm& form : qel::format::kForms) {
+        if (&form == &qel::format::kProjectForm || !qel::framework::EqualsNoCase(value, form.typeValue)) continue;
+        record.m_nType = form.type;
         state.pendingType = false;
     }
 }
@@ -392,7 +396,7 @@ void ReadHeaderLine(CQelTpjFile& record, std::string_view line, HeaderState& sta
     } else if (std::string* field = DataLineOf(record, key)) {
         ReadDataHeader(*field, rest);
     } else if (EqualsAscii(key, qel::format::kKeyContentType)) {
-        state.boundary = qel::format::GetParam(TrimmedText(rest), u"boundary");
+        state.boundary = qel::format::GetParam(TrimmedText(rest), qel::format::kParamBoundary);
         record.SetBoundary(state.boundary);
     }
 }
@@ -476,7 +480,7 @@ private:
 void ReadMagicLine(LineReader& lines, CQelTpjFile& record, HeaderState& headers) {
     std::string_view line;
     if (!lines.Next(line, kMaxHeaderLine)) return;
-    if (EqualsAscii(line, qel::format::kMagicProject)) record.m_nType = TYPE_PROJECT;
+    if (EqualsAscii(line, qel::format::kProjectForm.magic)) record.m_nType = qel::format::kProjectForm.type;
     else if (EqualsAscii(line, qel::format::kMagicToruca)) headers.pendingType = true;
 }
 
@@ -560,7 +564,8 @@ bool ReadCard(CQelTpjFile& record, const std::u16string& path, AttachmentStore& 
         LineReader lines(file);
         ReadMagicLine(lines, record, headers);
         ReadLines(lines, record, headers, part);
-        if (headers.pendingType) record.m_nType = record.m_strHtml.empty() ? TYPE_SNIP : TYPE_CARD;
+        if (headers.pendingType)
+            record.m_nType = (record.m_strHtml.empty() ? qel::format::kSnippetForm : qel::format::kDetailForm).type;
         file.Close();
         return true;
     } catch (const CException& error) {

@@ -26,13 +26,13 @@ void ReadMimePart(CQelTpjFile& record, const CQelMimePartLines& lines) {
     if (!lines.IsBase64() || lines.m_strSavedPath.empty()) return;
     const std::u16string& type = lines.m_strContentType;
     if (type.find(qel::format::kIconContentType) != std::u16string::npos) {
-        record.SetUniqueIcon(lines.m_strSavedPath, GetParam(type, u"title"));
+        record.SetUniqueIcon(lines.m_strSavedPath, GetParam(type, kParamTitle));
         return;
     }
     std::u16string id = lines.m_strContentId;
-    if (!id.empty() && id[0] == u'<') {
+    if (!id.empty() && id[0] == kContentIdOpen) {
         id.erase(0, 1);
-        const std::size_t gt = id.find(u'>');
+        const std::size_t gt = id.find(kContentIdClose);
         if (gt != std::u16string::npos && gt != 0) id.resize(gt);
     }
     record.AddImage(lines.m_strSavedPath, id);
@@ -42,11 +42,11 @@ std::u16string GetParam(const std::u16string& value, const std::u16string& name)
     static constexpr const char16_t* kSkipped[] = {qel::format::kMultipartMixed, qel::format::kIconContentType,
                                                    qel::format::kJpegContentType, qel::format::kGifContentType,
                                                    qel::format::kPngContentType};
-    const std::u16string opening = name + u"=\"";
+    const std::u16string opening = name + kParamOpen;
     std::u16string rest = value;
     while (!rest.empty()) {
         std::u16string piece;
-        const std::size_t semi = rest.find(u';');
+        const std::size_t semi = rest.find(kParamSeparator[0]);
         if (semi == std::u16string::npos) {
             piece.swap(rest);
         } else {
@@ -57,7 +57,7 @@ std::u16string GetParam(const std::u16string& value, const std::u16string& name)
                         [&](const char16_t* t) { return qel::framework::EqualsNoCase(piece, t); }))
             continue;
         if (piece.compare(0, opening.size(), opening) != 0) continue;
-        const std::size_t quote = piece.find(u'"', opening.size());
+        const std::size_t quote = piece.find(kParamClose[0], opening.size());
         if (quote != std::u16string::npos && quote > opening.size())
             return piece.substr(opening.size(), quote - opening.size());
     }

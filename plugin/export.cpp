@@ -38,20 +38,14 @@ std::u16string OutputFolder() {
 namespace qel::plugin {
 
 int DialogValueOfType(int type) {
-    switch (type) {
-        case TYPE_SNIP: return 4;
-        case TYPE_CARD: return 2;
-        default: return 1;
-    }
+    const qel::format::CardForm* form = qel::format::FormOfType(type);
+    return (form ? *form : qel::format::kProjectForm).dialogValue;
 }
 
 OutputForm FormOfDialogValue(int value, int currentType) {
-    switch (value) {
-        case 1: return {TYPE_PROJECT, qel::format::kDefaultProjectName};
-        case 2: return {TYPE_CARD, qel::format::kDefaultDetailName};
-        case 4: return {TYPE_SNIP, qel::format::kDefaultSnipName};
-        default: return {currentType, u""};
-    }
+    if (const qel::format::CardForm* form = qel::format::FormOfDialogValue(value))
+        return {form->type, form->defaultName};
+    return {currentType, u""};
 }
 
 std::u16string QuoteArgument(const std::u16string& path) {
