@@ -20,6 +20,7 @@
 
 #include "format/attachment_store.h"
 #include "format/base64.h"
+#include "format/header_lines.h"
 #include "format/toruca_format.h"
 #include "format/tpj_reader.h"
 #include "framework/codepage.h"
@@ -29,6 +30,12 @@
 #include "host/report.h"
 #include "model/tpjfile.h"
 #include "toruca/torucautil.h"
+
+using qel::format::EqualsAscii;
+using qel::format::LineReader;
+using qel::format::SplitHeader;
+using qel::format::StartsWithHyphens;
+using qel::format::TrimBytes;
 
 namespace {
 
@@ -45,46 +52,9 @@ static_assert(kRunChars % 4 == 0 && kRunChars / 4 * 3 <= kChunkBytes);
 // a longer one means a damaged file, and reading it whole would let one
 // line take all memory. Body lines are read at any length.
 constexpr std::size_t kMaxHeaderLine = std::size_t{1} << 20;
-constexpr std::size_t kAnyLength = static_cast<std::size_t>(-1);
-
-// Equality ignoring ASCII case of a code page 932 byte string and an ASCII
-// name. A byte of a multi-byte character never equals an ASCII letter, so
-// this is the comparison of the decoded text with the name.
-bool EqualsAscii(std::string_view bytes, std::u16string_view name) noexcept {
-    if (bytes.size() != name.size()) return false;
-    for (std::size_t i = 0; i < bytes.size(); ++i)
-        if (qel::framework::AsciiLower(static_cast<unsigned char>(bytes[i])) != qel::framework::AsciiLower(name[i]))
-            return false;
-    return true;
-}
-
-// White space is ASCII and never the second byte of a character, so bytes
-// trim exactly as their decoded text does.
-std::string_view TrimBytes(std::string_view s) noexcept {
-    std::size_t b = 0, e = s.size();
-    while (b < e && qel::framework::IsSpace(static_cast<unsigned char>(s[b]))) ++b;
-    while (e > b && qel::framework::IsSpace(static_cast<unsigned char>(s[e - 1]))) --e;
-    return s.substr(b, e - b);
-}
-
-std::u16string TrimmedText(std::string_view bytes) { return qel::framework::Trim(qel::framework::Cp932ToWide(bytes)); }
-
-// A header line "key: value": the key is the text before the first colon,
-// which must not be the first character. ':' is ASCII and never the second
-// byte of a character, so the split of the bytes is the split of the text.
-bool SplitHeader(std::string_view line, std::string_view& key, std::string_view& rest) noexcept {
-    const std::size_t colon = line.find(static_cast<char>(qel::format::kHeaderSeparator[0]));
-    if (colon == std::string_view::npos || colon == 0) return false;
-    key = line.substr(0, colon);
-    rest = line.substr(colon + 1);
-    return true;
-}
-
 constexpr std::size_t kHyphens = std::char_traits<char16_t>::length(qel::format::kDelimiterHyphens);
 
-bool StartsWithHyphens(std::string_view line) noexcept {
-    return line.size() >= kHyphens && EqualsAscii(line.substr(0, kHyphens), qel::format::kDelimiterHyphens);
-}
+std::u16string TrimmedText(std::string_view bytes) { return qel::framework::Trim(qel::framework::Cp932ToWide(bytes)); }
 
 enum class LineKind { text, delimiter, closing };
 
@@ -357,10 +327,8 @@ bool ReadValueHeader(CQelTpjFile& record, std::string_view key, std::string_view
 // The Type values of the forms that share a magic line ("SNIP", "CARD") set
 // the type; "PROJECT" and anything else change nothing.
 void ReadTypeHeader(CQelTpjFile& record, std::string_view rest, HeaderState& state) {
-    const std::u16string value = TrimmedText(rest);
-    for (const qel::format::CardForm& form : qel::format::kForms) {
-        if (&form == &qel::format::kProjectForm || !qel::framework::EqualsNoCase(value, form.typeValue)) continue;
-        record.m_nType = form.type;
+    if (const qel::format::CardForm* form = qel::format::FormOfTypeValue(TrimBytes(rest))) {
+        record.m_nType = form->type;
         state.pendingType = false;
     }
 }
@@ -403,79 +371,6 @@ void ReadHeaderLine(CQelTpjFile& record, std::string_view line, HeaderState& sta
 
 enum class State { envelope, betweenParts, partHeaders, partBody };
 
-// The file's lines as views into one large buffer, read in blocks of 1 MiB:
-// a line ends at LF or CR LF (both removed), a CR that no LF follows stays
-// in the line, a last line without an end is read. A line longer than the
-// limit the caller gives raises CFileException (EOVERFLOW) before it is
-// held whole, as CStdioFile::ReadString does.
-class LineReader {
-public:
-    explicit LineReader(CFile& file) : m_file(file), m_buffer(new char[kBlock]), m_capacity(kBlock) {}
-
-    // The next line, valid until the next call; false at the end.
-    bool Next(std::string_view& line, std::size_t maxLength) {
-        const std::size_t maxHeld = maxLength >= kAnyLength - 1 ? maxLength : maxLength + 1;
-        std::size_t scanned = m_pos;
-        for (;;) {
-            const char* base = m_buffer.get();
-            const void* nl = scanned < m_end ? std::memchr(base + scanned, '\n', m_end - scanned) : nullptr;
-            if (nl) {
-                const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(nl) - base);
-                std::size_t len = at - m_pos;
-                if (len > 0 && base[at - 1] == '\r') --len;
-                if (len > maxLength) TooLong();
-                line = std::string_view(base + m_pos, len);
-                m_pos = at + 1;
-                return true;
-            }
-            if (m_end - m_pos > maxHeld) TooLong();
-            scanned = m_end - m_pos;
-            if (!Fill()) break;
-        }
-        if (m_pos >= m_end) return false;
-        if (m_end - m_pos > maxLength) TooLong();
-        line = std::string_view(m_buffer.get() + m_pos, m_end - m_pos);
-        m_pos = m_end;
-        return true;
-    }
-
-private:
-    static constexpr std::size_t kBlock = std::size_t{1} << 20;
-
-    [[noreturn]] void TooLong() {
-        AfxThrowFileException(CFileException::genericException, EOVERFLOW, m_file.GetFilePath());
-    }
-
-    // Moves the unread rest to the front and reads a block after it,
-    // growing the buffer when the rest fills it (a long line).
-    bool Fill() {
-        if (m_eof) return false;
-        const std::size_t rest = m_end - m_pos;
-        if (m_capacity - rest < kBlock) {
-            const std::size_t capacity = std::max(2 * m_capacity, rest + kBlock);
-            std::unique_ptr<char[]> grown(new char[capacity]);
-            std::memcpy(grown.get(), m_buffer.get() + m_pos, rest);
-            m_buffer = std::move(grown);
-            m_capacity = capacity;
-        } else if (m_pos > 0) {
-            std::memmove(m_buffer.get(), m_buffer.get() + m_pos, rest);
-        }
-        m_pos = 0;
-        m_end = rest;
-        const unsigned n = m_file.Read(m_buffer.get() + m_end,
-                                       static_cast<unsigned>(std::min<std::size_t>(m_capacity - m_end, 1u << 30)));
-        m_end += n;
-        if (n == 0) m_eof = true;
-        return n > 0;
-    }
-
-    CFile& m_file;
-    std::unique_ptr<char[]> m_buffer;
-    std::size_t m_capacity;
-    std::size_t m_pos = 0, m_end = 0;
-    bool m_eof = false;
-};
-
 // The magic line gives the record's type, or leaves it to the body.
 void ReadMagicLine(LineReader& lines, CQelTpjFile& record, HeaderState& headers) {
     std::string_view line;
@@ -505,7 +400,7 @@ inline State ReadPartLine(State state, std::string_view line, CQelMimePartLines&
 void ReadLines(LineReader& lines, CQelTpjFile& record, HeaderState& headers, CQelMimePartLines& part) {
     State state = State::envelope;
     std::string_view line;
-    while (lines.Next(line, state == State::partBody ? kAnyLength : kMaxHeaderLine)) {
+    while (lines.Next(line, state == State::partBody ? LineReader::kAnyLength : kMaxHeaderLine)) {
         const LineKind kind = KindOfLine(line, headers.boundary);
         if (kind != LineKind::text) {
             if (state == State::partHeaders || state == State::partBody) {
@@ -561,7 +456,9 @@ bool ReadCard(CQelTpjFile& record, const std::u16string& path, AttachmentStore& 
             return false;
         }
         HeaderState headers;
-        LineReader lines(file);
+        LineReader lines(
+            [&file](char* into, std::size_t want) { return std::size_t{file.Read(into, static_cast<unsigned>(want))}; },
+            [&file] { AfxThrowFileException(CFileException::genericException, EOVERFLOW, file.GetFilePath()); });
         ReadMagicLine(lines, record, headers);
         ReadLines(lines, record, headers, part);
         if (headers.pendingType)

@@ -41,15 +41,6 @@ const char* FormOfType(int type) {
     return form ? form->name : "unknown";
 }
 
-qel::toruca::Form LimitFormOfType(int type) {
-    switch (type) {
-        case TYPE_PROJECT: return qel::toruca::Form::project;
-        case TYPE_SNIP: return qel::toruca::Form::snippet;
-        case TYPE_CARD: return qel::toruca::Form::detail;
-        default: return qel::toruca::Form::any;
-    }
-}
-
 void RequireInputFile(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) throw Failure(path + ": " + std::strerror(errno));
@@ -151,7 +142,7 @@ std::u16string ShiftJisText(const std::string& option, const std::string& text) 
 
 qel::toruca::CardMeasure Measure(CQelTpjFile& card, const std::string& path) {
     qel::toruca::CardMeasure m;
-    m.form = LimitFormOfType(card.GetType());
+    m.form = qel::format::FormOfType(card.GetType());
     std::error_code ec;
     const auto size = fs::file_size(path, ec);
     m.fileBytes = ec ? 0 : size;

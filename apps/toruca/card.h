@@ -35,7 +35,6 @@ const qel::format::CardForm& FormNamed(const std::string& name);
 std::vector<std::string> FormNames();
 // The name of a record type's form, or "unknown" for any other type.
 const char* FormOfType(int type);
-qel::toruca::Form LimitFormOfType(int type);
 
 // Fails unless `path` names a regular file that can be opened for reading.
 void RequireInputFile(const std::string& path);
