@@ -3,10 +3,12 @@
 //
 // Buffers are plain arrays with explicit lengths; the encoder writes no
 // terminating NUL. Lengths are counts of characters (encoder output, decoder
-// input) or bytes (encoder input, decoder output). Nothing here allocates.
+// input) or bytes (encoder input, decoder output). Nothing here allocates
+// but DecodeBase64Bytes.
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 
 inline constexpr unsigned BASE64_NO_PAD = 1;          // no "=" pad characters
@@ -50,6 +52,12 @@ bool DecodeBase64(const char* text, std::size_t length, unsigned char* out, std:
 int Base64DigitValue(char ch) noexcept;
 
 namespace qel::format {
+
+// A new buffer with the bytes that `length` characters of Base64 text decode
+// to (as DecodeBase64 decodes), their number in `count`; null and `count` 0
+// when no text is given or decoding fails. Raises CMemoryException when the
+// buffer cannot be had.
+std::unique_ptr<unsigned char[]> DecodeBase64Bytes(const char* text, std::size_t length, std::size_t& count);
 
 // The code paths of the codec. EncodeBase64 and DecodeBase64 take the best
 // one the processor has, chosen once at run time; the scalar code is the

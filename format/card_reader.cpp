@@ -225,11 +225,10 @@ void CQelMimePartLines::Finish() {
     if (m_kind == Kind::base64) DecodeRun();
     // The bytes of the part that are not written yet: the chunk, then the
     // rest of the body decoded as one text.
-    CQelTorucaUtil util;
     std::size_t restCount = 0;
     std::unique_ptr<unsigned char[]> restBytes;
     if (!m_rest.empty()) {
-        restBytes.reset(util.DecodeBase64Bytes(m_rest.data(), m_rest.size(), restCount));
+        restBytes = qel::format::DecodeBase64Bytes(m_rest.data(), m_rest.size(), restCount);
         if (!restBytes) {
             if (m_bOpen) m_store.Discard();
             m_bOpen = false;
@@ -348,8 +347,8 @@ std::string* DataLineOf(CQelTpjFile& record, std::string_view key) {
 void ReadDataHeader(std::string& field, std::string_view rest) {
     const std::string_view text = TrimBytes(rest);
     std::size_t count = 0;
-    std::unique_ptr<unsigned char[]> bytes(
-        CQelTorucaUtil().DecodeBase64Bytes(text.empty() ? "" : text.data(), text.size(), count));
+    const std::unique_ptr<unsigned char[]> bytes =
+        qel::format::DecodeBase64Bytes(text.empty() ? "" : text.data(), text.size(), count);
     const char* p = reinterpret_cast<const char*>(bytes.get());
     std::string data = p ? std::string(p, ::strnlen(p, count)) : std::string();
     field.swap(data);

@@ -25,7 +25,6 @@
 #include "host/report.h"
 #include "model/tpjfile.h"
 #include "tests/support/test_support.h"
-#include "toruca/torucautil.h"
 
 namespace fs = std::filesystem;
 
@@ -63,9 +62,8 @@ std::u16string HtmlAsRead(const std::u16string& html) {
 std::string DecodeWhole(const std::vector<std::string>& lines) {
     std::string text;
     for (const auto& l : lines) text += l + "\r\n";
-    CQelTorucaUtil util;
     std::size_t count = 0;
-    std::unique_ptr<unsigned char[]> bytes(util.DecodeBase64Bytes(text.data(), text.size(), count));
+    const std::unique_ptr<unsigned char[]> bytes = qel::format::DecodeBase64Bytes(text.data(), text.size(), count);
     return std::string(reinterpret_cast<const char*>(bytes.get()), count);
 }
 
