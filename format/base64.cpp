@@ -392,7 +392,7 @@ bool EncodeBase64(const unsigned char* bytes, std::size_t count, char16_t* out, 
     return Encode(bytes, count, out, outLength, flags, BestGroups<std::remove_pointer_t<decltype(out)>>());
 }
 
-void AppendBase64(std::u16string& out, const unsigned char* bytes, std::size_t count, unsigned flags) {
+void qel::format::AppendBase64(std::u16string& out, const unsigned char* bytes, std::size_t count, unsigned flags) {
     if (!bytes || count == 0) return;
     const std::size_t at = out.size();
     std::size_t written = Base64RequiredLength(count, flags);

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "dialogs/outputtypedlg.h"
-#include "format/card_layout.h"
+#include "format/tpj_writer.h"
 #include "format/toruca_format.h"
 #include "framework/codepage.h"
 #include "framework/dialog.h"

@@ -126,7 +126,7 @@ TEST(Base64Encode, WideOutputMatchesNarrow) {
         const std::string data = Bytes(n);
         const std::string narrow = Encode(data);
         std::u16string wide = u"head:";
-        AppendBase64(wide, reinterpret_cast<const unsigned char*>(data.data()), n, 0);
+        qel::format::AppendBase64(wide, reinterpret_cast<const unsigned char*>(data.data()), n, 0);
         EXPECT_EQ(wide, u"head:" + std::u16string(narrow.begin(), narrow.end())) << n;
     }
 }
