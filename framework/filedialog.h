@@ -28,8 +28,6 @@ public:
 
     // The accepted path (absolute), empty before an accepted DoModal.
     std::u16string GetPathName() const { return m_strPathName; }
-    std::u16string GetFileName() const;  // its last component
-    std::u16string GetFileExt() const;   // its extension, without the dot
 
     BOOL m_bOpenFileDialog;
     DWORD m_dwFlags;

@@ -1,17 +1,5 @@
 #include "framework/useraction.h"
 
-const char* QelUserResultText(QelUserResult r) {
-    switch (r) {
-        case QelUserResult::done: return "done";
-        case QelUserResult::noSuchControl: return "no such control";
-        case QelUserResult::wrongKind: return "the control cannot take this action";
-        case QelUserResult::noSuchEntry: return "no such entry";
-        case QelUserResult::unavailable: return "the control is disabled, hidden or read-only";
-        case QelUserResult::badText: return "a single-line edit takes no line break";
-    }
-    return "?";
-}
-
 namespace {
 
 using K = QelControlKind;

@@ -23,9 +23,6 @@ enum class QelUserResult {
     badText,        // a line break for a single-line edit
 };
 
-// "no such control" and so on, for messages.
-QEL_FW_API const char* QelUserResultText(QelUserResult r);
-
 // A click. A push button (default or not) sends BN_CLICKED; an auto radio
 // button becomes checked, the other auto radio buttons of its group (from
 // the WS_GROUP control before it to the next WS_GROUP control) unchecked,

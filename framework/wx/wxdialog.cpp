@@ -360,11 +360,6 @@ wxWindow* QelWxDialog::ControlWindow(int index) const {
     return m_items[static_cast<std::size_t>(index)].window;
 }
 
-wxWindow* QelWxDialog::ControlWindowById(int id) const {
-    CWnd* c = m_dlg.GetDlgItem(id);
-    return c ? ControlWindow(m_dlg.GetControlIndex(*c)) : nullptr;
-}
-
 int QelWxDialog::IndexOfWindow(const wxWindow* window) const {
     for (; window && window != this; window = window->GetParent())
         for (std::size_t i = 0; i < m_items.size(); ++i)

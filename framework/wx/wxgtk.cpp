@@ -88,12 +88,6 @@ void QelWxGtkDestroy(GtkWidget* widget) {
     g_object_unref(widget);
 }
 
-void QelWxGtkMakeDefault(GtkWidget* button) {
-    if (!button) return;
-    gtk_widget_set_can_default(button, TRUE);
-    gtk_widget_grab_default(button);
-}
-
 namespace {
 
 void ClearReceivesDefault(GtkWidget* widget, gpointer) {

@@ -46,8 +46,6 @@ GtkWidget* QelWxGtkNewMessageBox(GtkWidget* parent, const std::string& text, con
 int QelWxGtkRunDialog(GtkWidget* dialog);
 // Destroys a widget made by QelWxGtkNewMessageBox.
 void QelWxGtkDestroy(GtkWidget* widget);
-// Makes `button` its window's default widget (can-default, has-default).
-void QelWxGtkMakeDefault(GtkWidget* button);
 // Keeps the window's default button the default while `widget` (a combo
 // box, say) has the focus: GTK hands has-default to a focused button that
 // receives the default, and a combo box's inner button does.

@@ -58,7 +58,8 @@ protected:
         DDX_Text(pDX, 501, m_strLine);
         DDX_Text(pDX, 502, m_strNotes);
         DDX_CBIndex(pDX, 504, m_nCombo);
-        DDX_LBIndex(pDX, 505, m_nList);
+        auto* list = static_cast<CListBox*>(GetDlgItem(505));
+        if (pDX->m_bSaveAndValidate) m_nList = list->GetCurSel();
     }
     BOOL OnInitDialog() override {
         for (const char16_t* s : {u"one", u"two", u"three"}) {

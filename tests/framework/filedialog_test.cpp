@@ -20,8 +20,6 @@ TEST_F(FileDialogAccept, RelativeNamesStartInTheInitialFolder) {
     fd.m_strInitialDir = wpath("sub");
     ASSERT_TRUE(QelFileDialogAccept(fd, u"../a.gif"));
     EXPECT_EQ(fd.GetPathName(), wpath("a.gif"));
-    EXPECT_EQ(fd.GetFileName(), u"a.gif");
-    EXPECT_EQ(fd.GetFileExt(), u"gif");
     ASSERT_TRUE(QelFileDialogAccept(fd, wdir() + u"/./a.gif"));
     EXPECT_EQ(fd.GetPathName(), wpath("a.gif"));
 }

@@ -13,6 +13,19 @@ namespace {
 
 std::string U8(std::u16string_view s) { return qel::framework::WideToUtf8(s); }
 
+// What a user action's result means, for a failure's message.
+const char* ResultText(QelUserResult r) {
+    switch (r) {
+        case QelUserResult::done: return "done";
+        case QelUserResult::noSuchControl: return "no such control";
+        case QelUserResult::wrongKind: return "the control cannot take this action";
+        case QelUserResult::noSuchEntry: return "no such entry";
+        case QelUserResult::unavailable: return "the control is disabled, hidden or read-only";
+        case QelUserResult::badText: return "a single-line edit takes no line break";
+    }
+    return "?";
+}
+
 struct DialogExpectation {
     int templateId;
     std::function<void(DialogUser&)> actions;
@@ -158,7 +171,7 @@ void DialogUser::ThrowWrongClass() {
 
 void DialogUser::Check(QelUserResult r, const char* action, int id) const {
     if (r != QelUserResult::done)
-        ADD_FAILURE() << action << " " << id << " in dialog " << m_dlg.GetTemplateID() << ": " << QelUserResultText(r);
+        ADD_FAILURE() << action << " " << id << " in dialog " << m_dlg.GetTemplateID() << ": " << ResultText(r);
 }
 
 void DialogUser::Click(int id) { Check(QelUserClick(m_dlg, id), "click", id); }

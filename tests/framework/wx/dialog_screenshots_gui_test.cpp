@@ -76,7 +76,7 @@ TEST_F(DialogScreenshotsGuiTest, SettingsDialogShowsFixedWidthValuesWhole) {
             w.Dialog().GetDlgItem(id)->SetWindowText(value);
             w.Flush();
             qel::test::gui::Settle(50);
-            EXPECT_EQ(qel::test::gui::ClippedText(w.ControlWindowById(id)->GetHandle()), "") << "edit " << id;
+            EXPECT_EQ(qel::test::gui::ClippedText(qel::test::gui::ControlWindowById(w, id)->GetHandle()), "") << "edit " << id;
         }
         qel::test::gui::Key(WXK_ESCAPE);
         qel::test::gui::WaitForEnd(w);

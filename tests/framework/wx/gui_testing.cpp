@@ -182,6 +182,11 @@ bool WaitFor(const std::function<bool()>& done, int ms) {
     }
 }
 
+wxWindow* ControlWindowById(const QelWxDialog& window, int id) {
+    CWnd* control = window.Dialog().GetDlgItem(id);
+    return control ? window.ControlWindow(window.Dialog().GetControlIndex(*control)) : nullptr;
+}
+
 void Settle(int ms) {
     WaitFor([] { return false; }, ms);
 }
