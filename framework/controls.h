@@ -41,7 +41,7 @@ public:
 
 protected:
     // BM_GETCHECK, BM_SETCHECK (wParam: the state), BM_CLICK (the user's
-    // click: see QelUserClick).
+    // click: see qel::framework::UserClick).
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     void AdoptState(CWnd& from) override;
     bool CanBindTo(const CWnd& templateControl) const override;

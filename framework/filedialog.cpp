@@ -35,7 +35,7 @@ bool StatIs(const std::string& path, mode_t type) {
 
 }  // namespace
 
-bool QelFileDialogAccept(CFileDialog& dlg, const std::u16string& typed, std::string* why) {
+bool qel::framework::FileDialogAccept(CFileDialog& dlg, const std::u16string& typed, std::string* why) {
     auto refuse = [&](const char* reason) {
         if (why) *why = reason;
         return false;

@@ -92,7 +92,7 @@ int ModalScript::EnterDialog(QelWxDialog* ours, Expectation& e) {
         // (A loop left because a handler threw is over too.)
         if (!WaitFor([&] { return ours->Dialog().IsEnded() || !ours->IsModal(); }, 2000)) {
             ADD_FAILURE() << "dialog " << ours->Dialog().GetTemplateID() << " still open after its actions; cancelled";
-            QelUserCancel(ours->Dialog());
+            qel::framework::UserCancel(ours->Dialog());
             ours->Flush();
         }
     });

@@ -19,7 +19,7 @@ namespace {
 
 class ModuleDialogsGuiTest : public qel::test::gui::GuiTest {
 protected:
-    static void SetUpTestSuite() { ASSERT_TRUE(QelRegisterModuleResources()); }
+    static void SetUpTestSuite() { ASSERT_TRUE(qel::dialogs::RegisterModuleResources()); }
 };
 
 // Every control of the window at its template rectangle (base units 7 x 13;
@@ -79,11 +79,11 @@ TEST_F(ModuleDialogsGuiTest, UniqueIconDialogRefusesAMissingFile) {
     dlg.m_strTitle = u"題名";
     Script().ExpectDialog(13653, [&](QelWxDialog& w) {
         ExpectTemplateLayout(w);
-        EXPECT_EQ(Text(w, 20020).GetValue(), QelWxString(u"題名"));
+        EXPECT_EQ(Text(w, 20020).GetValue(), qel::framework::wx::WxString(u"題名"));
         qel::test::gui::Click(Text(w, 20021));
         qel::test::gui::Type("/no/such/icon.png");
         Script().ExpectMessageBox([](wxMessageDialog& box) {
-            EXPECT_EQ(box.GetMessage(), QelWxString(u"ファイルがありません。"));
+            EXPECT_EQ(box.GetMessage(), qel::framework::wx::WxString(u"ファイルがありません。"));
             EXPECT_TRUE(box.GetMessageDialogStyle() & wxICON_ERROR);
             return wxID_OK;
         });
@@ -107,7 +107,7 @@ TEST_F(ModuleDialogsGuiTest, SettingsDialogChecksTheUrlAndTakesData2LineBreaks) 
         qel::test::gui::Click(Text(w, 20004));
         qel::test::gui::Type("https://example.com/");
         Script().ExpectMessageBox([](wxMessageDialog& box) {
-            EXPECT_EQ(box.GetMessage(), QelWxString(u"URLは「http://」で始まる半角英数字記号です。"));
+            EXPECT_EQ(box.GetMessage(), qel::framework::wx::WxString(u"URLは「http://」で始まる半角英数字記号です。"));
             EXPECT_TRUE(box.GetMessageDialogStyle() & wxICON_ERROR);
             return wxID_OK;
         });

@@ -58,7 +58,9 @@ ON_BN_CLICKED(20001, &COutputDlg::OnRadio)
 ON_BN_CLICKED(20002, &COutputDlg::OnRadio)
 END_MESSAGE_MAP()
 
-wxRadioButton& Radio(QelWxDialog& w, int id) { return *static_cast<wxRadioButton*>(qel::test::gui::ControlWindowById(w, id)); }
+wxRadioButton& Radio(QelWxDialog& w, int id) {
+    return *static_cast<wxRadioButton*>(qel::test::gui::ControlWindowById(w, id));
+}
 wxTextCtrl& Text(QelWxDialog& w, int id) { return *static_cast<wxTextCtrl*>(qel::test::gui::ControlWindowById(w, id)); }
 
 TEST_F(GuiTest, RadioClickedWithTheMouseAndEnterPressesOk) {
@@ -196,7 +198,7 @@ TEST_F(GuiTest, RefusedUrlShowsStopMessageAndSelectsTheUrlForRetyping) {
         EXPECT_EQ(dlg.GetDlgItem(20004)->GetWindowText(), u"ftp://example.com/");
         EXPECT_GT(dlg.urlChanges, 0);
         Script().ExpectMessageBox([](wxMessageDialog& box) {
-            EXPECT_EQ(box.GetMessage(), QelWxString(u"URLは「http://」で始まる半角英数字記号です。"));
+            EXPECT_EQ(box.GetMessage(), qel::framework::wx::WxString(u"URLは「http://」で始まる半角英数字記号です。"));
             EXPECT_TRUE(box.GetMessageDialogStyle() & wxICON_ERROR);
             EXPECT_TRUE(box.GetMessageDialogStyle() & wxOK);
             return wxID_OK;
@@ -261,13 +263,13 @@ TEST_F(GuiTest, VersionComboChosenWithTheKeyboardRunsItsHandler) {
         auto& choice = *static_cast<wxChoice*>(qel::test::gui::ControlWindowById(w, 20003));
         EXPECT_EQ(choice.GetCount(), 4u);
         EXPECT_EQ(choice.GetSelection(), 2);
-        EXPECT_EQ(Text(w, 20031).GetValue(), QelWxString(u"バージョン 2.0 の説明"));
+        EXPECT_EQ(Text(w, 20031).GetValue(), qel::framework::wx::WxString(u"バージョン 2.0 の説明"));
         qel::test::gui::ClickAt(w, wxPoint(2, 2));
         choice.SetFocus();
         qel::test::gui::Settle();
         qel::test::gui::Key(WXK_DOWN);
         EXPECT_EQ(dlg.m_cmbVersion.GetCurSel(), 3);
-        EXPECT_EQ(Text(w, 20031).GetValue(), QelWxString(u"バージョン 2.1 の説明"));
+        EXPECT_EQ(Text(w, 20031).GetValue(), qel::framework::wx::WxString(u"バージョン 2.1 の説明"));
         qel::test::gui::Key(WXK_RETURN);
         qel::test::gui::WaitForEnd(w);
     });
@@ -281,16 +283,16 @@ TEST_F(GuiTest, NestedDialogWithFileChooserReturnsIntoTheSettings) {
     dlg.m_strFolder = wdir();
     Script().ExpectDialog(13650, [&](QelWxDialog& outer) {
         Script().ExpectDialog(13653, [&](QelWxDialog& inner) {
-            EXPECT_EQ(QelWxActiveDialog(), &inner);
+            EXPECT_EQ(qel::framework::wx::WxActiveDialog(), &inner);
             EXPECT_EQ(inner.GetParent(), &outer);
             EXPECT_TRUE(inner.IsModal());
             // The toolkit's file chooser, in the folder the dialog gave; the
             // file chosen in it and Enter pressed.
             Script().ExpectFileDialog(
                 [&](wxFileDialog& chooser) {
-                    EXPECT_EQ(chooser.GetDirectory(), QelWxString(wdir()));
+                    EXPECT_EQ(chooser.GetDirectory(), qel::framework::wx::WxString(wdir()));
                     EXPECT_EQ(chooser.GetWildcard(), "Images|*.gif;*.png|All|*");
-                    chooser.SetPath(QelWxString(icon));
+                    chooser.SetPath(qel::framework::wx::WxString(icon));
                     return wxID_NONE;
                 },
                 [&](wxFileDialog& chooser) {
@@ -301,7 +303,7 @@ TEST_F(GuiTest, NestedDialogWithFileChooserReturnsIntoTheSettings) {
                     qel::test::gui::WaitFor([&] { return !chooser.IsModal(); });
                 });
             qel::test::gui::Click(*qel::test::gui::ControlWindowById(inner, 20016));
-            EXPECT_EQ(Text(inner, 20021).GetValue(), QelWxString(icon));
+            EXPECT_EQ(Text(inner, 20021).GetValue(), qel::framework::wx::WxString(icon));
             qel::test::gui::Click(Text(inner, 20020));
             qel::test::gui::Type("My icon");
             qel::test::gui::Screenshot(inner, "13653_unique_icon_filled");
@@ -316,16 +318,16 @@ TEST_F(GuiTest, NestedDialogWithFileChooserReturnsIntoTheSettings) {
     });
     EXPECT_EQ(dlg.DoModal(), IDCANCEL);
     EXPECT_EQ(dlg.m_strUniqFile, icon);
-    EXPECT_EQ(QelWxActiveDialog(), nullptr);
+    EXPECT_EQ(qel::framework::wx::WxActiveDialog(), nullptr);
 }
 
 TEST_F(GuiTest, MissingFileRefusedWithMessageAndFocusOnTheFileEdit) {
     CUniqDlg dlg;
     dlg.m_strFile = wpath("missing.png");
     Script().ExpectDialog(13653, [&](QelWxDialog& w) {
-        EXPECT_EQ(Text(w, 20021).GetValue(), QelWxString(dlg.m_strFile));
+        EXPECT_EQ(Text(w, 20021).GetValue(), qel::framework::wx::WxString(dlg.m_strFile));
         Script().ExpectMessageBox([](wxMessageDialog& box) {
-            EXPECT_EQ(box.GetMessage(), QelWxString(u"ファイルがありません。"));
+            EXPECT_EQ(box.GetMessage(), qel::framework::wx::WxString(u"ファイルがありません。"));
             EXPECT_TRUE(box.GetMessageDialogStyle() & wxICON_ERROR);
             return wxID_OK;
         });
@@ -411,7 +413,7 @@ TEST_F(GuiTest, ListEntryClickedAndDoubleClickedNotifiesAndOkReturnsItsData) {
     Script().ExpectDialog(13652, [&](QelWxDialog& w) {
         auto& list = *static_cast<wxListBox*>(qel::test::gui::ControlWindowById(w, 20025));
         ASSERT_EQ(list.GetCount(), 4u);
-        EXPECT_EQ(list.GetString(2), QelWxString(u"0066 アイコン"));
+        EXPECT_EQ(list.GetString(2), qel::framework::wx::WxString(u"0066 アイコン"));
         EXPECT_EQ(static_cast<wxChoice*>(qel::test::gui::ControlWindowById(w, 20024))->GetSelection(), 0);
         // The third row: rows are one line of the font high.
         const int row = list.GetCharHeight() + 4;
@@ -448,8 +450,8 @@ TEST_F(GuiTest, WidgetsFollowTheFrameworksChanges) {
         list.SetCurSel(1);
         Button(dlg, 20022).SetCheck(BST_UNCHECKED);  // no radio button of the group checked
         qel::test::gui::Settle();
-        EXPECT_EQ(w.GetTitle(), QelWxString(u"別のタイトル"));
-        EXPECT_EQ(qel::test::gui::ControlWindowById(w, 20026)->GetLabel(), QelWxString(u"分類(&G) :"));
+        EXPECT_EQ(w.GetTitle(), qel::framework::wx::WxString(u"別のタイトル"));
+        EXPECT_EQ(qel::test::gui::ControlWindowById(w, 20026)->GetLabel(), qel::framework::wx::WxString(u"分類(&G) :"));
         EXPECT_TRUE(w.ControlWindow(dlg.GetControlIndex(*dlg.GetDlgItem(ID_HELP)))->IsShown());
         EXPECT_FALSE(qel::test::gui::ControlWindowById(w, IDCANCEL)->IsEnabled());
         auto& choice = *static_cast<wxChoice*>(qel::test::gui::ControlWindowById(w, 20024));
@@ -464,7 +466,7 @@ TEST_F(GuiTest, WidgetsFollowTheFrameworksChanges) {
         dlg.GotoDlgCtrl(dlg.GetDlgItem(IDOK));
         qel::test::gui::Settle();
         EXPECT_EQ(wxWindow::FindFocus(), qel::test::gui::ControlWindowById(w, IDOK));
-        QelUserCancel(dlg);
+        qel::framework::UserCancel(dlg);
         qel::test::gui::WaitForEnd(w);
     });
     EXPECT_EQ(dlg.DoModal(), IDCANCEL);
@@ -491,7 +493,7 @@ TEST_F(GuiTest, ExceptionFromAHandlerLeavesDoModal) {
     });
     EXPECT_THROW(dlg.DoModal(), std::runtime_error);
     EXPECT_FALSE(dlg.IsOpen());
-    EXPECT_EQ(QelWxActiveDialog(), nullptr);
+    EXPECT_EQ(qel::framework::wx::WxActiveDialog(), nullptr);
 }
 
 }  // namespace
