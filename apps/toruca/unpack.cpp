@@ -13,7 +13,7 @@
 #include "framework/codepage.h"
 #include "host/url.h"
 #include "html/cid_rewrite.h"
-#include "plugin/export.h"
+#include "host/tempfile.h"
 
 namespace fs = std::filesystem;
 
@@ -63,7 +63,7 @@ int RunExtract(const std::string& file, const std::string& dirOption) {
         }
         const std::string page = qel::framework::WideToCp932(qel::html::GetHtml(*card, true));
         const std::u16string written =
-            qel::plugin::WriteNewFile(qel::framework::PathFromNative(dir.string()), u"index.html", page);
+            qel::host::WriteNewFile(qel::framework::PathFromNative(dir.string()), u"index.html", page);
         if (written.empty()) throw Failure("cannot write the page into " + dir.string());
         std::printf("%s\n", qel::framework::PathToNative(written).c_str());
     } catch (...) {
