@@ -17,7 +17,7 @@
 
 namespace fs = std::filesystem;
 
-namespace qel::cli {
+namespace qel::apps {
 
 std::string Utf8(const std::u16string& text) { return qel::framework::WideToUtf8(text); }
 
@@ -168,4 +168,4 @@ qel::toruca::CardMeasure Measure(CQelTpjFile& card, const std::string& path) {
     return m;
 }
 
-}  // namespace qel::cli
+}  // namespace qel::apps

@@ -17,7 +17,7 @@
 
 namespace fs = std::filesystem;
 
-namespace qel::cli {
+namespace qel::apps {
 
 int RunConvert(const std::string& file, const std::string& form, const std::string& out) {
     ScratchFolder scratch;  // the attachments live here until the new file is written
@@ -74,4 +74,4 @@ int RunExtract(const std::string& file, const std::string& dirOption) {
     return 0;
 }
 
-}  // namespace qel::cli
+}  // namespace qel::apps
