@@ -17,7 +17,7 @@
 
 namespace fs = std::filesystem;
 
-namespace qel::cli {
+namespace qel::apps {
 
 namespace {
 
@@ -133,4 +133,4 @@ int RunMake(const MakeOptions& o) {
     return 0;
 }
 
-}  // namespace qel::cli
+}  // namespace qel::apps
