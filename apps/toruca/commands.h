@@ -8,7 +8,7 @@
 
 #include "format/toruca_format.h"
 
-namespace qel::cli {
+namespace qel::apps {
 
 struct MakeOptions {
     std::string page;
@@ -26,4 +26,4 @@ int RunConvert(const std::string& file, const std::string& form, const std::stri
 int RunExtract(const std::string& file, const std::string& dir);
 int RunPreview(const std::string& file, const std::string& out);
 
-}  // namespace qel::cli
+}  // namespace qel::apps

@@ -17,7 +17,7 @@
 
 namespace fs = std::filesystem;
 
-namespace qel::cli {
+namespace qel::apps {
 
 namespace {
 
@@ -134,4 +134,4 @@ int RunMake(const MakeOptions& o) {
     return 0;
 }
 
-}  // namespace qel::cli
+}  // namespace qel::apps

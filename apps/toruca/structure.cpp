@@ -7,7 +7,7 @@
 #include "format/header_lines.h"
 #include "framework/codepage.h"
 
-namespace qel::cli {
+namespace qel::apps {
 
 namespace {
 
@@ -101,4 +101,4 @@ std::vector<StructureProblem> ScanStructure(const std::string& path, const std::
     return scanner.End();
 }
 
-}  // namespace qel::cli
+}  // namespace qel::apps
