@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <iterator>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <new>
 #include <utility>
@@ -29,7 +30,6 @@
 #include "framework/strings.h"
 #include "host/report.h"
 #include "model/tpjfile.h"
-#include "toruca/torucautil.h"
 
 namespace qel::format {
 
@@ -309,7 +309,7 @@ bool ReadValueHeader(CQelTpjFile& record, std::string_view key, std::string_view
     }
     for (const NumberHeader& header : kNumberHeaders) {
         if (!EqualsAscii(key, header.key)) continue;
-        (record.*header.set)(CQelTorucaUtil().ToInt(TrimmedText(rest)));
+        (record.*header.set)(ToInt(TrimmedText(rest)));
         return true;
     }
     return false;
@@ -483,6 +483,21 @@ void ReadMimePart(CQelTpjFile& record, const MimePart& part) {
         if (gt != std::u16string::npos && gt != 0) id.resize(gt);
     }
     record.AddImage(part.m_strSavedPath, id);
+}
+
+int ToInt(std::u16string_view value) {
+    std::size_t i = 0;
+    while (i < value.size() && (value[i] == u' ' || (value[i] >= u'\t' && value[i] <= u'\r'))) ++i;
+    bool negative = false;
+    if (i < value.size() && (value[i] == u'+' || value[i] == u'-')) negative = value[i++] == u'-';
+    // Out of range saturates, as the runtime's conversion does.
+    long long n = 0;
+    for (; i < value.size() && value[i] >= u'0' && value[i] <= u'9'; ++i) {
+        n = n * 10 + (value[i] - u'0');
+        if (n > static_cast<long long>(INT_MAX) + 1) n = static_cast<long long>(INT_MAX) + 1;
+    }
+    if (negative) return static_cast<int>(-n);
+    return n > INT_MAX ? INT_MAX : static_cast<int>(n);
 }
 
 std::u16string GetParam(const std::u16string& value, const std::u16string& name) {

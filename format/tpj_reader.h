@@ -108,6 +108,10 @@ bool ReadCard(CQelTpjFile& record, const std::u16string& path, AttachmentStore& 
 // Takes one finished part into the record: an 8bit part becomes the page, a
 // Base64 part the icon (by its content type) or a page image.
 void ReadMimePart(CQelTpjFile& record, const MimePart& part);
+// The lenient integer rule of the number headers: leading white space and
+// one sign, digits up to the first non-digit, 0 without digits; out of range
+// saturates.
+int ToInt(std::u16string_view value);
 // The quoted value of parameter `name` (name="value") in a header value
 // whose pieces are separated by ';'; empty when there is none.
 std::u16string GetParam(const std::u16string& value, const std::u16string& name);

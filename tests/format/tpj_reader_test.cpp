@@ -324,6 +324,19 @@ TEST_F(TpjReader, HeaderKeysValuesAndIntegers) {
     EXPECT_EQ(rec.m_strBoundary, u"");
 }
 
+TEST(TpjReaderToInt, LenientLikeTheRuntime) {
+    EXPECT_EQ(qel::format::ToInt(u"12abc"), 12);
+    EXPECT_EQ(qel::format::ToInt(u"abc"), 0);
+    EXPECT_EQ(qel::format::ToInt(u""), 0);
+    EXPECT_EQ(qel::format::ToInt(u" \t-0042x"), -42);
+    EXPECT_EQ(qel::format::ToInt(u"+7"), 7);
+    EXPECT_EQ(qel::format::ToInt(u"- 7"), 0);
+    EXPECT_EQ(qel::format::ToInt(u"\u30007"), 0);  // the ideographic space is text
+    EXPECT_EQ(qel::format::ToInt(u"99999999999"), 2147483647);
+    EXPECT_EQ(qel::format::ToInt(u"-2147483648"), -2147483647 - 1);
+    EXPECT_EQ(qel::format::ToInt(u"-99999999999"), -2147483647 - 1);
+}
+
 TEST_F(TpjReader, GetParamRules) {
     auto g = [](const char16_t* v, const char16_t* n) { return qel::format::GetParam(v, n); };
     EXPECT_EQ(g(u"image/gif;name=\"a.gif\";", u"name"), u"a.gif");
