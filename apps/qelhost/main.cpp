@@ -63,7 +63,7 @@ int RadioOf(const qel::format::CardForm& form) {
 const char kUsage[] =
     "Usage: qelhost [options] PATH\n"
     "  or:  qelhost --create-project\n"
-    "  or:  qelhost --help | --version\n"
+    "  or:  qelhost -h | --help | -V | --version\n"
     "\n"
     "Exports PATH (an HTML page, or a .tpj/.trc file) to ToruCa data with the module\n"
     "libqeltoruca.so (beside qelhost, else in ../lib/qeltoruca), as the authoring\n"
@@ -86,8 +86,8 @@ const char kUsage[] =
     "  --module FILE     load this module instead of the default libqeltoruca.so\n"
     "  --create-project  load the module, create a device and a project record,\n"
     "                    print the record's type and version code, and exit\n"
-    "  --help            show this text\n"
-    "  --version         show the version\n"
+    "  -h, --help        show this text\n"
+    "  -V, --version     show the version\n"
     "\n"
     "Without a script the dialogs are shown in windows when a display and the GUI\n"
     "back end are there; otherwise each is accepted as shown, with a notice on\n"
@@ -139,11 +139,8 @@ struct FlagOption {
     bool Options::*into;
 };
 constexpr FlagOption kFlagOptions[] = {
-    {"--help", &Options::help},
-    {"-h", &Options::help},
-    {"--version", &Options::version},
-    {"--dom", &Options::dom},
-    {"--create-project", &Options::createProject},
+    {"--help", &Options::help}, {"-h", &Options::help},   {"--version", &Options::version},
+    {"-V", &Options::version},  {"--dom", &Options::dom}, {"--create-project", &Options::createProject},
 };
 struct ValueOption {
     const char* name;
