@@ -262,9 +262,13 @@ TEST_F(TorucaTest, CheckPassesAGoodCardAndNamesEachProblemOfABadOne) {
     EXPECT_EQ(run.exitCode, 0) << run.out;
     EXPECT_EQ(run.out, "");
 
-    // One of each problem that the header and the body can have.
+    // One of each problem that the header and the body can have. The URL's
+    // 53 kana are two Shift_JIS bytes each: 128 bytes in all.
+    std::string kana;
+    for (int i = 0; i < 53; ++i) kana += "\x83\x50";  // ケ
     const std::string bad =
-        "ToruCa\r\nVersion: 2.1\r\nType: CARD\r\n\r\nURL: ftp://www.example.com/x\r\n"
+        "ToruCa\r\nVersion: 2.1\r\nType: CARD\r\n\r\nURL: ftp://www.example.com/" + kana +
+        "\r\n"
         "Data1: YWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWE=\r\nData2: \r\nData3: \r\nCat: 0108\r\n"
         "\r\nMIME-Version: 1.0\r\nContent-Type: multipart/mixed;boundary=\"0000000000\"\r\n\r\n"
         "--0000000000\r\nContent-Type: text/html;charset=Shift_JIS\r\nContent-Transfer-Encoding: 8bit\r\n\r\n"
@@ -288,7 +292,8 @@ TEST_F(TorucaTest, CheckPassesAGoodCardAndNamesEachProblemOfABadOne) {
         "bad.trc: error: the page refers to \"cid:image9\", but the card has no part with that content id",
         "bad.trc: warning: the part \"b.gif\" (content id \"image2\") is not used by the page",
         "bad.trc: error: Cat 0108 is not in the category table",
-        "bad.trc: error: URL \"ftp://www.example.com/x\": URLは「http://」で始まる半角英数字記号です。",
+        "bad.trc: error: URL \"ftp://www.example.com/ケケ",
+        "bad.trc: error: URL is 128 bytes, over the handset limit of 127 bytes",
         "bad.trc: error: Data1 is 41 bytes, over the handset limit of 40 bytes",
         "bad.trc: error: the page holds the boundary \"--0000000000\" on line 19: a reader ends the page there",
         // The cut takes the last image with it.
