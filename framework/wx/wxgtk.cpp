@@ -20,6 +20,8 @@ void QelWxLoadFontAliases() {
     FcConfigDestroy(config);
 }
 
+void QelWxGtkSetProgramClass(const std::string& name) { gdk_set_program_class(name.c_str()); }
+
 bool QelWxDisplayOpens() {
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
     if (wayland && *wayland) return true;
