@@ -147,12 +147,8 @@ struct FlagOption {
     bool Options::*into;
 };
 constexpr FlagOption kFlagOptions[] = {
-    {"--help", &Options::help},
-    {"-h", &Options::help},
-    {"--version", &Options::version},
-    {"--dom", &Options::dom},
-    {"--desktop", &Options::desktop},
-    {"--create-project", &Options::createProject},
+    {"--help", &Options::help}, {"-h", &Options::help},           {"--version", &Options::version},
+    {"--dom", &Options::dom},   {"--desktop", &Options::desktop}, {"--create-project", &Options::createProject},
 };
 struct ValueOption {
     const char* name;

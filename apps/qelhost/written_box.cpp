@@ -30,8 +30,9 @@ bool ShowWrittenFile(const std::string& path) {
     const std::string folder = std::filesystem::path(path).parent_path().string();
     if (qel::host::OpenFolder(folder)) return true;
     std::fprintf(stderr, "qelhost: cannot open the folder %s: xdg-open could not be started\n", folder.c_str());
-    driver.MessageBox(nullptr, u"The folder\r\n" + qel::framework::PathFromNative(folder) +
-                                   u"\r\ncannot be opened: xdg-open could not be started.",
+    driver.MessageBox(nullptr,
+                      u"The folder\r\n" + qel::framework::PathFromNative(folder) +
+                          u"\r\ncannot be opened: xdg-open could not be started.",
                       MB_OK | MB_ICONWARNING);
     return false;
 }
