@@ -204,9 +204,11 @@ public:
         QelWxMessageBox box(OwnerWindow(ownerDlg), MessageText(text), Caption(),
                             wxCENTRE | IconStyle(icon) | kButtons[labels.size() - 1], defaultIndex);
         if (labels.size() == 1) box.SetOKLabel(qel::framework::wx::WxString(labels[0]));
-        if (labels.size() == 2) box.SetYesNoLabels(qel::framework::wx::WxString(labels[0]), qel::framework::wx::WxString(labels[1]));
+        if (labels.size() == 2)
+            box.SetYesNoLabels(qel::framework::wx::WxString(labels[0]), qel::framework::wx::WxString(labels[1]));
         if (labels.size() == 3)
-            box.SetYesNoCancelLabels(qel::framework::wx::WxString(labels[0]), qel::framework::wx::WxString(labels[1]), qel::framework::wx::WxString(labels[2]));
+            box.SetYesNoCancelLabels(qel::framework::wx::WxString(labels[0]), qel::framework::wx::WxString(labels[1]),
+                                     qel::framework::wx::WxString(labels[2]));
         switch (box.ShowModal()) {
             case wxID_NO: return 1;
             case wxID_CANCEL: return 2;
