@@ -133,7 +133,8 @@ int main(int argc, char** argv) {
     if (command == "gmime-write" && argc == 5) return GMimeWrite(argv[2], argv[3], argv[4]);
     if (command == "gmime-read" && argc == 4) return GMimeRead(argv[2], argv[3]);
 #endif
-    std::fprintf(stderr,
-                 "usage: pipeline_tools limit[-nosync] SRC SIZE DST | gmime-write PAGE IMAGE DST | gmime-read SRC DST\n");
+    std::fprintf(
+        stderr,
+        "usage: pipeline_tools limit[-nosync] SRC SIZE DST | gmime-write PAGE IMAGE DST | gmime-read SRC DST\n");
     return 2;
 }
