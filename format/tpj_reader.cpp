@@ -250,13 +250,18 @@ void MimePart::StreamLine(std::string_view line, bool firstLine) {
 
 // Writes decoded bytes to the attachment, making it first. Raises
 // CFileException when it cannot be made or written; the part's attachment
-// is then discarded, and the load fails.
+// is then discarded, and the load fails. The store may still be writing the
+// chunk when this returns (until its next call): decoding goes on in the
+// other one.
 void MimePart::Flush(const unsigned char* bytes, std::size_t count) {
     if (!m_bOpen) {
         m_store.Create(GetParam(m_strContentType, kParamName));
         m_bOpen = true;
     }
     m_store.Write(bytes, count);
+    if (bytes != m_chunk.get()) return;
+    if (!m_spare) m_spare.reset(new unsigned char[kChunkBytes]);
+    m_chunk.swap(m_spare);
 }
 
 void MimePart::Finish() {

@@ -95,6 +95,7 @@ private:
     bool m_bOpen = false;                      // the store holds this part's attachment
     std::size_t m_nBodyLines = 0;              // body lines handed to the decoder, the run's included
     std::unique_ptr<unsigned char[]> m_chunk;  // decoded bytes not yet written
+    std::unique_ptr<unsigned char[]> m_spare;  // the chunk before, which the store may still be writing
     std::size_t m_nChunk = 0;
     std::string m_run;                    // clean lines not yet decoded, joined without line ends
     std::vector<std::size_t> m_runLines;  // their lengths

@@ -14,9 +14,13 @@
 
 #include "host/api.h"
 
+#include <condition_variable>
 #include <cstddef>
+#include <exception>
 #include <functional>
+#include <mutex>
 #include <string>
+#include <thread>
 
 #include "framework/file.h"
 
@@ -112,5 +116,38 @@ QEL_HOST_API std::u16string WriteNewFile(const std::u16string& folder, const std
 using ByteWriter = std::function<void(const char* bytes, std::size_t count)>;
 QEL_HOST_API std::u16string WriteNewFile(const std::u16string& folder, const std::u16string& name,
                                          const std::function<void(const ByteWriter&)>& fill);
+
+// Writes blocks to a file on a thread of its own, one block at a time, so
+// that the caller makes the next block while the last one goes to the
+// kernel. The thread starts at the first Start (a block is written on the
+// caller's thread when none can be had) and ends with the object.
+class QEL_HOST_API WriteBehind {
+public:
+    WriteBehind() = default;
+    ~WriteBehind();  // waits for the block in flight; its failure is dropped
+    WriteBehind(const WriteBehind&) = delete;
+    WriteBehind& operator=(const WriteBehind&) = delete;
+
+    // Waits for the block before (raising its failure), then starts writing
+    // `count` bytes to `file` and returns. The bytes and the file must stay
+    // as they are until the next Start or Wait.
+    void Start(CFile& file, const void* bytes, std::size_t count);
+    // Waits for the block in flight, if any; raises what its write raised.
+    void Wait();
+    // Waits without raising: for a file that is given up.
+    void WaitQuietly() noexcept;
+
+private:
+    void Run();
+
+    std::thread m_thread;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    CFile* m_file = nullptr;  // the block in flight: its file, bytes and size
+    const void* m_bytes = nullptr;
+    std::size_t m_count = 0;
+    bool m_busy = false, m_stop = false;
+    std::exception_ptr m_error;  // the failure of the last block, until Wait
+};
 
 }  // namespace qel::host
