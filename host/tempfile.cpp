@@ -236,6 +236,7 @@ QelNewFile::~QelNewFile() { Discard(); }
 
 bool QelNewFile::Create(const std::u16string& folder, const std::u16string& name, CFileException* error) {
     Discard();
+    m_flushFrom = 0;
     NameParts parts;
     const bool named = SplitName(name, folder, parts);
     m_folder = folder;
@@ -325,6 +326,16 @@ std::u16string QelNewFile::Commit(bool durable) {
     return {};
 }
 
+void QelNewFile::StartFlush() noexcept {
+    if (m_fd < 0) return;
+    const off_t end = ::lseek(m_fd, 0, SEEK_CUR);
+    if (end <= m_flushFrom) return;
+    // Only a hint: where it is not supported, Commit's fsync does it all.
+    ::sync_file_range(m_fd, static_cast<off_t>(m_flushFrom), end - static_cast<off_t>(m_flushFrom),
+                      SYNC_FILE_RANGE_WRITE);
+    m_flushFrom = end;
+}
+
 void QelNewFile::Discard() noexcept {
     Abort();
     if (m_dirFd >= 0) {
@@ -363,6 +374,8 @@ std::u16string WriteNewFile(const std::u16string& folder, const std::u16string& 
                 writeFailed = true;
                 throw;
             }
+            // The disk writes while the next bytes are made.
+            file.StartFlush();
         });
         filling = false;
         return file.Commit(true);

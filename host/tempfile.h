@@ -83,13 +83,18 @@ public:
     // first. Raises CFileException when that fails or no name is free
     // (cause directoryFull); the file is then discarded.
     std::u16string Commit(bool durable);
+    // Starts writing to the disk the bytes written since the last call
+    // (without waiting for them), so that the flush of Commit(true) finds
+    // them mostly written: for a file that is to be durable.
+    void StartFlush() noexcept;
     // Closes and removes a file not committed; nothing when there is none.
     void Discard() noexcept;
 
 private:
     int Place(const std::string& candidate);
     int m_dirFd = -1;
-    std::string m_hidden;  // the hidden name, when the file has one
+    std::string m_hidden;       // the hidden name, when the file has one
+    long long m_flushFrom = 0;  // where the bytes StartFlush has not started yet begin
     std::u16string m_folder, m_name;
 };
 
