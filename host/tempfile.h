@@ -14,6 +14,8 @@
 
 #include "host/api.h"
 
+#include <sys/types.h>
+
 #include <condition_variable>
 #include <cstddef>
 #include <exception>
@@ -154,5 +156,17 @@ private:
     bool m_busy = false, m_stop = false;
     std::exception_ptr m_error;  // the failure of the last block, until Wait
 };
+
+// The system calls with which QelNewFile makes and names its files, in one
+// table so that a test can play a file system without O_TMPFILE or without
+// an exclusive rename, or another process that takes a name at the last
+// moment. The table holds the system's own calls; only tests change it, and
+// only while no QelNewFile is in use.
+struct NewFileCalls {
+    int (*openat)(int dir, const char* name, int flags, mode_t mode);
+    int (*linkat)(int fromDir, const char* from, int toDir, const char* to, int flags);
+    int (*renameat2)(int fromDir, const char* from, int toDir, const char* to, unsigned flags);
+};
+QEL_HOST_API NewFileCalls& NewFileSystemCalls();
 
 }  // namespace qel::host
