@@ -28,6 +28,7 @@
 #include "host/dom.h"
 #include "host/htmldata.h"
 #include "host/paths.h"
+#include "host/report.h"
 #include "host/tempfile.h"
 #include "host/url.h"
 #include "html/data_url.h"
@@ -94,13 +95,16 @@ std::u16string SaveInlineImage(const std::u16string& folder, const std::u16strin
         if (taken.count(AsciiLowered(name))) continue;
         // The file appears under its name only once it is whole.
         QelNewFile file;
-        if (!file.Create(folder, name)) return {};
         std::u16string path;
         try {
+            CFileException error;
+            if (!file.Create(folder, name, &error)) throw error;
             file.Write(item.data.bytes.data(), item.data.bytes.size());
             path = file.Commit(false);
-        } catch (const CFileException&) {
+        } catch (const CFileException& e) {
+            // The file and the system's reason, not the page, are what failed.
             file.Discard();
+            qel::host::ReportFailure(qel::host::DescribeFailure(e, u"inline image", u"cannot be written"));
             return {};
         }
         const std::u16string leaf = AsciiLowered(getBaseName(path));
@@ -123,7 +127,10 @@ std::u16string SaveInlineImage(const std::u16string& folder, const std::u16strin
 bool SaveInlineImages(CQelTpjImgFileArray& images, const PageImport& import) {
     if (import.inlines.empty()) return true;
     const std::u16string folder = TempFolder();
-    if (folder.empty()) return false;
+    if (folder.empty()) {
+        qel::host::ReportFailure(u"inline images cannot be written: no usable temporary folder");
+        return false;
+    }
 
     // Names compare without regard to ASCII case, as on the handset's host.
     std::unordered_set<std::u16string> taken;
