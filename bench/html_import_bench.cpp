@@ -1,13 +1,20 @@
 // CreateFromHtml and GetHtml(true) on pages of 20,000, 40,000 and 80,000
 // img elements, against gumbo alone parsing the same page in the same run:
-// the import should grow with the page and cost at most 1.5 times gumbo's
-// parse (compare CPU times: the machine may be shared). The page is a
+// the import should grow with the page and cost at most 1.3 times gumbo's
+// parse (compare CPU times: the machine may be shared). The loader parses
+// in a child process, whose CPU time Google Benchmark does not see: the
+// loading benchmarks time themselves by the CPU time of this process and
+// of its children together (their "Time" column; compare it with gumbo's
+// "CPU" column). The page is a
 // Shift_JIS file, as the example shop page is.
 #include <benchmark/benchmark.h>
 #include <gumbo.h>
 
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <unistd.h>
+
+#include <ctime>
 
 #include <cstdio>
 #include <map>
@@ -65,16 +72,39 @@ private:
 
 Pages g_pages;
 
+// CPU seconds of this process and of its children waited for.
+double CpuWithChildren() {
+    timespec self{};
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &self);
+    rusage children{};
+    ::getrusage(RUSAGE_CHILDREN, &children);
+    auto seconds = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    };
+    return static_cast<double>(self.tv_sec) + static_cast<double>(self.tv_nsec) / 1e9 + seconds(children.ru_utime) +
+           seconds(children.ru_stime);
+}
+
+// Runs `body` once per iteration, timed by CpuWithChildren.
+template <typename Body>
+void TimedWithChildren(benchmark::State& state, Body body) {
+    for (auto _ : state) {
+        const double start = CpuWithChildren();
+        body();
+        state.SetIterationTime(CpuWithChildren() - start);
+    }
+}
+
 // The host's loader reading, decoding and parsing the file, building our
 // DOM: what the import costs before it looks at a single element.
 void BM_ParseFileAlone(benchmark::State& state) {
     const std::u16string path = g_pages.Path(static_cast<int>(state.range(0)));
-    for (auto _ : state) {
+    TimedWithChildren(state, [&] {
         CQelHtmlData loader(u"HTML");
         loader.CreateNodeData(path);
         benchmark::DoNotOptimize(loader.m_pRootNode);
         loader.DestroyNodeData();
-    }
+    });
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
@@ -95,12 +125,12 @@ void BM_GumboAlone(benchmark::State& state) {
 
 void BM_ImportFromFile(benchmark::State& state) {
     const std::u16string path = g_pages.Path(static_cast<int>(state.range(0)));
-    for (auto _ : state) {
+    TimedWithChildren(state, [&] {
         CQelTpjFile rec(TYPE_PROJECT);
         if (!qel::html::CreateFromHtml(rec, path, nullptr) || rec.m_arrImages.GetSize() != state.range(0) + 2)
             state.SkipWithError("import failed");
         benchmark::DoNotOptimize(rec.m_strHtml.data());
-    }
+    });
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
@@ -141,8 +171,8 @@ void BM_GetHtmlResolved(benchmark::State& state) {
 }
 
 BENCHMARK(BM_GumboAlone)->Arg(20000)->Arg(40000)->Arg(80000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ParseFileAlone)->Arg(20000)->Arg(40000)->Arg(80000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ImportFromFile)->Arg(20000)->Arg(40000)->Arg(80000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ParseFileAlone)->Arg(20000)->Arg(40000)->Arg(80000)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ImportFromFile)->Arg(20000)->Arg(40000)->Arg(80000)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ImportFromHostDocument)->Arg(20000)->Arg(40000)->Arg(80000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ParseStoredTextAlone)->Arg(20000)->Arg(40000)->Arg(80000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GetHtmlResolved)->Arg(20000)->Arg(40000)->Arg(80000)->Unit(benchmark::kMillisecond);

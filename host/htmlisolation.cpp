@@ -157,8 +157,7 @@ bool ParseInProcess(const char* text, std::size_t size, const HtmlParseLimits& l
 }  // namespace
 
 HtmlParseLimits HtmlParseLimitsFor(std::size_t bytes) {
-    const std::size_t twoMB = 2 * 1000 * 1000;
-    const std::size_t blocks = bytes == 0 ? 1 : (bytes + twoMB - 1) / twoMB;
+    const std::size_t blocks = bytes == 0 ? 1 : (bytes + 2 * kMiB - 1) / (2 * kMiB);
     const std::size_t memory = bytes > 4 * kMiB ? bytes * 128 : 512 * kMiB;
     return {std::chrono::milliseconds(2000 * static_cast<long long>(blocks)), memory};
 }

@@ -27,7 +27,7 @@ struct HtmlParseLimits {
     std::size_t memory;                  // bytes the parse may use
 };
 
-// The limits for a page of `bytes` bytes of UTF-8: 2 s for every 2 MB
+// The limits for a page of `bytes` bytes of UTF-8: 2 s for every 2 MiB
 // begun, and 512 MiB or 128 times the page, whichever is more.
 QEL_HOST_API HtmlParseLimits HtmlParseLimitsFor(std::size_t bytes);
 

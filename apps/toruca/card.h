@@ -37,9 +37,10 @@ qel::toruca::Form LimitFormOfType(int type);
 // Fails unless `path` names a regular file that can be opened for reading.
 void RequireInputFile(const std::string& path);
 
-// Points the host's temporary folder (where the reader saves attachments)
-// at a private new folder for the life of the object, and removes that
-// folder and everything in it afterwards.
+// Points the host's temporary folder (where the reader saves attachments
+// and the import its inline images) at a private new folder for the life of
+// the object, and removes that folder and everything in it afterwards, and
+// also when SIGINT, SIGTERM or SIGHUP ends the program meanwhile.
 class ScratchFolder {
 public:
     ScratchFolder();
@@ -50,6 +51,7 @@ public:
 
 private:
     std::string m_path;
+    bool m_guarded = false;  // the signal handlers remove this one
 };
 
 // Points the host's temporary folder at `folder` (an absolute path).
