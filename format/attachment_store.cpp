@@ -7,18 +7,9 @@
 
 namespace qel::format {
 
-namespace {
-
-std::u16string TempFolder() {
-    if (CParamEngineer* params = CParamEngineer::getInstance()) return params->getTempDirectory();
-    return CZorCommon::getProductFolder(8, 0);
-}
-
-}  // namespace
-
 void FolderStore::Create(const std::u16string& name) {
     CFileException error;
-    if (!m_file.Create(m_folder.empty() ? TempFolder() : m_folder, name, &error)) throw error;
+    if (!m_file.Create(m_folder.empty() ? qel::host::TemporaryFolder() : m_folder, name, &error)) throw error;
 }
 
 void FolderStore::Write(const unsigned char* bytes, std::size_t count) {

@@ -17,6 +17,7 @@
 
 #include "framework/codepage.h"
 #include "framework/exceptions.h"
+#include "host/report.h"
 
 namespace {
 
@@ -331,3 +332,44 @@ void QelNewFile::Discard() noexcept {
     }
     m_hidden.clear();
 }
+
+namespace qel::host {
+
+std::u16string TemporaryFolder() { return CParamEngineer::getInstance()->getTempDirectory(); }
+
+std::u16string WriteNewFile(const std::u16string& folder, const std::u16string& name, const std::string& bytes) {
+    return WriteNewFile(folder, name, [&bytes](const ByteWriter& write) { write(bytes.data(), bytes.size()); });
+}
+
+std::u16string WriteNewFile(const std::u16string& folder, const std::u16string& name,
+                            const std::function<void(const ByteWriter&)>& fill) {
+    if (folder.empty()) {
+        // The host refused its temporary folder (and said why).
+        qel::host::ReportFailure(u"output " + name + u" cannot be written: no usable temporary folder");
+        return {};
+    }
+    QelNewFile file;
+    CFileException error;
+    bool filling = false, writeFailed = false;
+    try {
+        if (!file.Create(folder, name, &error)) throw error;
+        filling = true;
+        fill([&](const char* bytes, std::size_t count) {
+            try {
+                file.Write(bytes, count);
+            } catch (const CFileException&) {
+                writeFailed = true;
+                throw;
+            }
+        });
+        filling = false;
+        return file.Commit(true);
+    } catch (const CFileException& e) {
+        if (filling && !writeFailed) throw;  // the bytes' own failure; the file goes with `file`
+        // The file never had its name, so nothing of it is left.
+        qel::host::ReportFailure(qel::host::DescribeFailure(e, u"output", u"cannot be written"));
+        return {};
+    }
+}
+
+}  // namespace qel::host

@@ -14,6 +14,8 @@
 
 #include "host/api.h"
 
+#include <cstddef>
+#include <functional>
 #include <string>
 
 #include "framework/file.h"
@@ -86,3 +88,29 @@ private:
     std::string m_hidden;  // the hidden name, when the file has one
     std::u16string m_folder, m_name;
 };
+
+namespace qel::host {
+
+// The temporary folder the module writes to, as the host's parameter object
+// answers it (CParamEngineer::getTempDirectory); empty when it cannot be used.
+// The one place the module asks for it.
+QEL_HOST_API std::u16string TemporaryFolder();
+
+// Writes `bytes` to a new file in `folder` named after `name`
+// (QelTempFile::makeUniquePath2) and returns its path; empty when no file
+// could be written whole, with the reason given to the export report
+// (host/report.h). The file gets its name only once it is whole and on the
+// disk (QelNewFile), and never replaces an entry that appeared meanwhile, so
+// it is complete or absent whatever happens to the process. No byte is
+// added: no terminating NUL, no byte-order mark.
+QEL_HOST_API std::u16string WriteNewFile(const std::u16string& folder, const std::u16string& name,
+                                         const std::string& bytes);
+// The same with the bytes made while they are written: `fill` hands them to
+// the writer it is given, as many times as it likes. A CFileException that
+// `fill` raises itself (not one of the writer's) is not the file's failure:
+// it leaves the call, with nothing of the file left behind.
+using ByteWriter = std::function<void(const char* bytes, std::size_t count)>;
+QEL_HOST_API std::u16string WriteNewFile(const std::u16string& folder, const std::u16string& name,
+                                         const std::function<void(const ByteWriter&)>& fill);
+
+}  // namespace qel::host

@@ -35,7 +35,6 @@
 #include "html/meta_charset.h"
 #include "html/page_references.h"
 #include "model/tpjfile.h"
-#include "toruca/torucautil.h"
 
 namespace qel::html {
 
@@ -62,11 +61,6 @@ std::u16string AsciiLowered(std::u16string_view s) {
     std::u16string out(s);
     for (char16_t& c : out) c = qel::framework::AsciiLower(c);
     return out;
-}
-
-std::u16string TempFolder() {
-    if (CParamEngineer* params = CParamEngineer::getInstance()) return params->getTempDirectory();
-    return CZorCommon::getProductFolder(8, 0);
 }
 
 void RemoveFiles(const std::vector<std::u16string>& paths) noexcept {
@@ -126,7 +120,7 @@ std::u16string SaveInlineImage(const std::u16string& folder, const std::u16strin
 // one cannot be written whole: the picture would be lost without a word.
 bool SaveInlineImages(CQelTpjImgFileArray& images, const PageImport& import) {
     if (import.inlines.empty()) return true;
-    const std::u16string folder = TempFolder();
+    const std::u16string folder = qel::host::TemporaryFolder();
     if (folder.empty()) {
         qel::host::ReportFailure(u"inline images cannot be written: no usable temporary folder");
         return false;

@@ -28,11 +28,6 @@ namespace {
 constexpr char16_t kLoadFailed[] = u"tpjファイルの作成に失敗しました。";
 constexpr char16_t kWriteFailed[] = u"ファイル(%s)の作成に失敗しました。";
 
-std::u16string OutputFolder() {
-    if (CParamEngineer* params = CParamEngineer::getInstance()) return params->getTempDirectory();
-    return CZorCommon::getProductFolder(8, 0);
-}
-
 }  // namespace
 
 namespace qel::plugin {
@@ -74,41 +69,6 @@ std::u16string QuoteArgument(const std::u16string& path) {
     out.append(backslashes * 2, u'\\');
     out += u'"';
     return out;
-}
-
-std::u16string WriteNewFile(const std::u16string& folder, const std::u16string& name, const std::string& bytes) {
-    return WriteNewFile(folder, name, [&bytes](const ByteWriter& write) { write(bytes.data(), bytes.size()); });
-}
-
-std::u16string WriteNewFile(const std::u16string& folder, const std::u16string& name,
-                            const std::function<void(const ByteWriter&)>& fill) {
-    if (folder.empty()) {
-        // The host refused its temporary folder (and said why).
-        qel::host::ReportFailure(u"output " + name + u" cannot be written: no usable temporary folder");
-        return {};
-    }
-    QelNewFile file;
-    CFileException error;
-    bool filling = false, writeFailed = false;
-    try {
-        if (!file.Create(folder, name, &error)) throw error;
-        filling = true;
-        fill([&](const char* bytes, std::size_t count) {
-            try {
-                file.Write(bytes, count);
-            } catch (const CFileException&) {
-                writeFailed = true;
-                throw;
-            }
-        });
-        filling = false;
-        return file.Commit(true);
-    } catch (const CFileException& e) {
-        if (filling && !writeFailed) throw;  // the bytes' own failure; the file goes with `file`
-        // The file never had its name, so nothing of it is left.
-        qel::host::ReportFailure(qel::host::DescribeFailure(e, u"output", u"cannot be written"));
-        return {};
-    }
 }
 
 std::u16string ProgramToStart(const std::u16string& editor) {
@@ -159,8 +119,8 @@ std::u16string WriteOutput(CQelTpjFileIF& record, const qel::plugin::OutputForm&
         // that exists but cannot be read, or one too large for the codec,
         // raises out of it.
         const auto* card = dynamic_cast<const CQelTpjFile*>(&record);
-        outputPath =
-            qel::plugin::WriteNewFile(OutputFolder(), form.defaultName, [&](const qel::plugin::ByteWriter& write) {
+        outputPath = qel::host::WriteNewFile(
+            qel::host::TemporaryFolder(), form.defaultName, [&](const qel::host::ByteWriter& write) {
                 if (card) {
                     qel::format::WriteCardCp932(*card, write);
                 } else {

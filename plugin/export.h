@@ -3,8 +3,6 @@
 // host's interface.
 #pragma once
 
-#include <cstddef>
-#include <functional>
 #include <string>
 
 namespace qel::plugin {
@@ -31,22 +29,6 @@ OutputForm FormOfDialogValue(int value, int currentType);
 // or before the closing quote are doubled, so that the program receives the
 // path unchanged (CZorShellSv::SplitArguments).
 std::u16string QuoteArgument(const std::u16string& path);
-
-// Writes `bytes` to a new file in `folder` named after `name`
-// (QelTempFile::makeUniquePath2) and returns its path; empty when no file
-// could be written whole, with the reason given to the host's export report.
-// The file gets its name only once it is whole and on the disk (QelNewFile),
-// and never replaces an entry that appeared meanwhile, so the output is
-// complete or absent whatever happens to the process. No byte is added: no
-// terminating NUL, no byte-order mark.
-std::u16string WriteNewFile(const std::u16string& folder, const std::u16string& name, const std::string& bytes);
-// The same with the bytes made while they are written: `fill` hands them to
-// the writer it is given, as many times as it likes. A CFileException that
-// `fill` raises itself (not one of the writer's) is not the output's failure:
-// it leaves the call, with nothing of the file left behind.
-using ByteWriter = std::function<void(const char* bytes, std::size_t count)>;
-std::u16string WriteNewFile(const std::u16string& folder, const std::u16string& name,
-                            const std::function<void(const ByteWriter&)>& fill);
 
 // The editor path as it is started: a relative path is marked as relative
 // ("./x"), so that the program started is the file that is_file checked,

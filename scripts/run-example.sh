@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
-# The main job: installs what is missing, builds, and exports the example
+# The main job: installs what it needs, builds the module and qelhost, and exports the example
 # page examples/shop/index.html as a ToruCa detail file through qelhost,
 # without any question: examples/shop/detail.script answers the dialogs, the
 # output goes to a fresh temporary folder under the build folder, and the
 # example "editor" registered by examples/editor/editor.reg prints the card.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/deps.sh
-bash scripts/build.sh normal > /dev/null
+bash scripts/deps.sh example
+bash scripts/build.sh example > /dev/null
 
 out="$PWD/build/example-output"
 rm -rf "$out"

@@ -5,7 +5,7 @@
 # a bounded time. Installs missing Debian packages first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/deps.sh
+bash scripts/deps.sh test
 
 fuzz_seconds="${QEL_FUZZ_SECONDS:-30}"
 jobs="$(nproc)"

@@ -17,11 +17,11 @@
 #include "format/tpj_reader.h"
 #include "framework/codepage.h"
 #include "framework/strings.h"
-#include "plugin/export.h"
+#include "host/tempfile.h"
 
 namespace fs = std::filesystem;
 
-namespace qel::cli {
+namespace qel::apps {
 
 std::string Utf8(const std::u16string& text) { return qel::framework::WideToUtf8(text); }
 
@@ -196,8 +196,8 @@ std::string WriteNew(const std::string& out, const std::u16string& defaultName, 
     if (!S_ISDIR(st.st_mode)) throw Failure("cannot write into " + folder.string() + ": not a folder");
     if (::access(folder.c_str(), W_OK | X_OK) != 0)
         throw Failure("cannot write into " + folder.string() + ": " + std::strerror(errno));
-    const std::u16string written = qel::plugin::WriteNewFile(qel::framework::PathFromNative(folder.string()),
-                                                             qel::framework::PathFromNative(name.string()), bytes);
+    const std::u16string written = qel::host::WriteNewFile(qel::framework::PathFromNative(folder.string()),
+                                                           qel::framework::PathFromNative(name.string()), bytes);
     if (written.empty())
         throw Failure("cannot write " + (folder / name).string() + ": the file could not be written whole");
     return qel::framework::PathToNative(written);
@@ -236,4 +236,4 @@ qel::toruca::CardMeasure Measure(CQelTpjFile& card, const std::string& path) {
     return m;
 }
 
-}  // namespace qel::cli
+}  // namespace qel::apps

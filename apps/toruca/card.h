@@ -13,7 +13,7 @@
 #include "toruca/limits/handset_limits.h"
 #include "model/tpjfile.h"
 
-namespace qel::cli {
+namespace qel::apps {
 
 // A failure of a command: main prints "toruca: WHAT" on standard error and
 // ends with status 1.
@@ -78,4 +78,4 @@ std::u16string ShiftJisText(const std::string& option, const std::string& text);
 // file it was read from.
 qel::toruca::CardMeasure Measure(CQelTpjFile& card, const std::string& path);
 
-}  // namespace qel::cli
+}  // namespace qel::apps

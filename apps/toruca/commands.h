@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace qel::cli {
+namespace qel::apps {
 
 struct MakeOptions {
     std::string page;
@@ -24,4 +24,4 @@ int RunConvert(const std::string& file, const std::string& form, const std::stri
 int RunExtract(const std::string& file, const std::string& dir);
 int RunPreview(const std::string& file, const std::string& out);
 
-}  // namespace qel::cli
+}  // namespace qel::apps

@@ -24,7 +24,7 @@
 
 namespace fs = std::filesystem;
 
-namespace qel::cli {
+namespace qel::apps {
 
 namespace {
 
@@ -276,4 +276,4 @@ int RunCheck(const std::vector<std::string>& files) {
     return ok ? 0 : 1;
 }
 
-}  // namespace qel::cli
+}  // namespace qel::apps

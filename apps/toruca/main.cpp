@@ -22,7 +22,7 @@
 
 namespace {
 
-using namespace qel::cli;
+using namespace qel::apps;
 
 const char kDescription[] =
     "toruca makes ToruCa cards (i-mode card files) from web pages, and checks, converts,\n"

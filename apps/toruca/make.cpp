@@ -18,7 +18,7 @@
 
 namespace fs = std::filesystem;
 
-namespace qel::cli {
+namespace qel::apps {
 
 namespace {
 
@@ -139,4 +139,4 @@ int RunMake(const MakeOptions& o) {
     return 0;
 }
 
-}  // namespace qel::cli
+}  // namespace qel::apps

@@ -14,7 +14,7 @@
 #include "toruca/category.h"
 #include "toruca/torucautil.h"
 
-namespace qel::cli {
+namespace qel::apps {
 
 namespace {
 
@@ -190,4 +190,4 @@ int RunPreview(const std::string& file, const std::string& out) {
     return 0;
 }
 
-}  // namespace qel::cli
+}  // namespace qel::apps

@@ -3,7 +3,7 @@
 #include <fstream>
 #include <utility>
 
-namespace qel::cli {
+namespace qel::apps {
 
 namespace {
 
@@ -110,4 +110,4 @@ std::vector<StructureProblem> ScanStructure(const std::string& path, const std::
     return scanner.End();
 }
 
-}  // namespace qel::cli
+}  // namespace qel::apps

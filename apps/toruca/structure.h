@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace qel::cli {
+namespace qel::apps {
 
 struct StructureProblem {
     int line;          // 1-based line of the file the problem is found at
@@ -20,4 +20,4 @@ struct StructureProblem {
 // delimiter line has no MIME body and no problem here.
 std::vector<StructureProblem> ScanStructure(const std::string& path, const std::string& boundary);
 
-}  // namespace qel::cli
+}  // namespace qel::apps

@@ -13,11 +13,11 @@
 #include "framework/codepage.h"
 #include "host/url.h"
 #include "html/cid_rewrite.h"
-#include "plugin/export.h"
+#include "host/tempfile.h"
 
 namespace fs = std::filesystem;
 
-namespace qel::cli {
+namespace qel::apps {
 
 int RunConvert(const std::string& file, const std::string& form, const std::string& out) {
     ScratchFolder scratch;  // the attachments live here until the new file is written
@@ -63,7 +63,7 @@ int RunExtract(const std::string& file, const std::string& dirOption) {
         }
         const std::string page = qel::framework::WideToCp932(qel::html::GetHtml(*card, true));
         const std::u16string written =
-            qel::plugin::WriteNewFile(qel::framework::PathFromNative(dir.string()), u"index.html", page);
+            qel::host::WriteNewFile(qel::framework::PathFromNative(dir.string()), u"index.html", page);
         if (written.empty()) throw Failure("cannot write the page into " + dir.string());
         std::printf("%s\n", qel::framework::PathToNative(written).c_str());
     } catch (...) {
@@ -74,4 +74,4 @@ int RunExtract(const std::string& file, const std::string& dirOption) {
     return 0;
 }
 
-}  // namespace qel::cli
+}  // namespace qel::apps

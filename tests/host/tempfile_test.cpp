@@ -306,3 +306,68 @@ TEST_F(UniquePathTest, NoFolderNoPath) {
 }
 
 }  // namespace
+
+class WriteNewFileTest : public qel::test::TempDirTest {};
+
+TEST_F(WriteNewFileTest, WritesExactlyTheBytesUnderAFreeNameAndNeverOverwrites) {
+    const std::string bytes = std::string("ToruCa\r\n\x83\x67\x83\x8B\x83\x4A\r\n", 14) + std::string(1, '\0') + "z";
+    const std::u16string first = qel::host::WriteNewFile(wdir(), u"toruca.trc", bytes);
+    EXPECT_EQ(first, wpath("toruca.trc"));
+    EXPECT_EQ(qel::test::ReadFileBytes(path("toruca.trc")), bytes);  // no NUL added, none cut, no BOM
+
+    const std::u16string second = qel::host::WriteNewFile(wdir(), u"toruca.trc", "other");
+    EXPECT_EQ(second, wpath("toruca(1).trc"));
+    EXPECT_EQ(qel::test::ReadFileBytes(path("toruca.trc")), bytes);
+    EXPECT_EQ(qel::test::ReadFileBytes(path("toruca(1).trc")), "other");
+
+    // A dangling link at the name is never followed.
+    fs::create_symlink(path("elsewhere.txt"), path("toruca.tpj"));
+    EXPECT_EQ(qel::host::WriteNewFile(wdir(), u"toruca.tpj", "p"), wpath("toruca(1).tpj"));
+    EXPECT_FALSE(fs::exists(path("elsewhere.txt")));
+
+    // An empty text is an empty file.
+    EXPECT_EQ(qel::host::WriteNewFile(wdir(), u"empty.trc", ""), wpath("empty.trc"));
+    EXPECT_EQ(fs::file_size(path("empty.trc")), 0u);
+}
+
+TEST_F(WriteNewFileTest, NoFolderOrAFolderThatRefusesGivesNoFile) {
+    EXPECT_EQ(qel::host::WriteNewFile(u"", u"toruca.tpj", "x"), u"");
+    EXPECT_EQ(qel::host::WriteNewFile(wpath("missing"), u"toruca.tpj", "x"), u"");
+    if (::geteuid() != 0) {  // root writes anywhere
+        fs::create_directory(path("ro"));
+        fs::permissions(path("ro"), fs::perms::owner_read | fs::perms::owner_exec);
+        EXPECT_EQ(qel::host::WriteNewFile(wpath("ro"), u"toruca.tpj", "x"), u"");
+    }
+}
+
+TEST_F(WriteNewFileTest, AFileThatCannotBeWrittenWholeIsRemoved) {
+    // The file size limit makes the write fail after its first bytes, as a
+    // full disk would.
+    std::u16string written;
+    {
+        const qel::test::FileSizeLimit limit(1000);
+        written = qel::host::WriteNewFile(wdir(), u"toruca_detail.trc", std::string(5000, 'A'));
+    }
+    EXPECT_EQ(written, u"");
+    EXPECT_TRUE(fs::is_empty(dir())) << "a half-written card must not stay behind";
+}
+
+TEST_F(WriteNewFileTest, BytesMadeWhileWritingAndAFailureOfTheirOwn) {
+    using qel::host::ByteWriter;
+    const std::u16string written = qel::host::WriteNewFile(wdir(), u"toruca.trc", [](const ByteWriter& write) {
+        write("To", 2);
+        write("ruCa", 4);
+    });
+    EXPECT_EQ(written, wpath("toruca.trc"));
+    EXPECT_EQ(qel::test::ReadFileBytes(path("toruca.trc")), "ToruCa");
+    // An image that fails halfway is the caller's to report: it leaves the
+    // call, and nothing of the file stays.
+    EXPECT_THROW(qel::host::WriteNewFile(wdir(), u"toruca_detail.trc",
+                                         [](const ByteWriter& write) {
+                                             write("ToruCa", 6);
+                                             throw CFileException(CFileException::endOfFile, 0, u"/img.gif",
+                                                                  u"shrank while it was read");
+                                         }),
+                 CFileException);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir()), fs::directory_iterator()), 1);
+}
