@@ -403,7 +403,7 @@ enum class State { envelope, betweenParts, partHeaders, partBody };
 // a line ends at LF or CR LF (both removed), a CR that no LF follows stays
 // in the line, a last line without an end is read. A line longer than the
 // limit the caller gives raises CFileException (EOVERFLOW) before it is
-// held whole, as CStdioFile::ReadString does.
+// held whole.
 class LineReader {
 public:
     explicit LineReader(CFile& file) : m_file(file), m_buffer(new char[kBlock]), m_capacity(kBlock) {}

@@ -283,7 +283,7 @@ public:
     void RunModal(CDialog& dlg) override {
         const UINT id = dlg.GetTemplateID();
         if (id == kOutputDialog && m_formRadio != 0) {
-            if (QelUserClick(dlg, m_formRadio) == QelUserResult::done) QelUserOk(dlg);
+            if (qel::framework::UserClick(dlg, m_formRadio) == QelUserResult::done) qel::framework::UserOk(dlg);
         } else {
             m_inner.RunModal(dlg);
         }
