@@ -63,6 +63,7 @@ bool AppendToString(void* context, const char* bytes, std::size_t size) {
     return true;
 }
 
+#ifndef QEL_ISOLATION_ASAN
 // The address space the process has mapped now, from /proc; 0 when unknown.
 std::size_t MappedBytes() {
     std::FILE* f = std::fopen("/proc/self/statm", "r");
@@ -72,6 +73,7 @@ std::size_t MappedBytes() {
     std::fclose(f);
     return n == 1 ? pages * static_cast<std::size_t>(::sysconf(_SC_PAGESIZE)) : 0;
 }
+#endif
 
 struct ChildPlan {
     const char* text;
