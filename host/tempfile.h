@@ -113,4 +113,15 @@ using ByteWriter = std::function<void(const char* bytes, std::size_t count)>;
 QEL_HOST_API std::u16string WriteNewFile(const std::u16string& folder, const std::u16string& name,
                                          const std::function<void(const ByteWriter&)>& fill);
 
+// A private new folder (mode 0700, ".qel-scratch-XXXXXX") inside the
+// temporary folder, for files that an export makes before it knows whether
+// it goes on (a page's inline images): the export takes them back with
+// RemoveScratchFolders, and what is left goes when the process exits
+// normally. Empty, with `why` saying so, when none can be made.
+QEL_HOST_API std::u16string MakeScratchFolder(std::u16string& why);
+// Removes `folder` (one of MakeScratchFolder's) and everything in it.
+QEL_HOST_API void RemoveScratchFolder(const std::u16string& folder) noexcept;
+// Removes every scratch folder of this process and everything in them.
+QEL_HOST_API void RemoveScratchFolders() noexcept;
+
 }  // namespace qel::host
