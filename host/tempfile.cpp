@@ -284,13 +284,7 @@ int QelNewFile::Place(const std::string& candidate) {
         // No /proc: linking the descriptor itself needs a privilege, but try.
         return Calls().linkat(m_fd, "", m_dirFd, candidate.c_str(), AT_EMPTY_PATH) == 0 ? 0 : errno;
     }
-    if (Calls().renameat2(m_dirFd, m_hidden.c_str(), m_dirFd, candidate.c_str(), RENAME_NOREPLACE) == 0) return 0;
-    if (errno != EINVAL && errno != ENOSYS) return errno;
-    // A file system without an exclusive rename: link, which never replaces,
-    // then drop the hidden name.
-    if (Calls().linkat(m_dirFd, m_hidden.c_str(), m_dirFd, candidate.c_str(), 0) != 0) return errno;
-    ::unlinkat(m_dirFd, m_hidden.c_str(), 0);
-    return 0;
+    return qel::host::RenameNoReplace(m_dirFd, m_hidden.c_str(), m_dirFd, candidate.c_str());
 }
 
 std::u16string QelNewFile::Commit(bool durable) {
@@ -356,6 +350,16 @@ NewFileCalls& NewFileSystemCalls() {
         [](int dir, const char* name, int flags, mode_t mode) { return ::openat(dir, name, flags, mode); }, ::linkat,
         ::renameat2};
     return calls;
+}
+
+int RenameNoReplace(int fromDir, const char* from, int toDir, const char* to) noexcept {
+    if (Calls().renameat2(fromDir, from, toDir, to, RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL && errno != ENOSYS) return errno;
+    // A file system without an exclusive rename: link, which never replaces,
+    // then drop the old name.
+    if (Calls().linkat(fromDir, from, toDir, to, 0) != 0) return errno;
+    ::unlinkat(fromDir, from, 0);
+    return 0;
 }
 
 std::u16string TemporaryFolder() { return CParamEngineer::getInstance()->getTempDirectory(); }

@@ -169,6 +169,12 @@ struct NewFileCalls {
 };
 QEL_HOST_API NewFileCalls& NewFileSystemCalls();
 
+// Gives `from` the name `to` without ever replacing an entry there: an
+// exclusive rename, or where the file system has none, a second link and
+// then `from` removed. Each name is relative to its folder descriptor
+// (AT_FDCWD: the working folder). 0, or the error (EEXIST: `to` is taken).
+QEL_HOST_API int RenameNoReplace(int fromDir, const char* from, int toDir, const char* to) noexcept;
+
 // A private new folder (mode 0700, ".qel-scratch-XXXXXX") inside the
 // temporary folder, for files that an export makes before it knows whether
 // it goes on (a page's inline images): the export takes them back with

@@ -67,17 +67,6 @@ std::string WriteFree(const fs::path& folder, const std::string& name, const std
     return qel::framework::PathToNative(written);
 }
 
-// Moves `from` to `to` unless `to` exists: 0, or -1 with errno.
-int RenameNoReplace(const std::string& from, const std::string& to) {
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
-    if (errno != EINVAL && errno != ENOSYS) return -1;
-    // A file system without the exclusive rename: a second link is
-    // exclusive too.
-    if (::link(from.c_str(), to.c_str()) != 0) return -1;
-    ::unlink(from.c_str());
-    return 0;
-}
-
 // The file the user named: written whole under a hidden name beside it,
 // then put in its place.
 std::string WriteNamed(const Target& t, const std::string& shown, const std::string& bytes, bool force) {
@@ -88,9 +77,10 @@ std::string WriteNamed(const Target& t, const std::string& shown, const std::str
         if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) throw Failure(shown + ": not a regular file; not replaced");
     }
     const std::string part = WriteFree(t.folder, "." + t.name.string() + ".part", bytes);
-    const int rc = force ? ::rename(part.c_str(), target.c_str()) : RenameNoReplace(part, target.string());
-    if (rc != 0) {
-        const int err = errno;
+    int err = 0;
+    if (force) err = ::rename(part.c_str(), target.c_str()) == 0 ? 0 : errno;
+    else err = qel::host::RenameNoReplace(AT_FDCWD, part.c_str(), AT_FDCWD, target.c_str());
+    if (err != 0) {
         ::unlink(part.c_str());
         if (err == EEXIST) throw Failure(shown + ": already exists; --force replaces it");
         throw Failure("cannot write " + target.string() + ": " + std::strerror(err));
