@@ -73,10 +73,10 @@ bool ForgivingBase64(std::string_view text, std::string& bytes) {
     return true;
 }
 
-}  // namespace
-
-bool ParseDataUrl(std::u16string_view value, DataUrl& out) {
-    // As a browser takes a URL from an attribute.
+// The URL as a browser takes it from an attribute: outer blanks and C0
+// controls trimmed, tabs and line breaks removed, the fragment dropped (it
+// is no part of the resource).
+std::u16string UrlOfAttribute(std::u16string_view value) {
     std::size_t first = 0, last = value.size();
     while (first < last && value[first] <= 0x20) ++first;
     while (last > first && value[last - 1] <= 0x20) --last;
@@ -84,39 +84,27 @@ bool ParseDataUrl(std::u16string_view value, DataUrl& out) {
     kept.reserve(last - first);
     for (std::size_t i = first; i < last; ++i)
         if (value[i] != u'\t' && value[i] != u'\n' && value[i] != u'\r') kept += value[i];
-    if (!qel::framework::StartsWithNoCase(kept, u"data:")) return false;
-    // The fragment is no part of the resource, as a browser fetches it.
     if (const std::size_t hash = kept.find(u'#'); hash != std::u16string::npos) kept.resize(hash);
-    const std::string url = qel::framework::WideToUtf8(std::u16string_view(kept).substr(5));
+    return kept;
+}
 
-    const std::size_t comma = url.find(',');
-    if (comma == std::string::npos) return false;
-    std::string type(TrimAsciiWhitespace(std::string_view(url).substr(0, comma)));
-    const std::string body = PercentDecoded(std::string_view(url).substr(comma + 1));
+// Removes ";base64" from the end of the type (blanks allowed before
+// "base64") and says whether it was there.
+bool TakeBase64Marker(std::string& type) {
+    const std::string lowered = AsciiLowered(type);
+    if (lowered.size() < 6 || lowered.compare(lowered.size() - 6, 6, "base64") != 0) return false;
+    std::string_view rest = std::string_view(type).substr(0, type.size() - 6);
+    while (!rest.empty() && rest.back() == ' ') rest.remove_suffix(1);
+    if (rest.empty() || rest.back() != ';') return false;
+    rest.remove_suffix(1);
+    type = std::string(rest);
+    return true;
+}
 
-    // ";base64" at the end of the type, blanks allowed before "base64".
-    bool base64 = false;
-    {
-        const std::string lowered = AsciiLowered(type);
-        if (lowered.size() >= 6 && lowered.compare(lowered.size() - 6, 6, "base64") == 0) {
-            std::string_view rest = std::string_view(type).substr(0, type.size() - 6);
-            while (!rest.empty() && rest.back() == ' ') rest.remove_suffix(1);
-            if (!rest.empty() && rest.back() == ';') {
-                rest.remove_suffix(1);
-                type = std::string(rest);
-                base64 = true;
-            }
-        }
-    }
-    if (base64) {
-        if (!ForgivingBase64(body, out.bytes)) return false;
-    } else {
-        out.bytes = body;
-    }
-
-    // Only the essence counts here ("image/png" of "image/png;name=a.png").
-    const std::string essence = AsciiLowered(TrimAsciiWhitespace(std::string_view(type).substr(0, type.find(';'))));
-    // A type and a subtype of token characters, else the default type.
+// Only the essence counts ("image/png" of "image/png;name=a.png"): a type
+// and a subtype of token characters, else the default type.
+std::string MediaTypeOf(std::string_view type) {
+    const std::string essence = AsciiLowered(TrimAsciiWhitespace(type.substr(0, type.find(';'))));
     static constexpr std::string_view kNotToken = " \t\"(),/:;<=>?@[\\]{}";
     const std::size_t slash = essence.find('/');
     const std::string_view kind = std::string_view(essence).substr(0, slash);
@@ -124,7 +112,26 @@ bool ParseDataUrl(std::u16string_view value, DataUrl& out) {
         slash == std::string::npos ? std::string_view() : std::string_view(essence).substr(slash + 1);
     const bool valid = !kind.empty() && !sub.empty() && kind.find_first_of(kNotToken) == std::string_view::npos &&
                        sub.find_first_of(kNotToken) == std::string_view::npos;
-    out.mediaType = valid ? essence : "text/plain";
+    return valid ? essence : "text/plain";
+}
+
+}  // namespace
+
+bool ParseDataUrl(std::u16string_view value, DataUrl& out) {
+    const std::u16string kept = UrlOfAttribute(value);
+    if (!qel::framework::StartsWithNoCase(kept, u"data:")) return false;
+    const std::string url = qel::framework::WideToUtf8(std::u16string_view(kept).substr(5));
+
+    const std::size_t comma = url.find(',');
+    if (comma == std::string::npos) return false;
+    std::string type(TrimAsciiWhitespace(std::string_view(url).substr(0, comma)));
+    const std::string body = PercentDecoded(std::string_view(url).substr(comma + 1));
+    if (TakeBase64Marker(type)) {
+        if (!ForgivingBase64(body, out.bytes)) return false;
+    } else {
+        out.bytes = body;
+    }
+    out.mediaType = MediaTypeOf(type);
     return true;
 }
 
