@@ -108,3 +108,21 @@ int CQelTktUtil::whatKindOfData(const unsigned char* bytes, std::size_t size) {
 int CQelTktUtil::whatKindOfImageData(const unsigned char* bytes, std::size_t size) {
     return ImageKindOf(KindOfData(bytes, size));
 }
+
+namespace qel::host {
+
+const char16_t* OtherMediaTypeOf(const std::u16string& path) {
+    unsigned char b[12];
+    const int n = ReadSignature(path, b, sizeof b);
+    const auto at = [&](int offset, const char* sig, int len) {
+        return n >= offset + len && std::memcmp(b + offset, sig, static_cast<std::size_t>(len)) == 0;
+    };
+    if (at(0, "BM", 2)) return u"image/bmp";
+    if (at(0, "\0\0\1\0", 4) || at(0, "\0\0\2\0", 4)) return u"image/x-icon";
+    if (at(0, "RIFF", 4) && at(8, "WEBP", 4)) return u"image/webp";
+    if (at(0, "II*\0", 4) || at(0, "MM\0*", 4)) return u"image/tiff";
+    if (at(4, "ftypavif", 8)) return u"image/avif";
+    return u"application/octet-stream";
+}
+
+}  // namespace qel::host

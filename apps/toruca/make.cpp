@@ -12,7 +12,6 @@
 #include "format/tpj_writer.h"
 #include "framework/codepage.h"
 #include "html/html_import.h"
-#include "toruca/category.h"
 #include "toruca/torucautil.h"
 
 namespace fs = std::filesystem;
@@ -48,13 +47,8 @@ void SetTexts(CQelTpjFile& card, const MakeOptions& o) {
 
 // The numbered values: category, colour and distribution.
 void SetCodes(CQelTpjFile& card, const MakeOptions& o) {
-    if (o.category) {
-        // The icon dialog offers the codes of the table only; 0 is no icon.
-        CQelTorucaCategory table;
-        if (*o.category != 0 && table.GetGenre(*o.category) == CQelTorucaCategory::GENRE_ALL)
-            throw Failure("--cat " + std::to_string(*o.category) + ": not a code of the category table");
-        card.SetCategory(*o.category);
-    }
+    // The command line took only a code of the table, or 0 (no icon).
+    if (o.category) card.SetCategory(*o.category);
     if (o.color) card.SetColorId(*o.color);
     if (o.dist) card.SetDist(*o.dist);
 }

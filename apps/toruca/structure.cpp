@@ -34,8 +34,10 @@ public:
         : m_delimiter(Hyphens() + boundary), m_closing(m_delimiter + Hyphens()) {}
 
     void Line(int lineNo, const std::string& line) {
-        const bool isClosing = line == m_closing;
-        if (isClosing || line == m_delimiter) Delimiter(lineNo, !isClosing);
+        // Blanks after a delimiter are transport padding.
+        const std::string_view bare = std::string_view(line).substr(0, line.find_last_not_of(" \t") + 1);
+        const bool isClosing = bare == m_closing;
+        if (isClosing || bare == m_delimiter) Delimiter(lineNo, !isClosing);
         else if (m_inPart && m_inHeaders) HeaderLine(line);
     }
 

@@ -6,11 +6,16 @@ Usage: read_mime.py FILE. The ToruCa header block (everything before the
 "MIME-Version" line) is dropped. Prints one line per part, fields separated
 by tabs: content type, its parameters as k=v joined by ';', transfer
 encoding, Content-ID, the names of the parser's defects joined by ',', and
-the decoded body in hex (the raw body for a part without headers)."""
+the decoded body in hex (the raw body for a part without headers). Header
+bytes that are not ASCII (a file name in raw Shift_JIS) are printed as they
+are."""
 import email
 import email.policy
 import sys
 
+# Non-ASCII bytes of a header (a file name in raw Shift_JIS) come out as
+# they are in the file.
+sys.stdout.reconfigure(errors="surrogateescape")
 data = open(sys.argv[1], "rb").read()
 start = data.find(b"\r\nMIME-Version:")
 if start < 0:
