@@ -491,7 +491,10 @@ bool ReadCard(CQelTpjFile& record, const std::u16string& path, AttachmentStore& 
         HeaderState headers;
         LineReader lines(
             [&file](char* into, std::size_t want) { return std::size_t{file.Read(into, static_cast<unsigned>(want))}; },
-            [&file] { AfxThrowFileException(CFileException::genericException, EOVERFLOW, file.GetFilePath()); });
+            [&file] {
+                throw CFileException(CFileException::genericException, EOVERFLOW, file.GetFilePath(),
+                                     u"cannot be read: a header line longer than 1 MiB");
+            });
         ReadMagicLine(lines, record, headers);
         ReadLines(lines, record, headers, part);
         // A page part of an empty page still makes a detail: it had lines

@@ -2,25 +2,54 @@
 // a Document (host/dom.cpp).
 #include "host/htmldata.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
 #include <string>
 
 #include "framework/codepage.h"
 #include "framework/exceptions.h"
 #include "framework/file.h"
+#include "framework/strings.h"
 #include "host/dom.h"
+#include "host/htmldepth.h"
 #include "host/htmlsource.h"
 #include "host/paths.h"
+#include "host/report.h"
 
 namespace {
 
-// The whole file, or false when it cannot be opened or read (a missing
-// file, a folder, no permission). Only regular files are read: a named pipe
-// would block the host and a device such as /dev/zero never ends.
+// Why the page at `path` cannot be loaded, for the export's report.
+void ReportPage(const std::u16string& path, std::u16string_view cause) {
+    qel::host::ReportFailure(u"page " + path + u" cannot be read: " + std::u16string(cause));
+}
+
+// The whole file, or false, with the reason reported, when it cannot be
+// opened or read (a missing file, a folder, no permission). Only regular
+// files are read: a named pipe would block the host and a device such as
+// /dev/zero never ends.
 bool ReadWholeFile(const std::u16string& path, std::string& bytes) {
-    if (!is_file(path)) return false;
+    struct stat st;
+    if (path.find(u'\0') != std::u16string::npos) {
+        ReportPage(path, u"no such file");
+        return false;
+    }
+    if (::stat(qel::framework::PathToNative(path).c_str(), &st) != 0) {
+        ReportPage(path, qel::framework::Utf8ToWide(std::strerror(errno)));
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ReportPage(path, S_ISDIR(st.st_mode) ? u"is a folder" : u"not a regular file");
+        return false;
+    }
     try {
         CFile file;
-        if (!file.Open(path, CFile::modeRead | CFile::typeBinary | CFile::shareDenyNone)) return false;
+        CFileException error;
+        if (!file.Open(path, CFile::modeRead | CFile::typeBinary | CFile::shareDenyNone, &error)) {
+            qel::host::ReportFailure(qel::host::DescribeFailure(error, u"page", u"cannot be read"));
+            return false;
+        }
         char buffer[65536];
         for (;;) {
             const unsigned n = file.Read(buffer, sizeof buffer);
@@ -28,9 +57,23 @@ bool ReadWholeFile(const std::u16string& path, std::string& bytes) {
             bytes.append(buffer, n);
         }
         return true;
-    } catch (const CException&) {
+    } catch (const CException& error) {
+        qel::host::ReportFailure(qel::host::DescribeFailure(error, u"page", u"cannot be read"));
         return false;
     }
+}
+
+// The reason a page that was read is not parsed: the bound of host/htmldepth.h
+// it exceeds.
+std::u16string NestingCause(const std::string& utf8) {
+    const qel::host::HtmlNesting n = qel::host::MeasureHtmlNesting(utf8);
+    if (n.depth > qel::host::kMaxHtmlDepth)
+        return u"nested too deeply (more than " + qel::framework::Widen(std::to_string(qel::host::kMaxHtmlDepth)) +
+               u" elements open at once)";
+    if (n.elements > qel::host::kMaxHtmlElements)
+        return u"it makes more than " + qel::framework::Widen(std::to_string(qel::host::kMaxHtmlElements)) +
+               u" elements";
+    return u"it is too large or too tangled to parse";
 }
 
 }  // namespace
@@ -44,8 +87,10 @@ bool CQelHtmlData::CreateNodeData(const std::u16string& path) {
     std::string bytes;
     if (path.empty() || !ReadWholeFile(path, bytes)) return false;
     qel::host::DecodedHtml decoded = qel::host::DecodeHtmlBytes(bytes);
-    std::unique_ptr<Document> doc = qel::host::ParseHtmlDocument(qel::framework::WideToUtf8(decoded.text));
+    std::string utf8 = qel::framework::WideToUtf8(decoded.text);
+    std::unique_ptr<Document> doc = qel::host::ParseHtmlDocument(utf8);
     if (doc) doc->setInputEncoding(decoded.encoding);
+    else ReportPage(path, NestingCause(utf8));
     return Adopt(std::move(doc));
 }
 

@@ -135,6 +135,44 @@ TEST_F(TorucaTest, MakeStoresTheValuesGivenAndInfoShowsThem) {
     EXPECT_NE(text.out.find("preview: toruca preview "), std::string::npos) << text.out;
 }
 
+// What the tools report: the fields a version 1.0 card does not hold are
+// absent; a page that cannot be parsed (nested too deeply) still has its
+// cid: references mapped by extract, which writes it as index.html even
+// next to a part of that name, and check finds them used.
+TEST_F(TorucaTest, ToolsReportWhatTheCardHolds) {
+    const fs::path old = MakeShop("detail", {"--version", "1.0"});
+    const nlohmann::json j = Info(old);
+    for (const char* key : {"ipId", "sortId", "dist", "colorId", "expires", "lm"}) EXPECT_TRUE(j[key].is_null()) << key;
+    EXPECT_FALSE(Info(MakeShop())["lm"].is_null());
+    const TorucaRun text = Run({"info", old.string()});
+    EXPECT_NE(text.out.find("  IP-ID: (absent)\n"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("  Color-ID: (absent)\n"), std::string::npos) << text.out;
+
+    std::string deep = "<img src=\"cid:image1\">";
+    for (int i = 0; i < 5000; ++i) deep += "<div>";
+    qel::test::WriteFileBytes(path("deep.trc"),
+                              "ToruCa\r\nVersion: 2.1\r\nType: CARD\r\n\r\nURL: \r\n\r\nMIME-Version: 1.0\r\n"
+                              "Content-Type: multipart/mixed;boundary=\"B\"\r\n\r\n--B\r\n"
+                              "Content-Transfer-Encoding: 8bit\r\n\r\n" +
+                                  deep +
+                                  "\r\n--B\r\nContent-Type: image/gif;name=\"index.html\";\r\n"
+                                  "Content-Transfer-Encoding: base64\r\nContent-ID: <image1>\r\n\r\nR0lGODlh\r\n--B--\r\n");
+    const TorucaRun extract = Run({"extract", path("deep.trc").string(), "-d", "deep"});
+    ASSERT_EQ(extract.exitCode, 0) << extract.err;
+    EXPECT_EQ(extract.out, (dir() / "deep" / "index.html").string() + "\n");
+    const std::string page = qel::test::ReadFileBytes(dir() / "deep" / "index.html");
+    EXPECT_EQ(page.find("cid:"), std::string::npos);
+    EXPECT_EQ(page.substr(0, 10), "<img src=\"");
+    const std::string part = page.substr(10, page.find('"', 10) - 10);
+    EXPECT_NE(part, "index.html");
+    std::vector<std::string> others;
+    for (const auto& entry : fs::directory_iterator(dir() / "deep"))
+        if (entry.path().filename() != "index.html") others.push_back(qel::test::ReadFileBytes(entry.path()));
+    EXPECT_EQ(others, std::vector<std::string>{"GIF89a"}) << part;
+    const TorucaRun check = Run({"check", path("deep.trc").string()});
+    EXPECT_EQ(check.out.find("not used"), std::string::npos) << check.out;
+}
+
 TEST_F(TorucaTest, MakeRefusesValuesTheDialogRefusesOrShiftJisCannotHold) {
     const std::string page = (kShop / "index.html").string();
     ExpectFailure(Run({"make", page, "--url", "https://www.example.com/"}),
