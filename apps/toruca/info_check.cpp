@@ -241,15 +241,17 @@ void PrintInfoText(const CardInfo& info) {
     using qel::format::kKeyColorId, qel::format::kKeyDist;
     std::printf("  IP-ID: %s\n", OrAbsent(info.Absent(qel::format::kKeyIpId), Utf8(card.GetIpId())).c_str());
     std::printf("  Sort-ID: %s\n", OrAbsent(info.Absent(qel::format::kKeySortId), Utf8(card.GetSortId())).c_str());
-    std::printf("  Dist: %s\n", OrAbsent(info.Absent(kKeyDist), std::to_string(card.m_nDist) + " (" +
-                                                                    (info.dist.empty() ? "no such value" : info.dist) + ")")
-                                    .c_str());
+    std::printf("  Dist: %s\n",
+                OrAbsent(info.Absent(kKeyDist),
+                         std::to_string(card.m_nDist) + " (" + (info.dist.empty() ? "no such value" : info.dist) + ")")
+                    .c_str());
     std::printf("  Color-ID: %s\n",
                 OrAbsent(info.Absent(kKeyColorId), std::to_string(card.m_nColorId) + " (" +
                                                        (info.colour.empty() ? "no such colour" : info.colour) + ")")
                     .c_str());
     std::printf("  Expires: %s\n", OrAbsent(info.Absent(qel::format::kKeyExpires), Utf8(card.GetExpires())).c_str());
-    std::printf("  LM: %s\n", OrAbsent(info.Absent(qel::format::kKeyLastModified), Utf8(card.GetLastModified())).c_str());
+    std::printf("  LM: %s\n",
+                OrAbsent(info.Absent(qel::format::kKeyLastModified), Utf8(card.GetLastModified())).c_str());
     if (info.icon)
         std::printf("  unique icon: \"%s\", %s, %s, %llu bytes\n", Utf8(info.iconTitle).c_str(),
                     info.icon->name.c_str(), info.icon->kind.c_str(),

@@ -528,12 +528,16 @@ TEST_F(QelhostExportTest, AFailureSaysWhyAfterTheModulesOwnMessage) {
     const std::string logo = path("in/shop/images/logo.gif").string();
     fs::remove(logo);
     ASSERT_EQ(::mkfifo(logo.c_str(), 0600), 0);
-    const std::vector<std::pair<std::string, std::string>> causes = {  // the file exported, why
-        {path("in/none.html").string(), "page " + path("in/none.html").string() + " cannot be read: No such file or directory"},
+    const std::vector<std::pair<std::string, std::string>> causes = {
+        // the file exported, why
+        {path("in/none.html").string(),
+         "page " + path("in/none.html").string() + " cannot be read: No such file or directory"},
         {path("in").string(), "page " + path("in").string() + " cannot be read: is a folder"},
         {path("in/deep.html").string(),
-         "page " + path("in/deep.html").string() + " cannot be read: nested too deeply (more than 4096 elements open at once)"},
-        {path("in/long.trc").string(), path("in/long.trc").string() + " cannot be read: a header line longer than 1 MiB"},
+         "page " + path("in/deep.html").string() +
+             " cannot be read: nested too deeply (more than 4096 elements open at once)"},
+        {path("in/long.trc").string(),
+         path("in/long.trc").string() + " cannot be read: a header line longer than 1 MiB"},
         {page, "image " + logo + " cannot be read: not a regular file"},
     };
     for (const auto& [file, why] : causes) {

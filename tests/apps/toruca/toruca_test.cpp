@@ -150,13 +150,14 @@ TEST_F(TorucaTest, ToolsReportWhatTheCardHolds) {
 
     std::string deep = "<img src=\"cid:image1\">";
     for (int i = 0; i < 5000; ++i) deep += "<div>";
-    qel::test::WriteFileBytes(path("deep.trc"),
-                              "ToruCa\r\nVersion: 2.1\r\nType: CARD\r\n\r\nURL: \r\n\r\nMIME-Version: 1.0\r\n"
-                              "Content-Type: multipart/mixed;boundary=\"B\"\r\n\r\n--B\r\n"
-                              "Content-Transfer-Encoding: 8bit\r\n\r\n" +
-                                  deep +
-                                  "\r\n--B\r\nContent-Type: image/gif;name=\"index.html\";\r\n"
-                                  "Content-Transfer-Encoding: base64\r\nContent-ID: <image1>\r\n\r\nR0lGODlh\r\n--B--\r\n");
+    qel::test::WriteFileBytes(
+        path("deep.trc"),
+        "ToruCa\r\nVersion: 2.1\r\nType: CARD\r\n\r\nURL: \r\n\r\nMIME-Version: 1.0\r\n"
+        "Content-Type: multipart/mixed;boundary=\"B\"\r\n\r\n--B\r\n"
+        "Content-Transfer-Encoding: 8bit\r\n\r\n" +
+            deep +
+            "\r\n--B\r\nContent-Type: image/gif;name=\"index.html\";\r\n"
+            "Content-Transfer-Encoding: base64\r\nContent-ID: <image1>\r\n\r\nR0lGODlh\r\n--B--\r\n");
     const TorucaRun extract = Run({"extract", path("deep.trc").string(), "-d", "deep"});
     ASSERT_EQ(extract.exitCode, 0) << extract.err;
     EXPECT_EQ(extract.out, (dir() / "deep" / "index.html").string() + "\n");
