@@ -89,6 +89,13 @@ TEST_F(TorucaTest, MakeWritesTheChosenFormUnderAFreeNameAndPrintsIt) {
     EXPECT_EQ(run.err, "toruca: warning: page.html: the image " + path("gone.gif").string() +
                            " is missing; its part is empty\n");
     EXPECT_TRUE(fs::exists(path("gone.trc")));
+
+    // The same page gives the same card: inline images of one run are not
+    // in the way of the next.
+    qel::test::WriteFileBytes(path("inline.html"), "<img src=\"data:image/gif;base64,R0lGODlh\">");
+    ASSERT_EQ(Run({"make", "inline.html", "-o", "inline1.trc"}).exitCode, 0);
+    ASSERT_EQ(Run({"make", "inline.html", "-o", "inline2.trc"}).exitCode, 0);
+    EXPECT_EQ(qel::test::ReadFileBytes(path("inline2.trc")), qel::test::ReadFileBytes(path("inline1.trc")));
 }
 
 TEST_F(TorucaTest, MakeStoresTheValuesGivenAndInfoShowsThem) {
