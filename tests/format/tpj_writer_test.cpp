@@ -266,7 +266,7 @@ TEST_F(TpjWriter, ImageOfOneFullLineIsFollowedByAnEmptyLine) {
     rec.AddImage(WriteFile("photo.bmp", "BM" + std::string(10, 'b')), u"image2");
     rec.AddImage(WriteFile("movie.swf", "CWS" + std::string(5, 's')), u"image3");
     const std::u16string text = qel::format::GetFileText(rec);
-    const std::u16string part = Between(text, u"--0000000000\r\nContent-Type: image/png", u"--0000000000\r\nname=");
+    const std::u16string part = Between(text, u"--0000000000\r\nContent-Type: image/png", u"--0000000000\r\nContent-Type: image/bmp");
     ASSERT_EQ(part.find(u"<missing"), std::u16string::npos);
     const auto body = part.find(u"\r\n\r\n") + 4;
     EXPECT_EQ(part.size() - body, 76u + 4u);
@@ -366,7 +366,9 @@ TEST_F(TpjWriterMime, APageHoldingTheDelimiterGetsAnotherBoundary) {
     const std::vector<Part> parts = ParseWithPython(path("out.trc").string(), boundary);
     EXPECT_EQ(boundary, "0000000004");
     ASSERT_EQ(parts.size(), 2u);
-    EXPECT_EQ(parts[0].body, qel::framework::WideToCp932(r.m_strHtml) + "\r\n\r\n");
+    // The page's LF alone is written as CR LF.
+    EXPECT_EQ(parts[0].body,
+              "<!--\r\n-->\r\n--0000000000\r\n--0000000001 x\r\n--00000000023\rA\r--0000000003\r\n-\r\n\r\n");
     EXPECT_EQ(parts[1].body, qel::test::ReadFileBytes(TestData("writer/logo.gif")));
     EXPECT_EQ(r.m_strBoundary, u"0000000000");
 
