@@ -127,6 +127,7 @@ private:
     void AddTexts() {
         m_url.option =
             m_cmd->add_option("--url", m_url.value, "URL the detail is fetched from; empty or starting with http://")
+                ->check(kOneLine)
                 ->type_name("URL");
         m_data1.option = m_cmd->add_option("--data1", m_data1.value, "Data1: the heading")->type_name("TEXT");
         m_data2.option = m_cmd->add_option("--data2", m_data2.value, "Data2: the introduction (may hold line breaks)")

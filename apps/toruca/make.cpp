@@ -5,6 +5,7 @@
 #include <ctime>
 #include <cstdio>
 #include <filesystem>
+#include <stdexcept>
 
 #include "apps/toruca/card.h"
 #include "apps/toruca/commands.h"
@@ -123,6 +124,9 @@ int RunMake(const MakeOptions& o) {
     std::string bytes;
     try {
         bytes = qel::framework::WideToCp932(qel::format::GetFileText(card));
+    } catch (const std::invalid_argument& e) {
+        // A value the writer refuses (the command line refused those it knows).
+        throw Failure(o.page + ": " + e.what());
     } catch (const std::exception&) {
         throw Failure(o.page + ": an image of the page cannot be read");
     }
