@@ -13,7 +13,6 @@
 #include "framework/file.h"
 #include "framework/strings.h"
 #include "host/dom.h"
-#include "host/htmldepth.h"
 #include "host/htmlsource.h"
 #include "host/paths.h"
 #include "host/report.h"
@@ -22,7 +21,13 @@ namespace {
 
 // Why the page at `path` cannot be loaded, for the export's report.
 void ReportPage(const std::u16string& path, std::u16string_view cause) {
-    qel::host::ReportFailure(u"page " + path + u" cannot be read: " + std::u16string(cause));
+    qel::host::ReportFailure(path + u" cannot be loaded as a page: " + std::u16string(cause));
+}
+
+// The system's words for a file error.
+std::u16string SystemReason(const CFileException& error) {
+    return error.m_lOsError != 0 ? qel::framework::Utf8ToWide(std::strerror(static_cast<int>(error.m_lOsError)))
+                                 : std::u16string(u"it cannot be read");
 }
 
 // The whole file, or false, with the reason reported, when it cannot be
@@ -47,7 +52,7 @@ bool ReadWholeFile(const std::u16string& path, std::string& bytes) {
         CFile file;
         CFileException error;
         if (!file.Open(path, CFile::modeRead | CFile::typeBinary | CFile::shareDenyNone, &error)) {
-            qel::host::ReportFailure(qel::host::DescribeFailure(error, u"page", u"cannot be read"));
+            ReportPage(path, SystemReason(error));
             return false;
         }
         char buffer[65536];
@@ -57,23 +62,13 @@ bool ReadWholeFile(const std::u16string& path, std::string& bytes) {
             bytes.append(buffer, n);
         }
         return true;
-    } catch (const CException& error) {
-        qel::host::ReportFailure(qel::host::DescribeFailure(error, u"page", u"cannot be read"));
+    } catch (const CFileException& error) {
+        ReportPage(path, SystemReason(error));
+        return false;
+    } catch (const CException&) {
+        ReportPage(path, u"it cannot be read");
         return false;
     }
-}
-
-// The reason a page that was read is not parsed: the bound of host/htmldepth.h
-// it exceeds.
-std::u16string NestingCause(const std::string& utf8) {
-    const qel::host::HtmlNesting n = qel::host::MeasureHtmlNesting(utf8);
-    if (n.depth > qel::host::kMaxHtmlDepth)
-        return u"nested too deeply (more than " + qel::framework::Widen(std::to_string(qel::host::kMaxHtmlDepth)) +
-               u" elements open at once)";
-    if (n.elements > qel::host::kMaxHtmlElements)
-        return u"it makes more than " + qel::framework::Widen(std::to_string(qel::host::kMaxHtmlElements)) +
-               u" elements";
-    return u"it is too large or too tangled to parse";
 }
 
 }  // namespace
@@ -87,10 +82,10 @@ bool CQelHtmlData::CreateNodeData(const std::u16string& path) {
     std::string bytes;
     if (path.empty() || !ReadWholeFile(path, bytes)) return false;
     qel::host::DecodedHtml decoded = qel::host::DecodeHtmlBytes(bytes);
-    std::string utf8 = qel::framework::WideToUtf8(decoded.text);
-    std::unique_ptr<Document> doc = qel::host::ParseHtmlDocument(utf8);
+    std::u16string why;
+    std::unique_ptr<Document> doc = qel::host::ParseHtmlDocument(qel::framework::WideToUtf8(decoded.text), &why);
     if (doc) doc->setInputEncoding(decoded.encoding);
-    else ReportPage(path, NestingCause(utf8));
+    else qel::host::ReportFailure(path + u" cannot be loaded as a page: " + why);
     return Adopt(std::move(doc));
 }
 
@@ -100,7 +95,10 @@ bool CQelHtmlData::CreateNodeDataFromData(const char16_t* text, int length, Node
     if (parent || length < 0 || (!text && length > 0)) return false;
     const std::u16string_view view =
         length > 0 ? std::u16string_view(text, static_cast<std::size_t>(length)) : std::u16string_view();
-    return Adopt(qel::host::ParseHtmlDocument(qel::framework::WideToUtf8(view)));
+    std::u16string why;
+    std::unique_ptr<Document> doc = qel::host::ParseHtmlDocument(qel::framework::WideToUtf8(view), &why);
+    if (!doc) qel::host::ReportFailure(u"the page cannot be loaded: " + why);
+    return Adopt(std::move(doc));
 }
 
 void CQelHtmlData::DestroyNodeData() {

@@ -14,6 +14,9 @@
 #include <random>
 #include <set>
 #include <string>
+#include <system_error>
+#include <utility>
+#include <vector>
 
 #include "framework/codepage.h"
 #include "framework/exceptions.h"
@@ -146,6 +149,8 @@ void RememberNumber(const std::string& key, long n) {
     if (n > last) last = n;
 }
 
+qel::host::NewFileCalls& Calls() { return qel::host::NewFileSystemCalls(); }
+
 std::u16string UniquePath(const std::u16string& name, const std::u16string& folder) {
     NameParts parts;
     if (!SplitName(name, folder, parts)) return {};
@@ -234,6 +239,7 @@ QelNewFile::~QelNewFile() { Discard(); }
 
 bool QelNewFile::Create(const std::u16string& folder, const std::u16string& name, CFileException* error) {
     Discard();
+    m_flushFrom = 0;
     NameParts parts;
     const bool named = SplitName(name, folder, parts);
     m_folder = folder;
@@ -247,7 +253,7 @@ bool QelNewFile::Create(const std::u16string& folder, const std::u16string& name
     if (!named) return fail(ENOENT);
     m_dirFd = ::open(parts.dir.empty() ? "/" : parts.dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (m_dirFd < 0) return fail(errno);
-    m_fd = ::openat(m_dirFd, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+    m_fd = Calls().openat(m_dirFd, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
     if (m_fd >= 0) return true;
     if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return fail(errno);
     // No unnamed files here: a hidden name of our own, made exclusively.
@@ -259,7 +265,7 @@ bool QelNewFile::Create(const std::u16string& folder, const std::u16string& name
             std::lock_guard<std::mutex> lock(mutex);
             std::snprintf(hidden, sizeof hidden, ".qel-%016llx.part", static_cast<unsigned long long>(random()));
         }
-        m_fd = ::openat(m_dirFd, hidden, O_CREAT | O_EXCL | O_RDWR | O_NOFOLLOW | O_CLOEXEC, 0666);
+        m_fd = Calls().openat(m_dirFd, hidden, O_CREAT | O_EXCL | O_RDWR | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (m_fd >= 0) {
             m_hidden = hidden;
             return true;
@@ -273,16 +279,16 @@ bool QelNewFile::Create(const std::u16string& folder, const std::u16string& name
 int QelNewFile::Place(const std::string& candidate) {
     if (m_hidden.empty()) {
         const std::string self = "/proc/self/fd/" + std::to_string(m_fd);
-        if (::linkat(AT_FDCWD, self.c_str(), m_dirFd, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0) return 0;
+        if (Calls().linkat(AT_FDCWD, self.c_str(), m_dirFd, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0) return 0;
         if (errno != ENOENT) return errno;
         // No /proc: linking the descriptor itself needs a privilege, but try.
-        return ::linkat(m_fd, "", m_dirFd, candidate.c_str(), AT_EMPTY_PATH) == 0 ? 0 : errno;
+        return Calls().linkat(m_fd, "", m_dirFd, candidate.c_str(), AT_EMPTY_PATH) == 0 ? 0 : errno;
     }
-    if (::renameat2(m_dirFd, m_hidden.c_str(), m_dirFd, candidate.c_str(), RENAME_NOREPLACE) == 0) return 0;
+    if (Calls().renameat2(m_dirFd, m_hidden.c_str(), m_dirFd, candidate.c_str(), RENAME_NOREPLACE) == 0) return 0;
     if (errno != EINVAL && errno != ENOSYS) return errno;
     // A file system without an exclusive rename: link, which never replaces,
     // then drop the hidden name.
-    if (::linkat(m_dirFd, m_hidden.c_str(), m_dirFd, candidate.c_str(), 0) != 0) return errno;
+    if (Calls().linkat(m_dirFd, m_hidden.c_str(), m_dirFd, candidate.c_str(), 0) != 0) return errno;
     ::unlinkat(m_dirFd, m_hidden.c_str(), 0);
     return 0;
 }
@@ -323,6 +329,16 @@ std::u16string QelNewFile::Commit(bool durable) {
     return {};
 }
 
+void QelNewFile::StartFlush() noexcept {
+    if (m_fd < 0) return;
+    const off_t end = ::lseek(m_fd, 0, SEEK_CUR);
+    if (end <= m_flushFrom) return;
+    // Only a hint: where it is not supported, Commit's fsync does it all.
+    ::sync_file_range(m_fd, static_cast<off_t>(m_flushFrom), end - static_cast<off_t>(m_flushFrom),
+                      SYNC_FILE_RANGE_WRITE);
+    m_flushFrom = end;
+}
+
 void QelNewFile::Discard() noexcept {
     Abort();
     if (m_dirFd >= 0) {
@@ -334,6 +350,13 @@ void QelNewFile::Discard() noexcept {
 }
 
 namespace qel::host {
+
+NewFileCalls& NewFileSystemCalls() {
+    static NewFileCalls calls{
+        [](int dir, const char* name, int flags, mode_t mode) { return ::openat(dir, name, flags, mode); }, ::linkat,
+        ::renameat2};
+    return calls;
+}
 
 std::u16string TemporaryFolder() { return CParamEngineer::getInstance()->getTempDirectory(); }
 
@@ -361,6 +384,8 @@ std::u16string WriteNewFile(const std::u16string& folder, const std::u16string& 
                 writeFailed = true;
                 throw;
             }
+            // The disk writes while the next bytes are made.
+            file.StartFlush();
         });
         filling = false;
         return file.Commit(true);
@@ -369,6 +394,126 @@ std::u16string WriteNewFile(const std::u16string& folder, const std::u16string& 
         // The file never had its name, so nothing of it is left.
         qel::host::ReportFailure(qel::host::DescribeFailure(e, u"output", u"cannot be written"));
         return {};
+    }
+}
+
+WriteBehind::~WriteBehind() {
+    WaitQuietly();
+    if (!m_thread.joinable()) return;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_stop = true;
+    }
+    m_changed.notify_all();
+    m_thread.join();
+}
+
+void WriteBehind::Start(CFile& file, const void* bytes, std::size_t count) {
+    Wait();
+    if (!m_thread.joinable()) {
+        try {
+            m_thread = std::thread(&WriteBehind::Run, this);
+        } catch (const std::system_error&) {
+            file.Write(bytes, count);  // no thread to be had: written here
+            return;
+        }
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_file = &file;
+        m_bytes = bytes;
+        m_count = count;
+        m_busy = true;
+    }
+    m_changed.notify_all();
+}
+
+void WriteBehind::Wait() {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_changed.wait(lock, [this] { return !m_busy; });
+    if (m_error) std::rethrow_exception(std::exchange(m_error, nullptr));
+}
+
+void WriteBehind::WaitQuietly() noexcept {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_changed.wait(lock, [this] { return !m_busy; });
+    m_error = nullptr;
+}
+
+void WriteBehind::Run() {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    for (;;) {
+        m_changed.wait(lock, [this] { return m_busy || m_stop; });
+        if (!m_busy) return;
+        CFile* const file = m_file;
+        const void* const bytes = m_bytes;
+        const std::size_t count = m_count;
+        lock.unlock();
+        std::exception_ptr error;
+        try {
+            file->Write(bytes, count);
+        } catch (...) {
+            error = std::current_exception();
+        }
+        lock.lock();
+        m_error = error;
+        m_busy = false;
+        m_changed.notify_all();
+    }
+}
+
+namespace {
+
+std::mutex g_scratchMutex;
+std::vector<std::string> g_scratch;  // native paths
+
+void RemoveAllAtExit() { RemoveScratchFolders(); }
+
+}  // namespace
+
+std::u16string MakeScratchFolder(std::u16string& why) {
+    const std::u16string folder = TemporaryFolder();
+    if (folder.empty()) {
+        why = u"no usable temporary folder";
+        return {};
+    }
+    std::string path = qel::framework::PathToNative(folder) + "/.qel-scratch-XXXXXX";
+    if (!::mkdtemp(path.data())) {  // mode 0700
+        why = qel::framework::Utf8ToWide(qel::framework::PathToNative(folder) + ": " + std::strerror(errno));
+        return {};
+    }
+    static const bool registered = std::atexit(&RemoveAllAtExit) == 0;
+    (void)registered;
+    const std::lock_guard<std::mutex> lock(g_scratchMutex);
+    g_scratch.push_back(path);
+    return qel::framework::PathFromNative(path);
+}
+
+void RemoveScratchFolder(const std::u16string& folder) noexcept {
+    try {
+        const std::string path = qel::framework::PathToNative(folder);
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+        const std::lock_guard<std::mutex> lock(g_scratchMutex);
+        std::erase(g_scratch, path);
+    } catch (...) {
+        // Only a failed allocation: the folder goes at exit.
+    }
+}
+
+void RemoveScratchFolders() noexcept {
+    std::vector<std::string> folders;
+    {
+        const std::lock_guard<std::mutex> lock(g_scratchMutex);
+        folders.swap(g_scratch);
+    }
+    for (const std::string& path : folders) {
+        std::error_code ignored;
+        try {
+            std::filesystem::remove_all(path, ignored);
+        } catch (...) {
+            // Only a failed allocation: this folder stays.
+        }
     }
 }
 

@@ -1,8 +1,6 @@
-// CQelTorucaUtil: the lenient integer rule, labels of the coded fields
-// (Color-ID, Dist) and date stamps.
+// CQelTorucaUtil: labels of the coded fields (Color-ID, Dist) and date stamps.
 #include "toruca/torucautil.h"
 
-#include <climits>
 #include <ctime>
 #include <limits>
 
@@ -24,21 +22,6 @@ constexpr const char16_t* kDistLabels[] = {
 };
 
 }  // namespace
-
-int CQelTorucaUtil::ToInt(const std::u16string& value) {
-    std::size_t i = 0;
-    while (i < value.size() && (value[i] == u' ' || (value[i] >= u'\t' && value[i] <= u'\r'))) ++i;
-    bool negative = false;
-    if (i < value.size() && (value[i] == u'+' || value[i] == u'-')) negative = value[i++] == u'-';
-    // Out of range saturates, as the runtime's conversion does.
-    long long n = 0;
-    for (; i < value.size() && value[i] >= u'0' && value[i] <= u'9'; ++i) {
-        n = n * 10 + (value[i] - u'0');
-        if (n > static_cast<long long>(INT_MAX) + 1) n = static_cast<long long>(INT_MAX) + 1;
-    }
-    if (negative) return static_cast<int>(-n);
-    return n > INT_MAX ? INT_MAX : static_cast<int>(n);
-}
 
 std::u16string CQelTorucaUtil::GetColorLabel(unsigned index) {
     if (index >= std::size(kColorLabels)) return {};

@@ -1,9 +1,9 @@
 // CQelTorucaUtil: the stateless utility class of the ToruCa module. Users
 // create it on the stack for a few calls.
 //
-// The whole-buffer operations of the file formats are theirs, beside what
-// they wrap: DecodeBase64Bytes in format/base64.h, ReadFileBytes in
-// format/image_file.h.
+// The operations of the file formats are theirs, beside what they serve:
+// DecodeBase64Bytes in format/base64.h, ReadFileBytes in
+// format/image_file.h, the integer rule ToInt in format/tpj_reader.h.
 #pragma once
 
 #include <cstdint>
@@ -12,10 +12,6 @@
 class CQelTorucaUtil {
 public:
     virtual ~CQelTorucaUtil() = default;
-
-    // The lenient string-to-integer rule: leading white space and one sign,
-    // digits up to the first non-digit, 0 without digits.
-    int ToInt(const std::u16string& value);
 
     // Colour label of Color-ID 0..9, empty otherwise.
     std::u16string GetColorLabel(unsigned index);

@@ -394,6 +394,19 @@ TEST_F(TpjReader, HeaderKeysValuesAndIntegers) {
     EXPECT_EQ(rec.m_strBoundary, u"");
 }
 
+TEST(TpjReaderToInt, LenientLikeTheRuntime) {
+    EXPECT_EQ(qel::format::ToInt(u"12abc"), 12);
+    EXPECT_EQ(qel::format::ToInt(u"abc"), 0);
+    EXPECT_EQ(qel::format::ToInt(u""), 0);
+    EXPECT_EQ(qel::format::ToInt(u" \t-0042x"), -42);
+    EXPECT_EQ(qel::format::ToInt(u"+7"), 7);
+    EXPECT_EQ(qel::format::ToInt(u"- 7"), 0);
+    EXPECT_EQ(qel::format::ToInt(u"\u30007"), 0);  // the ideographic space is text
+    EXPECT_EQ(qel::format::ToInt(u"99999999999"), 2147483647);
+    EXPECT_EQ(qel::format::ToInt(u"-2147483648"), -2147483647 - 1);
+    EXPECT_EQ(qel::format::ToInt(u"-99999999999"), -2147483647 - 1);
+}
+
 TEST_F(TpjReader, GetParamRules) {
     auto g = [](const char16_t* v, const char16_t* n) { return qel::format::GetParam(v, n); };
     EXPECT_EQ(g(u"image/gif;name=\"a.gif\";", u"name"), u"a.gif");
@@ -511,11 +524,11 @@ TEST_F(TpjReader, EmptyFileAndFilesThatCannotBeRead) {
     EXPECT_FALSE(qel::format::LoadFile(rec, u"/dev/zero"));
 }
 
-// Header lines are short; one beyond 1 MiB is a damaged file, refused
+// Header lines are short; one longer than 1 MiB is a damaged file, refused
 // before the line is held. Body lines may be of any length (see below).
 TEST_F(TpjReader, OverlongHeaderLineIsADamagedFile) {
     const std::string mib(1u << 20, 'u');
-    EXPECT_TRUE(Load(Detail("URL: " + mib.substr(10), {})));
+    EXPECT_TRUE(Load(Detail("URL: " + mib.substr(5), {})));  // exactly 1 MiB, ends in CR LF
     EXPECT_FALSE(Load(Detail("URL: " + mib, {})));
     EXPECT_FALSE(Load("ToruCa" + mib + "\r\n"));
     EXPECT_FALSE(Load(Detail("", {Attachment("Content-Type: image/gif;name=\"" + mib + "\"\r\n", "QQ==")})));
@@ -633,17 +646,18 @@ TEST_F(TpjReader, AnAttachmentThatCannotBeWrittenWholeFailsTheLoadAndLeavesNoFil
     EXPECT_EQ(qel::host::TakeExportReport().why.rfind(u"attachment " + W(dir() / "no" / "such" / "a.gif"), 0), 0u);
 
     // The disk fills up (the file size limit stands in for it) in the third
-    // attachment: the files of the first two go as well.
+    // attachment, large enough to be written behind the decoding: the files
+    // of the first two go as well.
     const fs::path temp = dir() / "temp";
     fs::create_directories(temp);
     ::setenv("QELHOST_TEMP_DIR", temp.c_str(), 1);
     const std::string icon = "Content-Type: application/x-ticon;name=\"i.gif\";title=\"T\"\r\n";
     qel::test::WriteFileBytes(
         dir() / "in.trc",
-        Detail("",
-               {Attachment(icon, "UE5H"),
-                Attachment("Content-Type: image/gif;name=\"a.gif\"\r\nContent-ID: <a>\r\n", "UE5H"),
-                Attachment("Content-Type: image/gif;name=\"b.gif\"\r\nContent-ID: <b>\r\n", std::string(4000, 'Q'))}));
+        Detail("", {Attachment(icon, "UE5H"),
+                    Attachment("Content-Type: image/gif;name=\"a.gif\"\r\nContent-ID: <a>\r\n", "UE5H"),
+                    Attachment("Content-Type: image/gif;name=\"b.gif\"\r\nContent-ID: <b>\r\n",
+                               std::string(400000, 'Q'))}));
     rec.SetUniqueIcon(u"/kept/icon.gif", u"kept");
     qel::host::BeginExportReport();
     bool loaded = true;

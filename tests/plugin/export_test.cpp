@@ -169,6 +169,15 @@ TEST_F(ExportTest, WhatCannotBeLoadedEndsInOneMessageBox) {
     EXPECT_TRUE(fs::is_empty(dir()));
 }
 
+// A page's inline images are decoded before the export is decided: a
+// cancelled export takes them back and leaves the temporary folder as it was.
+TEST_F(ExportTest, ACancelledExportLeavesNoInlineImage) {
+    const std::u16string page = Input("page.html", "<img src=\"data:image/gif;base64,R0lGODlhAQABAA==\">");
+    ExpectOutputDialog(kRadioProject, [](qel::test::DialogUser& u) { u.Cancel(); });
+    EXPECT_TRUE(m_device.Export(page, nullptr));
+    EXPECT_TRUE(fs::is_empty(dir()));
+}
+
 TEST_F(ExportTest, AFileAlreadyInTheChosenFormIsKeptAsItIs) {
     const std::u16string input = Input("card.trc", Golden("snippet.trc"));
     ExpectOutputDialog(kRadioSnip, [](qel::test::DialogUser& u) { u.Ok(); });
@@ -531,11 +540,11 @@ TEST_F(QelhostExportTest, AFailureSaysWhyAfterTheModulesOwnMessage) {
     const std::vector<std::pair<std::string, std::string>> causes = {
         // the file exported, why
         {path("in/none.html").string(),
-         "page " + path("in/none.html").string() + " cannot be read: No such file or directory"},
-        {path("in").string(), "page " + path("in").string() + " cannot be read: is a folder"},
+         path("in/none.html").string() + " cannot be loaded as a page: No such file or directory"},
+        {path("in").string(), path("in").string() + " cannot be loaded as a page: is a folder"},
         {path("in/deep.html").string(),
-         "page " + path("in/deep.html").string() +
-             " cannot be read: nested too deeply (more than 4096 elements open at once)"},
+         path("in/deep.html").string() +
+             " cannot be loaded as a page: the page nests its elements more than 4096 deep"},
         {path("in/long.trc").string(),
          path("in/long.trc").string() + " cannot be read: a header line longer than 1 MiB"},
         {page, "image " + logo + " cannot be read: not a regular file"},

@@ -1,5 +1,4 @@
-// The lenient integer rule, labels of Color-ID and Dist, and date stamps in
-// several time zones.
+// Labels of Color-ID and Dist, and date stamps in several time zones.
 #include "toruca/torucautil.h"
 
 #include <gtest/gtest.h>
@@ -88,20 +87,6 @@ TEST_F(TorucaUtilDateStamp, YearIsTakenModuloHundred) {
 TEST_F(TorucaUtilDateStamp, TimeTheConversionRejectsGivesEmptyStamp) {
     EXPECT_EQ(StampIn("UTC0", INT64_MAX), u"");
     EXPECT_EQ(StampIn("UTC0", INT64_MIN), u"");
-}
-
-TEST(TorucaUtilToInt, LenientLikeTheRuntime) {
-    CQelTorucaUtil util;
-    EXPECT_EQ(util.ToInt(u"12abc"), 12);
-    EXPECT_EQ(util.ToInt(u"abc"), 0);
-    EXPECT_EQ(util.ToInt(u""), 0);
-    EXPECT_EQ(util.ToInt(u" \t-0042x"), -42);
-    EXPECT_EQ(util.ToInt(u"+7"), 7);
-    EXPECT_EQ(util.ToInt(u"- 7"), 0);
-    EXPECT_EQ(util.ToInt(u"\u30007"), 0);  // the ideographic space is text
-    EXPECT_EQ(util.ToInt(u"99999999999"), 2147483647);
-    EXPECT_EQ(util.ToInt(u"-2147483648"), -2147483647 - 1);
-    EXPECT_EQ(util.ToInt(u"-99999999999"), -2147483647 - 1);
 }
 
 }  // namespace
