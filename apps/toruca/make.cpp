@@ -114,9 +114,6 @@ void WarnOfMissingImages(const CQelTpjFile& card, const std::string& page) {
 
 int RunMake(const MakeOptions& o) {
     RequireInputFile(o.page);
-    // The page's inline images are saved in a folder of this run's own, so
-    // that another run's never take their names: one page, one card.
-    ScratchFolder scratch;
 
     // Every value is checked before the page is read, so that a mistyped
     // option costs nothing.
