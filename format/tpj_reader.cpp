@@ -75,7 +75,9 @@ std::optional<LineKind> KindOfAsciiLine(std::string_view rest, std::u16string_vi
         !std::equal(boundary.begin(), boundary.end(), compared.begin(),
                     [](char16_t c, char b) { return c == static_cast<char16_t>(b); }))
         return LineKind::text;
-    const std::string_view after = rest.substr(boundary.size());
+    // Blanks after a delimiter are transport padding.
+    std::string_view after = rest.substr(boundary.size());
+    while (!after.empty() && IsBlank(static_cast<char16_t>(after.back()))) after.remove_suffix(1);
     if (after.empty()) return LineKind::delimiter;
     return EqualsAscii(after, kDelimiterHyphens) ? LineKind::closing : LineKind::text;
 }
