@@ -106,11 +106,26 @@ LineKind KindOfLine(std::string_view line, const std::u16string& boundary) {
     return after == kDelimiterHyphens ? LineKind::closing : LineKind::text;
 }
 
+// A parameter's value in a header value, from `at` (after the "=" and any
+// blanks): a quoted string, in which a backslash quotes the next character,
+// or a token up to a ";" or a blank. `at` is left after it.
+std::u16string ParamValue(std::u16string_view value, std::size_t& at) {
+    std::u16string param;
+    if (at < value.size() && value[at] == kParamClose[0]) {
+        for (++at; at < value.size() && value[at] != kParamClose[0]; ++at) {
+            if (value[at] == u'\\' && at + 1 < value.size()) ++at;
+            param += value[at];
+        }
+        return param;
+    }
+    while (at < value.size() && value[at] != kParamSeparator[0] && !IsBlank(value[at])) param += value[at++];
+    return param;
+}
+
 // The boundary parameter of the message's Content-Type value, read as MIME
 // writes parameters: each after a ";", blanks allowed around the name, the
 // "=" and the value, the name in any case, the value a token or a quoted
-// string (in which a backslash quotes the next character). Empty when the
-// value declares none.
+// string. Empty when the value declares none.
 std::u16string BoundaryParam(std::u16string_view value) {
     const auto skipBlanks = [&](std::size_t at) {
         while (at < value.size() && IsBlank(value[at])) ++at;
@@ -123,16 +138,8 @@ std::u16string BoundaryParam(std::u16string_view value) {
         at = nameEnd;
         if (nameEnd == value.size() || value[nameEnd] != kParamOpen[0]) continue;
         while (nameEnd > nameStart && IsBlank(value[nameEnd - 1])) --nameEnd;
-        std::u16string param;
         at = skipBlanks(at + 1);
-        if (at < value.size() && value[at] == kParamClose[0]) {
-            for (++at; at < value.size() && value[at] != kParamClose[0]; ++at) {
-                if (value[at] == u'\\' && at + 1 < value.size()) ++at;
-                param += value[at];
-            }
-        } else {
-            while (at < value.size() && value[at] != kParamSeparator[0] && !IsBlank(value[at])) param += value[at++];
-        }
+        std::u16string param = ParamValue(value, at);
         if (qel::framework::EqualsNoCase(value.substr(nameStart, nameEnd - nameStart), kParamBoundary)) return param;
     }
     return {};
