@@ -5,8 +5,10 @@
 # never held to them.
 add_library(qel_warnings INTERFACE)
 target_compile_options(qel_warnings INTERFACE
-  -Wall -Wextra -Wpedantic -Wconversion -Wsign-conversion -Wshadow -Wold-style-cast
-  -Wnon-virtual-dtor -Wmissing-declarations)
+  -Wall -Wextra -Wpedantic -Wconversion -Wsign-conversion -Wshadow
+  # C++ only (the tests' GMime reader is C).
+  $<$<COMPILE_LANGUAGE:CXX>:-Wold-style-cast -Wnon-virtual-dtor>
+  -Wmissing-declarations)
 
 # Links qel_warnings into every compiled target of the given folders (and
 # their subfolders). Called once, deferred to the end of the top-level

@@ -32,7 +32,8 @@ struct Closer {
 // neither a folder nor a regular file.
 bool IsRegularFile(const struct stat& st, const std::u16string& path) {
     if (S_ISDIR(st.st_mode)) return false;
-    if (!S_ISREG(st.st_mode)) AfxThrowFileException(CFileException::accessDenied, EINVAL, path);
+    if (!S_ISREG(st.st_mode))
+        throw CFileException(CFileException::accessDenied, EINVAL, path, u"cannot be read: not a regular file");
     return true;
 }
 

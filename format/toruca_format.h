@@ -28,6 +28,14 @@ inline constexpr char16_t kMagicProject[] = u"TORUCA_PROJECT_V2";
 inline constexpr char16_t kMagicToruca[] = u"ToruCa";
 
 inline constexpr char16_t kCrLf[] = u"\r\n";
+// No header line holds a line break: the writer refuses a value with one,
+// and the programs refuse one typed into a one-line value (and a NUL).
+inline constexpr char16_t kLineBreaks[] = u"\r\n";
+// A file name taken from a page or a file has these replaced by
+// kNameReplacement in its name="..." parameter: a line break or NUL would
+// end the header line, a double quote the value.
+inline constexpr char16_t kNameUnsafe[] = {u'\r', u'\n', u'\0', u'"'};
+inline constexpr char16_t kNameReplacement = u'_';
 
 // Header keys, as written; the reader compares them ignoring case. A header
 // line is the key, the separator and the value; the reader splits it at the
@@ -63,6 +71,11 @@ inline constexpr char16_t kMimeVersion[] = u"1.0";
 // finds a boundary declared takes only "--boundary" and "--boundary--" for
 // delimiters.
 inline constexpr char16_t kDefaultBoundary[] = u"0000000000";
+// Line ends the writer puts after the page: the last belongs to the
+// delimiter that follows, the others are padding, which the reader takes
+// off again (with the delimiter's own), so that the page comes back as it
+// was written. A page that ends in a line end therefore keeps it.
+inline constexpr int kPageLineEnds = 3;
 // Before the boundary in a delimiter line; after it too in the closing one.
 inline constexpr char16_t kDelimiterHyphens[] = u"--";
 

@@ -56,6 +56,8 @@ constexpr std::size_t kLineBytes = kBase64LineLength / 4 * 3;
 constexpr std::size_t kShortestLine = kBase64LineLength + 1;
 constexpr std::size_t kHyphens = std::char_traits<char16_t>::length(kDelimiterHyphens);
 
+constexpr bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
+
 std::u16string TrimmedText(std::string_view bytes) { return qel::framework::Trim(qel::framework::Cp932ToWide(bytes)); }
 
 enum class LineKind { text, delimiter, closing };
@@ -73,7 +75,9 @@ std::optional<LineKind> KindOfAsciiLine(std::string_view rest, std::u16string_vi
         !std::equal(boundary.begin(), boundary.end(), compared.begin(),
                     [](char16_t c, char b) { return c == static_cast<char16_t>(b); }))
         return LineKind::text;
-    const std::string_view after = rest.substr(boundary.size());
+    // Blanks after a delimiter are transport padding.
+    std::string_view after = rest.substr(boundary.size());
+    while (!after.empty() && IsBlank(static_cast<char16_t>(after.back()))) after.remove_suffix(1);
     if (after.empty()) return LineKind::delimiter;
     return EqualsAscii(after, kDelimiterHyphens) ? LineKind::closing : LineKind::text;
 }
@@ -95,9 +99,50 @@ LineKind KindOfLine(std::string_view line, const std::u16string& boundary) {
     if (const std::optional<LineKind> kind = KindOfAsciiLine(line.substr(kHyphens), boundary)) return *kind;
     const std::u16string rest = qel::framework::Cp932ToWide(line.substr(kHyphens));
     if (rest.size() < boundary.size() || rest.compare(0, boundary.size(), boundary) != 0) return LineKind::text;
-    const std::u16string_view after = std::u16string_view(rest).substr(boundary.size());
+    // Blanks after a delimiter are transport padding.
+    std::u16string_view after = std::u16string_view(rest).substr(boundary.size());
+    while (!after.empty() && IsBlank(after.back())) after.remove_suffix(1);
     if (after.empty()) return LineKind::delimiter;
     return after == kDelimiterHyphens ? LineKind::closing : LineKind::text;
+}
+
+// A parameter's value in a header value, from `at` (after the "=" and any
+// blanks): a quoted string, in which a backslash quotes the next character,
+// or a token up to a ";" or a blank. `at` is left after it.
+std::u16string ParamValue(std::u16string_view value, std::size_t& at) {
+    std::u16string param;
+    if (at < value.size() && value[at] == kParamClose[0]) {
+        for (++at; at < value.size() && value[at] != kParamClose[0]; ++at) {
+            if (value[at] == u'\\' && at + 1 < value.size()) ++at;
+            param += value[at];
+        }
+        return param;
+    }
+    while (at < value.size() && value[at] != kParamSeparator[0] && !IsBlank(value[at])) param += value[at++];
+    return param;
+}
+
+// The boundary parameter of the message's Content-Type value, read as MIME
+// writes parameters: each after a ";", blanks allowed around the name, the
+// "=" and the value, the name in any case, the value a token or a quoted
+// string. Empty when the value declares none.
+std::u16string BoundaryParam(std::u16string_view value) {
+    const auto skipBlanks = [&](std::size_t at) {
+        while (at < value.size() && IsBlank(value[at])) ++at;
+        return at;
+    };
+    for (std::size_t at = value.find(kParamSeparator[0]); at != std::u16string_view::npos;
+         at = value.find(kParamSeparator[0], at)) {
+        const std::size_t nameStart = skipBlanks(at + 1);
+        std::size_t nameEnd = std::min(value.find_first_of(u"=;", nameStart), value.size());
+        at = nameEnd;
+        if (nameEnd == value.size() || value[nameEnd] != kParamOpen[0]) continue;
+        while (nameEnd > nameStart && IsBlank(value[nameEnd - 1])) --nameEnd;
+        at = skipBlanks(at + 1);
+        std::u16string param = ParamValue(value, at);
+        if (qel::framework::EqualsNoCase(value.substr(nameStart, nameEnd - nameStart), kParamBoundary)) return param;
+    }
+    return {};
 }
 
 }  // namespace
@@ -305,12 +350,18 @@ void MimePart::Reset() noexcept {
 }
 
 std::u16string MimePart::BodyText() const {
+    // The last line end belongs to the delimiter that ended the part; of the
+    // empty lines before it, as many as the writer puts after a page are its
+    // padding.
+    std::string_view body(m_body);
+    if (!body.empty()) body.remove_suffix(1);
+    for (int i = 1; i < kPageLineEnds && body.ends_with('\n'); ++i) body.remove_suffix(1);
     std::u16string text;
-    text.reserve(m_body.size() + m_body.size() / 8);
-    std::size_t pos = 0;
-    while (pos < m_body.size()) {
-        const std::size_t end = m_body.find('\n', pos);
-        qel::framework::AppendCp932AsWide(text, std::string_view(m_body).substr(pos, end - pos));
+    text.reserve(body.size() + body.size() / 8);
+    for (std::size_t pos = 0;;) {
+        const std::size_t end = body.find('\n', pos);
+        qel::framework::AppendCp932AsWide(text, body.substr(pos, end - pos));
+        if (end == std::string_view::npos) break;
         text.append(kCrLf);
         pos = end + 1;
     }
@@ -324,6 +375,7 @@ namespace {
 // The state of one read that the top-level header lines change.
 struct HeaderState {
     bool pendingType = false;  // the first line was "ToruCa": the body decides
+    bool pageLines = false;    // a page part with a line was taken
     std::u16string boundary;   // declared by the message's Content-Type; empty: none
 };
 
@@ -407,7 +459,7 @@ void ReadHeaderLine(CQelTpjFile& record, std::string_view line, HeaderState& sta
     } else if (std::string* field = DataLineOf(record, key)) {
         ReadDataHeader(*field, rest);
     } else if (EqualsAscii(key, kKeyContentType)) {
-        state.boundary = GetParam(TrimmedText(rest), kParamBoundary);
+        state.boundary = BoundaryParam(TrimmedText(rest));
         record.SetBoundary(state.boundary);
     }
 }
@@ -454,6 +506,7 @@ void ReadLines(LineReader& lines, CQelTpjFile& record, HeaderState& headers, Mim
             if (state == State::partHeaders || state == State::partBody) {
                 part.Finish();
                 ReadMimePart(record, part);
+                headers.pageLines = headers.pageLines || (part.Is8bit() && !part.m_body.empty());
             }
             part.Reset();
             state = kind == LineKind::closing ? State::envelope : State::betweenParts;
@@ -504,10 +557,16 @@ bool ReadCard(CQelTpjFile& record, const std::u16string& path, AttachmentStore& 
         HeaderState headers;
         LineReader lines(
             [&file](char* into, std::size_t want) { return std::size_t{file.Read(into, static_cast<unsigned>(want))}; },
-            [&file] { AfxThrowFileException(CFileException::genericException, EOVERFLOW, file.GetFilePath()); });
+            [&file] {
+                throw CFileException(CFileException::genericException, EOVERFLOW, file.GetFilePath(),
+                                     u"cannot be read: a header line longer than 1 MiB");
+            });
         ReadMagicLine(lines, record, headers);
         ReadLines(lines, record, headers, part);
-        if (headers.pendingType) record.m_nType = (record.m_strHtml.empty() ? kSnippetForm : kDetailForm).type;
+        // A page part of an empty page still makes a detail: it had lines
+        // (the writer's padding at least).
+        if (headers.pendingType)
+            record.m_nType = (record.m_strHtml.empty() && !headers.pageLines ? kSnippetForm : kDetailForm).type;
         file.Close();
         return true;
     } catch (const CException& error) {

@@ -79,8 +79,11 @@ struct MimePart {
     bool IsBase64() const;
     // True for a part whose transfer encoding is "8bit" (any case).
     bool Is8bit() const;
-    // The body as wide text: every line decoded from code page 932 (bytes
-    // that are not valid read as U+FFFD) and followed by CR LF.
+    // The body as wide text: the lines decoded from code page 932 (bytes
+    // that are not valid read as U+FFFD) and joined by CR LF, without the
+    // line end that belongs to the delimiter after the part and without
+    // the writer's padding (format/toruca_format.h, kPageLineEnds): the
+    // page as it was written.
     std::u16string BodyText() const;
 
 private:

@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 
 #include <cstdint>
+#include <algorithm>
 #include <memory>
+#include <stdexcept>
 #include <string_view>
 #include <unordered_set>
 
@@ -61,6 +63,23 @@ void Parameter(CardSink& sink, std::u16string_view name, std::u16string_view val
     sink.Text(kParamOpen);
     sink.Text(value);
     sink.Text(kParamClose);
+}
+
+// A file name as its name="..." parameter holds it: a name taken from a
+// page or a file may hold what would end the line or the value.
+std::u16string SafeName(std::u16string name) {
+    for (char16_t& c : name)
+        if (std::find(std::begin(kNameUnsafe), std::end(kNameUnsafe), c) != std::end(kNameUnsafe)) c = kNameReplacement;
+    return name;
+}
+
+// The last guard of the header lines: a value with a line break would end
+// its line and start another (a URL that writes a Data1 of its own), so
+// the card is not written at all.
+void RequireOneLine(std::u16string_view value, std::u16string_view what) {
+    if (value.find_first_of(kLineBreaks) == std::u16string_view::npos) return;
+    throw std::invalid_argument(qel::framework::WideToUtf8(what) +
+                                " holds a line break, which no header line of a card can hold");
 }
 
 // The size of a file that is there to be read; 0 for anything else (the
@@ -120,6 +139,24 @@ std::u16string BoundaryFor(std::u16string_view html, const std::u16string& bound
     }
 }
 
+// The content type of a page image: GIF, JPEG, PNG and Flash as the host
+// names them; any other kind by its signature, or as plain bytes, so that
+// every part has a header a MIME reader knows (a line of only the name
+// piece, as older cards have, loses the part for them).
+const char16_t* PageImageContentType(const std::u16string& path) {
+    const int kind = CQelTktUtil::whatKindOfFile(path, false);
+    if (kind == CQelTktUtil::KIND_FLASH) return kFlashContentType;
+    if (kind == CQelTktUtil::KIND_IMAGE) {
+        switch (CQelTktUtil::whatKindOfImage(path)) {
+            case CQelTktUtil::IMAGE_GIF: return kGifContentType;
+            case CQelTktUtil::IMAGE_JPEG: return kJpegContentType;
+            case CQelTktUtil::IMAGE_PNG: return kPngContentType;
+            default: break;
+        }
+    }
+    return qel::host::OtherMediaTypeOf(path);
+}
+
 bool WritesPart(const CQelTpjImgFile& entry, bool pageImage) {
     return !entry.m_strPath.empty() && (!pageImage || !entry.m_strId.empty());
 }
@@ -166,29 +203,11 @@ bool WriteImagePart(CardSink& sink, const CQelTpjImgFile& entry, bool pageImage,
     Delimiter(sink, boundary);
     sink.Text(kCrLf);
 
-    const char16_t* contentType = nullptr;
-    if (!pageImage) {
-        contentType = kIconContentType;
-    } else {
-        const int kind = CQelTktUtil::whatKindOfFile(entry.m_strPath, false);
-        if (kind == CQelTktUtil::KIND_IMAGE) {
-            switch (CQelTktUtil::whatKindOfImage(entry.m_strPath)) {
-                case CQelTktUtil::IMAGE_GIF: contentType = kGifContentType; break;
-                case CQelTktUtil::IMAGE_JPEG: contentType = kJpegContentType; break;
-                case CQelTktUtil::IMAGE_PNG: contentType = kPngContentType; break;
-                default: break;
-            }
-        } else if (kind == CQelTktUtil::KIND_FLASH) {
-            contentType = kFlashContentType;
-        }
-    }
-    if (contentType) {
-        sink.Text(kKeyContentType);
-        sink.Text(kHeaderSeparator);
-        sink.Text(contentType);
-        sink.Text(kParamSeparator);
-    }
-    Parameter(sink, kParamName, getBaseName(entry.m_strPath));
+    sink.Text(kKeyContentType);
+    sink.Text(kHeaderSeparator);
+    sink.Text(pageImage ? PageImageContentType(entry.m_strPath) : kIconContentType);
+    sink.Text(kParamSeparator);
+    Parameter(sink, kParamName, SafeName(getBaseName(entry.m_strPath)));
     sink.Text(kParamSeparator);
     if (!pageImage) {
         Parameter(sink, kParamTitle, entry.m_strId);
@@ -213,16 +232,39 @@ bool WriteImagePart(CardSink& sink, const CQelTpjImgFile& entry, bool pageImage,
 
 namespace {
 
-// Checks every image against the codec's limit before anything is written
-// (so the failure names the image, never a half-written file), and returns
-// an upper bound of the text's characters.
+// Raises std::invalid_argument for a value of a header line that is
+// written and holds a line break.
+void CheckHeaderValues(const CQelTpjFile& record, bool mime, std::u16string_view boundary) {
+    const int code = CQelTpjFile::VersionToCode(record.m_strVersion);
+    RequireOneLine(record.m_strVersion, kKeyVersion);
+    RequireOneLine(record.m_strUrl, kKeyUrl);
+    if (code > 1) {
+        RequireOneLine(record.m_strIpId, kKeyIpId);
+        RequireOneLine(record.m_strSortId, kKeySortId);
+        RequireOneLine(record.m_strExpires, kKeyExpires);
+    }
+    if (code > 3) RequireOneLine(record.m_strLastModified, kKeyLastModified);
+    if (!mime) return;
+    RequireOneLine(boundary, kParamBoundary);
+    if (WritesPart(record.m_uniqueIcon, false)) RequireOneLine(record.m_uniqueIcon.m_strId, u"the unique icon's title");
+    for (int i = 0; i < record.m_arrImages.GetSize(); ++i)
+        if (WritesPart(record.m_arrImages[i], true)) RequireOneLine(record.m_arrImages[i].m_strId, kKeyContentId);
+}
+
+// Checks every value of a header line, and every image against the codec's
+// limit, before anything is written (so the failure names the value or the
+// image, never a half-written file), and returns an upper bound of the
+// text's characters.
 std::size_t CheckAndMeasure(const CQelTpjFile& record, bool mime, std::u16string_view boundary) {
+    CheckHeaderValues(record, mime, boundary);
     std::size_t size = kHeaderLiterals + record.m_strVersion.size() + record.m_strUrl.size() + record.m_strIpId.size() +
                        record.m_strSortId.size() + record.m_strExpires.size() + record.m_strLastModified.size();
     for (const std::string* data : {&record.m_strData1, &record.m_strData2, &record.m_strData3})
         size += Base64RequiredLength(DataBytes(*data).size(), BASE64_NO_LINE_BREAKS);
     if (!mime) return size;
-    size += 3 * boundary.size() + record.m_strHtml.size();
+    // A LF alone is written as CR LF: one character more each.
+    const std::u16string& html = record.m_strHtml;
+    size += 3 * boundary.size() + html.size() + static_cast<std::size_t>(std::count(html.begin(), html.end(), u'\n'));
     auto addPart = [&](const CQelTpjImgFile& entry, bool pageImage) {
         if (!WritesPart(entry, pageImage)) return;
         const std::uint64_t bytes = FileSizeForEstimate(entry.m_strPath);
@@ -280,6 +322,19 @@ void WriteVersionedLines(const CQelTpjFile& record, CardSink& sink) {
     if (code > 3) Line(sink, kKeyLastModified, record.m_strLastModified);
 }
 
+// The page's text with every LF that no CR precedes written as CR LF; a CR
+// that no LF follows stays as it is.
+void WritePageText(std::u16string_view html, CardSink& sink) {
+    std::size_t from = 0;
+    for (std::size_t lf = html.find(u'\n'); lf != std::u16string_view::npos; lf = html.find(u'\n', lf + 1)) {
+        if (lf > 0 && html[lf - 1] == u'\r') continue;
+        sink.Text(html.substr(from, lf - from));
+        sink.Text(kCrLf);
+        from = lf + 1;
+    }
+    sink.Text(html.substr(from));
+}
+
 // The MIME body: the envelope, the page's part, the icon's and the images'
 // parts, the closing delimiter (without its line end).
 void WriteMimeBody(const CQelTpjFile& record, std::u16string_view boundary, CardSink& sink) {
@@ -298,10 +353,11 @@ void WriteMimeBody(const CQelTpjFile& record, std::u16string_view boundary, Card
     Line(sink, kKeyContentType, kHtmlContentType);
     Line(sink, kKeyTransferEncoding, kEncoding8bit);
     sink.Text(kCrLf);
-    // The page as held, its own line ends included; the first CR LF ends a
-    // last line that has none.
-    sink.Text(record.m_strHtml);
-    for (int i = 0; i < 3; ++i) sink.Text(kCrLf);
+    // The page with its line ends as CR LF, as every line of 8bit MIME text
+    // ends (a LF alone becomes CR LF: so the page reads back as written
+    // again); the first CR LF after it ends a last line that has none.
+    WritePageText(record.m_strHtml, sink);
+    for (int i = 0; i < kPageLineEnds; ++i) sink.Text(kCrLf);
 
     WriteImagePart(sink, record.m_uniqueIcon, false, boundary);
     for (int i = 0; i < record.m_arrImages.GetSize(); ++i) WriteImagePart(sink, record.m_arrImages[i], true, boundary);

@@ -17,7 +17,10 @@ namespace qel::format {
 // The record as the text of its type (m_nType), before the conversion to
 // code page 932: header lines, and for a detail or project the MIME body
 // with the page and a Base64 part per image file. Raises CFileException for
-// an image file that is there but cannot be read or is larger than 512 MiB.
+// an image file that is there but cannot be read or is larger than 512 MiB,
+// and std::invalid_argument (naming the value) for a value of a header line
+// that holds a line break. A file name taken from a page or a file has its
+// line breaks, NULs and double quotes written as "_" in its part's name=.
 std::u16string GetFileText(const CQelTpjFile& record);
 
 // Writes the record in the form of its type (m_nType) to `sink`. Image files

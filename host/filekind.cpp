@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string_view>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -108,3 +109,23 @@ int CQelTktUtil::whatKindOfData(const unsigned char* bytes, std::size_t size) {
 int CQelTktUtil::whatKindOfImageData(const unsigned char* bytes, std::size_t size) {
     return ImageKindOf(KindOfData(bytes, size));
 }
+
+namespace qel::host {
+
+const char16_t* OtherMediaTypeOf(const std::u16string& path) {
+    using namespace std::string_view_literals;
+    unsigned char b[12];
+    const int n = ReadSignature(path, b, sizeof b);
+    const auto at = [&](std::size_t offset, std::string_view sig) {
+        return n >= 0 && static_cast<std::size_t>(n) >= offset + sig.size() &&
+               std::memcmp(b + offset, sig.data(), sig.size()) == 0;
+    };
+    if (at(0, "BM"sv)) return u"image/bmp";
+    if (at(0, "\0\0\1\0"sv) || at(0, "\0\0\2\0"sv)) return u"image/x-icon";
+    if (at(0, "RIFF"sv) && at(8, "WEBP"sv)) return u"image/webp";
+    if (at(0, "II*\0"sv) || at(0, "MM\0*"sv)) return u"image/tiff";
+    if (at(4, "ftypavif"sv)) return u"image/avif";
+    return u"application/octet-stream";
+}
+
+}  // namespace qel::host

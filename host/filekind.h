@@ -20,3 +20,13 @@ public:
     static int whatKindOfData(const unsigned char* bytes, std::size_t size);
     static int whatKindOfImageData(const unsigned char* bytes, std::size_t size);
 };
+
+namespace qel::host {
+
+// The media type of a file by its signature, for kinds beyond the four
+// above: "image/bmp", "image/x-icon", "image/webp", "image/tiff",
+// "image/avif"; "application/octet-stream" for any other content and for a
+// file that cannot be read.
+QEL_HOST_API const char16_t* OtherMediaTypeOf(const std::u16string& path);
+
+}  // namespace qel::host

@@ -2,11 +2,16 @@
 // a Document (host/dom.cpp).
 #include "host/htmldata.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
 #include <string>
 
 #include "framework/codepage.h"
 #include "framework/exceptions.h"
 #include "framework/file.h"
+#include "framework/strings.h"
 #include "host/dom.h"
 #include "host/htmlsource.h"
 #include "host/paths.h"
@@ -14,14 +19,42 @@
 
 namespace {
 
-// The whole file, or false when it cannot be opened or read (a missing
-// file, a folder, no permission). Only regular files are read: a named pipe
-// would block the host and a device such as /dev/zero never ends.
+// Why the page at `path` cannot be loaded, for the export's report.
+void ReportPage(const std::u16string& path, std::u16string_view cause) {
+    qel::host::ReportFailure(path + u" cannot be loaded as a page: " + std::u16string(cause));
+}
+
+// The system's words for a file error.
+std::u16string SystemReason(const CFileException& error) {
+    return error.m_lOsError != 0 ? qel::framework::Utf8ToWide(std::strerror(static_cast<int>(error.m_lOsError)))
+                                 : std::u16string(u"it cannot be read");
+}
+
+// The whole file, or false, with the reason reported, when it cannot be
+// opened or read (a missing file, a folder, no permission). Only regular
+// files are read: a named pipe would block the host and a device such as
+// /dev/zero never ends.
 bool ReadWholeFile(const std::u16string& path, std::string& bytes) {
-    if (!is_file(path)) return false;
+    struct stat st;
+    if (path.find(u'\0') != std::u16string::npos) {
+        ReportPage(path, u"no such file");
+        return false;
+    }
+    if (::stat(qel::framework::PathToNative(path).c_str(), &st) != 0) {
+        ReportPage(path, qel::framework::Utf8ToWide(std::strerror(errno)));
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ReportPage(path, S_ISDIR(st.st_mode) ? u"is a folder" : u"not a regular file");
+        return false;
+    }
     try {
         CFile file;
-        if (!file.Open(path, CFile::modeRead | CFile::typeBinary | CFile::shareDenyNone)) return false;
+        CFileException error;
+        if (!file.Open(path, CFile::modeRead | CFile::typeBinary | CFile::shareDenyNone, &error)) {
+            ReportPage(path, SystemReason(error));
+            return false;
+        }
         char buffer[65536];
         for (;;) {
             const unsigned n = file.Read(buffer, sizeof buffer);
@@ -29,7 +62,11 @@ bool ReadWholeFile(const std::u16string& path, std::string& bytes) {
             bytes.append(buffer, n);
         }
         return true;
+    } catch (const CFileException& error) {
+        ReportPage(path, SystemReason(error));
+        return false;
     } catch (const CException&) {
+        ReportPage(path, u"it cannot be read");
         return false;
     }
 }

@@ -1,5 +1,7 @@
 #include "host/url.h"
 
+#include <sys/stat.h>
+
 #include <uriparser/Uri.h>
 #include <unistd.h>
 
@@ -305,6 +307,21 @@ bool NamesLocalPlace(const UriUriA& u) {
     return host.empty() || EqualsAsciiNoCase(host, "localhost");
 }
 
+bool Exists(const std::string& native) {
+    struct stat st;
+    return ::lstat(native.c_str(), &st) == 0;
+}
+
+// The unescaped bytes of a segment read in the page's `encoding`, as a
+// UTF-8 name; false when they would not stay one name.
+bool NameInEncoding(const std::string& segment, const std::string& encoding, std::string& name) {
+    const std::u16string wide = qel::host::DecodeBytesAs(segment, encoding);
+    if (wide.find_first_of(std::u16string_view(u"/\0", 2)) != std::u16string::npos || wide == u"." || wide == u"..")
+        return false;
+    name = qel::framework::WideToUtf8(wide);
+    return true;
+}
+
 // Appends '/' and one unescaped path segment to `native`; false when the
 // segment would not stay one name.
 bool AppendSegment(std::string& native, std::string segment, const std::string& encoding) {
@@ -325,15 +342,22 @@ bool AppendSegment(std::string& native, std::string segment, const std::string& 
     native += '/';
     // Old pages escaped the bytes of their own encoding ("%83%8D%83S" for
     // ロゴ in Shift_JIS); the names on disk are UTF-8.
-    if (qel::framework::IsValidUtf8(segment) || !TranscodesNames(encoding)) {
+    if (!TranscodesNames(encoding)) {
         native += segment;
         return true;
     }
-    // Whatever the encoding, the segment stays one name.
-    const std::u16string name = qel::host::DecodeBytesAs(segment, encoding);
-    if (name.find_first_of(std::u16string_view(u"/\0", 2)) != std::u16string::npos || name == u"." || name == u"..")
-        return false;
-    native += qel::framework::WideToUtf8(name);
+    std::string transcoded;
+    const bool nameInEncoding = NameInEncoding(segment, encoding, transcoded);
+    if (qel::framework::IsValidUtf8(segment)) {
+        // Bytes that are UTF-8 too ("%C3%A9", ﾃｩ in Shift_JIS) name the file
+        // the page's encoding names when no file has the UTF-8 name.
+        const bool useTranscoded =
+            nameInEncoding && transcoded != segment && !Exists(native + segment) && Exists(native + transcoded);
+        native += useTranscoded ? transcoded : segment;
+        return true;
+    }
+    if (!nameInEncoding) return false;
+    native += transcoded;
     return true;
 }
 
@@ -370,6 +394,10 @@ std::u16string Resolve(const std::u16string& reference, const BaseCache& last) {
     if (scheme.empty()) {
         // A relative reference takes the base's scheme; a plain path is a file.
         scheme = last.scheme.empty() ? "file" : last.scheme;
+        // A first segment with a colon but no valid scheme before it
+        // ("12:30.gif") is a path, as browsers read it.
+        const std::size_t colon = refText.find(':');
+        if (colon != std::string::npos && colon < refText.find_first_of("/\\?#")) refText.insert(0, "./");
     }
     if (IsSpecialScheme(scheme)) SlashBackslashes(refText);
     Uri ref;

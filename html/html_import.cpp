@@ -70,6 +70,16 @@ std::u16string AsciiLowered(std::u16string_view s) {
     return out;
 }
 
+// True when `file` names the page: its path as it resolves, or the same
+// with empty and dot segments taken out.
+bool IsThePage(const std::u16string& file, const PageImport& import) {
+    if (file == import.self || file == import.selfNormal) return true;
+    if (file.find(u"//") == std::u16string::npos && file.find(u"/.") == std::u16string::npos) return false;
+    return qel::framework::PathFromNative(
+               std::filesystem::path(qel::framework::PathToNative(file)).lexically_normal().string()) ==
+           import.selfNormal;
+}
+
 // Writes `bytes` to a new file `name` of the open folder `dirFd`: 0, or the
 // system's error (the file may then be there, partly written).
 int WriteScratchFile(int dirFd, const std::string& name, const std::string& bytes) {
@@ -251,9 +261,9 @@ void CollectImageAttribute(CQelTpjFile& record, Element* element, const std::u16
     std::u16string file;
     if (import) SIFUtil::URLtoPCPath(file, url, import->encoding);
     else SIFUtil::URLtoPCPath(file, url);
-    // A reference to the page itself (blanks, a fragment, its own name) is
-    // no image.
-    if (import && !file.empty() && (file == import->self || file == import->selfNormal)) return;
+    // A reference to the page itself (blanks, a fragment, its own name,
+    // ".//page.html") is no image.
+    if (import && !file.empty() && IsThePage(file, *import)) return;
     if (file.empty()) file = url;  // no local path (another scheme): the writer decides
 
     const std::u16string id = qel::framework::Format(u"image%d", counter);

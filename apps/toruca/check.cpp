@@ -17,6 +17,7 @@
 #include "host/dom.h"
 #include "host/htmldata.h"
 #include "host/paths.h"
+#include "html/cid_rewrite.h"
 #include "html/page_references.h"
 #include "toruca/category.h"
 
@@ -36,6 +37,9 @@ std::vector<std::u16string> ReferencedIds(const std::u16string& html) {
             const std::u16string value = element.getAttribute(attribute);
             if (value.size() > 4 && value.compare(0, 4, u"cid:") == 0) ids.push_back(value.substr(4));
         });
+    } else {
+        // A page that cannot be parsed is searched as text.
+        ids = qel::html::ContentIdsInText(html);
     }
     loader.DestroyNodeData();
     return ids;

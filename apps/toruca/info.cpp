@@ -1,4 +1,5 @@
 // toruca info: what a card holds, its size and the handset limits.
+#include <cctype>
 #include <climits>
 #include <cstdio>
 #include <filesystem>
@@ -11,12 +12,14 @@
 #include "apps/toruca/commands.h"
 #include "apps/toruca/structure.h"
 #include "dialogs/settings_check.h"
+#include "format/header_lines.h"
 #include "framework/codepage.h"
 #include "framework/strings.h"
 #include "host/dom.h"
 #include "host/filekind.h"
 #include "host/htmldata.h"
 #include "host/paths.h"
+#include "html/cid_rewrite.h"
 #include "html/page_references.h"
 #include "toruca/category.h"
 #include "toruca/torucautil.h"
@@ -118,6 +121,44 @@ std::string CategoryText(int code) {
     return Utf8(table.GetGenreName(genre));
 }
 
+// The header keys the card's file holds (lower case), read up to its first
+// delimiter line as the reader splits header lines.
+std::set<std::string> KeysOfFile(const std::string& file) {
+    std::set<std::string> keys;
+    std::ifstream in(file, std::ios::binary);
+    qel::format::LineReader lines(
+        [&in](char* into, std::size_t want) {
+            in.read(into, static_cast<std::streamsize>(want));
+            return static_cast<std::size_t>(in.gcount());
+        },
+        nullptr);
+    std::string_view line, key, rest;
+    try {
+        while (lines.Next(line, std::size_t{1} << 20) && !qel::format::StartsWithHyphens(line)) {
+            if (!qel::format::SplitHeader(line, key, rest)) continue;
+            std::string lower(key);
+            for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            keys.insert(lower);
+        }
+    } catch (const std::length_error&) {
+        // The reader refused the file already; what was read stands.
+    }
+    return keys;
+}
+
+// True when the card shows no value for `key`: its file does not hold the
+// key, and the format gives none for it either (Color-ID 1 and a project's
+// Dist 4 are left out from the versions that have them).
+bool Absent(const std::set<std::string>& keys, const std::u16string& key, const CQelTpjFile& card) {
+    std::string lower = qel::framework::WideToUtf8(key);
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (keys.count(lower)) return false;
+    const int code = CQelTpjFile::VersionToCode(card.m_strVersion);
+    if (key == qel::format::kKeyColorId) return code < 2;
+    if (key == qel::format::kKeyDist) return code < 3 || card.GetType() != TYPE_PROJECT;
+    return true;
+}
+
 // What `toruca info` shows of one card, gathered once for both outputs.
 struct CardInfo {
     std::string file;
@@ -131,6 +172,8 @@ struct CardInfo {
     std::string category;
     std::string colour;
     std::string dist;
+    std::set<std::string> keys;  // those the file holds, lower case
+    bool Absent(const char16_t* key) const { return apps::Absent(keys, key, *card); }
 };
 
 CardInfo GatherInfo(const InputFile& file) {
@@ -138,6 +181,7 @@ CardInfo GatherInfo(const InputFile& file) {
     info.file = file.name();
     info.fromStandardInput = file.IsStandardInput();
     info.card = LoadCard(file);
+    info.keys = KeysOfFile(file.path());
     const CQelTpjFile& card = *info.card;
     CQelTorucaUtil util;
     info.parts = PagePartsOf(*info.card);
@@ -152,6 +196,14 @@ CardInfo GatherInfo(const InputFile& file) {
     return info;
 }
 
+// A value of the JSON output, or null for one the card does not hold.
+nlohmann::ordered_json OrNull(bool absent, nlohmann::ordered_json value) {
+    return absent ? nlohmann::ordered_json(nullptr) : std::move(value);
+}
+
+// The text of a value, or "(absent)" for one the card does not hold.
+std::string OrAbsent(bool absent, const std::string& text) { return absent ? "(absent)" : text; }
+
 void PrintInfoJson(const CardInfo& info) {
     CQelTpjFile& card = *info.card;
     nlohmann::ordered_json j;
@@ -163,12 +215,14 @@ void PrintInfoJson(const CardInfo& info) {
     j["data2"] = DataText(card.GetData2());
     j["data3"] = DataText(card.GetData3());
     j["cat"] = {{"code", card.m_nCategory}, {"text", info.category}, {"genre", CategoryText(card.m_nCategory)}};
-    j["ipId"] = Utf8(card.GetIpId());
-    j["sortId"] = Utf8(card.GetSortId());
-    j["dist"] = {{"value", card.m_nDist}, {"label", info.dist}};
-    j["colorId"] = {{"value", card.m_nColorId}, {"label", info.colour}};
-    j["expires"] = Utf8(card.GetExpires());
-    j["lm"] = Utf8(card.GetLastModified());
+    j["ipId"] = OrNull(info.Absent(qel::format::kKeyIpId), Utf8(card.GetIpId()));
+    j["sortId"] = OrNull(info.Absent(qel::format::kKeySortId), Utf8(card.GetSortId()));
+    j["dist"] = OrNull(info.Absent(qel::format::kKeyDist),
+                       nlohmann::ordered_json{{"value", card.m_nDist}, {"label", info.dist}});
+    j["colorId"] = OrNull(info.Absent(qel::format::kKeyColorId),
+                          nlohmann::ordered_json{{"value", card.m_nColorId}, {"label", info.colour}});
+    j["expires"] = OrNull(info.Absent(qel::format::kKeyExpires), Utf8(card.GetExpires()));
+    j["lm"] = OrNull(info.Absent(qel::format::kKeyLastModified), Utf8(card.GetLastModified()));
     const std::optional<PartInfo>& icon = info.icon;
     if (icon)
         j["uniqueIcon"] = {
@@ -198,12 +252,20 @@ void PrintInfoText(const CardInfo& info) {
     std::printf("  Data2: %s\n", Indented(DataText(card.GetData2())).c_str());
     std::printf("  Data3: %s\n", DataText(card.GetData3()).c_str());
     std::printf("  Cat: %s (%s)\n", info.category.c_str(), CategoryText(card.m_nCategory).c_str());
-    std::printf("  IP-ID: %s\n", Utf8(card.GetIpId()).c_str());
-    std::printf("  Sort-ID: %s\n", Utf8(card.GetSortId()).c_str());
-    std::printf("  Dist: %d (%s)\n", card.m_nDist, info.dist.empty() ? "no such value" : info.dist.c_str());
-    std::printf("  Color-ID: %d (%s)\n", card.m_nColorId, info.colour.empty() ? "no such colour" : info.colour.c_str());
-    std::printf("  Expires: %s\n", Utf8(card.GetExpires()).c_str());
-    std::printf("  LM: %s\n", Utf8(card.GetLastModified()).c_str());
+    using qel::format::kKeyColorId, qel::format::kKeyDist;
+    std::printf("  IP-ID: %s\n", OrAbsent(info.Absent(qel::format::kKeyIpId), Utf8(card.GetIpId())).c_str());
+    std::printf("  Sort-ID: %s\n", OrAbsent(info.Absent(qel::format::kKeySortId), Utf8(card.GetSortId())).c_str());
+    std::printf("  Dist: %s\n",
+                OrAbsent(info.Absent(kKeyDist),
+                         std::to_string(card.m_nDist) + " (" + (info.dist.empty() ? "no such value" : info.dist) + ")")
+                    .c_str());
+    std::printf("  Color-ID: %s\n",
+                OrAbsent(info.Absent(kKeyColorId), std::to_string(card.m_nColorId) + " (" +
+                                                       (info.colour.empty() ? "no such colour" : info.colour) + ")")
+                    .c_str());
+    std::printf("  Expires: %s\n", OrAbsent(info.Absent(qel::format::kKeyExpires), Utf8(card.GetExpires())).c_str());
+    std::printf("  LM: %s\n",
+                OrAbsent(info.Absent(qel::format::kKeyLastModified), Utf8(card.GetLastModified())).c_str());
     if (info.icon)
         std::printf("  unique icon: \"%s\", %s, %s, %llu bytes\n", Utf8(info.iconTitle).c_str(),
                     info.icon->name.c_str(), info.icon->kind.c_str(),

@@ -18,6 +18,7 @@
 
 #include "apps/toruca/card.h"
 #include "apps/toruca/commands.h"
+#include "toruca/category.h"
 
 #ifndef TORUCA_VERSION
 #define TORUCA_VERSION "0"
@@ -68,6 +69,28 @@ struct NumberOption {
     }
 };
 
+// A value written on one header line of the card: a line break would end
+// that line and start another (a Data1 of its own), as a NUL would cut it.
+const CLI::Validator kOneLine(
+    [](const std::string& value) -> std::string {
+        return value.find_first_of(std::string("\r\n\0", 3)) == std::string::npos
+                   ? std::string()
+                   : std::string("a line break cannot be part of this value");
+    },
+    "", "one line");
+
+// A category code: 0 (no icon) or one of the table's, as the icon dialog
+// offers them.
+const CLI::Validator kCategoryCode(
+    [](const std::string& value) -> std::string {
+        int code = 0;
+        // What is no number is left to the option's own conversion.
+        if (!CLI::detail::lexical_cast(value, code)) return {};
+        if (code == 0 || CQelTorucaCategory().GetGenre(code) != CQelTorucaCategory::GENRE_ALL) return {};
+        return value + ": not a code of the category table";
+    },
+    "", "category code");
+
 // -o OUT and --force.
 void AddOutput(CLI::App& command, Output& out, const char* what) {
     command.add_option("-o,--output", out.path, what)->type_name("OUT");
@@ -92,6 +115,7 @@ public:
         AddIdentifiers();
         m_cmd->add_option("--icon", m_options.icon, "The unique category icon: its image file and its title")
             ->expected(2)
+            ->check(kOneLine)
             ->type_name("FILE TITLE");
         AddOutput(*m_cmd, m_options.out, "The file (or folder, or - for standard output) to write");
     }
@@ -119,6 +143,7 @@ private:
     void AddTexts() {
         m_url.option =
             m_cmd->add_option("--url", m_url.value, "URL the detail is fetched from; empty or starting with http://")
+                ->check(kOneLine)
                 ->type_name("URL");
         m_data1.option = m_cmd->add_option("--data1", m_data1.value, "Data1: the heading")->type_name("TEXT");
         m_data2.option = m_cmd->add_option("--data2", m_data2.value, "Data2: the introduction (may hold line breaks)")
@@ -130,6 +155,7 @@ private:
         m_category.option = m_cmd
                                 ->add_option("--cat", m_category.value,
                                              "Category code, decimal: 0 (none) or a code of the category table")
+                                ->check(kCategoryCode)
                                 ->type_name("CODE");
         m_color.option =
             m_cmd->add_option("--color", m_color.value, "Color-ID 0-9: 赤 橙 黄 緑 水 青 紫 桃 茶 黒 (default 1)")
@@ -143,13 +169,17 @@ private:
     }
 
     void AddIdentifiers() {
-        m_ipId.option = m_cmd->add_option("--ip-id", m_ipId.value, "IP-ID (default 9999)")->type_name("ID");
-        m_sortId.option = m_cmd->add_option("--sort-id", m_sortId.value, "Sort-ID, the kana ID")->type_name("TEXT");
+        m_ipId.option =
+            m_cmd->add_option("--ip-id", m_ipId.value, "IP-ID (default 9999)")->check(kOneLine)->type_name("ID");
+        m_sortId.option =
+            m_cmd->add_option("--sort-id", m_sortId.value, "Sort-ID, the kana ID")->check(kOneLine)->type_name("TEXT");
         m_expires.option =
             m_cmd->add_option("--expires", m_expires.value, "Last valid day YYMMDD (default 101231, long past)")
+                ->check(kOneLine)
                 ->type_name("YYMMDD");
-        m_lm.option =
-            m_cmd->add_option("--lm", m_lm.value, "Last update: now, or YYMMDDhhmm")->type_name("now|YYMMDDhhmm");
+        m_lm.option = m_cmd->add_option("--lm", m_lm.value, "Last update: now, or YYMMDDhhmm")
+                          ->check(kOneLine)
+                          ->type_name("now|YYMMDDhhmm");
         m_version.option =
             m_cmd->add_option("--version", m_version.value, "ToruCa version: 1.0, 1.1, 2.0 or 2.1 (default)")
                 ->check(CLI::IsMember({"1.0", "1.1", "2.0", "2.1"}))

@@ -5,6 +5,7 @@
 #include <ctime>
 #include <cstdio>
 #include <filesystem>
+#include <stdexcept>
 
 #include "apps/toruca/card.h"
 #include "apps/toruca/commands.h"
@@ -14,7 +15,6 @@
 #include "framework/codepage.h"
 #include "host/report.h"
 #include "html/html_import.h"
-#include "toruca/category.h"
 #include "toruca/torucautil.h"
 
 namespace fs = std::filesystem;
@@ -50,13 +50,8 @@ void SetTexts(CQelTpjFile& card, const MakeOptions& o) {
 
 // The numbered values: category, colour and distribution.
 void SetCodes(CQelTpjFile& card, const MakeOptions& o) {
-    if (o.category) {
-        // The icon dialog offers the codes of the table only; 0 is no icon.
-        CQelTorucaCategory table;
-        if (*o.category != 0 && table.GetGenre(*o.category) == CQelTorucaCategory::GENRE_ALL)
-            throw Failure("--cat " + std::to_string(*o.category) + ": not a code of the category table");
-        card.SetCategory(*o.category);
-    }
+    // The command line took only a code of the table, or 0 (no icon).
+    if (o.category) card.SetCategory(*o.category);
     if (o.color) card.SetColorId(*o.color);
     if (o.dist) card.SetDist(*o.dist);
 }
@@ -139,6 +134,9 @@ int RunMake(const MakeOptions& o) {
     std::string bytes;
     try {
         bytes = qel::framework::WideToCp932(qel::format::GetFileText(card));
+    } catch (const std::invalid_argument& e) {
+        // A value the writer refuses (the command line refused those it knows).
+        throw Failure(o.page + ": " + e.what());
     } catch (const std::exception&) {
         throw Failure(o.page + ": an image of the page cannot be read");
     }

@@ -33,12 +33,14 @@ public:
     explicit PartScanner(const std::string& boundary)
         : m_delimiter(Hyphens() + boundary), m_closing(m_delimiter + Hyphens()) {}
 
-    // Says whether the line is a delimiter.
+    // Says whether the line is a delimiter. Blanks after a delimiter are
+    // transport padding.
     bool Line(int lineNo, const std::string& line) {
-        const bool isClosing = line == m_closing;
-        if (isClosing || line == m_delimiter) Delimiter(lineNo, !isClosing);
+        const std::string_view bare = std::string_view(line).substr(0, line.find_last_not_of(" \t") + 1);
+        const bool isClosing = bare == m_closing;
+        if (isClosing || bare == m_delimiter) Delimiter(lineNo, !isClosing);
         else if (m_inPart && m_inHeaders) HeaderLine(line);
-        return isClosing || line == m_delimiter;
+        return isClosing || bare == m_delimiter;
     }
 
     std::vector<StructureProblem> End() {

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 
 #include "apps/toruca/card.h"
 #include "apps/toruca/commands.h"
@@ -13,7 +14,6 @@
 #include "framework/codepage.h"
 #include "host/url.h"
 #include "html/cid_rewrite.h"
-#include "host/tempfile.h"
 
 namespace fs = std::filesystem;
 
@@ -50,7 +50,11 @@ int RunExtract(const std::string& file, const std::string& dirOption) {
         throw Failure("cannot make the folder " + dir.string() + ": " + std::strerror(errno));
     }
     try {
-        // The reader saves the attachments straight into the new folder.
+        // The page is index.html whatever the parts are named: the name is
+        // taken before the reader saves the attachments straight into the
+        // new folder, so that a part named so gets the next free name.
+        const fs::path index = dir / "index.html";
+        std::ofstream(index, std::ios::binary).close();
         UseTemporaryFolder(dir.string());
         std::unique_ptr<CQelTpjFile> card = LoadCard(input);
 
@@ -64,11 +68,14 @@ int RunExtract(const std::string& file, const std::string& dirOption) {
             if (!folderUrl.empty() && url.compare(0, folderUrl.size(), folderUrl) == 0)
                 card->m_arrImages.GetAt(i).m_strPath = url.substr(folderUrl.size());
         }
-        const std::string page = qel::framework::WideToCp932(qel::html::GetHtml(*card, true));
-        const std::u16string written =
-            qel::host::WriteNewFile(qel::framework::PathFromNative(dir.string()), u"index.html", page);
-        if (written.empty()) throw Failure("cannot write the page into " + dir.string());
-        std::printf("%s\n", qel::framework::PathToNative(written).c_str());
+        // A page that cannot be parsed has its references replaced as text.
+        const std::string page =
+            qel::framework::WideToCp932(qel::html::ResolveContentIdsEvenUnparsed(*card, card->m_strHtml));
+        std::ofstream out(index, std::ios::binary | std::ios::trunc);
+        out.write(page.data(), static_cast<std::streamsize>(page.size()));
+        out.close();
+        if (!out) throw Failure("cannot write the page into " + dir.string());
+        std::printf("%s\n", index.c_str());
     } catch (...) {
         // Half a folder is of no use: take back what was written.
         fs::remove_all(dir, ec);

@@ -292,14 +292,19 @@ TEST_F(HtmlImport, BackslashesAndReferencesToThePageItself) {
     qel::test::WriteFileBytes(path("images/logo.gif"), "GIF89a");
     const std::string html =
         "<img src=\"images\\logo.gif\"><img src=\" \"><img src=\"#top\"><img src=\"?v=1\">"
-        "<img src=\"page.html\"><img src=\"./page.html#x\"><img src=\"..\\images\\b.gif\">";
+        "<img src=\"page.html\"><img src=\"./page.html#x\"><img src=\"..\\images\\b.gif\">"
+        "<img src=\".//page.html\"><img src=\"12:30.gif\">";
     const std::u16string page = WriteFile("page.html", html);
     ASSERT_TRUE(qel::html::CreateFromHtml(rec, page, nullptr));
+    // A first segment with a colon but no valid scheme is a path beside the page.
     const std::vector<std::pair<std::u16string, std::u16string>> expected = {
-        {Local("images/logo.gif"), u"image1"}, {W(dir().parent_path() / "images" / "b.gif"), u"image2"}};
+        {Local("images/logo.gif"), u"image1"},
+        {W(dir().parent_path() / "images" / "b.gif"), u"image2"},
+        {Local("12:30.gif"), u"image3"}};
     EXPECT_EQ(Images(rec), expected);
     EXPECT_EQ(rec.m_strHtml, U("<img src=\"cid:image1\"><img src=\" \"><img src=\"#top\"><img src=\"?v=1\">"
-                               "<img src=\"page.html\"><img src=\"./page.html#x\"><img src=\"cid:image2\">"));
+                               "<img src=\"page.html\"><img src=\"./page.html#x\"><img src=\"cid:image2\">"
+                               "<img src=\".//page.html\"><img src=\"cid:image3\">"));
 }
 
 // An old Shift_JIS page escaped the bytes of its own encoding in a file
@@ -317,6 +322,12 @@ TEST_F(HtmlImport, EscapesInThePagesEncodingNameTheFile) {
     ASSERT_TRUE(host.CreateNodeData(page));
     ASSERT_TRUE(qel::html::CreateFromHtml(rec, page, host.m_pRootNode));
     EXPECT_EQ(Images(rec), expected);
+    // Escaped bytes that are UTF-8 too (%C3%A9, é) but name no file, while
+    // in Shift_JIS (ﾃｩ) they name one, find that file.
+    qel::test::WriteFileBytes(path("ﾃｩ.gif"), "GIF89a");
+    const std::u16string both = WriteFile("both.html", "<meta charset=Shift_JIS><img src=\"%C3%A9.gif\">");
+    ASSERT_TRUE(qel::html::CreateFromHtml(rec, both, nullptr));
+    EXPECT_EQ(Images(rec), (std::vector<std::pair<std::u16string, std::u16string>>{{Local("ﾃｩ.gif"), u"image1"}}));
 }
 
 // An inline data: image becomes a file of its own in a scratch folder of

@@ -527,6 +527,34 @@ TEST_F(QelhostExportTest, AFailureSaysWhyAfterTheModulesOwnMessage) {
     EXPECT_EQ(run.errLines.back(),
               "qelhost: why: " + path("in/gone.trc").string() + " cannot be opened: No such file or directory");
     EXPECT_TRUE(fs::is_empty(Out()));
+
+    // Each cause in words: a page that cannot be read or is nested too
+    // deeply, an image that is no regular file, a card's overlong line.
+    std::string deep;
+    for (int i = 0; i < 5000; ++i) deep += "<div>";
+    WriteFileBytes(path("in/deep.html"), deep);
+    WriteFileBytes(path("in/long.trc"), "ToruCa\r\nURL: " + std::string((1 << 20) + 1, 'a') + "\r\n");
+    const std::string logo = path("in/shop/images/logo.gif").string();
+    fs::remove(logo);
+    ASSERT_EQ(::mkfifo(logo.c_str(), 0600), 0);
+    const std::vector<std::pair<std::string, std::string>> causes = {
+        // the file exported, why
+        {path("in/none.html").string(),
+         path("in/none.html").string() + " cannot be loaded as a page: No such file or directory"},
+        {path("in").string(), path("in").string() + " cannot be loaded as a page: is a folder"},
+        {path("in/deep.html").string(),
+         path("in/deep.html").string() +
+             " cannot be loaded as a page: the page nests its elements more than 4096 deep"},
+        {path("in/long.trc").string(),
+         path("in/long.trc").string() + " cannot be read: a header line longer than 1 MiB"},
+        {page, "image " + logo + " cannot be read: not a regular file"},
+    };
+    for (const auto& [file, why] : causes) {
+        run = Run({"--form", "detail", file});
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_TRUE(run.HasErrLine("qelhost: why: " + why)) << run.err;
+    }
+    EXPECT_TRUE(fs::is_empty(Out()));
 }
 
 TEST_F(QelhostExportTest, TheWrittenFileIsTheOneTheExportReports) {

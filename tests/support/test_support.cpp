@@ -1,6 +1,7 @@
 #include "tests/support/test_support.h"
 
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -94,5 +95,40 @@ void WriteFileBytes(const std::filesystem::path& p, const std::string& bytes) {
 }
 
 std::filesystem::path TestData(const std::string& name) { return std::filesystem::path(QEL_TEST_DATA_DIR) / name; }
+
+std::vector<std::string> MimeReaders() {
+    std::vector<std::string> readers{"python3 '" + std::string(QEL_SOURCE_DIR) + "/tests/support/read_mime.py'"};
+#ifdef QEL_READ_MIME_GMIME
+    readers.push_back("'" + std::string(QEL_READ_MIME_GMIME) + "'");
+#endif
+    return readers;
+}
+
+std::vector<MimePartSeen> ReadMimeWith(const std::string& reader, const std::filesystem::path& file,
+                                       std::string& boundary) {
+    FILE* p = ::popen((reader + " '" + file.string() + "'").c_str(), "r");
+    std::string out;
+    char buf[65536];
+    while (std::size_t k = std::fread(buf, 1, sizeof buf, p)) out.append(buf, k);
+    EXPECT_EQ(::pclose(p), 0) << reader << ": " << out;
+    std::vector<MimePartSeen> parts;
+    std::istringstream lines(out);
+    std::string line;
+    while (std::getline(lines, line)) {
+        std::vector<std::string> f;
+        std::istringstream fields(line);
+        for (std::string x; std::getline(fields, x, '\t');) f.push_back(x);
+        if (f.size() == 2 && f[0] == "boundary") {
+            boundary = f[1];
+            continue;
+        }
+        f.resize(6);
+        std::string bytes;
+        for (std::size_t i = 0; i + 1 < f[5].size(); i += 2)
+            bytes += static_cast<char>(std::stoi(f[5].substr(i, 2), nullptr, 16));
+        parts.push_back({f[0], f[1], f[2], f[3], f[4], bytes});
+    }
+    return parts;
+}
 
 }  // namespace qel::test

@@ -62,4 +62,18 @@ void WriteFileBytes(const std::filesystem::path& p, const std::string& bytes);
 // Path of a file under tests/data.
 std::filesystem::path TestData(const std::string& name);
 
+// One part of a card's MIME body as another tool's MIME reader sees it
+// (tests/support/read_mime.py prints the fields): its content type, the
+// type's parameters as k=v joined by ';', transfer encoding, Content-ID,
+// the reader's defects, and the decoded body.
+struct MimePartSeen {
+    std::string type, params, encoding, id, defects, body;
+};
+// The MIME readers at hand, as command lines that take the file last:
+// Python's email package always, GMime 3 when the test reader was built.
+std::vector<std::string> MimeReaders();
+// The parts `reader` finds in the card `file`, and the boundary it read.
+std::vector<MimePartSeen> ReadMimeWith(const std::string& reader, const std::filesystem::path& file,
+                                       std::string& boundary);
+
 }  // namespace qel::test

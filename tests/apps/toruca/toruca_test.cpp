@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "framework/codepage.h"
 #include "toruca/limits/handset_limits.h"
 #include "tests/apps/toruca/toruca_run.h"
 #include "tests/support/qelhost_run.h"
@@ -106,6 +107,13 @@ TEST_F(TorucaTest, MakeWritesTheChosenFormUnderAFreeNameAndPrintsIt) {
     EXPECT_EQ(run.err, "toruca: warning: page.html: the image " + path("gone.gif").string() +
                            " is missing; its part is empty\n");
     EXPECT_TRUE(fs::exists(path("gone.trc")));
+
+    // The same page gives the same card: inline images of one run are not
+    // in the way of the next.
+    qel::test::WriteFileBytes(path("inline.html"), "<img src=\"data:image/gif;base64,R0lGODlh\">");
+    ASSERT_EQ(Run({"make", "inline.html", "-o", "inline1.trc"}).exitCode, 0);
+    ASSERT_EQ(Run({"make", "inline.html", "-o", "inline2.trc"}).exitCode, 0);
+    EXPECT_EQ(qel::test::ReadFileBytes(path("inline2.trc")), qel::test::ReadFileBytes(path("inline1.trc")));
 }
 
 TEST_F(TorucaTest, MakeStoresTheValuesGivenAndInfoShowsThem) {
@@ -155,6 +163,45 @@ TEST_F(TorucaTest, MakeStoresTheValuesGivenAndInfoShowsThem) {
     EXPECT_NE(text.out.find(" ケーキ セット.jpg        image/jpeg "), std::string::npos) << text.out;
 }
 
+// What the tools report: the fields a version 1.0 card does not hold are
+// absent; a page that cannot be parsed (nested too deeply) still has its
+// cid: references mapped by extract, which writes it as index.html even
+// next to a part of that name, and check finds them used.
+TEST_F(TorucaTest, ToolsReportWhatTheCardHolds) {
+    const fs::path old = MakeShop("detail", {"--version", "1.0"});
+    const nlohmann::json j = Info(old);
+    for (const char* key : {"ipId", "sortId", "dist", "colorId", "expires", "lm"}) EXPECT_TRUE(j[key].is_null()) << key;
+    EXPECT_FALSE(Info(MakeShop())["lm"].is_null());
+    const TorucaRun text = Run({"info", old.string()});
+    EXPECT_NE(text.out.find("  IP-ID: (absent)\n"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("  Color-ID: (absent)\n"), std::string::npos) << text.out;
+
+    std::string deep = "<img src=\"cid:image1\">";
+    for (int i = 0; i < 5000; ++i) deep += "<div>";
+    qel::test::WriteFileBytes(
+        path("deep.trc"),
+        "ToruCa\r\nVersion: 2.1\r\nType: CARD\r\n\r\nURL: \r\n\r\nMIME-Version: 1.0\r\n"
+        "Content-Type: multipart/mixed;boundary=\"B\"\r\n\r\n--B\r\n"
+        "Content-Transfer-Encoding: 8bit\r\n\r\n" +
+            deep +
+            "\r\n--B\r\nContent-Type: image/gif;name=\"index.html\";\r\n"
+            "Content-Transfer-Encoding: base64\r\nContent-ID: <image1>\r\n\r\nR0lGODlh\r\n--B--\r\n");
+    const TorucaRun extract = Run({"extract", path("deep.trc").string(), "-d", "deep"});
+    ASSERT_EQ(extract.exitCode, 0) << extract.err;
+    EXPECT_EQ(extract.out, (dir() / "deep" / "index.html").string() + "\n");
+    const std::string page = qel::test::ReadFileBytes(dir() / "deep" / "index.html");
+    EXPECT_EQ(page.find("cid:"), std::string::npos);
+    EXPECT_EQ(page.substr(0, 10), "<img src=\"");
+    const std::string part = page.substr(10, page.find('"', 10) - 10);
+    EXPECT_NE(part, "index.html");
+    std::vector<std::string> others;
+    for (const auto& entry : fs::directory_iterator(dir() / "deep"))
+        if (entry.path().filename() != "index.html") others.push_back(qel::test::ReadFileBytes(entry.path()));
+    EXPECT_EQ(others, std::vector<std::string>{"GIF89a"}) << part;
+    const TorucaRun check = Run({"check", path("deep.trc").string()});
+    EXPECT_EQ(check.out.find("not used"), std::string::npos) << check.out;
+}
+
 TEST_F(TorucaTest, MakeRefusesValuesTheDialogRefusesOrShiftJisCannotHold) {
     const std::string page = (kShop / "index.html").string();
     ExpectFailure(Run({"make", page, "--url", "https://www.example.com/"}),
@@ -163,7 +210,6 @@ TEST_F(TorucaTest, MakeRefusesValuesTheDialogRefusesOrShiftJisCannotHold) {
                   "--data1: the character U+1F600 '😀' cannot be written in Shift_JIS");
     ExpectFailure(Run({"make", page, "--sort-id", "\xE2\x82\xAC"}), "U+20AC");
     ExpectFailure(Run({"make", page, "--data2", "\xFF"}), "--data2: the text is not valid UTF-8");
-    ExpectFailure(Run({"make", page, "--cat", "108"}), "--cat 108: not a code of the category table");
     EXPECT_TRUE(qel::test::ToruCaFiles(dir()).empty());
     EXPECT_EQ(Run({"make", page, "--lm", "2"}).err, "toruca: --lm 2: not a date and time YYMMDDhhmm (or now)\n");
     EXPECT_EQ(Run({"frobnicate", page}).err, "toruca: unknown command 'frobnicate' (see toruca --help)\n");
@@ -176,6 +222,15 @@ TEST_F(TorucaTest, MakeRefusesValuesTheDialogRefusesOrShiftJisCannotHold) {
                                                  {"make", page, "--version", "3.0"},
                                                  {"make", page, "--icon", "x"},
                                                  {"make", page, "--cat", "x"},
+                                                 {"make", page, "--cat", "9999"},
+                                                 {"make", page, "--cat", "108"},
+                                                 // A line break would end the value's header line.
+                                                 {"make", page, "--url", "http://a/\r\nData1: eA=="},
+                                                 {"make", page, "--sort-id", "a\nDist: 1"},
+                                                 {"make", page, "--ip-id", "1\r"},
+                                                 {"make", page, "--expires", "101231\n"},
+                                                 {"make", page, "--lm", "\n0808071904"},
+                                                 {"make", page, "--icon", Icon().string(), "Sh\nop"},
                                                  {"make", page, "--expires", "991399"},
                                                  {"make", page, "--expires", "1012310"},
                                                  {"make", page, "--lm", "2"},
@@ -254,6 +309,41 @@ TEST_F(TorucaTest, MakeConvertExtractGivesBackThePageImagesByteForByte) {
     // Never into an existing folder.
     ExpectFailure(Run({"extract", project.string()}), "already exists; extract writes into a new folder only");
     ExpectFailure(Run({"extract", project.string(), "-d", dir().string()}), "already exists");
+}
+
+// Other tools' MIME readers (Python's email package, and GMime 3 when it is
+// there) read the cards made from the example page: the page, the icon and
+// every image with its bytes and its name, in raw Shift_JIS as handsets
+// expect it.
+TEST_F(TorucaTest, OtherMimeReadersReadTheExampleCardsWhole) {
+    const std::string cake = "ケーキ セット.jpg";
+    // The images in page order: body background, img elements, the object.
+    const std::vector<std::string> images = {"bg.gif", "logo.gif", cake, "star.png", "star.png", "coupon.swf"};
+    for (const char* form : {"detail", "project"}) {
+        const fs::path card = MakeShop(form, {"--icon", Icon().string(), "Shop", "-o", std::string(form) + ".trc"});
+        for (const std::string& reader : qel::test::MimeReaders()) {
+            SCOPED_TRACE(std::string(form) + " read by " + reader);
+            std::string boundary;
+            const std::vector<qel::test::MimePartSeen> parts = qel::test::ReadMimeWith(reader, card, boundary);
+            ASSERT_EQ(parts.size(), images.size() + 2);
+            EXPECT_EQ(parts[0].type, "text/html");
+            EXPECT_NE(parts[0].body.find("src=\"cid:image2\""), std::string::npos);
+            EXPECT_EQ(parts[1].type, "application/x-ticon");
+            EXPECT_EQ(parts[1].body, qel::test::ReadFileBytes(Icon()));
+            for (std::size_t i = 0; i < images.size(); ++i) {
+                const qel::test::MimePartSeen& part = parts[i + 2];
+                EXPECT_EQ(part.id, "<image" + std::to_string(i + 1) + ">");
+                EXPECT_EQ(part.defects, "");
+                EXPECT_EQ(part.body, qel::test::ReadFileBytes(kShop / "images" / images[i])) << images[i];
+                // Python gives a name's bytes as the file holds them.
+                const std::string name =
+                    images[i] == cake ? qel::framework::WideToCp932(qel::framework::Utf8ToWide(cake)) : images[i];
+                if (reader.find("python3") == 0 || images[i] != cake) {
+                    EXPECT_EQ(part.params, "name=" + name);
+                }
+            }
+        }
+    }
 }
 
 TEST_F(TorucaTest, CheckPassesAGoodCardAndNamesEachProblemOfABadOne) {
