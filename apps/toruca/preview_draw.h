@@ -12,10 +12,10 @@ namespace qel::apps {
 
 // What a handset shows of a card in its list.
 struct PreviewCard {
-    int colourId = 0;           // Color-ID; outside 0..9 drawn grey
-    std::string iconPath;       // the unique icon's file (native); empty: none
+    int colourId = 0;                 // Color-ID; outside 0..9 drawn grey
+    std::string iconPath;             // the unique icon's file (native); empty: none
     std::string data1, data2, data3;  // heading, introduction, third line
-    std::string footer;         // "Cat NNNN genre   色 colour"
+    std::string footer;               // "Cat NNNN genre   色 colour"
 };
 
 // The plug-in's file name (found through the program's RUNPATH) and the name
