@@ -16,6 +16,7 @@
 #include <string>
 #include <system_error>
 #include <utility>
+#include <vector>
 
 #include "framework/codepage.h"
 #include "framework/exceptions.h"
@@ -458,6 +459,61 @@ void WriteBehind::Run() {
         m_error = error;
         m_busy = false;
         m_changed.notify_all();
+    }
+}
+
+namespace {
+
+std::mutex g_scratchMutex;
+std::vector<std::string> g_scratch;  // native paths
+
+void RemoveAllAtExit() { RemoveScratchFolders(); }
+
+}  // namespace
+
+std::u16string MakeScratchFolder(std::u16string& why) {
+    const std::u16string folder = TemporaryFolder();
+    if (folder.empty()) {
+        why = u"no usable temporary folder";
+        return {};
+    }
+    std::string path = qel::framework::PathToNative(folder) + "/.qel-scratch-XXXXXX";
+    if (!::mkdtemp(path.data())) {  // mode 0700
+        why = qel::framework::Utf8ToWide(qel::framework::PathToNative(folder) + ": " + std::strerror(errno));
+        return {};
+    }
+    static const bool registered = std::atexit(&RemoveAllAtExit) == 0;
+    (void)registered;
+    const std::lock_guard<std::mutex> lock(g_scratchMutex);
+    g_scratch.push_back(path);
+    return qel::framework::PathFromNative(path);
+}
+
+void RemoveScratchFolder(const std::u16string& folder) noexcept {
+    try {
+        const std::string path = qel::framework::PathToNative(folder);
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+        const std::lock_guard<std::mutex> lock(g_scratchMutex);
+        std::erase(g_scratch, path);
+    } catch (...) {
+        // Only a failed allocation: the folder goes at exit.
+    }
+}
+
+void RemoveScratchFolders() noexcept {
+    std::vector<std::string> folders;
+    {
+        const std::lock_guard<std::mutex> lock(g_scratchMutex);
+        folders.swap(g_scratch);
+    }
+    for (const std::string& path : folders) {
+        std::error_code ignored;
+        try {
+            std::filesystem::remove_all(path, ignored);
+        } catch (...) {
+            // Only a failed allocation: this folder stays.
+        }
     }
 }
 
