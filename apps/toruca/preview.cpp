@@ -67,7 +67,10 @@ int RunPreview(const std::string& file, const Output& out) {
 
     std::unique_ptr<void, PluginClose> plugin;
     std::string png;
-    if (!OpenDrawing(plugin)(shown, png)) throw Failure("cannot draw the preview");
+    const PngBytesFn append = [](void* closure, const unsigned char* bytes, unsigned length) {
+        static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(bytes), length);
+    };
+    if (!OpenDrawing(plugin)(shown, append, &png)) throw Failure("cannot draw the preview");
     WriteOutput(out, u"card.png", png);
     return 0;
 }

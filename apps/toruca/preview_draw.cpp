@@ -98,8 +98,15 @@ void DrawIcon(cairo_t* cr, const std::string& path, double x, double y, int size
     cairo_paint(cr);
 }
 
-cairo_status_t AppendPng(void* closure, const unsigned char* data, unsigned int length) {
-    static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
+// The caller's receiver of the PNG bytes, as cairo's write function.
+struct PngReceiver {
+    PngBytesFn write;
+    void* closure;
+};
+
+cairo_status_t HandPng(void* receiver, const unsigned char* data, unsigned int length) {
+    const auto* r = static_cast<const PngReceiver*>(receiver);
+    r->write(r->closure, data, length);
     return CAIRO_STATUS_SUCCESS;
 }
 
@@ -148,7 +155,7 @@ void DrawFooter(cairo_t* c, const std::string& footer, int left) {
     DrawText(c, footer, left, kHeight - 28, kWidth - left - 16, 14, false, 1, grey);
 }
 
-bool DrawPreview(const PreviewCard& card, std::string& png) {
+bool DrawPreview(const PreviewCard& card, PngBytesFn write, void* closure) {
     std::unique_ptr<cairo_surface_t, SurfaceFree> surface(
         cairo_image_surface_create(CAIRO_FORMAT_RGB24, kWidth, kHeight));
     std::unique_ptr<cairo_t, CairoFree> cr(cairo_create(surface.get()));
@@ -158,8 +165,8 @@ bool DrawPreview(const PreviewCard& card, std::string& png) {
     DrawDataLines(c, card, DrawIconBox(c, card.iconPath, left));
     DrawFooter(c, card.footer, left);
     cairo_surface_flush(surface.get());
-    png.clear();
-    return cairo_surface_write_to_png_stream(surface.get(), AppendPng, &png) == CAIRO_STATUS_SUCCESS;
+    PngReceiver receiver{write, closure};
+    return cairo_surface_write_to_png_stream(surface.get(), HandPng, &receiver) == CAIRO_STATUS_SUCCESS;
 }
 
 }  // namespace
@@ -167,6 +174,7 @@ bool DrawPreview(const PreviewCard& card, std::string& png) {
 }  // namespace qel::apps
 
 extern "C" __attribute__((visibility("default"))) bool QelTorucaDrawPreview(const qel::apps::PreviewCard& card,
-                                                                            std::string& png) {
-    return qel::apps::DrawPreview(card, png);
+                                                                            qel::apps::PngBytesFn write,
+                                                                            void* closure) {
+    return qel::apps::DrawPreview(card, write, closure);
 }

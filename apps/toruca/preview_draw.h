@@ -22,10 +22,13 @@ struct PreviewCard {
 // of its one function, of type DrawPreviewFn.
 inline constexpr char kPreviewPlugin[] = "libtoruca_preview.so";
 inline constexpr char kDrawPreviewSymbol[] = "QelTorucaDrawPreview";
-// Draws `card` as a PNG picture into `png`; false when cairo cannot.
-using DrawPreviewFn = bool (*)(const PreviewCard& card, std::string& png);
+// Receives the bytes of the PNG picture as they are made, in order.
+using PngBytesFn = void (*)(void* closure, const unsigned char* bytes, unsigned length);
+// Draws `card` as a PNG picture, handing its bytes to `write`; false when
+// cairo cannot.
+using DrawPreviewFn = bool (*)(const PreviewCard& card, PngBytesFn write, void* closure);
 
 }  // namespace qel::apps
 
 // The plug-in's function (a DrawPreviewFn), looked up by its plain name.
-extern "C" bool QelTorucaDrawPreview(const qel::apps::PreviewCard& card, std::string& png);
+extern "C" bool QelTorucaDrawPreview(const qel::apps::PreviewCard& card, qel::apps::PngBytesFn write, void* closure);
