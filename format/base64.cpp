@@ -590,13 +590,23 @@ __attribute__((always_inline)) inline std::size_t LineEndAfterLine(const unsigne
     return 0;
 }
 
-// `lines` lines `stride` characters apart, each decoded by the line decoder
-// of one path; the number of leading lines that were clean.
+// True when the line at `s`, `stride` characters long, ends as a line of
+// that stride does (CR LF for 78, LF for 77).
+__attribute__((always_inline)) inline bool EndsLikeStride(const unsigned char* s, std::size_t stride) {
+    constexpr std::size_t n = qel::format::kBase64LineLength;
+    return stride == n + 1 ? s[n] == '\n' : s[n] == '\r' && s[n + 1] == '\n';
+}
+
+// Up to `lines` lines `stride` characters apart, each decoded by the line
+// decoder of one path while it ends as its stride says and is clean; the
+// number of lines decoded.
 using LinesFn = std::size_t (*)(const unsigned char*, std::size_t, std::size_t, unsigned char*);
 
 std::size_t DecodeLinesScalar(const unsigned char* s, std::size_t lines, std::size_t stride, unsigned char* out) {
     std::size_t i = 0;
-    while (i < lines && DecodeLineScalar(s + i * stride, out + i * 3 * kGroupsPerLine)) ++i;
+    while (i < lines && EndsLikeStride(s + i * stride, stride) &&
+           DecodeLineScalar(s + i * stride, out + i * 3 * kGroupsPerLine))
+        ++i;
     return i;
 }
 
@@ -604,14 +614,18 @@ std::size_t DecodeLinesScalar(const unsigned char* s, std::size_t lines, std::si
 __attribute__((target("ssse3,sse4.1"))) std::size_t DecodeLinesSsse3(const unsigned char* s, std::size_t lines,
                                                                      std::size_t stride, unsigned char* out) {
     std::size_t i = 0;
-    while (i < lines && DecodeLineSsse3(s + i * stride, out + i * 3 * kGroupsPerLine)) ++i;
+    while (i < lines && EndsLikeStride(s + i * stride, stride) &&
+           DecodeLineSsse3(s + i * stride, out + i * 3 * kGroupsPerLine))
+        ++i;
     return i;
 }
 
 __attribute__((target("avx2"))) std::size_t DecodeLinesAvx2(const unsigned char* s, std::size_t lines,
                                                             std::size_t stride, unsigned char* out) {
     std::size_t i = 0;
-    while (i < lines && DecodeLineAvx2(s + i * stride, out + i * 3 * kGroupsPerLine)) ++i;
+    while (i < lines && EndsLikeStride(s + i * stride, stride) &&
+           DecodeLineAvx2(s + i * stride, out + i * 3 * kGroupsPerLine))
+        ++i;
     return i;
 }
 #endif
@@ -637,13 +651,10 @@ std::size_t DecodeLines(LinesFn decode, const char* text, std::size_t length, un
         if (end == 0 || capacity - written < kLineBytes) break;
         const std::size_t stride = qel::format::kBase64LineLength + end;
         const std::size_t most = std::min((length - pos) / stride, (capacity - written) / kLineBytes);
-        std::size_t lines = 1;
-        while (lines < most && LineEndAfterLine(s + pos + lines * stride, length - pos - lines * stride) == end)
-            ++lines;
-        const std::size_t clean = decode(s + pos, lines, stride, out + written);
+        const std::size_t clean = decode(s + pos, most, stride, out + written);
         pos += clean * stride;
         written += clean * kLineBytes;
-        if (clean < lines) break;
+        if (clean == 0) break;  // the first line is not clean; otherwise the line end changed, or the end came
     }
     *used = pos;
     return written;

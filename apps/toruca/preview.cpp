@@ -1,15 +1,15 @@
-// toruca preview: a picture of the card as a handset lists it, drawn with
-// cairo and pango in the IPA Gothic font the GUI uses.
-#include <cairo.h>
-#include <fontconfig/fontconfig.h>
-#include <gdk-pixbuf/gdk-pixbuf.h>
-#include <pango/pangocairo.h>
+// toruca preview: a picture of the card as a handset lists it. The card is
+// read here; the drawing is in a plug-in (apps/toruca/preview_draw.h) opened
+// only for this command.
+#include <dlfcn.h>
 
 #include <cstdio>
 #include <memory>
+#include <type_traits>
 
 #include "apps/toruca/card.h"
 #include "apps/toruca/commands.h"
+#include "apps/toruca/preview_draw.h"
 #include "framework/codepage.h"
 #include "toruca/category.h"
 #include "toruca/torucautil.h"
@@ -18,132 +18,8 @@ namespace qel::apps {
 
 namespace {
 
-constexpr int kWidth = 480;
-constexpr int kHeight = 216;
-constexpr int kBand = 16;  // the colour band on the left
-constexpr char kFont[] = "IPAPGothic";
-
-struct Rgb {
-    double r, g, b;
-};
-
-// The colours of Color-ID 0..9, after their labels (赤 橙 黄 緑 水 青 紫 桃 茶 黒).
-Rgb ColourOf(int id) {
-    static const Rgb colours[] = {{0.90, 0.00, 0.07}, {0.95, 0.60, 0.00}, {1.00, 0.88, 0.00}, {0.00, 0.60, 0.27},
-                                  {0.00, 0.63, 0.91}, {0.11, 0.13, 0.53}, {0.57, 0.03, 0.51}, {0.95, 0.62, 0.76},
-                                  {0.56, 0.37, 0.16}, {0.00, 0.00, 0.00}};
-    if (id < 0 || id > 9) return {0.6, 0.6, 0.6};
-    return colours[id];
-}
-
-struct SurfaceFree {
-    void operator()(cairo_surface_t* s) const { cairo_surface_destroy(s); }
-};
-struct CairoFree {
-    void operator()(cairo_t* c) const { cairo_destroy(c); }
-};
-struct ObjectFree {
-    void operator()(void* o) const { g_object_unref(o); }
-};
-
-// Draws `text` at (x, y) within `width`, at most `lines` lines, ellipsized.
-// Returns the height drawn.
-int DrawText(cairo_t* cr, const std::string& text, double x, double y, int width, int size, bool bold, int lines,
-             Rgb colour) {
-    std::unique_ptr<PangoLayout, ObjectFree> layout(pango_cairo_create_layout(cr));
-    PangoFontDescription* font = pango_font_description_new();
-    pango_font_description_set_family(font, kFont);
-    pango_font_description_set_absolute_size(font, size * PANGO_SCALE);
-    pango_font_description_set_weight(font, bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
-    pango_layout_set_font_description(layout.get(), font);
-    pango_font_description_free(font);
-    pango_layout_set_width(layout.get(), width * PANGO_SCALE);
-    pango_layout_set_wrap(layout.get(), PANGO_WRAP_WORD_CHAR);
-    pango_layout_set_height(layout.get(), -lines);
-    pango_layout_set_ellipsize(layout.get(), PANGO_ELLIPSIZE_END);
-    pango_layout_set_text(layout.get(), text.c_str(), -1);
-    cairo_set_source_rgb(cr, colour.r, colour.g, colour.b);
-    cairo_move_to(cr, x, y);
-    pango_cairo_show_layout(cr, layout.get());
-    int w = 0, h = 0;
-    pango_layout_get_pixel_size(layout.get(), &w, &h);
-    return h;
-}
-
-// The unique icon, scaled into a square of `size` pixels at (x, y); nothing
-// when its file is no image that gdk-pixbuf reads.
-void DrawIcon(cairo_t* cr, const std::string& path, double x, double y, int size) {
-    GError* error = nullptr;
-    std::unique_ptr<GdkPixbuf, ObjectFree> pixbuf(
-        gdk_pixbuf_new_from_file_at_scale(path.c_str(), size, size, TRUE, &error));
-    if (error) g_error_free(error);
-    if (!pixbuf) return;
-    std::unique_ptr<GdkPixbuf, ObjectFree> rgba(gdk_pixbuf_add_alpha(pixbuf.get(), FALSE, 0, 0, 0));
-    if (!rgba) return;
-    const int w = gdk_pixbuf_get_width(rgba.get()), h = gdk_pixbuf_get_height(rgba.get());
-    std::unique_ptr<cairo_surface_t, SurfaceFree> surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h));
-    cairo_surface_flush(surface.get());
-    const unsigned char* src = gdk_pixbuf_read_pixels(rgba.get());
-    const int srcStride = gdk_pixbuf_get_rowstride(rgba.get());
-    unsigned char* dst = cairo_image_surface_get_data(surface.get());
-    const int dstStride = cairo_image_surface_get_stride(surface.get());
-    for (int row = 0; row < h; ++row) {
-        for (int col = 0; col < w; ++col) {
-            const unsigned char* p = src + row * srcStride + col * 4;
-            const unsigned a = p[3];
-            // Cairo wants premultiplied native-endian ARGB.
-            const std::uint32_t pixel =
-                (a << 24) | ((p[0] * a / 255) << 16) | ((p[1] * a / 255) << 8) | (p[2] * a / 255);
-            *reinterpret_cast<std::uint32_t*>(dst + row * dstStride + col * 4) = pixel;
-        }
-    }
-    cairo_surface_mark_dirty(surface.get());
-    cairo_set_source_surface(cr, surface.get(), x + (size - w) / 2.0, y + (size - h) / 2.0);
-    cairo_paint(cr);
-}
-
-cairo_status_t AppendPng(void* closure, const unsigned char* data, unsigned int length) {
-    static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
-    return CAIRO_STATUS_SUCCESS;
-}
-
-// White ground, the colour band of the card's Color-ID and a thin frame.
-void DrawGround(cairo_t* c, int colourId) {
-    cairo_set_source_rgb(c, 1, 1, 1);
-    cairo_paint(c);
-    const Rgb colour = ColourOf(colourId);
-    cairo_set_source_rgb(c, colour.r, colour.g, colour.b);
-    cairo_rectangle(c, 0, 0, kBand, kHeight);
-    cairo_fill(c);
-    cairo_set_source_rgb(c, 0.8, 0.8, 0.8);
-    cairo_set_line_width(c, 1);
-    cairo_rectangle(c, 0.5, 0.5, kWidth - 1, kHeight - 1);
-    cairo_stroke(c);
-}
-
-// The unique icon on a grey square, when the card has one; answers where
-// the text begins.
-int DrawIconBox(cairo_t* c, const std::u16string& iconPath, int left) {
-    if (iconPath.empty()) return left;
-    cairo_set_source_rgb(c, 0.93, 0.93, 0.93);
-    cairo_rectangle(c, left, 16, 64, 64);
-    cairo_fill(c);
-    DrawIcon(c, qel::framework::PathToNative(iconPath), left, 16, 64);
-    return left + 64 + 14;
-}
-
-// The three data lines: heading, introduction, third line.
-void DrawDataLines(cairo_t* c, CQelTpjFile& card, int textLeft) {
-    const Rgb ink{0.13, 0.13, 0.13}, grey{0.40, 0.40, 0.40};
-    const int textWidth = kWidth - textLeft - 16;
-    double y = 14;
-    y += DrawText(c, DataText(card.GetData1()), textLeft, y, textWidth, 24, true, 2, ink) + 8;
-    y += DrawText(c, DataText(card.GetData2()), textLeft, y, textWidth, 17, false, 3, ink) + 6;
-    DrawText(c, DataText(card.GetData3()), textLeft, y, textWidth, 15, false, 1, grey);
-}
-
-// "Cat NNNN genre   色 colour" under a rule at the bottom.
-void DrawFooter(cairo_t* c, const CQelTpjFile& card, int left) {
+// "Cat NNNN genre   色 colour".
+std::string FooterOf(const CQelTpjFile& card) {
     CQelTorucaCategory table;
     CQelTorucaUtil util;
     std::string footer;
@@ -156,12 +32,21 @@ void DrawFooter(cairo_t* c, const CQelTpjFile& card, int left) {
     }
     const std::string colourLabel = Utf8(util.GetColorLabel(static_cast<unsigned>(card.m_nColorId)));
     if (!colourLabel.empty()) footer += "   色 " + colourLabel;
-    cairo_set_source_rgb(c, 0.85, 0.85, 0.85);
-    cairo_move_to(c, left, kHeight - 34.5);
-    cairo_line_to(c, kWidth - 16, kHeight - 34.5);
-    cairo_stroke(c);
-    const Rgb grey{0.40, 0.40, 0.40};
-    DrawText(c, footer, left, kHeight - 28, kWidth - left - 16, 14, false, 1, grey);
+    return footer;
+}
+
+struct PluginClose {
+    void operator()(void* handle) const { ::dlclose(handle); }
+};
+
+// The drawing function of the plug-in, which stays open while `plugin` does.
+DrawPreviewFn OpenDrawing(std::unique_ptr<void, PluginClose>& plugin) {
+    plugin.reset(::dlopen(kPreviewPlugin, RTLD_NOW | RTLD_LOCAL));
+    if (!plugin) throw Failure(std::string("cannot draw the preview: ") + ::dlerror());
+    void* draw = ::dlsym(plugin.get(), kDrawPreviewSymbol);
+    if (!draw) throw Failure(std::string("cannot draw the preview: ") + ::dlerror());
+    static_assert(std::is_same_v<DrawPreviewFn, decltype(&QelTorucaDrawPreview)>);
+    return reinterpret_cast<DrawPreviewFn>(draw);
 }
 
 }  // namespace
@@ -172,20 +57,20 @@ int RunPreview(const std::string& file, const Output& out) {
     std::unique_ptr<CQelTpjFile> card = LoadCard(input);
     std::u16string iconPath, iconTitle;
     card->GetUniqueIcon(iconPath, iconTitle);
+    PreviewCard shown;
+    shown.colourId = card->m_nColorId;
+    if (!iconPath.empty()) shown.iconPath = qel::framework::PathToNative(iconPath);
+    shown.data1 = DataText(card->GetData1());
+    shown.data2 = DataText(card->GetData2());
+    shown.data3 = DataText(card->GetData3());
+    shown.footer = FooterOf(*card);
 
-    std::unique_ptr<cairo_surface_t, SurfaceFree> surface(
-        cairo_image_surface_create(CAIRO_FORMAT_RGB24, kWidth, kHeight));
-    std::unique_ptr<cairo_t, CairoFree> cr(cairo_create(surface.get()));
-    cairo_t* c = cr.get();
-    const int left = kBand + 14;
-    DrawGround(c, card->m_nColorId);
-    DrawDataLines(c, *card, DrawIconBox(c, iconPath, left));
-    DrawFooter(c, *card, left);
-
-    cairo_surface_flush(surface.get());
+    std::unique_ptr<void, PluginClose> plugin;
     std::string png;
-    if (cairo_surface_write_to_png_stream(surface.get(), AppendPng, &png) != CAIRO_STATUS_SUCCESS)
-        throw Failure("cannot draw the preview");
+    const PngBytesFn append = [](void* closure, const unsigned char* bytes, unsigned length) {
+        static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(bytes), length);
+    };
+    if (!OpenDrawing(plugin)(shown, append, &png)) throw Failure("cannot draw the preview");
     WriteOutput(out, u"card.png", png);
     return 0;
 }

@@ -393,6 +393,7 @@ TEST(Base64Paths, DecodeLinesTakesOnlyWholeLinesOfTheEncodersLayout) {
     } cases[] = {
         {"CR LF lines, the short one left", text, 1000, 4, 4 * 78},
         {"LF lines", lf, 1000, 4, 4 * 77},
+        {"CR LF lines, then LF lines", text.substr(0, 2 * 78) + lf.substr(2 * 77), 1000, 4, 2 * 78 + 2 * 77},
         {"room for two lines", text, 57 * 3 - 1, 2, 2 * 78},
         {"a pad character in the second line", dirty, 1000, 1, 78},
         {"the line end not read yet", text.substr(0, 78 + 77), 1000, 1, 78},
