@@ -15,6 +15,7 @@
 
 #include "apps/toruca/card.h"
 #include "apps/toruca/commands.h"
+#include "apps/toruca/page_preview.h"
 
 #ifndef TORUCA_VERSION
 #define TORUCA_VERSION "0"
@@ -160,6 +161,7 @@ public:
         if (m_check->parsed()) return RunCheck(m_checkFiles);
         if (m_convert->parsed()) return RunConvert(m_convertFile, m_convertForm, m_convertOut);
         if (m_extract->parsed()) return RunExtract(m_extractFile, m_extractDir);
+        if (m_preview->parsed() && m_previewPage) return RunPreviewPage(m_previewFile, m_previewOut, m_previewWidth);
         if (m_preview->parsed()) return RunPreview(m_previewFile, m_previewOut);
         return std::nullopt;
     }
@@ -196,8 +198,12 @@ private:
 
         m_preview = app.add_subcommand("preview", "Draw the card as a handset lists it, as a PNG picture");
         m_preview->add_option("FILE", m_previewFile, "A .trc or .tpj file")->required()->type_name("FILE");
-        m_preview->add_option("-o,--output", m_previewOut, "The PNG file to write; default card.png here")
+        m_preview->add_option("-o,--output", m_previewOut, "The PNG file to write; default card.png (page.png) here")
             ->type_name("PNG");
+        m_preview->add_flag("--page", m_previewPage, "Draw the card's page as a handset shows it instead");
+        m_preview->add_option("--width", m_previewWidth, "The screen's width in pixels for --page (default 240)")
+            ->check(CLI::Range(16, 4096))
+            ->type_name("N");
     }
 
     CLI::App* m_info = nullptr;
@@ -211,6 +217,8 @@ private:
     std::string m_convertFile, m_convertForm, m_convertOut;
     std::string m_extractFile, m_extractDir;
     std::string m_previewFile, m_previewOut;
+    bool m_previewPage = false;
+    int m_previewWidth = kHandsetWidth;
 };
 
 // Parses the command line; the exit status when the run ends here (help,
