@@ -222,7 +222,8 @@ void ApplyAttributes(const litehtml::element::ptr& element, std::string link, Pa
 
 struct HtmlPage::Impl {
     Impl(PageCanvas& canvas, int width, int height, const std::string& stylesheet)
-        : container(canvas, width, height, stylesheet.substr(std::min(stylesheet.find(kPageRules), stylesheet.size()))) {
+        : container(canvas, width, height,
+                    stylesheet.substr(std::min(stylesheet.find(kPageRules), stylesheet.size()))) {
         context.load_master_stylesheet(stylesheet.substr(0, stylesheet.find(kPageRules)).c_str());
     }
     Container container;

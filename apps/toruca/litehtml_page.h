@@ -19,8 +19,7 @@ public:
     // Parses `html` (UTF-8) and lays it out `width` pixels wide on a screen
     // of `screenHeight` pixels, with `stylesheet` (CSS) as the browser's own
     // rules. `canvas` must outlive the page.
-    HtmlPage(const std::string& html, const std::string& stylesheet, PageCanvas& canvas, int width,
-             int screenHeight);
+    HtmlPage(const std::string& html, const std::string& stylesheet, PageCanvas& canvas, int width, int screenHeight);
     ~HtmlPage();
     HtmlPage(const HtmlPage&) = delete;
     HtmlPage& operator=(const HtmlPage&) = delete;

@@ -25,7 +25,9 @@ struct SurfaceFree {
     void operator()(cairo_surface_t* s) const { cairo_surface_destroy(s); }
 };
 
-void SetColour(cairo_t* cr, PageColour c) { cairo_set_source_rgba(cr, c.r / 255.0, c.g / 255.0, c.b / 255.0, c.a / 255.0); }
+void SetColour(cairo_t* cr, PageColour c) {
+    cairo_set_source_rgba(cr, c.r / 255.0, c.g / 255.0, c.b / 255.0, c.a / 255.0);
+}
 
 // The one code point that `text` holds, or 0 when it holds more or none.
 char32_t OnlyCodePoint(const std::string& text) {
@@ -86,16 +88,14 @@ struct PageCanvas::Image {
 void PageCanvas::ContextFree::operator()(void* p) const { g_object_unref(p); }
 
 PageCanvas::PageCanvas(std::map<std::string, std::string> images)
-    : m_images(std::move(images)),
-      m_context(pango_font_map_create_context(pango_cairo_font_map_get_default())) {
+    : m_images(std::move(images)), m_context(pango_font_map_create_context(pango_cairo_font_map_get_default())) {
     pango_cairo_context_set_resolution(static_cast<PangoContext*>(m_context.get()), 96);
     pango_context_set_language(static_cast<PangoContext*>(m_context.get()), pango_language_from_string("ja"));
 }
 
 PageCanvas::~PageCanvas() = default;
 
-std::size_t PageCanvas::CreateFont(int size, int weight, bool italic, unsigned decorations,
-                                   PageFontMetrics& metrics) {
+std::size_t PageCanvas::CreateFont(int size, int weight, bool italic, unsigned decorations, PageFontMetrics& metrics) {
     auto* context = static_cast<PangoContext*>(m_context.get());
     PangoFontDescription* description = pango_font_description_new();
     pango_font_description_set_family(description, kFamily);
@@ -258,10 +258,8 @@ void PageCanvas::DrawBorders(cairo_t* cr, const PageRect& box, const PageBorder 
         SetColour(cr, line.border.colour);
         cairo_set_line_width(cr, line.border.width);
         const double dash = line.border.line == PageLine::dotted ? line.border.width : 3.0 * line.border.width;
-        if (line.border.line == PageLine::solid)
-            cairo_set_dash(cr, nullptr, 0, 0);
-        else
-            cairo_set_dash(cr, &dash, 1, 0);
+        if (line.border.line == PageLine::solid) cairo_set_dash(cr, nullptr, 0, 0);
+        else cairo_set_dash(cr, &dash, 1, 0);
         cairo_move_to(cr, line.x0, line.y0);
         cairo_line_to(cr, line.x1, line.y1);
         cairo_stroke(cr);
@@ -311,10 +309,8 @@ void SplitPageText(const std::string& text, const std::function<void(const std::
             piece.clear();
         }
         alone = pictogram;
-        if (IsBreakingSpace(c))
-            space(std::string(p, next));
-        else
-            piece.append(p, next);
+        if (IsBreakingSpace(c)) space(std::string(p, next));
+        else piece.append(p, next);
         p = next;
     }
     if (!piece.empty()) word(piece);

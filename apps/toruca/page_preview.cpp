@@ -148,7 +148,8 @@ int RunPreviewPage(const std::string& file, const std::string& out, int width) {
     // page cannot ask for a picture of any size.
     const int height = std::clamp(html.Height(), 1, kMaxHeight);
 
-    std::unique_ptr<cairo_surface_t, SurfaceFree> surface(cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height));
+    std::unique_ptr<cairo_surface_t, SurfaceFree> surface(
+        cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height));
     std::unique_ptr<cairo_t, CairoFree> cr(cairo_create(surface.get()));
     cairo_set_source_rgb(cr.get(), 1, 1, 1);
     cairo_paint(cr.get());
