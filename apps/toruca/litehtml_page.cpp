@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "apps/toruca/page_preview.h"
+#include "apps/toruca/page_style.h"
 
 namespace qel::apps {
 
