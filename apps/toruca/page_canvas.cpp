@@ -157,7 +157,7 @@ void PageCanvas::DrawPictogram(cairo_t* cr, char32_t pictogram, const Font& font
         std::snprintf(code, sizeof code, "%02X%02X", static_cast<unsigned char>(bytes[0]),
                       static_cast<unsigned char>(bytes[1]));
     const int side = font.size - 1;
-    const double top = y + (font.metrics.height - side) / 2;
+    const int top = y + (font.metrics.height - side) / 2;
     cairo_set_line_width(cr, 1);
     cairo_rectangle(cr, x + 0.5, top + 0.5, side - 1, side - 1);
     cairo_stroke(cr);

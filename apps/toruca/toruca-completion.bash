@@ -36,7 +36,7 @@ _toruca() {
             info) options+=" --json" ;;
             convert) options+=" --form --output" ;;
             extract) options+=" --dir" ;;
-            preview) options+=" --output" ;;
+            preview) options+=" --output --page --width" ;;
         esac
         COMPREPLY=($(compgen -W "$options" -- "$cur"))
         return
