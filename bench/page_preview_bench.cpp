@@ -53,7 +53,7 @@ void BM_PagePreview(benchmark::State& state) {
     for (auto _ : state) {
         qel::apps::PageCanvas canvas(shop.images);
         qel::apps::HtmlPage page(shop.html, stylesheet, canvas, kWidth, kScreen);
-        const int height = page.Height();
+        const int height = page.Layout();
         cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, kWidth, height);
         cairo_t* cr = cairo_create(surface);
         page.Draw(cr, kWidth, height);

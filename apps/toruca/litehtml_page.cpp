@@ -8,6 +8,7 @@
 #include <litehtml.h>
 
 #include <algorithm>
+#include <string_view>
 #include <vector>
 
 #include "apps/toruca/page_style.h"
@@ -218,6 +219,14 @@ void ApplyAttributes(const litehtml::element::ptr& element, std::string link, Pa
         ApplyAttributes(element->get_child(static_cast<int>(i)), link, canvas);
 }
 
+int TableDepthOf(const litehtml::element::ptr& element) {
+    int deepest = 0;
+    for (std::size_t i = 0; i < element->get_children_count(); ++i)
+        deepest = std::max(deepest, TableDepthOf(element->get_child(static_cast<int>(i))));
+    const char* tag = element->get_tagName();
+    return deepest + (tag && std::string_view(tag) == "table" ? 1 : 0);
+}
+
 }  // namespace
 
 struct HtmlPage::Impl {
@@ -227,6 +236,7 @@ struct HtmlPage::Impl {
         context.load_master_stylesheet(stylesheet.substr(0, stylesheet.find(kPageRules)).c_str());
     }
     Container container;
+    int layoutWidth = 0;
     litehtml::context context;
     litehtml::document::ptr document;
 };
@@ -234,16 +244,22 @@ struct HtmlPage::Impl {
 HtmlPage::HtmlPage(const std::string& html, const std::string& stylesheet, PageCanvas& canvas, int width,
                    int screenHeight)
     : m_impl(std::make_unique<Impl>(canvas, width, screenHeight, stylesheet)) {
+    m_impl->layoutWidth = width;
     m_impl->document = litehtml::document::createFromUTF8(html.c_str(), &m_impl->container, &m_impl->context);
-    if (const litehtml::element::ptr root = m_impl->document->root()) {
-        ApplyAttributes(root, "", canvas);
-    }
-    m_impl->document->render(width);
+    if (const litehtml::element::ptr root = m_impl->document->root()) ApplyAttributes(root, "", canvas);
 }
 
 HtmlPage::~HtmlPage() = default;
 
-int HtmlPage::Height() const { return m_impl->document->height(); }
+int HtmlPage::TableDepth() const {
+    const litehtml::element::ptr root = m_impl->document->root();
+    return root ? TableDepthOf(root) : 0;
+}
+
+int HtmlPage::Layout() {
+    m_impl->document->render(m_impl->layoutWidth);
+    return m_impl->document->height();
+}
 
 void HtmlPage::Draw(cairo_t* cr, int width, int height) {
     const litehtml::position clip(0, 0, width, height);

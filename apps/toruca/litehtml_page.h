@@ -16,18 +16,22 @@ namespace qel::apps {
 
 class HtmlPage {
 public:
-    // Parses `html` (UTF-8) and lays it out `width` pixels wide on a screen
-    // of `screenHeight` pixels, with `stylesheet` (CSS) as the browser's own
-    // rules. `canvas` must outlive the page.
+    // Parses `html` (UTF-8) for a screen `width` x `screenHeight` pixels,
+    // with `stylesheet` (CSS) as the browser's own rules. `canvas` must
+    // outlive the page.
     HtmlPage(const std::string& html, const std::string& stylesheet, PageCanvas& canvas, int width, int screenHeight);
     ~HtmlPage();
     HtmlPage(const HtmlPage&) = delete;
     HtmlPage& operator=(const HtmlPage&) = delete;
 
-    // The height of the laid-out page in pixels.
-    int Height() const;
-    // Draws the page with its top left at (0, 0), clipped to `width` x
-    // `height`.
+    // How many tables the page nests inside one another at most. Laying
+    // out nested tables costs litehtml a multiple of the time for each
+    // level, so the caller decides before Layout.
+    int TableDepth() const;
+    // Lays the page out at the screen's width; answers its height in pixels.
+    int Layout();
+    // Draws the laid-out page with its top left at (0, 0), clipped to
+    // `width` x `height`.
     void Draw(cairo_t* cr, int width, int height);
 
 private:

@@ -8,18 +8,27 @@
 #include <cstdio>
 #include <map>
 #include <memory>
+#include <string>
 
 #include "apps/toruca/card.h"
 #include "apps/toruca/litehtml_page.h"
 #include "apps/toruca/page_canvas.h"
 #include "apps/toruca/page_style.h"
 #include "framework/codepage.h"
+#include "host/htmldepth.h"
 
 namespace qel::apps {
 
 namespace {
 
 constexpr int kMaxHeight = 16384;
+// The layout engine walks the tree by recursion, several calls deep for
+// each level: a page nesting deeper than any handset page would is refused
+// rather than allowed to exhaust the stack.
+constexpr std::size_t kMaxPageDepth = 512;
+// Each level of tables inside tables multiplies the layout's time (about
+// 2.5 times: 16 levels take seconds); handset pages nest two or three.
+constexpr int kMaxTableDepth = 8;
 
 struct SurfaceFree {
     void operator()(cairo_surface_t* s) const { cairo_surface_destroy(s); }
@@ -58,12 +67,19 @@ int RunPreviewPage(const std::string& file, const std::string& out, int width) {
     std::unique_ptr<CQelTpjFile> card = LoadCard(file);
     if (card->m_strHtml.empty()) throw Failure(file + ": the card holds no page");
     const CardPage page = PageOf(*card);
+    const qel::host::HtmlNesting nesting = qel::host::MeasureHtmlNesting(page.html, kMaxPageDepth);
+    if (nesting.depth > kMaxPageDepth || !qel::host::HtmlNestingAcceptable(nesting))
+        throw Failure(file + ": the page nests its elements more than " + std::to_string(kMaxPageDepth) +
+                      " levels deep or has too many to be drawn");
 
     PageCanvas canvas(page.images);
     HtmlPage html(page.html, HandsetStylesheet(), canvas, width, kHandsetHeight);
+    if (html.TableDepth() > kMaxTableDepth)
+        throw Failure(file + ": the page nests tables more than " + std::to_string(kMaxTableDepth) +
+                      " deep, too deep to be drawn");
     // A page longer than any handset would scroll is cut, so that a hostile
     // page cannot ask for a picture of any size.
-    const int height = std::clamp(html.Height(), 1, kMaxHeight);
+    const int height = std::clamp(html.Layout(), 1, kMaxHeight);
 
     std::unique_ptr<cairo_surface_t, SurfaceFree> surface(
         cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height));

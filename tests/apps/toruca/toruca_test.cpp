@@ -377,6 +377,15 @@ TEST_F(TorucaTest, PreviewPageDrawsThePageAsAHandsetShowsIt) {
     EXPECT_TRUE(qel::test::ReadFileBytes(path("sjis.png")) == qel::test::ReadFileBytes(path("pua.png")))
         << "&#63879; is not drawn as the pictogram F987";
     EXPECT_EQ(drawn["colours"].corner, 0xFF0000u);
+
+    // Tables in tables cost the layout a multiple of its time for each
+    // level: a page nesting them deeper than a handset page would is refused.
+    std::string tables;
+    for (int level = 0; level < 12; ++level) tables = "<table><tr><td>" + tables + "x</td></tr></table>";
+    qel::test::WriteFileBytes(path("tables.html"), "<html><body>" + tables + "</body></html>");
+    ASSERT_EQ(Run({"make", path("tables.html").string(), "-o", "tables.trc"}).exitCode, 0);
+    ExpectFailure(Run({"preview", "--page", "tables.trc"}), "tables.trc: the page nests tables more than 8 deep");
+    EXPECT_FALSE(fs::exists(path("page.png")));
 }
 
 TEST_F(TorucaTest, HelpAndVersion) {
