@@ -18,13 +18,13 @@ AFX_EXTENSION_MODULE g_extensionModule;
 
 }  // namespace
 
-HINSTANCE QelModuleInstance() { return &kResources; }
+HINSTANCE qel::dialogs::ModuleInstance() { return &kResources; }
 
-bool QelRegisterModuleResources() {
-    if (!AfxInitExtensionModule(g_extensionModule, QelModuleInstance())) return false;
+bool qel::dialogs::RegisterModuleResources() {
+    if (!AfxInitExtensionModule(g_extensionModule, qel::dialogs::ModuleInstance())) return false;
     // The framework keeps the library object and frees it at unregistration.
     new CDynLinkLibrary(g_extensionModule, false);
     return true;
 }
 
-void QelUnregisterModuleResources() { AfxTermExtensionModule(g_extensionModule, false); }
+void qel::dialogs::UnregisterModuleResources() { AfxTermExtensionModule(g_extensionModule, false); }

@@ -5,11 +5,15 @@
 
 #include "framework/extmodule.h"
 
+namespace qel::dialogs {
+
 // The module's instance handle, which names its resource block.
-HINSTANCE QelModuleInstance();
+HINSTANCE ModuleInstance();
 
 // Registers the module's resources with the framework, as the load routine
 // does; for programs that link the module's code directly (tests, fuzzers).
 // Returns false when the framework refuses the registration.
-bool QelRegisterModuleResources();
-void QelUnregisterModuleResources();
+bool RegisterModuleResources();
+void UnregisterModuleResources();
+
+}  // namespace qel::dialogs

@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <type_traits>
 
 #if defined(__x86_64__)
@@ -391,7 +392,7 @@ bool EncodeBase64(const unsigned char* bytes, std::size_t count, char16_t* out, 
     return Encode(bytes, count, out, outLength, flags, BestGroups<std::remove_pointer_t<decltype(out)>>());
 }
 
-void AppendBase64(std::u16string& out, const unsigned char* bytes, std::size_t count, unsigned flags) {
+void qel::format::AppendBase64(std::u16string& out, const unsigned char* bytes, std::size_t count, unsigned flags) {
     if (!bytes || count == 0) return;
     const std::size_t at = out.size();
     std::size_t written = Base64RequiredLength(count, flags);
@@ -510,6 +511,18 @@ bool EncodeBase64On(Base64Path path, const unsigned char* bytes, std::size_t cou
 bool DecodeBase64On(Base64Path path, const char* text, std::size_t length, unsigned char* out, std::size_t* outLength) {
     if (!Base64PathAvailable(path)) return false;
     return Decode(text, length, out, outLength, path);
+}
+
+std::unique_ptr<unsigned char[]> DecodeBase64Bytes(const char* text, std::size_t length, std::size_t& count) {
+    count = 0;
+    if (!text) return nullptr;
+    // Four characters never give more than three bytes, so `length` suffices.
+    std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[length + 1]);
+    if (!buffer) AfxThrowMemoryException();
+    std::size_t written = length;
+    if (!DecodeBase64(text, length, buffer.get(), &written)) return nullptr;
+    count = written;
+    return buffer;
 }
 
 }  // namespace qel::format

@@ -3,10 +3,12 @@
 //
 // Buffers are plain arrays with explicit lengths; the encoder writes no
 // terminating NUL. Lengths are counts of characters (encoder output, decoder
-// input) or bytes (encoder input, decoder output). Nothing here allocates.
+// input) or bytes (encoder input, decoder output). Nothing here allocates
+// but DecodeBase64Bytes.
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 
 inline constexpr unsigned BASE64_NO_PAD = 1;          // no "=" pad characters
@@ -30,10 +32,6 @@ bool EncodeBase64(const unsigned char* bytes, std::size_t count, char* out, std:
 // The same, writing UTF-16 code units (for building wide file text directly).
 bool EncodeBase64(const unsigned char* bytes, std::size_t count, char16_t* out, std::size_t* outLength, unsigned flags);
 
-// Appends the encoding of `count` bytes to `out` (no allocation beyond
-// growing `out`). Raises like Base64RequiredLength.
-void AppendBase64(std::u16string& out, const unsigned char* bytes, std::size_t count, unsigned flags);
-
 // Decodes `length` characters into `out`, skipping every character outside
 // the alphabet ("=", CR, LF, blanks, NUL inside a group, bytes of 0x80 and
 // more); decoding ends at the end of the text or at a NUL where a group of
@@ -50,6 +48,16 @@ bool DecodeBase64(const char* text, std::size_t length, unsigned char* out, std:
 int Base64DigitValue(char ch) noexcept;
 
 namespace qel::format {
+
+// Appends the encoding of `count` bytes to `out` (no allocation beyond
+// growing `out`). Raises like Base64RequiredLength.
+void AppendBase64(std::u16string& out, const unsigned char* bytes, std::size_t count, unsigned flags);
+
+// A new buffer with the bytes that `length` characters of Base64 text decode
+// to (as DecodeBase64 decodes), their number in `count`; null and `count` 0
+// when no text is given or decoding fails. Raises CMemoryException when the
+// buffer cannot be had.
+std::unique_ptr<unsigned char[]> DecodeBase64Bytes(const char* text, std::size_t length, std::size_t& count);
 
 // The code paths of the codec. EncodeBase64 and DecodeBase64 take the best
 // one the processor has, chosen once at run time; the scalar code is the

@@ -1,4 +1,4 @@
-// Where the card layout (format/card_layout.h) is written: a wide string
+// Where the card layout (the writer, format/tpj_writer.h) is written: a wide string
 // (the text GetFileText returns) or code page 932 bytes that go to a file in
 // large blocks as they are made. Both receive the same calls, so the two
 // outputs cannot drift apart: the bytes are exactly WideToCp932 of the text.

@@ -5,10 +5,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
+#include <new>
 
 #include "framework/codepage.h"
 #include "framework/exceptions.h"
 #include "framework/file.h"
+#include "framework/hugepages.h"
 
 namespace {
 
@@ -93,6 +96,24 @@ std::size_t ImageFile::Read(unsigned char* into, std::size_t want) {
         filled += static_cast<std::size_t>(n);
     }
     return filled;
+}
+
+std::unique_ptr<unsigned char[]> ReadFileBytes(const std::u16string& path, std::size_t& size) {
+    ImageFile file(path);
+    if (!file.IsOpen()) return nullptr;
+    // The size at open is the size of the image. The file is read to its
+    // end: one byte more than the length is asked for, which is there only
+    // when the file grew.
+    const std::uint64_t length = file.Size();
+    if (length >= std::uint64_t{SIZE_MAX} / 2) AfxThrowMemoryException();
+    std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[static_cast<std::size_t>(length) + 1]);
+    if (!buffer) AfxThrowMemoryException();
+    qel::framework::AdviseHugePages(buffer.get(), static_cast<std::size_t>(length));
+    const std::size_t done = file.Read(buffer.get(), static_cast<std::size_t>(length) + 1);
+    if (done > length) throw CFileException(CFileException::genericException, 0, path, u"grew while it was read");
+    if (done < length) throw CFileException(CFileException::endOfFile, 0, path, u"shrank while it was read");
+    size = done;
+    return buffer;
 }
 
 }  // namespace qel::format

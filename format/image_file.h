@@ -1,10 +1,11 @@
 // An image file opened to be read whole, as the card writer and
-// CQelTorucaUtil::ReadFileBytes read one. Failures raise CFileException
+// ReadFileBytes read one. Failures raise CFileException
 // (framework/exceptions.h) naming the file.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace qel::format {
@@ -36,5 +37,14 @@ private:
     int m_fd = -1;
     std::uint64_t m_size = 0;
 };
+
+// A new buffer with the whole file, its length in `size`; null (size
+// untouched) when the path leads to no file (nothing there, a folder, or a
+// page reference that is a URL rather than a path). Raises CFileException
+// when something else is there that cannot be read whole: a file without
+// permission, a FIFO or device (never read), or a file whose size changes
+// while it is read (its description says "shrank while it was read" or
+// "grew while it was read"); CMemoryException without the memory.
+std::unique_ptr<unsigned char[]> ReadFileBytes(const std::u16string& path, std::size_t& size);
 
 }  // namespace qel::format

@@ -1,5 +1,6 @@
 // The constants of the ToruCa snippet, detail and project files, in one
-// place for the writer and the reader.
+// place for the writer, the reader and the programs: every magic line, key,
+// parameter and delimiter, and the table of the three forms.
 //
 // Layout of a file (code page 932, every line of our own ended by CR LF):
 //   magic line            "TORUCA_PROJECT_V2" (project) or "ToruCa" (snippet, detail)
@@ -12,14 +13,15 @@
 //   Content-Type with the boundary, empty line, the HTML part (8bit), the
 //   icon part and the page image parts (Base64), the closing delimiter
 //   one final CR LF
+//
+// Only the C++ library is used here: qelhost and the handset limits, which
+// never link the module, read the same facts (format/header_lines.h).
 #pragma once
 
 #include <cstddef>
+#include <string_view>
 
 namespace qel::format {
-
-// The output types (m_nType) are TYPE_PROJECT, TYPE_SNIP and TYPE_CARD of
-// model/tpjfile.h.
 
 // Magic first lines.
 inline constexpr char16_t kMagicProject[] = u"TORUCA_PROJECT_V2";
@@ -27,7 +29,9 @@ inline constexpr char16_t kMagicToruca[] = u"ToruCa";
 
 inline constexpr char16_t kCrLf[] = u"\r\n";
 
-// Header keys, as written; the reader compares them ignoring case.
+// Header keys, as written; the reader compares them ignoring case. A header
+// line is the key, the separator and the value; the reader splits it at the
+// separator's first character, the colon.
 inline constexpr char16_t kKeyVersion[] = u"Version";
 inline constexpr char16_t kKeyType[] = u"Type";
 inline constexpr char16_t kKeyUrl[] = u"URL";
@@ -45,11 +49,11 @@ inline constexpr char16_t kKeyMimeVersion[] = u"MIME-Version";
 inline constexpr char16_t kKeyContentType[] = u"Content-Type";
 inline constexpr char16_t kKeyTransferEncoding[] = u"Content-Transfer-Encoding";
 inline constexpr char16_t kKeyContentId[] = u"Content-ID";
+inline constexpr char16_t kHeaderSeparator[] = u": ";
 
-// Values of the Type line.
-inline constexpr char16_t kTypeValueProject[] = u"PROJECT";
-inline constexpr char16_t kTypeValueSnip[] = u"SNIP";
-inline constexpr char16_t kTypeValueCard[] = u"CARD";
+// How the numbers of the header are written.
+inline constexpr char16_t kCategoryFormat[] = u"%04d";
+inline constexpr char16_t kNumberFormat[] = u"%d";
 
 // The MIME version written, whatever a file that was read declared.
 inline constexpr char16_t kMimeVersion[] = u"1.0";
@@ -59,8 +63,22 @@ inline constexpr char16_t kMimeVersion[] = u"1.0";
 // finds a boundary declared takes only "--boundary" and "--boundary--" for
 // delimiters.
 inline constexpr char16_t kDefaultBoundary[] = u"0000000000";
+// Before the boundary in a delimiter line; after it too in the closing one.
+inline constexpr char16_t kDelimiterHyphens[] = u"--";
 
-// Content types (with their separating ";" as written before the name).
+// Parameters of a header value: each after a ";", written name="value".
+inline constexpr char16_t kParamSeparator[] = u";";
+inline constexpr char16_t kParamOpen[] = u"=\"";  // between the name and the value
+inline constexpr char16_t kParamClose[] = u"\"";  // after the value
+inline constexpr char16_t kParamBoundary[] = u"boundary";
+inline constexpr char16_t kParamName[] = u"name";    // an attachment's file name
+inline constexpr char16_t kParamTitle[] = u"title";  // the unique icon's title
+
+// A Content-ID value: the id in angle brackets.
+inline constexpr char16_t kContentIdOpen = u'<';
+inline constexpr char16_t kContentIdClose = u'>';
+
+// Content types.
 inline constexpr char16_t kMultipartMixed[] = u"multipart/mixed";
 inline constexpr char16_t kHtmlContentType[] = u"text/html;charset=Shift_JIS";
 inline constexpr char16_t kIconContentType[] = u"application/x-ticon";
@@ -76,13 +94,50 @@ inline constexpr char16_t kEncodingBase64[] = u"base64";
 // Characters per Base64 line (19 groups of four), lines joined by CR LF.
 inline constexpr std::size_t kBase64LineLength = 76;
 
-// Default names of the output files, made unique in the temporary folder.
-inline constexpr char16_t kDefaultProjectName[] = u"toruca.tpj";
-inline constexpr char16_t kDefaultDetailName[] = u"toruca_detail.trc";
-inline constexpr char16_t kDefaultSnipName[] = u"toruca.trc";
-
 // Extensions the export reads as ToruCa files (compared ignoring case).
 inline constexpr char16_t kExtProject[] = u"tpj";
 inline constexpr char16_t kExtToruca[] = u"trc";
+
+// --- The three forms ---------------------------------------------------------
+
+struct CardForm {
+    int type;                     // the record's output type: TYPE_PROJECT, TYPE_CARD, TYPE_SNIP (model/tpjfile.h)
+    const char16_t* magic;        // the first line
+    const char16_t* typeValue;    // the value of the Type line
+    const char16_t* defaultName;  // of the output file, made unique in the temporary folder
+    int dialogValue;              // the output method dialog's code
+    const char* name;             // as the programs' command lines name it
+    bool mime;                    // the page and the images follow in a MIME body
+};
+
+// In the order of the output method dialog's radio buttons.
+inline constexpr CardForm kForms[] = {
+    {1, kMagicProject, u"PROJECT", u"toruca.tpj", 1, "project", true},
+    {4, kMagicToruca, u"CARD", u"toruca_detail.trc", 2, "detail", true},
+    {2, kMagicToruca, u"SNIP", u"toruca.trc", 4, "snippet", false},
+};
+inline constexpr const CardForm& kProjectForm = kForms[0];
+inline constexpr const CardForm& kDetailForm = kForms[1];
+inline constexpr const CardForm& kSnippetForm = kForms[2];
+
+// The form of a record's output type; null for any other type.
+constexpr const CardForm* FormOfType(int type) {
+    for (const CardForm& form : kForms)
+        if (form.type == type) return &form;
+    return nullptr;
+}
+// The form the output method dialog's code names; null for any other code.
+constexpr const CardForm* FormOfDialogValue(int value) {
+    for (const CardForm& form : kForms)
+        if (form.dialogValue == value) return &form;
+    return nullptr;
+}
+// The form a command line names ("project", "detail", "snippet"); null for
+// any other name.
+constexpr const CardForm* FormOfName(std::string_view name) {
+    for (const CardForm& form : kForms)
+        if (name == form.name) return &form;
+    return nullptr;
+}
 
 }  // namespace qel::format

@@ -1,52 +1,513 @@
-// LoadFile, and what the reader makes of each MIME part it takes. The
-// reading itself is in format/card_reader.cpp.
+// The file is read line by line as bytes, through four states:
+//
+//   envelope      the magic line and the header lines of the file (and what
+//                 follows the closing delimiter, read the same way)
+//   betweenParts  right after a delimiter: no line of the next part yet
+//   partHeaders   the part's header lines, up to its first empty line
+//   partBody      the part's body, up to the next delimiter
+//
+// Only what is needed as text is decoded from code page 932 (header keys
+// and values, the HTML part); Base64 bodies stay bytes and are decoded in
+// large runs as they are read, so that a part of any size costs two small
+// buffers and the attachment it is written to.
 #include "format/tpj_reader.h"
 
 #include <algorithm>
 #include <iterator>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <new>
+#include <utility>
 
 #include "format/attachment_store.h"
-#include "format/card_reader.h"
+#include "format/base64.h"
+#include "format/header_lines.h"
 #include "format/toruca_format.h"
+#include "framework/codepage.h"
+#include "framework/exceptions.h"
+#include "framework/file.h"
 #include "framework/strings.h"
+#include "host/report.h"
 #include "model/tpjfile.h"
 
 namespace qel::format {
+
+namespace {
+
+// Decoded bytes held before they are written to the attachment: a part
+// that decodes to no more than this is written only once it is complete,
+// a larger one in blocks of this size.
+constexpr std::size_t kChunkBytes = std::size_t{2} << 20;
+// Characters of clean lines gathered before they are decoded in one call:
+// whole groups whose bytes always fit an empty chunk. Also the longest
+// piece of one line decoded in one call.
+constexpr std::size_t kRunChars = kChunkBytes / 3 * 4;
+static_assert(kRunChars % 4 == 0 && kRunChars / 4 * 3 <= kChunkBytes);
+// Longest header line (of the file or of a part) read. Real ones are short;
+// a longer one means a damaged file, and reading it whole would let one
+// line take all memory. Body lines are read at any length.
+constexpr std::size_t kMaxHeaderLine = std::size_t{1} << 20;
+constexpr std::size_t kHyphens = std::char_traits<char16_t>::length(kDelimiterHyphens);
+
+std::u16string TrimmedText(std::string_view bytes) { return qel::framework::Trim(qel::framework::Cp932ToWide(bytes)); }
+
+enum class LineKind { text, delimiter, closing };
+
+// What a line of the body is. When the message declares its boundary, only
+// "--boundary" and "--boundary--" delimit parts, so that a line of the page
+// such as "-->" stays in the page. A file that declares none is read by the
+// lenient rule: any line that starts with two hyphens is a delimiter, and a
+// closing one when it also ends with two and is five characters or more (a
+// hyphen is never the second byte of a character, so counting bytes gives
+// the same answer as counting characters).
+LineKind KindOfLine(std::string_view line, const std::u16string& boundary) {
+    if (!StartsWithHyphens(line)) return LineKind::text;
+    if (boundary.empty()) {
+        const bool closing =
+            line.size() > 2 * kHyphens && EqualsAscii(line.substr(line.size() - kHyphens), kDelimiterHyphens);
+        return closing ? LineKind::closing : LineKind::delimiter;
+    }
+    const std::u16string rest = qel::framework::Cp932ToWide(line.substr(kHyphens));
+    if (rest.size() < boundary.size() || rest.compare(0, boundary.size(), boundary) != 0) return LineKind::text;
+    const std::u16string_view after = std::u16string_view(rest).substr(boundary.size());
+    if (after.empty()) return LineKind::delimiter;
+    return after == kDelimiterHyphens ? LineKind::closing : LineKind::text;
+}
+
+}  // namespace
+
+// --- MimePart ------------------------------------------------------------------
+
+MimePart::MimePart(AttachmentStore& store) : m_store(store) {}
+MimePart::~MimePart() {
+    if (m_bOpen) m_store.Discard();
+}
+
+bool MimePart::IsBase64() const { return qel::framework::EqualsNoCase(m_strTransferEncoding, kEncodingBase64); }
+bool MimePart::Is8bit() const { return qel::framework::EqualsNoCase(m_strTransferEncoding, kEncoding8bit); }
+
+void MimePart::AppendHeader(std::string_view line) {
+    std::string_view key, rest;
+    if (!SplitHeader(line, key, rest)) return;
+    if (EqualsAscii(key, kKeyContentType)) m_strContentType = TrimmedText(rest);
+    else if (EqualsAscii(key, kKeyTransferEncoding)) m_strTransferEncoding = TrimmedText(rest);
+    else if (EqualsAscii(key, kKeyContentId)) m_strContentId = TrimmedText(rest);
+}
+
+void MimePart::StartBody() {
+    m_kind = Is8bit() ? Kind::text : IsBase64() ? Kind::base64 : Kind::other;
+    if (m_kind == Kind::base64) {
+        m_bStreaming = true;
+        if (!m_chunk) m_chunk.reset(new unsigned char[kChunkBytes]);
+        m_nChunk = 0;
+    }
+}
+
+// The decoder reads the body as one text with a line end after every line.
+// As long as every line holds whole groups of four digits and nothing else,
+// the lines decode to the same bytes without their line ends, so clean
+// lines are gathered into a run and the run decoded in one call. From the
+// first line that is not clean, the rest of the body is kept as bytes and
+// decoded as one text by Finish.
+void MimePart::AppendBody(std::string_view line) {
+    switch (m_kind) {
+        case Kind::text:
+            m_body.append(line);
+            m_body.push_back('\n');
+            return;
+        case Kind::other: return;
+        case Kind::base64: break;
+    }
+    const std::size_t index = m_nBodyLines++;
+    if (m_bStreaming && line.size() % 4 == 0 && line.size() <= kRunChars) {
+        if (kRunChars - m_run.size() < line.size()) DecodeRun();
+        if (m_bStreaming) {
+            if (m_run.empty()) m_nRunFirst = index;
+            m_run.append(line);
+            m_runLines.push_back(line.size());
+            return;
+        }
+    }
+    DecodeRun();
+    if (m_bStreaming) {
+        StreamLine(line, index == 0);
+        return;
+    }
+    m_rest.append(line);
+    m_rest.push_back('\n');
+}
+
+// Decodes the gathered run. A run that holds a character outside the
+// alphabet decodes to fewer bytes than its length promises; its lines then
+// go through StreamLine one by one, which finds the first that is not clean.
+void MimePart::DecodeRun() {
+    if (m_run.empty()) return;
+    if (m_nChunk > 0) {
+        Flush(m_chunk.get(), m_nChunk);
+        m_nChunk = 0;
+    }
+    std::size_t n = kChunkBytes;
+    DecodeBase64(m_run.data(), m_run.size(), m_chunk.get(), &n);
+    if (n == m_run.size() / 4 * 3) {
+        Flush(m_chunk.get(), n);
+        m_run.clear();
+        m_runLines.clear();
+        return;
+    }
+    std::string run = std::move(m_run);
+    std::vector<std::size_t> lines = std::move(m_runLines);
+    m_run.clear();
+    m_runLines.clear();
+    std::size_t at = 0;
+    const std::size_t runFirst = m_nRunFirst;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::string_view line(run.data() + at, lines[i]);
+        at += lines[i];
+        if (m_bStreaming) {
+            StreamLine(line, runFirst + i == 0);
+        } else {
+            m_rest.append(line);
+            m_rest.push_back('\n');
+        }
+    }
+}
+
+// One line the old way: slices of whole groups decoded into the chunk; from
+// the first slice that is not clean the rest goes to m_rest. The LF put
+// before it stands for the line end that precedes it in the body, so that a
+// NUL at the start of the rest is read as it would be there (inside a
+// group, not where a group starts).
+void MimePart::StreamLine(std::string_view line, bool firstLine) {
+    std::size_t pos = 0;
+    while (pos < line.size()) {
+        const std::size_t take = std::min(line.size() - pos, kRunChars);
+        if (take % 4 != 0) break;
+        const std::size_t whole = take / 4 * 3;
+        if (kChunkBytes - m_nChunk < whole) {
+            Flush(m_chunk.get(), m_nChunk);
+            m_nChunk = 0;
+        }
+        std::size_t n = kChunkBytes - m_nChunk;
+        DecodeBase64(line.data() + pos, take, m_chunk.get() + m_nChunk, &n);
+        if (n != whole) break;  // a character outside the alphabet: these bytes are not taken
+        m_nChunk += n;
+        pos += take;
+    }
+    if (pos == line.size()) return;
+    m_bStreaming = false;
+    if (pos == 0 && !firstLine) m_rest.push_back('\n');
+    m_rest.append(line.substr(pos));
+    m_rest.push_back('\n');
+}
+
+// Writes decoded bytes to the attachment, making it first. Raises
+// CFileException when it cannot be made or written; the part's attachment
+// is then discarded, and the load fails.
+void MimePart::Flush(const unsigned char* bytes, std::size_t count) {
+    if (!m_bOpen) {
+        m_store.Create(GetParam(m_strContentType, kParamName));
+        m_bOpen = true;
+    }
+    m_store.Write(bytes, count);
+}
+
+void MimePart::Finish() {
+    if (!IsBase64()) return;
+    if (m_kind == Kind::base64) DecodeRun();
+    // The bytes of the part that are not written yet: the chunk, then the
+    // rest of the body decoded as one text.
+    std::size_t restCount = 0;
+    std::unique_ptr<unsigned char[]> restBytes;
+    if (!m_rest.empty()) {
+        restBytes = DecodeBase64Bytes(m_rest.data(), m_rest.size(), restCount);
+        if (!restBytes) {
+            if (m_bOpen) m_store.Discard();
+            m_bOpen = false;
+            return;
+        }
+        std::string().swap(m_rest);
+    }
+    Flush(m_chunk.get(), m_nChunk);
+    m_nChunk = 0;
+    if (restCount > 0) Flush(restBytes.get(), restCount);
+    m_bOpen = false;
+    m_strSavedPath = m_store.Commit();
+}
+
+void MimePart::Reset() noexcept {
+    if (m_bOpen) m_store.Discard();
+    m_bOpen = false;
+    m_strContentType.clear();
+    m_strTransferEncoding.clear();
+    m_strContentId.clear();
+    m_body.clear();
+    m_strSavedPath.clear();
+    m_kind = Kind::other;
+    m_bStreaming = false;
+    m_nBodyLines = 0;
+    m_nChunk = 0;
+    m_run.clear();
+    m_runLines.clear();
+    std::string().swap(m_rest);
+}
+
+std::u16string MimePart::BodyText() const {
+    std::u16string text;
+    text.reserve(m_body.size() + m_body.size() / 8);
+    std::size_t pos = 0;
+    while (pos < m_body.size()) {
+        const std::size_t end = m_body.find('\n', pos);
+        qel::framework::AppendCp932AsWide(text, std::string_view(m_body).substr(pos, end - pos));
+        text.append(kCrLf);
+        pos = end + 1;
+    }
+    return text;
+}
+
+// --- The reader -------------------------------------------------------------
+
+namespace {
+
+// The state of one read that the top-level header lines change.
+struct HeaderState {
+    bool pendingType = false;  // the first line was "ToruCa": the body decides
+    std::u16string boundary;   // declared by the message's Content-Type; empty: none
+};
+
+// The header lines whose value is the trimmed text, and those whose value
+// is a number; each key sets one member of the record.
+struct TextHeader {
+    const char16_t* key;
+    void (CQelTpjFile::*set)(const std::u16string&);
+};
+constexpr TextHeader kTextHeaders[] = {
+    {kKeyVersion, &CQelTpjFile::SetVersion},
+    {kKeyUrl, &CQelTpjFile::SetUrl},
+    {kKeyExpires, &CQelTpjFile::SetExpires},
+    {kKeyLastModified, &CQelTpjFile::SetLastModified},
+    {kKeyIpId, &CQelTpjFile::SetIpId},
+    {kKeySortId, &CQelTpjFile::SetSortId},
+    {kKeyMimeVersion, &CQelTpjFile::SetMimeVersion},
+};
+struct NumberHeader {
+    const char16_t* key;
+    void (CQelTpjFile::*set)(int);
+};
+constexpr NumberHeader kNumberHeaders[] = {
+    {kKeyCategory, &CQelTpjFile::SetCategory},
+    {kKeyDist, &CQelTpjFile::SetDist},
+    {kKeyColorId, &CQelTpjFile::SetColorId},
+};
+
+// Sets the member a text or number header names; false for other keys.
+bool ReadValueHeader(CQelTpjFile& record, std::string_view key, std::string_view rest) {
+    for (const TextHeader& header : kTextHeaders) {
+        if (!EqualsAscii(key, header.key)) continue;
+        (record.*header.set)(TrimmedText(rest));
+        return true;
+    }
+    for (const NumberHeader& header : kNumberHeaders) {
+        if (!EqualsAscii(key, header.key)) continue;
+        (record.*header.set)(ToInt(TrimmedText(rest)));
+        return true;
+    }
+    return false;
+}
+
+// The Type values of the forms that share a magic line ("SNIP", "CARD") set
+// the type; "PROJECT" and anything else change nothing.
+void ReadTypeHeader(CQelTpjFile& record, std::string_view rest, HeaderState& state) {
+    if (const CardForm* form = FormOfTypeValue(TrimBytes(rest))) {
+        record.m_nType = form->type;
+        state.pendingType = false;
+    }
+}
+
+// The data line a key names, or nullptr for any other key.
+std::string* DataLineOf(CQelTpjFile& record, std::string_view key) {
+    if (EqualsAscii(key, kKeyData1)) return &record.m_strData1;
+    if (EqualsAscii(key, kKeyData2)) return &record.m_strData2;
+    if (EqualsAscii(key, kKeyData3)) return &record.m_strData3;
+    return nullptr;
+}
+
+// The Base64 text is decoded from the file's bytes as they are: a byte that
+// is not code page 932 is skipped like any other foreign character rather
+// than turned into text first. The data line keeps the decoded bytes up to
+// the first NUL, unconverted.
+void ReadDataHeader(std::string& field, std::string_view rest) {
+    const std::string_view text = TrimBytes(rest);
+    std::size_t count = 0;
+    const std::unique_ptr<unsigned char[]> bytes =
+        DecodeBase64Bytes(text.empty() ? "" : text.data(), text.size(), count);
+    const char* p = reinterpret_cast<const char*>(bytes.get());
+    std::string data = p ? std::string(p, ::strnlen(p, count)) : std::string();
+    field.swap(data);
+}
+
+void ReadHeaderLine(CQelTpjFile& record, std::string_view line, HeaderState& state) {
+    std::string_view key, rest;
+    if (!SplitHeader(line, key, rest)) return;
+    if (ReadValueHeader(record, key, rest)) return;
+    if (EqualsAscii(key, kKeyType)) {
+        ReadTypeHeader(record, rest, state);
+    } else if (std::string* field = DataLineOf(record, key)) {
+        ReadDataHeader(*field, rest);
+    } else if (EqualsAscii(key, kKeyContentType)) {
+        state.boundary = GetParam(TrimmedText(rest), kParamBoundary);
+        record.SetBoundary(state.boundary);
+    }
+}
+
+enum class State { envelope, betweenParts, partHeaders, partBody };
+
+// The magic line gives the record's type, or leaves it to the body.
+void ReadMagicLine(LineReader& lines, CQelTpjFile& record, HeaderState& headers) {
+    std::string_view line;
+    if (!lines.Next(line, kMaxHeaderLine)) return;
+    if (EqualsAscii(line, kProjectForm.magic)) record.m_nType = kProjectForm.type;
+    else if (EqualsAscii(line, kMagicToruca)) headers.pendingType = true;
+}
+
+// A line of a part that is no delimiter: a header line, the empty line
+// that starts the body, or a line of the body. The state it leads to.
+inline State ReadPartLine(State state, std::string_view line, MimePart& part) {
+    if (state == State::partBody) {
+        part.AppendBody(line);
+        return state;
+    }
+    if (line.empty()) {
+        part.StartBody();
+        return State::partBody;
+    }
+    part.AppendHeader(line);
+    return State::partHeaders;
+}
+
+// Reads the lines after the magic one: the header lines, and the parts,
+// each taken into the record when a delimiter ends it, if it had a line.
+// A part that no delimiter ended is dropped (and its attachment).
+void ReadLines(LineReader& lines, CQelTpjFile& record, HeaderState& headers, MimePart& part) {
+    State state = State::envelope;
+    std::string_view line;
+    while (lines.Next(line, state == State::partBody ? LineReader::kAnyLength : kMaxHeaderLine)) {
+        const LineKind kind = KindOfLine(line, headers.boundary);
+        if (kind != LineKind::text) {
+            if (state == State::partHeaders || state == State::partBody) {
+                part.Finish();
+                ReadMimePart(record, part);
+            }
+            part.Reset();
+            state = kind == LineKind::closing ? State::envelope : State::betweenParts;
+        } else if (state == State::envelope) {
+            ReadHeaderLine(record, line, headers);
+        } else {
+            state = ReadPartLine(state, line, part);
+        }
+    }
+    part.Reset();
+}
+
+// Reports a load that failed and undoes it: the attachments it made are
+// removed, the images and the icon are as they were before. False.
+bool FailedLoad(const std::exception& error, const std::u16string& path, CQelTpjFile& record,
+                const CQelTpjImgFile& iconBefore, MimePart& part, AttachmentStore& store) {
+    const auto* fileError = dynamic_cast<const CFileException*>(&error);
+    const bool attachment = fileError != nullptr && fileError->m_strFileName != path;
+    try {
+        qel::host::ReportFailure(qel::host::DescribeFailure(error, attachment ? u"attachment" : u"",
+                                                            attachment ? u"cannot be written" : u"cannot be read"));
+    } catch (const std::bad_alloc&) {
+        // No memory for the words: the failure stands without them.
+    }
+    part.Reset();
+    store.RemoveCommitted();
+    record.m_arrImages.RemoveAll();
+    record.m_uniqueIcon = iconBefore;
+    return false;
+}
+
+}  // namespace
+
+bool ReadCard(CQelTpjFile& record, const std::u16string& path, AttachmentStore& store) {
+    record.m_strHtml.clear();
+    record.m_arrImages.RemoveAll();
+    const CQelTpjImgFile iconBefore = record.m_uniqueIcon;
+    // Outside the guard: a load that fails removes the attachments it made,
+    // so that the failure leaves nothing behind.
+    MimePart part(store);
+    try {
+        CFile file;
+        CFileException openError;
+        if (!file.Open(path, CFile::modeRead | CFile::shareDenyWrite | CFile::typeText, &openError)) {
+            qel::host::ReportFailure(qel::host::DescribeFailure(openError, u"", u"cannot be opened"));
+            return false;
+        }
+        HeaderState headers;
+        LineReader lines(
+            [&file](char* into, std::size_t want) { return std::size_t{file.Read(into, static_cast<unsigned>(want))}; },
+            [&file] { AfxThrowFileException(CFileException::genericException, EOVERFLOW, file.GetFilePath()); });
+        ReadMagicLine(lines, record, headers);
+        ReadLines(lines, record, headers, part);
+        if (headers.pendingType) record.m_nType = (record.m_strHtml.empty() ? kSnippetForm : kDetailForm).type;
+        file.Close();
+        return true;
+    } catch (const CException& error) {
+        return FailedLoad(error, path, record, iconBefore, part, store);
+    } catch (const std::bad_alloc& error) {
+        return FailedLoad(error, path, record, iconBefore, part, store);
+    }
+}
 
 bool LoadFile(CQelTpjFile& record, const std::u16string& path) {
     FolderStore temporaryFolder;
     return ReadCard(record, path, temporaryFolder);
 }
 
-void ReadMimePart(CQelTpjFile& record, const CQelMimePartLines& lines) {
-    if (lines.Is8bit()) {
-        record.m_strHtml = lines.BodyText();
+void ReadMimePart(CQelTpjFile& record, const MimePart& part) {
+    if (part.Is8bit()) {
+        record.m_strHtml = part.BodyText();
         return;
     }
-    if (!lines.IsBase64() || lines.m_strSavedPath.empty()) return;
-    const std::u16string& type = lines.m_strContentType;
-    if (type.find(qel::format::kIconContentType) != std::u16string::npos) {
-        record.SetUniqueIcon(lines.m_strSavedPath, GetParam(type, u"title"));
+    if (!part.IsBase64() || part.m_strSavedPath.empty()) return;
+    const std::u16string& type = part.m_strContentType;
+    if (type.find(kIconContentType) != std::u16string::npos) {
+        record.SetUniqueIcon(part.m_strSavedPath, GetParam(type, kParamTitle));
         return;
     }
-    std::u16string id = lines.m_strContentId;
-    if (!id.empty() && id[0] == u'<') {
+    std::u16string id = part.m_strContentId;
+    if (!id.empty() && id[0] == kContentIdOpen) {
         id.erase(0, 1);
-        const std::size_t gt = id.find(u'>');
+        const std::size_t gt = id.find(kContentIdClose);
         if (gt != std::u16string::npos && gt != 0) id.resize(gt);
     }
-    record.AddImage(lines.m_strSavedPath, id);
+    record.AddImage(part.m_strSavedPath, id);
+}
+
+int ToInt(std::u16string_view value) {
+    std::size_t i = 0;
+    while (i < value.size() && (value[i] == u' ' || (value[i] >= u'\t' && value[i] <= u'\r'))) ++i;
+    bool negative = false;
+    if (i < value.size() && (value[i] == u'+' || value[i] == u'-')) negative = value[i++] == u'-';
+    // Out of range saturates, as the runtime's conversion does.
+    long long n = 0;
+    for (; i < value.size() && value[i] >= u'0' && value[i] <= u'9'; ++i) {
+        n = n * 10 + (value[i] - u'0');
+        if (n > static_cast<long long>(INT_MAX) + 1) n = static_cast<long long>(INT_MAX) + 1;
+    }
+    if (negative) return static_cast<int>(-n);
+    return n > INT_MAX ? INT_MAX : static_cast<int>(n);
 }
 
 std::u16string GetParam(const std::u16string& value, const std::u16string& name) {
-    static constexpr const char16_t* kSkipped[] = {qel::format::kMultipartMixed, qel::format::kIconContentType,
-                                                   qel::format::kJpegContentType, qel::format::kGifContentType,
-                                                   qel::format::kPngContentType};
-    const std::u16string opening = name + u"=\"";
+    static constexpr const char16_t* kSkipped[] = {kMultipartMixed, kIconContentType, kJpegContentType, kGifContentType,
+                                                   kPngContentType};
+    const std::u16string opening = name + kParamOpen;
     std::u16string rest = value;
     while (!rest.empty()) {
         std::u16string piece;
-        const std::size_t semi = rest.find(u';');
+        const std::size_t semi = rest.find(kParamSeparator[0]);
         if (semi == std::u16string::npos) {
             piece.swap(rest);
         } else {
@@ -57,7 +518,7 @@ std::u16string GetParam(const std::u16string& value, const std::u16string& name)
                         [&](const char16_t* t) { return qel::framework::EqualsNoCase(piece, t); }))
             continue;
         if (piece.compare(0, opening.size(), opening) != 0) continue;
-        const std::size_t quote = piece.find(u'"', opening.size());
+        const std::size_t quote = piece.find(kParamClose[0], opening.size());
         if (quote != std::u16string::npos && quote > opening.size())
             return piece.substr(opening.size(), quote - opening.size());
     }

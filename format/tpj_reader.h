@@ -1,5 +1,8 @@
-// The reader's view of one MIME part of a ToruCa body, filled line by line
-// by the reader (format/card_reader.cpp) and interpreted by ReadMimePart.
+// The reader of snippet, detail and project files: the file's lines through
+// one state machine into the record, the attachments into a store.
+//
+// A MimePart is the reader's view of one MIME part of a ToruCa body, filled
+// line by line by the reader and interpreted by ReadMimePart.
 //
 // Lines arrive as the file's code page 932 bytes without their line end.
 // The reader says which lines are headers (up to the part's first empty
@@ -30,14 +33,14 @@
 class CQelTpjFile;
 
 namespace qel::format {
-class AttachmentStore;
-}
 
-struct CQelMimePartLines {
-    explicit CQelMimePartLines(qel::format::AttachmentStore& store);
-    ~CQelMimePartLines();
-    CQelMimePartLines(const CQelMimePartLines&) = delete;
-    CQelMimePartLines& operator=(const CQelMimePartLines&) = delete;
+class AttachmentStore;
+
+struct MimePart {
+    explicit MimePart(AttachmentStore& store);
+    ~MimePart();
+    MimePart(const MimePart&) = delete;
+    MimePart& operator=(const MimePart&) = delete;
 
     // A header line of the part (not empty; no line end).
     void AppendHeader(std::string_view line);
@@ -77,7 +80,7 @@ private:
     void Flush(const unsigned char* bytes, std::size_t count);
 
     enum class Kind { other, text, base64 };
-    qel::format::AttachmentStore& m_store;
+    AttachmentStore& m_store;
     Kind m_kind = Kind::other;                 // from the transfer encoding, once the body starts
     bool m_bStreaming = false;                 // the Base64 lines so far were whole groups
     bool m_bOpen = false;                      // the store holds this part's attachment
@@ -90,17 +93,25 @@ private:
     std::string m_rest;                   // Base64 lines from the first irregular one on
 };
 
-namespace qel::format {
-
 // Reads the file at `path` into the record: header values, page, icon and
 // images (each image a new file of the host's temporary folder). False, with
 // the reason reported to the host and no attachment file left behind, when
 // the file cannot be read or an attachment cannot be written; the page and
 // the image list are then empty and the icon as it was.
 bool LoadFile(CQelTpjFile& record, const std::u16string& path);
+// Reads the file at `path` into `record` (what LoadFile does) and puts each
+// Base64 part into `store`, committed once whole. False when the file cannot
+// be read or an attachment cannot be written; the reason goes to the host's
+// export report, the attachments committed by this call are removed and the
+// record's icon is as it was before.
+bool ReadCard(CQelTpjFile& record, const std::u16string& path, AttachmentStore& store);
 // Takes one finished part into the record: an 8bit part becomes the page, a
 // Base64 part the icon (by its content type) or a page image.
-void ReadMimePart(CQelTpjFile& record, const CQelMimePartLines& lines);
+void ReadMimePart(CQelTpjFile& record, const MimePart& part);
+// The lenient integer rule of the number headers: leading white space and
+// one sign, digits up to the first non-digit, 0 without digits; out of range
+// saturates.
+int ToInt(std::u16string_view value);
 // The quoted value of parameter `name` (name="value") in a header value
 // whose pieces are separated by ';'; empty when there is none.
 std::u16string GetParam(const std::u16string& value, const std::u16string& name);

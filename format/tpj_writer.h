@@ -1,9 +1,15 @@
-// The writer of a record as snippet, detail or project text (layout in
-// format/toruca_format.h).
+// The writer of snippet, detail and project files. The layout of a record
+// is described once (its constants in format/toruca_format.h) and written to
+// a sink (format/card_sink.h): the header lines, and for a detail or project
+// the MIME envelope, the page part, the icon and image parts and the closing
+// delimiter. The sink is the wide text GetFileText returns, or the code
+// page 932 bytes the export writes to its file.
 #pragma once
 
 #include <string>
+#include <string_view>
 
+#include "format/card_sink.h"
 #include "model/tpjfile.h"
 
 namespace qel::format {
@@ -14,6 +20,20 @@ namespace qel::format {
 // an image file that is there but cannot be read or is larger than 512 MiB.
 std::u16string GetFileText(const CQelTpjFile& record);
 
+// Writes the record in the form of its type (m_nType) to `sink`. Image files
+// are read in blocks and encoded into the sink as they are read, so memory
+// does not grow with an image. A missing image (or a URL, or a folder)
+// leaves its part's body empty; one that is there but cannot be read whole,
+// or is 512 MiB or larger, raises CFileException naming it, with what has
+// gone to the sink by then incomplete. The limit is checked for every image
+// before anything is written.
+void WriteCard(const CQelTpjFile& record, CardSink& sink);
+
+// The record as code page 932 bytes handed to `write` in large blocks: the
+// bytes of WideToCp932(GetFileText(record)), without ever holding either
+// whole. Raises the image errors of WriteCard and whatever `write` raises.
+void WriteCardCp932(const CQelTpjFile& record, const Cp932BlockSink::WriteFn& write);
+
 // Appends the unique icon's part (pageImages false) or a part for each page
 // image (true). `boundary` is the one of the text being written: the
 // record's, or another when the page holds a line that starts with "--" and
@@ -22,5 +42,7 @@ void WriteImageParts(const CQelTpjFile& record, std::u16string& text, bool pageI
 // Appends one image part; false, with nothing appended, for an entry without
 // a path, or a page image without a content id.
 bool WriteImagePart(std::u16string& text, const CQelTpjImgFile& entry, bool pageImage, const std::u16string& boundary);
+// The same part written to a sink.
+bool WriteImagePart(CardSink& sink, const CQelTpjImgFile& entry, bool pageImage, std::u16string_view boundary);
 
 }  // namespace qel::format

@@ -15,7 +15,7 @@ int SortedInsertPosition(const std::vector<QelListEntry>& entries, std::u16strin
     return i;
 }
 
-int FindEntry(const std::vector<QelListEntry>& entries, int nStartAfter, std::u16string_view text, bool exact) {
+int FindEntry(const std::vector<QelListEntry>& entries, int nStartAfter, std::u16string_view text) {
     const int count = static_cast<int>(entries.size());
     if (count == 0) return -1;
     // The search starts after nStartAfter and wraps round to it, as in Windows.
@@ -23,7 +23,7 @@ int FindEntry(const std::vector<QelListEntry>& entries, int nStartAfter, std::u1
     for (int k = 0; k < count; ++k) {
         const int i = (first + k) % count;
         const std::u16string& t = entries[static_cast<std::size_t>(i)].text;
-        if (exact ? qel::framework::EqualsNoCase(t, text) : qel::framework::StartsWithNoCase(t, text)) return i;
+        if (qel::framework::StartsWithNoCase(t, text)) return i;
     }
     return -1;
 }
@@ -93,11 +93,6 @@ DWORD CEdit::GetSel() const {
     return (static_cast<DWORD>(m_nSelStart) & 0xFFFFu) | ((static_cast<DWORD>(m_nSelEnd) & 0xFFFFu) << 16);
 }
 
-BOOL CEdit::SetReadOnly(BOOL bReadOnly) {
-    ModifyStyle(bReadOnly ? 0 : ES_READONLY, bReadOnly ? ES_READONLY : 0);
-    return TRUE;
-}
-
 LRESULT CEdit::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case EM_SETSEL:
@@ -144,20 +139,6 @@ int CQelEntryControl::InsertString(int nIndex, std::u16string_view text) {
     return at;
 }
 
-int CQelEntryControl::RemoveEntry(int nIndex) {
-    m_entries.erase(m_entries.begin() + nIndex);
-    NotifyChanged(QelChange::items);
-    if (m_nCurSel == nIndex) {
-        m_nCurSel = -1;
-        SelectionChanged();
-        NotifyChanged(QelChange::selection);
-    } else if (m_nCurSel > nIndex) {
-        --m_nCurSel;
-        NotifyChanged(QelChange::selection);
-    }
-    return GetCount();
-}
-
 void CQelEntryControl::ResetContent() {
     const bool hadSelection = m_nCurSel != -1;
     const bool hadEntries = !m_entries.empty();
@@ -198,16 +179,7 @@ DWORD_PTR CQelEntryControl::GetItemData(int nIndex) const {
 }
 
 int CQelEntryControl::FindString(int nStartAfter, std::u16string_view text) const {
-    return FindEntry(m_entries, nStartAfter, text, false);
-}
-
-int CQelEntryControl::FindStringExact(int nStartAfter, std::u16string_view text) const {
-    return FindEntry(m_entries, nStartAfter, text, true);
-}
-
-int CQelEntryControl::SelectString(int nStartAfter, std::u16string_view text) {
-    const int i = FindString(nStartAfter, text);
-    return i < 0 ? -1 : Select(i);
+    return FindEntry(m_entries, nStartAfter, text);
 }
 
 void CQelEntryControl::AdoptState(CWnd& from) {
@@ -222,11 +194,6 @@ void CQelEntryControl::AdoptState(CWnd& from) {
 
 CComboBox::CComboBox() : CQelEntryControl(CBS_SORT) {}
 
-int CComboBox::DeleteString(int nIndex) {
-    if (nIndex < 0 || nIndex >= GetCount()) return static_cast<int>(CB_ERR);
-    return RemoveEntry(nIndex);
-}
-
 void CComboBox::SelectionChanged() {
     if (const std::u16string* text = EntryText(GetCurSel())) StoreWindowText(*text);
     else if (IsDropDownList()) StoreWindowText(u"");
@@ -237,16 +204,9 @@ int CComboBox::SetCurSel(int nSelect) {
     return sel == -1 ? static_cast<int>(CB_ERR) : sel;
 }
 
-void CComboBox::GetLBText(int nIndex, std::u16string& text) const { text = GetLBText(nIndex); }
-
 std::u16string CComboBox::GetLBText(int nIndex) const {
     const std::u16string* text = EntryText(nIndex);
     return text ? *text : std::u16string();
-}
-
-int CComboBox::GetLBTextLen(int nIndex) const {
-    const std::u16string* text = EntryText(nIndex);
-    return text ? static_cast<int>(text->size()) : static_cast<int>(CB_ERR);
 }
 
 int CComboBox::SetDroppedWidth(UINT nWidth) {
@@ -281,32 +241,9 @@ bool CComboBox::CanBindTo(const CWnd& t) const { return dynamic_cast<const CComb
 
 CListBox::CListBox() : CQelEntryControl(LBS_SORT) {}
 
-int CListBox::DeleteString(UINT nIndex) {
-    if (nIndex >= static_cast<UINT>(GetCount())) return static_cast<int>(LB_ERR);
-    return RemoveEntry(static_cast<int>(nIndex));
-}
-
 int CListBox::SetCurSel(int nSelect) {
     const int sel = Select(nSelect);
     return (sel != -1 || nSelect == -1) ? sel : static_cast<int>(LB_ERR);
-}
-
-int CListBox::GetText(int nIndex, std::u16string& text) const {
-    const std::u16string* entry = EntryText(nIndex);
-    if (!entry) return static_cast<int>(LB_ERR);
-    text = *entry;
-    return static_cast<int>(text.size());
-}
-
-std::u16string CListBox::GetText(int nIndex) const {
-    std::u16string s;
-    GetText(nIndex, s);
-    return s;
-}
-
-int CListBox::GetTextLen(int nIndex) const {
-    const std::u16string* text = EntryText(nIndex);
-    return text ? static_cast<int>(text->size()) : static_cast<int>(LB_ERR);
 }
 
 bool CListBox::CanBindTo(const CWnd& t) const { return dynamic_cast<const CListBox*>(&t) != nullptr; }

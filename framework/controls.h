@@ -38,12 +38,10 @@ public:
     // keep the value but show nothing of it.
     int GetCheck() const { return m_nCheck; }
     void SetCheck(int nCheck);
-    // The button type (BS_TYPEMASK bits of the style).
-    UINT GetButtonStyle() const { return GetStyle() & BS_TYPEMASK; }
 
 protected:
     // BM_GETCHECK, BM_SETCHECK (wParam: the state), BM_CLICK (the user's
-    // click: see QelUserClick).
+    // click: see qel::framework::UserClick).
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     void AdoptState(CWnd& from) override;
     bool CanBindTo(const CWnd& templateControl) const override;
@@ -62,7 +60,6 @@ public:
     void SetSel(int nStartChar, int nEndChar, BOOL bNoScroll = FALSE);
     void GetSel(int& nStartChar, int& nEndChar) const;
     DWORD GetSel() const;  // MAKELONG(start, end) as EM_GETSEL
-    BOOL SetReadOnly(BOOL bReadOnly = TRUE);
     bool IsReadOnly() const { return (GetStyle() & ES_READONLY) != 0; }
     bool IsMultiLine() const { return (GetStyle() & ES_MULTILINE) != 0; }
 
@@ -94,11 +91,8 @@ public:
     int SetItemData(int nIndex, DWORD_PTR data);  // -1 for a bad index
     DWORD_PTR GetItemData(int nIndex) const;      // -1 as DWORD_PTR for a bad index
     // The first entry after nStartAfter (-1: from the top, wrapping round)
-    // whose text begins with `text` / equals `text`, ignoring ASCII case.
+    // whose text begins with `text`, ignoring ASCII case.
     int FindString(int nStartAfter, std::u16string_view text) const;
-    int FindStringExact(int nStartAfter, std::u16string_view text) const;
-    // FindString, then selects the entry found; -1 (selection unchanged) when none.
-    int SelectString(int nStartAfter, std::u16string_view text);
 
     const std::vector<QelListEntry>& Entries() const { return m_entries; }
 
@@ -107,8 +101,6 @@ protected:
     explicit CQelEntryControl(UINT sortStyle) : m_sortStyle(sortStyle) {}
     // Appends `text`, or inserts it in order under the sort style; its index.
     int AddEntry(std::u16string_view text);
-    // Removes entry nIndex (valid); the count left.
-    int RemoveEntry(int nIndex);
     // Selects nIndex, or nothing for -1 or an index out of range; the index selected, or -1.
     int Select(int nIndex);
     // The text of entry nIndex, null for a bad index.
@@ -128,13 +120,10 @@ public:
     CComboBox();
 
     int AddString(std::u16string_view text) { return AddEntry(text); }
-    int DeleteString(int nIndex);  // the count left, CB_ERR for a bad index
     // Selects nIndex; -1 or an index out of range clears the selection and
     // answers CB_ERR.
     int SetCurSel(int nSelect);
-    void GetLBText(int nIndex, std::u16string& text) const;  // empty for a bad index
-    std::u16string GetLBText(int nIndex) const;
-    int GetLBTextLen(int nIndex) const;
+    std::u16string GetLBText(int nIndex) const;  // empty for a bad index
     // Width of the drop-down list in pixels; 0 means as wide as the box.
     int SetDroppedWidth(UINT nWidth);
     int GetDroppedWidth() const { return m_nDroppedWidth; }
@@ -159,13 +148,9 @@ public:
     CListBox();
 
     int AddString(std::u16string_view text) { return AddEntry(text); }
-    int DeleteString(UINT nIndex);  // the count left, LB_ERR for a bad index
     // Selects nIndex; -1 clears the selection; an index out of range clears
     // it and answers LB_ERR.
     int SetCurSel(int nSelect);
-    int GetText(int nIndex, std::u16string& text) const;  // the length, LB_ERR for a bad index
-    std::u16string GetText(int nIndex) const;
-    int GetTextLen(int nIndex) const;
     bool NotifiesParent() const { return (GetStyle() & LBS_NOTIFY) != 0; }
 
 protected:

@@ -9,7 +9,7 @@
 
 namespace {
 
-CSize g_baseUnits{7, 13};
+const CSize kBaseUnits{7, 13};
 
 // The dialogs running DoModal now, innermost last.
 std::vector<CDialog*>& OpenDialogs() {
@@ -40,11 +40,7 @@ std::unique_ptr<CWnd> MakeControl(QelControlKind kind) {
 
 }  // namespace
 
-CSize AfxGetDialogBaseUnits() { return g_baseUnits; }
-void AfxSetDialogBaseUnits(CSize units) {
-    if (units.cx > 0 && units.cy > 0) g_baseUnits = units;
-}
-
+CSize AfxGetDialogBaseUnits() { return kBaseUnits; }
 CDialog* AfxGetActiveDialog() { return OpenDialogs().empty() ? nullptr : OpenDialogs().back(); }
 
 CDialog::CDialog() = default;
@@ -291,12 +287,6 @@ CWnd* CDataExchange::PrepareEditCtrl(int nIDC) {
     return c;
 }
 
-void CDataExchange::Fail() {
-    if (auto* dlg = dynamic_cast<CDialog*>(m_pDlgWnd))
-        if (m_idLastControl != 0) dlg->GotoDlgCtrl(dlg->GetDlgItem(m_idLastControl));
-    AfxThrowUserException();
-}
-
 void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl) {
     auto* dlg = dynamic_cast<CDialog*>(pDX->m_pDlgWnd);
     if (!dlg) AfxThrowNotSupportedException();
@@ -335,13 +325,6 @@ void DDX_CBIndex(CDataExchange* pDX, int nIDC, int& index) {
     CComboBox& combo = PrepareCombo(pDX, nIDC);
     if (pDX->m_bSaveAndValidate) index = combo.GetCurSel();
     else combo.SetCurSel(index);
-}
-
-void DDX_LBIndex(CDataExchange* pDX, int nIDC, int& index) {
-    auto* list = dynamic_cast<CListBox*>(pDX->PrepareCtrl(nIDC));
-    if (!list) AfxThrowNotSupportedException();
-    if (pDX->m_bSaveAndValidate) index = list->GetCurSel();
-    else list->SetCurSel(index);
 }
 
 int AfxMessageBox(const std::u16string& text, UINT nType, UINT) {

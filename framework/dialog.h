@@ -76,7 +76,6 @@ public:
 // measure a font (headless, script, tests): 7 x 13 pixels by default, the
 // average character of "ＭＳ Ｐゴシック" 9 pt at 96 dpi.
 QEL_FW_API CSize AfxGetDialogBaseUnits();
-void AfxSetDialogBaseUnits(CSize units);
 
 class QEL_FW_API CDialog : public CWnd {
 public:
@@ -93,8 +92,8 @@ public:
     void EndDialog(int nResult);
 
     // Runs DoDataExchange: controls -> members when bSaveAndValidate,
-    // members -> controls otherwise. False when an exchange failed
-    // (CDataExchange::Fail); the focus is then on the failing control.
+    // members -> controls otherwise. False when an exchange raised
+    // CUserException.
     BOOL UpdateData(BOOL bSaveAndValidate = TRUE);
 
     CWnd* GetDlgItem(int nID) const override;
@@ -186,9 +185,6 @@ public:
     // the template has none.
     CWnd* PrepareCtrl(int nIDC);
     CWnd* PrepareEditCtrl(int nIDC);
-    // Ends the exchange as failed: focus on the last control prepared, then
-    // CUserException (caught by UpdateData).
-    [[noreturn]] void Fail();
 };
 
 // Binds a member control object (see CDialog::SubclassDlgItem).
@@ -204,8 +200,6 @@ QEL_FW_API void DDX_CBString(CDataExchange* pDX, int nIDC, std::u16string& value
 // Combo-box selection index: loading selects entry `index` (nothing when out
 // of range); saving reads the selected index, -1 when none.
 QEL_FW_API void DDX_CBIndex(CDataExchange* pDX, int nIDC, int& index);
-// List-box selection index, as DDX_CBIndex.
-QEL_FW_API void DDX_LBIndex(CDataExchange* pDX, int nIDC, int& index);
 
 // Shows a message box through the modal driver: style MB_OK | MB_ICONSTOP
 // (0x10) and so on; returns the button pressed (IDOK).

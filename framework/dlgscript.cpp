@@ -151,7 +151,7 @@ void ParseLine(QelDialogScript& script, std::string_view raw, int line) {
 
 }  // namespace
 
-QelDialogScript QelParseDialogScript(std::string_view text) {
+QelDialogScript qel::framework::ParseDialogScript(std::string_view text) {
     QelDialogScript script;
     if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
     int line = 0;
@@ -196,7 +196,7 @@ public:
         const std::string name = "dialog " + std::to_string(dlg.GetTemplateID());
         const QelScriptBlock* block = TakeBlock(false, static_cast<int>(dlg.GetTemplateID()), name);
         if (!block) {
-            QelUserCancel(dlg);
+            qel::framework::UserCancel(dlg);
             return;
         }
         for (const QelScriptAction& a : block->actions) {
@@ -211,16 +211,16 @@ public:
                                            " is disabled, hidden or read-only; ignored");
             } else if (r != QelUserResult::done) {
                 qel::framework::Diagnostic(Where(a.line) + error + "; " + name + " cancelled");
-                QelUserCancel(dlg);
+                qel::framework::UserCancel(dlg);
                 return;
             }
         }
-        if (!dlg.IsEnded()) QelUserCancel(dlg);
+        if (!dlg.IsEnded()) qel::framework::UserCancel(dlg);
     }
 
     int MessageBox(CWnd*, const std::u16string& text, UINT style) override {
-        qel::framework::Diagnostic(QelMessageLine(text));
-        return QelDefaultMessageAnswer(style);
+        qel::framework::Diagnostic(qel::framework::MessageLine(text));
+        return qel::framework::DefaultMessageAnswer(style);
     }
 
     INT_PTR RunFileDialog(CFileDialog& fd) override {
@@ -240,7 +240,7 @@ public:
                     break;
                 case QelScriptAction::ok: {
                     std::string why;
-                    if (QelFileDialogAccept(fd, typed, &why)) return IDOK;
+                    if (qel::framework::FileDialogAccept(fd, typed, &why)) return IDOK;
                     qel::framework::Diagnostic(Where(a.line) + "the file dialog refuses " +
                                                qel::framework::WideToUtf8(typed) + ": " + why);
                     break;
@@ -279,7 +279,7 @@ private:
 
     static std::string ControlName(CDialog& dlg, int id) {
         CWnd* c = dlg.GetDlgItem(id);
-        const char* kind = c ? QelControlKindName(c->GetControlKind()) : "control";
+        const char* kind = c ? qel::framework::ControlKindName(c->GetControlKind()) : "control";
         return std::string(kind) + " " + std::to_string(id);
     }
 
@@ -288,23 +288,23 @@ private:
         const char* verb = "";
         switch (a.kind) {
             case QelScriptAction::click:
-                r = QelUserClick(dlg, a.id);
+                r = qel::framework::UserClick(dlg, a.id);
                 verb = "cannot be clicked";
                 break;
             case QelScriptAction::text:
-                r = QelUserSetText(dlg, a.id, a.value);
+                r = qel::framework::UserSetText(dlg, a.id, a.value);
                 verb = "cannot be typed into";
                 break;
             case QelScriptAction::selectEntry:
-                r = QelUserSelect(dlg, a.id, a.index);
+                r = qel::framework::UserSelect(dlg, a.id, a.index);
                 verb = "has no entries to select";
                 break;
             case QelScriptAction::choose:
-                r = QelUserChoose(dlg, a.id, a.value);
+                r = qel::framework::UserChoose(dlg, a.id, a.value);
                 verb = "has no entries to choose";
                 break;
-            case QelScriptAction::ok: QelUserOk(dlg); return QelUserResult::done;
-            case QelScriptAction::cancel: QelUserCancel(dlg); return QelUserResult::done;
+            case QelScriptAction::ok: qel::framework::UserOk(dlg); return QelUserResult::done;
+            case QelScriptAction::cancel: qel::framework::UserCancel(dlg); return QelUserResult::done;
             case QelScriptAction::invalid: error = "the line cannot be read"; return QelUserResult::wrongKind;
         }
         const std::string dialogName = "dialog " + std::to_string(dlg.GetTemplateID());
@@ -330,11 +330,11 @@ private:
 
 }  // namespace
 
-std::unique_ptr<CModalDriver> QelCreateScriptDriver(QelDialogScript script) {
+std::unique_ptr<CModalDriver> qel::framework::CreateScriptDriver(QelDialogScript script) {
     return std::make_unique<ScriptDriver>(std::move(script));
 }
 
-std::unique_ptr<CModalDriver> QelCreateScriptDriverFromFile(const std::string& path) {
+std::unique_ptr<CModalDriver> qel::framework::CreateScriptDriverFromFile(const std::string& path) {
     // Only a regular file is read (CFile refuses a pipe or a device at
     // once): a pipe would hold the host and /dev/zero would never end.
     std::string text;
@@ -353,7 +353,7 @@ std::unique_ptr<CModalDriver> QelCreateScriptDriverFromFile(const std::string& p
     }
     if (err != 0) {
         qel::framework::HostDiagnostic("script: cannot read " + path + ": " + std::strerror(err));
-        return QelCreateScriptDriver({});
+        return qel::framework::CreateScriptDriver({});
     }
-    return QelCreateScriptDriver(QelParseDialogScript(text));
+    return qel::framework::CreateScriptDriver(qel::framework::ParseDialogScript(text));
 }

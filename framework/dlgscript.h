@@ -7,13 +7,13 @@
 //   dialog N        the block of actions for the next dialog, built from
 //                   template N, that opens; `dialog file` for the host's
 //                   file dialog
-//   click ID        QelUserClick (useraction.h)
-//   text ID VALUE   QelUserSetText with the rest of the line after one blank;
+//   click ID        qel::framework::UserClick (useraction.h)
+//   text ID VALUE   qel::framework::UserSetText with the rest of the line after one blank;
 //                   \n stands for a line break, \\ for a backslash (another
 //                   backslash stays as written)
-//   select ID INDEX QelUserSelect, INDEX from 0
-//   choose ID TEXT  QelUserChoose, TEXT as for `text`
-//   ok / cancel     QelUserOk / QelUserCancel
+//   select ID INDEX qel::framework::UserSelect, INDEX from 0
+//   choose ID TEXT  qel::framework::UserChoose, TEXT as for `text`
+//   ok / cancel     qel::framework::UserOk / qel::framework::UserCancel
 //
 // Running (CModalDriver): blocks are used in file order, one per opened
 // dialog; a dialog opened by an action takes the next block before its
@@ -37,7 +37,7 @@
 // A block that ends while its dialog is open cancels the dialog, silently.
 // In a `dialog file` block, `text 0 PATH` types the file name (relative to
 // the dialog's starting folder), `ok` accepts it as the dialog would
-// (QelFileDialogAccept), `cancel` cancels.
+// (qel::framework::FileDialogAccept), `cancel` cancels.
 #pragma once
 
 #include "framework/api.h"
@@ -75,13 +75,17 @@ struct QEL_FW_API QelDialogScript {
     std::vector<QelScriptError> errors;  // lines that could not be read, in order
 };
 
+namespace qel::framework {
+
 // Reads a whole script. Never fails: lines that cannot be read are listed
 // in `errors` (and stand as `invalid` actions in their block).
-QEL_FW_API QelDialogScript QelParseDialogScript(std::string_view text);
+QEL_FW_API QelDialogScript ParseDialogScript(std::string_view text);
 
 // A driver that runs `script`; reports script.errors when created.
-QEL_FW_API std::unique_ptr<CModalDriver> QelCreateScriptDriver(QelDialogScript script);
+QEL_FW_API std::unique_ptr<CModalDriver> CreateScriptDriver(QelDialogScript script);
 // The same for the script file at `path` (a native path). A file that cannot
 // be read is reported ("script: cannot read PATH: REASON") and
 // leaves a script without blocks.
-QEL_FW_API std::unique_ptr<CModalDriver> QelCreateScriptDriverFromFile(const std::string& path);
+QEL_FW_API std::unique_ptr<CModalDriver> CreateScriptDriverFromFile(const std::string& path);
+
+}  // namespace qel::framework

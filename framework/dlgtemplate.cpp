@@ -2,7 +2,7 @@
 
 #include "framework/strings.h"
 
-QelControlKind QelControlKindOf(std::u16string_view className, DWORD style) {
+QelControlKind qel::framework::ControlKindOf(std::u16string_view className, DWORD style) {
     using K = QelControlKind;
     if (qel::framework::EqualsNoCase(className, u"Static")) {
         switch (style & SS_TYPEMASK) {
@@ -34,7 +34,7 @@ QelControlKind QelControlKindOf(std::u16string_view className, DWORD style) {
     return K::other;
 }
 
-const char* QelControlKindName(QelControlKind kind) {
+const char* qel::framework::ControlKindName(QelControlKind kind) {
     switch (kind) {
         case QelControlKind::staticText: return "static text";
         case QelControlKind::iconStatic: return "icon static";

@@ -31,11 +31,15 @@ enum class QelControlKind {
     other,
 };
 
+namespace qel::framework {
+
 // The kind of a control of window class `className` (compared without regard
 // to ASCII case) with style `style`.
-QelControlKind QelControlKindOf(std::u16string_view className, DWORD style);
+QelControlKind ControlKindOf(std::u16string_view className, DWORD style);
 // A short English name of the kind ("push button"), for messages.
-QEL_FW_API const char* QelControlKindName(QelControlKind kind);
+QEL_FW_API const char* ControlKindName(QelControlKind kind);
+
+}  // namespace qel::framework
 
 struct QEL_FW_API CDialogItemTemplate {
     int id = -1;               // -1 (IDC_STATIC) for controls the code never addresses

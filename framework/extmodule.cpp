@@ -41,7 +41,7 @@ CDynLinkLibrary::~CDynLinkLibrary() {
         r.libraries.erase(std::remove(r.libraries.begin(), r.libraries.end(), this), r.libraries.end());
     }
     // A module loaded later may reuse the address of this one's resources.
-    QelDropParsedResources(m_hResource);
+    qel::framework::DropParsedResources(m_hResource);
 }
 
 void AfxTermExtensionModule(AFX_EXTENSION_MODULE& state, bool all) {

@@ -1,7 +1,6 @@
 #include "framework/file.h"
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -111,19 +110,6 @@ void CFile::Write(const void* buffer, std::size_t count) {
     }
 }
 
-std::uint64_t CFile::GetLength() const {
-    struct stat st;
-    if (m_fd < 0 || ::fstat(m_fd, &st) != 0) AfxThrowFileException(CFileException::invalidFile, errno, m_strFileName);
-    return static_cast<std::uint64_t>(st.st_size);
-}
-
-std::uint64_t CFile::Seek(std::int64_t offset, int from) {
-    const int whence = from == current ? SEEK_CUR : from == end ? SEEK_END : SEEK_SET;
-    const off_t r = m_fd < 0 ? (errno = EBADF, -1) : ::lseek(m_fd, offset, whence);
-    if (r < 0) AfxThrowFileException(CFileException::badSeek, errno, m_strFileName);
-    return static_cast<std::uint64_t>(r);
-}
-
 void CFile::Close() {
     if (m_fd < 0) return;
     const int fd = m_fd;
@@ -134,70 +120,4 @@ void CFile::Close() {
 void CFile::Abort() noexcept {
     if (m_fd >= 0) ::close(m_fd);
     m_fd = -1;
-}
-
-CStdioFile::~CStdioFile() = default;
-
-bool CStdioFile::Open(const std::u16string& path, unsigned flags, CFileException* error) {
-    m_buffer.clear();
-    m_pos = 0;
-    m_eof = false;
-    return CFile::Open(path, flags, error);
-}
-
-unsigned CStdioFile::Read(void* buffer, unsigned count) { return CFile::Read(buffer, count); }
-
-void CStdioFile::Close() {
-    m_buffer.clear();
-    m_pos = 0;
-    CFile::Close();
-}
-
-// Moves the unread rest to the front and appends one more block; false at the end.
-bool CStdioFile::Fill() {
-    if (m_eof) return false;
-    if (m_pos > 0) {
-        m_buffer.erase(0, m_pos);
-        m_pos = 0;
-    }
-    constexpr std::size_t kBlock = 1 << 16;
-    const std::size_t have = m_buffer.size();
-    m_buffer.resize(have + kBlock);
-    const unsigned n = CFile::Read(m_buffer.data() + have, kBlock);
-    m_buffer.resize(have + n);
-    if (n == 0) m_eof = true;
-    return n > 0;
-}
-
-bool CStdioFile::ReadString(std::string& line, std::size_t maxLength) {
-    // A line of maxLength bytes may still be followed by a CR that the next
-    // block's LF ends.
-    const std::size_t maxHeld = maxLength >= static_cast<std::size_t>(-1) - 1 ? maxLength : maxLength + 1;
-    auto tooLong = [this] { AfxThrowFileException(CFileException::genericException, EOVERFLOW, m_strFileName); };
-    std::size_t scanned = m_pos;
-    for (;;) {
-        const char* base = m_buffer.data();
-        const void* nl = nullptr;
-        // NOLINTNEXTLINE(bugprone-not-null-terminated-result): a byte search in a buffer, no string
-        if (scanned < m_buffer.size()) nl = std::memchr(base + scanned, '\n', m_buffer.size() - scanned);
-        if (nl) {
-            const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(nl) - base);
-            std::size_t len = at - m_pos;
-            if (len > 0 && base[at - 1] == '\r') --len;
-            if (len > maxLength) tooLong();
-            line.assign(base + m_pos, len);
-            m_pos = at + 1;
-            return true;
-        }
-        const std::size_t consumed = m_pos;
-        const std::size_t scannedRel = m_buffer.size() - consumed;
-        if (scannedRel > maxHeld) tooLong();
-        if (!Fill()) break;
-        scanned = scannedRel;  // Fill moved the unread rest to the front
-    }
-    if (m_pos >= m_buffer.size()) return false;
-    if (m_buffer.size() - m_pos > maxLength) tooLong();
-    line.assign(m_buffer.data() + m_pos, m_buffer.size() - m_pos);
-    m_pos = m_buffer.size();
-    return true;
 }

@@ -1,12 +1,11 @@
-// The framework's file classes: CFile for bytes, CStdioFile for text read
-// line by line. Paths are wide strings (UTF-16) and reach the system as
-// UTF-8. Open reports failure by its result; Read, Write, Seek and Close
-// raise CFileException.
+// The framework's file class: CFile for bytes. Paths are wide strings
+// (UTF-16) and reach the system as UTF-8. Open reports failure by its
+// result; Read, Write and Close raise CFileException.
 #pragma once
 
 #include "framework/api.h"
 
-#include <cstdint>
+#include <cstddef>
 #include <string>
 
 class CFileException;
@@ -43,42 +42,12 @@ public:
     virtual bool Open(const std::u16string& path, unsigned flags, CFileException* error = nullptr);
     virtual unsigned Read(void* buffer, unsigned count);        // bytes read, 0 at the end
     virtual void Write(const void* buffer, std::size_t count);  // all of them, or CFileException
-    std::uint64_t GetLength() const;
-    std::uint64_t Seek(std::int64_t offset, int from);  // from: begin 0, current 1, end 2
-    void SeekToBegin() { Seek(0, begin); }
     virtual void Close();
     void Abort() noexcept;  // closes, never raises
     bool IsOpen() const noexcept { return m_fd >= 0; }
     const std::u16string& GetFilePath() const noexcept { return m_strFileName; }
 
-    enum SeekPosition { begin = 0, current = 1, end = 2 };
-
 protected:
     int m_fd = -1;
     std::u16string m_strFileName;
-};
-
-// Text reading line by line: a line ends at LF or CR LF (both removed), a CR
-// that no LF follows stays in the line, a last line without an end is read,
-// and a line may be of any length. Lines are the file's bytes; the caller
-// decodes them (code page 932 for ToruCa files).
-class QEL_FW_API CStdioFile : public CFile {
-public:
-    CStdioFile() = default;
-    ~CStdioFile() override;
-
-    bool Open(const std::u16string& path, unsigned flags, CFileException* error = nullptr) override;
-    // False at the end of the file (no line read); raises CFileException on a
-    // read error, and (cause genericException, os error EOVERFLOW) when the
-    // line is longer than `maxLength` bytes, before more than about that
-    // much of it is held.
-    bool ReadString(std::string& line, std::size_t maxLength = static_cast<std::size_t>(-1));
-    void Close() override;
-
-private:
-    unsigned Read(void* buffer, unsigned count) override;
-    bool Fill();
-    std::string m_buffer;
-    std::size_t m_pos = 0;
-    bool m_eof = false;
 };

@@ -26,17 +26,6 @@ INT_PTR CFileDialog::DoModal() {
     return IDOK;
 }
 
-std::u16string CFileDialog::GetFileName() const {
-    const auto slash = m_strPathName.find_last_of(u'/');
-    return slash == std::u16string::npos ? m_strPathName : m_strPathName.substr(slash + 1);
-}
-
-std::u16string CFileDialog::GetFileExt() const {
-    const std::u16string name = GetFileName();
-    const auto dot = name.find_last_of(u'.');
-    return dot == std::u16string::npos ? std::u16string() : name.substr(dot + 1);
-}
-
 namespace {
 
 bool StatIs(const std::string& path, mode_t type) {
@@ -46,7 +35,7 @@ bool StatIs(const std::string& path, mode_t type) {
 
 }  // namespace
 
-bool QelFileDialogAccept(CFileDialog& dlg, const std::u16string& typed, std::string* why) {
+bool qel::framework::FileDialogAccept(CFileDialog& dlg, const std::u16string& typed, std::string* why) {
     auto refuse = [&](const char* reason) {
         if (why) *why = reason;
         return false;

@@ -28,8 +28,6 @@ public:
 
     // The accepted path (absolute), empty before an accepted DoModal.
     std::u16string GetPathName() const { return m_strPathName; }
-    std::u16string GetFileName() const;  // its last component
-    std::u16string GetFileExt() const;   // its extension, without the dot
 
     BOOL m_bOpenFileDialog;
     DWORD m_dwFlags;
@@ -40,8 +38,10 @@ public:
     std::u16string m_strInitialDir;  // where the dialog starts; empty: the current folder
     CWnd* m_pParentWnd;
 
-    std::u16string m_strPathName;  // set by QelFileDialogAccept
+    std::u16string m_strPathName;  // set by qel::framework::FileDialogAccept
 };
+
+namespace qel::framework {
 
 // Accepts `typed` as the user's choice in `dlg`, as the dialog's OK does: a
 // relative path is taken from dlg.m_strInitialDir (or the current folder),
@@ -51,4 +51,6 @@ public:
 // existing folder). On success sets dlg.m_strPathName and returns true; on
 // refusal returns false with a short English reason in `why` (the dialog
 // stays open).
-QEL_FW_API bool QelFileDialogAccept(CFileDialog& dlg, const std::u16string& typed, std::string* why = nullptr);
+QEL_FW_API bool FileDialogAccept(CFileDialog& dlg, const std::u16string& typed, std::string* why = nullptr);
+
+}  // namespace qel::framework

@@ -15,7 +15,7 @@ CModalDriver::~CModalDriver() = default;
 
 CSize CModalDriver::GetDialogBaseUnits(const CDialogTemplate&) { return AfxGetDialogBaseUnits(); }
 
-std::string QelMessageLine(const std::u16string& text) {
+std::string qel::framework::MessageLine(const std::u16string& text) {
     // One line per message box: a line break in the text is written as \n.
     std::u16string flat;
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -26,7 +26,7 @@ std::string QelMessageLine(const std::u16string& text) {
     return qel::framework::DiagnosticPrefix() + "message: " + qel::framework::WideToUtf8(flat);
 }
 
-int QelDefaultMessageAnswer(UINT style) {
+int qel::framework::DefaultMessageAnswer(UINT style) {
     switch (style & MB_TYPEMASK) {
         case 3:
         case 4: return IDYES;     // MB_YESNOCANCEL, MB_YESNO
@@ -48,16 +48,16 @@ public:
     void RunModal(CDialog& dlg) override {
         const std::string id = std::to_string(dlg.GetTemplateID());
         qel::framework::HostDiagnostic("no display: dialog " + id + " accepted as shown");
-        QelUserOk(dlg);
+        qel::framework::UserOk(dlg);
         if (!dlg.IsEnded()) {
             qel::framework::HostDiagnostic("no display: dialog " + id + " stayed open after OK; cancelled");
-            QelUserCancel(dlg);
+            qel::framework::UserCancel(dlg);
         }
     }
 
     int MessageBox(CWnd*, const std::u16string& text, UINT style) override {
-        qel::framework::Diagnostic(QelMessageLine(text));
-        return QelDefaultMessageAnswer(style);
+        qel::framework::Diagnostic(qel::framework::MessageLine(text));
+        return qel::framework::DefaultMessageAnswer(style);
     }
 
     INT_PTR RunFileDialog(CFileDialog&) override {
@@ -108,12 +108,12 @@ std::unique_ptr<CModalDriver> ChooseDriver() {
         if (auto hosts = HostChooser()()) return hosts;
     if (HasDisplay())
         if (auto gui = LoadGuiDriver()) return gui;
-    return QelCreateNoDisplayDriver();
+    return qel::framework::CreateNoDisplayDriver();
 }
 
 }  // namespace
 
-std::unique_ptr<CModalDriver> QelCreateNoDisplayDriver() { return std::make_unique<NoDisplayDriver>(); }
+std::unique_ptr<CModalDriver> qel::framework::CreateNoDisplayDriver() { return std::make_unique<NoDisplayDriver>(); }
 
 CModalDriver& AfxGetModalDriver() {
     if (g_installed) return *g_installed;

@@ -44,12 +44,11 @@
 //     control's index (look controls up by index or id, not by a pointer
 //     kept from before);
 //   - feeds the user's input back only through the functions of
-//     useraction.h (QelUserClick, QelUserSetText, QelUserSelect,
-//     QelUserDoubleClick, QelUserSetFocus, QelUserOk, QelUserCancel): they
-//     update the control state and send the same notifications (BN_CLICKED,
-//     auto radio groups, EN_CHANGE, CBN_SELCHANGE, LBN_SELCHANGE) that a
-//     script does, so the dialog's code cannot tell the drivers apart. An
-//     edit's line breaks are "\r\n" in the control and may be given as "\n";
+//     useraction.h (qel::framework::UserClick, qel::framework::UserSetText, qel::framework::UserSelect,
+//     qel::framework::UserDoubleClick, qel::framework::UserSetFocus, qel::framework::UserOk,
+//     qel::framework::UserCancel): they update the control state and send the same notifications (BN_CLICKED, auto
+//     radio groups, EN_CHANGE, CBN_SELCHANGE, LBN_SELCHANGE) that a script does, so the dialog's code cannot tell the
+//     drivers apart. An edit's line breaks are "\r\n" in the control and may be given as "\n";
 //   - runs a nested event loop until dlg.IsEnded() (told by QelChange::ended),
 //     then removes its observer and destroys its window before returning.
 // Handlers may open nested dialogs, message boxes and file dialogs from
@@ -61,7 +60,7 @@
 // `style & MB_ICONMASK` and the buttons of `style & MB_TYPEMASK`; returns the
 // id of the button pressed (IDOK for MB_OK). RunFileDialog(dlg): a modal file
 // chooser that starts in dlg.m_strInitialDir and accepts a path through
-// QelFileDialogAccept (filedialog.h), which applies the dialog's flags;
+// qel::framework::FileDialogAccept (filedialog.h), which applies the dialog's flags;
 // returns IDOK or IDCANCEL. GetDialogBaseUnits(tpl): the pixels of one
 // average character (width, height) of the template's font, which the
 // dialog uses to map dialog units (x * cx / 4, y * cy / 8).
@@ -112,17 +111,17 @@ QEL_FW_API void AfxResetModalDriver();
 // The innermost dialog open now (running DoModal), null when none.
 QEL_FW_API CDialog* AfxGetActiveDialog();
 
+namespace qel::framework {
+
 // The built-in drivers, for tests and for programs that choose themselves.
-QEL_FW_API std::unique_ptr<CModalDriver> QelCreateNoDisplayDriver();
+QEL_FW_API std::unique_ptr<CModalDriver> CreateNoDisplayDriver();
 
 // "PREFIXmessage: TEXT", the line that the no-display and script drivers
 // print for a message box (UTF-8; a line break of the text is written \n).
-std::string QelMessageLine(const std::u16string& text);
+std::string MessageLine(const std::u16string& text);
 // The answer of a driver that shows no message box: IDOK, or IDYES for the
 // yes/no styles.
-int QelDefaultMessageAnswer(UINT style);
-
-namespace qel::framework {
+int DefaultMessageAnswer(UINT style);
 
 // A host's own choice of the driver, asked at each choice that no installed
 // driver preempts; a chooser that returns null (or none installed) leaves the

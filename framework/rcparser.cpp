@@ -501,7 +501,7 @@ private:
         } else {
             throw Fail{item.line, "unknown control statement " + kw};
         }
-        item.kind = QelControlKindOf(item.className, item.style);
+        item.kind = qel::framework::ControlKindOf(item.className, item.style);
         return item;
     }
 
@@ -531,8 +531,8 @@ const CDialogTemplate* QelResourceScript::FindDialog(int id) const {
     return nullptr;
 }
 
-bool QelParseResourceScript(std::string_view text, QelResourceScript& out, QelRcError& error,
-                            std::span<const QelResourceFile> includes) {
+bool qel::framework::ParseResourceScript(std::string_view text, QelResourceScript& out, QelRcError& error,
+                                         std::span<const QelResourceFile> includes) {
     out.dialogs.clear();
     try {
         qel::framework::rc::Lexer lexer(text, includes);

@@ -40,8 +40,8 @@ std::shared_ptr<const CDialogTemplate> AfxFindDialogTemplate(int id) {
                 auto script = std::make_shared<QelResourceScript>();
                 QelRcError err;
                 const std::span<const QelResourceFile> includes(module->includes, module->includeCount);
-                if (QelParseResourceScript(std::string_view(module->script, module->scriptLength), *script, err,
-                                           includes)) {
+                if (qel::framework::ParseResourceScript(std::string_view(module->script, module->scriptLength), *script,
+                                                        err, includes)) {
                     entry.parsed = std::move(script);
                 } else {
                     entry.parsed = nullptr;
@@ -59,7 +59,7 @@ std::shared_ptr<const CDialogTemplate> AfxFindDialogTemplate(int id) {
     return nullptr;
 }
 
-void QelDropParsedResources(HINSTANCE module) {
+void qel::framework::DropParsedResources(HINSTANCE module) {
     std::lock_guard<std::mutex> lock(g_cacheMutex);
     Cache().erase(module);
 }

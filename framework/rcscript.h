@@ -50,13 +50,17 @@ struct QEL_FW_API QelResourceScript {
     const CDialogTemplate* FindDialog(int id) const;
 };
 
+namespace qel::framework {
+
 // Parses the resource script `text` (UTF-8, an optional byte-order mark);
 // `includes` are the headers its #include lines may name. On success fills
 // `out` and returns true; on failure returns false, fills `error` and leaves
 // `out` empty. An error inside a header is reported on the #include line,
 // its message starting "NAME, line N: ".
-QEL_FW_API bool QelParseResourceScript(std::string_view text, QelResourceScript& out, QelRcError& error,
-                                       std::span<const QelResourceFile> includes = {});
+QEL_FW_API bool ParseResourceScript(std::string_view text, QelResourceScript& out, QelRcError& error,
+                                    std::span<const QelResourceFile> includes = {});
+
+}  // namespace qel::framework
 
 // The dialog template `id` from the registered resource modules, searched
 // from the most recently registered one; null when no module has it. Each
@@ -66,6 +70,10 @@ QEL_FW_API bool QelParseResourceScript(std::string_view text, QelResourceScript&
 //   "qelfw: resource script of module NAME, line N: MESSAGE".
 QEL_FW_API std::shared_ptr<const CDialogTemplate> AfxFindDialogTemplate(int id);
 
+namespace qel::framework {
+
 // Forgets the parsed script of `module` (the framework calls it when the
 // module's registration ends).
-void QelDropParsedResources(HINSTANCE module);
+void DropParsedResources(HINSTANCE module);
+
+}  // namespace qel::framework

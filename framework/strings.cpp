@@ -28,12 +28,6 @@ bool IsSpace(char16_t c) noexcept {
     return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == u'\v' || c == u'\f';
 }
 
-std::u16string TrimLeft(std::u16string_view s) {
-    std::size_t b = 0;
-    while (b < s.size() && IsSpace(s[b])) ++b;
-    return std::u16string(s.substr(b));
-}
-
 std::u16string TrimRight(std::u16string_view s) {
     std::size_t e = s.size();
     while (e > 0 && IsSpace(s[e - 1])) --e;
@@ -45,18 +39,6 @@ std::u16string Trim(std::u16string_view s) {
     while (b < e && IsSpace(s[b])) ++b;
     while (e > b && IsSpace(s[e - 1])) --e;
     return std::u16string(s.substr(b, e - b));
-}
-
-long long Find(std::u16string_view text, std::u16string_view what, std::size_t from) noexcept {
-    if (from > text.size()) return -1;
-    const auto pos = text.find(what, from);
-    return pos == std::u16string_view::npos ? -1 : static_cast<long long>(pos);
-}
-
-long long Find(std::u16string_view text, char16_t what, std::size_t from) noexcept {
-    if (from > text.size()) return -1;
-    const auto pos = text.find(what, from);
-    return pos == std::u16string_view::npos ? -1 : static_cast<long long>(pos);
 }
 
 std::u16string Widen(std::string_view ascii) {

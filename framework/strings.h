@@ -25,12 +25,7 @@ QEL_FW_API bool StartsWithNoCase(std::u16string_view text, std::u16string_view p
 // the ideographic space U+3000 is *not* included (it is text in Japanese).
 QEL_FW_API bool IsSpace(char16_t c) noexcept;
 QEL_FW_API std::u16string Trim(std::u16string_view s);
-QEL_FW_API std::u16string TrimLeft(std::u16string_view s);
 QEL_FW_API std::u16string TrimRight(std::u16string_view s);
-
-// Index of the first occurrence of `what` at or after `from`, or -1.
-QEL_FW_API long long Find(std::u16string_view text, std::u16string_view what, std::size_t from = 0) noexcept;
-QEL_FW_API long long Find(std::u16string_view text, char16_t what, std::size_t from = 0) noexcept;
 
 // Widening of ASCII text: each byte becomes the same code unit.
 QEL_FW_API std::u16string Widen(std::string_view ascii);

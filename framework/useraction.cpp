@@ -1,17 +1,5 @@
 #include "framework/useraction.h"
 
-const char* QelUserResultText(QelUserResult r) {
-    switch (r) {
-        case QelUserResult::done: return "done";
-        case QelUserResult::noSuchControl: return "no such control";
-        case QelUserResult::wrongKind: return "the control cannot take this action";
-        case QelUserResult::noSuchEntry: return "no such entry";
-        case QelUserResult::unavailable: return "the control is disabled, hidden or read-only";
-        case QelUserResult::badText: return "a single-line edit takes no line break";
-    }
-    return "?";
-}
-
 namespace {
 
 using K = QelControlKind;
@@ -56,7 +44,7 @@ void CheckInGroup(CDialog& dlg, CButton& button) {
 
 }  // namespace
 
-QelUserResult QelUserClick(CDialog& dlg, CWnd& control) {
+QelUserResult qel::framework::UserClick(CDialog& dlg, CWnd& control) {
     if (QelUserResult r = Reachable(dlg, control); r != QelUserResult::done) return r;
     auto* button = dynamic_cast<CButton*>(&control);
     const K kind = control.GetControlKind();
@@ -68,11 +56,11 @@ QelUserResult QelUserClick(CDialog& dlg, CWnd& control) {
     return QelUserResult::done;
 }
 
-QelUserResult QelUserClick(CDialog& dlg, int id) {
-    return WithControl(dlg, id, [&](CWnd& c) { return QelUserClick(dlg, c); });
+QelUserResult qel::framework::UserClick(CDialog& dlg, int id) {
+    return WithControl(dlg, id, [&](CWnd& c) { return qel::framework::UserClick(dlg, c); });
 }
 
-QelUserResult QelUserSetText(CDialog& dlg, CWnd& control, std::u16string_view text) {
+QelUserResult qel::framework::UserSetText(CDialog& dlg, CWnd& control, std::u16string_view text) {
     if (QelUserResult r = Reachable(dlg, control); r != QelUserResult::done) return r;
     auto* edit = dynamic_cast<CEdit*>(&control);
     if (!edit) return QelUserResult::wrongKind;
@@ -95,8 +83,8 @@ QelUserResult QelUserSetText(CDialog& dlg, CWnd& control, std::u16string_view te
     return QelUserResult::done;
 }
 
-QelUserResult QelUserSetText(CDialog& dlg, int id, std::u16string_view text) {
-    return WithControl(dlg, id, [&](CWnd& c) { return QelUserSetText(dlg, c, text); });
+QelUserResult qel::framework::UserSetText(CDialog& dlg, int id, std::u16string_view text) {
+    return WithControl(dlg, id, [&](CWnd& c) { return qel::framework::UserSetText(dlg, c, text); });
 }
 
 namespace {
@@ -125,13 +113,15 @@ QelUserResult SelectIn(CDialog& dlg, CWnd& control, int index, bool doubleClick)
 
 }  // namespace
 
-QelUserResult QelUserSelect(CDialog& dlg, CWnd& control, int index) { return SelectIn(dlg, control, index, false); }
+QelUserResult qel::framework::UserSelect(CDialog& dlg, CWnd& control, int index) {
+    return SelectIn(dlg, control, index, false);
+}
 
-QelUserResult QelUserSelect(CDialog& dlg, int id, int index) {
+QelUserResult qel::framework::UserSelect(CDialog& dlg, int id, int index) {
     return WithControl(dlg, id, [&](CWnd& c) { return SelectIn(dlg, c, index, false); });
 }
 
-QelUserResult QelUserChoose(CDialog& dlg, int id, std::u16string_view text) {
+QelUserResult qel::framework::UserChoose(CDialog& dlg, int id, std::u16string_view text) {
     return WithControl(dlg, id, [&](CWnd& c) {
         if (QelUserResult r = Reachable(dlg, c); r != QelUserResult::done) return r;
         const std::vector<QelListEntry>* entries = nullptr;
@@ -144,11 +134,11 @@ QelUserResult QelUserChoose(CDialog& dlg, int id, std::u16string_view text) {
     });
 }
 
-QelUserResult QelUserDoubleClick(CDialog& dlg, int id, int index) {
+QelUserResult qel::framework::UserDoubleClick(CDialog& dlg, int id, int index) {
     return WithControl(dlg, id, [&](CWnd& c) { return SelectIn(dlg, c, index, true); });
 }
 
-QelUserResult QelUserSetFocus(CDialog& dlg, CWnd& control) {
+QelUserResult qel::framework::UserSetFocus(CDialog& dlg, CWnd& control) {
     if (QelUserResult r = Reachable(dlg, control); r != QelUserResult::done) return r;
     control.SetFocus();
     return QelUserResult::done;
@@ -165,5 +155,5 @@ QelUserResult Command(CDialog& dlg, int id) {
 
 }  // namespace
 
-QelUserResult QelUserOk(CDialog& dlg) { return Command(dlg, IDOK); }
-QelUserResult QelUserCancel(CDialog& dlg) { return Command(dlg, IDCANCEL); }
+QelUserResult qel::framework::UserOk(CDialog& dlg) { return Command(dlg, IDOK); }
+QelUserResult qel::framework::UserCancel(CDialog& dlg) { return Command(dlg, IDCANCEL); }

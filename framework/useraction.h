@@ -23,8 +23,7 @@ enum class QelUserResult {
     badText,        // a line break for a single-line edit
 };
 
-// "no such control" and so on, for messages.
-QEL_FW_API const char* QelUserResultText(QelUserResult r);
+namespace qel::framework {
 
 // A click. A push button (default or not) sends BN_CLICKED; an auto radio
 // button becomes checked, the other auto radio buttons of its group (from
@@ -32,30 +31,32 @@ QEL_FW_API const char* QelUserResultText(QelUserResult r);
 // and sends BN_CLICKED; an auto check box toggles and sends BN_CLICKED; a
 // plain radio button or check box only sends BN_CLICKED. The control takes
 // the focus first. Other kinds: wrongKind.
-QEL_FW_API QelUserResult QelUserClick(CDialog& dlg, int id);
-QEL_FW_API QelUserResult QelUserClick(CDialog& dlg, CWnd& control);
+QEL_FW_API QelUserResult UserClick(CDialog& dlg, int id);
+QEL_FW_API QelUserResult UserClick(CDialog& dlg, CWnd& control);
 
 // Replaces the text of an edit as typing would: the caret goes to the end
 // and EN_CHANGE is sent. In a multi-line edit a "\n" not preceded by "\r"
 // becomes "\r\n" (the edit's line break); a single-line edit refuses a
 // line break (badText). Read-only edits are unavailable.
-QEL_FW_API QelUserResult QelUserSetText(CDialog& dlg, int id, std::u16string_view text);
-QEL_FW_API QelUserResult QelUserSetText(CDialog& dlg, CWnd& control, std::u16string_view text);
+QEL_FW_API QelUserResult UserSetText(CDialog& dlg, int id, std::u16string_view text);
+QEL_FW_API QelUserResult UserSetText(CDialog& dlg, CWnd& control, std::u16string_view text);
 
 // Selects entry `index` of a combo box (then CBN_SELCHANGE) or of a list box
 // (then LBN_SELCHANGE when it has LBS_NOTIFY).
-QEL_FW_API QelUserResult QelUserSelect(CDialog& dlg, int id, int index);
-QEL_FW_API QelUserResult QelUserSelect(CDialog& dlg, CWnd& control, int index);
-// Like QelUserSelect for the first entry whose text equals `text` exactly.
-QEL_FW_API QelUserResult QelUserChoose(CDialog& dlg, int id, std::u16string_view text);
+QEL_FW_API QelUserResult UserSelect(CDialog& dlg, int id, int index);
+QEL_FW_API QelUserResult UserSelect(CDialog& dlg, CWnd& control, int index);
+// Like qel::framework::UserSelect for the first entry whose text equals `text` exactly.
+QEL_FW_API QelUserResult UserChoose(CDialog& dlg, int id, std::u16string_view text);
 // A double click on entry `index` of a list box: selects it as above, then
 // LBN_DBLCLK when the list box has LBS_NOTIFY.
-QEL_FW_API QelUserResult QelUserDoubleClick(CDialog& dlg, int id, int index);
+QEL_FW_API QelUserResult UserDoubleClick(CDialog& dlg, int id, int index);
 
 // The user moves the focus to a control (Tab, a mouse click on an edit).
-QEL_FW_API QelUserResult QelUserSetFocus(CDialog& dlg, CWnd& control);
+QEL_FW_API QelUserResult UserSetFocus(CDialog& dlg, CWnd& control);
 
 // Enter / Esc (or the close box): the command IDOK / IDCANCEL, whether or
 // not the dialog has such a button. Unavailable once the dialog has ended.
-QEL_FW_API QelUserResult QelUserOk(CDialog& dlg);
-QEL_FW_API QelUserResult QelUserCancel(CDialog& dlg);
+QEL_FW_API QelUserResult UserOk(CDialog& dlg);
+QEL_FW_API QelUserResult UserCancel(CDialog& dlg);
+
+}  // namespace qel::framework

@@ -79,7 +79,6 @@ public:
 
     // This object while the window exists (see the file comment), else null.
     HWND m_hWnd = nullptr;
-    HWND GetSafeHwnd() const { return m_hWnd; }
 
     int GetDlgCtrlID() const { return m_nID; }
     DWORD GetStyle() const { return m_dwStyle; }

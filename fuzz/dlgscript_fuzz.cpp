@@ -97,10 +97,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
-    QelDialogScript script = QelParseDialogScript(text);
+    QelDialogScript script = qel::framework::ParseDialogScript(text);
     for (const QelScriptError& e : script.errors)
         if (e.line < 1 || e.message.empty()) std::abort();
-    auto driver = QelCreateScriptDriver(std::move(script));
+    auto driver = qel::framework::CreateScriptDriver(std::move(script));
     CModalDriver* previous = AfxSetModalDriver(driver.get());
     CFuzzDlg dlg;
     const INT_PTR r = dlg.DoModal();

@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const QelResourceFile includes[] = {{"resource.h", header}};
     QelResourceScript script;
     QelRcError error;
-    if (!QelParseResourceScript(text, script, error, includes)) {
+    if (!qel::framework::ParseResourceScript(text, script, error, includes)) {
         if (error.line < 1 || error.message.empty()) std::abort();
     } else {
         for (const CDialogTemplate& d : script.dialogs)

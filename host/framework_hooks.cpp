@@ -14,7 +14,7 @@ void InstallFrameworkHooks() {
     qel::framework::SetModalDriverChooser([]() -> std::unique_ptr<CModalDriver> {
         const char* script = std::getenv("QELHOST_SCRIPT");
         if (!script || !*script) return nullptr;
-        return QelCreateScriptDriverFromFile(script);
+        return qel::framework::CreateScriptDriverFromFile(script);
     });
 }
 

@@ -503,10 +503,6 @@ HtmlNesting MeasureHtmlNesting(std::string_view markup, std::size_t stopAbove) {
     return Scanner(stopAbove).Run(markup);
 }
 
-std::size_t HtmlNestingDepth(std::string_view markup, std::size_t stopAbove) {
-    return MeasureHtmlNesting(markup, stopAbove).depth;
-}
-
 bool HtmlNestingAcceptable(const HtmlNesting& n) {
     return n.depth <= kMaxHtmlDepth && n.work <= kMaxHtmlWork && n.elements <= kMaxHtmlElements;
 }

@@ -46,7 +46,6 @@ struct QEL_HOST_API HtmlNesting {
 // is). Stops once the depth exceeds `stopAbove`, or the work or the
 // elements their bound.
 QEL_HOST_API HtmlNesting MeasureHtmlNesting(std::string_view markup, std::size_t stopAbove = kMaxHtmlDepth);
-QEL_HOST_API std::size_t HtmlNestingDepth(std::string_view markup, std::size_t stopAbove = kMaxHtmlDepth);
 
 // True when the page (or its measure) is within all three bounds.
 QEL_HOST_API bool HtmlNestingAcceptable(const HtmlNesting& nesting);

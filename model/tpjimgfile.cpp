@@ -14,12 +14,7 @@ CQelTpjImgFile& CQelTpjImgFileArray::GetAt(int index) {
     return m_items[static_cast<std::size_t>(index)];
 }
 
-int CQelTpjImgFileArray::Add(const CQelTpjImgFile& entry) {
-    m_items.push_back(entry);
-    return GetSize() - 1;
-}
-
-int CQelTpjImgFileArray::Add(CQelTpjImgFile&& entry) {
+int CQelTpjImgFileArray::Add(CQelTpjImgFile entry) {
     m_items.push_back(std::move(entry));
     return GetSize() - 1;
 }

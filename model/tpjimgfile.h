@@ -35,9 +35,8 @@ public:
     const CQelTpjImgFile& GetAt(int index) const;
     CQelTpjImgFile& GetAt(int index);
     const CQelTpjImgFile& operator[](int index) const { return GetAt(index); }
-    // Appends a copy; returns the new entry's index.
-    int Add(const CQelTpjImgFile& entry);
-    int Add(CQelTpjImgFile&& entry);
+    // Appends the entry; returns its index.
+    int Add(CQelTpjImgFile entry);
     // Removes every entry and releases the storage.
     void RemoveAll() noexcept;
     // Size 0 only: growing is done by Add.

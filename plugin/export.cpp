@@ -7,7 +7,7 @@
 #include <string>
 
 #include "dialogs/outputtypedlg.h"
-#include "format/card_layout.h"
+#include "format/tpj_writer.h"
 #include "format/toruca_format.h"
 #include "framework/codepage.h"
 #include "framework/dialog.h"
@@ -33,20 +33,14 @@ constexpr char16_t kWriteFailed[] = u"ファイル(%s)の作成に失敗しま�
 namespace qel::plugin {
 
 int DialogValueOfType(int type) {
-    switch (type) {
-        case TYPE_SNIP: return 4;
-        case TYPE_CARD: return 2;
-        default: return 1;
-    }
+    const qel::format::CardForm* form = qel::format::FormOfType(type);
+    return (form ? *form : qel::format::kProjectForm).dialogValue;
 }
 
 OutputForm FormOfDialogValue(int value, int currentType) {
-    switch (value) {
-        case 1: return {TYPE_PROJECT, qel::format::kDefaultProjectName};
-        case 2: return {TYPE_CARD, qel::format::kDefaultDetailName};
-        case 4: return {TYPE_SNIP, qel::format::kDefaultSnipName};
-        default: return {currentType, u""};
-    }
+    if (const qel::format::CardForm* form = qel::format::FormOfDialogValue(value))
+        return {form->type, form->defaultName};
+    return {currentType, u""};
 }
 
 std::u16string QuoteArgument(const std::u16string& path) {

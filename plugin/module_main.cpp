@@ -9,13 +9,13 @@ namespace {
 enum { kProcessDetach = 0, kProcessAttach = 1, kThreadAttach = 2, kThreadDetach = 3 };
 
 int DllMain(HINSTANCE, unsigned reason, void*) {
-    if (reason == kProcessAttach) return QelRegisterModuleResources() ? 1 : 0;
-    if (reason == kProcessDetach) QelUnregisterModuleResources();
+    if (reason == kProcessAttach) return qel::dialogs::RegisterModuleResources() ? 1 : 0;
+    if (reason == kProcessDetach) qel::dialogs::UnregisterModuleResources();
     return 1;
 }
 
-__attribute__((constructor)) void ModuleLoad() { DllMain(QelModuleInstance(), kProcessAttach, nullptr); }
-__attribute__((destructor)) void ModuleUnload() { DllMain(QelModuleInstance(), kProcessDetach, nullptr); }
+__attribute__((constructor)) void ModuleLoad() { DllMain(qel::dialogs::ModuleInstance(), kProcessAttach, nullptr); }
+__attribute__((destructor)) void ModuleUnload() { DllMain(qel::dialogs::ModuleInstance(), kProcessDetach, nullptr); }
 
 }  // namespace
 

@@ -24,12 +24,14 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "dialogs/resource.h"
+#include "format/toruca_format.h"
 #include "framework/codepage.h"
 #include "framework/dialog.h"
 #include "framework/modaldriver.h"
@@ -51,15 +53,12 @@ constexpr int kInterfaceRevision = 83;
 constexpr UINT kOutputDialog = IDD_TORUCA_OUTPUT;
 constexpr UINT kSettingsDialog = IDD_TORUCA_SETTINGS;
 
-struct FormChoice {
-    const char* name;
-    int radioId;
-};
-constexpr FormChoice kForms[] = {
-    {"project", IDC_OUTPUT_PROJECT},  // "toruca.tpj"
-    {"detail", IDC_OUTPUT_CARD},      // "toruca_detail.trc"
-    {"snippet", IDC_OUTPUT_SNIP},     // "toruca.trc"
-};
+// The dialog's radio buttons follow the table of forms.
+static_assert(IDC_OUTPUT_CARD == IDC_OUTPUT_PROJECT + 1 && IDC_OUTPUT_SNIP == IDC_OUTPUT_PROJECT + 2 &&
+              std::size(qel::format::kForms) == 3);
+int RadioOf(const qel::format::CardForm& form) {
+    return IDC_OUTPUT_PROJECT + static_cast<int>(&form - qel::format::kForms);
+}
 
 const char kUsage[] =
     "Usage: qelhost [options] PATH\n"
@@ -234,8 +233,7 @@ private:
 
     std::string Finish() {
         if (!m_o.form.empty()) {
-            for (const FormChoice& f : kForms)
-                if (m_o.form == f.name) m_o.formRadio = f.radioId;
+            if (const qel::format::CardForm* form = qel::format::FormOfName(m_o.form)) m_o.formRadio = RadioOf(*form);
             if (m_o.formRadio == 0) return "unknown form '" + m_o.form + "' (project, detail or snippet)";
         }
         if (m_pathGiven && m_o.path.empty()) return "PATH is empty";
@@ -283,7 +281,7 @@ public:
     void RunModal(CDialog& dlg) override {
         const UINT id = dlg.GetTemplateID();
         if (id == kOutputDialog && m_formRadio != 0) {
-            if (QelUserClick(dlg, m_formRadio) == QelUserResult::done) QelUserOk(dlg);
+            if (qel::framework::UserClick(dlg, m_formRadio) == QelUserResult::done) qel::framework::UserOk(dlg);
         } else {
             m_inner.RunModal(dlg);
         }

@@ -25,36 +25,20 @@ std::string DataText(const std::string& cp932) {
     return qel::framework::WideToUtf8(qel::framework::Cp932ToWide(cp932));
 }
 
-int TypeOfForm(const std::string& form) {
-    if (form == "project") return TYPE_PROJECT;
-    if (form == "snippet") return TYPE_SNIP;
-    return TYPE_CARD;
+const qel::format::CardForm& FormNamed(const std::string& name) {
+    const qel::format::CardForm* form = qel::format::FormOfName(name);
+    return form ? *form : qel::format::kDetailForm;
+}
+
+std::vector<std::string> FormNames() {
+    std::vector<std::string> names;
+    for (const qel::format::CardForm& form : qel::format::kForms) names.emplace_back(form.name);
+    return names;
 }
 
 const char* FormOfType(int type) {
-    switch (type) {
-        case TYPE_PROJECT: return "project";
-        case TYPE_CARD: return "detail";
-        case TYPE_SNIP: return "snippet";
-        default: return "unknown";
-    }
-}
-
-const char16_t* DefaultNameOfType(int type) {
-    switch (type) {
-        case TYPE_PROJECT: return qel::format::kDefaultProjectName;
-        case TYPE_SNIP: return qel::format::kDefaultSnipName;
-        default: return qel::format::kDefaultDetailName;
-    }
-}
-
-qel::toruca::Form LimitFormOfType(int type) {
-    switch (type) {
-        case TYPE_PROJECT: return qel::toruca::Form::project;
-        case TYPE_SNIP: return qel::toruca::Form::snippet;
-        case TYPE_CARD: return qel::toruca::Form::detail;
-        default: return qel::toruca::Form::any;
-    }
+    const qel::format::CardForm* form = qel::format::FormOfType(type);
+    return form ? form->name : "unknown";
 }
 
 void RequireInputFile(const std::string& path) {
@@ -102,7 +86,8 @@ std::unique_ptr<CQelTpjFile> LoadCard(const std::string& path) {
     }
     if (!loaded) throw Failure(path + ": cannot be read as a ToruCa file");
     if (card->GetType() == 0)
-        throw Failure(path + ": not a ToruCa file (its first line is neither \"ToruCa\" nor \"TORUCA_PROJECT_V2\")");
+        throw Failure(path + ": not a ToruCa file (its first line is neither \"" + Utf8(qel::format::kMagicToruca) +
+                      "\" nor \"" + Utf8(qel::format::kMagicProject) + "\")");
     return card;
 }
 
@@ -157,7 +142,7 @@ std::u16string ShiftJisText(const std::string& option, const std::string& text) 
 
 qel::toruca::CardMeasure Measure(CQelTpjFile& card, const std::string& path) {
     qel::toruca::CardMeasure m;
-    m.form = LimitFormOfType(card.GetType());
+    m.form = qel::format::FormOfType(card.GetType());
     std::error_code ec;
     const auto size = fs::file_size(path, ec);
     m.fileBytes = ec ? 0 : size;

@@ -9,7 +9,9 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
+#include "format/toruca_format.h"
 #include "toruca/limits/handset_limits.h"
 #include "model/tpjfile.h"
 
@@ -26,13 +28,13 @@ std::string Utf8(const std::u16string& text);
 // The data line's code page 932 bytes as UTF-8 text.
 std::string DataText(const std::string& cp932);
 
-// The record's output type of a form name ("project", "detail", "snippet").
-int TypeOfForm(const std::string& form);
-// "project", "detail", "snippet", or "unknown" for any other type.
+// The form a command line names (format/toruca_format.h); the detail form
+// for a name that is none.
+const qel::format::CardForm& FormNamed(const std::string& name);
+// The names of the forms, for the command line's check.
+std::vector<std::string> FormNames();
+// The name of a record type's form, or "unknown" for any other type.
 const char* FormOfType(int type);
-// The default output name of a type: "toruca.tpj", "toruca_detail.trc", "toruca.trc".
-const char16_t* DefaultNameOfType(int type);
-qel::toruca::Form LimitFormOfType(int type);
 
 // Fails unless `path` names a regular file that can be opened for reading.
 void RequireInputFile(const std::string& path);

@@ -6,11 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "format/toruca_format.h"
+
 namespace qel::apps {
 
 struct MakeOptions {
     std::string page;
-    std::string form = "detail";
+    std::string form = qel::format::kDetailForm.name;
     std::optional<std::string> url, data1, data2, data3, ipId, sortId, expires, lastModified, version;
     std::optional<int> category, color, dist;
     std::vector<std::string> icon;  // FILE TITLE

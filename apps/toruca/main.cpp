@@ -69,7 +69,7 @@ public:
             ->required()
             ->type_name("FILE");
         m_cmd->add_option("-f,--form", m_options.form, "The form written: detail (default), snippet or project")
-            ->check(CLI::IsMember({"detail", "snippet", "project"}))
+            ->check(CLI::IsMember(FormNames()))
             ->type_name("FORM");
         AddTexts();
         AddCodes();
@@ -184,7 +184,7 @@ private:
         m_convert->add_option("FILE", m_convertFile, "A .trc or .tpj file")->required()->type_name("FILE");
         m_convert->add_option("-f,--form", m_convertForm, "The form written: detail, snippet or project")
             ->required()
-            ->check(CLI::IsMember({"detail", "snippet", "project"}))
+            ->check(CLI::IsMember(FormNames()))
             ->type_name("FORM");
         m_convert
             ->add_option("-o,--output", m_convertOut, "The file (or folder) to write; default: the form's name here")

@@ -119,7 +119,8 @@ int RunMake(const MakeOptions& o) {
     SetIcon(card, o.icon);
 
     ImportPage(card, o.page);
-    card.SetType(TypeOfForm(o.form));
+    const qel::format::CardForm& form = FormNamed(o.form);
+    card.SetType(form.type);
     WarnOfMissingImages(card, o.page);
 
     std::string bytes;
@@ -128,7 +129,7 @@ int RunMake(const MakeOptions& o) {
     } catch (const std::exception&) {
         throw Failure(o.page + ": an image of the page cannot be read");
     }
-    const std::string written = WriteNew(o.out, DefaultNameOfType(card.GetType()), bytes);
+    const std::string written = WriteNew(o.out, form.defaultName, bytes);
     std::printf("%s\n", written.c_str());
     return 0;
 }

@@ -1,39 +1,28 @@
 #include "apps/toruca/structure.h"
 
 #include <fstream>
+#include <string_view>
 #include <utility>
+
+#include "format/header_lines.h"
+#include "framework/codepage.h"
 
 namespace qel::apps {
 
 namespace {
-
-bool EqualsNoCase(const std::string& a, const char* b) {
-    std::size_t i = 0;
-    for (; i < a.size() && b[i]; ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return i == a.size() && !b[i];
-}
-
-std::string Trim(const std::string& s) {
-    const auto first = s.find_first_not_of(" \t");
-    if (first == std::string::npos) return {};
-    return s.substr(first, s.find_last_not_of(" \t") - first + 1);
-}
 
 std::string PageHoldsBoundary(int line, const std::string& delimiter) {
     return "the page holds the boundary \"" + delimiter + "\" on line " + std::to_string(line) +
            ": a reader ends the page there and drops the rest";
 }
 
+std::string Hyphens() { return qel::framework::WideToUtf8(qel::format::kDelimiterHyphens); }
+
 enum class Encoding { none, eightBit, base64, other };
 
-Encoding EncodingOfValue(const std::string& value) {
-    if (EqualsNoCase(value, "8bit")) return Encoding::eightBit;
-    if (EqualsNoCase(value, "base64")) return Encoding::base64;
+Encoding EncodingOfValue(std::string_view value) {
+    if (qel::format::EqualsAscii(value, qel::format::kEncoding8bit)) return Encoding::eightBit;
+    if (qel::format::EqualsAscii(value, qel::format::kEncodingBase64)) return Encoding::base64;
     return Encoding::other;
 }
 
@@ -41,7 +30,8 @@ Encoding EncodingOfValue(const std::string& value) {
 // the transfer encoding its headers declare.
 class PartScanner {
 public:
-    explicit PartScanner(const std::string& boundary) : m_delimiter("--" + boundary), m_closing(m_delimiter + "--") {}
+    explicit PartScanner(const std::string& boundary)
+        : m_delimiter(Hyphens() + boundary), m_closing(m_delimiter + Hyphens()) {}
 
     void Line(int lineNo, const std::string& line) {
         const bool isClosing = line == m_closing;
@@ -74,9 +64,10 @@ private:
             CheckPageCutOff();
             return;
         }
-        const std::size_t colon = line.find(':');
-        if (colon != std::string::npos && EqualsNoCase(line.substr(0, colon), "Content-Transfer-Encoding"))
-            m_encoding = EncodingOfValue(Trim(line.substr(colon + 1)));
+        std::string_view key, rest;
+        if (qel::format::SplitHeader(line, key, rest) &&
+            qel::format::EqualsAscii(key, qel::format::kKeyTransferEncoding))
+            m_encoding = EncodingOfValue(qel::format::TrimBytes(rest));
     }
 
     // A part without a transfer encoding right after the page is the rest

@@ -22,14 +22,15 @@ namespace qel::apps {
 int RunConvert(const std::string& file, const std::string& form, const std::string& out) {
     ScratchFolder scratch;  // the attachments live here until the new file is written
     std::unique_ptr<CQelTpjFile> card = LoadCard(file);
-    card->SetType(TypeOfForm(form));
+    const qel::format::CardForm& target = FormNamed(form);
+    card->SetType(target.type);
     std::string bytes;
     try {
         bytes = qel::framework::WideToCp932(qel::format::GetFileText(*card));
     } catch (const std::exception&) {
         throw Failure(file + ": an attachment cannot be read back");
     }
-    const std::string written = WriteNew(out, DefaultNameOfType(card->GetType()), bytes);
+    const std::string written = WriteNew(out, target.defaultName, bytes);
     std::printf("%s\n", written.c_str());
     return 0;
 }

@@ -8,7 +8,7 @@
 // wxMessageDialog and the file dialog as wxFileDialog. Everything runs on
 // the thread that called DoModal.
 //
-// The toolkit is started once per process (QelWxStart) and stays up until
+// The toolkit is started once per process (qel::framework::wx::WxStart) and stays up until
 // the process ends: a host that is no wx program gets a plain wxApp; a
 // host that already runs wxWidgets keeps its own. Before GTK starts, the
 // back end adds its font aliases (fonts.conf) to the system's fontconfig
@@ -33,32 +33,36 @@ class QelWxDialog;
 // built for or the toolkit cannot open the display.
 extern "C" CModalDriver* QelCreateGuiModalDriver(int interfaceVersion);
 
+namespace qel::framework::wx {
+
 // Starts the toolkit in this process (font aliases, wxApp, GTK, style
 // sheet) the first time; answers whether it runs. A failed start is not
 // tried again.
-bool QelWxStart();
+bool WxStart();
 
 // The style class that the style sheet's rules apply to; the back end gives
 // it to each of its dialog windows.
-inline constexpr const char* kQelWxDialogStyleClass = "qel-dialog";
+inline constexpr const char* kDialogStyleClass = "qel-dialog";
 // Gives `window` (a top-level window) the style class above.
-void QelWxApplyDialogStyle(wxWindow& window);
+void WxApplyDialogStyle(wxWindow& window);
 // The style class of the back end's message boxes (the style sheet marks
 // their default button as in the dialogs).
-inline constexpr const char* kQelWxMessageBoxStyleClass = "qel-message-box";
+inline constexpr const char* kMessageBoxStyleClass = "qel-message-box";
 
 // The font a dialog of template `tpl` is shown in: the FONT statement's
 // face, size, weight and italic; the toolkit's default GUI font when the
 // template has none.
-wxFont QelWxTemplateFont(const CDialogTemplate& tpl);
+wxFont WxTemplateFont(const CDialogTemplate& tpl);
 // The base units (average character width and height in pixels) of `font`,
 // as wxWindow::GetDlgUnitBase computes them and ConvertDialogToPixels uses
 // them: the 52 ASCII letters' extent, width (w / 26 + 1) / 2, and height.
-wxSize QelWxBaseUnits(const wxFont& font);
+wxSize WxBaseUnits(const wxFont& font);
 
 // The innermost dialog window open in the back end, null when none.
-QelWxDialog* QelWxActiveDialog();
+QelWxDialog* WxActiveDialog();
 
 // Text between the framework (UTF-16) and wx.
-wxString QelWxString(std::u16string_view text);
-std::u16string QelWxWide(const wxString& text);
+wxString WxString(std::u16string_view text);
+std::u16string WxWide(const wxString& text);
+
+}  // namespace qel::framework::wx

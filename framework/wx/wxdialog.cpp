@@ -61,7 +61,7 @@ private:
 // A label as wx takes it: '&' marks a mnemonic in both; SS_NOPREFIX shows
 // every '&'.
 wxString LabelOf(const CWnd& c) {
-    wxString label = QelWxString(c.GetWindowText());
+    wxString label = qel::framework::wx::WxString(c.GetWindowText());
     if (c.GetControlKind() == K::staticText && (c.GetStyle() & SS_NOPREFIX)) label.Replace("&", "&&");
     return label;
 }
@@ -76,7 +76,7 @@ wxString EditTextOf(const CWnd& c) {
             if (!(text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')) lf += text[i];
         text.swap(lf);
     }
-    return QelWxString(text);
+    return qel::framework::wx::WxString(text);
 }
 
 // A position in the framework's text (UTF-16 units, "\r\n" two) as a
@@ -162,7 +162,7 @@ void ApplyToEdit(CWnd& c, wxTextCtrl& text, unsigned what) {
 template <typename Widget, typename Control>
 void ApplyEntries(const Control& control, Widget& widget) {
     wxArrayString want;
-    for (const QelListEntry& e : control.Entries()) want.Add(QelWxString(e.text));
+    for (const QelListEntry& e : control.Entries()) want.Add(qel::framework::wx::WxString(e.text));
     if (widget.GetStrings() != want) widget.Set(want);
 }
 
@@ -201,11 +201,12 @@ QelWxDialog::QelWxDialog(wxWindow* parent, CDialog& dlg) : m_dlg(dlg) {
     long style = wxCAPTION;
     if (!tpl || (tpl->style & WS_SYSMENU)) style |= wxSYSTEM_MENU | wxCLOSE_BOX;
     if (tpl && (tpl->style & WS_THICKFRAME)) style |= wxRESIZE_BORDER;
-    Create(parent, wxID_ANY, QelWxString(dlg.GetWindowText()), wxDefaultPosition, wxDefaultSize, style);
-    QelWxApplyDialogStyle(*this);
+    Create(parent, wxID_ANY, qel::framework::wx::WxString(dlg.GetWindowText()), wxDefaultPosition, wxDefaultSize,
+           style);
+    qel::framework::wx::WxApplyDialogStyle(*this);
 
     // The font first: ConvertDialogToPixels measures the dialog's own font.
-    if (tpl) SetFont(QelWxTemplateFont(*tpl));
+    if (tpl) SetFont(qel::framework::wx::WxTemplateFont(*tpl));
     if (tpl) SetClientSize(ConvertDialogToPixels(wxSize(tpl->cx, tpl->cy)));
 
     const int count = static_cast<int>(dlg.GetControls().size());
@@ -272,7 +273,7 @@ wxWindow* QelWxDialog::CreateWidget(int index, const CWnd& c) {
             size.y = std::min(size.y, ConvertDialogToPixels(wxSize(0, kClosedComboHeightDu)).y);
             auto* w = new wxChoice(this, id, pos, size);
             // The focus on a combo box leaves the default button marked.
-            QelWxGtkKeepWindowDefault(w->GetHandle());
+            qel::framework::wx::WxGtkKeepWindowDefault(w->GetHandle());
             return w;
         }
         case K::listBox: return new wxListBox(this, id, pos, size, 0, nullptr, wxLB_SINGLE | wxLB_NEEDED_SB);
@@ -307,7 +308,7 @@ void QelWxDialog::BindInput(int index, wxWindow& w) {
         if (m_applying) return;
         const int sel = e.GetSelection();
         Feed([&] {
-            if (QelUserSelect(m_dlg, control(), sel) != QelUserResult::done) refused(QelChange::selection);
+            if (qel::framework::UserSelect(m_dlg, control(), sel) != QelUserResult::done) refused(QelChange::selection);
         });
     };
     auto click = [this, index](wxCommandEvent&) { FeedClick(index); };
@@ -321,9 +322,10 @@ void QelWxDialog::BindInput(int index, wxWindow& w) {
         case K::edit:
             w.Bind(wxEVT_TEXT, [this, index, control, refused](wxCommandEvent& e) {
                 if (m_applying) return;
-                const std::u16string text = QelWxWide(e.GetString());
+                const std::u16string text = qel::framework::wx::WxWide(e.GetString());
                 Feed([&] {
-                    if (QelUserSetText(m_dlg, control(), text) != QelUserResult::done) refused(QelChange::text);
+                    if (qel::framework::UserSetText(m_dlg, control(), text) != QelUserResult::done)
+                        refused(QelChange::text);
                     // The caret stays where the user typed.
                     m_items[static_cast<std::size_t>(index)].dirty &= ~Bit(QelChange::editSelection);
                 });
@@ -336,7 +338,7 @@ void QelWxDialog::BindInput(int index, wxWindow& w) {
                 if (m_applying) return;
                 const int sel = e.GetSelection();
                 Feed([&] {
-                    if (QelUserDoubleClick(m_dlg, control().GetDlgCtrlID(), sel) != QelUserResult::done)
+                    if (qel::framework::UserDoubleClick(m_dlg, control().GetDlgCtrlID(), sel) != QelUserResult::done)
                         refused(QelChange::selection);
                 });
             });
@@ -351,18 +353,13 @@ void QelWxDialog::BindFocus(int index, wxWindow& w) {
         if (m_applying || !m_mirroring || m_ended) return;
         CWnd& focused = *m_dlg.GetControls()[static_cast<std::size_t>(index)];
         if (m_dlg.GetFocus() == &focused) return;
-        Feed([&] { QelUserSetFocus(m_dlg, focused); });
+        Feed([&] { qel::framework::UserSetFocus(m_dlg, focused); });
     });
 }
 
 wxWindow* QelWxDialog::ControlWindow(int index) const {
     if (index < 0 || index >= static_cast<int>(m_items.size())) return nullptr;
     return m_items[static_cast<std::size_t>(index)].window;
-}
-
-wxWindow* QelWxDialog::ControlWindowById(int id) const {
-    CWnd* c = m_dlg.GetDlgItem(id);
-    return c ? ControlWindow(m_dlg.GetControlIndex(*c)) : nullptr;
 }
 
 int QelWxDialog::IndexOfWindow(const wxWindow* window) const {
@@ -402,7 +399,7 @@ void QelWxDialog::Flush() {
     m_flushScheduled = false;
     if (m_captionDirty) {
         m_captionDirty = false;
-        SetTitle(QelWxString(m_dlg.GetWindowText()));
+        SetTitle(qel::framework::wx::WxString(m_dlg.GetWindowText()));
     }
     std::vector<unsigned> dirty(m_items.size());
     for (std::size_t i = 0; i < m_items.size(); ++i) dirty[i] = std::exchange(m_items[i].dirty, 0u);
@@ -495,7 +492,7 @@ void QelWxDialog::Feed(F&& action) {
 void QelWxDialog::FeedClick(int index) {
     if (m_applying) return;
     Feed([&] {
-        QelUserClick(m_dlg, *m_dlg.GetControls()[static_cast<std::size_t>(index)]);
+        qel::framework::UserClick(m_dlg, *m_dlg.GetControls()[static_cast<std::size_t>(index)]);
         // The toolkit has already toggled the widget; the framework decides.
         for (Item& it : m_items)
             if (IsRadio(it.kind) || it.kind == K::checkBox || it.kind == K::autoCheckBox)
@@ -510,11 +507,11 @@ void QelWxDialog::PressDefault() {
         if (c.GetControlKind() != K::defPushButton) continue;
         // A default button that cannot be pressed makes Enter do nothing.
         if (!c.IsWindowVisible() || !c.IsWindowEnabled()) return;
-        if (c.GetDlgCtrlID() == IDOK) Feed([&] { QelUserOk(m_dlg); });
+        if (c.GetDlgCtrlID() == IDOK) Feed([&] { qel::framework::UserOk(m_dlg); });
         else FeedClick(static_cast<int>(i));
         return;
     }
-    Feed([&] { QelUserOk(m_dlg); });
+    Feed([&] { qel::framework::UserOk(m_dlg); });
 }
 
 bool QelWxDialog::Mnemonic(int keyCode) {
@@ -536,7 +533,7 @@ bool QelWxDialog::Mnemonic(int keyCode) {
         for (int j = i + 1; j < n; ++j) {
             CWnd& t = *controls[static_cast<std::size_t>(j)];
             if (!(t.GetStyle() & WS_TABSTOP) || !t.IsWindowVisible() || !t.IsWindowEnabled()) continue;
-            Feed([&] { QelUserSetFocus(m_dlg, t); });
+            Feed([&] { qel::framework::UserSetFocus(m_dlg, t); });
             return true;
         }
         return true;
@@ -548,7 +545,7 @@ void QelWxDialog::OnCharHook(wxKeyEvent& event) {
     const int key = event.GetKeyCode();
     const bool ctrl = event.ControlDown(), alt = event.AltDown(), shift = event.ShiftDown();
     if (key == WXK_ESCAPE && !ctrl && !alt && !shift) {
-        Feed([&] { QelUserCancel(m_dlg); });
+        Feed([&] { qel::framework::UserCancel(m_dlg); });
         return;
     }
     if ((key == WXK_RETURN || key == WXK_NUMPAD_ENTER) && !alt) {
@@ -585,7 +582,7 @@ void QelWxDialog::OnEnterKey(wxKeyEvent& event, bool ctrl, bool shift) {
 
 void QelWxDialog::OnClose(wxCloseEvent& event) {
     if (event.CanVeto()) event.Veto();
-    Feed([&] { QelUserCancel(m_dlg); });
+    Feed([&] { qel::framework::UserCancel(m_dlg); });
 }
 
 void QelWxDialog::Run() {

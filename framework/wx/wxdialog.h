@@ -59,9 +59,8 @@ public:
     void Run();
 
     // The widget of the control at `index` of Dialog().GetControls() (null
-    // for a bad index), and of the first control with id `id`.
+    // for a bad index).
     wxWindow* ControlWindow(int index) const;
-    wxWindow* ControlWindowById(int id) const;
     // The control index of `window` (or of the control it belongs to), -1
     // when it is none of this dialog's controls.
     int IndexOfWindow(const wxWindow* window) const;

@@ -63,7 +63,7 @@ wxString Caption() {
 
 // Text of a message box: the framework's "\r\n" line breaks as "\n".
 wxString MessageText(const std::u16string& text) {
-    wxString s = QelWxString(text);
+    wxString s = qel::framework::wx::WxString(text);
     s.Replace("\r\n", "\n");
     return s;
 }
@@ -71,7 +71,7 @@ wxString MessageText(const std::u16string& text) {
 // A filter "Text|*.a;*.b|...||" as a wx wildcard; "*.*" matches every
 // name, as it does for the dialogs the filters were written for.
 wxString Wildcard(const std::u16string& filter) {
-    wxString w = QelWxString(filter);
+    wxString w = qel::framework::wx::WxString(filter);
     while (w.EndsWith("|")) w.RemoveLast();
     if (w.empty()) return "*";
     wxArrayString parts = wxSplit(w, '|', 0);
@@ -102,7 +102,7 @@ public:
     int ShowModal() override {
         WX_HOOK_MODAL_DIALOG();
         const long style = GetMessageDialogStyle();
-        std::vector<QelWxGtkButton> buttons;
+        std::vector<qel::framework::wx::WxGtkButton> buttons;
         auto add = [&](const wxString& label, int id) { buttons.push_back({std::string(label.utf8_str()), id}); };
         if (style & wxYES_NO) {
             add(GetYesLabel(), wxID_YES);
@@ -120,14 +120,14 @@ public:
             case wxICON_INFORMATION: icon = "dialog-information"; break;
             default: break;
         }
-        m_widget =
-            QelWxGtkNewMessageBox(m_parent ? m_parent->GetHandle() : nullptr, std::string(GetMessage().utf8_str()),
-                                  std::string(m_caption.utf8_str()), icon, buttons,
-                                  buttons[static_cast<std::size_t>(def)].response, kQelWxMessageBoxStyleClass);
-        const int response = QelWxGtkRunDialog(m_widget);
-        QelWxGtkDestroy(m_widget);
+        m_widget = qel::framework::wx::WxGtkNewMessageBox(
+            m_parent ? m_parent->GetHandle() : nullptr, std::string(GetMessage().utf8_str()),
+            std::string(m_caption.utf8_str()), icon, buttons, buttons[static_cast<std::size_t>(def)].response,
+            qel::framework::wx::kMessageBoxStyleClass);
+        const int response = qel::framework::wx::WxGtkRunDialog(m_widget);
+        qel::framework::wx::WxGtkDestroy(m_widget);
         m_widget = nullptr;
-        for (const QelWxGtkButton& b : buttons)
+        for (const qel::framework::wx::WxGtkButton& b : buttons)
             if (b.response == response) return response;
         // Closed by the window manager or Esc: what Cancel or, without one,
         // the last button answers.
@@ -193,11 +193,11 @@ public:
         long style = dlg.m_bOpenFileDialog ? wxFD_OPEN : wxFD_SAVE;
         if (dlg.m_bOpenFileDialog && (dlg.m_dwFlags & OFN_FILEMUSTEXIST)) style |= wxFD_FILE_MUST_EXIST;
         if (!dlg.m_bOpenFileDialog && (dlg.m_dwFlags & OFN_OVERWRITEPROMPT)) style |= wxFD_OVERWRITE_PROMPT;
-        wxString title = QelWxString(dlg.m_strTitle);
+        wxString title = qel::framework::wx::WxString(dlg.m_strTitle);
         if (title.empty()) title = dlg.m_bOpenFileDialog ? "Open" : "Save As";
-        wxString folder = QelWxString(dlg.m_strInitialDir);
+        wxString folder = qel::framework::wx::WxString(dlg.m_strInitialDir);
         if (folder.empty()) folder = wxGetCwd();
-        wxString name = QelWxString(dlg.m_strFileName);
+        wxString name = qel::framework::wx::WxString(dlg.m_strFileName);
         CDialog* ownerDlg = dlg.m_pParentWnd ? dlg.m_pParentWnd->GetOwnerDialog() : nullptr;
         wxWindow* owner = OwnerWindow(ownerDlg);
         for (;;) {
@@ -205,7 +205,7 @@ public:
             if (chooser.ShowModal() != wxID_OK) return IDCANCEL;
             const wxString path = chooser.GetPath();
             std::string why;
-            if (QelFileDialogAccept(dlg, QelWxWide(path), &why)) return IDOK;
+            if (qel::framework::FileDialogAccept(dlg, qel::framework::wx::WxWide(path), &why)) return IDOK;
             // Refused (a name that must exist and does not): say why, ask again.
             wxMessageDialog box(owner, path + "\n" + wxString::FromUTF8(why), Caption(),
                                 wxOK | wxICON_WARNING | wxCENTRE);
@@ -217,33 +217,35 @@ public:
     }
 
     CSize GetDialogBaseUnits(const CDialogTemplate& tpl) override {
-        const wxSize units = QelWxBaseUnits(QelWxTemplateFont(tpl));
+        const wxSize units = qel::framework::wx::WxBaseUnits(qel::framework::wx::WxTemplateFont(tpl));
         return CSize{units.x, units.y};
     }
 };
 
 }  // namespace
 
-wxString QelWxString(std::u16string_view text) { return wxString::FromUTF8(qel::framework::WideToUtf8(text)); }
+wxString qel::framework::wx::WxString(std::u16string_view text) {
+    return wxString::FromUTF8(qel::framework::WideToUtf8(text));
+}
 
-std::u16string QelWxWide(const wxString& text) {
+std::u16string qel::framework::wx::WxWide(const wxString& text) {
     const wxScopedCharBuffer utf8 = text.utf8_str();
     return qel::framework::Utf8ToWide(std::string_view(utf8.data(), utf8.length()));
 }
 
-bool QelWxStart() {
+bool qel::framework::wx::WxStart() {
     static int state = 0;  // 1 running, -1 failed
     if (state) return state > 0;
     state = -1;
     if (wxTheApp) {
         // A host that runs wxWidgets itself: its toolkit, our style sheet.
-        if (std::string error = QelWxGtkLoadStyleSheet(); !error.empty())
+        if (std::string error = qel::framework::wx::WxGtkLoadStyleSheet(); !error.empty())
             qel::framework::Diagnostic("qelfw_wx: style sheet: " + error);
         state = 1;
         return true;
     }
-    if (!QelWxDisplayOpens()) return false;
-    QelWxLoadFontAliases();
+    if (!qel::framework::wx::WxDisplayOpens()) return false;
+    qel::framework::wx::WxLoadFontAliases();
     // GTK sets the process locale from the environment; the numbers the
     // rest of the process formats keep the conventions they had.
     const std::string numeric = std::setlocale(LC_NUMERIC, nullptr);
@@ -264,32 +266,34 @@ bool QelWxStart() {
     if (!started) return false;
     wxTheApp->SetAppName(name);
     wxTheApp->SetExitOnFrameDelete(false);
-    if (std::string error = QelWxGtkLoadStyleSheet(); !error.empty())
+    if (std::string error = qel::framework::wx::WxGtkLoadStyleSheet(); !error.empty())
         qel::framework::Diagnostic("qelfw_wx: style sheet: " + error);
     state = 1;
     return true;
 }
 
-void QelWxApplyDialogStyle(wxWindow& window) { QelWxGtkAddStyleClass(window.GetHandle(), kQelWxDialogStyleClass); }
+void qel::framework::wx::WxApplyDialogStyle(wxWindow& window) {
+    qel::framework::wx::WxGtkAddStyleClass(window.GetHandle(), qel::framework::wx::kDialogStyleClass);
+}
 
-wxFont QelWxTemplateFont(const CDialogTemplate& tpl) {
+wxFont qel::framework::wx::WxTemplateFont(const CDialogTemplate& tpl) {
     if (tpl.font.face.empty() || tpl.font.pointSize <= 0) return wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT);
     wxFontInfo info(tpl.font.pointSize);
-    info.FaceName(QelWxString(tpl.font.face)).Italic(tpl.font.italic);
+    info.FaceName(qel::framework::wx::WxString(tpl.font.face)).Italic(tpl.font.italic);
     if (tpl.font.weight > 0) info.Weight(tpl.font.weight);
     return wxFont(info);
 }
 
-wxSize QelWxBaseUnits(const wxFont& font) {
+wxSize qel::framework::wx::WxBaseUnits(const wxFont& font) {
     wxWindow& w = MeasuringWindow();
     w.SetFont(font);
     return w.ConvertDialogToPixels(wxSize(4, 8));
 }
 
-QelWxDialog* QelWxActiveDialog() { return OpenWindows().empty() ? nullptr : OpenWindows().back(); }
+QelWxDialog* qel::framework::wx::WxActiveDialog() { return OpenWindows().empty() ? nullptr : OpenWindows().back(); }
 
 extern "C" __attribute__((visibility("default"))) CModalDriver* QelCreateGuiModalDriver(int interfaceVersion) {
     if (interfaceVersion != QEL_MODAL_DRIVER_INTERFACE_VERSION) return nullptr;
-    if (!QelWxStart()) return nullptr;
+    if (!qel::framework::wx::WxStart()) return nullptr;
     return new QelWxModalDriver;
 }

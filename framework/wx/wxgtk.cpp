@@ -11,7 +11,7 @@ extern const char qel_wx_fonts_conf[];
 extern const char qel_wx_gtk_css[];
 extern const unsigned long qel_wx_gtk_css_size;
 
-void QelWxLoadFontAliases() {
+void qel::framework::wx::WxLoadFontAliases() {
     FcConfig* config = FcInitLoadConfig();  // the system's fonts.conf (FONTCONFIG_FILE honoured)
     if (!config) return;
     if (FcConfigParseAndLoadFromMemory(config, reinterpret_cast<const FcChar8*>(qel_wx_fonts_conf), FcTrue) &&
@@ -20,7 +20,7 @@ void QelWxLoadFontAliases() {
     FcConfigDestroy(config);
 }
 
-bool QelWxDisplayOpens() {
+bool qel::framework::wx::WxDisplayOpens() {
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
     if (wayland && *wayland) return true;
     Display* display = XOpenDisplay(nullptr);
@@ -29,7 +29,7 @@ bool QelWxDisplayOpens() {
     return true;
 }
 
-std::string QelWxGtkLoadStyleSheet() {
+std::string qel::framework::wx::WxGtkLoadStyleSheet() {
     GdkScreen* screen = gdk_screen_get_default();
     if (!screen) return "no screen";
     GtkCssProvider* provider = gtk_css_provider_new();
@@ -46,13 +46,14 @@ std::string QelWxGtkLoadStyleSheet() {
     return result;
 }
 
-void QelWxGtkAddStyleClass(GtkWidget* widget, const char* styleClass) {
+void qel::framework::wx::WxGtkAddStyleClass(GtkWidget* widget, const char* styleClass) {
     if (widget) gtk_style_context_add_class(gtk_widget_get_style_context(widget), styleClass);
 }
 
-GtkWidget* QelWxGtkNewMessageBox(GtkWidget* parent, const std::string& text, const std::string& title,
-                                 const char* iconName, const std::vector<QelWxGtkButton>& buttons, int defaultResponse,
-                                 const char* styleClass) {
+GtkWidget* qel::framework::wx::WxGtkNewMessageBox(GtkWidget* parent, const std::string& text, const std::string& title,
+                                                  const char* iconName,
+                                                  const std::vector<qel::framework::wx::WxGtkButton>& buttons,
+                                                  int defaultResponse, const char* styleClass) {
     GtkWindow* owner = parent && GTK_IS_WINDOW(parent) ? GTK_WINDOW(parent) : nullptr;
     GtkWidget* box =
         gtk_message_dialog_new(owner, GTK_DIALOG_MODAL, GTK_MESSAGE_OTHER, GTK_BUTTONS_NONE, "%s", text.c_str());
@@ -70,28 +71,23 @@ GtkWidget* QelWxGtkNewMessageBox(GtkWidget* parent, const std::string& text, con
     }
     // gtk_dialog_add_button makes each button able to be the default
     // (can-default); the default response gives one of them has-default.
-    for (const QelWxGtkButton& b : buttons) gtk_dialog_add_button(GTK_DIALOG(box), b.label.c_str(), b.response);
+    for (const qel::framework::wx::WxGtkButton& b : buttons)
+        gtk_dialog_add_button(GTK_DIALOG(box), b.label.c_str(), b.response);
     gtk_dialog_set_default_response(GTK_DIALOG(box), defaultResponse);
     if (GtkWidget* button = gtk_dialog_get_widget_for_response(GTK_DIALOG(box), defaultResponse))
         gtk_widget_grab_focus(button);
-    if (styleClass) QelWxGtkAddStyleClass(box, styleClass);
+    if (styleClass) qel::framework::wx::WxGtkAddStyleClass(box, styleClass);
     return box;
 }
 
-int QelWxGtkRunDialog(GtkWidget* dialog) {
+int qel::framework::wx::WxGtkRunDialog(GtkWidget* dialog) {
     return dialog && GTK_IS_DIALOG(dialog) ? gtk_dialog_run(GTK_DIALOG(dialog)) : GTK_RESPONSE_NONE;
 }
 
-void QelWxGtkDestroy(GtkWidget* widget) {
+void qel::framework::wx::WxGtkDestroy(GtkWidget* widget) {
     if (!widget) return;
     gtk_widget_destroy(widget);
     g_object_unref(widget);
-}
-
-void QelWxGtkMakeDefault(GtkWidget* button) {
-    if (!button) return;
-    gtk_widget_set_can_default(button, TRUE);
-    gtk_widget_grab_default(button);
 }
 
 namespace {
@@ -103,6 +99,6 @@ void ClearReceivesDefault(GtkWidget* widget, gpointer) {
 
 }  // namespace
 
-void QelWxGtkKeepWindowDefault(GtkWidget* widget) {
+void qel::framework::wx::WxGtkKeepWindowDefault(GtkWidget* widget) {
     if (widget) ClearReceivesDefault(widget, nullptr);
 }

@@ -18,8 +18,8 @@ constexpr int kIcon = IDC_ICON, kNoIcon = IDC_NO_ICON, kGenre = IDC_GENRE, kList
 
 class CategoryDlgTest : public qel::test::DialogTest {
 protected:
-    static void SetUpTestSuite() { ASSERT_TRUE(QelRegisterModuleResources()); }
-    static void TearDownTestSuite() { QelUnregisterModuleResources(); }
+    static void SetUpTestSuite() { ASSERT_TRUE(qel::dialogs::RegisterModuleResources()); }
+    static void TearDownTestSuite() { qel::dialogs::UnregisterModuleResources(); }
 
     static void ExpectGenreControlsEnabled(qel::test::DialogUser& u, bool enabled) {
         for (int id : {kLabel, kGenre, kList}) EXPECT_EQ(u.Enabled(id), enabled) << "control " << id;

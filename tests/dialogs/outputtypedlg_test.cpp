@@ -12,8 +12,8 @@ namespace {
 
 class OutputTypeDlgTest : public qel::test::DialogTest {
 protected:
-    static void SetUpTestSuite() { ASSERT_TRUE(QelRegisterModuleResources()); }
-    static void TearDownTestSuite() { QelUnregisterModuleResources(); }
+    static void SetUpTestSuite() { ASSERT_TRUE(qel::dialogs::RegisterModuleResources()); }
+    static void TearDownTestSuite() { qel::dialogs::UnregisterModuleResources(); }
 
     // Opens the dialog with `initial`, checks which radio button is checked
     // and presses OK at once; answers m_nOutput.

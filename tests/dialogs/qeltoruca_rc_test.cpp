@@ -196,16 +196,16 @@ void CheckKind(const CDialogItemTemplate& c, Kind kind, const std::string& where
 
 class ModuleTemplates : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { ASSERT_TRUE(QelRegisterModuleResources()); }
-    static void TearDownTestSuite() { QelUnregisterModuleResources(); }
+    static void SetUpTestSuite() { ASSERT_TRUE(qel::dialogs::RegisterModuleResources()); }
+    static void TearDownTestSuite() { qel::dialogs::UnregisterModuleResources(); }
 };
 
 TEST_F(ModuleTemplates, TheResourceScriptParsesWithoutError) {
-    HINSTANCE module = QelModuleInstance();
+    HINSTANCE module = qel::dialogs::ModuleInstance();
     QelResourceScript script;
     QelRcError error;
-    ASSERT_TRUE(QelParseResourceScript(std::string_view(module->script, module->scriptLength), script, error,
-                                       std::span(module->includes, module->includeCount)))
+    ASSERT_TRUE(qel::framework::ParseResourceScript(std::string_view(module->script, module->scriptLength), script,
+                                                    error, std::span(module->includes, module->includeCount)))
         << "line " << error.line << ": " << error.message;
     EXPECT_EQ(script.dialogs.size(), 4u);
 }
@@ -240,8 +240,8 @@ TEST_F(ModuleTemplates, EachTemplateMatchesItsTableControlForControl) {
 
 class ModuleTemplatesOpen : public qel::test::DialogTest {
 protected:
-    static void SetUpTestSuite() { ASSERT_TRUE(QelRegisterModuleResources()); }
-    static void TearDownTestSuite() { QelUnregisterModuleResources(); }
+    static void SetUpTestSuite() { ASSERT_TRUE(qel::dialogs::RegisterModuleResources()); }
+    static void TearDownTestSuite() { qel::dialogs::UnregisterModuleResources(); }
 };
 
 // Every template opens as a framework dialog; the unhandled Help button is

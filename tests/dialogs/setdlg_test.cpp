@@ -35,8 +35,8 @@ const std::u16string kBadUrl = u"URLは「http://」で始まる半角英数字�
 
 class SetDlgTest : public qel::test::DialogTest {
 protected:
-    static void SetUpTestSuite() { ASSERT_TRUE(QelRegisterModuleResources()); }
-    static void TearDownTestSuite() { QelUnregisterModuleResources(); }
+    static void SetUpTestSuite() { ASSERT_TRUE(qel::dialogs::RegisterModuleResources()); }
+    static void TearDownTestSuite() { qel::dialogs::UnregisterModuleResources(); }
 };
 
 // A dialog run without EditSettings opens with its own defaults: version

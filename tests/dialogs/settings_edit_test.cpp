@@ -23,8 +23,8 @@ constexpr int kVersion = IDC_VERSION, kUrl = IDC_URL, kData1 = IDC_DATA1, kData2
 
 class SettingsEditTest : public qel::test::DialogTest {
 protected:
-    static void SetUpTestSuite() { ASSERT_TRUE(QelRegisterModuleResources()); }
-    static void TearDownTestSuite() { QelUnregisterModuleResources(); }
+    static void SetUpTestSuite() { ASSERT_TRUE(qel::dialogs::RegisterModuleResources()); }
+    static void TearDownTestSuite() { qel::dialogs::UnregisterModuleResources(); }
 };
 
 // Every field of the record, for comparing a record before and after.

@@ -18,8 +18,8 @@ constexpr int kFile = IDC_UNIQDLG_FILE, kTitle = IDC_UNIQDLG_TITLE, kBrowse = ID
 
 class UniqIconDlgTest : public qel::test::DialogTest {
 protected:
-    static void SetUpTestSuite() { ASSERT_TRUE(QelRegisterModuleResources()); }
-    static void TearDownTestSuite() { QelUnregisterModuleResources(); }
+    static void SetUpTestSuite() { ASSERT_TRUE(qel::dialogs::RegisterModuleResources()); }
+    static void TearDownTestSuite() { qel::dialogs::UnregisterModuleResources(); }
 
     // Creates dir()/name (and its folders) and answers its canonical wide path.
     std::u16string MakeFile(const std::string& name) const {

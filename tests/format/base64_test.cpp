@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -125,7 +126,7 @@ TEST(Base64Encode, WideOutputMatchesNarrow) {
         const std::string data = Bytes(n);
         const std::string narrow = Encode(data);
         std::u16string wide = u"head:";
-        AppendBase64(wide, reinterpret_cast<const unsigned char*>(data.data()), n, 0);
+        qel::format::AppendBase64(wide, reinterpret_cast<const unsigned char*>(data.data()), n, 0);
         EXPECT_EQ(wide, u"head:" + std::u16string(narrow.begin(), narrow.end())) << n;
     }
 }
@@ -167,6 +168,18 @@ TEST(Base64Decode, ReportsOverflowWithTheFullCount) {
     EXPECT_EQ(n, 100u);
     EXPECT_FALSE(DecodeBase64(nullptr, 4, out.data(), &n));
     EXPECT_FALSE(DecodeBase64("YQ", 2, out.data(), nullptr));
+}
+
+TEST(Base64Decode, WholeBufferWrapper) {
+    std::size_t count = 99;
+    const std::unique_ptr<unsigned char[]> b = qel::format::DecodeBase64Bytes("YWJj\r\nZA==", 10, count);
+    ASSERT_TRUE(b);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(b.get()), count), "abcd");
+    count = 99;
+    EXPECT_EQ(qel::format::DecodeBase64Bytes(nullptr, 10, count), nullptr);
+    EXPECT_EQ(count, 0u);
+    EXPECT_TRUE(qel::format::DecodeBase64Bytes("", 0, count));
+    EXPECT_EQ(count, 0u);
 }
 
 TEST(Base64Decode, DigitValues) {

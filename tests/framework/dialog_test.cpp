@@ -99,7 +99,8 @@ protected:
         DDX_Text(pDX, 1001, m_strName);
         DDX_Text(pDX, 1002, m_strNotes);
         DDX_CBString(pDX, 1020, m_strKind);
-        DDX_LBIndex(pDX, 1030, m_nPick);
+        if (pDX->m_bSaveAndValidate) m_nPick = m_lstItems.GetCurSel();
+        else m_lstItems.SetCurSel(m_nPick);
     }
 
     BOOL OnInitDialog() override {

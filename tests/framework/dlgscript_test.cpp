@@ -58,7 +58,8 @@ protected:
         DDX_Text(pDX, 501, m_strLine);
         DDX_Text(pDX, 502, m_strNotes);
         DDX_CBIndex(pDX, 504, m_nCombo);
-        DDX_LBIndex(pDX, 505, m_nList);
+        auto* list = static_cast<CListBox*>(GetDlgItem(505));
+        if (pDX->m_bSaveAndValidate) m_nList = list->GetCurSel();
     }
     BOOL OnInitDialog() override {
         for (const char16_t* s : {u"one", u"two", u"three"}) {
@@ -100,7 +101,7 @@ ON_BN_CLICKED(509, &COuter::OnFile)
 END_MESSAGE_MAP()
 
 TEST(DlgScriptParse, BlocksActionsAndValues) {
-    const QelDialogScript s = QelParseDialogScript(
+    const QelDialogScript s = qel::framework::ParseDialogScript(
         "\xEF\xBB\xBF# comment\r\n"
         "\r\n"
         "dialog 50\r\n"
@@ -131,7 +132,7 @@ TEST(DlgScriptParse, BlocksActionsAndValues) {
 }
 
 TEST(DlgScriptParse, BadLinesAreListedWithTheirNumbers) {
-    const QelDialogScript s = QelParseDialogScript(
+    const QelDialogScript s = qel::framework::ParseDialogScript(
         "ok\n"
         "dialog\n"
         "dialog 0\n"
@@ -191,7 +192,8 @@ protected:
     std::vector<std::string> Run(const std::string& script, const std::function<void()>& body) {
         std::vector<std::string> lines;
         auto previousSink = qel::framework::SetDiagnosticSink([&](std::string_view l) { lines.emplace_back(l); });
-        std::unique_ptr<CModalDriver> driver = QelCreateScriptDriver(QelParseDialogScript(script));
+        std::unique_ptr<CModalDriver> driver =
+            qel::framework::CreateScriptDriver(qel::framework::ParseDialogScript(script));
         CModalDriver* previous = AfxSetModalDriver(driver.get());
         body();
         AfxSetModalDriver(previous);
@@ -371,7 +373,7 @@ TEST_F(DlgScriptRun, BadLinesAreReportedWhenTheScriptIsRead) {
 TEST_F(DlgScriptRun, AScriptFileThatCannotBeReadIsReported) {
     std::vector<std::string> lines;
     auto previous = qel::framework::SetDiagnosticSink([&](std::string_view l) { lines.emplace_back(l); });
-    auto driver = QelCreateScriptDriverFromFile(path("nope.txt").string());
+    auto driver = qel::framework::CreateScriptDriverFromFile(path("nope.txt").string());
     qel::framework::SetDiagnosticSink(std::move(previous));
     EXPECT_STREQ(driver->Name(), "script");
     ASSERT_EQ(lines.size(), 1u);

@@ -106,7 +106,8 @@ TEST_F(DriverChoice, TheHostsChooserIsAskedAtEachChoiceAndMayDecline) {
     qel::framework::SetModalDriverChooser([&]() -> std::unique_ptr<CModalDriver> {
         ++asked;
         if (decline) return nullptr;
-        return QelCreateScriptDriver(QelParseDialogScript("dialog 60\ntext 601 from script\nok\n"));
+        return qel::framework::CreateScriptDriver(
+            qel::framework::ParseDialogScript("dialog 60\ntext 601 from script\nok\n"));
     });
     EXPECT_STREQ(AfxGetModalDriver().Name(), "script");
     CRefusingDlg dlg;
@@ -130,8 +131,8 @@ TEST_F(DriverChoice, ADisplayThatCannotBeOpenedFallsBackToNoDisplay) {
 }
 
 TEST_F(DriverChoice, AnInstalledDriverWinsAndResetKeepsIt) {
-    auto mine = QelCreateNoDisplayDriver();
-    qel::framework::SetModalDriverChooser([] { return QelCreateScriptDriverFromFile("/nonexistent"); });
+    auto mine = qel::framework::CreateNoDisplayDriver();
+    qel::framework::SetModalDriverChooser([] { return qel::framework::CreateScriptDriverFromFile("/nonexistent"); });
     AfxSetModalDriver(mine.get());
     AfxResetModalDriver();
     EXPECT_EQ(&AfxGetModalDriver(), mine.get());

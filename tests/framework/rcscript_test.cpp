@@ -21,7 +21,7 @@ const QelResourceFile kIncludes[] = {{"resource.h", kHeader}};
 QelResourceScript Parse(const std::string& text) {
     QelResourceScript script;
     QelRcError error;
-    EXPECT_TRUE(QelParseResourceScript(text, script, error, kIncludes))
+    EXPECT_TRUE(qel::framework::ParseResourceScript(text, script, error, kIncludes))
         << "line " << error.line << ": " << error.message;
     return script;
 }
@@ -29,7 +29,7 @@ QelResourceScript Parse(const std::string& text) {
 QelRcError ParseError(const std::string& text, std::span<const QelResourceFile> includes = kIncludes) {
     QelResourceScript script;
     QelRcError error;
-    EXPECT_FALSE(QelParseResourceScript(text, script, error, includes)) << text;
+    EXPECT_FALSE(qel::framework::ParseResourceScript(text, script, error, includes)) << text;
     EXPECT_TRUE(script.dialogs.empty());
     return error;
 }
@@ -179,7 +179,7 @@ TEST(RcScript, EveryTruncationIsReadOrRefusedCleanly) {
     for (std::size_t n = 0; n <= text.size(); ++n) {
         QelResourceScript s;
         QelRcError e;
-        if (!QelParseResourceScript(std::string_view(text).substr(0, n), s, e, kIncludes)) {
+        if (!qel::framework::ParseResourceScript(std::string_view(text).substr(0, n), s, e, kIncludes)) {
             EXPECT_GE(e.line, 1) << n;
             EXPECT_LE(e.line, lines) << n;
             EXPECT_FALSE(e.message.empty()) << n;

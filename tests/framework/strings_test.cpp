@@ -16,15 +16,10 @@ TEST(Strings, CaseInsensitiveComparisonIsAsciiOnly) {
     EXPECT_LT(qel::framework::CompareNoCase(u"a", u"B"), 0);
 }
 
-TEST(Strings, TrimAndFind) {
+TEST(Strings, Trim) {
     EXPECT_EQ(qel::framework::Trim(u" \t2.0 \r\n"), u"2.0");
     EXPECT_EQ(qel::framework::Trim(u"\u3000x\u3000"), u"\u3000x\u3000");
-    EXPECT_EQ(qel::framework::TrimLeft(u"  a "), u"a ");
     EXPECT_EQ(qel::framework::TrimRight(u"  a "), u"  a");
-    EXPECT_EQ(qel::framework::Find(u"a:b:c", u':'), 1);
-    EXPECT_EQ(qel::framework::Find(u"a:b:c", u":c"), 3);
-    EXPECT_EQ(qel::framework::Find(u"abc", u"x"), -1);
-    EXPECT_EQ(qel::framework::Find(u"abc", u'a', 9), -1);
 }
 
 TEST(Strings, FormatConversions) {

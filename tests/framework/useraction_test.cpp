@@ -42,7 +42,7 @@ TEST_F(UserAction, EachKindTakesItsOwnActions) {
     CActionsDlg dlg;
     qel::test::ExpectDialog(70, [&](qel::test::DialogUser& u) {
         CDialog& d = u.Dialog();
-        EXPECT_EQ(QelUserClick(d, *d.GetControls()[0]), QelUserResult::wrongKind);  // a group box
+        EXPECT_EQ(qel::framework::UserClick(d, *d.GetControls()[0]), QelUserResult::wrongKind);  // a group box
         u.Click(701);
         EXPECT_TRUE(u.Checked(701));
         u.Click(701);
@@ -55,10 +55,10 @@ TEST_F(UserAction, EachKindTakesItsOwnActions) {
         u.SetText(703, u"a\r\nb\nc");  // line breaks already CR LF stay as they are
         EXPECT_EQ(u.Text(703), u"a\r\nb\r\nc");
         EXPECT_EQ(u.EditSel(703), std::make_pair(7, 7));
-        EXPECT_EQ(QelUserChoose(d, 704, u"On"), QelUserResult::noSuchEntry);  // exact text only
+        EXPECT_EQ(qel::framework::UserChoose(d, 704, u"On"), QelUserResult::noSuchEntry);  // exact text only
         EXPECT_EQ(u.TrySelect(705, 0), QelUserResult::noSuchEntry);
         u.Ok();
-        EXPECT_EQ(QelUserOk(d), QelUserResult::unavailable);
+        EXPECT_EQ(qel::framework::UserOk(d), QelUserResult::unavailable);
         EXPECT_EQ(u.TryClick(701), QelUserResult::unavailable);
     });
     dlg.DoModal();

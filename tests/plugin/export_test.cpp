@@ -96,8 +96,8 @@ TEST(ExportPieces, TheEditorReceivesThePathAsOneUnchangedArgument) {
 
 class ExportTest : public qel::test::DialogTest {
 protected:
-    static void SetUpTestSuite() { ASSERT_TRUE(QelRegisterModuleResources()); }
-    static void TearDownTestSuite() { QelUnregisterModuleResources(); }
+    static void SetUpTestSuite() { ASSERT_TRUE(qel::dialogs::RegisterModuleResources()); }
+    static void TearDownTestSuite() { qel::dialogs::UnregisterModuleResources(); }
 
     // A folder for inputs, beside the temporary folder (dir()) that takes
     // the outputs.

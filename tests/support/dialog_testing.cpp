@@ -13,6 +13,19 @@ namespace {
 
 std::string U8(std::u16string_view s) { return qel::framework::WideToUtf8(s); }
 
+// What a user action's result means, for a failure's message.
+const char* ResultText(QelUserResult r) {
+    switch (r) {
+        case QelUserResult::done: return "done";
+        case QelUserResult::noSuchControl: return "no such control";
+        case QelUserResult::wrongKind: return "the control cannot take this action";
+        case QelUserResult::noSuchEntry: return "no such entry";
+        case QelUserResult::unavailable: return "the control is disabled, hidden or read-only";
+        case QelUserResult::badText: return "a single-line edit takes no line break";
+    }
+    return "?";
+}
+
 struct DialogExpectation {
     int templateId;
     std::function<void(DialogUser&)> actions;
@@ -48,14 +61,14 @@ struct DialogDriverScope::Impl final : CModalDriver {
             std::get<DialogExpectation>(queue.front()).templateId != id) {
             ADD_FAILURE() << "dialog " << id << " opened, but the next expectation is "
                           << (queue.empty() ? std::string("none") : Describe(queue.front()));
-            QelUserCancel(dlg);
+            qel::framework::UserCancel(dlg);
             return;
         }
         DialogExpectation e = std::move(std::get<DialogExpectation>(queue.front()));
         queue.pop_front();
         DialogUser user(dlg);
         if (e.actions) e.actions(user);
-        if (!dlg.IsEnded()) QelUserCancel(dlg);
+        if (!dlg.IsEnded()) qel::framework::UserCancel(dlg);
     }
 
     int MessageBox(CWnd*, const std::u16string& text, UINT style) override {
@@ -158,16 +171,22 @@ void DialogUser::ThrowWrongClass() {
 
 void DialogUser::Check(QelUserResult r, const char* action, int id) const {
     if (r != QelUserResult::done)
-        ADD_FAILURE() << action << " " << id << " in dialog " << m_dlg.GetTemplateID() << ": " << QelUserResultText(r);
+        ADD_FAILURE() << action << " " << id << " in dialog " << m_dlg.GetTemplateID() << ": " << ResultText(r);
 }
 
-void DialogUser::Click(int id) { Check(QelUserClick(m_dlg, id), "click", id); }
-void DialogUser::SetText(int id, std::u16string_view text) { Check(QelUserSetText(m_dlg, id, text), "text", id); }
-void DialogUser::Select(int id, int index) { Check(QelUserSelect(m_dlg, id, index), "select", id); }
-void DialogUser::Choose(int id, std::u16string_view text) { Check(QelUserChoose(m_dlg, id, text), "choose", id); }
-void DialogUser::DoubleClick(int id, int index) { Check(QelUserDoubleClick(m_dlg, id, index), "double click", id); }
-void DialogUser::Ok() { Check(QelUserOk(m_dlg), "ok", IDOK); }
-void DialogUser::Cancel() { Check(QelUserCancel(m_dlg), "cancel", IDCANCEL); }
+void DialogUser::Click(int id) { Check(qel::framework::UserClick(m_dlg, id), "click", id); }
+void DialogUser::SetText(int id, std::u16string_view text) {
+    Check(qel::framework::UserSetText(m_dlg, id, text), "text", id);
+}
+void DialogUser::Select(int id, int index) { Check(qel::framework::UserSelect(m_dlg, id, index), "select", id); }
+void DialogUser::Choose(int id, std::u16string_view text) {
+    Check(qel::framework::UserChoose(m_dlg, id, text), "choose", id);
+}
+void DialogUser::DoubleClick(int id, int index) {
+    Check(qel::framework::UserDoubleClick(m_dlg, id, index), "double click", id);
+}
+void DialogUser::Ok() { Check(qel::framework::UserOk(m_dlg), "ok", IDOK); }
+void DialogUser::Cancel() { Check(qel::framework::UserCancel(m_dlg), "cancel", IDCANCEL); }
 
 CWnd* DialogUser::Control(int id) const {
     CWnd* c = m_dlg.GetDlgItem(id);
@@ -251,7 +270,7 @@ std::pair<int, int> DialogUser::EditSel(int id) const {
 // FileDialogUser
 
 bool FileDialogUser::TryOk(std::string* why) {
-    if (QelFileDialogAccept(m_dlg, m_typed, why)) {
+    if (qel::framework::FileDialogAccept(m_dlg, m_typed, why)) {
         m_accepted = true;
         m_done = true;
     }

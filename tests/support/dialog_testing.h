@@ -27,7 +27,7 @@
 // dialog still open when its actions return is cancelled, as a script block
 // does. Message boxes are answered with the expectation's answer (IDOK).
 //
-// Tests that link the module call QelRegisterModuleResources() so that its
+// Tests that link the module call qel::dialogs::RegisterModuleResources() so that its
 // templates are found; framework tests register a script of their own with
 // qel::test::ScopedResourceScript.
 #pragma once
@@ -74,9 +74,9 @@ public:
     void Ok();
     void Cancel();
     // The same, answering how it went instead of failing.
-    QelUserResult TryClick(int id) { return QelUserClick(m_dlg, id); }
-    QelUserResult TrySetText(int id, std::u16string_view text) { return QelUserSetText(m_dlg, id, text); }
-    QelUserResult TrySelect(int id, int index) { return QelUserSelect(m_dlg, id, index); }
+    QelUserResult TryClick(int id) { return qel::framework::UserClick(m_dlg, id); }
+    QelUserResult TrySetText(int id, std::u16string_view text) { return qel::framework::UserSetText(m_dlg, id, text); }
+    QelUserResult TrySelect(int id, int index) { return qel::framework::UserSelect(m_dlg, id, index); }
 
     // State. A control that does not exist fails the test (and answers an
     // empty value).
@@ -109,7 +109,7 @@ public:
     CFileDialog& Dialog() const { return m_dlg; }
     std::u16string InitialDir() const { return m_dlg.m_strInitialDir; }
     // Types the file name; Ok accepts it as the dialog would
-    // (QelFileDialogAccept) and fails the test when the dialog refuses it.
+    // (qel::framework::FileDialogAccept) and fails the test when the dialog refuses it.
     void SetText(std::u16string path) { m_typed = std::move(path); }
     void Ok();
     bool TryOk(std::string* why = nullptr);

@@ -9,8 +9,8 @@
 
 namespace {
 
+using qel::format::CardForm;
 using qel::toruca::CardMeasure;
-using qel::toruca::Form;
 using qel::toruca::MeasureFile;
 
 class HandsetLimitsMeasure : public qel::test::TempDirTest {
@@ -29,14 +29,14 @@ protected:
 TEST_F(HandsetLimitsMeasure, TheTypeLineDecidesTheForm) {
     const struct {
         const char* header;
-        Form form;
+        const CardForm* form;
     } cases[] = {
-        {"TORUCA_PROJECT_V2\r\nVersion: 2.1\r\n", Form::project},
-        {"toruca_project_v2\r\nType: SNIP\r\n", Form::snippet},
-        {"ToruCa\r\ntype:  card \r\n", Form::detail},
-        {"ToruCa\r\nType: OTHER\r\n", Form::any},
-        {"Type: SNIP\nVersion: 2.1\n", Form::any},  // the first line is no header line
-        {"ToruCa\r\n\r\n--b\r\nType: SNIP\r\n", Form::any},
+        {"TORUCA_PROJECT_V2\r\nVersion: 2.1\r\n", &qel::format::kProjectForm},
+        {"toruca_project_v2\r\nType: SNIP\r\n", &qel::format::kSnippetForm},
+        {"ToruCa\r\ntype:  card \r\n", &qel::format::kDetailForm},
+        {"ToruCa\r\nType: OTHER\r\n", nullptr},
+        {"Type: SNIP\nVersion: 2.1\n", nullptr},  // the first line is no header line
+        {"ToruCa\r\n\r\n--b\r\nType: SNIP\r\n", nullptr},
     };
     for (const auto& c : cases) EXPECT_EQ(Measure(c.header).form, c.form) << c.header;
 }

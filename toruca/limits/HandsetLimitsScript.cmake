@@ -1,6 +1,7 @@
 # Writes the rows of INPUT (handset_limits.tsv) as a C++ table into OUTPUT.
-# A row that does not have its five fields, or whose form, subject or max is
-# not one the program knows, stops the build.
+# A row that does not have its five fields, or whose subject or max is not
+# one the program knows, stops the build; a form that is neither "any" nor
+# the name of a form of format/toruca_format.h stops the compiler.
 file(STRINGS "${INPUT}" lines ENCODING UTF-8)
 set(rows "")
 foreach(line IN LISTS lines)
@@ -17,8 +18,13 @@ foreach(line IN LISTS lines)
   list(GET fields 2 subject)
   list(GET fields 3 max)
   list(GET fields 4 source)
-  if(NOT form MATCHES "^(detail|snippet|any)$")
+  if(NOT form MATCHES "^[a-z]+$")
     message(FATAL_ERROR "${INPUT}: unknown form '${form}'")
+  endif()
+  if(form STREQUAL "any")
+    set(form "nullptr")
+  else()
+    set(form "Known(qel::format::FormOfName(\"${form}\"))")
   endif()
   if(NOT subject MATCHES "^(file|url|data1|data2|data3|text)$")
     message(FATAL_ERROR "${INPUT}: unknown subject '${subject}'")
@@ -28,12 +34,19 @@ foreach(line IN LISTS lines)
   endif()
   string(REPLACE "\\" "\\\\" source "${source}")
   string(REPLACE "\"" "\\\"" source "${source}")
-  string(APPEND rows "    {\"${key}\", qel::toruca::Form::${form}, qel::toruca::Subject::${subject}, ${max}u, \"${source}\"},\n")
+  string(APPEND rows "    {\"${key}\", ${form}, qel::toruca::Subject::${subject}, ${max}u, \"${source}\"},\n")
 endforeach()
 file(WRITE "${OUTPUT}.tmp"
   "// Generated from ${INPUT}; do not edit.\n"
   "#include \"toruca/limits/handset_limits.h\"\n"
   "namespace qel::toruca {\n"
+  "namespace {\n"
+  "// A form name the table of forms does not know fails the compilation.\n"
+  "consteval const qel::format::CardForm* Known(const qel::format::CardForm* form) {\n"
+  "    if (!form) throw \"handset_limits.tsv names a form that format/toruca_format.h does not know\";\n"
+  "    return form;\n"
+  "}\n"
+  "}  // namespace\n"
   "extern const HandsetLimit kHandsetLimits[];\nextern const std::size_t kHandsetLimitCount;\n"
   "const HandsetLimit kHandsetLimits[] = {\n${rows}};\n"
   "const std::size_t kHandsetLimitCount = sizeof kHandsetLimits / sizeof kHandsetLimits[0];\n"

@@ -5,7 +5,8 @@
 // Knows nothing of the module: qelhost links it (and must not link the
 // module's core), and so does the toruca tool. Each measures a card its own
 // way (the tool through the module's reader, qelhost from the header lines of
-// the file it saw written) and both judge with Judge.
+// the file it saw written, read by the card format's own line reader) and
+// both judge with Judge. The forms are those of format/toruca_format.h.
 #pragma once
 
 #include <cstddef>
@@ -14,18 +15,18 @@
 #include <string>
 #include <vector>
 
+#include "format/toruca_format.h"
+
 namespace qel::toruca {
 
-// The card forms. A project file is not loaded by handsets: only the rows
-// for any form apply to it.
-enum class Form { detail, snippet, project, any };
 // What a row measures, in bytes: the whole file, the URL, one data line
 // (Shift_JIS text), or the URL and the three data lines together.
 enum class Subject { file, url, data1, data2, data3, text };
 
 struct HandsetLimit {
-    const char* key;  // stable name for scripts, "data1"
-    Form form;        // detail, snippet or any
+    const char* key;                    // stable name for scripts, "data1"
+    const qel::format::CardForm* form;  // the form the row is for; null: any (a project file, which
+                                        // handsets do not load, has only these)
     Subject subject;
     std::uint64_t max;   // the largest allowed value, bytes
     const char* source;  // where the figure is published (UTF-8)
@@ -36,7 +37,7 @@ std::span<const HandsetLimit> Limits();
 
 // The sizes of one card, in bytes.
 struct CardMeasure {
-    Form form = Form::any;  // detail, snippet or project; any: unknown
+    const qel::format::CardForm* form = nullptr;  // null: unknown
     std::uint64_t fileBytes = 0;
     std::uint64_t url = 0;  // Shift_JIS bytes of the URL value
     std::uint64_t data1 = 0, data2 = 0, data3 = 0;
@@ -53,8 +54,6 @@ std::vector<Verdict> Judge(const CardMeasure& card);
 
 // "Data1", "file size", ... : the subject as shown to the user.
 const char* SubjectName(Subject subject);
-// "detail", "snippet", "project" or "any".
-const char* FormName(Form form);
 // One line on an exceeded row, without program or file name:
 // "Data1 is 52 bytes, over the handset limit of 40 bytes (SOURCE)".
 std::string Describe(const Verdict& verdict);

@@ -23,7 +23,7 @@ namespace {
 
 class DialogScreenshotsGuiTest : public qel::test::gui::GuiTest {
 protected:
-    static void SetUpTestSuite() { ASSERT_TRUE(QelRegisterModuleResources()); }
+    static void SetUpTestSuite() { ASSERT_TRUE(qel::dialogs::RegisterModuleResources()); }
 };
 
 // Every label of the dialog (static texts, group boxes, buttons, radio
@@ -76,7 +76,8 @@ TEST_F(DialogScreenshotsGuiTest, SettingsDialogShowsFixedWidthValuesWhole) {
             w.Dialog().GetDlgItem(id)->SetWindowText(value);
             w.Flush();
             qel::test::gui::Settle(50);
-            EXPECT_EQ(qel::test::gui::ClippedText(w.ControlWindowById(id)->GetHandle()), "") << "edit " << id;
+            EXPECT_EQ(qel::test::gui::ClippedText(qel::test::gui::ControlWindowById(w, id)->GetHandle()), "")
+                << "edit " << id;
         }
         qel::test::gui::Key(WXK_ESCAPE);
         qel::test::gui::WaitForEnd(w);

@@ -92,7 +92,7 @@ int ModalScript::EnterDialog(QelWxDialog* ours, Expectation& e) {
         // (A loop left because a handler threw is over too.)
         if (!WaitFor([&] { return ours->Dialog().IsEnded() || !ours->IsModal(); }, 2000)) {
             ADD_FAILURE() << "dialog " << ours->Dialog().GetTemplateID() << " still open after its actions; cancelled";
-            QelUserCancel(ours->Dialog());
+            qel::framework::UserCancel(ours->Dialog());
             ours->Flush();
         }
     });
@@ -180,6 +180,11 @@ bool WaitFor(const std::function<bool()>& done, int ms) {
         if (wxGetLocalTimeMillis() > until) return false;
         wxMilliSleep(5);
     }
+}
+
+wxWindow* ControlWindowById(const QelWxDialog& window, int id) {
+    CWnd* control = window.Dialog().GetDlgItem(id);
+    return control ? window.ControlWindow(window.Dialog().GetControlIndex(*control)) : nullptr;
 }
 
 void Settle(int ms) {

@@ -11,7 +11,7 @@
 //
 //     qel::test::gui::GuiTest fixture;
 //     Script().ExpectDialog(13651, [&](QelWxDialog& w) {
-//         qel::test::gui::Click(*w.ControlWindowById(20002));
+//         qel::test::gui::Click(*qel::test::gui::ControlWindowById(w, 20002));
 //         qel::test::gui::Key(WXK_RETURN);
 //         qel::test::gui::WaitForEnd(w);
 //     });
@@ -100,6 +100,9 @@ bool WaitFor(const std::function<bool()>& done, int ms = 5000);
 void Settle(int ms = 150);
 // Waits until the dialog has ended (fails the test after a while).
 void WaitForEnd(QelWxDialog& window);
+// The widget of the first control with id `id` of the window's dialog, null
+// when it has none.
+wxWindow* ControlWindowById(const QelWxDialog& window, int id);
 
 // Real input through the X server (wxUIActionSimulator). Each waits until
 // the toolkit has handled it.

@@ -19,7 +19,7 @@ namespace {
 
 class ModuleDialogsGuiTest : public qel::test::gui::GuiTest {
 protected:
-    static void SetUpTestSuite() { ASSERT_TRUE(QelRegisterModuleResources()); }
+    static void SetUpTestSuite() { ASSERT_TRUE(qel::dialogs::RegisterModuleResources()); }
 };
 
 // Every control of the window at its template rectangle (base units 7 x 13;
@@ -37,14 +37,14 @@ void ExpectTemplateLayout(QelWxDialog& w) {
     }
 }
 
-wxTextCtrl& Text(QelWxDialog& w, int id) { return *static_cast<wxTextCtrl*>(w.ControlWindowById(id)); }
+wxTextCtrl& Text(QelWxDialog& w, int id) { return *static_cast<wxTextCtrl*>(qel::test::gui::ControlWindowById(w, id)); }
 
 TEST_F(ModuleDialogsGuiTest, OutputTypeDialogTakesTheClickedRadio) {
     CQelTorucaOutputTypeDlg dlg(1, nullptr);
     Script().ExpectDialog(13651, [&](QelWxDialog& w) {
         ExpectTemplateLayout(w);
-        EXPECT_TRUE(static_cast<wxRadioButton*>(w.ControlWindowById(20000))->GetValue());
-        qel::test::gui::Click(*w.ControlWindowById(20002));
+        EXPECT_TRUE(static_cast<wxRadioButton*>(qel::test::gui::ControlWindowById(w, 20000))->GetValue());
+        qel::test::gui::Click(*qel::test::gui::ControlWindowById(w, 20002));
         qel::test::gui::Screenshot(w, "module_13651_output_type");
         qel::test::gui::Key(WXK_RETURN);
         qel::test::gui::WaitForEnd(w);
@@ -57,15 +57,15 @@ TEST_F(ModuleDialogsGuiTest, CategoryDialogShowsTheGenreAndCodeAndNoIconReturnsZ
     CQelTorucaCategoryDlg dlg(100, nullptr);
     Script().ExpectDialog(13652, [&](QelWxDialog& w) {
         ExpectTemplateLayout(w);
-        auto& genre = *static_cast<wxChoice*>(w.ControlWindowById(20024));
-        auto& codes = *static_cast<wxListBox*>(w.ControlWindowById(20025));
+        auto& genre = *static_cast<wxChoice*>(qel::test::gui::ControlWindowById(w, 20024));
+        auto& codes = *static_cast<wxListBox*>(qel::test::gui::ControlWindowById(w, 20025));
         EXPECT_EQ(genre.GetCount(), 11u);
         EXPECT_EQ(genre.GetSelection(), dlg.m_cmbGenre.GetCurSel());
         EXPECT_GT(codes.GetCount(), 0u);
         EXPECT_EQ(codes.GetSelection(), dlg.m_lstIcon.GetCurSel());
         EXPECT_GE(codes.GetSelection(), 0);
         qel::test::gui::Screenshot(w, "module_13652_category");
-        qel::test::gui::Click(*w.ControlWindowById(20023));
+        qel::test::gui::Click(*qel::test::gui::ControlWindowById(w, 20023));
         EXPECT_FALSE(codes.IsEnabled());
         qel::test::gui::Key(WXK_RETURN);
         qel::test::gui::WaitForEnd(w);
@@ -79,11 +79,11 @@ TEST_F(ModuleDialogsGuiTest, UniqueIconDialogRefusesAMissingFile) {
     dlg.m_strTitle = u"題名";
     Script().ExpectDialog(13653, [&](QelWxDialog& w) {
         ExpectTemplateLayout(w);
-        EXPECT_EQ(Text(w, 20020).GetValue(), QelWxString(u"題名"));
+        EXPECT_EQ(Text(w, 20020).GetValue(), qel::framework::wx::WxString(u"題名"));
         qel::test::gui::Click(Text(w, 20021));
         qel::test::gui::Type("/no/such/icon.png");
         Script().ExpectMessageBox([](wxMessageDialog& box) {
-            EXPECT_EQ(box.GetMessage(), QelWxString(u"ファイルがありません。"));
+            EXPECT_EQ(box.GetMessage(), qel::framework::wx::WxString(u"ファイルがありません。"));
             EXPECT_TRUE(box.GetMessageDialogStyle() & wxICON_ERROR);
             return wxID_OK;
         });
@@ -102,12 +102,12 @@ TEST_F(ModuleDialogsGuiTest, SettingsDialogChecksTheUrlAndTakesData2LineBreaks) 
     dlg.m_strVersion = u"2.0";
     Script().ExpectDialog(13650, [&](QelWxDialog& w) {
         ExpectTemplateLayout(w);
-        EXPECT_EQ(static_cast<wxChoice*>(w.ControlWindowById(20003))->GetStringSelection(), "2.0");
+        EXPECT_EQ(static_cast<wxChoice*>(qel::test::gui::ControlWindowById(w, 20003))->GetStringSelection(), "2.0");
         EXPECT_FALSE(Text(w, 20031).GetValue().empty());
         qel::test::gui::Click(Text(w, 20004));
         qel::test::gui::Type("https://example.com/");
         Script().ExpectMessageBox([](wxMessageDialog& box) {
-            EXPECT_EQ(box.GetMessage(), QelWxString(u"URLは「http://」で始まる半角英数字記号です。"));
+            EXPECT_EQ(box.GetMessage(), qel::framework::wx::WxString(u"URLは「http://」で始まる半角英数字記号です。"));
             EXPECT_TRUE(box.GetMessageDialogStyle() & wxICON_ERROR);
             return wxID_OK;
         });

@@ -58,8 +58,10 @@ ON_BN_CLICKED(20001, &COutputDlg::OnRadio)
 ON_BN_CLICKED(20002, &COutputDlg::OnRadio)
 END_MESSAGE_MAP()
 
-wxRadioButton& Radio(QelWxDialog& w, int id) { return *static_cast<wxRadioButton*>(w.ControlWindowById(id)); }
-wxTextCtrl& Text(QelWxDialog& w, int id) { return *static_cast<wxTextCtrl*>(w.ControlWindowById(id)); }
+wxRadioButton& Radio(QelWxDialog& w, int id) {
+    return *static_cast<wxRadioButton*>(qel::test::gui::ControlWindowById(w, id));
+}
+wxTextCtrl& Text(QelWxDialog& w, int id) { return *static_cast<wxTextCtrl*>(qel::test::gui::ControlWindowById(w, id)); }
 
 TEST_F(GuiTest, RadioClickedWithTheMouseAndEnterPressesOk) {
     COutputDlg dlg(0);
@@ -196,7 +198,7 @@ TEST_F(GuiTest, RefusedUrlShowsStopMessageAndSelectsTheUrlForRetyping) {
         EXPECT_EQ(dlg.GetDlgItem(20004)->GetWindowText(), u"ftp://example.com/");
         EXPECT_GT(dlg.urlChanges, 0);
         Script().ExpectMessageBox([](wxMessageDialog& box) {
-            EXPECT_EQ(box.GetMessage(), QelWxString(u"URLは「http://」で始まる半角英数字記号です。"));
+            EXPECT_EQ(box.GetMessage(), qel::framework::wx::WxString(u"URLは「http://」で始まる半角英数字記号です。"));
             EXPECT_TRUE(box.GetMessageDialogStyle() & wxICON_ERROR);
             EXPECT_TRUE(box.GetMessageDialogStyle() & wxOK);
             return wxID_OK;
@@ -258,16 +260,16 @@ TEST_F(GuiTest, VersionComboChosenWithTheKeyboardRunsItsHandler) {
     CSettingsDlg dlg;
     dlg.m_strVersion = u"2.0";
     Script().ExpectDialog(13650, [&](QelWxDialog& w) {
-        auto& choice = *static_cast<wxChoice*>(w.ControlWindowById(20003));
+        auto& choice = *static_cast<wxChoice*>(qel::test::gui::ControlWindowById(w, 20003));
         EXPECT_EQ(choice.GetCount(), 4u);
         EXPECT_EQ(choice.GetSelection(), 2);
-        EXPECT_EQ(Text(w, 20031).GetValue(), QelWxString(u"バージョン 2.0 の説明"));
+        EXPECT_EQ(Text(w, 20031).GetValue(), qel::framework::wx::WxString(u"バージョン 2.0 の説明"));
         qel::test::gui::ClickAt(w, wxPoint(2, 2));
         choice.SetFocus();
         qel::test::gui::Settle();
         qel::test::gui::Key(WXK_DOWN);
         EXPECT_EQ(dlg.m_cmbVersion.GetCurSel(), 3);
-        EXPECT_EQ(Text(w, 20031).GetValue(), QelWxString(u"バージョン 2.1 の説明"));
+        EXPECT_EQ(Text(w, 20031).GetValue(), qel::framework::wx::WxString(u"バージョン 2.1 の説明"));
         qel::test::gui::Key(WXK_RETURN);
         qel::test::gui::WaitForEnd(w);
     });
@@ -281,16 +283,16 @@ TEST_F(GuiTest, NestedDialogWithFileChooserReturnsIntoTheSettings) {
     dlg.m_strFolder = wdir();
     Script().ExpectDialog(13650, [&](QelWxDialog& outer) {
         Script().ExpectDialog(13653, [&](QelWxDialog& inner) {
-            EXPECT_EQ(QelWxActiveDialog(), &inner);
+            EXPECT_EQ(qel::framework::wx::WxActiveDialog(), &inner);
             EXPECT_EQ(inner.GetParent(), &outer);
             EXPECT_TRUE(inner.IsModal());
             // The toolkit's file chooser, in the folder the dialog gave; the
             // file chosen in it and Enter pressed.
             Script().ExpectFileDialog(
                 [&](wxFileDialog& chooser) {
-                    EXPECT_EQ(chooser.GetDirectory(), QelWxString(wdir()));
+                    EXPECT_EQ(chooser.GetDirectory(), qel::framework::wx::WxString(wdir()));
                     EXPECT_EQ(chooser.GetWildcard(), "Images|*.gif;*.png|All|*");
-                    chooser.SetPath(QelWxString(icon));
+                    chooser.SetPath(qel::framework::wx::WxString(icon));
                     return wxID_NONE;
                 },
                 [&](wxFileDialog& chooser) {
@@ -300,15 +302,15 @@ TEST_F(GuiTest, NestedDialogWithFileChooserReturnsIntoTheSettings) {
                     qel::test::gui::Key(WXK_RETURN);
                     qel::test::gui::WaitFor([&] { return !chooser.IsModal(); });
                 });
-            qel::test::gui::Click(*inner.ControlWindowById(20016));
-            EXPECT_EQ(Text(inner, 20021).GetValue(), QelWxString(icon));
+            qel::test::gui::Click(*qel::test::gui::ControlWindowById(inner, 20016));
+            EXPECT_EQ(Text(inner, 20021).GetValue(), qel::framework::wx::WxString(icon));
             qel::test::gui::Click(Text(inner, 20020));
             qel::test::gui::Type("My icon");
             qel::test::gui::Screenshot(inner, "13653_unique_icon_filled");
             qel::test::gui::Key(WXK_RETURN);
             qel::test::gui::WaitForEnd(inner);
         });
-        qel::test::gui::Click(*outer.ControlWindowById(20016));
+        qel::test::gui::Click(*qel::test::gui::ControlWindowById(outer, 20016));
         EXPECT_TRUE(outer.IsEnabled());
         EXPECT_EQ(Text(outer, 20018).GetValue(), "My icon");
         qel::test::gui::Key(WXK_ESCAPE);
@@ -316,16 +318,16 @@ TEST_F(GuiTest, NestedDialogWithFileChooserReturnsIntoTheSettings) {
     });
     EXPECT_EQ(dlg.DoModal(), IDCANCEL);
     EXPECT_EQ(dlg.m_strUniqFile, icon);
-    EXPECT_EQ(QelWxActiveDialog(), nullptr);
+    EXPECT_EQ(qel::framework::wx::WxActiveDialog(), nullptr);
 }
 
 TEST_F(GuiTest, MissingFileRefusedWithMessageAndFocusOnTheFileEdit) {
     CUniqDlg dlg;
     dlg.m_strFile = wpath("missing.png");
     Script().ExpectDialog(13653, [&](QelWxDialog& w) {
-        EXPECT_EQ(Text(w, 20021).GetValue(), QelWxString(dlg.m_strFile));
+        EXPECT_EQ(Text(w, 20021).GetValue(), qel::framework::wx::WxString(dlg.m_strFile));
         Script().ExpectMessageBox([](wxMessageDialog& box) {
-            EXPECT_EQ(box.GetMessage(), QelWxString(u"ファイルがありません。"));
+            EXPECT_EQ(box.GetMessage(), qel::framework::wx::WxString(u"ファイルがありません。"));
             EXPECT_TRUE(box.GetMessageDialogStyle() & wxICON_ERROR);
             return wxID_OK;
         });
@@ -392,12 +394,12 @@ END_MESSAGE_MAP()
 TEST_F(GuiTest, RadioHandlerDisablesTheGenreControlsInTheWindow) {
     CIconDlg dlg(100);
     Script().ExpectDialog(13652, [&](QelWxDialog& w) {
-        for (int id : {20026, 20024, 20025}) EXPECT_TRUE(w.ControlWindowById(id)->IsEnabled()) << id;
+        for (int id : {20026, 20024, 20025}) EXPECT_TRUE(qel::test::gui::ControlWindowById(w, id)->IsEnabled()) << id;
         qel::test::gui::Click(Radio(w, 20023));
-        for (int id : {20026, 20024, 20025}) EXPECT_FALSE(w.ControlWindowById(id)->IsEnabled()) << id;
+        for (int id : {20026, 20024, 20025}) EXPECT_FALSE(qel::test::gui::ControlWindowById(w, id)->IsEnabled()) << id;
         qel::test::gui::Screenshot(w, "13652_icon_selection_no_icon");
         qel::test::gui::Click(Radio(w, 20022));
-        for (int id : {20026, 20024, 20025}) EXPECT_TRUE(w.ControlWindowById(id)->IsEnabled()) << id;
+        for (int id : {20026, 20024, 20025}) EXPECT_TRUE(qel::test::gui::ControlWindowById(w, id)->IsEnabled()) << id;
         qel::test::gui::Click(Radio(w, 20023));
         qel::test::gui::Key(WXK_RETURN);
         qel::test::gui::WaitForEnd(w);
@@ -409,10 +411,10 @@ TEST_F(GuiTest, RadioHandlerDisablesTheGenreControlsInTheWindow) {
 TEST_F(GuiTest, ListEntryClickedAndDoubleClickedNotifiesAndOkReturnsItsData) {
     CIconDlg dlg(100);
     Script().ExpectDialog(13652, [&](QelWxDialog& w) {
-        auto& list = *static_cast<wxListBox*>(w.ControlWindowById(20025));
+        auto& list = *static_cast<wxListBox*>(qel::test::gui::ControlWindowById(w, 20025));
         ASSERT_EQ(list.GetCount(), 4u);
-        EXPECT_EQ(list.GetString(2), QelWxString(u"0066 アイコン"));
-        EXPECT_EQ(static_cast<wxChoice*>(w.ControlWindowById(20024))->GetSelection(), 0);
+        EXPECT_EQ(list.GetString(2), qel::framework::wx::WxString(u"0066 アイコン"));
+        EXPECT_EQ(static_cast<wxChoice*>(qel::test::gui::ControlWindowById(w, 20024))->GetSelection(), 0);
         // The third row: rows are one line of the font high.
         const int row = list.GetCharHeight() + 4;
         qel::test::gui::ClickAt(list, wxPoint(20, row * 2 + row / 2));
@@ -443,18 +445,19 @@ TEST_F(GuiTest, WidgetsFollowTheFrameworksChanges) {
         genre.AddString(u"追加");
         genre.SetCurSel(3);
         auto& list = *dynamic_cast<CListBox*>(dlg.GetDlgItem(20025));
-        list.DeleteString(0);
+        list.ResetContent();
+        for (const char16_t* entry : {u"一", u"二", u"三"}) list.AddString(entry);
         list.SetCurSel(1);
         Button(dlg, 20022).SetCheck(BST_UNCHECKED);  // no radio button of the group checked
         qel::test::gui::Settle();
-        EXPECT_EQ(w.GetTitle(), QelWxString(u"別のタイトル"));
-        EXPECT_EQ(w.ControlWindowById(20026)->GetLabel(), QelWxString(u"分類(&G) :"));
+        EXPECT_EQ(w.GetTitle(), qel::framework::wx::WxString(u"別のタイトル"));
+        EXPECT_EQ(qel::test::gui::ControlWindowById(w, 20026)->GetLabel(), qel::framework::wx::WxString(u"分類(&G) :"));
         EXPECT_TRUE(w.ControlWindow(dlg.GetControlIndex(*dlg.GetDlgItem(ID_HELP)))->IsShown());
-        EXPECT_FALSE(w.ControlWindowById(IDCANCEL)->IsEnabled());
-        auto& choice = *static_cast<wxChoice*>(w.ControlWindowById(20024));
+        EXPECT_FALSE(qel::test::gui::ControlWindowById(w, IDCANCEL)->IsEnabled());
+        auto& choice = *static_cast<wxChoice*>(qel::test::gui::ControlWindowById(w, 20024));
         EXPECT_EQ(choice.GetCount(), 4u);
         EXPECT_EQ(choice.GetSelection(), 3);
-        auto& lb = *static_cast<wxListBox*>(w.ControlWindowById(20025));
+        auto& lb = *static_cast<wxListBox*>(qel::test::gui::ControlWindowById(w, 20025));
         EXPECT_EQ(lb.GetCount(), 3u);
         EXPECT_EQ(lb.GetSelection(), 1);
         EXPECT_FALSE(Radio(w, 20022).GetValue());
@@ -462,8 +465,8 @@ TEST_F(GuiTest, WidgetsFollowTheFrameworksChanges) {
         // Focus moved by the code.
         dlg.GotoDlgCtrl(dlg.GetDlgItem(IDOK));
         qel::test::gui::Settle();
-        EXPECT_EQ(wxWindow::FindFocus(), w.ControlWindowById(IDOK));
-        QelUserCancel(dlg);
+        EXPECT_EQ(wxWindow::FindFocus(), qel::test::gui::ControlWindowById(w, IDOK));
+        qel::framework::UserCancel(dlg);
         qel::test::gui::WaitForEnd(w);
     });
     EXPECT_EQ(dlg.DoModal(), IDCANCEL);
@@ -485,12 +488,12 @@ END_MESSAGE_MAP()
 TEST_F(GuiTest, ExceptionFromAHandlerLeavesDoModal) {
     CThrowingDlg dlg;
     Script().ExpectDialog(13653, [&](QelWxDialog& w) {
-        qel::test::gui::Click(*w.ControlWindowById(20016));
+        qel::test::gui::Click(*qel::test::gui::ControlWindowById(w, 20016));
         EXPECT_FALSE(w.IsModal());
     });
     EXPECT_THROW(dlg.DoModal(), std::runtime_error);
     EXPECT_FALSE(dlg.IsOpen());
-    EXPECT_EQ(QelWxActiveDialog(), nullptr);
+    EXPECT_EQ(qel::framework::wx::WxActiveDialog(), nullptr);
 }
 
 }  // namespace

@@ -55,7 +55,7 @@ TEST_F(GuiTest, TemplateFontIsIpaPGothicWithBaseUnits7x13) {
     tpl.font.face = u"ＭＳ Ｐゴシック";
     tpl.font.pointSize = 9;
     tpl.font.weight = 400;
-    const wxSize units = QelWxBaseUnits(QelWxTemplateFont(tpl));
+    const wxSize units = qel::framework::wx::WxBaseUnits(qel::framework::wx::WxTemplateFont(tpl));
     EXPECT_EQ(units, wxSize(kBaseX, kBaseY));
     EXPECT_EQ(AfxGetModalDriver().GetDialogBaseUnits(tpl), (CSize{kBaseX, kBaseY}));
 }
@@ -69,7 +69,7 @@ void CheckLayout(qel::test::gui::ModalScript& script, int id, const char* shot) 
         EXPECT_EQ(dlg.GetBaseUnits(), (CSize{kBaseX, kBaseY}));
         EXPECT_EQ(w.ConvertDialogToPixels(wxSize(4, 8)), wxSize(kBaseX, kBaseY));
         EXPECT_EQ(w.GetClientSize(), PxSize(tpl.cx, tpl.cy));
-        EXPECT_EQ(w.GetTitle(), QelWxString(tpl.caption));
+        EXPECT_EQ(w.GetTitle(), qel::framework::wx::WxString(tpl.caption));
 
         const auto& controls = dlg.GetControls();
         ASSERT_EQ(controls.size(), tpl.items.size());
@@ -77,7 +77,7 @@ void CheckLayout(qel::test::gui::ModalScript& script, int id, const char* shot) 
         for (std::size_t i = 0; i < controls.size(); ++i) {
             const CDialogItemTemplate& it = tpl.items[i];
             SCOPED_TRACE(testing::Message()
-                         << "control " << i << " id " << it.id << " " << QelControlKindName(it.kind));
+                         << "control " << i << " id " << it.id << " " << qel::framework::ControlKindName(it.kind));
             wxWindow* c = w.ControlWindow(static_cast<int>(i));
             ASSERT_NE(c, nullptr);
             EXPECT_TRUE(c->IsKindOf(wxClassInfo::FindClass(KindClass(it.kind)))) << c->GetClassInfo()->GetClassName();

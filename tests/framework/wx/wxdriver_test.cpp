@@ -61,7 +61,7 @@ TEST_F(GuiTest, SaveDialogBecomesAToolkitSaveChooserAndCancelAnswersCancel) {
     CFileDialog dlg(FALSE, u"tpj", u"toruca.tpj", OFN_OVERWRITEPROMPT, u"Projects|*.tpj|All files|*.*||");
     dlg.m_strInitialDir = wdir();
     Script().ExpectFileDialog([&](wxFileDialog& chooser) {
-        EXPECT_EQ(chooser.GetDirectory(), QelWxString(wdir()));
+        EXPECT_EQ(chooser.GetDirectory(), qel::framework::wx::WxString(wdir()));
         EXPECT_EQ(chooser.GetFilename(), "toruca.tpj");
         EXPECT_EQ(chooser.GetMessage(), "Save As");  // the chooser's title
         EXPECT_EQ(chooser.GetWildcard(), "Projects|*.tpj|All files|*");
