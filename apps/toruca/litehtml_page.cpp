@@ -108,7 +108,6 @@ public:
         background.colour = ColourOf(bg.color);
         background.image = bg.image;
         background.clip = RectOf(bg.clip_box);
-        background.origin = RectOf(bg.origin_box);
         background.imageWidth = bg.image_size.width;
         background.imageHeight = bg.image_size.height;
         background.positionX = bg.position_x;

@@ -36,7 +36,7 @@ enum class PageRepeat { both, x, y, none };
 struct PageBackground {
     PageColour colour{0, 0, 0, 0};
     std::string image;  // empty for none
-    PageRect clip, origin;
+    PageRect clip;
     int imageWidth = 0, imageHeight = 0;
     int positionX = 0, positionY = 0;  // where one copy of the image starts
     PageRepeat repeat = PageRepeat::both;
