@@ -32,9 +32,11 @@ install(TARGETS ${QEL_INSTALL_PROGRAMS} RUNTIME DESTINATION ${CMAKE_INSTALL_BIND
 install(TARGETS ${QEL_INSTALL_LIBRARIES} LIBRARY DESTINATION ${QEL_INSTALL_LIBDIR}
         PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 
-# File types, the desktop entry for HTML pages, shell completion.
+# File types, the desktop entry for HTML pages with its icon, shell completion.
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/qeltoruca.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/qeltoruca.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/qeltoruca.svg
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 if(TARGET toruca AND EXISTS ${CMAKE_SOURCE_DIR}/apps/toruca/toruca-completion.bash)
   install(FILES ${CMAKE_SOURCE_DIR}/apps/toruca/toruca-completion.bash
           DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME toruca)
@@ -56,28 +58,26 @@ add_custom_command(OUTPUT ${QEL_CHANGELOG_GZ}
 add_custom_target(qel_changelog ALL DEPENDS ${QEL_CHANGELOG_GZ})
 install(FILES ${QEL_CHANGELOG_GZ} DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
-# Manual pages, made by help2man from each program's --help and --version, so
-# that the help text is their one source. They run the programs, which the
-# fuzz build cannot do in a useful way.
-find_program(QEL_HELP2MAN help2man)
+# Manual pages, written by hand in scdoc (apps/*/NAME.1.scd) and made into
+# roff pages here; the install test checks that every option of a program's
+# --help is in its page.
+find_program(QEL_SCDOC scdoc)
 set(QEL_MAN_PAGES)
-if(QEL_HELP2MAN AND NOT QEL_FUZZ)
-  set(QEL_MAN_NAME_qelhost "export a web page to a ToruCa card with the qeltoruca module")
-  set(QEL_MAN_NAME_toruca "make, check, convert, unpack and preview ToruCa cards")
+if(QEL_SCDOC)
   foreach(program IN LISTS QEL_INSTALL_PROGRAMS)
+    set(source ${CMAKE_SOURCE_DIR}/apps/${program}/${program}.1.scd)
     set(page ${CMAKE_BINARY_DIR}/man/${program}.1)
-    add_custom_command(OUTPUT ${page} ${page}.gz
+    add_custom_command(OUTPUT ${page}.gz
       COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
-      COMMAND ${QEL_HELP2MAN} --no-info --section=1 --source=qeltoruca
-              "--name=${QEL_MAN_NAME_${program}}" --output=${page} $<TARGET_FILE:${program}>
-      COMMAND gzip -9nkf ${page}
-      DEPENDS ${program} VERBATIM)
+      COMMAND ${QEL_SCDOC} < ${source} > ${page}
+      COMMAND gzip -9nf ${page}
+      DEPENDS ${source} VERBATIM)
     list(APPEND QEL_MAN_PAGES ${page}.gz)
   endforeach()
   add_custom_target(qel_man_pages ALL DEPENDS ${QEL_MAN_PAGES})
   install(FILES ${QEL_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 else()
-  message(STATUS "help2man not found (or a fuzz build): no manual pages")
+  message(STATUS "scdoc not found: no manual pages")
 endif()
 
 # The Debian package. dpkg-shlibdeps computes the dependencies; it finds the
@@ -93,8 +93,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION web)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CPACK_PACKAGING_INSTALL_PREFIX}/${QEL_INSTALL_LIBDIR})
-# The dialogs are laid out for the metrics of the IPA fonts.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS fonts-ipafont-gothic)
+# The dialogs are laid out for the metrics of the IPA fonts; toruca's
+# completion needs bash-completion to be loaded.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-ipafont-gothic, bash-completion")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "web page to ToruCa card converter
 qeltoruca turns a web page into ToruCa card data, the card format of i-mode
 handsets: it collects the page's images, lets the user choose the output form

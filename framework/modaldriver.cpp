@@ -13,6 +13,12 @@
 
 CModalDriver::~CModalDriver() = default;
 
+int CModalDriver::MessageBoxWithButtons(CWnd* owner, const std::u16string& text, UINT icon,
+                                        const std::vector<std::u16string>&, int) {
+    MessageBox(owner, text, (icon & MB_ICONMASK) | MB_OK);
+    return -1;
+}
+
 CSize CModalDriver::GetDialogBaseUnits(const CDialogTemplate&) { return AfxGetDialogBaseUnits(); }
 
 std::string qel::framework::MessageLine(const std::u16string& text) {

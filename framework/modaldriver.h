@@ -58,7 +58,9 @@
 //
 // MessageBox(owner, text, style): a modal message box with the icon of
 // `style & MB_ICONMASK` and the buttons of `style & MB_TYPEMASK`; returns the
-// id of the button pressed (IDOK for MB_OK). RunFileDialog(dlg): a modal file
+// id of the button pressed (IDOK for MB_OK). MessageBoxWithButtons(owner,
+// text, icon, labels, defaultIndex): the same box with buttons of its own
+// labels, left to right; returns the index of the button pressed. RunFileDialog(dlg): a modal file
 // chooser that starts in dlg.m_strInitialDir and accepts a path through
 // qel::framework::FileDialogAccept (filedialog.h), which applies the dialog's flags;
 // returns IDOK or IDCANCEL. GetDialogBaseUnits(tpl): the pixels of one
@@ -72,6 +74,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "framework/dlgtemplate.h"
 #include "framework/wintypes.h"
@@ -79,7 +82,7 @@
 class CDialog;
 class CFileDialog;
 
-inline constexpr int QEL_MODAL_DRIVER_INTERFACE_VERSION = 1;
+inline constexpr int QEL_MODAL_DRIVER_INTERFACE_VERSION = 2;
 
 class QEL_FW_API CModalDriver {
 public:
@@ -92,6 +95,14 @@ public:
     virtual void RunModal(CDialog& dlg) = 0;
     // Shows a message box; returns IDOK, IDCANCEL, IDYES or IDNO.
     virtual int MessageBox(CWnd* owner, const std::u16string& text, UINT style) = 0;
+    // Shows a message box with the icon of `icon & MB_ICONMASK` and one
+    // button per label (one to three, left to right; '&' marks the access
+    // key), the button `defaultIndex` the default. Returns the index of the
+    // button pressed; a box closed otherwise answers its last button. This
+    // default, for drivers that show no windows, passes the text to
+    // MessageBox with MB_OK and answers -1: no button was pressed.
+    virtual int MessageBoxWithButtons(CWnd* owner, const std::u16string& text, UINT icon,
+                                      const std::vector<std::u16string>& labels, int defaultIndex);
     // Runs the file dialog; IDOK (the path is in dlg.GetPathName()) or IDCANCEL.
     virtual INT_PTR RunFileDialog(CFileDialog& dlg) = 0;
     // Base units for the template (default: AfxGetDialogBaseUnits()).

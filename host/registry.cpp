@@ -2,7 +2,10 @@
 //
 // The file named by QELHOST_REGISTRY is read afresh by every GetValueString,
 // so a change of the variable or of the file is seen at once; nothing is
-// cached and nothing is ever written.
+// cached and nothing is ever written. Without the variable (or with an
+// empty one) there is no file: the open commands of the file classes the
+// desktop knows are answered from its default applications (desktop.h),
+// every other key reads as missing.
 //
 // Accepted text, line by line (LF or CR LF):
 //   - an optional header "Windows Registry Editor Version 5.00" or "REGEDIT4"
@@ -38,6 +41,7 @@
 #include "framework/exceptions.h"
 #include "framework/file.h"
 #include "framework/strings.h"
+#include "host/desktop.h"
 
 namespace {
 
@@ -187,6 +191,15 @@ bool ParseStringValue(std::u16string_view line, std::u16string& name, std::u16st
     return pos == line.size();
 }
 
+// The default value of a key that the desktop's associations answer, when no
+// registry file is named.
+std::u16string FromDesktop(std::u16string_view keyPath, const std::u16string& name, const std::u16string& defaultText) {
+    const char* mimeType = qel::host::DesktopTypeOfKey(keyPath);
+    if (!mimeType || !name.empty()) return defaultText;
+    std::u16string command = qel::host::DesktopOpenCommand(mimeType);
+    return command.empty() ? defaultText : command;
+}
+
 }  // namespace
 
 CRegistryBase::CRegistryBase(std::u16string keyPath) : m_keyPath(std::move(keyPath)) {}
@@ -196,7 +209,7 @@ CRegistryBase::~CRegistryBase() = default;
 std::u16string CRegistryBase::GetValueString(const std::u16string& name, const std::u16string& defaultText,
                                              int /*reserved*/) {
     const char* file = std::getenv("QELHOST_REGISTRY");
-    if (!file || !*file) return defaultText;
+    if (!file || !*file) return FromDesktop(m_keyPath, name, defaultText);
     bool inKey = false;
     bool found = false;
     std::u16string result, lineName, lineValue, text;

@@ -1,5 +1,7 @@
 // The machine registry (HKEY_LOCAL_MACHINE), read from the registry export
-// file named by QELHOST_REGISTRY. Read only.
+// file named by QELHOST_REGISTRY; without one, the open commands of known
+// file classes come from the desktop's default applications (desktop.h).
+// Read only.
 #pragma once
 
 #include "host/api.h"

@@ -42,6 +42,11 @@ void ReportWritten(const std::u16string& path) {
     g_report.written = path;
 }
 
+void ReportProgramStarted() {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    g_report.programStarted = true;
+}
+
 void ReportFailure(const std::u16string& reason) {
     std::lock_guard<std::mutex> lock(g_mutex);
     if (g_report.why.empty()) g_report.why = reason;

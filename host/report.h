@@ -1,5 +1,6 @@
 // What an export tells its host besides its result and its message box: the
-// file it completed and, when it fails, why. The module writes, the host
+// file it completed, whether it started a program (the shell service notes
+// each start) and, when it fails, why. The module writes, the host
 // reads: the host begins a report before it calls Export and takes it after.
 // One report per process at a time (exports run on the host's one user
 // interface thread); the calls are safe from any thread all the same.
@@ -21,6 +22,8 @@ namespace qel::host {
 QEL_HOST_API void BeginExportReport();
 // The export completed `path`: its output, the one file it reports.
 QEL_HOST_API void ReportWritten(const std::u16string& path);
+// A program was started (CZorShellSv::exec).
+QEL_HOST_API void ReportProgramStarted();
 // Why the export fails. The first reason since BeginExportReport is kept: a
 // later one is a consequence of it.
 QEL_HOST_API void ReportFailure(const std::u16string& reason);
@@ -36,6 +39,7 @@ QEL_HOST_API std::u16string DescribeFailure(const std::exception& error, std::u1
 struct ExportReport {
     std::u16string written;  // the reported output, empty when none
     std::u16string why;      // the first reason, empty when none
+    bool programStarted = false;
 };
 // What was reported since BeginExportReport; the report is empty afterwards.
 QEL_HOST_API ExportReport TakeExportReport();

@@ -18,6 +18,7 @@ public:
     // default signal handling, and standard input, output and error as its
     // only open files. Returns non-zero when the program started, 0 when it
     // could not be executed (missing, not executable) or a text holds a NUL.
+    // A program started is noted in the export's report (report.h).
     static int exec(const std::u16string& program, const std::u16string& arguments);
 
     // The arguments of a command-line text as Windows' CommandLineToArgvW
@@ -30,3 +31,13 @@ public:
     // t % 3 == 1 (so `"a""b"` is a"b). `""` is an empty argument.
     static std::vector<std::u16string> SplitArguments(const std::u16string& text);
 };
+
+namespace qel::host {
+
+// Opens `folder` in the desktop's file manager: starts `xdg-open FOLDER`
+// (found along PATH) as exec starts a program, without a shell, without
+// waiting. False when it could not be started or the path is empty or
+// holds a NUL. A start here is no program of the export's report.
+QEL_HOST_API bool OpenFolder(const std::string& folder);
+
+}  // namespace qel::host

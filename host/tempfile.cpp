@@ -146,6 +146,8 @@ void RememberNumber(const std::string& key, long n) {
     if (n > last) last = n;
 }
 
+qel::host::NewFileCalls& Calls() { return qel::host::NewFileSystemCalls(); }
+
 std::u16string UniquePath(const std::u16string& name, const std::u16string& folder) {
     NameParts parts;
     if (!SplitName(name, folder, parts)) return {};
@@ -247,7 +249,7 @@ bool QelNewFile::Create(const std::u16string& folder, const std::u16string& name
     if (!named) return fail(ENOENT);
     m_dirFd = ::open(parts.dir.empty() ? "/" : parts.dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (m_dirFd < 0) return fail(errno);
-    m_fd = ::openat(m_dirFd, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+    m_fd = Calls().openat(m_dirFd, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
     if (m_fd >= 0) return true;
     if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return fail(errno);
     // No unnamed files here: a hidden name of our own, made exclusively.
@@ -259,7 +261,7 @@ bool QelNewFile::Create(const std::u16string& folder, const std::u16string& name
             std::lock_guard<std::mutex> lock(mutex);
             std::snprintf(hidden, sizeof hidden, ".qel-%016llx.part", static_cast<unsigned long long>(random()));
         }
-        m_fd = ::openat(m_dirFd, hidden, O_CREAT | O_EXCL | O_RDWR | O_NOFOLLOW | O_CLOEXEC, 0666);
+        m_fd = Calls().openat(m_dirFd, hidden, O_CREAT | O_EXCL | O_RDWR | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (m_fd >= 0) {
             m_hidden = hidden;
             return true;
@@ -273,16 +275,16 @@ bool QelNewFile::Create(const std::u16string& folder, const std::u16string& name
 int QelNewFile::Place(const std::string& candidate) {
     if (m_hidden.empty()) {
         const std::string self = "/proc/self/fd/" + std::to_string(m_fd);
-        if (::linkat(AT_FDCWD, self.c_str(), m_dirFd, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0) return 0;
+        if (Calls().linkat(AT_FDCWD, self.c_str(), m_dirFd, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0) return 0;
         if (errno != ENOENT) return errno;
         // No /proc: linking the descriptor itself needs a privilege, but try.
-        return ::linkat(m_fd, "", m_dirFd, candidate.c_str(), AT_EMPTY_PATH) == 0 ? 0 : errno;
+        return Calls().linkat(m_fd, "", m_dirFd, candidate.c_str(), AT_EMPTY_PATH) == 0 ? 0 : errno;
     }
-    if (::renameat2(m_dirFd, m_hidden.c_str(), m_dirFd, candidate.c_str(), RENAME_NOREPLACE) == 0) return 0;
+    if (Calls().renameat2(m_dirFd, m_hidden.c_str(), m_dirFd, candidate.c_str(), RENAME_NOREPLACE) == 0) return 0;
     if (errno != EINVAL && errno != ENOSYS) return errno;
     // A file system without an exclusive rename: link, which never replaces,
     // then drop the hidden name.
-    if (::linkat(m_dirFd, m_hidden.c_str(), m_dirFd, candidate.c_str(), 0) != 0) return errno;
+    if (Calls().linkat(m_dirFd, m_hidden.c_str(), m_dirFd, candidate.c_str(), 0) != 0) return errno;
     ::unlinkat(m_dirFd, m_hidden.c_str(), 0);
     return 0;
 }
@@ -334,6 +336,13 @@ void QelNewFile::Discard() noexcept {
 }
 
 namespace qel::host {
+
+NewFileCalls& NewFileSystemCalls() {
+    static NewFileCalls calls{
+        [](int dir, const char* name, int flags, mode_t mode) { return ::openat(dir, name, flags, mode); }, ::linkat,
+        ::renameat2};
+    return calls;
+}
 
 std::u16string TemporaryFolder() { return CParamEngineer::getInstance()->getTempDirectory(); }
 

@@ -14,6 +14,8 @@
 
 #include "host/api.h"
 
+#include <sys/types.h>
+
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -112,5 +114,17 @@ QEL_HOST_API std::u16string WriteNewFile(const std::u16string& folder, const std
 using ByteWriter = std::function<void(const char* bytes, std::size_t count)>;
 QEL_HOST_API std::u16string WriteNewFile(const std::u16string& folder, const std::u16string& name,
                                          const std::function<void(const ByteWriter&)>& fill);
+
+// The system calls with which QelNewFile makes and names its files, in one
+// table so that a test can play a file system without O_TMPFILE or without
+// an exclusive rename, or another process that takes a name at the last
+// moment. The table holds the system's own calls; only tests change it, and
+// only while no QelNewFile is in use.
+struct NewFileCalls {
+    int (*openat)(int dir, const char* name, int flags, mode_t mode);
+    int (*linkat)(int fromDir, const char* from, int toDir, const char* to, int flags);
+    int (*renameat2)(int fromDir, const char* from, int toDir, const char* to, unsigned flags);
+};
+QEL_HOST_API NewFileCalls& NewFileSystemCalls();
 
 }  // namespace qel::host

@@ -10,7 +10,7 @@
 set -euo pipefail
 
 job="${1:-test}"
-packages=(g++ cmake ninja-build pkg-config libgumbo-dev liburiparser-dev libuchardet-dev)
+packages=(g++ cmake ninja-build pkg-config libgumbo-dev liburiparser-dev libuchardet-dev libglib2.0-dev)
 case "$job" in
   example) ;;
   test)
@@ -21,7 +21,7 @@ case "$job" in
       libcli11-dev nlohmann-json3-dev libcairo2-dev libpango1.0-dev libgdk-pixbuf-2.0-dev liblitehtml-dev
       libwxgtk3.2-dev libgtk-3-dev xvfb xauth fonts-ipafont-gothic adwaita-icon-theme
       # Manual pages, the Debian package and its checks, file types, desktop entry.
-      help2man dpkg-dev file man-db lintian desktop-file-utils shared-mime-info xdg-utils libglib2.0-bin
+      scdoc devscripts dpkg-dev file man-db lintian desktop-file-utils shared-mime-info xdg-utils libglib2.0-bin
     )
     ;;
   *) echo "usage: $0 [example|test]" >&2; exit 2 ;;

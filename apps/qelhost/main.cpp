@@ -2,7 +2,7 @@
 // runs one export.
 //
 //   qelhost [--temp-dir DIR] [--registry FILE] [--script FILE] [--form FORM]
-//           [--dom] [--module FILE] PATH
+//           [--desktop] [--dom] [--module FILE] PATH
 //
 // Exit status: 0 when Export returned true, 1 when it returned false, 2 for a
 // usage error or a module that cannot be loaded (one line on standard error).
@@ -14,6 +14,7 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -38,6 +39,7 @@
 #include "framework/useraction.h"
 #include "host/htmldata.h"
 #include "apps/qelhost/module_interfaces.h"
+#include "apps/qelhost/written_box.h"
 #include "host/report.h"
 #include "toruca/limits/handset_limits.h"
 
@@ -63,7 +65,7 @@ int RadioOf(const qel::format::CardForm& form) {
 const char kUsage[] =
     "Usage: qelhost [options] PATH\n"
     "  or:  qelhost --create-project\n"
-    "  or:  qelhost --help | --version\n"
+    "  or:  qelhost -h | --help | -V | --version\n"
     "\n"
     "Exports PATH (an HTML page, or a .tpj/.trc file) to ToruCa data with the module\n"
     "libqeltoruca.so (beside qelhost, else in ../lib/qeltoruca), as the authoring\n"
@@ -81,20 +83,24 @@ const char kUsage[] =
     "                    detail or snippet; the other dialogs are shown, scripted\n"
     "                    or accepted as usual (a script then holds no block for\n"
     "                    the output method dialog)\n"
+    "  --desktop         started from the desktop entry: without --temp-dir and\n"
+    "                    QELHOST_TEMP_DIR, outputs go to ~/ToruCa (made when\n"
+    "                    missing)\n"
     "  --dom             parse PATH with the host's HTML loader and pass its\n"
     "                    document to the module\n"
     "  --module FILE     load this module instead of the default libqeltoruca.so\n"
     "  --create-project  load the module, create a device and a project record,\n"
     "                    print the record's type and version code, and exit\n"
-    "  --help            show this text\n"
-    "  --version         show the version\n"
+    "  -h, --help        show this text\n"
+    "  -V, --version     show the version\n"
     "\n"
     "Without a script the dialogs are shown in windows when a display and the GUI\n"
     "back end are there; otherwise each is accepted as shown, with a notice on\n"
     "standard error. Message boxes without windows are printed to standard error\n"
     "as 'qelhost: message: TEXT'. On success qelhost prints the file it wrote\n"
     "('qelhost: wrote PATH'); after a failure, one line on standard error says\n"
-    "why ('qelhost: why: REASON').\n"
+    "why ('qelhost: why: REASON'). In windows, when no editor was started on the\n"
+    "written file, a message box shows its path and offers to open its folder.\n"
     "\n"
     "Exit status: 0 export succeeded (or the output method dialog was cancelled),\n"
     "1 export failed, 2 usage error or module not loaded.\n";
@@ -127,6 +133,7 @@ struct Options {
     std::string tempDir, registry, script, module, path, form;
     int formRadio = 0;  // the output radio button --form chose, 0 without --form
     bool dom = false;
+    bool desktop = false;
     bool createProject = false;
     bool help = false;
     bool version = false;
@@ -142,7 +149,9 @@ constexpr FlagOption kFlagOptions[] = {
     {"--help", &Options::help},
     {"-h", &Options::help},
     {"--version", &Options::version},
+    {"-V", &Options::version},
     {"--dom", &Options::dom},
+    {"--desktop", &Options::desktop},
     {"--create-project", &Options::createProject},
 };
 struct ValueOption {
@@ -294,6 +303,11 @@ public:
         ++m_messages;
         return m_inner.MessageBox(owner, text, style);
     }
+    int MessageBoxWithButtons(CWnd* owner, const std::u16string& text, UINT icon,
+                              const std::vector<std::u16string>& labels, int defaultIndex) override {
+        ++m_messages;
+        return m_inner.MessageBoxWithButtons(owner, text, icon, labels, defaultIndex);
+    }
     INT_PTR RunFileDialog(CFileDialog& dlg) override { return m_inner.RunFileDialog(dlg); }
     CSize GetDialogBaseUnits(const CDialogTemplate& tpl) override { return m_inner.GetDialogBaseUnits(tpl); }
 
@@ -321,8 +335,7 @@ void WarnOfHandsetLimits(const std::string& file) {
 
 // How the export ended, from what the export itself reported: one line on
 // standard output, and after a failure the reason on standard error.
-void ReportOutcome(bool ok, const HostDriver& driver, const std::string& path) {
-    const qel::host::ExportReport report = qel::host::TakeExportReport();
+void ReportOutcome(bool ok, const HostDriver& driver, const std::string& path, const qel::host::ExportReport& report) {
     if (!report.written.empty()) {
         const std::string written = qel::framework::PathToNative(report.written);
         std::printf("qelhost: wrote %s\n", written.c_str());
@@ -384,8 +397,24 @@ std::optional<int> EarlyExit(const Options& o) {
     return std::nullopt;
 }
 
+// The folder a user started from the desktop finds the outputs in:
+// ~/ToruCa; empty when there is no home folder.
+std::string DesktopOutputFolder() {
+    const char* home = std::getenv("HOME");
+    if (!home || home[0] != '/') {
+        const passwd* user = ::getpwuid(::getuid());
+        home = user ? user->pw_dir : nullptr;
+    }
+    if (!home || home[0] != '/') return {};
+    return std::string(home) + "/ToruCa";
+}
+
 // The options the host services read from the environment.
 void SetEnvironment(const Options& o) {
+    const char* configured = std::getenv("QELHOST_TEMP_DIR");
+    if (o.tempDir.empty() && o.desktop && (!configured || !*configured))
+        if (const std::string folder = DesktopOutputFolder(); !folder.empty())
+            ::setenv("QELHOST_TEMP_DIR", folder.c_str(), 1);
     if (!o.tempDir.empty()) ::setenv("QELHOST_TEMP_DIR", o.tempDir.c_str(), 1);
     if (!o.registry.empty()) ::setenv("QELHOST_REGISTRY", o.registry.c_str(), 1);
     if (!o.script.empty()) ::setenv("QELHOST_SCRIPT", o.script.c_str(), 1);
@@ -443,7 +472,11 @@ int RunExport(CQelDeviceIF& device, const Options& o, const std::string& path) {
     const bool ok = device.Export(widePath, document);
     AfxSetModalDriver(before);
 
-    ReportOutcome(ok, driver, path);
+    const qel::host::ExportReport report = qel::host::TakeExportReport();
+    ReportOutcome(ok, driver, path, report);
+    // In real windows the written file would otherwise end out of sight.
+    if (ok && !report.written.empty() && !report.programStarted && std::strcmp(driver.Name(), "gui") == 0)
+        qel::apps::ShowWrittenFile(qel::framework::PathToNative(report.written));
     return ok ? 0 : 1;
 }
 

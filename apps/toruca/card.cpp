@@ -13,7 +13,7 @@
 #include "format/tpj_reader.h"
 #include "framework/codepage.h"
 #include "framework/strings.h"
-#include "host/tempfile.h"
+#include "host/filekind.h"
 
 namespace fs = std::filesystem;
 
@@ -41,37 +41,79 @@ const char* FormOfType(int type) {
     return form ? form->name : "unknown";
 }
 
-void RequireInputFile(const std::string& path) {
+void RequireInputFile(const std::string& path, const std::string& shown) {
+    const std::string& name = shown.empty() ? path : shown;
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) throw Failure(path + ": " + std::strerror(errno));
-    if (S_ISDIR(st.st_mode)) throw Failure(path + ": is a folder, not a file");
-    if (!S_ISREG(st.st_mode)) throw Failure(path + ": not a regular file");
+    if (::stat(path.c_str(), &st) != 0) throw Failure(name + ": " + std::strerror(errno));
+    if (S_ISDIR(st.st_mode)) throw Failure(name + ": is a folder, not a file");
+    if (!S_ISREG(st.st_mode)) throw Failure(name + ": not a regular file");
     // Opened without blocking, so that nothing waits on a file that changed
     // into a FIFO since the stat.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) throw Failure(path + ": " + std::strerror(errno));
+    if (fd < 0) throw Failure(name + ": " + std::strerror(errno));
     ::close(fd);
 }
 
 void UseTemporaryFolder(const std::string& folder) { ::setenv("QELHOST_TEMP_DIR", folder.c_str(), 1); }
 
-ScratchFolder::ScratchFolder() {
+PrivateFolder::PrivateFolder() {
     std::error_code ec;
     std::string pattern = (fs::temp_directory_path(ec) / "toruca-XXXXXX").string();
     if (ec) pattern = "/tmp/toruca-XXXXXX";
     if (!::mkdtemp(pattern.data()))
         throw Failure(std::string("cannot make a temporary folder: ") + std::strerror(errno));
     m_path = pattern;
-    UseTemporaryFolder(m_path);
 }
 
-ScratchFolder::~ScratchFolder() {
+PrivateFolder::~PrivateFolder() {
     std::error_code ec;
     fs::remove_all(m_path, ec);
 }
 
-std::unique_ptr<CQelTpjFile> LoadCard(const std::string& path) {
-    RequireInputFile(path);
+ScratchFolder::ScratchFolder() { UseTemporaryFolder(path()); }
+
+namespace {
+
+// Copies standard input to its end into a new file at `path`.
+void CopyStandardInput(const std::string& path) {
+    const int out = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (out < 0) throw Failure("cannot keep standard input: " + std::string(std::strerror(errno)));
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            const int err = errno;
+            ::close(out);
+            throw Failure("-: cannot read standard input: " + std::string(std::strerror(err)));
+        }
+        if (n == 0) break;
+        for (ssize_t done = 0; done < n;) {
+            const ssize_t w = ::write(out, buffer + done, static_cast<std::size_t>(n - done));
+            if (w < 0 && errno == EINTR) continue;
+            if (w < 0) {
+                const int err = errno;
+                ::close(out);
+                throw Failure("cannot keep standard input: " + std::string(std::strerror(err)));
+            }
+            done += w;
+        }
+    }
+    ::close(out);
+}
+
+}  // namespace
+
+InputFile::InputFile(const std::string& given) : m_name(given), m_path(given) {
+    if (given != "-") return;
+    m_copy.emplace();
+    m_path = m_copy->path() + "/stdin";
+    CopyStandardInput(m_path);
+}
+
+std::unique_ptr<CQelTpjFile> LoadCard(const InputFile& file) {
+    const std::string& path = file.path();
+    RequireInputFile(path, file.name());
     std::error_code ec;
     const fs::path abs = fs::absolute(path, ec);
     // Type 0 is no form: it stays only when the reader found neither a
@@ -84,40 +126,22 @@ std::unique_ptr<CQelTpjFile> LoadCard(const std::string& path) {
     } catch (const std::exception&) {
         loaded = false;
     }
-    if (!loaded) throw Failure(path + ": cannot be read as a ToruCa file");
+    if (!loaded) throw Failure(file.name() + ": cannot be read as a ToruCa file");
     if (card->GetType() == 0)
-        throw Failure(path + ": not a ToruCa file (its first line is neither \"" + Utf8(qel::format::kMagicToruca) +
-                      "\" nor \"" + Utf8(qel::format::kMagicProject) + "\")");
+        throw Failure(file.name() + ": not a ToruCa file (its first line is neither \"" +
+                      Utf8(qel::format::kMagicToruca) + "\" nor \"" + Utf8(qel::format::kMagicProject) + "\")");
     return card;
 }
 
-std::string WriteNew(const std::string& out, const std::u16string& defaultName, const std::string& bytes) {
-    std::error_code ec;
-    fs::path folder, name;
-    if (out.empty()) {
-        folder = fs::current_path(ec);
-        name = qel::framework::PathToNative(defaultName);
-    } else if (fs::is_directory(out, ec)) {
-        folder = out;
-        name = qel::framework::PathToNative(defaultName);
-    } else {
-        const fs::path p(out);
-        folder = p.has_parent_path() ? p.parent_path() : fs::path(".");
-        name = p.filename();
-        if (name.empty()) throw Failure(out + ": names no file");
-    }
-    folder = fs::absolute(folder, ec).lexically_normal();
-    struct stat st {};
-    if (::stat(folder.c_str(), &st) != 0)
-        throw Failure("cannot write into " + folder.string() + ": " + std::strerror(errno));
-    if (!S_ISDIR(st.st_mode)) throw Failure("cannot write into " + folder.string() + ": not a folder");
-    if (::access(folder.c_str(), W_OK | X_OK) != 0)
-        throw Failure("cannot write into " + folder.string() + ": " + std::strerror(errno));
-    const std::u16string written = qel::host::WriteNewFile(qel::framework::PathFromNative(folder.string()),
-                                                           qel::framework::PathFromNative(name.string()), bytes);
-    if (written.empty())
-        throw Failure("cannot write " + (folder / name).string() + ": the file could not be written whole");
-    return qel::framework::PathToNative(written);
+bool HoldsImage(const std::string& path) {
+    unsigned char head[16];
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    ssize_t n = -1;
+    do n = ::read(fd, head, sizeof head);
+    while (n < 0 && errno == EINTR);
+    ::close(fd);
+    return n > 0 && CQelTktUtil::whatKindOfData(head, static_cast<std::size_t>(n)) == CQelTktUtil::KIND_IMAGE;
 }
 
 std::u16string ShiftJisText(const std::string& option, const std::string& text) {
@@ -140,11 +164,11 @@ std::u16string ShiftJisText(const std::string& option, const std::string& text) 
     return wide;
 }
 
-qel::toruca::CardMeasure Measure(CQelTpjFile& card, const std::string& path) {
+qel::toruca::CardMeasure Measure(CQelTpjFile& card, const InputFile& file) {
     qel::toruca::CardMeasure m;
     m.form = qel::format::FormOfType(card.GetType());
     std::error_code ec;
-    const auto size = fs::file_size(path, ec);
+    const auto size = fs::file_size(file.path(), ec);
     m.fileBytes = ec ? 0 : size;
     m.url = qel::framework::WideToCp932(card.GetUrl()).size();
     m.data1 = card.GetData1().size();

@@ -1,12 +1,14 @@
-// What the toruca commands share: their one kind of failure, the checks on
-// the files they are given, loading a card through the module's reader, and
-// writing a new file without replacing one.
+// What the toruca commands share: their failures, the files they are given
+// (standard input for "-"), loading a card through the module's reader, and
+// writing what they make (a new file, a file replaced on request, or
+// standard output for "-").
 //
 // Paths are UTF-8 (the system's); the record's wide strings are UTF-16 and
 // its data lines code page 932 bytes, as everywhere in the module.
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -24,6 +26,14 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// A value the command line gave that a command cannot take (a date that is
+// no date, an icon that is no image): main prints "toruca: WHAT" and ends
+// with status 2, as for any other usage error.
+class UsageFailure : public Failure {
+public:
+    using Failure::Failure;
+};
+
 std::string Utf8(const std::u16string& text);
 // The data line's code page 932 bytes as UTF-8 text.
 std::string DataText(const std::string& cp932);
@@ -36,22 +46,50 @@ std::vector<std::string> FormNames();
 // The name of a record type's form, or "unknown" for any other type.
 const char* FormOfType(int type);
 
-// Fails unless `path` names a regular file that can be opened for reading.
-void RequireInputFile(const std::string& path);
+// Fails unless `path` names a regular file that can be opened for reading;
+// the message names the file as `shown` (the path when empty).
+void RequireInputFile(const std::string& path, const std::string& shown = {});
 
-// Points the host's temporary folder (where the reader saves attachments)
-// at a private new folder for the life of the object, and removes that
-// folder and everything in it afterwards.
-class ScratchFolder {
+// A private new folder under the system's temporary folder for the life of
+// the object; it is removed with everything in it afterwards.
+class PrivateFolder {
 public:
-    ScratchFolder();
-    ~ScratchFolder();
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    PrivateFolder();
+    ~PrivateFolder();
+    PrivateFolder(const PrivateFolder&) = delete;
+    PrivateFolder& operator=(const PrivateFolder&) = delete;
     const std::string& path() const { return m_path; }
 
 private:
     std::string m_path;
+};
+
+// Points the host's temporary folder (where the reader saves attachments)
+// at a private new folder for the life of the object.
+class ScratchFolder : public PrivateFolder {
+public:
+    ScratchFolder();
+};
+
+// A file a command reads: the path given, or for "-" a private copy of
+// standard input (read to its end, kept until the object goes). Messages
+// name it as given.
+class InputFile {
+public:
+    explicit InputFile(const std::string& given);
+    const std::string& name() const { return m_name; }
+    const std::string& path() const { return m_path; }
+    bool IsStandardInput() const { return m_copy.has_value(); }
+
+private:
+    std::string m_name, m_path;
+    std::optional<PrivateFolder> m_copy;
+};
+
+// Where a command writes what it makes (-o, --force).
+struct Output {
+    std::string path;    // a file, a folder, "-" for standard output; empty: here
+    bool force = false;  // a file named by `path` may be replaced
 };
 
 // Points the host's temporary folder at `folder` (an absolute path).
@@ -61,13 +99,23 @@ void UseTemporaryFolder(const std::string& folder);
 // saved in the host's temporary folder. Fails for a file that cannot be read
 // and for one that is no ToruCa file (neither magic first line nor a Type
 // line).
-std::unique_ptr<CQelTpjFile> LoadCard(const std::string& path);
+std::unique_ptr<CQelTpjFile> LoadCard(const InputFile& file);
 
-// Writes `bytes` to a new file and returns its path: `out` when given (a
-// folder takes `defaultName` inside it), else `defaultName` in the working
-// folder; when the name is taken, the next free one ("name(1).ext"). Never
-// replaces a file. Fails with the reason when nothing could be written.
-std::string WriteNew(const std::string& out, const std::u16string& defaultName, const std::string& bytes);
+// Writes `bytes` where `out` says and prints the path written on a line of
+// its own (nothing for standard output):
+//   - no path: `defaultName` in the working folder, or the next free name
+//     ("name(1).ext") when it is taken;
+//   - a folder: `defaultName` in it, the same way;
+//   - a file: that file. One that exists is refused unless `force`; then a
+//     new file beside it takes its place in one step (rename), so that
+//     readers see the old file or the new one, never a part;
+//   - "-": standard output.
+// A new file gets its name only once it is whole. Fails with the reason when
+// nothing could be written.
+void WriteOutput(const Output& out, const std::u16string& defaultName, const std::string& bytes);
+
+// True when the file's first bytes are those of a GIF, JPEG or PNG image.
+bool HoldsImage(const std::string& path);
 
 // Code points of `text` (UTF-8, from the command line) that code page 932
 // cannot hold make a failure naming the option and the character; invalid
@@ -76,6 +124,6 @@ std::u16string ShiftJisText(const std::string& option, const std::string& text);
 
 // The card's sizes for the handset limits, measured on the record and the
 // file it was read from.
-qel::toruca::CardMeasure Measure(CQelTpjFile& card, const std::string& path);
+qel::toruca::CardMeasure Measure(CQelTpjFile& card, const InputFile& file);
 
 }  // namespace qel::apps

@@ -1,5 +1,6 @@
 // The toruca commands. Each returns the exit status (0, or 1 for `check`
-// with problems) and raises Failure for what stops it.
+// with problems) and raises Failure for what stops it. FILE arguments may be
+// "-" for standard input, and outputs "-" for standard output.
 #pragma once
 
 #include <optional>
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "format/toruca_format.h"
+#include "apps/toruca/card.h"
 
 namespace qel::apps {
 
@@ -16,14 +18,14 @@ struct MakeOptions {
     std::optional<std::string> url, data1, data2, data3, ipId, sortId, expires, lastModified, version;
     std::optional<int> category, color, dist;
     std::vector<std::string> icon;  // FILE TITLE
-    std::string out;
+    Output out;
 };
 int RunMake(const MakeOptions& o);
 
 int RunInfo(const std::string& file, bool json);
-int RunCheck(const std::vector<std::string>& files);
-int RunConvert(const std::string& file, const std::string& form, const std::string& out);
+int RunCheck(const std::vector<std::string>& files, bool json);
+int RunConvert(const std::string& file, const std::string& form, const Output& out);
 int RunExtract(const std::string& file, const std::string& dir);
-int RunPreview(const std::string& file, const std::string& out);
+int RunPreview(const std::string& file, const Output& out);
 
 }  // namespace qel::apps

@@ -3,7 +3,8 @@
 // the settings dialog's checks), without the dialogs.
 //
 // Exit status: 0 on success, 1 when a command fails (one line "toruca: ..."
-// on standard error) or `check` finds a problem, 2 for a usage error.
+// on standard error) or `check` finds a problem, 2 for a usage error (an
+// unknown command or option, a value a command cannot take).
 #include <clocale>
 #include <cstdio>
 #include <exception>
@@ -12,6 +13,8 @@
 #include <vector>
 
 #include <CLI/CLI.hpp>
+
+#include <cstring>
 
 #include "apps/toruca/card.h"
 #include "apps/toruca/commands.h"
@@ -32,11 +35,17 @@ const char kDescription[] =
 const char kFooter[] =
     "Cards are ToruCa detail (.trc, \"Type: CARD\"), snippet (.trc, \"Type: SNIP\") and\n"
     "project (.tpj) files. Text options are UTF-8 and stored as Shift_JIS; a character\n"
-    "Shift_JIS cannot hold is an error. No command replaces a file: a taken name\n"
-    "gets the next free one (name(1).ext), and the path written is printed.\n"
+    "Shift_JIS cannot hold is an error. A FILE of '-' is standard input.\n"
+    "\n"
+    "Output (make, convert, preview): without -o, or with -o naming a folder, the\n"
+    "form's default name, or the next free one when it is taken (name(1).ext);\n"
+    "-o FILE writes FILE and refuses one that exists unless --force (it is then\n"
+    "replaced in one step); -o - writes to standard output. The path written is\n"
+    "printed.\n"
     "\n"
     "Exit status: 0 on success, 1 when a command fails (one line 'toruca: ...' on\n"
-    "standard error) or check finds a problem, 2 for a usage error.\n"
+    "standard error) or check finds a problem, 2 for a usage error (an unknown\n"
+    "command or option, a value a command cannot take).\n"
     "\n"
     "Run 'toruca COMMAND --help' for the options of a command.";
 
@@ -60,6 +69,14 @@ struct NumberOption {
     }
 };
 
+// -o OUT and --force.
+void AddOutput(CLI::App& command, Output& out, const char* what) {
+    command.add_option("-o,--output", out.path, what)->type_name("OUT");
+    command.add_flag("--force", out.force, "Replace the file -o names when it exists");
+}
+
+const char kCardFile[] = "A .trc or .tpj file, - for standard input";
+
 // toruca make PAGE [values] [-o OUT]
 class MakeCommand {
 public:
@@ -77,8 +94,7 @@ public:
         m_cmd->add_option("--icon", m_options.icon, "The unique category icon: its image file and its title")
             ->expected(2)
             ->type_name("FILE TITLE");
-        m_cmd->add_option("-o,--output", m_options.out, "The file (or folder) to write; default: the form's name here")
-            ->type_name("OUT");
+        AddOutput(*m_cmd, m_options.out, "The file (or folder, or - for standard output) to write");
     }
 
     bool Chosen() const { return m_cmd->parsed(); }
@@ -131,7 +147,8 @@ private:
         m_ipId.option = m_cmd->add_option("--ip-id", m_ipId.value, "IP-ID (default 9999)")->type_name("ID");
         m_sortId.option = m_cmd->add_option("--sort-id", m_sortId.value, "Sort-ID, the kana ID")->type_name("TEXT");
         m_expires.option =
-            m_cmd->add_option("--expires", m_expires.value, "Expiry date YYMMDD (default 101231)")->type_name("YYMMDD");
+            m_cmd->add_option("--expires", m_expires.value, "Last valid day YYMMDD (default 101231, long past)")
+                ->type_name("YYMMDD");
         m_lm.option =
             m_cmd->add_option("--lm", m_lm.value, "Last update: now, or YYMMDDhhmm")->type_name("now|YYMMDDhhmm");
         m_version.option =
@@ -158,7 +175,7 @@ public:
     // The exit status of the command given; none when it is none of these.
     std::optional<int> Run() const {
         if (m_info->parsed()) return RunInfo(m_infoFile, m_json);
-        if (m_check->parsed()) return RunCheck(m_checkFiles);
+        if (m_check->parsed()) return RunCheck(m_checkFiles, m_checkJson);
         if (m_convert->parsed()) return RunConvert(m_convertFile, m_convertForm, m_convertOut);
         if (m_extract->parsed()) return RunExtract(m_extractFile, m_extractDir);
         if (m_preview->parsed() && m_previewPage) return RunPreviewPage(m_previewFile, m_previewOut, m_previewWidth);
@@ -169,37 +186,45 @@ public:
 private:
     void AddInfoAndCheck(CLI::App& app) {
         m_info = app.add_subcommand("info", "Show a card's values, parts, size and the handset limits");
-        m_info->add_option("FILE", m_infoFile, "A .trc or .tpj file")->required()->type_name("FILE");
+        m_info->add_option("FILE", m_infoFile, kCardFile)->required()->type_name("FILE");
         m_info->add_flag("--json", m_json, "Print one JSON object instead of text");
 
         m_check = app.add_subcommand("check", "Check cards against the handset limits and for consistency");
-        m_check->add_option("FILE", m_checkFiles, "The .trc or .tpj files")->required()->type_name("FILE");
+        m_check->add_option("FILE", m_checkFiles, "The .trc or .tpj files, - for standard input")
+            ->required()
+            ->type_name("FILE");
+        m_check->add_flag("--json", m_checkJson, "Print one JSON object instead of lines");
         m_check->footer(
-            "One line per problem on standard output, 'FILE: error: ...' or 'FILE: warning: ...';\n"
-            "exit status 0 when every file passes, 1 otherwise.");
+            "One line per problem on standard output, 'FILE: error: ...' or 'FILE: warning: ...'.\n"
+            "Errors: a cid: reference without its part, a Cat outside the category table, a URL\n"
+            "the settings dialog refuses, a size over a handset limit, an unterminated part, the\n"
+            "boundary inside the page. Warnings: a part the page does not use, a part without a\n"
+            "Content-Type, a URL or Data1-3 still the placeholder of a new card, an Expires day\n"
+            "past or an LM in the future, a date that is no date, a unique icon that is no image,\n"
+            "a Cat that is no decimal number (00FC).\n"
+            "Exit status 0 when every file passes, 1 otherwise.");
     }
 
     void AddConvert(CLI::App& app) {
         m_convert = app.add_subcommand("convert", "Write a card in another form");
-        m_convert->add_option("FILE", m_convertFile, "A .trc or .tpj file")->required()->type_name("FILE");
+        m_convert->add_option("FILE", m_convertFile, kCardFile)->required()->type_name("FILE");
         m_convert->add_option("-f,--form", m_convertForm, "The form written: detail, snippet or project")
             ->required()
             ->check(CLI::IsMember(FormNames()))
             ->type_name("FORM");
-        m_convert
-            ->add_option("-o,--output", m_convertOut, "The file (or folder) to write; default: the form's name here")
-            ->type_name("OUT");
+        AddOutput(*m_convert, m_convertOut, "The file (or folder, or - for standard output) to write");
     }
 
     void AddExtractAndPreview(CLI::App& app) {
         m_extract = app.add_subcommand("extract", "Unpack a card's page and images into a new folder");
-        m_extract->add_option("FILE", m_extractFile, "A .trc or .tpj file")->required()->type_name("FILE");
-        m_extract->add_option("-d,--dir", m_extractDir, "The new folder; default: named after FILE")->type_name("DIR");
+        m_extract->add_option("FILE", m_extractFile, kCardFile)->required()->type_name("FILE");
+        m_extract->add_option("-d,--dir", m_extractDir, "The new folder; default: named after FILE (toruca for -)")
+            ->type_name("DIR");
 
         m_preview = app.add_subcommand("preview", "Draw the card as a handset lists it, as a PNG picture");
-        m_preview->add_option("FILE", m_previewFile, "A .trc or .tpj file")->required()->type_name("FILE");
-        m_preview->add_option("-o,--output", m_previewOut, "The PNG file to write; default card.png (page.png) here")
-            ->type_name("PNG");
+        m_preview->add_option("FILE", m_previewFile, kCardFile)->required()->type_name("FILE");
+        AddOutput(*m_preview, m_previewOut,
+                  "The PNG file (or folder, or - for standard output); default card.png (page.png) here");
         m_preview->add_flag("--page", m_previewPage, "Draw the card's page as a handset shows it instead");
         m_preview->add_option("--width", m_previewWidth, "The screen's width in pixels for --page (default 240)")
             ->check(CLI::Range(16, 4096))
@@ -214,16 +239,37 @@ private:
     std::string m_infoFile;
     bool m_json = false;
     std::vector<std::string> m_checkFiles;
-    std::string m_convertFile, m_convertForm, m_convertOut;
+    bool m_checkJson = false;
+    std::string m_convertFile, m_convertForm;
+    Output m_convertOut;
     std::string m_extractFile, m_extractDir;
-    std::string m_previewFile, m_previewOut;
+    std::string m_previewFile;
+    Output m_previewOut;
     bool m_previewPage = false;
     int m_previewWidth = kHandsetWidth;
 };
 
+// The first argument that is no option names the command: one that names
+// none is an error of its own (the parser would only call it unexpected).
+std::optional<int> UnknownCommand(const CLI::App& app, int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (arg[0] == '-' && arg[1] != '\0') {
+            if (std::strcmp(arg, "--") == 0) break;
+            continue;
+        }
+        for (const CLI::App* command : app.get_subcommands({}))
+            if (command->check_name(arg)) return std::nullopt;
+        std::fprintf(stderr, "toruca: unknown command '%s' (see toruca --help)\n", arg);
+        return 2;
+    }
+    return std::nullopt;
+}
+
 // Parses the command line; the exit status when the run ends here (help,
 // version, a usage error), none when a command is to run.
 std::optional<int> Parse(CLI::App& app, int argc, char** argv) {
+    if (const std::optional<int> status = UnknownCommand(app, argc, argv)) return status;
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
@@ -241,7 +287,8 @@ std::optional<int> Parse(CLI::App& app, int argc, char** argv) {
 
 int Run(int argc, char** argv) {
     CLI::App app{kDescription, "toruca"};
-    app.set_version_flag("--version", std::string("toruca ") + TORUCA_VERSION, "Print the version and exit");
+    app.set_version_flag("-V,--version", std::string("toruca (qeltoruca) ") + TORUCA_VERSION,
+                         "Print the version and exit");
     app.set_help_flag("-h,--help", "Print this help and exit");
     app.require_subcommand(1, 1);
     app.footer(kFooter);
@@ -263,6 +310,9 @@ int main(int argc, char** argv) {
     // library) ends it with one line on standard error and status 1.
     try {
         return Run(argc, argv);
+    } catch (const UsageFailure& e) {
+        std::fprintf(stderr, "toruca: %s\n", e.what());
+        return 2;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "toruca: %s\n", e.what());
     } catch (...) {

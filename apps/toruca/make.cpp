@@ -8,6 +8,7 @@
 
 #include "apps/toruca/card.h"
 #include "apps/toruca/commands.h"
+#include "apps/toruca/dates.h"
 #include "dialogs/settings_check.h"
 #include "format/tpj_writer.h"
 #include "framework/codepage.h"
@@ -63,12 +64,17 @@ void SetCodes(CQelTpjFile& card, const MakeOptions& o) {
 void SetIdentifiers(CQelTpjFile& card, const MakeOptions& o) {
     if (o.ipId) card.SetIpId(ShiftJisText("--ip-id", *o.ipId));
     if (o.sortId) card.SetSortId(ShiftJisText("--sort-id", *o.sortId));
-    if (o.expires) card.SetExpires(ShiftJisText("--expires", *o.expires));
+    if (o.expires) {
+        if (!ParseExpires(*o.expires)) throw UsageFailure("--expires " + *o.expires + ": not a date YYMMDD");
+        card.SetExpires(ShiftJisText("--expires", *o.expires));
+    }
     if (!o.lastModified) return;
     if (*o.lastModified == "now") {
         CQelTorucaUtil util;
         card.SetLastModified(util.GetDateStamp(static_cast<std::int64_t>(std::time(nullptr))));
     } else {
+        if (!ParseLastModified(*o.lastModified))
+            throw UsageFailure("--lm " + *o.lastModified + ": not a date and time YYMMDDhhmm (or now)");
         card.SetLastModified(ShiftJisText("--lm", *o.lastModified));
     }
 }
@@ -77,6 +83,7 @@ void SetIdentifiers(CQelTpjFile& card, const MakeOptions& o) {
 void SetIcon(CQelTpjFile& card, const std::vector<std::string>& icon) {
     if (icon.size() != 2) return;
     RequireInputFile(icon[0]);
+    if (!HoldsImage(icon[0])) throw UsageFailure("--icon " + icon[0] + ": not an image (GIF, JPEG or PNG)");
     std::error_code ec;
     const fs::path file = fs::absolute(icon[0], ec).lexically_normal();
     card.SetUniqueIcon(qel::framework::PathFromNative(file.string()), ShiftJisText("--icon TITLE", icon[1]));
@@ -129,8 +136,7 @@ int RunMake(const MakeOptions& o) {
     } catch (const std::exception&) {
         throw Failure(o.page + ": an image of the page cannot be read");
     }
-    const std::string written = WriteNew(o.out, form.defaultName, bytes);
-    std::printf("%s\n", written.c_str());
+    WriteOutput(o.out, form.defaultName, bytes);
     return 0;
 }
 

@@ -5,7 +5,6 @@
 #include <cairo.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <map>
 #include <memory>
 #include <string>
@@ -61,21 +60,22 @@ CardPage PageOf(const CQelTpjFile& card) {
 
 }  // namespace
 
-int RunPreviewPage(const std::string& file, const std::string& out, int width) {
+int RunPreviewPage(const std::string& file, const Output& out, int width) {
     if (width < 16 || width > 4096) throw Failure("--width: a width of 16 to 4096 pixels");
+    const InputFile input(file);
     ScratchFolder scratch;  // the card's images are read from here
-    std::unique_ptr<CQelTpjFile> card = LoadCard(file);
-    if (card->m_strHtml.empty()) throw Failure(file + ": the card holds no page");
+    std::unique_ptr<CQelTpjFile> card = LoadCard(input);
+    if (card->m_strHtml.empty()) throw Failure(input.name() + ": the card holds no page");
     const CardPage page = PageOf(*card);
     const qel::host::HtmlNesting nesting = qel::host::MeasureHtmlNesting(page.html, kMaxPageDepth);
     if (nesting.depth > kMaxPageDepth || !qel::host::HtmlNestingAcceptable(nesting))
-        throw Failure(file + ": the page nests its elements more than " + std::to_string(kMaxPageDepth) +
+        throw Failure(input.name() + ": the page nests its elements more than " + std::to_string(kMaxPageDepth) +
                       " levels deep or has too many to be drawn");
 
     PageCanvas canvas(page.images);
     HtmlPage html(page.html, HandsetStylesheet(), canvas, width, kHandsetHeight);
     if (html.TableDepth() > kMaxTableDepth)
-        throw Failure(file + ": the page nests tables more than " + std::to_string(kMaxTableDepth) +
+        throw Failure(input.name() + ": the page nests tables more than " + std::to_string(kMaxTableDepth) +
                       " deep, too deep to be drawn");
     // A page longer than any handset would scroll is cut, so that a hostile
     // page cannot ask for a picture of any size.
@@ -93,8 +93,7 @@ int RunPreviewPage(const std::string& file, const std::string& out, int width) {
     if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS ||
         cairo_surface_write_to_png_stream(surface.get(), AppendPng, &png) != CAIRO_STATUS_SUCCESS)
         throw Failure("cannot draw the page");
-    const std::string written = WriteNew(out, u"page.png", png);
-    std::printf("%s\n", written.c_str());
+    WriteOutput(out, u"page.png", png);
     return 0;
 }
 

@@ -4,15 +4,17 @@
 
 #include <string>
 
+#include "apps/toruca/card.h"
+
 namespace qel::apps {
 
 // The width of an i-mode handset's screen, and its height.
 inline constexpr int kHandsetWidth = 240;
 inline constexpr int kHandsetHeight = 320;
 
-// Draws the page of the card `file` `width` pixels wide, as tall as the
-// page is, and writes it as a PNG picture (`out` as WriteNew takes it,
-// default "page.png"). Prints the path written.
-int RunPreviewPage(const std::string& file, const std::string& out, int width);
+// Draws the page of the card `file` ("-" for standard input) `width`
+// pixels wide, as tall as the page is, and writes it as a PNG picture
+// where `out` says (WriteOutput; default "page.png").
+int RunPreviewPage(const std::string& file, const Output& out, int width);
 
 }  // namespace qel::apps

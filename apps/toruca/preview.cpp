@@ -166,9 +166,10 @@ void DrawFooter(cairo_t* c, const CQelTpjFile& card, int left) {
 
 }  // namespace
 
-int RunPreview(const std::string& file, const std::string& out) {
+int RunPreview(const std::string& file, const Output& out) {
+    const InputFile input(file);
     ScratchFolder scratch;  // the unique icon is read from here
-    std::unique_ptr<CQelTpjFile> card = LoadCard(file);
+    std::unique_ptr<CQelTpjFile> card = LoadCard(input);
     std::u16string iconPath, iconTitle;
     card->GetUniqueIcon(iconPath, iconTitle);
 
@@ -185,8 +186,7 @@ int RunPreview(const std::string& file, const std::string& out) {
     std::string png;
     if (cairo_surface_write_to_png_stream(surface.get(), AppendPng, &png) != CAIRO_STATUS_SUCCESS)
         throw Failure("cannot draw the preview");
-    const std::string written = WriteNew(out, u"card.png", png);
-    std::printf("%s\n", written.c_str());
+    WriteOutput(out, u"card.png", png);
     return 0;
 }
 

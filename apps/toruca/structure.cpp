@@ -33,19 +33,21 @@ public:
     explicit PartScanner(const std::string& boundary)
         : m_delimiter(Hyphens() + boundary), m_closing(m_delimiter + Hyphens()) {}
 
-    void Line(int lineNo, const std::string& line) {
+    // Says whether the line is a delimiter.
+    bool Line(int lineNo, const std::string& line) {
         const bool isClosing = line == m_closing;
         if (isClosing || line == m_delimiter) Delimiter(lineNo, !isClosing);
         else if (m_inPart && m_inHeaders) HeaderLine(line);
+        return isClosing || line == m_delimiter;
     }
 
     std::vector<StructureProblem> End() {
         // The headers of a part cut off by the end of the file never end.
         if (m_inPart && m_inHeaders) CheckPageCutOff();
         if (m_inPart)
-            m_problems.push_back({m_partLine, "unterminated part: the part that starts on line " +
-                                                  std::to_string(m_partLine) + " has no closing \"" + m_closing +
-                                                  "\" after it, so a reader drops it"});
+            m_problems.push_back({m_partLine, "unterminated-part",
+                                  "unterminated part: the part that starts on line " + std::to_string(m_partLine) +
+                                      " has no closing \"" + m_closing + "\" after it, so a reader drops it"});
         return std::move(m_problems);
     }
 
@@ -56,25 +58,32 @@ private:
         m_inHeaders = opensPart;
         if (opensPart) m_partLine = lineNo;
         m_encoding = Encoding::none;
+        m_typed = false;
     }
 
     void HeaderLine(const std::string& line) {
         if (line.empty()) {
             m_inHeaders = false;
-            CheckPageCutOff();
+            if (!CheckPageCutOff() && !m_typed)
+                m_problems.push_back({m_partLine, "untyped-part",
+                                      "the part that starts on line " + std::to_string(m_partLine) +
+                                          " has no Content-Type: a handset cannot tell what it holds",
+                                      true});
             return;
         }
         std::string_view key, rest;
-        if (qel::format::SplitHeader(line, key, rest) &&
-            qel::format::EqualsAscii(key, qel::format::kKeyTransferEncoding))
+        if (!qel::format::SplitHeader(line, key, rest)) return;
+        if (qel::format::EqualsAscii(key, qel::format::kKeyTransferEncoding))
             m_encoding = EncodingOfValue(qel::format::TrimBytes(rest));
+        else if (qel::format::EqualsAscii(key, qel::format::kKeyContentType)) m_typed = true;
     }
 
     // A part without a transfer encoding right after the page is the rest
-    // of the page, cut off by a delimiter line inside it.
-    void CheckPageCutOff() {
-        if (m_encoding == Encoding::none && m_previous == Encoding::eightBit)
-            m_problems.push_back({m_partLine, PageHoldsBoundary(m_partLine, m_delimiter)});
+    // of the page, cut off by a delimiter line inside it. Says whether it is.
+    bool CheckPageCutOff() {
+        if (m_encoding != Encoding::none || m_previous != Encoding::eightBit) return false;
+        m_problems.push_back({m_partLine, "boundary-in-page", PageHoldsBoundary(m_partLine, m_delimiter)});
+        return true;
     }
 
     const std::string m_delimiter;
@@ -84,21 +93,32 @@ private:
     int m_partLine = 0;
     Encoding m_encoding = Encoding::none;
     Encoding m_previous = Encoding::none;
+    bool m_typed = false;  // the part's headers so far hold a Content-Type
     std::vector<StructureProblem> m_problems;
 };
 
 }  // namespace
 
-std::vector<StructureProblem> ScanStructure(const std::string& path, const std::string& boundary) {
+FileScan ScanFile(const std::string& path, const std::string& boundary) {
+    FileScan scan;
     std::ifstream in(path, std::ios::binary);
-    if (!in || boundary.empty()) return {};
-    PartScanner scanner(boundary);
+    if (!in) return scan;
+    PartScanner scanner(boundary.empty() ? std::string("\n") : boundary);  // no line holds LF
+    bool envelope = true;
     std::string line;
     for (int lineNo = 1; std::getline(in, line); ++lineNo) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        scanner.Line(lineNo, line);
+        if (scanner.Line(lineNo, line)) envelope = false;
+        if (!envelope) continue;
+        std::string_view keyView, rest;
+        if (!qel::format::SplitHeader(line, keyView, rest)) continue;
+        std::string key(qel::format::TrimBytes(keyView));
+        for (char& c : key)
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        scan.headers[key] = std::string(qel::format::TrimBytes(rest));
     }
-    return scanner.End();
+    scan.problems = scanner.End();
+    return scan;
 }
 
 }  // namespace qel::apps

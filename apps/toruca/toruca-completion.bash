@@ -13,7 +13,7 @@ _toruca() {
     done
 
     if [[ -z "$command" ]]; then
-        COMPREPLY=($(compgen -W "$commands --help --version" -- "$cur"))
+        COMPREPLY=($(compgen -W "$commands -h --help -V --version" -- "$cur"))
         return
     fi
 
@@ -25,18 +25,20 @@ _toruca() {
         --lm) COMPREPLY=($(compgen -W "now" -- "$cur")); return ;;
         --icon) _filedir '@(gif|GIF|png|PNG|jpg|JPG|jpeg|JPEG)'; return ;;
         -d|--dir) _filedir -d; return ;;
-        -o|--output) _filedir; return ;;
+        -o|--output) _filedir; [[ "-" == "$cur"* ]] && COMPREPLY+=(-); return ;;
         --url|--data1|--data2|--data3|--cat|--ip-id|--sort-id|--expires) return ;;
     esac
 
     if [[ "$cur" == -* ]]; then
         local options="--help"
+        # A card may come from standard input.
+        [[ "$command" != make ]] && options+=" -"
         case "$command" in
-            make) options+=" --form --url --data1 --data2 --data3 --cat --color --dist --ip-id --sort-id --expires --lm --version --icon --output" ;;
-            info) options+=" --json" ;;
-            convert) options+=" --form --output" ;;
+            make) options+=" --form --url --data1 --data2 --data3 --cat --color --dist --ip-id --sort-id --expires --lm --version --icon --output --force" ;;
+            info|check) options+=" --json" ;;
+            convert) options+=" --form --output --force" ;;
             extract) options+=" --dir" ;;
-            preview) options+=" --output --page --width" ;;
+            preview) options+=" --output --force --page --width" ;;
         esac
         COMPREPLY=($(compgen -W "$options" -- "$cur"))
         return

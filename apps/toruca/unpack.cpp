@@ -19,9 +19,10 @@ namespace fs = std::filesystem;
 
 namespace qel::apps {
 
-int RunConvert(const std::string& file, const std::string& form, const std::string& out) {
+int RunConvert(const std::string& file, const std::string& form, const Output& out) {
+    const InputFile input(file);
     ScratchFolder scratch;  // the attachments live here until the new file is written
-    std::unique_ptr<CQelTpjFile> card = LoadCard(file);
+    std::unique_ptr<CQelTpjFile> card = LoadCard(input);
     const qel::format::CardForm& target = FormNamed(form);
     card->SetType(target.type);
     std::string bytes;
@@ -30,15 +31,16 @@ int RunConvert(const std::string& file, const std::string& form, const std::stri
     } catch (const std::exception&) {
         throw Failure(file + ": an attachment cannot be read back");
     }
-    const std::string written = WriteNew(out, target.defaultName, bytes);
-    std::printf("%s\n", written.c_str());
+    WriteOutput(out, target.defaultName, bytes);
     return 0;
 }
 
 int RunExtract(const std::string& file, const std::string& dirOption) {
-    RequireInputFile(file);
+    const InputFile input(file);
+    RequireInputFile(input.path(), input.name());
     std::error_code ec;
-    fs::path dir = dirOption.empty() ? fs::path(file).stem() : fs::path(dirOption);
+    fs::path dir = dirOption;
+    if (dir.empty() && !input.IsStandardInput()) dir = fs::path(file).stem();
     if (dir.empty()) dir = "toruca";
     dir = fs::absolute(dir, ec).lexically_normal();
     // A new folder only: whatever is in an existing one stays untouched.
@@ -50,7 +52,7 @@ int RunExtract(const std::string& file, const std::string& dirOption) {
     try {
         // The reader saves the attachments straight into the new folder.
         UseTemporaryFolder(dir.string());
-        std::unique_ptr<CQelTpjFile> card = LoadCard(file);
+        std::unique_ptr<CQelTpjFile> card = LoadCard(input);
 
         // The page refers to its images by relative URLs, so that the folder
         // opens in a browser wherever it is moved.

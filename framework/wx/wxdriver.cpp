@@ -138,6 +138,17 @@ private:
     int m_defaultIndex;
 };
 
+// The wx icon of a message box style's MB_ICON... bits.
+long IconStyle(UINT style) {
+    switch (style & MB_ICONMASK) {
+        case MB_ICONSTOP: return wxICON_ERROR;
+        case MB_ICONQUESTION: return wxICON_QUESTION;
+        case MB_ICONWARNING: return wxICON_WARNING;
+        case MB_ICONINFORMATION: return wxICON_INFORMATION;
+        default: return wxICON_NONE;
+    }
+}
+
 class QelWxModalDriver final : public CModalDriver {
 public:
     const char* Name() const override { return "gui"; }
@@ -156,14 +167,7 @@ public:
     }
 
     int MessageBox(CWnd* owner, const std::u16string& text, UINT style) override {
-        long wxStyle = wxCENTRE;
-        switch (style & MB_ICONMASK) {
-            case MB_ICONSTOP: wxStyle |= wxICON_ERROR; break;
-            case MB_ICONQUESTION: wxStyle |= wxICON_QUESTION; break;
-            case MB_ICONWARNING: wxStyle |= wxICON_WARNING; break;
-            case MB_ICONINFORMATION: wxStyle |= wxICON_INFORMATION; break;
-            default: wxStyle |= wxICON_NONE; break;
-        }
+        long wxStyle = wxCENTRE | IconStyle(style);
         const UINT type = style & MB_TYPEMASK;
         switch (type) {
             case 1: wxStyle |= wxOK | wxCANCEL; break;      // MB_OKCANCEL
@@ -186,6 +190,29 @@ public:
             case 4: return answer == wxID_YES ? IDYES : IDNO;
             case 5: return answer == wxID_OK ? IDRETRY : IDCANCEL;
             default: return IDOK;
+        }
+    }
+
+    // Up to three labelled buttons stand where Yes, No and Cancel would: the
+    // box stays a wxMessageDialog, which modal hooks know.
+    int MessageBoxWithButtons(CWnd* owner, const std::u16string& text, UINT icon,
+                              const std::vector<std::u16string>& labels, int defaultIndex) override {
+        if (labels.empty() || labels.size() > 3)
+            return CModalDriver::MessageBoxWithButtons(owner, text, icon, labels, defaultIndex);
+        static constexpr long kButtons[] = {wxOK, wxYES_NO, wxYES_NO | wxCANCEL};
+        CDialog* ownerDlg = owner ? owner->GetOwnerDialog() : nullptr;
+        QelWxMessageBox box(OwnerWindow(ownerDlg), MessageText(text), Caption(),
+                            wxCENTRE | IconStyle(icon) | kButtons[labels.size() - 1], defaultIndex);
+        if (labels.size() == 1) box.SetOKLabel(qel::framework::wx::WxString(labels[0]));
+        if (labels.size() == 2)
+            box.SetYesNoLabels(qel::framework::wx::WxString(labels[0]), qel::framework::wx::WxString(labels[1]));
+        if (labels.size() == 3)
+            box.SetYesNoCancelLabels(qel::framework::wx::WxString(labels[0]), qel::framework::wx::WxString(labels[1]),
+                                     qel::framework::wx::WxString(labels[2]));
+        switch (box.ShowModal()) {
+            case wxID_NO: return 1;
+            case wxID_CANCEL: return 2;
+            default: return 0;  // wxID_OK, wxID_YES
         }
     }
 
@@ -253,6 +280,8 @@ bool qel::framework::wx::WxStart() {
     static std::string name = ProgramName();
     static char* argv[] = {name.data(), nullptr};
     static int argc = 1;
+    // WM_CLASS "NAME", "NAME": what a desktop entry's StartupWMClass names.
+    qel::framework::wx::WxGtkSetProgramClass(name);
     // A failed wx check is a line on standard error, never a message box in
     // the middle of the host's work.
     wxSetAssertHandler([](const wxString& file, int line, const wxString& func, const wxString& cond,

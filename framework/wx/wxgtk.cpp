@@ -20,6 +20,8 @@ void qel::framework::wx::WxLoadFontAliases() {
     FcConfigDestroy(config);
 }
 
+void qel::framework::wx::WxGtkSetProgramClass(const std::string& name) { gdk_set_program_class(name.c_str()); }
+
 bool qel::framework::wx::WxDisplayOpens() {
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
     if (wayland && *wayland) return true;

@@ -20,6 +20,11 @@ void WxLoadFontAliases();
 // be cleaned up.
 bool WxDisplayOpens();
 
+// Sets the class of the windows' WM_CLASS (GDK would take the program's
+// name with its first letter in capitals), so that a desktop entry's
+// StartupWMClass can name the program's file name. Before GTK starts.
+void WxGtkSetProgramClass(const std::string& name);
+
 // Installs gtk.css (compiled in) for the default screen at application
 // priority; answers an error text, empty when it loaded.
 std::string WxGtkLoadStyleSheet();

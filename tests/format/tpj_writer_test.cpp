@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <random>
@@ -495,23 +496,37 @@ TEST_F(CardLayout, ImagesAcrossBlockAndLineEnds) {
     ExpectSinksAgree(rec);
 }
 
-TEST_F(CardLayout, AnImageThatCannotBeReadStopsTheWriting) {
-    CQelTpjFile rec(TYPE_CARD);
-    // A FIFO is there but is never read (it could block or never end).
-    rec.AddImage(W(TestData("writer/logo.gif")), u"image1");
+TEST_F(CardLayout, AnImageThatCannotBeReadWholeStopsTheWriting) {
+    // A FIFO is there but is never read (it could block or never end). Files
+    // of the kernel's own stand in for an image whose size changes while it
+    // is read: their size is given as 0 (/proc) or 4096 (/sys) whatever
+    // they hold.
     ASSERT_EQ(::mkfifo(path("pipe.gif").c_str(), 0600), 0);
-    const std::u16string locked = wpath("pipe.gif");
-    rec.AddImage(locked, u"image2");
-    std::string written;
-    try {
-        qel::format::Cp932BlockSink sink([&](const char* p, std::size_t n) { written.append(p, n); }, 400);
-        qel::format::WriteCard(rec, sink);
-        ADD_FAILURE() << "no error for an unreadable image";
-    } catch (const CFileException& e) {
-        EXPECT_EQ(e.m_strFileName, locked);
+    const struct {
+        std::u16string image;
+        std::u16string why;
+    } cases[] = {
+        {wpath("pipe.gif"), u""},
+        {u"/proc/self/stat", u"grew while it was read"},
+        {u"/sys/devices/system/cpu/online", u"shrank while it was read"},
+    };
+    for (const auto& c : cases) {
+        if (::access(qel::framework::PathToNative(c.image).c_str(), F_OK) != 0) continue;  // no sysfs here
+        CQelTpjFile rec(TYPE_CARD);
+        rec.AddImage(W(TestData("writer/logo.gif")), u"image1");
+        rec.AddImage(c.image, u"image2");
+        std::string written;
+        try {
+            qel::format::Cp932BlockSink sink([&](const char* p, std::size_t n) { written.append(p, n); }, 400);
+            qel::format::WriteCard(rec, sink);
+            ADD_FAILURE() << "no error for " << qel::framework::WideToUtf8(c.image);
+        } catch (const CFileException& e) {
+            EXPECT_EQ(e.m_strFileName, c.image);
+            EXPECT_EQ(e.m_strDescription, c.why) << qel::framework::WideToUtf8(c.image);
+        }
+        // Never the end of the card: the caller sees a failure, not a file.
+        EXPECT_EQ(written.find("--0000000000--"), std::string::npos);
     }
-    // Never the end of the card: the caller sees a failure, not a file.
-    EXPECT_EQ(written.find("--0000000000--"), std::string::npos);
 }
 
 }  // namespace

@@ -124,6 +124,8 @@ TEST_F(HtmlDataTest, Utf16WithoutByteOrderMarkByItsZeroBytes) {
     using namespace std::string_literals;
     EXPECT_EQ(qel::host::DecodeHtmlBytes("<p>a\0b</p><p>"s + kUtf8 + "</p>").encoding, "UTF-8");
     EXPECT_EQ(qel::host::DecodeHtmlBytes("<p>\0\0</p>"s).encoding, "UTF-8");
+    // Zeros on both sides of the pairs are no byte order either.
+    EXPECT_EQ(qel::host::DecodeHtmlBytes("<p>"s + std::string(16, '\0') + "</p>").encoding, "UTF-8");
 }
 
 TEST_F(HtmlDataTest, LongerEucJpWithoutDeclarationIsRecognised) {

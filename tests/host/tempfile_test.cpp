@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <functional>
 #include <filesystem>
@@ -272,6 +273,91 @@ TEST_F(NewFileTest, AppearsUnderAFreeNameOnlyWhenCommitted) {
     EXPECT_FALSE(fs::exists(path("nowhere")));
     EXPECT_EQ(qel::test::ReadFileBytes(path("b(1).gif")), "someone else's");
     EXPECT_EQ(qel::test::ReadFileBytes(path("b(2).gif")), "x");
+    for (const auto& e : fs::directory_iterator(dir()))
+        EXPECT_NE(e.path().filename().string()[0], '.') << "a hidden name left behind: " << e.path();
+}
+
+// The name another process takes at the last moment, just before the file
+// is put in place under it; empty when none.
+std::string g_takenMeanwhile;
+
+void TakeMeanwhile(int dir, const char* name) {
+    if (g_takenMeanwhile != name) return;
+    g_takenMeanwhile.clear();
+    const int fd = ::openat(dir, name, O_WRONLY | O_CREAT | O_EXCL, 0600);
+    ASSERT_GE(fd, 0) << name;
+    EXPECT_EQ(::write(fd, "someone else's", 14), 14);
+    ::close(fd);
+}
+
+// The system calls of a file system that lacks what the file is made with
+// first, put back when it goes.
+class FileSystemWithout {
+public:
+    FileSystemWithout(int tmpfileError, int noReplaceError) : m_saved(qel::host::NewFileSystemCalls()) {
+        s_tmpfileError = tmpfileError;
+        s_noReplaceError = noReplaceError;
+        qel::host::NewFileCalls& calls = qel::host::NewFileSystemCalls();
+        calls.openat = [](int dir, const char* name, int flags, mode_t mode) {
+            if ((flags & O_TMPFILE) == O_TMPFILE) {
+                errno = s_tmpfileError;
+                return -1;
+            }
+            return ::openat(dir, name, flags, mode);
+        };
+        calls.linkat = [](int fromDir, const char* from, int toDir, const char* to, int flags) {
+            TakeMeanwhile(toDir, to);
+            return ::linkat(fromDir, from, toDir, to, flags);
+        };
+        calls.renameat2 = [](int fromDir, const char* from, int toDir, const char* to, unsigned flags) {
+            if ((flags & RENAME_NOREPLACE) != 0 && s_noReplaceError != 0) {
+                errno = s_noReplaceError;
+                return -1;
+            }
+            TakeMeanwhile(toDir, to);
+            return ::renameat2(fromDir, from, toDir, to, flags);
+        };
+    }
+    ~FileSystemWithout() {
+        qel::host::NewFileSystemCalls() = m_saved;
+        g_takenMeanwhile.clear();
+    }
+    FileSystemWithout(const FileSystemWithout&) = delete;
+    FileSystemWithout& operator=(const FileSystemWithout&) = delete;
+
+private:
+    static inline int s_tmpfileError = 0, s_noReplaceError = 0;
+    qel::host::NewFileCalls m_saved;
+};
+
+// Where the file system makes no unnamed files, the file is made under a
+// hidden name and renamed or, without an exclusive rename, linked into
+// place: neither ever replaces a name, not even one that another process
+// takes between the search for a free name and the commit.
+TEST_F(NewFileTest, WithoutUnnamedFilesAHiddenNameThatNeverReplaces) {
+    const struct {
+        const char* what;
+        int tmpfileError, noReplaceError;
+    } cases[] = {
+        {"no O_TMPFILE", EOPNOTSUPP, 0},
+        {"no O_TMPFILE, no exclusive rename", EOPNOTSUPP, EINVAL},
+        {"a kernel older than both", EISDIR, ENOSYS},
+    };
+    char stem = 'a';  // a name of its own for each: the process remembers the numbers it gave
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string name(1, stem++);
+        qel::test::WriteFileBytes(path(name + ".gif"), "old");
+        const FileSystemWithout without(c.tmpfileError, c.noReplaceError);
+        QelNewFile file;
+        ASSERT_TRUE(file.Create(wdir(), qel::framework::Utf8ToWide(name + ".gif")));
+        file.Write("new", 3);
+        g_takenMeanwhile = name + "(1).gif";
+        EXPECT_EQ(file.Commit(true), wpath(name + "(2).gif"));
+        EXPECT_EQ(qel::test::ReadFileBytes(path(name + ".gif")), "old");
+        EXPECT_EQ(qel::test::ReadFileBytes(path(name + "(1).gif")), "someone else's");
+        EXPECT_EQ(qel::test::ReadFileBytes(path(name + "(2).gif")), "new");
+    }
     for (const auto& e : fs::directory_iterator(dir()))
         EXPECT_NE(e.path().filename().string()[0], '.') << "a hidden name left behind: " << e.path();
 }

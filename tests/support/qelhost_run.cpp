@@ -23,7 +23,8 @@ namespace qel::test {
 namespace {
 
 bool Removed(const std::string& entry) {
-    static const char* const names[] = {"DISPLAY=", "WAYLAND_DISPLAY=", "QELHOST_"};
+    static const char* const names[] = {"DISPLAY=",       "WAYLAND_DISPLAY=", "QELHOST_",        "XDG_DATA_HOME=",
+                                        "XDG_DATA_DIRS=", "XDG_CONFIG_HOME=", "XDG_CONFIG_DIRS="};
     for (const char* n : names)
         if (entry.rfind(n, 0) == 0) return true;
     return false;
@@ -70,6 +71,13 @@ std::vector<std::string> ChildEnvironment(const QelhostOptions& options) {
         if (!Removed(*e) && !given) envStore.emplace_back(*e);
     }
     for (const auto& [name, value] : options.env) envStore.push_back(name + "=" + value);
+    // A desktop of no applications, unless the test gives one: no default
+    // editor of the machine running the tests is ever started.
+    for (const char* name : {"XDG_DATA_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_HOME", "XDG_CONFIG_DIRS"}) {
+        const bool given =
+            std::any_of(options.env.begin(), options.env.end(), [&](const auto& v) { return v.first == name; });
+        if (!given) envStore.push_back(std::string(name) + "=/nonexistent/qel-test-desktop");
+    }
     return envStore;
 }
 

@@ -25,7 +25,9 @@ struct QelhostRun {
 struct QelhostOptions {
     // Variables set for qelhost on top of a cleaned environment: DISPLAY,
     // WAYLAND_DISPLAY, the QELHOST_ variables and those given here are
-    // removed first, so a run sees only what the test gives it.
+    // removed first, so a run sees only what the test gives it. The XDG
+    // data and config folders point at a folder that is not there unless
+    // given here: the desktop has no default applications.
     std::vector<std::pair<std::string, std::string>> env;
     // RLIMIT_FSIZE in bytes for qelhost (SIGXFSZ ignored, so a write past it
     // fails with EFBIG instead of ending the process); none when empty.

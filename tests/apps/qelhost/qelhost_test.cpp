@@ -67,8 +67,8 @@ TEST_F(QelhostTest, HelpNamesEveryOption) {
         const QelhostRun run = RunQelhost({opt});
         EXPECT_EQ(run.exitCode, 0);
         EXPECT_EQ(run.err, "");
-        for (const char* o : {"--temp-dir", "--registry", "--script", "--form", "--dom", "--module", "--create-project",
-                              "--help", "Exit status"})
+        for (const char* o : {"--temp-dir", "--registry", "--script", "--form", "--desktop", "--dom", "--module",
+                              "--create-project", "--help", "Exit status"})
             EXPECT_NE(run.out.find(o), std::string::npos) << o;
     }
 }
@@ -183,4 +183,78 @@ TEST_F(QelhostTest, WarnsOfEachHandsetLimitTheWrittenFileExceeds) {
     // 160 + "data1", "data2", "data3" of the defaults.
     EXPECT_EQ(warnings[1].rfind("qelhost: warning: " + file + ": URL and Data1-3 together are 175 bytes, over", 0), 0u)
         << warnings[1];
+}
+
+// Without a registry file the editor is the desktop's default application
+// for ToruCa projects, as mimeapps.list names it; a registry file wins; an
+// entry whose command is more than the program and the file is not taken.
+TEST_F(QelhostTest, TheDesktopsDefaultApplicationIsTheEditorUnlessARegistryFileNamesOne) {
+    const fs::path desktopEditor = qel::test::WriteRecordingEditor(path("desktop-editor.sh"), path("desktop.rec"));
+    const fs::path regEditor = qel::test::WriteRecordingEditor(path("reg-editor.sh"), path("reg.rec"));
+    qel::test::WriteFileBytes(path("machine.reg"), qel::test::EditorRegistry(regEditor.string()));
+    qel::test::WriteFileBytes(path("card.trc"), qel::test::ReadFileBytes(qel::test::TestData("writer/snippet.trc")));
+    fs::create_directories(path("data/applications"));
+    fs::create_directories(path("config"));
+    qel::test::WriteFileBytes(path("config/mimeapps.list"),
+                              "[Default Applications]\napplication/x-toruca-project=toruca-test-editor.desktop\n");
+    struct Case {
+        const char* what;
+        std::string exec;  // the desktop entry's command
+        bool registry;
+        const char* started;  // the record of the editor started, or null
+    };
+    const Case cases[] = {
+        {"desktop default", "\"" + desktopEditor.string() + "\" %f", false, "desktop.rec"},
+        {"registry file wins", desktopEditor.string() + " %f", true, "reg.rec"},
+        {"command with more arguments", desktopEditor.string() + " --new-window %f", false, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(path("out"));
+        qel::test::WriteFileBytes(path("data/applications/toruca-test-editor.desktop"),
+                                  "[Desktop Entry]\nType=Application\nName=Test editor\nExec=" + c.exec +
+                                      "\nMimeType=application/x-toruca-project;\n");
+        QelhostOptions desktop;
+        desktop.env = {{"XDG_DATA_HOME", path("data").string()}, {"XDG_CONFIG_HOME", path("config").string()}};
+        std::vector<std::string> args{"--temp-dir", path("out").string(), "--form", "detail"};
+        if (c.registry) args.insert(args.end(), {"--registry", path("machine.reg").string()});
+        args.push_back(path("card.trc").string());
+        const QelhostRun run = RunQelhost(args, desktop);
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        const fs::path written = path("out") / "toruca_detail.trc";
+        if (c.started) {
+            ASSERT_TRUE(qel::test::WaitForFile(path(c.started)));
+            EXPECT_EQ(qel::test::ReadFileBytes(path(c.started)), "1\n" + written.string() + "\n");
+            fs::remove(path(c.started));
+        }
+        EXPECT_FALSE(fs::exists(path("desktop.rec")));
+        EXPECT_FALSE(fs::exists(path("reg.rec")));
+    }
+}
+
+// --desktop writes into ~/ToruCa, made when missing, unless the temporary
+// folder is named by --temp-dir or QELHOST_TEMP_DIR.
+TEST_F(QelhostTest, StartedFromTheDesktopTheOutputGoesToToruCaInTheHomeFolder) {
+    qel::test::WriteFileBytes(path("card.trc"), qel::test::ReadFileBytes(qel::test::TestData("writer/snippet.trc")));
+    struct Case {
+        std::vector<std::string> args;
+        std::vector<std::pair<std::string, std::string>> env;
+        fs::path folder;
+    };
+    const std::pair<std::string, std::string> home{"HOME", path("home").string()};
+    const Case cases[] = {
+        {{"--desktop"}, {home}, path("home/ToruCa")},
+        {{"--desktop", "--temp-dir", path("given").string()}, {home}, path("given")},
+        {{"--desktop"}, {home, {"QELHOST_TEMP_DIR", path("variable").string()}}, path("variable")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.folder.string());
+        std::vector<std::string> args = c.args;
+        args.insert(args.end(), {"--form", "detail", path("card.trc").string()});
+        QelhostOptions options;
+        options.env = c.env;
+        const QelhostRun run = RunQelhost(args, options);
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(run.out, "qelhost: wrote " + (c.folder / "toruca_detail.trc").string() + "\n");
+    }
 }

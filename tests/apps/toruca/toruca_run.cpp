@@ -30,15 +30,20 @@ std::vector<std::string> Lines(const std::string& text) {
 std::vector<std::string> TorucaRun::OutLines() const { return Lines(out); }
 std::vector<std::string> TorucaRun::ErrLines() const { return Lines(err); }
 
-TorucaRun RunToruca(const std::filesystem::path& cwd, const std::vector<std::string>& args) {
+TorucaRun RunToruca(const std::filesystem::path& cwd, const std::vector<std::string>& args, const std::string& input) {
     TorucaRun run;
     char outName[] = "/tmp/toruca-test-out-XXXXXX";
     char errName[] = "/tmp/toruca-test-err-XXXXXX";
-    const int outFd = ::mkstemp(outName), errFd = ::mkstemp(errName);
-    if (outFd < 0 || errFd < 0) {
+    char inName[] = "/tmp/toruca-test-in-XXXXXX";
+    const int outFd = ::mkstemp(outName), errFd = ::mkstemp(errName), inFd = ::mkstemp(inName);
+    if (outFd < 0 || errFd < 0 || inFd < 0) {
         ADD_FAILURE() << "mkstemp failed";
         return run;
     }
+    ::unlink(inName);
+    if (::write(inFd, input.data(), input.size()) != static_cast<ssize_t>(input.size()) ||
+        ::lseek(inFd, 0, SEEK_SET) != 0)
+        ADD_FAILURE() << "cannot write the standard input";
     std::vector<std::string> store{QEL_TORUCA_PATH};
     store.insert(store.end(), args.begin(), args.end());
     std::vector<char*> argv;
@@ -46,6 +51,7 @@ TorucaRun RunToruca(const std::filesystem::path& cwd, const std::vector<std::str
     argv.push_back(nullptr);
     const pid_t pid = ::fork();
     if (pid == 0) {
+        ::dup2(inFd, 0);
         ::dup2(outFd, 1);
         ::dup2(errFd, 2);
         ::unsetenv("QELHOST_TEMP_DIR");
@@ -59,6 +65,7 @@ TorucaRun RunToruca(const std::filesystem::path& cwd, const std::vector<std::str
     while (pid > 0 && ::waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
     if (WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
     else if (WIFSIGNALED(status)) run.exitCode = 128 + WTERMSIG(status);
+    ::close(inFd);
     ::close(outFd);
     ::close(errFd);
     run.out = ReadFileBytes(outName);

@@ -16,7 +16,9 @@ struct TorucaRun {
 };
 
 // Runs toruca with `args` in the working folder `cwd`, with the host's
-// variables (QELHOST_*) removed from its environment.
-TorucaRun RunToruca(const std::filesystem::path& cwd, const std::vector<std::string>& args);
+// variables (QELHOST_*) removed from its environment and `input` on its
+// standard input.
+TorucaRun RunToruca(const std::filesystem::path& cwd, const std::vector<std::string>& args,
+                    const std::string& input = {});
 
 }  // namespace qel::test

@@ -3,8 +3,10 @@
 // command, and the round trip page -> card -> project -> folder.
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -25,17 +27,33 @@ namespace {
 
 const fs::path kShop = fs::path(QEL_SOURCE_DIR) / "examples" / "shop";
 
+// Values of an author's own for every field that check would otherwise name
+// as left at a new card's default.
+std::vector<std::string> OwnValues(const std::vector<std::string>& extra) {
+    const std::vector<std::pair<std::string, std::string>> own{
+        {"--url", "http://www.example.com/toruca/shop_detail.trc"},
+        {"--data1", "ケーキのお店"},
+        {"--data2", "週末は半額"},
+        {"--data3", "火曜定休"},
+        {"--expires", "991231"}};
+    std::vector<std::string> args;
+    for (const auto& [option, value] : own)
+        if (std::find(extra.begin(), extra.end(), option) == extra.end()) args.insert(args.end(), {option, value});
+    args.insert(args.end(), extra.begin(), extra.end());
+    return args;
+}
+
 class TorucaTest : public qel::test::TempDirTest {
 protected:
-    TorucaRun Run(const std::vector<std::string>& args) const { return RunToruca(dir(), args); }
+    TorucaRun Run(const std::vector<std::string>& args, const std::string& input = {}) const {
+        return RunToruca(dir(), args, input);
+    }
 
     // The example page as a card of `form`, written into the test's folder.
-    fs::path MakeShop(const std::string& form = "detail", std::vector<std::string> extra = {}) const {
-        std::vector<std::string> args{"make",    (kShop / "index.html").string(),
-                                      "-f",      form,
-                                      "--url",   "http://www.example.com/toruca/shop_detail.trc",
-                                      "--data1", "ケーキのお店"};
-        args.insert(args.end(), extra.begin(), extra.end());
+    fs::path MakeShop(const std::string& form = "detail", const std::vector<std::string>& extra = {}) const {
+        std::vector<std::string> args{"make", (kShop / "index.html").string(), "-f", form};
+        const std::vector<std::string> values = OwnValues(extra);
+        args.insert(args.end(), values.begin(), values.end());
         const TorucaRun run = Run(args);
         EXPECT_EQ(run.exitCode, 0) << run.err;
         EXPECT_EQ(run.err, "");
@@ -134,6 +152,9 @@ TEST_F(TorucaTest, MakeStoresTheValuesGivenAndInfoShowsThem) {
     EXPECT_NE(text.out.find("  Cat: 0251 (グルメ)\n"), std::string::npos) << text.out;
     EXPECT_NE(text.out.find("  Data2: 週末は\n         半額\n"), std::string::npos) << text.out;
     EXPECT_NE(text.out.find("preview: toruca preview "), std::string::npos) << text.out;
+    // The parts' columns line up on a terminal: a kana takes two columns.
+    EXPECT_NE(text.out.find(" logo.gif                 image/gif "), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find(" ケーキ セット.jpg        image/jpeg "), std::string::npos) << text.out;
 }
 
 TEST_F(TorucaTest, MakeRefusesValuesTheDialogRefusesOrShiftJisCannotHold) {
@@ -146,6 +167,8 @@ TEST_F(TorucaTest, MakeRefusesValuesTheDialogRefusesOrShiftJisCannotHold) {
     ExpectFailure(Run({"make", page, "--data2", "\xFF"}), "--data2: the text is not valid UTF-8");
     ExpectFailure(Run({"make", page, "--cat", "108"}), "--cat 108: not a code of the category table");
     EXPECT_TRUE(qel::test::ToruCaFiles(dir()).empty());
+    EXPECT_EQ(Run({"make", page, "--lm", "2"}).err, "toruca: --lm 2: not a date and time YYMMDDhhmm (or now)\n");
+    EXPECT_EQ(Run({"frobnicate", page}).err, "toruca: unknown command 'frobnicate' (see toruca --help)\n");
 
     // Usage errors: status 2, "toruca: " on standard error.
     for (const std::vector<std::string>& args : {std::vector<std::string>{"make"},
@@ -155,6 +178,11 @@ TEST_F(TorucaTest, MakeRefusesValuesTheDialogRefusesOrShiftJisCannotHold) {
                                                  {"make", page, "--version", "3.0"},
                                                  {"make", page, "--icon", "x"},
                                                  {"make", page, "--cat", "x"},
+                                                 {"make", page, "--expires", "991399"},
+                                                 {"make", page, "--expires", "1012310"},
+                                                 {"make", page, "--lm", "2"},
+                                                 {"make", page, "--lm", "2612072460"},
+                                                 {"make", page, "--icon", page, "not an image"},
                                                  {"convert", page},
                                                  {},
                                                  {"frobnicate"},
@@ -236,9 +264,13 @@ TEST_F(TorucaTest, CheckPassesAGoodCardAndNamesEachProblemOfABadOne) {
     EXPECT_EQ(run.exitCode, 0) << run.out;
     EXPECT_EQ(run.out, "");
 
-    // One of each problem that the header and the body can have.
+    // One of each problem that the header and the body can have. The URL's
+    // 53 kana are two Shift_JIS bytes each: 128 bytes in all.
+    std::string kana;
+    for (int i = 0; i < 53; ++i) kana += "\x83\x50";  // ケ
     const std::string bad =
-        "ToruCa\r\nVersion: 2.1\r\nType: CARD\r\n\r\nURL: ftp://www.example.com/x\r\n"
+        "ToruCa\r\nVersion: 2.1\r\nType: CARD\r\n\r\nURL: ftp://www.example.com/" + kana +
+        "\r\n"
         "Data1: YWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWE=\r\nData2: \r\nData3: \r\nCat: 0108\r\n"
         "\r\nMIME-Version: 1.0\r\nContent-Type: multipart/mixed;boundary=\"0000000000\"\r\n\r\n"
         "--0000000000\r\nContent-Type: text/html;charset=Shift_JIS\r\nContent-Transfer-Encoding: 8bit\r\n\r\n"
@@ -262,7 +294,8 @@ TEST_F(TorucaTest, CheckPassesAGoodCardAndNamesEachProblemOfABadOne) {
         "bad.trc: error: the page refers to \"cid:image9\", but the card has no part with that content id",
         "bad.trc: warning: the part \"b.gif\" (content id \"image2\") is not used by the page",
         "bad.trc: error: Cat 0108 is not in the category table",
-        "bad.trc: error: URL \"ftp://www.example.com/x\": URLは「http://」で始まる半角英数字記号です。",
+        "bad.trc: error: URL \"ftp://www.example.com/ケケ",
+        "bad.trc: error: URL is 128 bytes, over the handset limit of 127 bytes",
         "bad.trc: error: Data1 is 41 bytes, over the handset limit of 40 bytes",
         "bad.trc: error: the page holds the boundary \"--0000000000\" on line 19: a reader ends the page there",
         // The cut takes the last image with it.
@@ -274,10 +307,15 @@ TEST_F(TorucaTest, CheckPassesAGoodCardAndNamesEachProblemOfABadOne) {
     for (std::size_t i = 0; i < lines.size(); ++i) EXPECT_EQ(lines[i].rfind(expected[i], 0), 0u) << lines[i];
 
     // The file size limit is the detail form's: the same page fits as a snippet.
-    qel::test::WriteFileBytes(path("big.bin"), std::string(80000, 'x'));
-    qel::test::WriteFileBytes(path("big.html"), "<html><body><img src=\"big.bin\"></body></html>");
-    ASSERT_EQ(Run({"make", "big.html", "-o", "big.trc"}).exitCode, 0);
-    ASSERT_EQ(Run({"make", "big.html", "-f", "snippet", "-o", "small.trc"}).exitCode, 0);
+    qel::test::WriteFileBytes(path("big.gif"), "GIF89a" + std::string(80000, 'x'));
+    qel::test::WriteFileBytes(path("big.html"), "<html><body><img src=\"big.gif\"></body></html>");
+    for (const char* form : {"detail", "snippet"}) {
+        std::vector<std::string> args{"make", "big.html", "-f",
+                                      form,   "-o",       form == std::string("detail") ? "big.trc" : "small.trc"};
+        const std::vector<std::string> values = OwnValues({});
+        args.insert(args.end(), values.begin(), values.end());
+        ASSERT_EQ(Run(args).exitCode, 0);
+    }
     run = Run({"check", "big.trc", "small.trc"});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.out.rfind("big.trc: error: the file is " + std::to_string(fs::file_size(path("big.trc"))) +
@@ -294,10 +332,10 @@ TEST_F(TorucaTest, CheckPassesAGoodCardAndNamesEachProblemOfABadOne) {
     EXPECT_EQ(run.err, "toruca: missing.trc: No such file or directory\n");
 }
 
-TEST_F(TorucaTest, PreviewDrawsAPngAndNeverReplacesAFile) {
+TEST_F(TorucaTest, PreviewDrawsAPngUnderAFreeName) {
     const fs::path card = MakeShop("detail", {"--icon", Icon().string(), "ロゴ"});
     qel::test::WriteFileBytes(path("card.png"), "keep");
-    const TorucaRun run = Run({"preview", card.string(), "-o", "card.png"});
+    const TorucaRun run = Run({"preview", card.string()});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, (dir() / "card(1).png").string() + "\n");
     EXPECT_EQ(qel::test::ReadFileBytes(path("card.png")), "keep");
@@ -389,10 +427,15 @@ TEST_F(TorucaTest, PreviewPageDrawsThePageAsAHandsetShowsIt) {
 }
 
 TEST_F(TorucaTest, HelpAndVersion) {
-    TorucaRun run = Run({"--version"});
-    EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.out.rfind("toruca ", 0), 0u);
-    EXPECT_EQ(run.OutLines().size(), 1u);
+    // Both programs answer -V and --version alike: "NAME (qeltoruca) VERSION".
+    const std::string version = Run({"--version"}).out.substr(std::string("toruca (qeltoruca) ").size());
+    for (const char* option : {"-V", "--version"}) {
+        EXPECT_EQ(Run({option}).out, std::string("toruca (qeltoruca) ") + version) << option;
+        const qel::test::QelhostRun host = qel::test::RunQelhost({option});
+        EXPECT_EQ(host.exitCode, 0);
+        EXPECT_EQ(host.out, std::string("qelhost (qeltoruca) ") + version) << option;
+    }
+    TorucaRun run;
     for (const char* command : {"make", "info", "check", "convert", "extract", "preview"}) {
         run = Run({command, "--help"});
         EXPECT_EQ(run.exitCode, 0) << command;
@@ -400,6 +443,144 @@ TEST_F(TorucaTest, HelpAndVersion) {
         run = Run({"--help"});
         EXPECT_NE(run.out.find(std::string("  ") + command + " "), std::string::npos) << command;
     }
+}
+
+// Each check warning on the example card with one thing changed that a
+// handset would show wrong; the card itself checks clean.
+TEST_F(TorucaTest, CheckWarnsOfWhatAHandsetWouldShowWrong) {
+    const std::string good =
+        qel::test::ReadFileBytes(MakeShop("detail", {"--lm", "now", "--icon", Icon().string(), "ロゴ"}));
+    const auto withHeader = [&](const std::string& key, const std::string& value) {
+        const std::size_t at = good.find("\r\n" + key + ": ") + 2;
+        return good.substr(0, at) + key + ": " + value + good.substr(good.find("\r\n", at));
+    };
+    // The icon's part holding text, the star's part without its type line.
+    std::string noIcon = good;
+    const std::size_t icon = noIcon.find("R0lGODlh", noIcon.find("application/x-ticon"));
+    noIcon.replace(icon, 8, "dGV4dHh4");
+    std::string untyped = good;
+    const std::size_t star = untyped.find("Content-Type: image/png;");
+    untyped.erase(star, std::string("Content-Type: image/png;").size());
+    const std::string starLine =
+        std::to_string(std::count(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(star), '\n'));
+
+    struct Case {
+        const char* name;
+        std::string bytes, kind, warning;
+    };
+    const std::vector<Case> cases{
+        {"url", withHeader("URL", "http://www.example.com/toruca_detail.trc"), "placeholder",
+         "URL \"http://www.example.com/toruca_detail.trc\" is the placeholder of a new card"},
+        {"data3", withHeader("Data3", "ZGF0YTM="), "placeholder", "Data3 \"data3\" is the placeholder of a new card"},
+        {"expired", withHeader("Expires", "101231"), "expired",
+         "Expires 101231 is past (2010-12-31): a handset takes the card for expired"},
+        {"nodate", withHeader("Expires", "990229"), "date", "Expires \"990229\" is no date (YYMMDD)"},
+        {"future", withHeader("LM", "9912312359"), "future-lm", "LM 9912312359 is in the future (2099-12-31 23:59)"},
+        {"notime", withHeader("LM", "2"), "date", "LM \"2\" is no date and time (YYMMDDhhmm)"},
+        {"hex", withHeader("Cat", "00FC"), "cat-not-decimal",
+         "Cat \"00FC\" is not a decimal code of the category table"},
+        {"icon", noIcon, "icon", "the unique icon \"icon.gif\" is no image (GIF, JPEG or PNG)"},
+        {"untyped", untyped, "untyped-part",
+         "the part that starts on line " + starLine + " has no Content-Type: a handset cannot tell what it holds"},
+    };
+    qel::test::WriteFileBytes(path("good.trc"), good);
+    std::vector<std::string> all{"check", "--json", "good.trc"};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string file = std::string(c.name) + ".trc";
+        qel::test::WriteFileBytes(path(file), c.bytes);
+        const TorucaRun run = Run({"check", file});
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_EQ(run.out, file + ": warning: " + c.warning + "\n");
+        all.push_back(file);
+    }
+
+    const TorucaRun run = Run(all);
+    EXPECT_EQ(run.exitCode, 1);
+    const nlohmann::json j = nlohmann::json::parse(run.out, nullptr, false);
+    ASSERT_EQ(j["files"].size(), cases.size() + 1) << run.out;
+    EXPECT_EQ(j["ok"], false);
+    EXPECT_EQ(j["files"][0]["ok"], true);
+    EXPECT_TRUE(j["files"][0]["problems"].empty());
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const nlohmann::json& file = j["files"][i + 1];
+        EXPECT_EQ(file["file"], std::string(cases[i].name) + ".trc");
+        EXPECT_EQ(file["ok"], false);
+        ASSERT_EQ(file["problems"].size(), 1u) << file;
+        EXPECT_EQ(file["problems"][0]["severity"], "warning");
+        EXPECT_EQ(file["problems"][0]["kind"], cases[i].kind);
+    }
+}
+
+// -o names the file: an existing one stays unless --force replaces it;
+// "-o -" is standard output. The same for every command that writes.
+TEST_F(TorucaTest, OutputGoesWhereOAndForceSay) {
+    const fs::path card = MakeShop();
+    struct Case {
+        std::vector<std::string> command;
+        std::string magic;  // what the output starts with
+    };
+    const std::vector<Case> cases{
+        {{"make", (kShop / "index.html").string()}, "ToruCa\r\nVersion: 2.1\r\nType: CARD\r\n"},
+        {{"convert", card.string(), "-f", "project"}, "TORUCA_PROJECT_V2\r\n"},
+        {{"preview", card.string()}, "\x89PNG\r\n"},
+    };
+    const auto entries = [&] {
+        std::set<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir())) names.insert(entry.path().filename().string());
+        return names;
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command[0]);
+        const auto run = [&](std::vector<std::string> more) {
+            std::vector<std::string> args = c.command;
+            args.insert(args.end(), more.begin(), more.end());
+            return Run(args);
+        };
+        qel::test::WriteFileBytes(path("taken"), "keep");
+        const std::set<std::string> before = entries();
+        ExpectFailure(run({"-o", "taken"}), "taken: already exists; --force replaces it");
+        EXPECT_EQ(qel::test::ReadFileBytes(path("taken")), "keep");
+
+        TorucaRun r = run({"-o", "taken", "--force"});
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(r.out, path("taken").string() + "\n");
+        EXPECT_EQ(qel::test::ReadFileBytes(path("taken")).rfind(c.magic, 0), 0u);
+        EXPECT_EQ(entries(), before);  // nothing beside it left behind
+
+        r = run({"-o", "-"});
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(r.out.rfind(c.magic, 0), 0u);
+        EXPECT_EQ(entries(), before);
+    }
+}
+
+// "-" reads the card from standard input, for every command that reads one.
+TEST_F(TorucaTest, DashReadsTheCardFromStandardInput) {
+    const std::string card = qel::test::ReadFileBytes(MakeShop());
+    struct Case {
+        std::vector<std::string> args;
+        std::string out;  // what standard output starts with
+    };
+    const std::vector<Case> cases{
+        {{"info", "-"}, "-: ToruCa detail file, version 2.1\n  URL: http://www.example.com/toruca/shop_detail.trc\n"},
+        {{"check", "-"}, ""},
+        {{"convert", "-", "-f", "project", "-o", "-"}, "TORUCA_PROJECT_V2\r\n"},
+        {{"preview", "-", "-o", "-"}, "\x89PNG\r\n"},
+        {{"extract", "-"}, (dir() / "toruca" / "index.html").string() + "\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args[0]);
+        const TorucaRun run = Run(c.args, card);
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(run.err, "");
+        EXPECT_EQ(run.out.rfind(c.out, 0), 0u) << run.out.substr(0, 200);
+        if (c.out.empty()) {
+            EXPECT_EQ(run.out, "");
+        }
+    }
+    ExpectFailure(Run({"info", "-"}, "no card"), "-: not a ToruCa file");
+    EXPECT_EQ(Run({"check", "-", "-"}, card).exitCode, 2);
 }
 
 // The table holds the published figures, each with its source.

@@ -98,6 +98,11 @@ GtkWidget* DialogButton(GtkWidget* dialog, int response) {
     return dialog && GTK_IS_DIALOG(dialog) ? gtk_dialog_get_widget_for_response(GTK_DIALOG(dialog), response) : nullptr;
 }
 
+std::string ButtonLabel(GtkWidget* button) {
+    const char* label = button && GTK_IS_BUTTON(button) ? gtk_button_get_label(GTK_BUTTON(button)) : nullptr;
+    return label ? label : "";
+}
+
 namespace {
 void SetResponded(GtkDialog*, gint, gpointer flag) { *static_cast<bool*>(flag) = true; }
 }  // namespace

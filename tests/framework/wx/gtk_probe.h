@@ -33,6 +33,8 @@ std::string ClippedText(GtkWidget* control);
 bool IsDefaultButton(GtkWidget* widget);
 // The button of a GtkDialog that answers `response`, null when none.
 GtkWidget* DialogButton(GtkWidget* dialog, int response);
+// A button's label as GTK holds it ("_Open Folder"), empty when none.
+std::string ButtonLabel(GtkWidget* button);
 // Sets *responded when the GtkDialog gives a response, until
 // StopWatching(dialog, the answer).
 unsigned long WatchResponse(GtkWidget* dialog, bool* responded);

@@ -1,5 +1,4 @@
-// toruca info and toruca check: what a card holds, and whether it fits the
-// handsets and holds together.
+// toruca info: what a card holds, its size and the handset limits.
 #include <climits>
 #include <cstdio>
 #include <filesystem>
@@ -67,21 +66,37 @@ std::vector<PartInfo> PagePartsOf(CQelTpjFile& card) {
     return parts;
 }
 
-// The content ids that the page's image references name ("cid:ID"), in
-// page order, found as the import finds references.
-std::vector<std::u16string> ReferencedIds(const std::u16string& html) {
-    std::vector<std::u16string> ids;
-    if (html.empty() || html.size() > static_cast<std::size_t>(INT_MAX)) return ids;
-    CQelHtmlData loader(u"HTML");
-    loader.CreateNodeDataFromData(html.data(), static_cast<int>(html.size()), nullptr);
-    if (auto* document = dynamic_cast<Document*>(loader.m_pRootNode)) {
-        qel::html::VisitImageReferences(*document, [&](Element& element, const std::u16string& attribute) {
-            const std::u16string value = element.getAttribute(attribute);
-            if (value.size() > 4 && value.compare(0, 4, u"cid:") == 0) ids.push_back(value.substr(4));
-        });
+// The columns a terminal gives the code point: two for the East Asian wide
+// and full-width ones (kanji, kana, full-width forms, most emoji), none for
+// combining marks, else one.
+int ColumnsOf(char32_t c) {
+    static const std::pair<char32_t, char32_t> wide[] = {
+        {0x1100, 0x115F}, {0x2E80, 0x303E},   {0x3041, 0x33FF},   {0x3400, 0x4DBF},   {0x4E00, 0x9FFF},
+        {0xA000, 0xA4CF}, {0xAC00, 0xD7A3},   {0xF900, 0xFAFF},   {0xFE30, 0xFE4F},   {0xFF00, 0xFF60},
+        {0xFFE0, 0xFFE6}, {0x1F300, 0x1F64F}, {0x1F900, 0x1F9FF}, {0x20000, 0x2FFFD}, {0x30000, 0x3FFFD}};
+    if ((c >= 0x0300 && c <= 0x036F) || (c >= 0x3099 && c <= 0x309A) || c == 0x200B) return 0;
+    for (const auto& [first, last] : wide)
+        if (c >= first && c <= last) return 2;
+    return 1;
+}
+
+// The columns UTF-8 text takes on a terminal.
+std::size_t DisplayWidth(const std::string& text) {
+    const std::u16string wide = qel::framework::Utf8ToWide(text);
+    std::size_t columns = 0;
+    for (std::size_t i = 0; i < wide.size(); ++i) {
+        char32_t c = wide[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 && wide[i + 1] < 0xE000)
+            c = 0x10000 + ((c - 0xD800) << 10) + (wide[++i] - 0xDC00);
+        columns += static_cast<std::size_t>(ColumnsOf(c));
     }
-    loader.DestroyNodeData();
-    return ids;
+    return columns;
+}
+
+// The text padded with blanks to `columns` display columns.
+std::string Padded(const std::string& text, std::size_t columns) {
+    const std::size_t width = DisplayWidth(text);
+    return width >= columns ? text : text + std::string(columns - width, ' ');
 }
 
 // Continuation lines of a multi-line value under its first line.
@@ -106,6 +121,7 @@ std::string CategoryText(int code) {
 // What `toruca info` shows of one card, gathered once for both outputs.
 struct CardInfo {
     std::string file;
+    bool fromStandardInput = false;
     std::unique_ptr<CQelTpjFile> card;
     std::vector<PartInfo> parts;
     std::u16string iconTitle;
@@ -117,9 +133,10 @@ struct CardInfo {
     std::string dist;
 };
 
-CardInfo GatherInfo(const std::string& file) {
+CardInfo GatherInfo(const InputFile& file) {
     CardInfo info;
-    info.file = file;
+    info.file = file.name();
+    info.fromStandardInput = file.IsStandardInput();
     info.card = LoadCard(file);
     const CQelTpjFile& card = *info.card;
     CQelTorucaUtil util;
@@ -194,86 +211,24 @@ void PrintInfoText(const CardInfo& info) {
     else std::printf("  unique icon: none\n");
     std::printf("parts: %zu\n", info.parts.size());
     for (const PartInfo& p : info.parts)
-        std::printf("  %-8s %-24s %-30s %llu bytes\n", p.id.c_str(), p.name.c_str(), p.kind.c_str(),
-                    static_cast<unsigned long long>(p.bytes));
+        std::printf("  %s %s %s %llu bytes\n", Padded(p.id, 8).c_str(), Padded(p.name, 24).c_str(),
+                    Padded(p.kind, 30).c_str(), static_cast<unsigned long long>(p.bytes));
     std::printf("size: %llu bytes\n", static_cast<unsigned long long>(info.measure.fileBytes));
     std::printf("handset limits:\n");
     for (const qel::toruca::Verdict& v : info.verdicts)
         std::printf("  %-4s %s\n", v.exceeded ? "OVER" : "ok", qel::toruca::Describe(v).c_str());
-    std::printf("preview: toruca preview %s -o card.png\n", file.c_str());
+    if (!info.fromStandardInput) std::printf("preview: toruca preview %s -o card.png\n", file.c_str());
 }
 
 }  // namespace
 
 int RunInfo(const std::string& file, bool json) {
+    const InputFile input(file);
     ScratchFolder scratch;
-    const CardInfo info = GatherInfo(file);
+    const CardInfo info = GatherInfo(input);
     if (json) PrintInfoJson(info);
     else PrintInfoText(info);
     return 0;
-}
-
-namespace {
-
-// Checks one file; prints its problems and says whether there were any.
-bool CheckFile(const std::string& file) {
-    int problems = 0;
-    const auto report = [&](const char* severity, const std::string& text) {
-        std::printf("%s: %s: %s\n", file.c_str(), severity, text.c_str());
-        ++problems;
-    };
-    std::unique_ptr<CQelTpjFile> card;
-    try {
-        card = LoadCard(file);
-    } catch (const Failure& f) {
-        // A file that cannot be read at all is bad input, not a problem of a card.
-        std::fprintf(stderr, "toruca: %s\n", f.what());
-        return false;
-    }
-
-    // References and parts.
-    const std::vector<std::u16string> referenced = ReferencedIds(card->m_strHtml);
-    const std::set<std::u16string> referencedSet(referenced.begin(), referenced.end());
-    std::set<std::u16string> present;
-    for (int i = 0; i < card->m_arrImages.GetSize(); ++i) present.insert(card->m_arrImages[i].m_strId);
-    std::set<std::u16string> reported;
-    for (const std::u16string& id : referenced)
-        if (!present.count(id) && reported.insert(id).second)
-            report("error",
-                   "the page refers to \"cid:" + Utf8(id) + "\", but the card has no part with that content id");
-    for (int i = 0; i < card->m_arrImages.GetSize(); ++i) {
-        const std::u16string& id = card->m_arrImages[i].m_strId;
-        if (!referencedSet.count(id))
-            report("warning", "the part \"" + Utf8(getBaseName(card->m_arrImages[i].m_strPath)) + "\" (content id \"" +
-                                  Utf8(id) + "\") is not used by the page");
-    }
-
-    // Values.
-    CQelTorucaCategory table;
-    if (card->m_nCategory != 0 && table.GetGenre(card->m_nCategory) == CQelTorucaCategory::GENRE_ALL)
-        report("error",
-               "Cat " + Utf8(qel::framework::Format(u"%04d", card->m_nCategory)) + " is not in the category table");
-    if (const char16_t* refused = qel::dialogs::CheckUrl(card->GetUrl()))
-        report("error", "URL \"" + Utf8(card->GetUrl()) + "\": " + Utf8(refused));
-
-    // Limits.
-    for (const qel::toruca::Verdict& v : qel::toruca::Judge(Measure(*card, file)))
-        if (v.exceeded) report("error", qel::toruca::Describe(v));
-
-    // The MIME body as a reader splits it.
-    for (const StructureProblem& p : ScanStructure(file, qel::framework::WideToCp932(card->m_strBoundary)))
-        report("error", p.text);
-    return problems == 0;
-}
-
-}  // namespace
-
-int RunCheck(const std::vector<std::string>& files) {
-    ScratchFolder scratch;
-    bool ok = true;
-    for (const std::string& file : files) ok = CheckFile(file) && ok;
-    std::fflush(stdout);
-    return ok ? 0 : 1;
 }
 
 }  // namespace qel::apps

@@ -1,0 +1,27 @@
+// The desktop's file associations, where the registry has no file of its
+// own: the default application the desktop opens a file type with, as `gio
+// mime` and `xdg-mime query default` report it (GIO reads the desktop
+// entries and mimeapps.list of the XDG data and config folders).
+#pragma once
+
+#include "host/api.h"
+
+#include <string>
+#include <string_view>
+
+namespace qel::host {
+
+// The MIME type whose default application stands in for the registry key
+// `keyPath` (the full path from the root, any case): the open command of a
+// file class the host knows; null for every other key.
+QEL_HOST_API const char* DesktopTypeOfKey(std::u16string_view keyPath);
+
+// The open command of the desktop's default application for `mimeType`, in
+// the registry's form "\"PROGRAM\" \"%1\"" with PROGRAM a full path. Empty
+// when the desktop names none, its program is not found, or its command line
+// is more than the program and one file (%f, %F, %u or %U, with the optional
+// %i, %c and %k dropped): the file is the one argument a command of the
+// registry's form passes.
+QEL_HOST_API std::u16string DesktopOpenCommand(const char* mimeType);
+
+}  // namespace qel::host
