@@ -3,6 +3,8 @@
 //   pipeline_tools limit SRC SIZE DST
 //       the physical limit of a job: reads SRC to its end, writes SIZE bytes
 //       to the new file DST in 4 MiB blocks and flushes it to the disk
+//   pipeline_tools limit-nosync SRC SIZE DST
+//       the same without the flush (the load's attachments are not flushed)
 //   pipeline_tools gmime-write PAGE IMAGE DST     (with GMime 3)
 //       a multipart/mixed message of the page (8bit) and the image (Base64)
 //       built and written to DST by GMime, flushed to the disk
@@ -30,7 +32,7 @@ constexpr std::size_t kBlock = std::size_t{4} << 20;
     std::exit(1);
 }
 
-int Limit(const char* src, unsigned long long size, const char* dst) {
+int Limit(const char* src, unsigned long long size, const char* dst, bool sync) {
     const std::unique_ptr<char[]> block(new char[kBlock]);
     const int in = ::open(src, O_RDONLY | O_CLOEXEC);
     if (in < 0) Die(src);
@@ -50,7 +52,7 @@ int Limit(const char* src, unsigned long long size, const char* dst) {
         if (n <= 0) Die("write");
         left -= static_cast<unsigned long long>(n);
     }
-    if (::fsync(out) != 0 || ::close(out) != 0) Die("fsync");
+    if ((sync && ::fsync(out) != 0) || ::close(out) != 0) Die("fsync");
     return 0;
 }
 
@@ -125,12 +127,14 @@ int GMimeRead(const char* src, const char* dst) {
 
 int main(int argc, char** argv) {
     const std::string command = argc > 1 ? argv[1] : "";
-    if (command == "limit" && argc == 5) return Limit(argv[2], std::strtoull(argv[3], nullptr, 10), argv[4]);
+    if ((command == "limit" || command == "limit-nosync") && argc == 5)
+        return Limit(argv[2], std::strtoull(argv[3], nullptr, 10), argv[4], command == "limit");
 #ifdef QEL_HAVE_GMIME
     if (command == "gmime-write" && argc == 5) return GMimeWrite(argv[2], argv[3], argv[4]);
     if (command == "gmime-read" && argc == 4) return GMimeRead(argv[2], argv[3]);
 #endif
-    std::fprintf(stderr,
-                 "usage: pipeline_tools limit SRC SIZE DST | gmime-write PAGE IMAGE DST | gmime-read SRC DST\n");
+    std::fprintf(
+        stderr,
+        "usage: pipeline_tools limit[-nosync] SRC SIZE DST | gmime-write PAGE IMAGE DST | gmime-read SRC DST\n");
     return 2;
 }

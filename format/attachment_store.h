@@ -20,7 +20,10 @@ public:
     // it; the store makes it safe). One attachment is open at a time.
     // Raises CFileException when it cannot be made.
     virtual void Create(const std::u16string& name) = 0;
-    // Appends bytes to the open attachment; raises CFileException.
+    // Appends bytes to the open attachment; raises CFileException. A store
+    // may write them after it returns: they must stay as they are until the
+    // next call of the store, which waits for them (and raises a failure of
+    // theirs: Write and Commit as theirs, Discard drops it).
     virtual void Write(const unsigned char* bytes, std::size_t count) = 0;
     // Puts the open attachment in place, exclusively under a name of its
     // own, and returns where; raises CFileException (it is then discarded).
@@ -34,7 +37,8 @@ public:
 
 // Attachments as new files of a folder (QelNewFile): never in place of
 // another entry, under their name only once whole, without the flush to the
-// disk that the export's output gets.
+// disk that the export's output gets. Large blocks are written on a thread of
+// their own (WriteBehind) while the reader decodes the next one.
 class FolderStore final : public AttachmentStore {
 public:
     // `folder` empty: the host's temporary folder, asked at each Create.
@@ -43,12 +47,13 @@ public:
     void Create(const std::u16string& name) override;
     void Write(const unsigned char* bytes, std::size_t count) override;
     std::u16string Commit() override;
-    void Discard() noexcept override { m_file.Discard(); }
+    void Discard() noexcept override;
     void RemoveCommitted() noexcept override;
 
 private:
     std::u16string m_folder;
     QelNewFile m_file;
+    qel::host::WriteBehind m_behind;  // declared after the file: it ends first
     std::vector<std::u16string> m_committed;
 };
 

@@ -1,5 +1,6 @@
 #include "format/base64.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstdint>
@@ -80,8 +81,10 @@ inline Ch* EncodeGroups(const unsigned char*& in, std::size_t groups, Ch* out) {
 // four 6-bit values are moved into their own bytes by two multiplies, and
 // each value is turned into its digit by adding an offset looked up by its
 // range (A-Z, a-z, 0-9, "+", "/").
-__attribute__((target("ssse3"), always_inline)) inline __m128i DigitsSsse3(__m128i in) {
-    in = _mm_shuffle_epi8(in, _mm_setr_epi8(1, 0, 2, 1, 4, 3, 5, 4, 7, 6, 8, 7, 10, 9, 11, 10));
+// `spread` picks the three bytes of each group into its 32-bit lane (the
+// second byte twice), so that the groups can sit anywhere in `in`.
+__attribute__((target("ssse3"), always_inline)) inline __m128i DigitsSsse3(__m128i in, __m128i spread) {
+    in = _mm_shuffle_epi8(in, spread);
     const __m128i t0 = _mm_and_si128(in, _mm_set1_epi32(0x0fc0fc00));
     const __m128i t1 = _mm_mulhi_epu16(t0, _mm_set1_epi32(0x04000040));
     const __m128i t2 = _mm_and_si128(in, _mm_set1_epi32(0x003f03f0));
@@ -92,6 +95,10 @@ __attribute__((target("ssse3"), always_inline)) inline __m128i DigitsSsse3(__m12
     const __m128i offsets = _mm_setr_epi8('a' - 26, '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52,
                                           '0' - 52, '0' - 52, '0' - 52, '0' - 52, '+' - 62, '/' - 63, 'A', 0, 0);
     return _mm_add_epi8(_mm_shuffle_epi8(offsets, range), values);
+}
+
+__attribute__((target("ssse3"), always_inline)) inline __m128i DigitsSsse3(__m128i in) {
+    return DigitsSsse3(in, _mm_setr_epi8(1, 0, 2, 1, 4, 3, 5, 4, 7, 6, 8, 7, 10, 9, 11, 10));
 }
 
 // The same on two sets of twelve bytes, one in each 128-bit lane.
@@ -125,6 +132,31 @@ __attribute__((target("ssse3"), always_inline)) inline void Store16(Ch* out, __m
     }
 }
 
+// Stores the first twelve of sixteen digits, nothing after them.
+template <typename Ch>
+__attribute__((target("ssse3"), always_inline)) inline void Store12(Ch* out, __m128i digits) {
+    if constexpr (sizeof(Ch) == 1) {
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out), digits);
+        const std::uint32_t last = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(digits, 8)));
+        std::memcpy(out + 8, &last, 4);
+    } else {
+        const __m128i zero = _mm_setzero_si128();
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi8(digits, zero));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 8), _mm_unpackhi_epi8(digits, zero));
+    }
+}
+
+// The last three groups of a line (bytes 48 to 56) from the sixteen bytes
+// that end with them, so that nothing past the line is read.
+template <typename Ch>
+__attribute__((target("ssse3"), always_inline)) inline void EncodeLineTail(const unsigned char* line, Ch* out) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line + 41));
+    const __m128i spread = _mm_setr_epi8(8, 7, 9, 8, 11, 10, 12, 11, 14, 13, 15, 14, 14, 13, 15, 14);
+    Store12(out + 64, DigitsSsse3(bytes, spread));
+    out[76] = Ch('\r');
+    out[77] = Ch('\n');
+}
+
 // Four groups per step; a step reads sixteen bytes, so it runs while six
 // groups or more are left and the rest goes to the scalar loop.
 template <typename Ch>
@@ -151,6 +183,34 @@ __attribute__((target("avx2"))) Ch* EncodeGroupsAvx2(const unsigned char*& in, s
     return EncodeGroupsSsse3(in, groups, out);
 }
 
+// Full lines (57 bytes to 76 digits and CR LF): four steps of four groups
+// and the tail, every read inside the line.
+template <typename Ch>
+__attribute__((target("ssse3"))) Ch* EncodeLinesSsse3(const unsigned char*& in, std::size_t lines, Ch* out) {
+    for (; lines > 0; --lines, in += 57, out += 78) {
+        for (std::size_t step = 0; step < 4; ++step)
+            Store16(out + 16 * step, DigitsSsse3(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 12 * step))));
+        EncodeLineTail(in, out);
+    }
+    return out;
+}
+
+// Full lines with AVX2: two steps of eight groups and the tail.
+template <typename Ch>
+__attribute__((target("avx2"))) Ch* EncodeLinesAvx2(const unsigned char*& in, std::size_t lines, Ch* out) {
+    for (; lines > 0; --lines, in += 57, out += 78) {
+        for (std::size_t step = 0; step < 2; ++step) {
+            const unsigned char* at = in + 24 * step;
+            const __m256i digits = DigitsAvx2(
+                _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(at + 12), reinterpret_cast<const __m128i*>(at)));
+            Store16(out + 32 * step, _mm256_castsi256_si128(digits));
+            Store16(out + 32 * step + 16, _mm256_extracti128_si256(digits, 1));
+        }
+        EncodeLineTail(in, out);
+    }
+    return out;
+}
+
 bool HaveSsse3() {
     static const bool have = __builtin_cpu_supports("ssse3") && __builtin_cpu_supports("sse4.1");
     return have;
@@ -161,17 +221,32 @@ bool HaveAvx2() {
 }
 #endif
 
+// Full lines, each 19 groups and CR LF.
 template <typename Ch>
-using GroupsFn = Ch* (*)(const unsigned char*&, std::size_t, Ch*);
+Ch* EncodeLines(const unsigned char*& in, std::size_t lines, Ch* out) {
+    for (; lines > 0; --lines) {
+        out = EncodeGroups(in, kGroupsPerLine, out);
+        *out++ = Ch('\r');
+        *out++ = Ch('\n');
+    }
+    return out;
+}
+
+// The encoder of one path: groups without line breaks, and full lines.
+template <typename Ch>
+struct EncodeFns {
+    Ch* (*groups)(const unsigned char*&, std::size_t, Ch*);
+    Ch* (*lines)(const unsigned char*&, std::size_t, Ch*);
+};
 
 template <typename Ch>
-GroupsFn<Ch> GroupsFor(qel::format::Base64Path path) {
+EncodeFns<Ch> EncodeFnsFor(qel::format::Base64Path path) {
     switch (path) {
 #ifdef QEL_BASE64_SIMD
-        case qel::format::Base64Path::avx2: return EncodeGroupsAvx2<Ch>;
-        case qel::format::Base64Path::ssse3: return EncodeGroupsSsse3<Ch>;
+        case qel::format::Base64Path::avx2: return {EncodeGroupsAvx2<Ch>, EncodeLinesAvx2<Ch>};
+        case qel::format::Base64Path::ssse3: return {EncodeGroupsSsse3<Ch>, EncodeLinesSsse3<Ch>};
 #endif
-        default: return EncodeGroups<Ch>;
+        default: return {EncodeGroups<Ch>, EncodeLines<Ch>};
     }
 }
 
@@ -185,23 +260,20 @@ qel::format::Base64Path BestPath() {
 
 template <typename Ch>
 bool Encode(const unsigned char* bytes, std::size_t count, Ch* out, std::size_t* outLength, unsigned flags,
-            GroupsFn<Ch> encodeGroups) {
+            EncodeFns<Ch> fns) {
     if (!bytes || !out || !outLength) return false;
     if (*outLength < Base64RequiredLength(count, flags)) return false;
 
     Ch* p = out;
     std::size_t groups = count / 3;
     if (flags & BASE64_NO_LINE_BREAKS) {
-        p = encodeGroups(bytes, groups, p);
+        p = fns.groups(bytes, groups, p);
     } else {
         // Every full line keeps its CR LF, the last one included: only the
         // line break after the partial (possibly empty) last line is left out.
-        for (; groups >= kGroupsPerLine; groups -= kGroupsPerLine) {
-            p = encodeGroups(bytes, kGroupsPerLine, p);
-            *p++ = Ch('\r');
-            *p++ = Ch('\n');
-        }
-        p = encodeGroups(bytes, groups, p);
+        const std::size_t lines = groups / kGroupsPerLine;
+        p = fns.lines(bytes, lines, p);
+        p = fns.groups(bytes, groups - lines * kGroupsPerLine, p);
     }
 
     const std::size_t rest = count % 3;
@@ -219,8 +291,8 @@ bool Encode(const unsigned char* bytes, std::size_t count, Ch* out, std::size_t*
 }
 
 template <typename Ch>
-GroupsFn<Ch> BestGroups() {
-    static const GroupsFn<Ch> best = GroupsFor<Ch>(BestPath());
+EncodeFns<Ch> BestEncodeFns() {
+    static const EncodeFns<Ch> best = EncodeFnsFor<Ch>(BestPath());
     return best;
 }
 
@@ -291,34 +363,38 @@ void DecodeCleanScalar(DecodeCursor& c) {
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #define QEL_BASE64_SSSE3 1
-// Sixteen digits to twelve bytes per step with SSSE3 (and SSE4.1 for the
-// test), classifying the characters by nibble lookups as Muła and Lemire
-// do; a block holding anything but digits ends the step loop.
-__attribute__((target("ssse3,sse4.1"), always_inline)) inline void Ssse3Steps(DecodeCursor& c) {
+// Sixteen digits to twelve bytes with SSSE3 (and SSE4.1 for the test),
+// classifying the characters by nibble lookups as Muła and Lemire do. False,
+// with nothing stored, when the sixteen hold anything but digits.
+__attribute__((target("ssse3,sse4.1"), always_inline)) inline bool DecodeStepSsse3(const unsigned char* in,
+                                                                                   unsigned char* out) {
     const __m128i lutLo =
         _mm_setr_epi8(0x15, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x13, 0x1A, 0x1B, 0x1B, 0x1B, 0x1A);
     const __m128i lutHi =
         _mm_setr_epi8(0x10, 0x10, 0x01, 0x02, 0x04, 0x08, 0x04, 0x08, 0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x10);
     const __m128i lutRoll = _mm_setr_epi8(0, 16, 19, 4, -65, -65, -71, -71, 0, 0, 0, 0, 0, 0, 0, 0);
     const __m128i mask2F = _mm_set1_epi8(0x2F);
-    const __m128i pack = _mm_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1);
-    const __m128i merge1 = _mm_set1_epi32(0x01400140);
-    const __m128i merge2 = _mm_set1_epi32(0x00011000);
-    while (c.length - c.pos >= 16 && c.capacity - c.written >= 12) {
-        const __m128i str = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c.s + c.pos));
-        const __m128i hiNibbles = _mm_and_si128(_mm_srli_epi32(str, 4), mask2F);
-        const __m128i loNibbles = _mm_and_si128(str, mask2F);
-        const __m128i hi = _mm_shuffle_epi8(lutHi, hiNibbles);
-        const __m128i lo = _mm_shuffle_epi8(lutLo, loNibbles);
-        if (!_mm_testz_si128(lo, hi)) break;
-        const __m128i eq2F = _mm_cmpeq_epi8(str, mask2F);
-        const __m128i roll = _mm_shuffle_epi8(lutRoll, _mm_add_epi8(eq2F, hiNibbles));
-        const __m128i values = _mm_add_epi8(str, roll);
-        const __m128i groups = _mm_madd_epi16(_mm_maddubs_epi16(values, merge1), merge2);
-        const __m128i bytes = _mm_shuffle_epi8(groups, pack);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(c.out + c.written), bytes);
-        const std::uint32_t last = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(bytes, 8)));
-        std::memcpy(c.out + c.written + 8, &last, 4);
+    const __m128i str = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+    const __m128i hiNibbles = _mm_and_si128(_mm_srli_epi32(str, 4), mask2F);
+    const __m128i loNibbles = _mm_and_si128(str, mask2F);
+    const __m128i hi = _mm_shuffle_epi8(lutHi, hiNibbles);
+    const __m128i lo = _mm_shuffle_epi8(lutLo, loNibbles);
+    if (!_mm_testz_si128(lo, hi)) return false;
+    const __m128i eq2F = _mm_cmpeq_epi8(str, mask2F);
+    const __m128i roll = _mm_shuffle_epi8(lutRoll, _mm_add_epi8(eq2F, hiNibbles));
+    const __m128i values = _mm_add_epi8(str, roll);
+    const __m128i groups =
+        _mm_madd_epi16(_mm_maddubs_epi16(values, _mm_set1_epi32(0x01400140)), _mm_set1_epi32(0x00011000));
+    const __m128i bytes =
+        _mm_shuffle_epi8(groups, _mm_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out), bytes);
+    const std::uint32_t last = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(bytes, 8)));
+    std::memcpy(out + 8, &last, 4);
+    return true;
+}
+
+__attribute__((target("ssse3,sse4.1"), always_inline)) inline void Ssse3Steps(DecodeCursor& c) {
+    while (c.length - c.pos >= 16 && c.capacity - c.written >= 12 && DecodeStepSsse3(c.s + c.pos, c.out + c.written)) {
         c.written += 12;
         c.pos += 16;
     }
@@ -329,9 +405,9 @@ __attribute__((target("ssse3,sse4.1"))) void DecodeCleanSsse3(DecodeCursor& c) {
     while (CleanGroupsAndLineBreak(c));
 }
 
-// Thirty-two digits to 24 bytes per step with AVX2: the SSSE3 step on both
-// halves, the two 12-byte results then joined by a lane permute.
-__attribute__((target("avx2"))) void DecodeCleanAvx2(DecodeCursor& c) {
+// Thirty-two digits to 24 bytes with AVX2: the SSSE3 step on both halves,
+// the two 12-byte results then joined by a lane permute.
+__attribute__((target("avx2"), always_inline)) inline bool DecodeStepAvx2(const unsigned char* in, unsigned char* out) {
     const __m256i lutLo = _mm256_setr_epi8(0x15, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x13, 0x1A, 0x1B,
                                            0x1B, 0x1B, 0x1A, 0x15, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11,
                                            0x13, 0x1A, 0x1B, 0x1B, 0x1B, 0x1A);
@@ -343,29 +419,48 @@ __attribute__((target("avx2"))) void DecodeCleanAvx2(DecodeCursor& c) {
     const __m256i mask2F = _mm256_set1_epi8(0x2F);
     const __m256i pack = _mm256_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1, 2, 1, 0, 6, 5, 4, 10,
                                           9, 8, 14, 13, 12, -1, -1, -1, -1);
-    const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 3, 7);
-    const __m256i merge1 = _mm256_set1_epi32(0x01400140);
-    const __m256i merge2 = _mm256_set1_epi32(0x00011000);
+    const __m256i str = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in));
+    const __m256i hiNibbles = _mm256_and_si256(_mm256_srli_epi32(str, 4), mask2F);
+    const __m256i loNibbles = _mm256_and_si256(str, mask2F);
+    const __m256i hi = _mm256_shuffle_epi8(lutHi, hiNibbles);
+    const __m256i lo = _mm256_shuffle_epi8(lutLo, loNibbles);
+    if (!_mm256_testz_si256(lo, hi)) return false;
+    const __m256i eq2F = _mm256_cmpeq_epi8(str, mask2F);
+    const __m256i roll = _mm256_shuffle_epi8(lutRoll, _mm256_add_epi8(eq2F, hiNibbles));
+    const __m256i values = _mm256_add_epi8(str, roll);
+    const __m256i groups =
+        _mm256_madd_epi16(_mm256_maddubs_epi16(values, _mm256_set1_epi32(0x01400140)), _mm256_set1_epi32(0x00011000));
+    const __m256i bytes =
+        _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(groups, pack), _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 3, 7));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm256_castsi256_si128(bytes));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 16), _mm256_extracti128_si256(bytes, 1));
+    return true;
+}
+
+__attribute__((target("avx2"))) void DecodeCleanAvx2(DecodeCursor& c) {
     do {
-        while (c.length - c.pos >= 32 && c.capacity - c.written >= 24) {
-            const __m256i str = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(c.s + c.pos));
-            const __m256i hiNibbles = _mm256_and_si256(_mm256_srli_epi32(str, 4), mask2F);
-            const __m256i loNibbles = _mm256_and_si256(str, mask2F);
-            const __m256i hi = _mm256_shuffle_epi8(lutHi, hiNibbles);
-            const __m256i lo = _mm256_shuffle_epi8(lutLo, loNibbles);
-            if (!_mm256_testz_si256(lo, hi)) break;
-            const __m256i eq2F = _mm256_cmpeq_epi8(str, mask2F);
-            const __m256i roll = _mm256_shuffle_epi8(lutRoll, _mm256_add_epi8(eq2F, hiNibbles));
-            const __m256i values = _mm256_add_epi8(str, roll);
-            const __m256i groups = _mm256_madd_epi16(_mm256_maddubs_epi16(values, merge1), merge2);
-            const __m256i bytes = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(groups, pack), lanes);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(c.out + c.written), _mm256_castsi256_si128(bytes));
-            _mm_storel_epi64(reinterpret_cast<__m128i*>(c.out + c.written + 16), _mm256_extracti128_si256(bytes, 1));
+        while (c.length - c.pos >= 32 && c.capacity - c.written >= 24 &&
+               DecodeStepAvx2(c.s + c.pos, c.out + c.written)) {
             c.written += 24;
             c.pos += 32;
         }
         Ssse3Steps(c);
     } while (CleanGroupsAndLineBreak(c));
+}
+
+// One line of the encoder's layout, 76 digits to 57 bytes: steps at digits
+// 0, 32 and 60, the last one decoding again the group the second ended
+// with. False when the line holds anything but digits (what was stored
+// then means nothing).
+__attribute__((target("ssse3,sse4.1"), always_inline)) inline bool DecodeLineSsse3(const unsigned char* in,
+                                                                                   unsigned char* out) {
+    for (std::size_t step = 0; step < 4; ++step)
+        if (!DecodeStepSsse3(in + 16 * step, out + 12 * step)) return false;
+    return DecodeStepSsse3(in + 60, out + 45);
+}
+
+__attribute__((target("avx2"), always_inline)) inline bool DecodeLineAvx2(const unsigned char* in, unsigned char* out) {
+    return DecodeStepAvx2(in, out) && DecodeStepAvx2(in + 32, out + 24) && DecodeStepSsse3(in + 60, out + 45);
 }
 #endif
 
@@ -384,12 +479,12 @@ std::size_t Base64RequiredLength(std::size_t count, unsigned flags) {
 }
 
 bool EncodeBase64(const unsigned char* bytes, std::size_t count, char* out, std::size_t* outLength, unsigned flags) {
-    return Encode(bytes, count, out, outLength, flags, BestGroups<std::remove_pointer_t<decltype(out)>>());
+    return Encode(bytes, count, out, outLength, flags, BestEncodeFns<std::remove_pointer_t<decltype(out)>>());
 }
 
 bool EncodeBase64(const unsigned char* bytes, std::size_t count, char16_t* out, std::size_t* outLength,
                   unsigned flags) {
-    return Encode(bytes, count, out, outLength, flags, BestGroups<std::remove_pointer_t<decltype(out)>>());
+    return Encode(bytes, count, out, outLength, flags, BestEncodeFns<std::remove_pointer_t<decltype(out)>>());
 }
 
 void qel::format::AppendBase64(std::u16string& out, const unsigned char* bytes, std::size_t count, unsigned flags) {
@@ -397,7 +492,7 @@ void qel::format::AppendBase64(std::u16string& out, const unsigned char* bytes, 
     const std::size_t at = out.size();
     std::size_t written = Base64RequiredLength(count, flags);
     out.resize(at + written);
-    Encode(bytes, count, out.data() + at, &written, flags, BestGroups<char16_t>());
+    Encode(bytes, count, out.data() + at, &written, flags, BestEncodeFns<char16_t>());
     out.resize(at + written);
 }
 
@@ -476,6 +571,84 @@ bool Decode(const char* text, std::size_t length, unsigned char* out, std::size_
     return !overflow;
 }
 
+inline bool DecodeLineScalar(const unsigned char* in, unsigned char* out) {
+    std::uint32_t bad = 0;
+    for (std::size_t g = 0; g < kGroupsPerLine; ++g, in += 4, out += 3) {
+        const std::uint32_t v = GroupAt(in);
+        bad |= v;
+        Put3(out, v);
+    }
+    return !(bad & kBad);
+}
+
+// The characters of the line end after a line of kBase64LineLength
+// characters at `s` (2 for CR LF, 1 for LF), or 0 when there is none.
+__attribute__((always_inline)) inline std::size_t LineEndAfterLine(const unsigned char* s, std::size_t left) {
+    constexpr std::size_t n = qel::format::kBase64LineLength;
+    if (left > n && s[n] == '\n') return 1;
+    if (left > n + 1 && s[n] == '\r' && s[n + 1] == '\n') return 2;
+    return 0;
+}
+
+// `lines` lines `stride` characters apart, each decoded by the line decoder
+// of one path; the number of leading lines that were clean.
+using LinesFn = std::size_t (*)(const unsigned char*, std::size_t, std::size_t, unsigned char*);
+
+std::size_t DecodeLinesScalar(const unsigned char* s, std::size_t lines, std::size_t stride, unsigned char* out) {
+    std::size_t i = 0;
+    while (i < lines && DecodeLineScalar(s + i * stride, out + i * 3 * kGroupsPerLine)) ++i;
+    return i;
+}
+
+#ifdef QEL_BASE64_SSSE3
+__attribute__((target("ssse3,sse4.1"))) std::size_t DecodeLinesSsse3(const unsigned char* s, std::size_t lines,
+                                                                     std::size_t stride, unsigned char* out) {
+    std::size_t i = 0;
+    while (i < lines && DecodeLineSsse3(s + i * stride, out + i * 3 * kGroupsPerLine)) ++i;
+    return i;
+}
+
+__attribute__((target("avx2"))) std::size_t DecodeLinesAvx2(const unsigned char* s, std::size_t lines,
+                                                            std::size_t stride, unsigned char* out) {
+    std::size_t i = 0;
+    while (i < lines && DecodeLineAvx2(s + i * stride, out + i * 3 * kGroupsPerLine)) ++i;
+    return i;
+}
+#endif
+
+LinesFn DecodeLinesFor(qel::format::Base64Path path) {
+    switch (path) {
+#ifdef QEL_BASE64_SSSE3
+        case qel::format::Base64Path::avx2: return DecodeLinesAvx2;
+        case qel::format::Base64Path::ssse3: return DecodeLinesSsse3;
+#endif
+        default: return DecodeLinesScalar;
+    }
+}
+
+// Runs of lines with the same line end, as long as they fit `capacity`.
+std::size_t DecodeLines(LinesFn decode, const char* text, std::size_t length, unsigned char* out, std::size_t capacity,
+                        std::size_t* used) {
+    constexpr std::size_t kLineBytes = kGroupsPerLine * 3;
+    const auto* s = reinterpret_cast<const unsigned char*>(text);
+    std::size_t pos = 0, written = 0;
+    for (;;) {
+        const std::size_t end = LineEndAfterLine(s + pos, length - pos);
+        if (end == 0 || capacity - written < kLineBytes) break;
+        const std::size_t stride = qel::format::kBase64LineLength + end;
+        const std::size_t most = std::min((length - pos) / stride, (capacity - written) / kLineBytes);
+        std::size_t lines = 1;
+        while (lines < most && LineEndAfterLine(s + pos + lines * stride, length - pos - lines * stride) == end)
+            ++lines;
+        const std::size_t clean = decode(s + pos, lines, stride, out + written);
+        pos += clean * stride;
+        written += clean * kLineBytes;
+        if (clean < lines) break;
+    }
+    *used = pos;
+    return written;
+}
+
 }  // namespace
 
 bool DecodeBase64(const char* text, std::size_t length, unsigned char* out, std::size_t* outLength) {
@@ -484,6 +657,12 @@ bool DecodeBase64(const char* text, std::size_t length, unsigned char* out, std:
 }
 
 namespace qel::format {
+
+std::size_t DecodeBase64Lines(const char* text, std::size_t length, unsigned char* out, std::size_t capacity,
+                              std::size_t* used) {
+    static const LinesFn best = DecodeLinesFor(BestPath());
+    return DecodeLines(best, text, length, out, capacity, used);
+}
 
 bool Base64PathAvailable(Base64Path path) noexcept {
     switch (path) {
@@ -499,13 +678,13 @@ bool Base64PathAvailable(Base64Path path) noexcept {
 bool EncodeBase64On(Base64Path path, const unsigned char* bytes, std::size_t count, char* out, std::size_t* outLength,
                     unsigned flags) {
     if (!Base64PathAvailable(path)) return false;
-    return Encode(bytes, count, out, outLength, flags, GroupsFor<char>(path));
+    return Encode(bytes, count, out, outLength, flags, EncodeFnsFor<char>(path));
 }
 
 bool EncodeBase64On(Base64Path path, const unsigned char* bytes, std::size_t count, char16_t* out,
                     std::size_t* outLength, unsigned flags) {
     if (!Base64PathAvailable(path)) return false;
-    return Encode(bytes, count, out, outLength, flags, GroupsFor<char16_t>(path));
+    return Encode(bytes, count, out, outLength, flags, EncodeFnsFor<char16_t>(path));
 }
 
 bool DecodeBase64On(Base64Path path, const char* text, std::size_t length, unsigned char* out, std::size_t* outLength) {
@@ -523,6 +702,13 @@ std::unique_ptr<unsigned char[]> DecodeBase64Bytes(const char* text, std::size_t
     if (!DecodeBase64(text, length, buffer.get(), &written)) return nullptr;
     count = written;
     return buffer;
+}
+
+std::size_t DecodeBase64LinesOn(Base64Path path, const char* text, std::size_t length, unsigned char* out,
+                                std::size_t capacity, std::size_t* used) {
+    *used = 0;
+    if (!Base64PathAvailable(path)) return 0;
+    return DecodeLines(DecodeLinesFor(path), text, length, out, capacity, used);
 }
 
 }  // namespace qel::format

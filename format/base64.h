@@ -49,6 +49,16 @@ int Base64DigitValue(char ch) noexcept;
 
 namespace qel::format {
 
+// Decodes the lines at the start of `text` that have the encoder's layout:
+// kBase64LineLength digits followed by CR LF or LF, each giving 57 bytes,
+// the bytes DecodeBase64 makes of them. Stops before the first line that
+// has not (any other character, a shorter line, a line whose end is not in
+// `text` yet) and when `out` has no room for another line within
+// `capacity`. Returns the bytes written; `used` receives the characters
+// taken. The bytes of `out` past those written may have been changed.
+std::size_t DecodeBase64Lines(const char* text, std::size_t length, unsigned char* out, std::size_t capacity,
+                              std::size_t* used);
+
 // Appends the encoding of `count` bytes to `out` (no allocation beyond
 // growing `out`). Raises like Base64RequiredLength.
 void AppendBase64(std::u16string& out, const unsigned char* bytes, std::size_t count, unsigned flags);
@@ -66,11 +76,14 @@ enum class Base64Path { scalar, ssse3, avx2 };
 
 // True when this processor (and this build) can run `path`.
 bool Base64PathAvailable(Base64Path path) noexcept;
-// EncodeBase64 and DecodeBase64 on the given path, which must be available.
+// EncodeBase64, DecodeBase64 and DecodeBase64Lines on the given path, which
+// must be available (nothing is done otherwise).
 bool EncodeBase64On(Base64Path path, const unsigned char* bytes, std::size_t count, char* out, std::size_t* outLength,
                     unsigned flags);
 bool EncodeBase64On(Base64Path path, const unsigned char* bytes, std::size_t count, char16_t* out,
                     std::size_t* outLength, unsigned flags);
 bool DecodeBase64On(Base64Path path, const char* text, std::size_t length, unsigned char* out, std::size_t* outLength);
+std::size_t DecodeBase64LinesOn(Base64Path path, const char* text, std::size_t length, unsigned char* out,
+                                std::size_t capacity, std::size_t* used);
 
 }  // namespace qel::format

@@ -69,7 +69,9 @@ void Cp932BlockSink::Text(std::u16string_view text) {
 void Cp932BlockSink::Base64(const unsigned char* bytes, std::size_t count, unsigned flags) {
     // Base64 digits are ASCII, the same bytes in code page 932: encoded
     // straight into the block. What does not fit is cut after a whole line,
-    // so that the pieces join up, and the block is handed on nearly full.
+    // so that the pieces join up; the line that would cross the block's end
+    // goes through Put, so that every block but the last is handed on full
+    // (the file is written in blocks of one size at multiples of it).
     const std::size_t pieceBytes = (m_capacity / kLineChars - 1) * kLineBytes;
     while (count > 0) {
         const std::size_t room = m_capacity - m_used;
@@ -78,7 +80,13 @@ void Cp932BlockSink::Base64(const unsigned char* bytes, std::size_t count, unsig
             // Whole lines that fit, with room for the bound's closing CR LF.
             take = std::min(take, room > 2 ? (room - 2) / kLineChars * kLineBytes : 0);
             if (take == 0) {
-                Flush();
+                char line[kLineChars + 2];  // Base64RequiredLength(kLineBytes, 0)
+                const std::size_t piece = std::min(count, kLineBytes);
+                std::size_t written = sizeof line;
+                EncodeBase64(bytes, piece, line, &written, flags);
+                Put(line, written);
+                bytes += piece;
+                count -= piece;
                 continue;
             }
         }

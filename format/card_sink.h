@@ -43,13 +43,15 @@ private:
 
 // Converts to code page 932 as it goes (as WideToCp932 does: a NUL is the
 // byte 0, a character the code page lacks its decimal reference) and hands
-// the bytes to `write` in blocks of about `blockBytes`. Memory stays at one
+// the bytes to `write` in blocks of `blockBytes` (the last one shorter). Memory stays at one
 // block whatever the size of the output. `write` raises to stop the
 // writing (CFile::Write does); Flush hands over what is left.
 class Cp932BlockSink final : public CardSink {
 public:
     using WriteFn = std::function<void(const char* bytes, std::size_t count)>;
-    static constexpr std::size_t kDefaultBlockBytes = std::size_t{4} << 20;
+    // Large enough that a write costs little beside its bytes, small enough
+    // that the block is still in the processor's cache when it is written.
+    static constexpr std::size_t kDefaultBlockBytes = std::size_t{1} << 20;
 
     explicit Cp932BlockSink(WriteFn write, std::size_t blockBytes = kDefaultBlockBytes);
     void Text(std::u16string_view text) override;

@@ -83,6 +83,11 @@ bool LineReader::Next(std::string_view& line, std::size_t maxLength) {
     return true;
 }
 
+std::string_view LineReader::Buffered(std::size_t atLeast) {
+    if (m_end - m_pos < atLeast) Fill();
+    return {m_buffer.get() + m_pos, m_end - m_pos};
+}
+
 void LineReader::TooLong() {
     if (m_tooLong) m_tooLong();
     throw std::length_error("line too long");

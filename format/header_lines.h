@@ -51,6 +51,12 @@ public:
 
     // The next line, valid until the next call; false at the end.
     bool Next(std::string_view& line, std::size_t maxLength = kAnyLength);
+    // For a caller that takes whole lines itself: the bytes read and not yet
+    // taken, reading more first when fewer than `atLeast` are held and the
+    // file goes on. Valid until the next call.
+    std::string_view Buffered(std::size_t atLeast);
+    // Takes `count` bytes of those Buffered gave.
+    void Skip(std::size_t count) noexcept { m_pos += count; }
 
 private:
     static constexpr std::size_t kBlock = std::size_t{1} << 20;

@@ -16,8 +16,10 @@
 #include <iterator>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <utility>
 
 #include "format/attachment_store.h"
@@ -48,11 +50,33 @@ static_assert(kRunChars % 4 == 0 && kRunChars / 4 * 3 <= kChunkBytes);
 // a longer one means a damaged file, and reading it whole would let one
 // line take all memory. Body lines are read at any length.
 constexpr std::size_t kMaxHeaderLine = std::size_t{1} << 20;
+// Bytes of one Base64 line of the encoder's layout, and the shortest such
+// line with its line end.
+constexpr std::size_t kLineBytes = kBase64LineLength / 4 * 3;
+constexpr std::size_t kShortestLine = kBase64LineLength + 1;
 constexpr std::size_t kHyphens = std::char_traits<char16_t>::length(kDelimiterHyphens);
 
 std::u16string TrimmedText(std::string_view bytes) { return qel::framework::Trim(qel::framework::Cp932ToWide(bytes)); }
 
 enum class LineKind { text, delimiter, closing };
+
+// The kind of a line that starts with hyphens, from the bytes `rest` after
+// them, without converting: for an ASCII boundary and a line whose bytes
+// compared are ASCII, each byte is the character it decodes to. None when
+// the answer needs the decoded text.
+std::optional<LineKind> KindOfAsciiLine(std::string_view rest, std::u16string_view boundary) {
+    const auto ascii = [](auto c) { return static_cast<std::uint32_t>(c) < 0x80; };
+    const std::string_view compared = rest.substr(0, boundary.size() + kHyphens);
+    if (!std::all_of(boundary.begin(), boundary.end(), ascii) || !std::all_of(compared.begin(), compared.end(), ascii))
+        return std::nullopt;
+    if (compared.size() < boundary.size() ||
+        !std::equal(boundary.begin(), boundary.end(), compared.begin(),
+                    [](char16_t c, char b) { return c == static_cast<char16_t>(b); }))
+        return LineKind::text;
+    const std::string_view after = rest.substr(boundary.size());
+    if (after.empty()) return LineKind::delimiter;
+    return EqualsAscii(after, kDelimiterHyphens) ? LineKind::closing : LineKind::text;
+}
 
 // What a line of the body is. When the message declares its boundary, only
 // "--boundary" and "--boundary--" delimit parts, so that a line of the page
@@ -68,6 +92,7 @@ LineKind KindOfLine(std::string_view line, const std::u16string& boundary) {
             line.size() > 2 * kHyphens && EqualsAscii(line.substr(line.size() - kHyphens), kDelimiterHyphens);
         return closing ? LineKind::closing : LineKind::delimiter;
     }
+    if (const std::optional<LineKind> kind = KindOfAsciiLine(line.substr(kHyphens), boundary)) return *kind;
     const std::u16string rest = qel::framework::Cp932ToWide(line.substr(kHyphens));
     if (rest.size() < boundary.size() || rest.compare(0, boundary.size(), boundary) != 0) return LineKind::text;
     const std::u16string_view after = std::u16string_view(rest).substr(boundary.size());
@@ -138,19 +163,41 @@ void MimePart::AppendBody(std::string_view line) {
     m_rest.push_back('\n');
 }
 
-// Decodes the gathered run. A run that holds a character outside the
-// alphabet decodes to fewer bytes than its length promises; its lines then
-// go through StreamLine one by one, which finds the first that is not clean.
+std::size_t MimePart::AppendBodyLines(std::string_view text) {
+    if (!TakesBodyLines()) return 0;
+    DecodeRun();  // the lines gathered before come first
+    std::size_t taken = 0;
+    while (m_bStreaming) {
+        if (kChunkBytes - m_nChunk < kLineBytes) {
+            Flush(m_chunk.get(), m_nChunk);
+            m_nChunk = 0;
+        }
+        std::size_t used = 0;
+        const std::size_t n = DecodeBase64Lines(text.data() + taken, text.size() - taken, m_chunk.get() + m_nChunk,
+                                                kChunkBytes - m_nChunk, &used);
+        if (used == 0) break;
+        m_nChunk += n;
+        m_nBodyLines += n / kLineBytes;
+        taken += used;
+    }
+    return taken;
+}
+
+// Decodes the gathered run after the bytes the chunk holds. A run that holds
+// a character outside the alphabet decodes to fewer bytes than its length
+// promises; its lines then go through StreamLine one by one, which finds the
+// first that is not clean.
 void MimePart::DecodeRun() {
     if (m_run.empty()) return;
-    if (m_nChunk > 0) {
+    const std::size_t whole = m_run.size() / 4 * 3;
+    if (kChunkBytes - m_nChunk < whole) {
         Flush(m_chunk.get(), m_nChunk);
         m_nChunk = 0;
     }
-    std::size_t n = kChunkBytes;
-    DecodeBase64(m_run.data(), m_run.size(), m_chunk.get(), &n);
-    if (n == m_run.size() / 4 * 3) {
-        Flush(m_chunk.get(), n);
+    std::size_t n = kChunkBytes - m_nChunk;
+    DecodeBase64(m_run.data(), m_run.size(), m_chunk.get() + m_nChunk, &n);
+    if (n == whole) {
+        m_nChunk += n;
         m_run.clear();
         m_runLines.clear();
         return;
@@ -203,13 +250,18 @@ void MimePart::StreamLine(std::string_view line, bool firstLine) {
 
 // Writes decoded bytes to the attachment, making it first. Raises
 // CFileException when it cannot be made or written; the part's attachment
-// is then discarded, and the load fails.
+// is then discarded, and the load fails. The store may still be writing the
+// chunk when this returns (until its next call): decoding goes on in the
+// other one.
 void MimePart::Flush(const unsigned char* bytes, std::size_t count) {
     if (!m_bOpen) {
         m_store.Create(GetParam(m_strContentType, kParamName));
         m_bOpen = true;
     }
     m_store.Write(bytes, count);
+    if (bytes != m_chunk.get()) return;
+    if (!m_spare) m_spare.reset(new unsigned char[kChunkBytes]);
+    m_chunk.swap(m_spare);
 }
 
 void MimePart::Finish() {
@@ -391,7 +443,12 @@ inline State ReadPartLine(State state, std::string_view line, MimePart& part) {
 void ReadLines(LineReader& lines, CQelTpjFile& record, HeaderState& headers, MimePart& part) {
     State state = State::envelope;
     std::string_view line;
-    while (lines.Next(line, state == State::partBody ? LineReader::kAnyLength : kMaxHeaderLine)) {
+    for (;;) {
+        // Base64 lines of the common layout go to the part in large runs,
+        // straight from the reader's buffer.
+        if (state == State::partBody && part.TakesBodyLines())
+            lines.Skip(part.AppendBodyLines(lines.Buffered(kShortestLine)));
+        if (!lines.Next(line, state == State::partBody ? LineReader::kAnyLength : kMaxHeaderLine)) break;
         const LineKind kind = KindOfLine(line, headers.boundary);
         if (kind != LineKind::text) {
             if (state == State::partHeaders || state == State::partBody) {

@@ -50,6 +50,15 @@ struct MimePart {
     // LF). Raises CFileException when the attachment cannot be made or
     // written (a full disk, no free name): the load fails.
     void AppendBody(std::string_view line);
+    // True while the body can go through AppendBodyLines: a Base64 part
+    // whose lines were all whole groups so far.
+    bool TakesBodyLines() const noexcept { return m_kind == Kind::base64 && m_bStreaming; }
+    // Takes the body lines at the start of `text` that have the encoder's
+    // layout (76 digits and CR LF or LF), decoding them straight into the
+    // attachment's buffer, as AppendBody would one by one. The bytes taken;
+    // the reader hands what follows (another line, a delimiter) to
+    // AppendBody. Raises like AppendBody.
+    std::size_t AppendBodyLines(std::string_view text);
     // Ends the part: decodes what is left of a Base64 body and commits the
     // attachment to the store (see m_strSavedPath). Nothing for other
     // parts. Raises like AppendBody.
@@ -86,6 +95,7 @@ private:
     bool m_bOpen = false;                      // the store holds this part's attachment
     std::size_t m_nBodyLines = 0;              // body lines handed to the decoder, the run's included
     std::unique_ptr<unsigned char[]> m_chunk;  // decoded bytes not yet written
+    std::unique_ptr<unsigned char[]> m_spare;  // the chunk before, which the store may still be writing
     std::size_t m_nChunk = 0;
     std::string m_run;                    // clean lines not yet decoded, joined without line ends
     std::vector<std::size_t> m_runLines;  // their lengths

@@ -16,6 +16,7 @@
 #include "host/dom.h"
 #include "host/htmldata.h"
 #include "host/htmldepth.h"
+#include "host/htmlisolation.h"
 #include "host/htmlsource.h"
 
 namespace {
@@ -41,6 +42,13 @@ std::u16string SavedThroughFile(const std::string& bytes) {
 }
 
 }  // namespace
+
+// The parse runs here, not in a child, so that the fuzzer sees the code the
+// child runs (the records written and read back).
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    qel::host::SetHtmlParseInProcess(true);
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;

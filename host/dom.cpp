@@ -19,10 +19,13 @@
 #include <cstdint>
 #include <cstdlib>
 #include <limits>
+#include <string_view>
 
 #include "framework/codepage.h"
 #include "framework/strings.h"
 #include "host/htmldepth.h"
+#include "host/htmlisolation.h"
+#include "host/htmlrecords.h"
 #include "host/htmlsource.h"
 
 Node::~Node() = default;
@@ -317,129 +320,83 @@ std::u16string DocumentImpl::getHTMLText() const {
     return qel::framework::Utf8ToWide(out);
 }
 
-// ---- Building from gumbo -------------------------------------------------
+// ---- Building from the parse's records ----------------------------------
 
-// Gumbo's memory. Blocks come from chunks of our own; a freed block goes back
-// to the free list of its size class and is handed out again, as gumbo
-// grows its buffers by allocating, copying and freeing. Blocks above the
-// largest class come from malloc and are kept in a list. Freeing the parse
-// is a walk over the chunks and that list: no per-block free (which costs
-// as much again as the parse), and no recursion (gumbo_destroy_output frees
-// the tree one call per level, and a deeply nested page overflows the stack
-// with it).
-//
-// Each block is preceded by 8 bytes naming its size class (0: a large
-// block); blocks are multiples of 16 bytes placed 8 bytes past a multiple
-// of 16, so that every block gumbo gets is 16-byte aligned, as malloc's are.
-class GumboArena {
+using qel::host::kChildOfRoot;
+using qel::host::kEndOfRecords;
+using qel::host::kNoRecord;
+using qel::host::kTemplate;
+
+// One record of the stream that the parse child writes (host/htmlrecords.h):
+// gumbo's values, with its pointers into the text made pointers into ours.
+struct RecordedAttribute {
+    std::string_view name, value;
+    GumboStringPiece originalName, originalValue;
+};
+struct RecordedElement {
+    std::uint32_t parent = kNoPos;
+    GumboTag tag = GUMBO_TAG_UNKNOWN;
+    bool isTemplate = false, childOfRoot = false;
+    unsigned parseFlags = 0;
+    GumboStringPiece originalTag{};
+    std::vector<RecordedAttribute> attributes;
+};
+
+// Reads a record stream; every read is checked against its end.
+class RecordReader {
 public:
-    GumboArena() = default;
-    GumboArena(const GumboArena&) = delete;
-    GumboArena& operator=(const GumboArena&) = delete;
-    ~GumboArena() {
-        while (m_chunks) {
-            Chunk* next = m_chunks->next;
-            std::free(m_chunks);
-            m_chunks = next;
-        }
-        while (m_large) {
-            Large* next = m_large->next;
-            std::free(m_large);
-            m_large = next;
-        }
+    RecordReader(std::string_view records, const char* base) : m_in(records), m_base(base) {}
+
+    bool AtEnd(std::uint32_t elements) {
+        std::uint32_t marker = 0, count = 0;
+        const std::size_t at = m_pos;
+        if (Word(marker) && marker == kEndOfRecords && Word(count) && count == elements && m_pos == m_in.size())
+            return true;
+        m_pos = at;
+        return false;
     }
 
-    void Serve(GumboOptions& options) {
-        options.allocator = &Allocate;
-        options.deallocator = &Deallocate;
-        options.userdata = this;
+    bool Element(RecordedElement& e) {
+        std::uint32_t kind = 0, flags = 0, count = 0;
+        if (!Word(e.parent) || !Word(kind) || !Word(flags) || !Piece(e.originalTag) || !Word(count)) return false;
+        e.tag = static_cast<GumboTag>(kind & 0xFFFF);
+        if (e.tag > GUMBO_TAG_LAST) return false;
+        e.isTemplate = (kind & kTemplate) != 0;
+        e.childOfRoot = (kind & kChildOfRoot) != 0;
+        e.parseFlags = flags;
+        e.attributes.resize(count > m_in.size() ? 0 : count);
+        for (RecordedAttribute& a : e.attributes)
+            if (!Text(a.name) || !Text(a.value) || !Piece(a.originalName) || !Piece(a.originalValue)) return false;
+        return count <= m_in.size();
     }
 
 private:
-    static constexpr std::size_t kGrain = 16;
-    static constexpr std::size_t kTag = sizeof(std::uint64_t);
-    static constexpr std::size_t kClasses = 64;  // small blocks: up to 64 * 16 - 8 bytes
-    static constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
-    static constexpr std::uint64_t kLargeTag = 0;
-
-    struct alignas(kGrain) Chunk {
-        Chunk* next;
-    };
-    struct alignas(kGrain) Large {
-        Large* prev;
-        Large* next;
-        std::uint64_t unused;
-        std::uint64_t tag;  // right before the block, as a small block's class
-    };
-    struct FreeBlock {
-        FreeBlock* next;
-    };
-    static_assert(sizeof(Chunk) == kGrain && sizeof(Large) % kGrain == 0);
-
-    static std::uint64_t& TagOf(void* p) { return *(static_cast<std::uint64_t*>(p) - 1); }
-
-    static void* Allocate(void* self, std::size_t size) {
-        auto& arena = *static_cast<GumboArena*>(self);
-        if (size == 0 || size > kClasses * kGrain - kTag) return arena.AllocateLarge(size);
-        const std::size_t cls = (size + kTag + kGrain - 1) / kGrain;
-        if (FreeBlock* b = arena.m_free[cls]) {
-            arena.m_free[cls] = b->next;
-            return b;
-        }
-        const std::size_t bytes = cls * kGrain;
-        if (static_cast<std::size_t>(arena.m_limit - arena.m_cursor) < bytes && !arena.AddChunk()) return nullptr;
-        char* block = arena.m_cursor + kTag;
-        arena.m_cursor += bytes;
-        TagOf(block) = cls;
-        return block;
+    bool Word(std::uint32_t& w) {
+        if (m_in.size() - m_pos < 4) return false;
+        const auto* b = reinterpret_cast<const unsigned char*>(m_in.data() + m_pos);
+        w = static_cast<std::uint32_t>(b[0]) | static_cast<std::uint32_t>(b[1]) << 8 |
+            static_cast<std::uint32_t>(b[2]) << 16 | static_cast<std::uint32_t>(b[3]) << 24;
+        m_pos += 4;
+        return true;
     }
-
-    static void Deallocate(void* self, void* p) {
-        if (!p) return;
-        auto& arena = *static_cast<GumboArena*>(self);
-        const std::uint64_t cls = TagOf(p);
-        if (cls == kLargeTag) return arena.FreeLarge(p);
-        auto* b = static_cast<FreeBlock*>(p);
-        b->next = arena.m_free[cls];
-        arena.m_free[cls] = b;
+    bool Text(std::string_view& s) {
+        std::uint32_t n = 0;
+        if (!Word(n) || m_in.size() - m_pos < n) return false;
+        s = m_in.substr(m_pos, n);
+        m_pos += n;
+        return true;
     }
-
-    // A new chunk; the rest of the current one (less than one block) is left.
-    bool AddChunk() {
-        auto* chunk = static_cast<Chunk*>(std::malloc(kChunkBytes));
-        if (!chunk) return false;
-        chunk->next = m_chunks;
-        m_chunks = chunk;
-        // The first tag lies 8 bytes before a multiple of 16.
-        m_cursor = reinterpret_cast<char*>(chunk + 1) + kGrain - kTag;
-        m_limit = reinterpret_cast<char*>(chunk) + kChunkBytes;
+    bool Piece(GumboStringPiece& piece) {
+        std::uint32_t offset = 0, length = 0;
+        if (!Word(offset) || !Word(length)) return false;
+        piece.data = offset == kNoRecord ? nullptr : m_base + offset;
+        piece.length = offset == kNoRecord ? 0 : length;
         return true;
     }
 
-    void* AllocateLarge(std::size_t size) {
-        if (size > SIZE_MAX - sizeof(Large)) return nullptr;
-        auto* b = static_cast<Large*>(std::malloc(sizeof(Large) + size));
-        if (!b) return nullptr;  // as malloc would answer gumbo
-        b->prev = nullptr;
-        b->next = m_large;
-        b->tag = kLargeTag;
-        if (m_large) m_large->prev = b;
-        m_large = b;
-        return b + 1;
-    }
-
-    void FreeLarge(void* p) {
-        Large* b = static_cast<Large*>(p) - 1;
-        (b->prev ? b->prev->next : m_large) = b->next;
-        if (b->next) b->next->prev = b->prev;
-        std::free(b);
-    }
-
-    Chunk* m_chunks = nullptr;
-    Large* m_large = nullptr;
-    char* m_cursor = nullptr;
-    char* m_limit = nullptr;
-    FreeBlock* m_free[kClasses + 1] = {};
+    std::string_view m_in;
+    const char* m_base;
+    std::size_t m_pos = 0;
 };
 
 class Builder {
@@ -450,15 +407,35 @@ public:
         : m_source(source), m_base(source.data() + skip), m_size(source.size() - skip), m_skip(skip),
           m_expected(expected), m_claimed(source.size() + 1, false) {}
 
-    std::unique_ptr<DocumentImpl> Build() {
-        GumboOptions options = kGumboDefaultOptions;
-        options.max_errors = 0;  // the errors are not used; do not collect them
-        GumboArena arena;        // frees the parse, never gumbo_destroy_output
-        arena.Serve(options);
-        GumboOutput* output = gumbo_parse_with_options(&options, m_base, m_size);
+    // The document from the parse's records; null when they are not whole.
+    std::unique_ptr<DocumentImpl> Build(std::string_view records) {
         auto doc = std::make_unique<DocumentImpl>();
         doc->m_elements.reserve(m_expected);
-        if (output) Walk(*doc, output);
+        RecordReader reader(records, m_base);
+        std::vector<std::uint32_t> parents;
+        parents.reserve(m_expected);
+        RecordedElement record;
+        while (!reader.AtEnd(static_cast<std::uint32_t>(parents.size()))) {
+            const auto index = static_cast<std::uint32_t>(parents.size());
+            if (index >= kNoPos - 1 || !reader.Element(record)) return nullptr;
+            if (record.parent != kNoPos && record.parent >= index) return nullptr;
+            parents.push_back(record.parent);
+            MakeElement(doc->m_elements.emplace_back(), *doc, record, index);
+            if (record.tag == GUMBO_TAG_BODY && record.childOfRoot) {
+                // A body that the parser made up, with no <body> tag anywhere
+                // in the page, is not offered: nothing in the text could show
+                // an attribute given to it.
+                const ElementImpl& body = doc->m_elements.back();
+                const bool inText =
+                    body.m_insertAt != kNoPos || std::any_of(body.m_attrs.begin(), body.m_attrs.end(),
+                                                             [](const Attr& a) { return a.form != ValueForm::None; });
+                if (inText) doc->m_body = index;
+            }
+        }
+        // Each element's subtree follows it in document order: its size
+        // sums up from the last element back.
+        for (std::size_t i = parents.size(); i-- > 0;)
+            if (parents[i] != kNoPos) doc->m_elements[parents[i]].m_descendants += doc->m_elements[i].m_descendants + 1;
         return doc;
     }
 
@@ -481,50 +458,13 @@ private:
         return true;
     }
 
-    void Walk(DocumentImpl& doc, GumboOutput* output) {
-        struct Frame {
-            const GumboVector* children;
-            unsigned next;
-            std::uint32_t index;  // the element whose children these are, or kNoPos
-        };
-        std::vector<Frame> stack{{&output->document->v.document.children, 0, kNoPos}};
-        while (!stack.empty()) {
-            Frame& top = stack.back();
-            if (top.next >= top.children->length) {
-                if (top.index != kNoPos)
-                    doc.m_elements[top.index].m_descendants =
-                        static_cast<std::uint32_t>(doc.m_elements.size() - top.index - 1);
-                stack.pop_back();
-                continue;
-            }
-            const auto* node = static_cast<const GumboNode*>(top.children->data[top.next++]);
-            if (node->type != GUMBO_NODE_ELEMENT && node->type != GUMBO_NODE_TEMPLATE) continue;
-            const auto index = static_cast<std::uint32_t>(doc.m_elements.size());
-            MakeElement(doc.m_elements.emplace_back(), doc, *node, index);
-            if (node->v.element.tag == GUMBO_TAG_BODY && node->parent == output->root) {
-                // A body that the parser made up, with no <body> tag anywhere
-                // in the page, is not offered: nothing in the text could show
-                // an attribute given to it.
-                const ElementImpl& body = doc.m_elements.back();
-                const bool inText =
-                    body.m_insertAt != kNoPos || std::any_of(body.m_attrs.begin(), body.m_attrs.end(),
-                                                             [](const Attr& a) { return a.form != ValueForm::None; });
-                if (inText) doc.m_body = index;
-            }
-            // A template's content is not part of the document's tree (as in
-            // the DOM): its images are not shown.
-            if (node->type == GUMBO_NODE_ELEMENT) stack.push_back({&node->v.element.children, 0, index});
-        }
-    }
-
-    void MakeElement(ElementImpl& e, const DocumentImpl& doc, const GumboNode& node, std::uint32_t index) {
-        const GumboElement& el = node.v.element;
+    void MakeElement(ElementImpl& e, const DocumentImpl& doc, const RecordedElement& el, std::uint32_t index) {
         e.m_owner = &doc;
         e.m_index = index;
         if (el.tag != GUMBO_TAG_UNKNOWN) {
             e.m_tag = KnownTagName(el.tag);
         } else {
-            GumboStringPiece name = el.original_tag;
+            GumboStringPiece name = el.originalTag;
             gumbo_tag_from_original_text(&name);
             if (Offset(name.data, name.length) != kNoPos)
                 e.m_tag = AsciiLowered(qel::framework::Utf8ToWide(std::string_view(name.data, name.length)));
@@ -535,16 +475,15 @@ private:
         constexpr unsigned kNotFromOwnTag = GUMBO_INSERTION_RECONSTRUCTED_FORMATTING_ELEMENT |
                                             GUMBO_INSERTION_ADOPTION_AGENCY_CLONED |
                                             GUMBO_INSERTION_CONVERTED_FROM_END_TAG;
-        const bool copied = (static_cast<unsigned>(node.parse_flags) & kNotFromOwnTag) != 0;
-        if (!copied) e.m_insertAt = TagNameEnd(el.original_tag);
+        const bool copied = (el.parseFlags & kNotFromOwnTag) != 0;
+        if (!copied) e.m_insertAt = TagNameEnd(el.originalTag);
 
-        e.m_attrs.reserve(el.attributes.length);
-        for (unsigned i = 0; i < el.attributes.length; ++i) {
-            const auto* ga = static_cast<const GumboAttribute*>(el.attributes.data[i]);
+        e.m_attrs.reserve(el.attributes.size());
+        for (const RecordedAttribute& ga : el.attributes) {
             Attr a;
-            a.name = qel::framework::Utf8ToWide(ga->name ? ga->name : "");
-            a.value = qel::framework::Utf8ToWide(ga->value ? ga->value : "");
-            if (!copied) Locate(*ga, a);
+            a.name = qel::framework::Utf8ToWide(ga.name);
+            a.value = qel::framework::Utf8ToWide(ga.value);
+            if (!copied) Locate(ga, a);
             e.m_attrs.push_back(std::move(a));
         }
     }
@@ -569,9 +508,9 @@ private:
     // quoted or unquoted value. Gumbo's own original_value is used as a
     // check only: it is empty for an unquoted value that begins with a
     // character reference ("z=&amp;") and holds the name for "q= >".
-    void Locate(const GumboAttribute& ga, Attr& a) {
-        const std::uint32_t nameAt = Offset(ga.original_name.data, ga.original_name.length);
-        if (nameAt == kNoPos || ga.original_name.length == 0) return;
+    void Locate(const RecordedAttribute& ga, Attr& a) {
+        const std::uint32_t nameAt = Offset(ga.originalName.data, ga.originalName.length);
+        if (nameAt == kNoPos || ga.originalName.length == 0) return;
         ValueRange value;
         if (!FindValue(ga, m_source.data() + m_source.size(), value)) return;
         const std::uint32_t from = Offset(value.start, static_cast<std::size_t>(value.stop - value.start));
@@ -590,11 +529,11 @@ private:
 
     // Reads on from the end of the attribute's name up to `end`; false when
     // what is there is not what gumbo made of it.
-    static bool FindValue(const GumboAttribute& ga, const char* end, ValueRange& r) {
-        const char* const nameEnd = ga.original_name.data + ga.original_name.length;
+    static bool FindValue(const RecordedAttribute& ga, const char* end, ValueRange& r) {
+        const char* const nameEnd = ga.originalName.data + ga.originalName.length;
         const char* p = SkipSpaces(nameEnd, end);
         if (p == end || *p != '=') {
-            if (ga.value && ga.value[0] != '\0') return false;
+            if (!ga.value.empty()) return false;
             r = {nameEnd, nameEnd, ValueForm::Valueless};
             return true;
         }
@@ -603,15 +542,15 @@ private:
             const char* close = std::find(p + 1, end, *p);
             if (close == end) return false;
             r = {p, close + 1, *p == '"' ? ValueForm::DoubleQuoted : ValueForm::SingleQuoted};
-            return ga.original_value.data == r.start &&
-                   ga.original_value.length == static_cast<std::size_t>(r.stop - r.start);
+            return ga.originalValue.data == r.start &&
+                   ga.originalValue.length == static_cast<std::size_t>(r.stop - r.start);
         }
         const char* stop = p;
         while (stop < end && !IsHtmlSpace(static_cast<unsigned char>(*stop)) && *stop != '>') ++stop;
         r = {p, stop, ValueForm::Unquoted};
-        return ga.original_value.length == 0 || ga.original_value.data == ga.original_name.data ||
-               (ga.original_value.data == r.start &&
-                ga.original_value.length == static_cast<std::size_t>(r.stop - r.start));
+        return ga.originalValue.length == 0 || ga.originalValue.data == ga.originalName.data ||
+               (ga.originalValue.data == r.start &&
+                ga.originalValue.length == static_cast<std::size_t>(r.stop - r.start));
     }
 
     static const char* SkipSpaces(const char* p, const char* end) {
@@ -631,16 +570,46 @@ private:
 
 namespace qel::host {
 
-std::unique_ptr<Document> ParseHtmlDocument(std::string utf8) {
-    if (utf8.size() >= kNoPos - 1) return nullptr;
-    // A page nested too deeply is refused before the parser spends minutes
-    // on it (or runs out of memory copying formatting elements).
+namespace {
+
+// Why the pre-scan refuses a page, in words.
+std::u16string WhyRefused(const HtmlNesting& n) {
+    if (n.depth > kMaxHtmlDepth)
+        return qel::framework::Utf8ToWide("the page nests its elements more than " + std::to_string(kMaxHtmlDepth) +
+                                          " deep");
+    if (n.elements > kMaxHtmlElements)
+        return qel::framework::Utf8ToWide("the page makes more than " + std::to_string(kMaxHtmlElements) + " elements");
+    return u"the page's markup is too tangled to parse";
+}
+
+}  // namespace
+
+std::unique_ptr<Document> ParseHtmlDocument(std::string utf8, std::u16string* why, const HtmlParseLimits* limits) {
+    std::u16string reason;
+    if (!why) why = &reason;
+    if (utf8.size() >= kNoPos - 1) {
+        *why = u"the page is larger than 4 GB";
+        return nullptr;
+    }
+    // A quick refusal of a page nested too deeply before it is parsed at
+    // all; the parse's own limits hold whatever passes here.
     const HtmlNesting nesting = MeasureHtmlNesting(utf8);
-    if (!HtmlNestingAcceptable(nesting)) return nullptr;
+    if (!HtmlNestingAcceptable(nesting)) {
+        *why = WhyRefused(nesting);
+        return nullptr;
+    }
     // Gumbo would read a byte-order mark as text; it stays in the text we give back.
     const std::size_t skip = utf8.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    std::string records;
+    if (!ParseHtmlRecords(utf8.data() + skip, utf8.size() - skip, limits ? *limits : HtmlParseLimitsFor(utf8.size()),
+                          records, *why))
+        return nullptr;
     // The parser adds <html>, <head> and <body> where the page has none.
-    auto doc = Builder(utf8, skip, nesting.elements + 3).Build();
+    auto doc = Builder(utf8, skip, nesting.elements + 3).Build(records);
+    if (!doc) {
+        *why = u"the HTML parser's answer is incomplete";
+        return nullptr;
+    }
     doc->m_source = std::move(utf8);
     return doc;
 }

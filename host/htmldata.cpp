@@ -10,6 +10,7 @@
 #include "host/dom.h"
 #include "host/htmlsource.h"
 #include "host/paths.h"
+#include "host/report.h"
 
 namespace {
 
@@ -44,8 +45,10 @@ bool CQelHtmlData::CreateNodeData(const std::u16string& path) {
     std::string bytes;
     if (path.empty() || !ReadWholeFile(path, bytes)) return false;
     qel::host::DecodedHtml decoded = qel::host::DecodeHtmlBytes(bytes);
-    std::unique_ptr<Document> doc = qel::host::ParseHtmlDocument(qel::framework::WideToUtf8(decoded.text));
+    std::u16string why;
+    std::unique_ptr<Document> doc = qel::host::ParseHtmlDocument(qel::framework::WideToUtf8(decoded.text), &why);
     if (doc) doc->setInputEncoding(decoded.encoding);
+    else qel::host::ReportFailure(path + u" cannot be loaded as a page: " + why);
     return Adopt(std::move(doc));
 }
 
@@ -55,7 +58,10 @@ bool CQelHtmlData::CreateNodeDataFromData(const char16_t* text, int length, Node
     if (parent || length < 0 || (!text && length > 0)) return false;
     const std::u16string_view view =
         length > 0 ? std::u16string_view(text, static_cast<std::size_t>(length)) : std::u16string_view();
-    return Adopt(qel::host::ParseHtmlDocument(qel::framework::WideToUtf8(view)));
+    std::u16string why;
+    std::unique_ptr<Document> doc = qel::host::ParseHtmlDocument(qel::framework::WideToUtf8(view), &why);
+    if (!doc) qel::host::ReportFailure(u"the page cannot be loaded: " + why);
+    return Adopt(std::move(doc));
 }
 
 void CQelHtmlData::DestroyNodeData() {

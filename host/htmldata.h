@@ -24,7 +24,9 @@ public:
     // EUC-JP when only it reads the bytes, else code page 932. Afterwards
     // m_pRootNode is the page's Document, or null when the file is missing,
     // unreadable, a folder or not a regular file (the result is then false).
-    // An empty file is an empty page.
+    // An empty file is an empty page. A page that cannot be parsed (one that
+    // nests too deeply, or meets the parse's limits: host/htmlisolation.h)
+    // leaves m_pRootNode null, and the reason goes to the export's report.
     // getHTMLText gives the decoded text, without the byte-order mark, and
     // getInputEncoding the encoding it was read in.
     bool CreateNodeData(const std::u16string& path);

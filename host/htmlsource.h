@@ -11,6 +11,10 @@
 class Document;
 
 namespace qel::host {
+struct HtmlParseLimits;
+}
+
+namespace qel::host {
 
 // The page's text and the encoding it was read in: "UTF-8", "UTF-16LE",
 // "UTF-16BE", "CP932", "EUC-JP", "ISO-2022-JP", or another name that glibc's
@@ -46,8 +50,12 @@ QEL_HOST_API std::string DeclaredEncoding(std::string_view head);
 
 // Parses UTF-8 text into a Document that keeps the text for getHTMLText.
 // A leading UTF-8 byte-order mark stays in the text but is not parsed.
-// Null when the text is too large for the parser's 32-bit offsets, or when
-// it nests its elements beyond the bounds of host/htmldepth.h.
-QEL_HOST_API std::unique_ptr<Document> ParseHtmlDocument(std::string utf8);
+// The parse runs in a child process under `limits` (by default
+// HtmlParseLimitsFor the text's size; host/htmlisolation.h). Null, with
+// `why` (when given) saying why, when the text is too large for the
+// parser's 32-bit offsets, when it nests its elements beyond the bounds of
+// host/htmldepth.h, or when the parse met a limit or failed.
+QEL_HOST_API std::unique_ptr<Document> ParseHtmlDocument(std::string utf8, std::u16string* why = nullptr,
+                                                         const HtmlParseLimits* limits = nullptr);
 
 }  // namespace qel::host

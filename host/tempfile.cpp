@@ -14,6 +14,9 @@
 #include <random>
 #include <set>
 #include <string>
+#include <system_error>
+#include <utility>
+#include <vector>
 
 #include "framework/codepage.h"
 #include "framework/exceptions.h"
@@ -236,6 +239,7 @@ QelNewFile::~QelNewFile() { Discard(); }
 
 bool QelNewFile::Create(const std::u16string& folder, const std::u16string& name, CFileException* error) {
     Discard();
+    m_flushFrom = 0;
     NameParts parts;
     const bool named = SplitName(name, folder, parts);
     m_folder = folder;
@@ -325,6 +329,16 @@ std::u16string QelNewFile::Commit(bool durable) {
     return {};
 }
 
+void QelNewFile::StartFlush() noexcept {
+    if (m_fd < 0) return;
+    const off_t end = ::lseek(m_fd, 0, SEEK_CUR);
+    if (end <= m_flushFrom) return;
+    // Only a hint: where it is not supported, Commit's fsync does it all.
+    ::sync_file_range(m_fd, static_cast<off_t>(m_flushFrom), end - static_cast<off_t>(m_flushFrom),
+                      SYNC_FILE_RANGE_WRITE);
+    m_flushFrom = end;
+}
+
 void QelNewFile::Discard() noexcept {
     Abort();
     if (m_dirFd >= 0) {
@@ -370,6 +384,8 @@ std::u16string WriteNewFile(const std::u16string& folder, const std::u16string& 
                 writeFailed = true;
                 throw;
             }
+            // The disk writes while the next bytes are made.
+            file.StartFlush();
         });
         filling = false;
         return file.Commit(true);
@@ -378,6 +394,126 @@ std::u16string WriteNewFile(const std::u16string& folder, const std::u16string& 
         // The file never had its name, so nothing of it is left.
         qel::host::ReportFailure(qel::host::DescribeFailure(e, u"output", u"cannot be written"));
         return {};
+    }
+}
+
+WriteBehind::~WriteBehind() {
+    WaitQuietly();
+    if (!m_thread.joinable()) return;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_stop = true;
+    }
+    m_changed.notify_all();
+    m_thread.join();
+}
+
+void WriteBehind::Start(CFile& file, const void* bytes, std::size_t count) {
+    Wait();
+    if (!m_thread.joinable()) {
+        try {
+            m_thread = std::thread(&WriteBehind::Run, this);
+        } catch (const std::system_error&) {
+            file.Write(bytes, count);  // no thread to be had: written here
+            return;
+        }
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_file = &file;
+        m_bytes = bytes;
+        m_count = count;
+        m_busy = true;
+    }
+    m_changed.notify_all();
+}
+
+void WriteBehind::Wait() {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_changed.wait(lock, [this] { return !m_busy; });
+    if (m_error) std::rethrow_exception(std::exchange(m_error, nullptr));
+}
+
+void WriteBehind::WaitQuietly() noexcept {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_changed.wait(lock, [this] { return !m_busy; });
+    m_error = nullptr;
+}
+
+void WriteBehind::Run() {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    for (;;) {
+        m_changed.wait(lock, [this] { return m_busy || m_stop; });
+        if (!m_busy) return;
+        CFile* const file = m_file;
+        const void* const bytes = m_bytes;
+        const std::size_t count = m_count;
+        lock.unlock();
+        std::exception_ptr error;
+        try {
+            file->Write(bytes, count);
+        } catch (...) {
+            error = std::current_exception();
+        }
+        lock.lock();
+        m_error = error;
+        m_busy = false;
+        m_changed.notify_all();
+    }
+}
+
+namespace {
+
+std::mutex g_scratchMutex;
+std::vector<std::string> g_scratch;  // native paths
+
+void RemoveAllAtExit() { RemoveScratchFolders(); }
+
+}  // namespace
+
+std::u16string MakeScratchFolder(std::u16string& why) {
+    const std::u16string folder = TemporaryFolder();
+    if (folder.empty()) {
+        why = u"no usable temporary folder";
+        return {};
+    }
+    std::string path = qel::framework::PathToNative(folder) + "/.qel-scratch-XXXXXX";
+    if (!::mkdtemp(path.data())) {  // mode 0700
+        why = qel::framework::Utf8ToWide(qel::framework::PathToNative(folder) + ": " + std::strerror(errno));
+        return {};
+    }
+    static const bool registered = std::atexit(&RemoveAllAtExit) == 0;
+    (void)registered;
+    const std::lock_guard<std::mutex> lock(g_scratchMutex);
+    g_scratch.push_back(path);
+    return qel::framework::PathFromNative(path);
+}
+
+void RemoveScratchFolder(const std::u16string& folder) noexcept {
+    try {
+        const std::string path = qel::framework::PathToNative(folder);
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+        const std::lock_guard<std::mutex> lock(g_scratchMutex);
+        std::erase(g_scratch, path);
+    } catch (...) {
+        // Only a failed allocation: the folder goes at exit.
+    }
+}
+
+void RemoveScratchFolders() noexcept {
+    std::vector<std::string> folders;
+    {
+        const std::lock_guard<std::mutex> lock(g_scratchMutex);
+        folders.swap(g_scratch);
+    }
+    for (const std::string& path : folders) {
+        std::error_code ignored;
+        try {
+            std::filesystem::remove_all(path, ignored);
+        } catch (...) {
+            // Only a failed allocation: this folder stays.
+        }
     }
 }
 

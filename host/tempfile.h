@@ -16,9 +16,13 @@
 
 #include <sys/types.h>
 
+#include <condition_variable>
 #include <cstddef>
+#include <exception>
 #include <functional>
+#include <mutex>
 #include <string>
+#include <thread>
 
 #include "framework/file.h"
 
@@ -81,13 +85,18 @@ public:
     // first. Raises CFileException when that fails or no name is free
     // (cause directoryFull); the file is then discarded.
     std::u16string Commit(bool durable);
+    // Starts writing to the disk the bytes written since the last call
+    // (without waiting for them), so that the flush of Commit(true) finds
+    // them mostly written: for a file that is to be durable.
+    void StartFlush() noexcept;
     // Closes and removes a file not committed; nothing when there is none.
     void Discard() noexcept;
 
 private:
     int Place(const std::string& candidate);
     int m_dirFd = -1;
-    std::string m_hidden;  // the hidden name, when the file has one
+    std::string m_hidden;       // the hidden name, when the file has one
+    long long m_flushFrom = 0;  // where the bytes StartFlush has not started yet begin
     std::u16string m_folder, m_name;
 };
 
@@ -115,6 +124,39 @@ using ByteWriter = std::function<void(const char* bytes, std::size_t count)>;
 QEL_HOST_API std::u16string WriteNewFile(const std::u16string& folder, const std::u16string& name,
                                          const std::function<void(const ByteWriter&)>& fill);
 
+// Writes blocks to a file on a thread of its own, one block at a time, so
+// that the caller makes the next block while the last one goes to the
+// kernel. The thread starts at the first Start (a block is written on the
+// caller's thread when none can be had) and ends with the object.
+class QEL_HOST_API WriteBehind {
+public:
+    WriteBehind() = default;
+    ~WriteBehind();  // waits for the block in flight; its failure is dropped
+    WriteBehind(const WriteBehind&) = delete;
+    WriteBehind& operator=(const WriteBehind&) = delete;
+
+    // Waits for the block before (raising its failure), then starts writing
+    // `count` bytes to `file` and returns. The bytes and the file must stay
+    // as they are until the next Start or Wait.
+    void Start(CFile& file, const void* bytes, std::size_t count);
+    // Waits for the block in flight, if any; raises what its write raised.
+    void Wait();
+    // Waits without raising: for a file that is given up.
+    void WaitQuietly() noexcept;
+
+private:
+    void Run();
+
+    std::thread m_thread;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    CFile* m_file = nullptr;  // the block in flight: its file, bytes and size
+    const void* m_bytes = nullptr;
+    std::size_t m_count = 0;
+    bool m_busy = false, m_stop = false;
+    std::exception_ptr m_error;  // the failure of the last block, until Wait
+};
+
 // The system calls with which QelNewFile makes and names its files, in one
 // table so that a test can play a file system without O_TMPFILE or without
 // an exclusive rename, or another process that takes a name at the last
@@ -126,5 +168,16 @@ struct NewFileCalls {
     int (*renameat2)(int fromDir, const char* from, int toDir, const char* to, unsigned flags);
 };
 QEL_HOST_API NewFileCalls& NewFileSystemCalls();
+
+// A private new folder (mode 0700, ".qel-scratch-XXXXXX") inside the
+// temporary folder, for files that an export makes before it knows whether
+// it goes on (a page's inline images): the export takes them back with
+// RemoveScratchFolders, and what is left goes when the process exits
+// normally. Empty, with `why` saying so, when none can be made.
+QEL_HOST_API std::u16string MakeScratchFolder(std::u16string& why);
+// Removes `folder` (one of MakeScratchFolder's) and everything in it.
+QEL_HOST_API void RemoveScratchFolder(const std::u16string& folder) noexcept;
+// Removes every scratch folder of this process and everything in them.
+QEL_HOST_API void RemoveScratchFolders() noexcept;
 
 }  // namespace qel::host

@@ -85,6 +85,8 @@ bool ParseDataUrl(std::u16string_view value, DataUrl& out) {
     for (std::size_t i = first; i < last; ++i)
         if (value[i] != u'\t' && value[i] != u'\n' && value[i] != u'\r') kept += value[i];
     if (!qel::framework::StartsWithNoCase(kept, u"data:")) return false;
+    // The fragment is no part of the resource, as a browser fetches it.
+    if (const std::size_t hash = kept.find(u'#'); hash != std::u16string::npos) kept.resize(hash);
     const std::string url = qel::framework::WideToUtf8(std::u16string_view(kept).substr(5));
 
     const std::size_t comma = url.find(',');

@@ -15,7 +15,8 @@ struct DataUrl {
 
 // Reads `value` (an attribute's text) the way browsers read a data: URL
 // (the WHATWG "data: URL processor"): blanks and control characters at the
-// ends dropped, tabs and line breaks removed, "data:" in any case, the media
+// ends dropped, tabs and line breaks removed, the fragment (from the first
+// '#') dropped, "data:" in any case, the media
 // type up to the first ',', and the body after it percent-decoded (its
 // non-ASCII characters as UTF-8); with ";base64" ending the media type, the
 // body is then Base64, white space allowed, one or two '=' at the end

@@ -1,6 +1,10 @@
 #include "apps/toruca/card.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <limits.h>
+#include <signal.h>
+#include <sys/syscall.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -56,6 +60,60 @@ void RequireInputFile(const std::string& path, const std::string& shown) {
 
 void UseTemporaryFolder(const std::string& folder) { ::setenv("QELHOST_TEMP_DIR", folder.c_str(), 1); }
 
+namespace {
+
+// The scratch folder in use, for the signal handler: a fixed buffer, since
+// the handler may not allocate.
+char g_scratch[PATH_MAX];
+volatile sig_atomic_t g_scratchSet = 0;
+
+// Removes the entries of the folder open as `dir` and their contents, to
+// `depth` levels, with system calls only (a signal handler runs it).
+void RemoveContents(int dir, int depth) {
+    alignas(8) char buffer[4096];
+    for (;;) {
+        const long n = ::syscall(SYS_getdents64, dir, buffer, sizeof buffer);
+        if (n <= 0) return;
+        for (long at = 0; at < n;) {
+            struct Entry {
+                ino64_t ino;
+                off64_t off;
+                unsigned short reclen;
+                unsigned char type;
+                char name[1];
+            };
+            const auto* e = reinterpret_cast<const Entry*>(buffer + at);
+            at += e->reclen;
+            if ((e->name[0] == '.' && e->name[1] == 0) || (e->name[0] == '.' && e->name[1] == '.' && e->name[2] == 0))
+                continue;
+            if (::unlinkat(dir, e->name, 0) == 0 || depth == 0) continue;
+            const int sub = ::openat(dir, e->name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            if (sub < 0) continue;
+            RemoveContents(sub, depth - 1);
+            ::close(sub);
+            ::unlinkat(dir, e->name, AT_REMOVEDIR);
+        }
+        ::lseek(dir, 0, SEEK_SET);  // entries removed while reading: read again until none is left
+    }
+}
+
+// SIGINT, SIGTERM, SIGHUP: the scratch folder goes, then the signal ends
+// the process as it would have.
+void RemoveScratchAndDie(int sig) {
+    if (g_scratchSet) {
+        const int dir = ::open(g_scratch, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (dir >= 0) {
+            RemoveContents(dir, 8);
+            ::close(dir);
+        }
+        ::rmdir(g_scratch);
+    }
+    ::signal(sig, SIG_DFL);
+    ::raise(sig);
+}
+
+}  // namespace
+
 PrivateFolder::PrivateFolder() {
     std::error_code ec;
     std::string pattern = (fs::temp_directory_path(ec) / "toruca-XXXXXX").string();
@@ -63,9 +121,19 @@ PrivateFolder::PrivateFolder() {
     if (!::mkdtemp(pattern.data()))
         throw Failure(std::string("cannot make a temporary folder: ") + std::strerror(errno));
     m_path = pattern;
+    if (m_path.size() < sizeof g_scratch && !g_scratchSet) {
+        std::memcpy(g_scratch, m_path.c_str(), m_path.size() + 1);
+        g_scratchSet = 1;
+        m_guarded = true;
+        for (const int sig : {SIGINT, SIGTERM, SIGHUP}) ::signal(sig, &RemoveScratchAndDie);
+    }
 }
 
 PrivateFolder::~PrivateFolder() {
+    if (m_guarded) {
+        for (const int sig : {SIGINT, SIGTERM, SIGHUP}) ::signal(sig, SIG_DFL);
+        g_scratchSet = 0;
+    }
     std::error_code ec;
     fs::remove_all(m_path, ec);
 }

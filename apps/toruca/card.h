@@ -51,7 +51,9 @@ const char* FormOfType(int type);
 void RequireInputFile(const std::string& path, const std::string& shown = {});
 
 // A private new folder under the system's temporary folder for the life of
-// the object; it is removed with everything in it afterwards.
+// the object; it is removed with everything in it afterwards, and also when
+// SIGINT, SIGTERM or SIGHUP ends the program meanwhile (the first such
+// folder of the process; later ones at their end only).
 class PrivateFolder {
 public:
     PrivateFolder();
@@ -62,10 +64,12 @@ public:
 
 private:
     std::string m_path;
+    bool m_guarded = false;  // the signal handlers remove this one
 };
 
-// Points the host's temporary folder (where the reader saves attachments)
-// at a private new folder for the life of the object.
+// Points the host's temporary folder (where the reader saves attachments
+// and the import its inline images) at a private new folder for the life of
+// the object.
 class ScratchFolder : public PrivateFolder {
 public:
     ScratchFolder();

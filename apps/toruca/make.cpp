@@ -12,6 +12,7 @@
 #include "dialogs/settings_check.h"
 #include "format/tpj_writer.h"
 #include "framework/codepage.h"
+#include "host/report.h"
 #include "html/html_import.h"
 #include "toruca/category.h"
 #include "toruca/torucautil.h"
@@ -93,12 +94,14 @@ void ImportPage(CQelTpjFile& card, const std::string& page) {
     std::error_code ec;
     const fs::path full = fs::absolute(page, ec).lexically_normal();
     bool imported = false;
+    qel::host::BeginExportReport();
     try {
         imported = qel::html::CreateFromHtml(card, qel::framework::PathFromNative(full.string()), nullptr);
     } catch (const std::exception&) {
         imported = false;
     }
-    if (!imported) throw Failure(page + ": cannot be read as a page");
+    const std::u16string why = qel::host::TakeExportReport().why;
+    if (!imported) throw Failure(page + ": cannot be read as a page" + (why.empty() ? "" : " (" + Utf8(why) + ")"));
 }
 
 // The export writes an empty part for an image that is not there; say so.
@@ -125,6 +128,9 @@ int RunMake(const MakeOptions& o) {
     SetIdentifiers(card, o);
     SetIcon(card, o.icon);
 
+    // Inline images of the page are saved here, read into the card and
+    // removed with it: nothing of them is left behind.
+    ScratchFolder scratch;
     ImportPage(card, o.page);
     const qel::format::CardForm& form = FormNamed(o.form);
     card.SetType(form.type);

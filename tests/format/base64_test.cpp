@@ -378,3 +378,38 @@ TEST(Base64Paths, RandomLargeInputsRoundTripOnEveryPath) {
         }
     }
 }
+
+TEST(Base64Paths, DecodeLinesTakesOnlyWholeLinesOfTheEncodersLayout) {
+    const std::string bytes = Bytes(57 * 4 + 10, 5);
+    const std::string text = Encode(bytes);  // four full lines, then a short one
+    std::string lf = text;
+    for (std::size_t at = lf.find('\r'); at != std::string::npos; at = lf.find('\r', at)) lf.erase(at, 1);
+    std::string dirty = text;
+    dirty[78 + 30] = '=';
+    const struct {
+        const char* what;
+        std::string text;
+        std::size_t capacity, lines, used;
+    } cases[] = {
+        {"CR LF lines, the short one left", text, 1000, 4, 4 * 78},
+        {"LF lines", lf, 1000, 4, 4 * 77},
+        {"room for two lines", text, 57 * 3 - 1, 2, 2 * 78},
+        {"a pad character in the second line", dirty, 1000, 1, 78},
+        {"the line end not read yet", text.substr(0, 78 + 77), 1000, 1, 78},
+        {"a delimiter", "--" + text, 1000, 0, 0},
+        {"nothing", "", 1000, 0, 0},
+    };
+    std::vector<Base64Path> paths = VectorPaths();
+    paths.push_back(Base64Path::scalar);
+    for (const auto& c : cases) {
+        for (Base64Path path : paths) {
+            std::string out(c.capacity, '\0');
+            std::size_t used = 99;
+            const std::size_t n = qel::format::DecodeBase64LinesOn(
+                path, c.text.data(), c.text.size(), reinterpret_cast<unsigned char*>(out.data()), c.capacity, &used);
+            EXPECT_EQ(used, c.used) << c.what;
+            ASSERT_EQ(n, 57 * c.lines) << c.what;
+            EXPECT_EQ(out.substr(0, n), bytes.substr(0, n)) << c.what;
+        }
+    }
+}

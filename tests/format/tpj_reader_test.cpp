@@ -575,17 +575,18 @@ TEST_F(TpjReader, AnAttachmentThatCannotBeWrittenWholeFailsTheLoadAndLeavesNoFil
     EXPECT_EQ(qel::host::TakeExportReport().why.rfind(u"attachment " + W(dir() / "no" / "such" / "a.gif"), 0), 0u);
 
     // The disk fills up (the file size limit stands in for it) in the third
-    // attachment: the files of the first two go as well.
+    // attachment, large enough to be written behind the decoding: the files
+    // of the first two go as well.
     const fs::path temp = dir() / "temp";
     fs::create_directories(temp);
     ::setenv("QELHOST_TEMP_DIR", temp.c_str(), 1);
     const std::string icon = "Content-Type: application/x-ticon;name=\"i.gif\";title=\"T\"\r\n";
     qel::test::WriteFileBytes(
         dir() / "in.trc",
-        Detail("",
-               {Attachment(icon, "UE5H"),
-                Attachment("Content-Type: image/gif;name=\"a.gif\"\r\nContent-ID: <a>\r\n", "UE5H"),
-                Attachment("Content-Type: image/gif;name=\"b.gif\"\r\nContent-ID: <b>\r\n", std::string(4000, 'Q'))}));
+        Detail("", {Attachment(icon, "UE5H"),
+                    Attachment("Content-Type: image/gif;name=\"a.gif\"\r\nContent-ID: <a>\r\n", "UE5H"),
+                    Attachment("Content-Type: image/gif;name=\"b.gif\"\r\nContent-ID: <b>\r\n",
+                               std::string(400000, 'Q'))}));
     rec.SetUniqueIcon(u"/kept/icon.gif", u"kept");
     qel::host::BeginExportReport();
     bool loaded = true;

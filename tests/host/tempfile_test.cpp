@@ -457,3 +457,31 @@ TEST_F(WriteNewFileTest, BytesMadeWhileWritingAndAFailureOfTheirOwn) {
                  CFileException);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir()), fs::directory_iterator()), 1);
 }
+
+TEST_F(WriteNewFileTest, WriteBehindKeepsTheOrderAndRaisesAFailureOnce) {
+    const std::string a(300000, 'a'), b(300000, 'b');
+    {
+        CFile file;
+        ASSERT_TRUE(file.Open(wpath("blocks"), CFile::modeCreate | CFile::modeWrite));
+        qel::host::WriteBehind behind;
+        behind.Start(file, a.data(), a.size());
+        behind.Start(file, b.data(), b.size());
+        behind.Wait();
+        behind.Wait();  // nothing in flight: returns at once
+    }
+    EXPECT_EQ(qel::test::ReadFileBytes(path("blocks")), a + b);
+
+    // A block that cannot be written raises from the next call, once.
+    CFile file;
+    ASSERT_TRUE(file.Open(wpath("full"), CFile::modeCreate | CFile::modeWrite));
+    const qel::test::FileSizeLimit limit(1000);
+    qel::host::WriteBehind behind;
+    behind.Start(file, a.data(), a.size());
+    EXPECT_THROW(behind.Start(file, b.data(), b.size()), CFileException);
+    EXPECT_NO_THROW(behind.Wait());
+    behind.Start(file, b.data(), b.size());
+    EXPECT_THROW(behind.Wait(), CFileException);
+    behind.Start(file, b.data(), b.size());
+    behind.WaitQuietly();
+    EXPECT_NO_THROW(behind.Wait());
+}

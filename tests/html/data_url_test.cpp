@@ -34,6 +34,7 @@ TEST(DataUrl, BodiesAndMediaTypes) {
         {u"data:image/png;base64,", "", "image/png"},
         {u"data:image/png,base64,aGVsbG8=", "base64,aGVsbG8=", "image/png"},  // only ";base64" says Base64
         {u"data:bogus,x", "x", "text/plain"},
+        {u"data:image/png;base64,iVBORw0KGgoAAAANSUhEUg==#frag%41", kPng, "image/png"},  // the fragment goes
     };
     for (const Case& c : cases) {
         DataUrl data;

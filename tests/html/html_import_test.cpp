@@ -20,6 +20,7 @@
 #include "framework/strings.h"
 #include "host/dom.h"
 #include "host/htmldata.h"
+#include "host/tempfile.h"
 #include "host/url.h"
 #include "html/cid_rewrite.h"
 #include "html/html_import.h"
@@ -318,10 +319,11 @@ TEST_F(HtmlImport, EscapesInThePagesEncodingNameTheFile) {
     EXPECT_EQ(Images(rec), expected);
 }
 
-// An inline data: image becomes a file of its own in the temporary folder,
-// named after its content id unless another part of the card has that name,
-// and the card carries its bytes like any other part. A malformed one is
-// left as written and takes no number.
+// An inline data: image becomes a file of its own in a scratch folder of
+// the temporary folder, named after its content id unless another part of
+// the card has that name, and the card carries its bytes like any other
+// part. A malformed one is left as written and takes no number. The folder
+// is new for each import, so the same page gives the same names.
 TEST_F(HtmlImport, DataImagesBecomeFilesOfTheirOwn) {
     fs::create_directory(path("sub"));
     qel::test::WriteFileBytes(path("sub/image1.gif"), "GIF89a");
@@ -332,15 +334,21 @@ TEST_F(HtmlImport, DataImagesBecomeFilesOfTheirOwn) {
         "<img src=\"sub/image1.gif\"><object data=\"data:image/png;base64,iVBORw0KGgoAAAANSUhEUg==\"></object>"
         "<img src=\"data:text/plain,hi\"></body>";
     const std::u16string page = WriteFile("page.html", html);
-    ASSERT_TRUE(qel::html::CreateFromHtml(rec, page, nullptr));
-    const std::vector<std::pair<std::u16string, std::u16string>> expected = {{Local("image1(1).gif"), u"image1"},
-                                                                             {Local("sub/image1.gif"), u"image2"},
-                                                                             {Local("image3"), u"image3"},
-                                                                             {Local("image4.png"), u"image4"}};
-    EXPECT_EQ(Images(rec), expected);
-    EXPECT_EQ(qel::test::ReadFileBytes(path("image1(1).gif")), std::string("GIF89a\1\0\1\0", 10));
-    EXPECT_EQ(qel::test::ReadFileBytes(path("image3")), "hi");
-    EXPECT_EQ(qel::test::ReadFileBytes(path("image4.png")), png);
+    for (int run = 0; run < 2; ++run) {
+        ASSERT_TRUE(qel::html::CreateFromHtml(rec, page, nullptr));
+        ASSERT_EQ(rec.m_arrImages.GetSize(), 4);
+        const fs::path scratch = fs::path(qel::framework::PathToNative(rec.m_arrImages[0].m_strPath)).parent_path();
+        EXPECT_EQ(scratch.parent_path(), dir());
+        const auto Scratch = [&](const std::string& name) { return W(scratch / name); };
+        const std::vector<std::pair<std::u16string, std::u16string>> expected = {{Scratch("image1(1).gif"), u"image1"},
+                                                                                 {Local("sub/image1.gif"), u"image2"},
+                                                                                 {Scratch("image3"), u"image3"},
+                                                                                 {Scratch("image4.png"), u"image4"}};
+        EXPECT_EQ(Images(rec), expected);
+        EXPECT_EQ(qel::test::ReadFileBytes(scratch / "image1(1).gif"), std::string("GIF89a\1\0\1\0", 10));
+        EXPECT_EQ(qel::test::ReadFileBytes(scratch / "image3"), "hi");
+        EXPECT_EQ(qel::test::ReadFileBytes(scratch / "image4.png"), png);
+    }
     EXPECT_EQ(rec.m_strHtml, U("<body><img src=\"cid:image1\">"
                                "<img src=\"data:image/gif;base64\"><img src='data:image/gif;base64,R0l$'>"
                                "<img src=\"cid:image2\"><object data=\"cid:image4\"></object>"
@@ -351,10 +359,7 @@ TEST_F(HtmlImport, DataImagesBecomeFilesOfTheirOwn) {
     EXPECT_NE(text.find(u"Content-Type: image/png;name=\"image4.png\";\r\nContent-Transfer-Encoding: base64\r\n"
                         u"Content-ID: <image4>\r\n\r\niVBORw0KGgoAAAANSUhEUg==\r\n"),
               std::u16string::npos);
-
-    // A second import of the page finds image4.png taken in the folder.
-    ASSERT_TRUE(qel::html::CreateFromHtml(rec, page, nullptr));
-    EXPECT_EQ(rec.m_arrImages[3].m_strPath, Local("image4(1).png"));
+    qel::host::RemoveScratchFolders();
 }
 
 // When an inline image cannot be written whole, the import fails rather

@@ -169,6 +169,15 @@ TEST_F(ExportTest, WhatCannotBeLoadedEndsInOneMessageBox) {
     EXPECT_TRUE(fs::is_empty(dir()));
 }
 
+// A page's inline images are decoded before the export is decided: a
+// cancelled export takes them back and leaves the temporary folder as it was.
+TEST_F(ExportTest, ACancelledExportLeavesNoInlineImage) {
+    const std::u16string page = Input("page.html", "<img src=\"data:image/gif;base64,R0lGODlhAQABAA==\">");
+    ExpectOutputDialog(kRadioProject, [](qel::test::DialogUser& u) { u.Cancel(); });
+    EXPECT_TRUE(m_device.Export(page, nullptr));
+    EXPECT_TRUE(fs::is_empty(dir()));
+}
+
 TEST_F(ExportTest, AFileAlreadyInTheChosenFormIsKeptAsItIs) {
     const std::u16string input = Input("card.trc", Golden("snippet.trc"));
     ExpectOutputDialog(kRadioSnip, [](qel::test::DialogUser& u) { u.Ok(); });

@@ -140,6 +140,19 @@ TEST_F(QelhostTest, PipesAreRefusedWithoutWaiting) {
     EXPECT_EQ(run.out, "qelhost: the output method dialog was cancelled; nothing written\n");
 }
 
+// A page that would keep the parser busy for minutes: the parse is stopped
+// at its deadline, and the export fails with the reason, not by a signal.
+TEST_F(QelhostTest, APageThatHoldsTheParserFailsAtTheDeadline) {
+    std::string page;
+    while (page.size() < 2'000'000) page += "<a><div></a>";
+    qel::test::WriteFileBytes(path("hostile.html"), page);
+    const QelhostRun run = RunQelhost({"--temp-dir", path("out").string(), path("hostile.html").string()});
+    EXPECT_EQ(run.exitCode, 1) << run.err;
+    EXPECT_TRUE(run.HasErrLine("qelhost: why: " + path("hostile.html").string() +
+                               " cannot be loaded as a page: the page took longer than 2 s to parse"))
+        << run.err;
+}
+
 TEST_F(QelhostTest, ScriptProblemsAreReportedAndCancelTheDialog) {
     qel::test::WriteFileBytes(path("bad.script"), "dialog 13651\nclick 29999\nok\n");
     QelhostRun run = RunQelhost({"--temp-dir", path("out").string(), "--script", path("bad.script").string(), Page()});

@@ -1,0 +1,216 @@
+#include "host/htmlisolation.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "framework/codepage.h"
+#include "host/htmlrecords.h"
+#include "host/parsearena.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#define QEL_ISOLATION_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define QEL_ISOLATION_ASAN 1
+#endif
+#endif
+
+namespace qel::host {
+
+namespace {
+
+constexpr std::size_t kMiB = std::size_t{1} << 20;
+constexpr std::size_t kWriteBuffer = 64 * 1024;
+// Exit statuses of the child besides 0.
+constexpr int kExitMemory = 3;
+constexpr int kExitWrite = 4;
+// Room in the child's address space besides what it inherits and the arena:
+// its stack, and what the system maps for it.
+constexpr std::size_t kAddressSlack = 64 * kMiB;
+
+std::atomic<bool> g_inProcess{false};
+
+[[noreturn]] void ExhaustedInChild() { ::_exit(kExitMemory); }
+
+[[noreturn]] void ExhaustedInProcess() {
+    // Only a fuzzer parses in process, with inputs far below the cap.
+    std::abort();
+}
+
+bool WriteToFd(void* context, const char* bytes, std::size_t size) {
+    const int fd = *static_cast<int*>(context);
+    while (size > 0) {
+        const ssize_t n = ::write(fd, bytes, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        bytes += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool AppendToString(void* context, const char* bytes, std::size_t size) {
+    static_cast<std::string*>(context)->append(bytes, size);
+    return true;
+}
+
+#ifndef QEL_ISOLATION_ASAN
+// The address space the process has mapped now, from /proc; 0 when unknown.
+std::size_t MappedBytes() {
+    std::FILE* f = std::fopen("/proc/self/statm", "r");
+    if (!f) return 0;
+    unsigned long pages = 0;
+    const int n = std::fscanf(f, "%lu", &pages);
+    std::fclose(f);
+    return n == 1 ? pages * static_cast<std::size_t>(::sysconf(_SC_PAGESIZE)) : 0;
+}
+#endif
+
+struct ChildPlan {
+    const char* text;
+    std::size_t size;
+    std::size_t memory;
+    rlim_t cpuSeconds;
+    rlim_t addressSpace;  // 0: no limit
+    int fd;
+};
+
+// The child: only system calls, gumbo and the arena from here to _exit.
+[[noreturn]] void RunChild(const ChildPlan& plan) {
+    // The parent's handlers (a scratch folder's removal) are not the child's.
+    struct sigaction dfl {};
+    dfl.sa_handler = SIG_DFL;
+    for (const int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGXCPU, SIGSEGV, SIGBUS, SIGABRT})
+        ::sigaction(sig, &dfl, nullptr);
+    sigset_t none;
+    ::sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    const rlimit core{0, 0};
+    ::setrlimit(RLIMIT_CORE, &core);
+    const rlimit cpu{plan.cpuSeconds, plan.cpuSeconds + 1};
+    ::setrlimit(RLIMIT_CPU, &cpu);
+    if (plan.addressSpace) {
+        const rlimit as{plan.addressSpace, plan.addressSpace};
+        ::setrlimit(RLIMIT_AS, &as);
+    }
+    ParseArena arena(plan.memory, &ExhaustedInChild);
+    if (!arena.Reserved()) ::_exit(kExitMemory);
+    auto* buffer = static_cast<char*>(arena.Allocate(kWriteBuffer));
+    int fd = plan.fd;
+    RecordWriter writer(buffer, kWriteBuffer, &WriteToFd, &fd);
+    ::_exit(WriteHtmlRecords(plan.text, plan.size, arena, writer) ? 0 : kExitWrite);
+}
+
+std::u16string Seconds(std::chrono::milliseconds ms) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g s", static_cast<double>(ms.count()) / 1000.0);
+    return qel::framework::Utf8ToWide(text);
+}
+
+// Reads the child's records until it closes the pipe or the deadline passes;
+// false at the deadline.
+bool ReadUntil(int fd, std::chrono::steady_clock::time_point deadline, std::string& records) {
+    char buffer[65536];
+    for (;;) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) return false;
+        pollfd p{fd, POLLIN, 0};
+        const int ready = ::poll(&p, 1, static_cast<int>(left.count()) + 1);
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0) continue;  // the time is checked above
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return true;
+        records.append(buffer, static_cast<std::size_t>(n));
+    }
+}
+
+// Why the child gave no records, from its end.
+std::u16string WhyChildFailed(int status, const HtmlParseLimits& limits) {
+    if (WIFEXITED(status) && WEXITSTATUS(status) == kExitMemory)
+        return qel::framework::Utf8ToWide("the page needs more than " + std::to_string(limits.memory / kMiB) +
+                                          " MiB to parse");
+    if (WIFSIGNALED(status) && WTERMSIG(status) == SIGXCPU)
+        return u"the page took longer than " + Seconds(limits.deadline) + u" to parse";
+    if (WIFSIGNALED(status))
+        return qel::framework::Utf8ToWide("the HTML parser stopped on the page (signal " +
+                                          std::to_string(WTERMSIG(status)) + ": " + strsignal(WTERMSIG(status)) + ")");
+    return u"the HTML parser stopped on the page";
+}
+
+bool ParseInProcess(const char* text, std::size_t size, const HtmlParseLimits& limits, std::string& records) {
+    ParseArena arena(limits.memory, &ExhaustedInProcess);
+    if (!arena.Reserved()) return false;
+    std::string buffer(kWriteBuffer, '\0');
+    RecordWriter writer(buffer.data(), buffer.size(), &AppendToString, &records);
+    return WriteHtmlRecords(text, size, arena, writer);
+}
+
+}  // namespace
+
+HtmlParseLimits HtmlParseLimitsFor(std::size_t bytes) {
+    const std::size_t blocks = bytes == 0 ? 1 : (bytes + 2 * kMiB - 1) / (2 * kMiB);
+    const std::size_t memory = bytes > 4 * kMiB ? bytes * 128 : 512 * kMiB;
+    return {std::chrono::milliseconds(2000 * static_cast<long long>(blocks)), memory};
+}
+
+void SetHtmlParseInProcess(bool inProcess) { g_inProcess = inProcess; }
+
+bool ParseHtmlRecords(const char* text, std::size_t size, const HtmlParseLimits& limits, std::string& records,
+                      std::u16string& why) {
+    records.clear();
+    if (g_inProcess) return ParseInProcess(text, size, limits, records);
+    const auto deadline = std::chrono::steady_clock::now() + limits.deadline;
+
+    ChildPlan plan{text, size, limits.memory, 0, 0, -1};
+    plan.cpuSeconds = static_cast<rlim_t>((limits.deadline.count() + 999) / 1000);
+#ifndef QEL_ISOLATION_ASAN
+    if (const std::size_t mapped = MappedBytes()) plan.addressSpace = mapped + limits.memory + kAddressSlack;
+#endif
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) {
+        why = u"the page cannot be parsed: " + qel::framework::Utf8ToWide(std::strerror(errno));
+        return false;
+    }
+    ::fcntl(fds[1], F_SETPIPE_SZ, static_cast<int>(kMiB));  // fewer switches; the default is fine too
+    plan.fd = fds[1];
+    const pid_t pid = ::fork();
+    if (pid == 0) RunChild(plan);
+    const int forkError = errno;
+    ::close(fds[1]);
+    if (pid < 0) {
+        ::close(fds[0]);
+        why = u"the page cannot be parsed: " + qel::framework::Utf8ToWide(std::strerror(forkError));
+        return false;
+    }
+    const bool inTime = ReadUntil(fds[0], deadline, records);
+    if (!inTime) ::kill(pid, SIGKILL);
+    ::close(fds[0]);
+    int status = 0;
+    pid_t waited;
+    while ((waited = ::waitpid(pid, &status, 0)) < 0 && errno == EINTR) {}
+    if (!inTime) {
+        records.clear();
+        why = u"the page took longer than " + Seconds(limits.deadline) + u" to parse";
+        return false;
+    }
+    // A host that ignores SIGCHLD leaves no status: the records tell.
+    if (waited == pid && !(WIFEXITED(status) && WEXITSTATUS(status) == 0)) {
+        records.clear();
+        why = WhyChildFailed(status, limits);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace qel::host
