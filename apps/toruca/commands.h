@@ -27,5 +27,10 @@ int RunCheck(const std::vector<std::string>& files, bool json);
 int RunConvert(const std::string& file, const std::string& form, const Output& out);
 int RunExtract(const std::string& file, const std::string& dir);
 int RunPreview(const std::string& file, const Output& out);
+// The width of an i-mode handset's screen, preview --page's default.
+inline constexpr int kHandsetWidth = 240;
+// Draws the page of the card `file` `width` pixels wide, as tall as the page
+// is (default output page.png).
+int RunPreviewPage(const std::string& file, const Output& out, int width);
 
 }  // namespace qel::apps

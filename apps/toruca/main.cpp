@@ -207,6 +207,7 @@ public:
         if (m_check->parsed()) return RunCheck(m_checkFiles, m_checkJson);
         if (m_convert->parsed()) return RunConvert(m_convertFile, m_convertForm, m_convertOut);
         if (m_extract->parsed()) return RunExtract(m_extractFile, m_extractDir);
+        if (m_preview->parsed() && m_previewPage) return RunPreviewPage(m_previewFile, m_previewOut, m_previewWidth);
         if (m_preview->parsed()) return RunPreview(m_previewFile, m_previewOut);
         return std::nullopt;
     }
@@ -252,7 +253,11 @@ private:
         m_preview = app.add_subcommand("preview", "Draw the card as a handset lists it, as a PNG picture");
         m_preview->add_option("FILE", m_previewFile, kCardFile)->required()->type_name("FILE");
         AddOutput(*m_preview, m_previewOut,
-                  "The PNG file (or folder, or - for standard output); default card.png here");
+                  "The PNG file (or folder, or - for standard output); default card.png (page.png) here");
+        m_preview->add_flag("--page", m_previewPage, "Draw the card's page as a handset shows it instead");
+        m_preview->add_option("--width", m_previewWidth, "The screen's width in pixels for --page (default 240)")
+            ->check(CLI::Range(16, 4096))
+            ->type_name("N");
     }
 
     CLI::App* m_info = nullptr;
@@ -269,6 +274,8 @@ private:
     std::string m_extractFile, m_extractDir;
     std::string m_previewFile;
     Output m_previewOut;
+    bool m_previewPage = false;
+    int m_previewWidth = kHandsetWidth;
 };
 
 // The first argument that is no option names the command: one that names

@@ -1,22 +1,27 @@
-// toruca preview: a picture of the card as a handset lists it. The card is
-// read here; the drawing is in a plug-in (apps/toruca/preview_draw.h) opened
-// only for this command.
+// toruca preview: a picture of the card as a handset lists it, or of its
+// page as a handset shows it (--page). The card is read here; the drawing is
+// in a plug-in (apps/toruca/preview_draw.h) opened only for this command.
 #include <dlfcn.h>
 
 #include <cstdio>
 #include <memory>
-#include <type_traits>
 
 #include "apps/toruca/card.h"
 #include "apps/toruca/commands.h"
 #include "apps/toruca/preview_draw.h"
 #include "framework/codepage.h"
+#include "host/htmldepth.h"
 #include "toruca/category.h"
 #include "toruca/torucautil.h"
 
 namespace qel::apps {
 
 namespace {
+
+// The layout engine walks the tree by recursion, several calls deep for
+// each level: a page nesting deeper than any handset page would is refused
+// rather than allowed to exhaust the stack.
+constexpr std::size_t kMaxPageDepth = 512;
 
 // "Cat NNNN genre   色 colour".
 std::string FooterOf(const CQelTpjFile& card) {
@@ -39,14 +44,23 @@ struct PluginClose {
     void operator()(void* handle) const { ::dlclose(handle); }
 };
 
-// The drawing function of the plug-in, which stays open while `plugin` does.
-DrawPreviewFn OpenDrawing(std::unique_ptr<void, PluginClose>& plugin) {
-    plugin.reset(::dlopen(kPreviewPlugin, RTLD_NOW | RTLD_LOCAL));
+// The plug-in, open until the returned handle is dropped.
+std::unique_ptr<void, PluginClose> OpenPlugin() {
+    std::unique_ptr<void, PluginClose> plugin(::dlopen(kPreviewPlugin, RTLD_NOW | RTLD_LOCAL));
     if (!plugin) throw Failure(std::string("cannot draw the preview: ") + ::dlerror());
-    void* draw = ::dlsym(plugin.get(), kDrawPreviewSymbol);
-    if (!draw) throw Failure(std::string("cannot draw the preview: ") + ::dlerror());
-    static_assert(std::is_same_v<DrawPreviewFn, decltype(&QelTorucaDrawPreview)>);
-    return reinterpret_cast<DrawPreviewFn>(draw);
+    return plugin;
+}
+
+// One of the plug-in's functions, of the type its declaration gives.
+template <typename Fn>
+Fn Function(const std::unique_ptr<void, PluginClose>& plugin, const char* name, Fn /*declared*/) {
+    void* function = ::dlsym(plugin.get(), name);
+    if (!function) throw Failure(std::string("cannot draw the preview: ") + ::dlerror());
+    return reinterpret_cast<Fn>(function);
+}
+
+void AppendPng(void* closure, const unsigned char* bytes, unsigned length) {
+    static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(bytes), length);
 }
 
 }  // namespace
@@ -65,13 +79,43 @@ int RunPreview(const std::string& file, const Output& out) {
     shown.data3 = DataText(card->GetData3());
     shown.footer = FooterOf(*card);
 
-    std::unique_ptr<void, PluginClose> plugin;
+    const auto plugin = OpenPlugin();
     std::string png;
-    const PngBytesFn append = [](void* closure, const unsigned char* bytes, unsigned length) {
-        static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(bytes), length);
-    };
-    if (!OpenDrawing(plugin)(shown, append, &png)) throw Failure("cannot draw the preview");
+    if (!Function(plugin, kDrawPreviewSymbol, &QelTorucaDrawPreview)(shown, AppendPng, &png))
+        throw Failure("cannot draw the preview");
     WriteOutput(out, u"card.png", png);
+    return 0;
+}
+
+int RunPreviewPage(const std::string& file, const Output& out, int width) {
+    if (width < 16 || width > 4096) throw Failure("--width: a width of 16 to 4096 pixels");
+    const InputFile input(file);
+    ScratchFolder scratch;  // the card's images are read from here
+    std::unique_ptr<CQelTpjFile> card = LoadCard(input);
+    if (card->m_strHtml.empty()) throw Failure(input.name() + ": the card holds no page");
+    PreviewPage page;
+    page.html = Utf8(card->m_strHtml);
+    page.width = width;
+    for (int i = 0; i < card->m_arrImages.GetSize(); ++i) {
+        const CQelTpjImgFile& image = card->m_arrImages[i];
+        // The first entry of an id is the one a reference means.
+        page.images.emplace(Utf8(image.m_strId), qel::framework::PathToNative(image.m_strPath));
+    }
+    const qel::host::HtmlNesting nesting = qel::host::MeasureHtmlNesting(page.html, kMaxPageDepth);
+    if (nesting.depth > kMaxPageDepth || !qel::host::HtmlNestingAcceptable(nesting))
+        throw Failure(input.name() + ": the page nests its elements more than " + std::to_string(kMaxPageDepth) +
+                      " levels deep or has too many to be drawn");
+
+    const auto plugin = OpenPlugin();
+    std::string png;
+    switch (Function(plugin, kDrawPageSymbol, &QelTorucaDrawPage)(page, AppendPng, &png)) {
+        case PageDrawn::ok: break;
+        case PageDrawn::tablesTooDeep:
+            throw Failure(input.name() + ": the page nests tables more than " + std::to_string(kMaxPageTableDepth) +
+                          " deep, too deep to be drawn");
+        case PageDrawn::cannotDraw: throw Failure("cannot draw the page");
+    }
+    WriteOutput(out, u"page.png", png);
     return 0;
 }
 

@@ -1,11 +1,13 @@
 // The drawing of `toruca preview`, in a plug-in of its own
 // (libtoruca_preview.so, next to the module's libraries) that the program
-// opens only when it previews: cairo, pango, fontconfig and gdk-pixbuf are
-// loaded by that command alone, and every other one starts without them.
+// opens only when it previews: cairo, pango, fontconfig, gdk-pixbuf and
+// litehtml are loaded by that command alone, and every other one starts
+// without them.
 // The program reads the card and hands over what is drawn, as UTF-8 text;
 // the plug-in knows nothing of cards.
 #pragma once
 
+#include <map>
 #include <string>
 
 namespace qel::apps {
@@ -18,17 +20,37 @@ struct PreviewCard {
     std::string footer;               // "Cat NNNN genre   色 colour"
 };
 
-// The plug-in's file name (found through the program's RUNPATH) and the name
-// of its one function, of type DrawPreviewFn.
+// A card's detail page, as a handset shows it.
+struct PreviewPage {
+    std::string html;                           // UTF-8
+    std::map<std::string, std::string> images;  // content id (after "cid:") to its file (native)
+    int width = 240;                            // the screen's width in pixels
+};
+
+// Why a page was not drawn.
+enum class PageDrawn { ok, tablesTooDeep, cannotDraw };
+// Tables nested deeper than this are refused: each level multiplies the
+// layout's time (about 2.5 times; 16 levels take seconds), and handset
+// pages nest two or three.
+inline constexpr int kMaxPageTableDepth = 8;
+
+// The plug-in's file name (found through the program's RUNPATH) and the
+// names of its functions, of types DrawPreviewFn and DrawPageFn.
 inline constexpr char kPreviewPlugin[] = "libtoruca_preview.so";
 inline constexpr char kDrawPreviewSymbol[] = "QelTorucaDrawPreview";
+inline constexpr char kDrawPageSymbol[] = "QelTorucaDrawPage";
 // Receives the bytes of the PNG picture as they are made, in order.
 using PngBytesFn = void (*)(void* closure, const unsigned char* bytes, unsigned length);
 // Draws `card` as a PNG picture, handing its bytes to `write`; false when
 // cairo cannot.
 using DrawPreviewFn = bool (*)(const PreviewCard& card, PngBytesFn write, void* closure);
+// Lays out and draws `page` as a PNG picture as tall as the page (cut at a
+// length no handset scrolls), handing its bytes to `write`.
+using DrawPageFn = PageDrawn (*)(const PreviewPage& page, PngBytesFn write, void* closure);
 
 }  // namespace qel::apps
 
-// The plug-in's function (a DrawPreviewFn), looked up by its plain name.
+// The plug-in's functions, looked up by their plain names.
 extern "C" bool QelTorucaDrawPreview(const qel::apps::PreviewCard& card, qel::apps::PngBytesFn write, void* closure);
+extern "C" qel::apps::PageDrawn QelTorucaDrawPage(const qel::apps::PreviewPage& page, qel::apps::PngBytesFn write,
+                                                  void* closure);

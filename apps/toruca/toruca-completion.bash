@@ -38,7 +38,7 @@ _toruca() {
             info|check) options+=" --json" ;;
             convert) options+=" --form --output --force" ;;
             extract) options+=" --dir" ;;
-            preview) options+=" --output --force" ;;
+            preview) options+=" --output --force --page --width" ;;
         esac
         COMPREPLY=($(compgen -W "$options" -- "$cur"))
         return

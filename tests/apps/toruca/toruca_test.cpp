@@ -5,10 +5,12 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
 
+#include <gdk-pixbuf/gdk-pixbuf.h>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -431,6 +433,87 @@ TEST_F(TorucaTest, PreviewDrawsAPngUnderAFreeName) {
     ASSERT_GT(png.size(), 24u);
     EXPECT_EQ(png.substr(0, 8), "\x89PNG\r\n\x1a\n");
     EXPECT_EQ(png.substr(16, 8), std::string("\0\0\x01\xe0\0\0\0\xd8", 8));  // 480 x 216
+}
+
+// A picture as drawn: its size, its top left pixel (0xRRGGBB) and how many
+// of its pixels are not white.
+struct Picture {
+    int width = 0, height = 0;
+    unsigned corner = 0;
+    int ink = 0;
+};
+
+Picture ReadPicture(const fs::path& png) {
+    Picture picture;
+    GError* error = nullptr;
+    GdkPixbuf* pixbuf = gdk_pixbuf_new_from_file(png.c_str(), &error);
+    if (error) g_error_free(error);
+    if (!pixbuf) return picture;
+    picture.width = gdk_pixbuf_get_width(pixbuf);
+    picture.height = gdk_pixbuf_get_height(pixbuf);
+    const guchar* pixels = gdk_pixbuf_read_pixels(pixbuf);
+    const int stride = gdk_pixbuf_get_rowstride(pixbuf), channels = gdk_pixbuf_get_n_channels(pixbuf);
+    picture.corner = (unsigned(pixels[0]) << 16) | (unsigned(pixels[1]) << 8) | pixels[2];
+    for (int y = 0; y < picture.height; ++y)
+        for (int x = 0; x < picture.width; ++x) {
+            const guchar* p = pixels + y * stride + x * channels;
+            if (p[0] < 0xF0 || p[1] < 0xF0 || p[2] < 0xF0) ++picture.ink;
+        }
+    g_object_unref(pixbuf);
+    return picture;
+}
+
+TEST_F(TorucaTest, PreviewPageDrawsThePageAsAHandsetShowsIt) {
+    const fs::path shop = MakeShop();
+    for (const auto& [width, args] :
+         std::vector<std::pair<int, std::vector<std::string>>>{{240, {}}, {320, {"--width", "320"}}}) {
+        std::vector<std::string> command{"preview", "--page", shop.string(), "-o",
+                                         "shop" + std::to_string(width) + ".png"};
+        command.insert(command.end(), args.begin(), args.end());
+        const TorucaRun run = Run(command);
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        const Picture shopPicture = ReadPicture(path("shop" + std::to_string(width) + ".png"));
+        EXPECT_EQ(shopPicture.width, width);
+        EXPECT_GE(shopPicture.height, 240) << width;
+    }
+
+    const std::string kana = "あいうえおかきくけこさしすせそたちつてと";  // 20 full-width characters
+    const std::map<std::string, std::string> bodies{
+        {"short", "<body><p>あいうえお</p></body>"},
+        {"kana", "<body><p>" + kana + kana + kana + kana + "</p></body>"},
+        // Pictogram F987 by its Shift_JIS code and by its code point.
+        {"sjis", "<body><p>&#63879;</p></body>"},
+        {"pua", "<body><p>&#xE6E2;</p></body>"},
+        {"colours", "<body bgcolor=\"#ff0000\"><p>x</p></body>"},
+    };
+    std::map<std::string, Picture> drawn;
+    for (const auto& [name, body] : bodies) {
+        qel::test::WriteFileBytes(path(name + ".html"),
+                                  "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; "
+                                  "charset=UTF-8\"></head>" +
+                                      body + "</html>");
+        ASSERT_EQ(Run({"make", path(name + ".html").string(), "-o", name + ".trc"}).exitCode, 0) << name;
+        const TorucaRun run = Run({"preview", "--page", name + ".trc", "-o", name + ".png"});
+        ASSERT_EQ(run.exitCode, 0) << name << run.err;
+        drawn[name] = ReadPicture(path(name + ".png"));
+        EXPECT_EQ(drawn[name].width, 240) << name;
+    }
+    // Kana alone breaks into lines: 80 characters of 12 pixels take four.
+    EXPECT_GE(drawn["kana"].height, drawn["short"].height + 3 * 12);
+    // A pictogram is a mark, the same whichever way the page writes it.
+    EXPECT_GT(drawn["sjis"].ink, 20);
+    EXPECT_TRUE(qel::test::ReadFileBytes(path("sjis.png")) == qel::test::ReadFileBytes(path("pua.png")))
+        << "&#63879; is not drawn as the pictogram F987";
+    EXPECT_EQ(drawn["colours"].corner, 0xFF0000u);
+
+    // Tables in tables cost the layout a multiple of its time for each
+    // level: a page nesting them deeper than a handset page would is refused.
+    std::string tables;
+    for (int level = 0; level < 12; ++level) tables = "<table><tr><td>" + tables + "x</td></tr></table>";
+    qel::test::WriteFileBytes(path("tables.html"), "<html><body>" + tables + "</body></html>");
+    ASSERT_EQ(Run({"make", path("tables.html").string(), "-o", "tables.trc"}).exitCode, 0);
+    ExpectFailure(Run({"preview", "--page", "tables.trc"}), "tables.trc: the page nests tables more than 8 deep");
+    EXPECT_FALSE(fs::exists(path("page.png")));
 }
 
 TEST_F(TorucaTest, HelpAndVersion) {

@@ -1,0 +1,75 @@
+// The plug-in's second drawing (apps/toruca/preview_draw.h): a card's page
+// laid out by the adapter of litehtml, with the card's own images, on a
+// screen of a handset's width.
+#include <cairo.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+
+#include "apps/toruca/litehtml_page.h"
+#include "apps/toruca/page_canvas.h"
+#include "apps/toruca/page_style.h"
+#include "apps/toruca/preview_draw.h"
+
+namespace qel::apps {
+
+namespace {
+
+// The screen's height, which the layout needs for its viewport.
+constexpr int kScreenHeight = 320;
+// A page longer than any handset would scroll is cut, so that a hostile
+// page cannot ask for a picture of any size.
+constexpr int kMaxHeight = 16384;
+
+struct SurfaceFree {
+    void operator()(cairo_surface_t* s) const { cairo_surface_destroy(s); }
+};
+struct CairoFree {
+    void operator()(cairo_t* c) const { cairo_destroy(c); }
+};
+
+struct PngSink {
+    PngBytesFn write;
+    void* closure;
+};
+
+cairo_status_t PassPng(void* closure, const unsigned char* data, unsigned int length) {
+    const auto* sink = static_cast<const PngSink*>(closure);
+    sink->write(sink->closure, data, length);
+    return CAIRO_STATUS_SUCCESS;
+}
+
+PageDrawn DrawPage(const PreviewPage& page, PngBytesFn write, void* closure) {
+    PageCanvas canvas(page.images);
+    HtmlPage html(PictogramReferencesResolved(page.html), HandsetStylesheet(), canvas, page.width, kScreenHeight);
+    if (html.TableDepth() > kMaxPageTableDepth) return PageDrawn::tablesTooDeep;
+    const int height = std::clamp(html.Layout(), 1, kMaxHeight);
+
+    std::unique_ptr<cairo_surface_t, SurfaceFree> surface(
+        cairo_image_surface_create(CAIRO_FORMAT_RGB24, page.width, height));
+    std::unique_ptr<cairo_t, CairoFree> cr(cairo_create(surface.get()));
+    cairo_set_source_rgb(cr.get(), 1, 1, 1);
+    cairo_paint(cr.get());
+    html.Draw(cr.get(), page.width, height);
+    cairo_surface_flush(surface.get());
+    PngSink sink{write, closure};
+    if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS ||
+        cairo_surface_write_to_png_stream(surface.get(), PassPng, &sink) != CAIRO_STATUS_SUCCESS)
+        return PageDrawn::cannotDraw;
+    return PageDrawn::ok;
+}
+
+}  // namespace
+
+}  // namespace qel::apps
+
+extern "C" __attribute__((visibility("default"))) qel::apps::PageDrawn QelTorucaDrawPage(
+    const qel::apps::PreviewPage& page, qel::apps::PngBytesFn write, void* closure) {
+    try {
+        return qel::apps::DrawPage(page, write, closure);
+    } catch (...) {
+        // No exception crosses the plug-in's boundary.
+        return qel::apps::PageDrawn::cannotDraw;
+    }
+}
