@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
@@ -87,6 +88,41 @@ void BM_DecodeBase64(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(kBytes));
 }
 BENCHMARK(BM_DecodeBase64)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The reader's decoder: lines of the encoder's layout (CR LF) taken in
+// blocks of about 256 KiB, as the reader reads them, into a chunk of 2 MiB.
+// Arguments: the code path (0 scalar, 1 SSSE3, 2 AVX2, 3 AVX-512), and
+// where the blocks come from: 0 the whole text in turn (from memory), 1
+// always its first block (from the cache, as a block the reader has just
+// read is).
+void BM_DecodeBase64Lines(benchmark::State& state) {
+    const auto path = static_cast<qel::format::Base64Path>(state.range(0));
+    if (!qel::format::Base64PathAvailable(path)) {
+        state.SkipWithError("path not available here");
+        return;
+    }
+    const std::string& text = Encoded();
+    constexpr std::size_t kBlock = 78 * 3360;
+    std::vector<unsigned char> chunk(std::size_t{2} << 20);
+    for (auto _ : state) {
+        std::size_t decoded = 0, held = 0;
+        for (std::size_t pos = 0; pos < text.size();) {
+            if (chunk.size() - held < kBlock) held = 0;
+            std::size_t used = 0;
+            const std::size_t n = qel::format::DecodeBase64LinesOn(path, text.data() + (state.range(1) ? 0 : pos),
+                                                                   std::min(kBlock, text.size() - pos),
+                                                                   chunk.data() + held, chunk.size() - held, &used);
+            if (used == 0) break;
+            decoded += n;
+            held += n;
+            pos += used;
+        }
+        if (decoded != kBytes / 57 * 57) state.SkipWithError("decode failed");
+        benchmark::DoNotOptimize(chunk.data());
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(kBytes));
+}
+BENCHMARK(BM_DecodeBase64Lines)->ArgsProduct({{0, 1, 2}, {0, 1}})->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_CoreutilsDecode(benchmark::State& state) {
     const std::string file = TempFile("text.b64", Encoded().data(), Encoded().size());

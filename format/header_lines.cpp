@@ -55,7 +55,7 @@ const CardForm* FormOfTypeValue(std::string_view value) noexcept {
 }
 
 LineReader::LineReader(ReadFn read, TooLongFn tooLong)
-    : m_read(std::move(read)), m_tooLong(std::move(tooLong)), m_buffer(new char[kBlock]) {}
+    : m_read(std::move(read)), m_tooLong(std::move(tooLong)), m_buffer(new char[2 * kBlock]) {}
 
 bool LineReader::Next(std::string_view& line, std::size_t maxLength) {
     const std::size_t maxHeld = maxLength >= kAnyLength - 1 ? maxLength : maxLength + 1;
@@ -94,7 +94,7 @@ void LineReader::TooLong() {
 }
 
 // Moves the unread rest to the front and reads a block after it, growing
-// the buffer when the rest fills it (a long line).
+// the buffer when the rest leaves no room for one (a long line).
 bool LineReader::Fill() {
     if (m_eof) return false;
     const std::size_t rest = m_end - m_pos;
@@ -109,7 +109,7 @@ bool LineReader::Fill() {
     }
     m_pos = 0;
     m_end = rest;
-    const std::size_t n = m_read(m_buffer.get() + m_end, std::min<std::size_t>(m_capacity - m_end, 1u << 30));
+    const std::size_t n = m_read(m_buffer.get() + m_end, kBlock);
     m_end += n;
     if (n == 0) m_eof = true;
     return n > 0;
