@@ -122,7 +122,7 @@ void BM_DecodeBase64Lines(benchmark::State& state) {
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(kBytes));
 }
-BENCHMARK(BM_DecodeBase64Lines)->ArgsProduct({{0, 1, 2}, {0, 1}})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_DecodeBase64Lines)->ArgsProduct({{0, 1, 2, 3}, {0, 1}})->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_CoreutilsDecode(benchmark::State& state) {
     const std::string file = TempFile("text.b64", Encoded().data(), Encoded().size());

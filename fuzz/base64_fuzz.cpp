@@ -43,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<char> refText(required + 1);
     std::size_t refLength = required;
     qel::format::EncodeBase64On(Base64Path::scalar, data + 1, length, refText.data(), &refLength, flags);
-    for (Base64Path path : {Base64Path::ssse3, Base64Path::avx2}) {
+    for (Base64Path path : {Base64Path::ssse3, Base64Path::avx2, Base64Path::avx512}) {
         if (!qel::format::Base64PathAvailable(path)) continue;
         std::vector<unsigned char> got(capacity + 1, 0xA5);
         std::size_t count = capacity;
