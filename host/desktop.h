@@ -22,6 +22,21 @@ QEL_HOST_API const char* DesktopTypeOfKey(std::u16string_view keyPath);
 // is more than the program and one file (%f, %F, %u or %U, with the optional
 // %i, %c and %k dropped): the file is the one argument a command of the
 // registry's form passes.
+//
+// The answer is asked for in this process, unless PrefetchDesktopOpenCommands
+// asked for it before: the first call for each type then takes that answer.
 QEL_HOST_API std::u16string DesktopOpenCommand(const char* mimeType);
+
+// Asks now, in a child process, for the open commands of every file class
+// DesktopTypeOfKey knows, for a program that runs one export and ends
+// without waiting for a user in between: the answers are those of this
+// moment. GIO watches the desktop's folders for changes, and the kernel's
+// teardown of those watches holds the exit of the process that made them for
+// 5 to 15 ms; the child ends while the export runs, and GIO never runs here.
+// Nothing when the process has other threads (a child of a process with
+// threads may find their locks held and never released) or a child cannot
+// be had; DesktopOpenCommand then asks in this process. A child whose answer
+// is never taken is waited for when the process exits.
+QEL_HOST_API void PrefetchDesktopOpenCommands() noexcept;
 
 }  // namespace qel::host

@@ -191,6 +191,12 @@ bool ParseStringValue(std::u16string_view line, std::u16string& name, std::u16st
     return pos == line.size();
 }
 
+// The registry file named by QELHOST_REGISTRY; null when none is.
+const char* RegistryFile() {
+    const char* file = std::getenv("QELHOST_REGISTRY");
+    return file && *file ? file : nullptr;
+}
+
 // The default value of a key that the desktop's associations answer, when no
 // registry file is named.
 std::u16string FromDesktop(std::u16string_view keyPath, const std::u16string& name, const std::u16string& defaultText) {
@@ -208,8 +214,8 @@ CRegistryBase::~CRegistryBase() = default;
 
 std::u16string CRegistryBase::GetValueString(const std::u16string& name, const std::u16string& defaultText,
                                              int /*reserved*/) {
-    const char* file = std::getenv("QELHOST_REGISTRY");
-    if (!file || !*file) return FromDesktop(m_keyPath, name, defaultText);
+    const char* file = RegistryFile();
+    if (!file) return FromDesktop(m_keyPath, name, defaultText);
     bool inKey = false;
     bool found = false;
     std::u16string result, lineName, lineValue, text;
@@ -242,3 +248,7 @@ std::u16string CRegistryBase::GetValueString(const std::u16string& name, const s
 
 CHKLMRegistryBase::CHKLMRegistryBase(const std::u16string& key, int /*flags*/)
     : CRegistryBase(key.empty() ? std::u16string(kRoot) : std::u16string(kRoot) + u'\\' + key) {}
+
+void qel::host::PrefetchDesktopAnswers() noexcept {
+    if (!RegistryFile()) PrefetchDesktopOpenCommands();
+}

@@ -25,3 +25,13 @@ public:
     // `key` is relative to HKEY_LOCAL_MACHINE ("SOFTWARE\\Classes\\...").
     CHKLMRegistryBase(const std::u16string& key, int flags);
 };
+
+namespace qel::host {
+
+// For a program that runs one export and ends without waiting for a user in
+// between: when no registry file is named, asks the desktop now, in a child
+// process, for the open commands the registry will answer from it
+// (PrefetchDesktopOpenCommands, desktop.h). Nothing when a file is named.
+QEL_HOST_API void PrefetchDesktopAnswers() noexcept;
+
+}  // namespace qel::host

@@ -38,6 +38,7 @@
 #include "framework/modaldriver.h"
 #include "framework/useraction.h"
 #include "host/htmldata.h"
+#include "host/registry.h"
 #include "apps/qelhost/module_interfaces.h"
 #include "apps/qelhost/written_box.h"
 #include "host/report.h"
@@ -458,6 +459,10 @@ int CreateProject(CQelDeviceIF& device) {
 int RunExport(CQelDeviceIF& device, const Options& o, const std::string& path) {
     HostDriver driver(AfxGetModalDriver(), o.formRadio);
     CModalDriver* before = AfxSetModalDriver(&driver);
+    // Without windows nobody changes the desktop's associations between now
+    // and the editor's lookup at the end: the desktop is asked while the
+    // export runs.
+    if (std::strcmp(driver.Name(), "gui") != 0) qel::host::PrefetchDesktopAnswers();
 
     const std::u16string widePath = qel::framework::PathFromNative(path);
 
