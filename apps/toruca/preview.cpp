@@ -44,9 +44,11 @@ struct PluginClose {
     void operator()(void* handle) const { ::dlclose(handle); }
 };
 
-// The plug-in, open until the returned handle is dropped.
+// The plug-in. It stays mapped until the process ends (RTLD_NODELETE):
+// pango starts threads of its own that may still run the drawing libraries'
+// code after the handle is closed.
 std::unique_ptr<void, PluginClose> OpenPlugin() {
-    std::unique_ptr<void, PluginClose> plugin(::dlopen(kPreviewPlugin, RTLD_NOW | RTLD_LOCAL));
+    std::unique_ptr<void, PluginClose> plugin(::dlopen(kPreviewPlugin, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE));
     if (!plugin) throw Failure(std::string("cannot draw the preview: ") + ::dlerror());
     return plugin;
 }
