@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -29,10 +30,8 @@ namespace qel::host {
 namespace {
 
 constexpr std::size_t kMiB = std::size_t{1} << 20;
-constexpr std::size_t kWriteBuffer = 64 * 1024;
-// Exit statuses of the child besides 0.
+// Exit status of the child that ran out of memory (or room for its records).
 constexpr int kExitMemory = 3;
-constexpr int kExitWrite = 4;
 // Room in the child's address space besides what it inherits and the arena:
 // its stack, and what the system maps for it.
 constexpr std::size_t kAddressSlack = 64 * kMiB;
@@ -44,23 +43,6 @@ std::atomic<bool> g_inProcess{false};
 [[noreturn]] void ExhaustedInProcess() {
     // Only a fuzzer parses in process, with inputs far below the cap.
     std::abort();
-}
-
-bool WriteToFd(void* context, const char* bytes, std::size_t size) {
-    const int fd = *static_cast<int*>(context);
-    while (size > 0) {
-        const ssize_t n = ::write(fd, bytes, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        bytes += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-bool AppendToString(void* context, const char* bytes, std::size_t size) {
-    static_cast<std::string*>(context)->append(bytes, size);
-    return true;
 }
 
 #ifndef QEL_ISOLATION_ASAN
@@ -81,7 +63,8 @@ struct ChildPlan {
     std::size_t memory;
     rlim_t cpuSeconds;
     rlim_t addressSpace;  // 0: no limit
-    int fd;
+    char* region;         // where the records go, shared with the parent
+    std::size_t capacity;
 };
 
 // The child: only system calls, gumbo and the arena from here to _exit.
@@ -104,10 +87,7 @@ struct ChildPlan {
     }
     ParseArena arena(plan.memory, &ExhaustedInChild);
     if (!arena.Reserved()) ::_exit(kExitMemory);
-    auto* buffer = static_cast<char*>(arena.Allocate(kWriteBuffer));
-    int fd = plan.fd;
-    RecordWriter writer(buffer, kWriteBuffer, &WriteToFd, &fd);
-    ::_exit(WriteHtmlRecords(plan.text, plan.size, arena, writer) ? 0 : kExitWrite);
+    ::_exit(WriteHtmlRecords(plan.text, plan.size, arena, plan.region, plan.capacity) ? 0 : kExitMemory);
 }
 
 std::u16string Seconds(std::chrono::milliseconds ms) {
@@ -116,10 +96,10 @@ std::u16string Seconds(std::chrono::milliseconds ms) {
     return qel::framework::Utf8ToWide(text);
 }
 
-// Reads the child's records until it closes the pipe or the deadline passes;
-// false at the deadline.
-bool ReadUntil(int fd, std::chrono::steady_clock::time_point deadline, std::string& records) {
-    char buffer[65536];
+// Waits until the child's end of the pipe closes (it writes nothing) or the
+// deadline passes; false at the deadline.
+bool WaitUntil(int fd, std::chrono::steady_clock::time_point deadline) {
+    char buffer[256];
     for (;;) {
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
@@ -131,7 +111,6 @@ bool ReadUntil(int fd, std::chrono::steady_clock::time_point deadline, std::stri
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return true;
-        records.append(buffer, static_cast<std::size_t>(n));
     }
 }
 
@@ -148,15 +127,50 @@ std::u16string WhyChildFailed(int status, const HtmlParseLimits& limits) {
     return u"the HTML parser stopped on the page";
 }
 
-bool ParseInProcess(const char* text, std::size_t size, const HtmlParseLimits& limits, std::string& records) {
+bool ParseInProcess(const char* text, std::size_t size, const HtmlParseLimits& limits, HtmlRecords& records) {
     ParseArena arena(limits.memory, &ExhaustedInProcess);
-    if (!arena.Reserved()) return false;
-    std::string buffer(kWriteBuffer, '\0');
-    RecordWriter writer(buffer.data(), buffer.size(), &AppendToString, &records);
-    return WriteHtmlRecords(text, size, arena, writer);
+    if (!arena.Reserved() || !records.Map(limits.memory, false)) return false;
+    return WriteHtmlRecords(text, size, arena, records.Region(), records.Capacity()) && records.TakeHeader();
+}
+
+std::u16string SystemFailure(int error) {
+    return u"the page cannot be parsed: " + qel::framework::Utf8ToWide(std::strerror(error));
 }
 
 }  // namespace
+
+HtmlRecords::~HtmlRecords() { Clear(); }
+
+std::string_view HtmlRecords::Records() const {
+    return m_region ? std::string_view(m_region + sizeof(RecordsHeader), m_header.bytes) : std::string_view();
+}
+
+void HtmlRecords::Clear() noexcept {
+    if (m_region) ::munmap(m_region, m_capacity);
+    m_region = nullptr;
+    m_capacity = 0;
+    m_header = {};
+}
+
+bool HtmlRecords::Map(std::size_t capacity, bool shared) noexcept {
+    Clear();
+    if (capacity < sizeof(RecordsHeader)) return false;
+    // Pages are made only where records are written.
+    void* p = ::mmap(nullptr, capacity, PROT_READ | PROT_WRITE,
+                     (shared ? MAP_SHARED : MAP_PRIVATE) | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (p == MAP_FAILED) return false;
+    m_region = static_cast<char*>(p);
+    m_capacity = capacity;
+    return true;
+}
+
+bool HtmlRecords::TakeHeader() noexcept {
+    if (!m_region) return false;
+    std::memcpy(&m_header, m_region, sizeof m_header);
+    if (m_header.end == kEndOfRecords && m_header.bytes <= m_capacity - sizeof(RecordsHeader)) return true;
+    m_header = {};
+    return false;
+}
 
 HtmlParseLimits HtmlParseLimitsFor(std::size_t bytes) {
     const std::size_t blocks = bytes == 0 ? 1 : (bytes + 2 * kMiB - 1) / (2 * kMiB);
@@ -166,48 +180,58 @@ HtmlParseLimits HtmlParseLimitsFor(std::size_t bytes) {
 
 void SetHtmlParseInProcess(bool inProcess) { g_inProcess = inProcess; }
 
-bool ParseHtmlRecords(const char* text, std::size_t size, const HtmlParseLimits& limits, std::string& records,
+bool ParseHtmlRecords(const char* text, std::size_t size, const HtmlParseLimits& limits, HtmlRecords& records,
                       std::u16string& why) {
-    records.clear();
+    records.Clear();
     if (g_inProcess) return ParseInProcess(text, size, limits, records);
     const auto deadline = std::chrono::steady_clock::now() + limits.deadline;
 
-    ChildPlan plan{text, size, limits.memory, 0, 0, -1};
+    // Mapped before the address space is measured: the child inherits it.
+    if (!records.Map(limits.memory, true)) {
+        why = SystemFailure(errno);
+        return false;
+    }
+    ChildPlan plan{text, size, limits.memory, 0, 0, records.Region(), records.Capacity()};
     plan.cpuSeconds = static_cast<rlim_t>((limits.deadline.count() + 999) / 1000);
 #ifndef QEL_ISOLATION_ASAN
     if (const std::size_t mapped = MappedBytes()) plan.addressSpace = mapped + limits.memory + kAddressSlack;
 #endif
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) {
-        why = u"the page cannot be parsed: " + qel::framework::Utf8ToWide(std::strerror(errno));
+        why = SystemFailure(errno);
+        records.Clear();
         return false;
     }
-    ::fcntl(fds[1], F_SETPIPE_SZ, static_cast<int>(kMiB));  // fewer switches; the default is fine too
-    plan.fd = fds[1];
     const pid_t pid = ::fork();
     if (pid == 0) RunChild(plan);
     const int forkError = errno;
     ::close(fds[1]);
     if (pid < 0) {
         ::close(fds[0]);
-        why = u"the page cannot be parsed: " + qel::framework::Utf8ToWide(std::strerror(forkError));
+        why = SystemFailure(forkError);
+        records.Clear();
         return false;
     }
-    const bool inTime = ReadUntil(fds[0], deadline, records);
+    const bool inTime = WaitUntil(fds[0], deadline);
     if (!inTime) ::kill(pid, SIGKILL);
     ::close(fds[0]);
     int status = 0;
     pid_t waited;
     while ((waited = ::waitpid(pid, &status, 0)) < 0 && errno == EINTR) {}
     if (!inTime) {
-        records.clear();
+        records.Clear();
         why = u"the page took longer than " + Seconds(limits.deadline) + u" to parse";
         return false;
     }
     // A host that ignores SIGCHLD leaves no status: the records tell.
     if (waited == pid && !(WIFEXITED(status) && WEXITSTATUS(status) == 0)) {
-        records.clear();
+        records.Clear();
         why = WhyChildFailed(status, limits);
+        return false;
+    }
+    if (!records.TakeHeader()) {
+        records.Clear();
+        why = u"the HTML parser stopped on the page";
         return false;
     }
     return true;

@@ -8,39 +8,16 @@
 
 namespace qel::host {
 
-void RecordWriter::Word(std::uint32_t value) {
-    const unsigned char bytes[4] = {static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
-                                    static_cast<unsigned char>(value >> 16), static_cast<unsigned char>(value >> 24)};
-    Bytes(reinterpret_cast<const char*>(bytes), sizeof bytes);
-}
-
-void RecordWriter::Bytes(const char* bytes, std::size_t size) {
-    while (size > 0 && !m_failed) {
-        if (m_used == m_capacity && !Drain()) return;
-        const std::size_t n = size < m_capacity - m_used ? size : m_capacity - m_used;
-        std::memcpy(m_buffer + m_used, bytes, n);
-        m_used += n;
-        bytes += n;
-        size -= n;
-    }
-}
-
-bool RecordWriter::Drain() {
-    if (!m_failed && m_used > 0 && !m_flush(m_context, m_buffer, m_used)) m_failed = true;
-    m_used = 0;
-    return !m_failed;
-}
-
-bool RecordWriter::Finish() { return Drain(); }
-
 namespace {
 
 class Recorder {
 public:
-    Recorder(const char* text, std::size_t size, ParseArena& arena, RecordWriter& out)
-        : m_text(text), m_size(size), m_arena(arena), m_out(out) {}
+    Recorder(const char* text, std::size_t size, ParseArena& arena, char* region, std::size_t capacity)
+        : m_text(text), m_size(size), m_arena(arena), m_region(region), m_capacity(capacity),
+          m_used(sizeof(RecordsHeader)) {}
 
-    void Run() {
+    bool Run() {
+        if (m_capacity < sizeof(RecordsHeader)) return false;
         GumboOptions options = kGumboDefaultOptions;
         options.max_errors = 0;  // the errors are not used; do not collect them
         options.allocator = &ParseArena::GumboAllocate;
@@ -49,8 +26,10 @@ public:
         // The arena frees the parse; gumbo_destroy_output would recurse per level.
         GumboOutput* output = gumbo_parse_with_options(&options, m_text, m_size);
         if (output) Walk(output);
-        m_out.Word(kEndOfRecords);
-        m_out.Word(m_count);
+        if (m_full) return false;
+        const RecordsHeader header{m_used - sizeof(RecordsHeader), m_textBytes, m_count, kEndOfRecords};
+        std::memcpy(m_region, &header, sizeof header);
+        return true;
     }
 
 private:
@@ -64,7 +43,7 @@ private:
     // grows in the arena.
     void Walk(const GumboOutput* output) {
         Push({&output->document->v.document.children, 0, kNoRecord});
-        while (m_depth > 0) {
+        while (m_depth > 0 && !m_full) {
             Frame& top = m_stack[m_depth - 1];
             if (top.next >= top.children->length) {
                 --m_depth;
@@ -91,52 +70,74 @@ private:
         m_stack[m_depth++] = frame;
     }
 
+    // One element and its attributes, written at once when the region has
+    // room for them.
     void Record(const GumboNode& node, std::uint32_t parent, bool childOfRoot) {
         const GumboElement& el = node.v.element;
-        m_out.Word(parent);
-        m_out.Word(static_cast<std::uint32_t>(el.tag) | (node.type == GUMBO_NODE_TEMPLATE ? kTemplate : 0) |
-                   (childOfRoot ? kChildOfRoot : 0));
-        m_out.Word(static_cast<std::uint32_t>(node.parse_flags));
-        Piece(el.original_tag);
-        m_out.Word(el.attributes.length);
+        std::size_t bytes = sizeof(ElementRecord);
         for (unsigned i = 0; i < el.attributes.length; ++i) {
             const auto* a = static_cast<const GumboAttribute*>(el.attributes.data[i]);
-            Text(a->name);
-            Text(a->value);
-            Piece(a->original_name);
-            Piece(a->original_value);
+            bytes += sizeof(AttributeRecord) + Length(a->name) + Length(a->value);
+        }
+        if (bytes > m_capacity - m_used) {
+            m_full = true;
+            return;
+        }
+        ElementRecord e{parent,
+                        static_cast<std::uint32_t>(el.tag) | (node.type == GUMBO_NODE_TEMPLATE ? kTemplate : 0) |
+                            (childOfRoot ? kChildOfRoot : 0),
+                        static_cast<std::uint32_t>(node.parse_flags),
+                        0,
+                        0,
+                        el.attributes.length};
+        Piece(el.original_tag, e.tagOffset, e.tagLength);
+        Put(&e, sizeof e);
+        for (unsigned i = 0; i < el.attributes.length; ++i) {
+            const auto* a = static_cast<const GumboAttribute*>(el.attributes.data[i]);
+            AttributeRecord r{
+                static_cast<std::uint32_t>(Length(a->name)), static_cast<std::uint32_t>(Length(a->value)), 0, 0, 0, 0};
+            Piece(a->original_name, r.nameOffset, r.nameSourceLength);
+            Piece(a->original_value, r.valueOffset, r.valueSourceLength);
+            Put(&r, sizeof r);
+            Put(a->name, r.nameLength);
+            Put(a->value, r.valueLength);
+            m_textBytes += r.nameLength + r.valueLength;
         }
     }
 
-    void Text(const char* s) {
-        const std::size_t n = s ? std::strlen(s) : 0;
-        m_out.Word(static_cast<std::uint32_t>(n));
-        m_out.Bytes(s, n);
+    static std::size_t Length(const char* s) { return s ? std::strlen(s) : 0; }
+
+    void Put(const void* bytes, std::size_t n) {
+        if (n) std::memcpy(m_region + m_used, bytes, n);
+        m_used += n;
     }
 
     // Where a piece of gumbo's text lies in the parsed text.
-    void Piece(const GumboStringPiece& piece) {
+    void Piece(const GumboStringPiece& piece, std::uint32_t& offset, std::uint32_t& length) const {
         const char* p = piece.data;
         const bool inside = p && p >= m_text && static_cast<std::size_t>(p - m_text) <= m_size &&
                             piece.length <= m_size - static_cast<std::size_t>(p - m_text);
-        m_out.Word(inside ? static_cast<std::uint32_t>(p - m_text) : kNoRecord);
-        m_out.Word(inside ? static_cast<std::uint32_t>(piece.length) : 0);
+        offset = inside ? static_cast<std::uint32_t>(p - m_text) : kNoRecord;
+        length = inside ? static_cast<std::uint32_t>(piece.length) : 0;
     }
 
     const char* m_text;
     std::size_t m_size;
     ParseArena& m_arena;
-    RecordWriter& m_out;
+    char* m_region;
+    std::size_t m_capacity;
+    std::size_t m_used;
+    bool m_full = false;
     Frame* m_stack = nullptr;
     std::size_t m_depth = 0, m_room = 0;
     std::uint32_t m_count = 0;
+    std::uint64_t m_textBytes = 0;
 };
 
 }  // namespace
 
-bool WriteHtmlRecords(const char* text, std::size_t size, ParseArena& arena, RecordWriter& out) {
-    Recorder(text, size, arena, out).Run();
-    return out.Finish();
+bool WriteHtmlRecords(const char* text, std::size_t size, ParseArena& arena, char* region, std::size_t capacity) {
+    return Recorder(text, size, arena, region, capacity).Run();
 }
 
 }  // namespace qel::host

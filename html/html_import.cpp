@@ -21,6 +21,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -68,6 +69,15 @@ std::u16string AsciiLowered(std::u16string_view s) {
     std::u16string out(s);
     for (char16_t& c : out) c = qel::framework::AsciiLower(c);
     return out;
+}
+
+// "image<counter>": the content id of the image the counter stands at.
+std::u16string ContentId(int counter) {
+    std::u16string id = u"image";
+    char digits[16];
+    const int n = std::snprintf(digits, sizeof digits, "%d", counter);
+    id.append(digits, digits + n);
+    return id;
 }
 
 // True when `file` names the page: its path as it resolves, or the same
@@ -249,8 +259,7 @@ void CollectImageAttribute(CQelTpjFile& record, Element* element, const std::u16
         // malformed one is no image and stays as written.
         qel::html::DataUrl data;
         if (!qel::html::ParseDataUrl(value, data)) return;
-        const std::u16string id = qel::framework::Format(u"image%d", counter);
-        ++counter;
+        const std::u16string id = ContentId(counter++);
         const int index = record.AddImage(std::u16string(), id) - 1;
         import->inlines.push_back({index, std::move(data)});
         element->setAttribute(attribute, u"cid:" + id);
@@ -266,10 +275,10 @@ void CollectImageAttribute(CQelTpjFile& record, Element* element, const std::u16
     if (import && !file.empty() && IsThePage(file, *import)) return;
     if (file.empty()) file = url;  // no local path (another scheme): the writer decides
 
-    const std::u16string id = qel::framework::Format(u"image%d", counter);
-    ++counter;
-    record.AddImage(file, id);
-    element->setAttribute(attribute, u"cid:" + id);
+    std::u16string id = ContentId(counter++);
+    std::u16string reference = u"cid:" + id;
+    record.AddImage(std::move(file), std::move(id));
+    element->setAttribute(attribute, reference);
 }
 
 }  // namespace qel::html

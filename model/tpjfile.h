@@ -68,7 +68,7 @@ public:
     void SetBoundary(const std::u16string& v) { m_strBoundary = v; }
 
     // Appends an image entry; returns the number of entries after the append.
-    int AddImage(const std::u16string& path, const std::u16string& id);
+    int AddImage(std::u16string path, std::u16string id);
 
     // The fields, in their order. Public, as the framework's records are:
     // the record's own operations and the tests read them directly.

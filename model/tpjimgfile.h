@@ -3,12 +3,13 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 class CQelTpjImgFile {
 public:
     CQelTpjImgFile() = default;
-    CQelTpjImgFile(const std::u16string& path, const std::u16string& id) : m_strPath(path), m_strId(id) {}
+    CQelTpjImgFile(std::u16string path, std::u16string id) : m_strPath(std::move(path)), m_strId(std::move(id)) {}
     CQelTpjImgFile(const CQelTpjImgFile&) = default;
     CQelTpjImgFile& operator=(const CQelTpjImgFile&) = default;
     // Moving is noexcept, so that a growing array moves its entries.
