@@ -46,11 +46,17 @@ enum class ValueForm : std::uint8_t {
 
 struct Attr {
     std::u16string name;           // as the parser gives it (lower case for HTML elements)
-    std::u16string value;          // character references decoded
+    std::u16string value;          // character references decoded; while `parsed`, the value is in the pool instead
     std::uint32_t start = kNoPos;  // byte range of the value in the source, quotes included
     std::uint32_t end = kNoPos;
+    // The parser's value as UTF-8 in the document's pool, kept so until the
+    // value is changed or the element copied out of its document: most
+    // values are never read, and a page has hundreds of thousands.
+    std::uint32_t poolAt = 0;
+    std::uint32_t poolLength = 0;
     ValueForm form = ValueForm::None;
     bool changed = false;
+    bool parsed = false;
 };
 
 class DocumentImpl;
@@ -61,6 +67,9 @@ public:
     std::u16string getAttribute(const std::u16string& name) const override;
     void setAttribute(const std::u16string& name, const std::u16string& value) override;
     Node* cloneNode(bool deep) const override;
+
+    // The parser's value of `a` (parsed) as UTF-8.
+    std::string_view Parsed(const Attr& a) const;
 
     const DocumentImpl* m_owner = nullptr;  // null for a copy that cloneNode made
     std::uint32_t m_index = 0;              // position in the owner's elements
@@ -81,6 +90,7 @@ public:
     void deleteNodes(Node* copy) override;
 
     std::string m_source;  // UTF-8, as parsed
+    std::string m_pool;    // the parser's attribute values, UTF-8 (Attr::parsed)
     // Document order. The tree's elements are handed out for change (as the
     // DOM hands them out) by the const lookups too.
     mutable std::vector<ElementImpl> m_elements;
@@ -202,9 +212,23 @@ void AppendAdded(std::u16string& out, const ElementImpl& e) {
 
 // ---- Element -------------------------------------------------------------
 
+std::string_view ElementImpl::Parsed(const Attr& a) const {
+    return std::string_view(m_owner->m_pool).substr(a.poolAt, a.poolLength);
+}
+
+// Whether UTF-8 text reads as `wide`, without making a copy for ASCII.
+bool SameText(std::string_view utf8, std::u16string_view wide) {
+    if (utf8.size() == wide.size() &&
+        std::none_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; }))
+        return std::equal(utf8.begin(), utf8.end(), wide.begin(),
+                          [](char c, char16_t w) { return static_cast<char16_t>(c) == w; });
+    return qel::framework::Utf8ToWide(utf8) == wide;
+}
+
 std::u16string ElementImpl::getAttribute(const std::u16string& name) const {
     for (const Attr& a : m_attrs)
-        if (qel::framework::EqualsNoCase(a.name, name)) return a.value;
+        if (qel::framework::EqualsNoCase(a.name, name))
+            return a.parsed ? qel::framework::Utf8ToWide(Parsed(a)) : a.value;
     return {};
 }
 
@@ -212,8 +236,9 @@ void ElementImpl::setAttribute(const std::u16string& name, const std::u16string&
     for (Attr& a : m_attrs) {
         if (!qel::framework::EqualsNoCase(a.name, name)) continue;
         // The same value keeps the source as written (its references, its quoting).
-        if (a.value != value) {
+        if (a.parsed ? !SameText(Parsed(a), value) : a.value != value) {
             a.value = value;
+            a.parsed = false;
             a.changed = true;
         }
         return;
@@ -227,7 +252,8 @@ void ElementImpl::setAttribute(const std::u16string& name, const std::u16string&
     m_attrs.push_back(std::move(a));
 }
 
-// A copy of the element's own values (not of the copies it owns).
+// A copy of the element's own values (not of the copies it owns). A copy
+// without an owner has no pool: its values are taken out of e's.
 ElementImpl CopyOf(const ElementImpl& e, const DocumentImpl* owner) {
     ElementImpl copy;
     copy.m_owner = owner;
@@ -236,6 +262,13 @@ ElementImpl CopyOf(const ElementImpl& e, const DocumentImpl* owner) {
     copy.m_insertAt = e.m_insertAt;
     copy.m_tag = e.m_tag;
     copy.m_attrs = e.m_attrs;
+    if (!owner) {
+        for (Attr& a : copy.m_attrs) {
+            if (!a.parsed) continue;
+            a.value = qel::framework::Utf8ToWide(e.Parsed(a));
+            a.parsed = false;
+        }
+    }
     return copy;
 }
 
@@ -267,6 +300,7 @@ Node* DocumentImpl::cloneNode(bool deep) const {
     if (!deep) return copy.release();  // a document without content, as the DOM has it
     copy->setInputEncoding(getInputEncoding());
     copy->m_source = m_source;
+    copy->m_pool = m_pool;
     copy->m_body = m_body;
     copy->m_elements.reserve(m_elements.size());
     for (const ElementImpl& e : m_elements) copy->m_elements.push_back(CopyOf(e, copy.get()));
@@ -422,6 +456,7 @@ public:
     std::unique_ptr<DocumentImpl> Build(const qel::host::HtmlRecords& records) {
         auto doc = std::make_unique<DocumentImpl>();
         doc->m_elements.reserve(m_expected);
+        doc->m_pool.reserve(std::min<std::uint64_t>(records.TextBytes(), records.Records().size()));
         RecordReader reader(records.Records(), m_base);
         std::vector<std::uint32_t> parents;
         parents.reserve(m_expected);
@@ -470,7 +505,7 @@ private:
         return true;
     }
 
-    void MakeElement(ElementImpl& e, const DocumentImpl& doc, const RecordedElement& el, std::uint32_t index) {
+    void MakeElement(ElementImpl& e, DocumentImpl& doc, const RecordedElement& el, std::uint32_t index) {
         e.m_owner = &doc;
         e.m_index = index;
         if (el.tag != GUMBO_TAG_UNKNOWN) {
@@ -494,7 +529,14 @@ private:
         for (const RecordedAttribute& ga : el.attributes) {
             Attr a;
             a.name = qel::framework::Utf8ToWide(ga.name);
-            a.value = qel::framework::Utf8ToWide(ga.value);
+            if (doc.m_pool.size() + ga.value.size() < kNoPos) {
+                a.poolAt = static_cast<std::uint32_t>(doc.m_pool.size());
+                a.poolLength = static_cast<std::uint32_t>(ga.value.size());
+                a.parsed = true;
+                doc.m_pool += ga.value;
+            } else {
+                a.value = qel::framework::Utf8ToWide(ga.value);
+            }
             if (!copied) Locate(ga, a);
             e.m_attrs.push_back(std::move(a));
         }

@@ -21,9 +21,9 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <iterator>
 #include <memory>
 #include <unordered_map>
 #include <unordered_set>
@@ -73,10 +73,15 @@ std::u16string AsciiLowered(std::u16string_view s) {
 
 // "image<counter>": the content id of the image the counter stands at.
 std::u16string ContentId(int counter) {
+    char16_t digits[12];
+    char16_t* first = std::end(digits);
+    unsigned n = counter > 0 ? static_cast<unsigned>(counter) : 0;  // it starts at 1
+    do {
+        *--first = static_cast<char16_t>(u'0' + n % 10);
+        n /= 10;
+    } while (n > 0);
     std::u16string id = u"image";
-    char digits[16];
-    const int n = std::snprintf(digits, sizeof digits, "%d", counter);
-    id.append(digits, digits + n);
+    id.append(first, std::end(digits));
     return id;
 }
 
@@ -84,7 +89,11 @@ std::u16string ContentId(int counter) {
 // with empty and dot segments taken out.
 bool IsThePage(const std::u16string& file, const PageImport& import) {
     if (file == import.self || file == import.selfNormal) return true;
-    if (file.find(u"//") == std::u16string::npos && file.find(u"/.") == std::u16string::npos) return false;
+    // Only a path with an empty or dot segment can name it otherwise.
+    bool odd = false;
+    for (std::size_t i = 1; i < file.size() && !odd; ++i)
+        odd = file[i - 1] == u'/' && (file[i] == u'/' || file[i] == u'.');
+    if (!odd) return false;
     return qel::framework::PathFromNative(
                std::filesystem::path(qel::framework::PathToNative(file)).lexically_normal().string()) ==
            import.selfNormal;
