@@ -32,6 +32,9 @@ namespace {
 constexpr std::size_t kMiB = std::size_t{1} << 20;
 // Exit status of the child that ran out of memory (or room for its records).
 constexpr int kExitMemory = 3;
+// Pages from this size on make the parser touch megabytes: its arena asks
+// for large pages.
+constexpr std::size_t kLargePagesFrom = 128 * 1024;
 // Room in the child's address space besides what it inherits and the arena:
 // its stack, and what the system maps for it.
 constexpr std::size_t kAddressSlack = 64 * kMiB;
@@ -87,6 +90,7 @@ struct ChildPlan {
     }
     ParseArena arena(plan.memory, &ExhaustedInChild);
     if (!arena.Reserved()) ::_exit(kExitMemory);
+    if (plan.size >= kLargePagesFrom) arena.PreferLargePages();
     ::_exit(WriteHtmlRecords(plan.text, plan.size, arena, plan.region, plan.capacity) ? 0 : kExitMemory);
 }
 
@@ -130,6 +134,7 @@ std::u16string WhyChildFailed(int status, const HtmlParseLimits& limits) {
 bool ParseInProcess(const char* text, std::size_t size, const HtmlParseLimits& limits, HtmlRecords& records) {
     ParseArena arena(limits.memory, &ExhaustedInProcess);
     if (!arena.Reserved() || !records.Map(limits.memory, false)) return false;
+    if (size >= kLargePagesFrom) arena.PreferLargePages();
     return WriteHtmlRecords(text, size, arena, records.Region(), records.Capacity()) && records.TakeHeader();
 }
 
