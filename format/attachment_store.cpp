@@ -38,7 +38,7 @@ std::u16string FolderStore::Commit() {
         throw;
     }
     m_committed.reserve(m_committed.size() + 1);  // no failure after the file is in place
-    m_committed.push_back(m_file.Commit(false));
+    m_committed.push_back(m_file.CommitUnderItsName());
     return m_committed.back();
 }
 
@@ -50,7 +50,13 @@ void FolderStore::Discard() noexcept {
 void FolderStore::RemoveCommitted() noexcept {
     for (const std::u16string& path : m_committed) {
         try {
-            ::unlink(qel::framework::PathToNative(path).c_str());
+            const std::string native = qel::framework::PathToNative(path);
+            ::unlink(native.c_str());
+            // A folder made for this attachment alone goes with it.
+            const std::string dir = native.substr(0, native.rfind('/'));
+            if (dir.compare(dir.rfind('/') + 1, std::string::npos, qel::host::kOwnFolderPrefix, 0,
+                            sizeof qel::host::kOwnFolderPrefix - 1) == 0)
+                ::rmdir(dir.c_str());
         } catch (...) {
             // Only a failed allocation of the native path: the file stays.
         }

@@ -37,7 +37,9 @@ public:
 
 // Attachments as new files of a folder (QelNewFile): never in place of
 // another entry, under their name only once whole, without the flush to the
-// disk that the export's output gets. Large blocks are written on a thread of
+// disk that the export's output gets. Each keeps the name the card gives it
+// (a name already there puts the file in a new folder of its own), so that
+// the card written again names its parts as before. Large blocks are written on a thread of
 // their own (WriteBehind) while the reader decodes the next one.
 class FolderStore final : public AttachmentStore {
 public:

@@ -40,7 +40,8 @@ const std::string& PageFile() {
 }
 
 // The host's temporary folder of this process, where inline data: images
-// are written; emptied after every input and removed at exit.
+// are written (in scratch folders of their own); emptied after every input
+// and removed at exit.
 const std::string& TempFolder() {
     static const std::string path = [] {
         const char* tmp = std::getenv("TMPDIR");
@@ -55,7 +56,8 @@ const std::string& TempFolder() {
 }
 
 void EmptyTempFolder() {
-    for (const auto& entry : std::filesystem::directory_iterator(TempFolder())) std::filesystem::remove(entry.path());
+    for (const auto& entry : std::filesystem::directory_iterator(TempFolder()))
+        std::filesystem::remove_all(entry.path());
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include "host/paths.h"
 
+#include <limits.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -67,3 +69,22 @@ int QelGetLongPathName(const std::u16string& path, char16_t* buffer, int size) {
     CopyCut(full, buffer, size);
     return static_cast<int>(full.size());
 }
+
+namespace qel::host {
+
+std::string ProgramLibraryPath(const std::string& file) {
+    std::string self = ".";
+    char buf[PATH_MAX];
+    const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+    if (n > 0) {
+        self.assign(buf, static_cast<std::size_t>(n));
+        const std::size_t slash = self.find_last_of('/');
+        self = slash == std::string::npos ? "." : self.substr(0, slash);
+    }
+    const std::string beside = self + "/" + file;
+    const std::string installed = self + "/../lib/qeltoruca/" + file;
+    if (::access(beside.c_str(), F_OK) != 0 && ::access(installed.c_str(), F_OK) == 0) return installed;
+    return beside;
+}
+
+}  // namespace qel::host

@@ -22,3 +22,13 @@ QEL_HOST_API int is_file(const std::u16string& path);
 // given, cut to fit without splitting a surrogate pair). Nothing is written
 // when `buffer` is null or `size` is not positive.
 QEL_HOST_API int QelGetLongPathName(const std::u16string& path, char16_t* buffer, int size);
+
+namespace qel::host {
+
+// One of our libraries that a program opens itself (the module, a plug-in):
+// the file beside the running program (the build folder), else in the
+// library folder of the installed tree (bin/PROGRAM, lib/qeltoruca/FILE).
+// A native path, never empty; the file need not exist.
+QEL_HOST_API std::string ProgramLibraryPath(const std::string& file);
+
+}  // namespace qel::host

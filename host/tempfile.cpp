@@ -275,16 +275,38 @@ bool QelNewFile::Create(const std::u16string& folder, const std::u16string& name
     return fail(EEXIST);
 }
 
-// Links the file under `candidate`: 0, or the error (EEXIST: the name is taken).
-int QelNewFile::Place(const std::string& candidate) {
+// Links the file under `candidate` in the folder `dirFd`: 0, or the error
+// (EEXIST: the name is taken).
+int QelNewFile::Place(int dirFd, const std::string& candidate) {
     if (m_hidden.empty()) {
         const std::string self = "/proc/self/fd/" + std::to_string(m_fd);
-        if (Calls().linkat(AT_FDCWD, self.c_str(), m_dirFd, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0) return 0;
+        if (Calls().linkat(AT_FDCWD, self.c_str(), dirFd, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0) return 0;
         if (errno != ENOENT) return errno;
         // No /proc: linking the descriptor itself needs a privilege, but try.
-        return Calls().linkat(m_fd, "", m_dirFd, candidate.c_str(), AT_EMPTY_PATH) == 0 ? 0 : errno;
+        return Calls().linkat(m_fd, "", dirFd, candidate.c_str(), AT_EMPTY_PATH) == 0 ? 0 : errno;
     }
-    return qel::host::RenameNoReplace(m_dirFd, m_hidden.c_str(), m_dirFd, candidate.c_str());
+    return qel::host::RenameNoReplace(m_dirFd, m_hidden.c_str(), dirFd, candidate.c_str());
+}
+
+// Closes the file just placed as `dir`/`candidate` and answers its path.
+std::u16string QelNewFile::Placed(const std::string& dir, const std::string& candidate, bool durable) {
+    m_hidden.clear();
+    if (durable) ::fsync(m_dirFd);  // the new name too; the file is whole either way
+    const int fd = m_fd;
+    m_fd = -1;
+    const std::string full = dir + "/" + candidate;
+    // A file system that reports a failed write only now (NFS): the name we
+    // just made is taken back.
+    if (::close(fd) != 0 && errno != EINTR) {
+        const int closeErr = errno;
+        ::unlink(full.c_str());
+        const std::u16string what = m_strFileName;
+        Discard();
+        AfxThrowFileException(CFileException::OsErrorToException(closeErr), closeErr, what);
+    }
+    ::close(m_dirFd);
+    m_dirFd = -1;
+    return qel::framework::PathFromNative(full);
 }
 
 std::u16string QelNewFile::Commit(bool durable) {
@@ -299,28 +321,40 @@ std::u16string QelNewFile::Commit(bool durable) {
     SplitName(m_name, m_folder, parts);
     for (long n = FirstNumber(parts.key); n <= kMaxNumber; ++n) {
         const std::string candidate = Candidate(parts, n);
-        const int err = Place(candidate);
+        const int err = Place(m_dirFd, candidate);
         if (err == EEXIST) continue;
         if (err != 0) fail(CFileException::OsErrorToException(err), err);
         RememberNumber(parts.key, n + 1);
-        m_hidden.clear();
-        if (durable) ::fsync(m_dirFd);  // the new name too; the file is whole either way
-        const int fd = m_fd;
-        m_fd = -1;
-        const std::string full = parts.dir + "/" + candidate;
-        // A file system that reports a failed write only now (NFS): the
-        // name we just made is taken back.
-        if (::close(fd) != 0 && errno != EINTR) {
-            const int closeErr = errno;
-            ::unlinkat(m_dirFd, candidate.c_str(), 0);
-            fail(CFileException::OsErrorToException(closeErr), closeErr);
-        }
-        ::close(m_dirFd);
-        m_dirFd = -1;
-        return qel::framework::PathFromNative(full);
+        return Placed(parts.dir, candidate, durable);
     }
     fail(CFileException::directoryFull, 0);
     return {};
+}
+
+std::u16string QelNewFile::CommitUnderItsName() {
+    if (m_fd < 0 || m_dirFd < 0) AfxThrowFileException(CFileException::invalidFile, EBADF, m_strFileName);
+    auto fail = [&](int err) {
+        const std::u16string what = m_strFileName;
+        Discard();
+        AfxThrowFileException(CFileException::OsErrorToException(err), err, what);
+    };
+    NameParts parts;
+    SplitName(m_name, m_folder, parts);
+    const std::string name = Candidate(parts, 0);
+    int err = Place(m_dirFd, name);
+    if (err == 0) return Placed(parts.dir, name, false);
+    if (err != EEXIST) fail(err);
+    // The name is taken: a folder of its own, made for this file alone.
+    std::string dir = parts.dir + "/" + qel::host::kOwnFolderPrefix + "XXXXXX";
+    if (::mkdtemp(dir.data()) == nullptr) fail(errno);
+    const int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    err = dirFd < 0 ? errno : Place(dirFd, name);
+    if (dirFd >= 0) ::close(dirFd);
+    if (err != 0) {
+        ::rmdir(dir.c_str());
+        fail(err);
+    }
+    return Placed(dir, name, false);
 }
 
 void QelNewFile::StartFlush() noexcept {

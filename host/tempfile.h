@@ -85,6 +85,11 @@ public:
     // first. Raises CFileException when that fails or no name is free
     // (cause directoryFull); the file is then discarded.
     std::u16string Commit(bool durable);
+    // Puts the file in place under its own name, cut and cleaned but without
+    // a number: in the folder when the name is free there, else in a new
+    // folder of its own made inside it (kOwnFolderPrefix), so that the name read
+    // back from the path is the name given. Raises as Commit does.
+    std::u16string CommitUnderItsName();
     // Starts writing to the disk the bytes written since the last call
     // (without waiting for them), so that the flush of Commit(true) finds
     // them mostly written: for a file that is to be durable.
@@ -93,7 +98,8 @@ public:
     void Discard() noexcept;
 
 private:
-    int Place(const std::string& candidate);
+    int Place(int dirFd, const std::string& candidate);
+    std::u16string Placed(const std::string& dir, const std::string& candidate, bool durable);
     int m_dirFd = -1;
     std::string m_hidden;       // the hidden name, when the file has one
     long long m_flushFrom = 0;  // where the bytes StartFlush has not started yet begin
@@ -101,6 +107,10 @@ private:
 };
 
 namespace qel::host {
+
+// The name of a folder CommitUnderItsName makes for one file, before its
+// random part.
+inline constexpr char kOwnFolderPrefix[] = "qel-part-";
 
 // The temporary folder the module writes to, as the host's parameter object
 // answers it (CParamEngineer::getTempDirectory); empty when it cannot be used.

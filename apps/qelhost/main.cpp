@@ -38,6 +38,7 @@
 #include "framework/modaldriver.h"
 #include "framework/useraction.h"
 #include "host/htmldata.h"
+#include "host/paths.h"
 #include "apps/qelhost/module_interfaces.h"
 #include "apps/qelhost/written_box.h"
 #include "host/report.h"
@@ -104,25 +105,6 @@ const char kUsage[] =
     "\n"
     "Exit status: 0 export succeeded (or the output method dialog was cancelled),\n"
     "1 export failed, 2 usage error or module not loaded.\n";
-
-std::string SelfFolder() {
-    char buf[PATH_MAX];
-    const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
-    if (n <= 0) return ".";
-    std::string p(buf, static_cast<std::size_t>(n));
-    const auto slash = p.find_last_of('/');
-    return slash == std::string::npos ? "." : p.substr(0, slash);
-}
-
-// The module beside qelhost (the build folder), else in the library folder of
-// the installed tree (bin/qelhost, lib/qeltoruca/libqeltoruca.so).
-std::string DefaultModulePath() {
-    const std::string self = SelfFolder();
-    const std::string beside = self + "/libqeltoruca.so";
-    const std::string installed = self + "/../lib/qeltoruca/libqeltoruca.so";
-    if (::access(beside.c_str(), F_OK) != 0 && ::access(installed.c_str(), F_OK) == 0) return installed;
-    return beside;
-}
 
 int UsageError(const std::string& what) {
     std::fprintf(stderr, "qelhost: %s (see qelhost --help)\n", what.c_str());
@@ -492,7 +474,7 @@ int main(int argc, char** argv) {
     SetEnvironment(o);
     const std::string path = FullPath(o.path);
 
-    const std::string modulePath = o.module.empty() ? DefaultModulePath() : o.module;
+    const std::string modulePath = o.module.empty() ? qel::host::ProgramLibraryPath("libqeltoruca.so") : o.module;
     const LoadedModule module(modulePath);
     if (!module.Loaded()) {
         std::fprintf(stderr, "qelhost: cannot load the module: %s\n", ::dlerror());

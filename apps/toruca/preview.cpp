@@ -11,6 +11,7 @@
 #include "apps/toruca/preview_draw.h"
 #include "framework/codepage.h"
 #include "host/htmldepth.h"
+#include "host/paths.h"
 #include "toruca/category.h"
 #include "toruca/torucautil.h"
 
@@ -44,16 +45,22 @@ struct PluginClose {
     void operator()(void* handle) const { ::dlclose(handle); }
 };
 
-// The plug-in, open until the returned handle is dropped.
+// The plug-in, found where the programs find the module (a bare name would
+// be searched from the caller of dlopen, which a sanitizer's interceptor
+// makes its own library). It stays mapped until the process ends
+// (RTLD_NODELETE): pango starts threads of its own that may still run the
+// drawing libraries' code after the handle is closed.
 std::unique_ptr<void, PluginClose> OpenPlugin() {
-    std::unique_ptr<void, PluginClose> plugin(::dlopen(kPreviewPlugin, RTLD_NOW | RTLD_LOCAL));
+    const std::string path = qel::host::ProgramLibraryPath(kPreviewPlugin);
+    std::unique_ptr<void, PluginClose> plugin(::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE));
     if (!plugin) throw Failure(std::string("cannot draw the preview: ") + ::dlerror());
     return plugin;
 }
 
-// One of the plug-in's functions, of the type its declaration gives.
+// One of the plug-in's functions, of the type its declaration gives
+// (decltype only: the program never links the plug-in's symbols).
 template <typename Fn>
-Fn Function(const std::unique_ptr<void, PluginClose>& plugin, const char* name, Fn /*declared*/) {
+Fn Function(const std::unique_ptr<void, PluginClose>& plugin, const char* name) {
     void* function = ::dlsym(plugin.get(), name);
     if (!function) throw Failure(std::string("cannot draw the preview: ") + ::dlerror());
     return reinterpret_cast<Fn>(function);
@@ -81,7 +88,7 @@ int RunPreview(const std::string& file, const Output& out) {
 
     const auto plugin = OpenPlugin();
     std::string png;
-    if (!Function(plugin, kDrawPreviewSymbol, &QelTorucaDrawPreview)(shown, AppendPng, &png))
+    if (!Function<decltype(&QelTorucaDrawPreview)>(plugin, kDrawPreviewSymbol)(shown, AppendPng, &png))
         throw Failure("cannot draw the preview");
     WriteOutput(out, u"card.png", png);
     return 0;
@@ -108,7 +115,7 @@ int RunPreviewPage(const std::string& file, const Output& out, int width) {
 
     const auto plugin = OpenPlugin();
     std::string png;
-    switch (Function(plugin, kDrawPageSymbol, &QelTorucaDrawPage)(page, AppendPng, &png)) {
+    switch (Function<decltype(&QelTorucaDrawPage)>(plugin, kDrawPageSymbol)(page, AppendPng, &png)) {
         case PageDrawn::ok: break;
         case PageDrawn::tablesTooDeep:
             throw Failure(input.name() + ": the page nests tables more than " + std::to_string(kMaxPageTableDepth) +

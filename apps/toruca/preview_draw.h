@@ -34,7 +34,7 @@ enum class PageDrawn { ok, tablesTooDeep, cannotDraw };
 // pages nest two or three.
 inline constexpr int kMaxPageTableDepth = 8;
 
-// The plug-in's file name (found through the program's RUNPATH) and the
+// The plug-in's file name (found as qel::host::ProgramLibraryPath finds it) and the
 // names of its functions, of types DrawPreviewFn and DrawPageFn.
 inline constexpr char kPreviewPlugin[] = "libtoruca_preview.so";
 inline constexpr char kDrawPreviewSymbol[] = "QelTorucaDrawPreview";

@@ -49,6 +49,14 @@ std::set<std::string> Listing(const fs::path& dir) {
     return names;
 }
 
+// The files under `dir`, by their paths relative to it.
+std::multiset<std::string> Files(const fs::path& dir) {
+    std::multiset<std::string> files;
+    for (const auto& e : fs::recursive_directory_iterator(dir))
+        if (e.is_regular_file()) files.insert(e.path().lexically_relative(dir).string());
+    return files;
+}
+
 // The HTML a reader gives back for what was written: its lines with CR LF
 // ends (the writer writes a LF alone as CR LF).
 std::u16string HtmlAsRead(const std::u16string& html) {
@@ -236,7 +244,6 @@ TEST_F(TpjReader, ARoundTripIsAFixedPoint) {
     for (const char16_t* page :
          {u"", u"test", u"test\r\n", u"a\r\n\r\n\r\n\r\n", u"\r\n", u"<p>a</p>\n<p>b</p>\n", u"<p>\n\n</p>"}) {
         SCOPED_TRACE(qel::framework::WideToUtf8(page));
-        // Each round reads into a folder of its own, so names stay as written.
         const fs::path temp = dir() / ("t" + std::to_string(round++));
         fs::create_directories(temp);
         ::setenv("QELHOST_TEMP_DIR", temp.c_str(), 1);
@@ -260,6 +267,9 @@ TEST_F(TpjReader, ARoundTripIsAFixedPoint) {
                       "src" + std::to_string(round) + images[static_cast<std::size_t>(i)].first);
         const std::string second = qel::framework::WideToCp932(qel::format::GetFileText(rec));
         EXPECT_EQ(second, first);
+        // Read again into the same folder, where every name is now taken.
+        ASSERT_TRUE(Load(first));
+        EXPECT_EQ(qel::framework::WideToCp932(qel::format::GetFileText(rec)), first);
     }
     // A part whose header line is only its name piece, as older cards have
     // it, is still an image.
@@ -451,9 +461,12 @@ TEST_F(TpjReader, ContentIdsIconsAndPartsWithoutDelimiter) {
     rec.GetUniqueIcon(path, title);
     EXPECT_EQ(title, u"Two");
     EXPECT_EQ(qel::test::ReadFileBytes(P(path)), "J");
-    // Both icons were written; parts that are not Base64 write nothing.
-    EXPECT_EQ(Listing(dir()), (std::set<std::string>{"a.gif", "a(1).gif", "a(2).gif", "a(3).gif", "a(4).gif", "i.gif",
-                                                     "i(1).gif", "p.gif", "in"}));
+    // Both icons were written, each file under the name its part gives it;
+    // parts that are not Base64 write nothing.
+    std::multiset<std::string> names;
+    for (const auto& file : Files(dir())) names.insert(fs::path(file).filename().string());
+    EXPECT_EQ(names, (std::multiset<std::string>{"a.gif", "a.gif", "a.gif", "a.gif", "a.gif", "i.gif", "i.gif", "p.gif",
+                                                 "file.trc"}));
 
     // Without the closing delimiter the last part is lost, and so is its file.
     CQelTpjFile other(TYPE_CARD);
@@ -468,7 +481,7 @@ TEST_F(TpjReader, ContentIdsIconsAndPartsWithoutDelimiter) {
     ASSERT_TRUE(qel::format::LoadFile(other, W(dir() / "in" / "open.trc")));
     EXPECT_EQ(other.m_arrImages.GetSize(), 1);
     auto after = Listing(dir());
-    after.erase(P(other.m_arrImages[0].m_strPath).filename().string());
+    after.erase(fs::path(*P(other.m_arrImages[0].m_strPath).lexically_relative(dir()).begin()).string());
     EXPECT_EQ(after, before);
 }
 
@@ -611,7 +624,7 @@ TEST_F(TpjReader, AttachmentNamesNeverLeadOutOfTheFolder) {
     std::set<std::u16string> paths;
     for (int i = 0; i < rec.m_arrImages.GetSize(); ++i) {
         const fs::path p = P(rec.m_arrImages[i].m_strPath);
-        EXPECT_EQ(p.parent_path(), temp) << p;
+        EXPECT_TRUE(p.parent_path() == temp || p.parent_path().parent_path() == temp) << p;
         EXPECT_EQ(qel::test::ReadFileBytes(p), "PNG") << p;
         paths.insert(rec.m_arrImages[i].m_strPath);
     }
@@ -631,8 +644,13 @@ TEST_F(TpjReader, ALinkAtTheNameIsNeverFollowed) {
     EXPECT_EQ(qel::test::ReadFileBytes(dir() / "target"), "keep me");
     EXPECT_FALSE(fs::exists(dir() / "nowhere"));
     ASSERT_EQ(rec.m_arrImages.GetSize(), 2);
-    EXPECT_EQ(P(rec.m_arrImages[0].m_strPath), temp / "a(1).gif");
-    EXPECT_EQ(P(rec.m_arrImages[1].m_strPath), temp / "b(1).gif");
+    // Each file keeps its name, in a folder of its own beside the links.
+    for (int i = 0; i < 2; ++i) {
+        const fs::path p = P(rec.m_arrImages[i].m_strPath);
+        EXPECT_EQ(p.filename(), i == 0 ? "a.gif" : "b.gif");
+        EXPECT_EQ(p.parent_path().parent_path(), temp);
+        EXPECT_EQ(qel::test::ReadFileBytes(p), "PNG");
+    }
 }
 
 TEST_F(TpjReader, AnAttachmentThatCannotBeWrittenWholeFailsTheLoadAndLeavesNoFile) {
@@ -713,13 +731,13 @@ TEST_F(TpjReader, EveryTruncationLoads) {
             EXPECT_EQ(r.m_arrImages.GetSize(), 2);
             EXPECT_EQ(r.GetType(), TYPE_CARD);
         }
-        std::set<std::string> named;
+        std::multiset<std::string> named;
         for (int i = 0; i < r.m_arrImages.GetSize(); ++i)
-            named.insert(P(r.m_arrImages[i].m_strPath).filename().string());
+            named.insert(P(r.m_arrImages[i].m_strPath).lexically_relative(temp).string());
         std::u16string path, title;
         r.GetUniqueIcon(path, title);
-        if (!path.empty()) named.insert(P(path).filename().string());
-        EXPECT_EQ(Listing(temp), named);
+        if (!path.empty()) named.insert(P(path).lexically_relative(temp).string());
+        EXPECT_EQ(Files(temp), named);
     }
 }
 

@@ -386,9 +386,9 @@ TEST_F(QelhostExportTest, AToruCaFileAsItselfAsAProjectAndAsASnippet) {
     EXPECT_EQ(project.lines[0], "TORUCA_PROJECT_V2");
     EXPECT_EQ(project.Get("Type"), "PROJECT");
     EXPECT_EQ(project.Data("Data1"), "data1");
-    // The icon goes with it, from the copy that loading the file extracted
-    // (the first run's copy holds the plain name).
-    EXPECT_TRUE(project.Has("Content-Type: application/x-ticon;name=\"icon(1).gif\";title=\"Shop\""));
+    // The icon goes with it under its own name, from the copy that loading
+    // the file extracted (though the first run's copy holds that name).
+    EXPECT_TRUE(project.Has("Content-Type: application/x-ticon;name=\"icon.gif\";title=\"Shop\""));
     ASSERT_TRUE(qel::test::WaitForFile(record));
     EXPECT_EQ(ReadFileBytes(record), "1\n" + (Out() / "toruca.tpj").string() + "\n");
     fs::remove(record);
