@@ -72,7 +72,7 @@ struct ChildPlan {
 
 // The child: only system calls, gumbo and the arena from here to _exit.
 [[noreturn]] void RunChild(const ChildPlan& plan) {
-    // The parent's handlers (a scratch folder's removal) are not the child's.
+    // The parent's handlers (toruca's removal of its folder) are not the child's.
     struct sigaction dfl {};
     dfl.sa_handler = SIG_DFL;
     for (const int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGXCPU, SIGSEGV, SIGBUS, SIGABRT})
