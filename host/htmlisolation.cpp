@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -30,6 +31,9 @@ namespace qel::host {
 namespace {
 
 constexpr std::size_t kMiB = std::size_t{1} << 20;
+// The child's buffer of records, and the parent's reads: the pipe is made
+// as large, so that a buffer goes in one switch.
+constexpr std::size_t kChunk = kMiB;
 // Exit status of the child that ran out of memory (or room for its records).
 constexpr int kExitMemory = 3;
 // Pages from this size on make the parser touch megabytes: its arena asks
@@ -60,14 +64,34 @@ std::size_t MappedBytes() {
 }
 #endif
 
+bool WriteToFd(void* context, const char* bytes, std::size_t size) {
+    const int fd = *static_cast<int*>(context);
+    while (size > 0) {
+        const ssize_t n = ::write(fd, bytes, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        bytes += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool AppendToRecords(void* context, const char* bytes, std::size_t size) {
+    auto& records = *static_cast<HtmlRecords*>(context);
+    char* room = records.Room(size);
+    if (!room) return false;
+    std::memcpy(room, bytes, size);
+    records.Added(size);
+    return true;
+}
+
 struct ChildPlan {
     const char* text;
     std::size_t size;
     std::size_t memory;
     rlim_t cpuSeconds;
     rlim_t addressSpace;  // 0: no limit
-    char* region;         // where the records go, shared with the parent
-    std::size_t capacity;
+    int fd;
 };
 
 // The child: only system calls, gumbo and the arena from here to _exit.
@@ -91,7 +115,15 @@ struct ChildPlan {
     ParseArena arena(plan.memory, &ExhaustedInChild);
     if (!arena.Reserved()) ::_exit(kExitMemory);
     if (plan.size >= kLargePagesFrom) arena.PreferLargePages();
-    ::_exit(WriteHtmlRecords(plan.text, plan.size, arena, plan.region, plan.capacity) ? 0 : kExitMemory);
+    // The buffer is no part of the parse's memory.
+    void* buffer = ::mmap(nullptr, kChunk, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (buffer == MAP_FAILED) ::_exit(kExitMemory);
+    int fd = plan.fd;
+    RecordWriter writer(static_cast<char*>(buffer), kChunk, plan.memory, &WriteToFd, &fd);
+    if (WriteHtmlRecords(plan.text, plan.size, arena, writer)) ::_exit(0);
+    // Records beyond the limit are the parse's memory too; a pipe the
+    // parent closed is a parse it gave up.
+    ::_exit(kExitMemory);
 }
 
 std::u16string Seconds(std::chrono::milliseconds ms) {
@@ -100,29 +132,37 @@ std::u16string Seconds(std::chrono::milliseconds ms) {
     return qel::framework::Utf8ToWide(text);
 }
 
-// Waits until the child's end of the pipe closes (it writes nothing) or the
-// deadline passes; false at the deadline.
-bool WaitUntil(int fd, std::chrono::steady_clock::time_point deadline) {
-    char buffer[256];
+enum class Reading { Whole, Late, TooLarge };
+
+// Reads the child's records until it closes the pipe, the deadline passes
+// or they grow beyond `limit` bytes.
+Reading ReadUntil(int fd, std::chrono::steady_clock::time_point deadline, std::size_t limit, HtmlRecords& records) {
     for (;;) {
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) return false;
+        if (left.count() <= 0) return Reading::Late;
+        if (records.Size() > limit) return Reading::TooLarge;
         pollfd p{fd, POLLIN, 0};
         const int ready = ::poll(&p, 1, static_cast<int>(left.count()) + 1);
         if (ready < 0 && errno == EINTR) continue;
         if (ready <= 0) continue;  // the time is checked above
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        char* room = records.Room(kChunk);
+        if (!room) return Reading::TooLarge;
+        const ssize_t n = ::read(fd, room, kChunk);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return true;
+        if (n <= 0) return Reading::Whole;
+        records.Added(static_cast<std::size_t>(n));
     }
+}
+
+std::u16string MemoryReason(const HtmlParseLimits& limits) {
+    return qel::framework::Utf8ToWide("the page needs more than " + std::to_string(limits.memory / kMiB) +
+                                      " MiB to parse");
 }
 
 // Why the child gave no records, from its end.
 std::u16string WhyChildFailed(int status, const HtmlParseLimits& limits) {
-    if (WIFEXITED(status) && WEXITSTATUS(status) == kExitMemory)
-        return qel::framework::Utf8ToWide("the page needs more than " + std::to_string(limits.memory / kMiB) +
-                                          " MiB to parse");
+    if (WIFEXITED(status) && WEXITSTATUS(status) == kExitMemory) return MemoryReason(limits);
     if (WIFSIGNALED(status) && WTERMSIG(status) == SIGXCPU)
         return u"the page took longer than " + Seconds(limits.deadline) + u" to parse";
     if (WIFSIGNALED(status))
@@ -133,9 +173,11 @@ std::u16string WhyChildFailed(int status, const HtmlParseLimits& limits) {
 
 bool ParseInProcess(const char* text, std::size_t size, const HtmlParseLimits& limits, HtmlRecords& records) {
     ParseArena arena(limits.memory, &ExhaustedInProcess);
-    if (!arena.Reserved() || !records.Map(limits.memory, false)) return false;
+    if (!arena.Reserved()) return false;
     if (size >= kLargePagesFrom) arena.PreferLargePages();
-    return WriteHtmlRecords(text, size, arena, records.Region(), records.Capacity()) && records.TakeHeader();
+    std::string buffer(kChunk, '\0');
+    RecordWriter writer(buffer.data(), buffer.size(), limits.memory, &AppendToRecords, &records);
+    return WriteHtmlRecords(text, size, arena, writer) && records.TakeTrailer();
 }
 
 std::u16string SystemFailure(int error) {
@@ -147,34 +189,40 @@ std::u16string SystemFailure(int error) {
 HtmlRecords::~HtmlRecords() { Clear(); }
 
 std::string_view HtmlRecords::Records() const {
-    return m_region ? std::string_view(m_region + sizeof(RecordsHeader), m_header.bytes) : std::string_view();
+    return m_trailer.end == kEndOfRecords ? std::string_view(m_data, m_size) : std::string_view();
 }
 
 void HtmlRecords::Clear() noexcept {
-    if (m_region) ::munmap(m_region, m_capacity);
-    m_region = nullptr;
-    m_capacity = 0;
-    m_header = {};
+    if (m_data) ::munmap(m_data, m_capacity);
+    m_data = nullptr;
+    m_size = m_capacity = 0;
+    m_trailer = {};
 }
 
-bool HtmlRecords::Map(std::size_t capacity, bool shared) noexcept {
-    Clear();
-    if (capacity < sizeof(RecordsHeader)) return false;
-    // Pages are made only where records are written.
-    void* p = ::mmap(nullptr, capacity, PROT_READ | PROT_WRITE,
-                     (shared ? MAP_SHARED : MAP_PRIVATE) | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-    if (p == MAP_FAILED) return false;
-    m_region = static_cast<char*>(p);
+char* HtmlRecords::Room(std::size_t bytes) noexcept {
+    if (bytes <= m_capacity - m_size) return m_data + m_size;
+    std::size_t capacity = m_capacity ? m_capacity : 4 * kChunk;
+    while (capacity - m_size < bytes) {
+        if (capacity > SIZE_MAX / 2) return nullptr;
+        capacity *= 2;
+    }
+    void* p = m_data ? ::mremap(m_data, m_capacity, capacity, MREMAP_MAYMOVE)
+                     : ::mmap(nullptr, capacity, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED) return nullptr;
+    m_data = static_cast<char*>(p);
     m_capacity = capacity;
-    return true;
+    return m_data + m_size;
 }
 
-bool HtmlRecords::TakeHeader() noexcept {
-    if (!m_region) return false;
-    std::memcpy(&m_header, m_region, sizeof m_header);
-    if (m_header.end == kEndOfRecords && m_header.bytes <= m_capacity - sizeof(RecordsHeader)) return true;
-    m_header = {};
-    return false;
+bool HtmlRecords::TakeTrailer() noexcept {
+    if (m_size < sizeof(RecordsTrailer)) return false;
+    std::memcpy(&m_trailer, m_data + m_size - sizeof(RecordsTrailer), sizeof m_trailer);
+    if (m_trailer.end != kEndOfRecords) {
+        m_trailer = {};
+        return false;
+    }
+    m_size -= sizeof(RecordsTrailer);
+    return true;
 }
 
 HtmlParseLimits HtmlParseLimitsFor(std::size_t bytes) {
@@ -191,12 +239,7 @@ bool ParseHtmlRecords(const char* text, std::size_t size, const HtmlParseLimits&
     if (g_inProcess) return ParseInProcess(text, size, limits, records);
     const auto deadline = std::chrono::steady_clock::now() + limits.deadline;
 
-    // Mapped before the address space is measured: the child inherits it.
-    if (!records.Map(limits.memory, true)) {
-        why = SystemFailure(errno);
-        return false;
-    }
-    ChildPlan plan{text, size, limits.memory, 0, 0, records.Region(), records.Capacity()};
+    ChildPlan plan{text, size, limits.memory, 0, 0, -1};
     plan.cpuSeconds = static_cast<rlim_t>((limits.deadline.count() + 999) / 1000);
 #ifndef QEL_ISOLATION_ASAN
     if (const std::size_t mapped = MappedBytes()) plan.addressSpace = mapped + limits.memory + kAddressSlack;
@@ -204,9 +247,10 @@ bool ParseHtmlRecords(const char* text, std::size_t size, const HtmlParseLimits&
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) {
         why = SystemFailure(errno);
-        records.Clear();
         return false;
     }
+    ::fcntl(fds[1], F_SETPIPE_SZ, static_cast<int>(kChunk));  // fewer switches; the default is fine too
+    plan.fd = fds[1];
     const pid_t pid = ::fork();
     if (pid == 0) RunChild(plan);
     const int forkError = errno;
@@ -214,18 +258,18 @@ bool ParseHtmlRecords(const char* text, std::size_t size, const HtmlParseLimits&
     if (pid < 0) {
         ::close(fds[0]);
         why = SystemFailure(forkError);
-        records.Clear();
         return false;
     }
-    const bool inTime = WaitUntil(fds[0], deadline);
-    if (!inTime) ::kill(pid, SIGKILL);
+    const Reading reading = ReadUntil(fds[0], deadline, limits.memory, records);
+    if (reading != Reading::Whole) ::kill(pid, SIGKILL);
     ::close(fds[0]);
     int status = 0;
     pid_t waited;
     while ((waited = ::waitpid(pid, &status, 0)) < 0 && errno == EINTR) {}
-    if (!inTime) {
+    if (reading != Reading::Whole) {
         records.Clear();
-        why = u"the page took longer than " + Seconds(limits.deadline) + u" to parse";
+        why = reading == Reading::Late ? u"the page took longer than " + Seconds(limits.deadline) + u" to parse"
+                                       : MemoryReason(limits);
         return false;
     }
     // A host that ignores SIGCHLD leaves no status: the records tell.
@@ -234,7 +278,7 @@ bool ParseHtmlRecords(const char* text, std::size_t size, const HtmlParseLimits&
         why = WhyChildFailed(status, limits);
         return false;
     }
-    if (!records.TakeHeader()) {
+    if (!records.TakeTrailer()) {
         records.Clear();
         why = u"the HTML parser stopped on the page";
         return false;

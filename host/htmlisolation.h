@@ -4,16 +4,18 @@
 // running out.
 //
 // The child is forked and runs WriteHtmlRecords only (host/htmlrecords.h):
-// gumbo on an arena that the child maps itself, the records written into a
-// region that the parent mapped shared before the fork. It calls no malloc
-// and takes no lock, so a parent with other threads (a GUI) is safe to
-// fork. Its limits: the arena's cap (the memory limit; the records have a
-// region of the same size), an address-space limit of what it inherited
-// plus that cap (not in AddressSanitizer builds, whose shadow memory needs
-// terabytes of address space: the arena's cap holds there), a CPU limit,
-// and the parent's wall-clock deadline, after which it is killed. A pipe
-// that only the child holds open tells the parent when it has ended; the
-// parent then reads the records in place and rebuilds the DOM.
+// gumbo on an arena that the child maps itself, the records written to a
+// pipe a buffer of whole records at a time. It calls no malloc and takes no
+// lock, so a parent with other threads (a GUI) is safe to fork. Its limits:
+// the arena's cap (the memory limit; the records are held to as much
+// again), an address-space limit of what it inherited plus that cap (not
+// in AddressSanitizer builds, whose shadow memory needs terabytes of
+// address space: the arena's cap holds there), a CPU limit, and the
+// parent's wall-clock deadline, after which it is killed. The parent reads
+// the records into one buffer that grows without copying and rebuilds the
+// DOM from them. (A region shared before the fork would save the pipe's
+// copies, but it would have to be as large as the records may grow, and a
+// host under an address-space limit could then parse no page at all.)
 #pragma once
 
 #include "host/api.h"
@@ -37,8 +39,9 @@ struct HtmlParseLimits {
 // begun, and 512 MiB or 128 times the page, whichever is more.
 QEL_HOST_API HtmlParseLimits HtmlParseLimitsFor(std::size_t bytes);
 
-// The records of one parse in the region they were written to, which stays
-// mapped until the object ends or takes other records.
+// The records of one parse (host/htmlrecords.h), in memory of their own
+// that grows as they come (mapped, so that growing moves pages rather than
+// copying them).
 class QEL_HOST_API HtmlRecords {
 public:
     HtmlRecords() = default;
@@ -46,28 +49,29 @@ public:
     HtmlRecords(const HtmlRecords&) = delete;
     HtmlRecords& operator=(const HtmlRecords&) = delete;
 
-    // The records after the header, as the parse left them (their end
-    // checked against the region, nothing else); empty when there are none.
+    // The records before the trailer, as the parse wrote them (nothing
+    // checked but the trailer); empty when there are none.
     std::string_view Records() const;
-    // What the header claims: the element records and the bytes of the
+    // What the trailer claims: the element records and the bytes of the
     // attributes' names and values.
-    std::uint32_t Elements() const { return m_header.elements; }
-    std::uint64_t TextBytes() const { return m_header.textBytes; }
+    std::uint32_t Elements() const { return m_trailer.elements; }
+    std::uint64_t TextBytes() const { return m_trailer.textBytes; }
 
-    // Unmaps the region; no records.
+    // Frees the records.
     void Clear() noexcept;
-    // A new region of `capacity` bytes, shared with children forked from
-    // now on or private; false when none can be mapped.
-    bool Map(std::size_t capacity, bool shared) noexcept;
-    char* Region() const { return m_region; }
-    std::size_t Capacity() const { return m_capacity; }
-    // Takes the header that the parse wrote; false when it is not whole.
-    bool TakeHeader() noexcept;
+    // Room for at least `bytes` more at the end; null when the memory
+    // cannot be had. Added(n) then counts n of them in.
+    char* Room(std::size_t bytes) noexcept;
+    void Added(std::size_t n) noexcept { m_size += n; }
+    std::size_t Size() const { return m_size; }
+    // Takes the trailer off the end; false when there is no whole one.
+    bool TakeTrailer() noexcept;
 
 private:
-    char* m_region = nullptr;
+    char* m_data = nullptr;
+    std::size_t m_size = 0;
     std::size_t m_capacity = 0;
-    RecordsHeader m_header{};
+    RecordsTrailer m_trailer{};
 };
 
 // Parses the text in a child process under `limits` and gives its element

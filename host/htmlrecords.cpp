@@ -8,16 +8,40 @@
 
 namespace qel::host {
 
+void RecordWriter::PutInPieces(const void* bytes, std::size_t size) {
+    if (m_failed) return;
+    if (size > m_limit - m_total) {
+        m_failed = true;
+        return;
+    }
+    m_total += size;
+    const auto* from = static_cast<const char*>(bytes);
+    while (size > 0) {
+        if (m_used == m_capacity && !Drain()) return;
+        const std::size_t n = size < m_capacity - m_used ? size : m_capacity - m_used;
+        std::memcpy(m_buffer + m_used, from, n);
+        m_used += n;
+        from += n;
+        size -= n;
+    }
+}
+
+bool RecordWriter::Drain() {
+    if (!m_failed && m_used > 0 && !m_flush(m_context, m_buffer, m_used)) m_failed = true;
+    m_used = 0;
+    return !m_failed;
+}
+
+bool RecordWriter::Finish() { return Drain(); }
+
 namespace {
 
 class Recorder {
 public:
-    Recorder(const char* text, std::size_t size, ParseArena& arena, char* region, std::size_t capacity)
-        : m_text(text), m_size(size), m_arena(arena), m_region(region), m_capacity(capacity),
-          m_used(sizeof(RecordsHeader)) {}
+    Recorder(const char* text, std::size_t size, ParseArena& arena, RecordWriter& out)
+        : m_text(text), m_size(size), m_arena(arena), m_out(out) {}
 
-    bool Run() {
-        if (m_capacity < sizeof(RecordsHeader)) return false;
+    void Run() {
         GumboOptions options = kGumboDefaultOptions;
         options.max_errors = 0;  // the errors are not used; do not collect them
         options.allocator = &ParseArena::GumboAllocate;
@@ -26,10 +50,8 @@ public:
         // The arena frees the parse; gumbo_destroy_output would recurse per level.
         GumboOutput* output = gumbo_parse_with_options(&options, m_text, m_size);
         if (output) Walk(output);
-        if (m_full) return false;
-        const RecordsHeader header{m_used - sizeof(RecordsHeader), m_textBytes, m_count, kEndOfRecords};
-        std::memcpy(m_region, &header, sizeof header);
-        return true;
+        const RecordsTrailer trailer{m_textBytes, m_count, kEndOfRecords};
+        m_out.Put(&trailer, sizeof trailer);
     }
 
 private:
@@ -43,7 +65,7 @@ private:
     // grows in the arena.
     void Walk(const GumboOutput* output) {
         Push({&output->document->v.document.children, 0, kNoRecord});
-        while (m_depth > 0 && !m_full) {
+        while (m_depth > 0 && !m_out.Failed()) {
             Frame& top = m_stack[m_depth - 1];
             if (top.next >= top.children->length) {
                 --m_depth;
@@ -70,19 +92,8 @@ private:
         m_stack[m_depth++] = frame;
     }
 
-    // One element and its attributes, written at once when the region has
-    // room for them.
     void Record(const GumboNode& node, std::uint32_t parent, bool childOfRoot) {
         const GumboElement& el = node.v.element;
-        std::size_t bytes = sizeof(ElementRecord);
-        for (unsigned i = 0; i < el.attributes.length; ++i) {
-            const auto* a = static_cast<const GumboAttribute*>(el.attributes.data[i]);
-            bytes += sizeof(AttributeRecord) + Length(a->name) + Length(a->value);
-        }
-        if (bytes > m_capacity - m_used) {
-            m_full = true;
-            return;
-        }
         ElementRecord e{parent,
                         static_cast<std::uint32_t>(el.tag) | (node.type == GUMBO_NODE_TEMPLATE ? kTemplate : 0) |
                             (childOfRoot ? kChildOfRoot : 0),
@@ -91,26 +102,21 @@ private:
                         0,
                         el.attributes.length};
         Piece(el.original_tag, e.tagOffset, e.tagLength);
-        Put(&e, sizeof e);
+        m_out.Put(&e, sizeof e);
         for (unsigned i = 0; i < el.attributes.length; ++i) {
             const auto* a = static_cast<const GumboAttribute*>(el.attributes.data[i]);
             AttributeRecord r{
                 static_cast<std::uint32_t>(Length(a->name)), static_cast<std::uint32_t>(Length(a->value)), 0, 0, 0, 0};
             Piece(a->original_name, r.nameOffset, r.nameSourceLength);
             Piece(a->original_value, r.valueOffset, r.valueSourceLength);
-            Put(&r, sizeof r);
-            Put(a->name, r.nameLength);
-            Put(a->value, r.valueLength);
+            m_out.Put(&r, sizeof r);
+            m_out.Put(a->name, r.nameLength);
+            m_out.Put(a->value, r.valueLength);
             m_textBytes += r.nameLength + r.valueLength;
         }
     }
 
     static std::size_t Length(const char* s) { return s ? std::strlen(s) : 0; }
-
-    void Put(const void* bytes, std::size_t n) {
-        if (n) std::memcpy(m_region + m_used, bytes, n);
-        m_used += n;
-    }
 
     // Where a piece of gumbo's text lies in the parsed text.
     void Piece(const GumboStringPiece& piece, std::uint32_t& offset, std::uint32_t& length) const {
@@ -124,10 +130,7 @@ private:
     const char* m_text;
     std::size_t m_size;
     ParseArena& m_arena;
-    char* m_region;
-    std::size_t m_capacity;
-    std::size_t m_used;
-    bool m_full = false;
+    RecordWriter& m_out;
     Frame* m_stack = nullptr;
     std::size_t m_depth = 0, m_room = 0;
     std::uint32_t m_count = 0;
@@ -136,8 +139,9 @@ private:
 
 }  // namespace
 
-bool WriteHtmlRecords(const char* text, std::size_t size, ParseArena& arena, char* region, std::size_t capacity) {
-    return Recorder(text, size, arena, region, capacity).Run();
+bool WriteHtmlRecords(const char* text, std::size_t size, ParseArena& arena, RecordWriter& out) {
+    Recorder(text, size, arena, out).Run();
+    return out.Finish();
 }
 
 }  // namespace qel::host
