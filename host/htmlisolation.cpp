@@ -39,10 +39,6 @@ constexpr int kExitMemory = 3;
 // Pages from this size on make the parser touch megabytes: its arena asks
 // for large pages.
 constexpr std::size_t kLargePagesFrom = 128 * 1024;
-// Room in the child's address space besides what it inherits and the arena:
-// its stack, and what the system maps for it.
-constexpr std::size_t kAddressSlack = 64 * kMiB;
-
 std::atomic<bool> g_inProcess{false};
 
 [[noreturn]] void ExhaustedInChild() { ::_exit(kExitMemory); }
@@ -53,6 +49,10 @@ std::atomic<bool> g_inProcess{false};
 }
 
 #ifndef QEL_ISOLATION_ASAN
+// Room in the child's address space besides what it inherits and the arena:
+// its stack, its buffer of records, and what the system maps for it.
+constexpr std::size_t kAddressSlack = 64 * kMiB;
+
 // The address space the process has mapped now, from /proc; 0 when unknown.
 std::size_t MappedBytes() {
     std::FILE* f = std::fopen("/proc/self/statm", "r");
