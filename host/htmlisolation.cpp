@@ -39,6 +39,7 @@ constexpr int kExitMemory = 3;
 // Pages from this size on make the parser touch megabytes: its arena asks
 // for large pages.
 constexpr std::size_t kLargePagesFrom = 128 * 1024;
+
 std::atomic<bool> g_inProcess{false};
 
 [[noreturn]] void ExhaustedInChild() { ::_exit(kExitMemory); }
