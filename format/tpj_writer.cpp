@@ -82,9 +82,12 @@ void RequireOneLine(std::u16string_view value, std::u16string_view what) {
                                 " holds a line break, which no header line of a card can hold");
 }
 
-// The size of a file that is there to be read; 0 for anything else (the
-// reading itself decides what a missing or unreadable file becomes).
-std::uint64_t FileSizeForEstimate(const std::u16string& path) {
+// The size of an entry's image: its bytes in memory, or a file that is there
+// to be read; 0 for anything else (the reading itself decides what a
+// missing or unreadable file becomes).
+std::uint64_t FileSizeForEstimate(const CQelTpjImgFile& entry) {
+    if (entry.m_data) return entry.m_data->size();
+    const std::u16string& path = entry.m_strPath;
     if (path.empty() || path.find(u'\0') != std::u16string::npos) return 0;
     struct stat st;
     if (::stat(qel::framework::PathToNative(path).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return 0;
@@ -139,24 +142,6 @@ std::u16string BoundaryFor(std::u16string_view html, const std::u16string& bound
     }
 }
 
-// The content type of a page image: GIF, JPEG, PNG and Flash as the host
-// names them; any other kind by its signature, or as plain bytes, so that
-// every part has a header a MIME reader knows (a line of only the name
-// piece, as older cards have, loses the part for them).
-const char16_t* PageImageContentType(const std::u16string& path) {
-    const int kind = CQelTktUtil::whatKindOfFile(path, false);
-    if (kind == CQelTktUtil::KIND_FLASH) return kFlashContentType;
-    if (kind == CQelTktUtil::KIND_IMAGE) {
-        switch (CQelTktUtil::whatKindOfImage(path)) {
-            case CQelTktUtil::IMAGE_GIF: return kGifContentType;
-            case CQelTktUtil::IMAGE_JPEG: return kJpegContentType;
-            case CQelTktUtil::IMAGE_PNG: return kPngContentType;
-            default: break;
-        }
-    }
-    return qel::host::OtherMediaTypeOf(path);
-}
-
 bool WritesPart(const CQelTpjImgFile& entry, bool pageImage) {
     return !entry.m_strPath.empty() && (!pageImage || !entry.m_strId.empty());
 }
@@ -196,7 +181,38 @@ void EncodeImageFile(const std::u16string& path, CardSink& sink) {
     EncodeBlocks(file, length, path, sink);
 }
 
+// Encodes an image kept in memory (an inline image of a page) in the same
+// blocks as a file's.
+void EncodeImageData(const std::string& data, const std::u16string& name, CardSink& sink) {
+    if (data.size() >= kImageLimit) AfxThrowFileException(CFileException::genericException, 0, name, kTooLarge);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(data.data());
+    for (std::size_t done = 0; done < data.size(); done += kImageBlock)
+        sink.Base64(bytes + done, std::min(kImageBlock, data.size() - done), 0);
+}
+
 }  // namespace
+
+// GIF, JPEG, PNG and Flash as the host names them; any other kind by its
+// signature, or as plain bytes, so that every part has a header a MIME
+// reader knows (a line of only the name piece, as older cards have, loses
+// the part for them).
+const char16_t* PageImageContentType(const CQelTpjImgFile& entry) {
+    const std::u16string& path = entry.m_strPath;
+    const std::string* data = entry.m_data.get();
+    const auto* bytes = data ? reinterpret_cast<const unsigned char*>(data->data()) : nullptr;
+    const std::size_t size = data ? data->size() : 0;
+    const int kind = data ? CQelTktUtil::whatKindOfData(path, bytes, size) : CQelTktUtil::whatKindOfFile(path, false);
+    if (kind == CQelTktUtil::KIND_FLASH) return kFlashContentType;
+    if (kind == CQelTktUtil::KIND_IMAGE) {
+        switch (data ? CQelTktUtil::whatKindOfImageData(path, bytes, size) : CQelTktUtil::whatKindOfImage(path)) {
+            case CQelTktUtil::IMAGE_GIF: return kGifContentType;
+            case CQelTktUtil::IMAGE_JPEG: return kJpegContentType;
+            case CQelTktUtil::IMAGE_PNG: return kPngContentType;
+            default: break;
+        }
+    }
+    return data ? qel::host::OtherMediaTypeOfData(bytes, size) : qel::host::OtherMediaTypeOf(path);
+}
 
 bool WriteImagePart(CardSink& sink, const CQelTpjImgFile& entry, bool pageImage, std::u16string_view boundary) {
     if (!WritesPart(entry, pageImage)) return false;
@@ -205,7 +221,7 @@ bool WriteImagePart(CardSink& sink, const CQelTpjImgFile& entry, bool pageImage,
 
     sink.Text(kKeyContentType);
     sink.Text(kHeaderSeparator);
-    sink.Text(pageImage ? PageImageContentType(entry.m_strPath) : kIconContentType);
+    sink.Text(pageImage ? PageImageContentType(entry) : kIconContentType);
     sink.Text(kParamSeparator);
     Parameter(sink, kParamName, SafeName(getBaseName(entry.m_strPath)));
     sink.Text(kParamSeparator);
@@ -225,7 +241,8 @@ bool WriteImagePart(CardSink& sink, const CQelTpjImgFile& entry, bool pageImage,
         sink.Text(kCrLf);
         sink.Text(kCrLf);
     }
-    EncodeImageFile(entry.m_strPath, sink);
+    if (entry.m_data) EncodeImageData(*entry.m_data, entry.m_strPath, sink);
+    else EncodeImageFile(entry.m_strPath, sink);
     sink.Text(kCrLf);
     return true;
 }
@@ -267,7 +284,7 @@ std::size_t CheckAndMeasure(const CQelTpjFile& record, bool mime, std::u16string
     size += 3 * boundary.size() + html.size() + static_cast<std::size_t>(std::count(html.begin(), html.end(), u'\n'));
     auto addPart = [&](const CQelTpjImgFile& entry, bool pageImage) {
         if (!WritesPart(entry, pageImage)) return;
-        const std::uint64_t bytes = FileSizeForEstimate(entry.m_strPath);
+        const std::uint64_t bytes = FileSizeForEstimate(entry);
         if (bytes >= kImageLimit)
             AfxThrowFileException(CFileException::genericException, 0, entry.m_strPath, kTooLarge);
         size += kPartLiterals + boundary.size() + entry.m_strPath.size() + entry.m_strId.size() +

@@ -47,5 +47,8 @@ void WriteImageParts(const CQelTpjFile& record, std::u16string& text, bool pageI
 bool WriteImagePart(std::u16string& text, const CQelTpjImgFile& entry, bool pageImage, const std::u16string& boundary);
 // The same part written to a sink.
 bool WriteImagePart(CardSink& sink, const CQelTpjImgFile& entry, bool pageImage, std::u16string_view boundary);
+// The Content-Type of a page image's part ("image/gif", ...); an inline
+// image (m_data) is judged as a file of its name holding its bytes would be.
+const char16_t* PageImageContentType(const CQelTpjImgFile& entry);
 
 }  // namespace qel::format

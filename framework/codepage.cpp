@@ -318,15 +318,28 @@ long DecodeUtf8(const unsigned char*& p, const unsigned char* end) {
     return cp;
 }
 
-}  // namespace
+constexpr std::uint64_t kHighBits8 = 0x8080808080808080u;
+constexpr std::uint64_t kHighBits16 = 0xFF80FF80FF80FF80u;
 
-std::u16string Utf8ToWide(std::string_view utf8) {
-    // Never more code units than bytes: the text is written in place and cut.
-    std::u16string out(utf8.size(), u'\0');
-    char16_t* o = out.data();
+// Whether the eight bytes at `p` are ASCII.
+bool EightAscii(const unsigned char* p) {
+    std::uint64_t eight;
+    std::memcpy(&eight, p, 8);
+    return (eight & kHighBits8) == 0;
+}
+
+// Writes the UTF-16 of `utf8` at `o` (room for utf8.size() units); returns the end.
+char16_t* WriteUtf8AsWide(char16_t* o, std::string_view utf8) {
     const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
     const auto* const end = p + utf8.size();
     while (p < end) {
+        // ASCII eight bytes at a time: most of a page is.
+        while (end - p >= 8 && EightAscii(p)) {
+            for (int k = 0; k < 8; ++k) o[k] = p[k];
+            p += 8;
+            o += 8;
+        }
+        if (p == end) break;
         if (*p < 0x80) {
             *o++ = *p++;
             continue;
@@ -341,7 +354,22 @@ std::u16string Utf8ToWide(std::string_view utf8) {
             *o++ = static_cast<char16_t>(cp);
         }
     }
-    out.resize(static_cast<std::size_t>(o - out.data()));
+    return o;
+}
+
+}  // namespace
+
+void AppendUtf8AsWide(std::u16string& out, std::string_view utf8) {
+    // Never more code units than bytes: the text is written in place and cut.
+    const std::size_t at = out.size();
+    out.resize(at + utf8.size());
+    char16_t* const end = WriteUtf8AsWide(out.data() + at, utf8);
+    out.resize(static_cast<std::size_t>(end - out.data()));
+}
+
+std::u16string Utf8ToWide(std::string_view utf8) {
+    std::u16string out;
+    AppendUtf8AsWide(out, utf8);
     return out;
 }
 
@@ -359,9 +387,21 @@ char32_t CodePointAt(std::u16string_view text, std::size_t& i) {
     return kReplacement;
 }
 
+// Whether the four code units at `p` are ASCII.
+bool FourAscii(const char16_t* p) {
+    std::uint64_t four;
+    std::memcpy(&four, p, 8);
+    return (four & kHighBits16) == 0;
+}
+
 std::size_t Utf8Length(std::u16string_view text) {
     std::size_t length = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
+        while (text.size() - i >= 4 && FourAscii(text.data() + i)) {
+            length += 4;
+            i += 4;
+        }
+        if (i == text.size()) break;
         if (text[i] < 0x80) {
             ++length;
             continue;
@@ -372,13 +412,15 @@ std::size_t Utf8Length(std::u16string_view text) {
     return length;
 }
 
-}  // namespace
-
-std::string WideToUtf8(std::u16string_view text) {
-    // The exact length first, then the bytes written in place.
-    std::string out(Utf8Length(text), '\0');
-    char* o = out.data();
+// Writes the UTF-8 of `text` at `o` (room for Utf8Length(text) bytes).
+void WriteWideAsUtf8(char* o, std::u16string_view text) {
     for (std::size_t i = 0; i < text.size(); ++i) {
+        while (text.size() - i >= 4 && FourAscii(text.data() + i)) {
+            for (int k = 0; k < 4; ++k) o[k] = static_cast<char>(text[i + static_cast<std::size_t>(k)]);
+            o += 4;
+            i += 4;
+        }
+        if (i == text.size()) break;
         if (text[i] < 0x80) {
             *o++ = static_cast<char>(text[i]);
             continue;
@@ -398,7 +440,32 @@ std::string WideToUtf8(std::u16string_view text) {
             *o++ = static_cast<char>(0x80 | (cp & 0x3F));
         }
     }
+}
+
+}  // namespace
+
+void AppendWideAsUtf8(std::string& out, std::u16string_view text) {
+    // The exact length first, then the bytes written in place.
+    const std::size_t at = out.size();
+    out.resize(at + Utf8Length(text));
+    WriteWideAsUtf8(out.data() + at, text);
+}
+
+std::string WideToUtf8(std::u16string_view text) {
+    std::string out;
+    AppendWideAsUtf8(out, text);
     return out;
+}
+
+void AppendWholeWide(std::u16string& out, std::u16string_view text) {
+    const std::size_t at = out.size();
+    out.append(text);
+    for (std::size_t i = at; i < out.size(); ++i) {
+        const char16_t c = out[i];
+        if (c < 0xD800 || c > 0xDFFF) continue;
+        if (c <= 0xDBFF && i + 1 < out.size() && out[i + 1] >= 0xDC00 && out[i + 1] <= 0xDFFF) ++i;
+        else out[i] = kReplacement;
+    }
 }
 
 bool IsValidUtf8(std::string_view bytes) noexcept {

@@ -35,6 +35,11 @@ QEL_FW_API void AppendCp932AsWide(std::u16string& out, std::string_view bytes);
 // place) reads as U+FFFD; a lone surrogate in UTF-16 writes U+FFFD.
 QEL_FW_API std::u16string Utf8ToWide(std::string_view utf8);
 QEL_FW_API std::string WideToUtf8(std::u16string_view text);
+// The same appended to `out`; the second also with a lone surrogate written
+// as U+FFFD, as the round trip through UTF-8 gives it.
+QEL_FW_API void AppendUtf8AsWide(std::u16string& out, std::string_view utf8);
+QEL_FW_API void AppendWideAsUtf8(std::string& out, std::u16string_view text);
+QEL_FW_API void AppendWholeWide(std::u16string& out, std::u16string_view text);
 
 // True when `bytes` is well-formed UTF-8.
 QEL_FW_API bool IsValidUtf8(std::string_view bytes) noexcept;

@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <string_view>
 
@@ -45,11 +46,17 @@ enum class ValueForm : std::uint8_t {
 
 struct Attr {
     std::u16string name;           // as the parser gives it (lower case for HTML elements)
-    std::u16string value;          // character references decoded
+    std::u16string value;          // character references decoded; while `parsed`, the value is in the pool instead
     std::uint32_t start = kNoPos;  // byte range of the value in the source, quotes included
     std::uint32_t end = kNoPos;
+    // The parser's value as UTF-8 in the document's pool, kept so until the
+    // value is changed or the element copied out of its document: most
+    // values are never read, and a page has hundreds of thousands.
+    std::uint32_t poolAt = 0;
+    std::uint32_t poolLength = 0;
     ValueForm form = ValueForm::None;
     bool changed = false;
+    bool parsed = false;
 };
 
 class DocumentImpl;
@@ -60,6 +67,9 @@ public:
     std::u16string getAttribute(const std::u16string& name) const override;
     void setAttribute(const std::u16string& name, const std::u16string& value) override;
     Node* cloneNode(bool deep) const override;
+
+    // The parser's value of `a` (parsed) as UTF-8.
+    std::string_view Parsed(const Attr& a) const;
 
     const DocumentImpl* m_owner = nullptr;  // null for a copy that cloneNode made
     std::uint32_t m_index = 0;              // position in the owner's elements
@@ -80,6 +90,7 @@ public:
     void deleteNodes(Node* copy) override;
 
     std::string m_source;  // UTF-8, as parsed
+    std::string m_pool;    // the parser's attribute values, UTF-8 (Attr::parsed)
     // Document order. The tree's elements are handed out for change (as the
     // DOM hands them out) by the const lookups too.
     mutable std::vector<ElementImpl> m_elements;
@@ -135,45 +146,46 @@ bool CanBeUnquoted(std::u16string_view value) {
 // '&' is escaped where it could start a character reference, the quote
 // character as a reference, and NUL (which the parser would turn into
 // U+FFFD, and which ends the text for code page 932 conversions) as U+FFFD.
-void AppendEscaped(std::string& out, std::u16string_view value, char16_t quote) {
-    // The text between the escaped characters is converted in runs; those
+// A lone surrogate is written as U+FFFD, as the source text holds one.
+void AppendEscaped(std::u16string& out, std::u16string_view value, char16_t quote) {
+    // The text between the escaped characters is appended in runs; those
     // characters are ASCII, so a run never splits a surrogate pair.
     std::size_t run = 0;
     for (std::size_t i = 0; i < value.size(); ++i) {
         const char16_t c = value[i];
-        const char* escape;
-        if (c == u'&' && i + 1 < value.size() && (IsAsciiAlnum(value[i + 1]) || value[i + 1] == u'#')) escape = "&amp;";
-        else if (c == u'"' && quote == u'"') escape = "&quot;";
-        else if (c == 0) escape = "\xEF\xBF\xBD";  // U+FFFD
+        std::u16string_view escape;
+        if (c == u'&' && i + 1 < value.size() && (IsAsciiAlnum(value[i + 1]) || value[i + 1] == u'#'))
+            escape = u"&amp;";
+        else if (c == u'"' && quote == u'"') escape = u"&quot;";
+        else if (c == 0) escape = u"\uFFFD";
         else continue;
-        if (i > run) out += qel::framework::WideToUtf8(value.substr(run, i - run));
+        qel::framework::AppendWholeWide(out, value.substr(run, i - run));
         out += escape;
         run = i + 1;
     }
-    if (run < value.size()) out += qel::framework::WideToUtf8(value.substr(run));
+    qel::framework::AppendWholeWide(out, value.substr(run));
 }
 
-void AppendDoubleQuoted(std::string& out, std::u16string_view value) {
-    out += '"';
+void AppendDoubleQuoted(std::u16string& out, std::u16string_view value) {
+    out += u'"';
     AppendEscaped(out, value, u'"');
-    out += '"';
+    out += u'"';
 }
 
-// The source text that replaces the range of a changed attribute.
-std::string RenderValue(const Attr& a) {
-    std::string out;
+// Appends the source text that replaces the range of a changed attribute.
+void AppendRendered(std::u16string& out, const Attr& a) {
     switch (a.form) {
         case ValueForm::Valueless:
             if (!a.value.empty()) {
-                out += '=';
+                out += u'=';
                 AppendDoubleQuoted(out, a.value);
             }
             break;
         case ValueForm::SingleQuoted:
             if (a.value.find(u'\'') == std::u16string::npos) {
-                out += '\'';
+                out += u'\'';
                 AppendEscaped(out, a.value, u'\'');
-                out += '\'';
+                out += u'\'';
             } else {
                 AppendDoubleQuoted(out, a.value);
             }
@@ -185,14 +197,38 @@ std::string RenderValue(const Attr& a) {
         case ValueForm::DoubleQuoted:
         case ValueForm::None: AppendDoubleQuoted(out, a.value); break;
     }
-    return out;
+}
+
+// Appends the attributes set on an element that its tag does not have.
+void AppendAdded(std::u16string& out, const ElementImpl& e) {
+    for (const Attr& a : e.m_attrs) {
+        if (!a.changed || a.form != ValueForm::None) continue;
+        out += u' ';
+        qel::framework::AppendWholeWide(out, a.name);
+        out += u'=';
+        AppendDoubleQuoted(out, a.value);
+    }
 }
 
 // ---- Element -------------------------------------------------------------
 
+std::string_view ElementImpl::Parsed(const Attr& a) const {
+    return std::string_view(m_owner->m_pool).substr(a.poolAt, a.poolLength);
+}
+
+// Whether UTF-8 text reads as `wide`, without making a copy for ASCII.
+bool SameText(std::string_view utf8, std::u16string_view wide) {
+    if (utf8.size() == wide.size() &&
+        std::none_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; }))
+        return std::equal(utf8.begin(), utf8.end(), wide.begin(),
+                          [](char c, char16_t w) { return static_cast<char16_t>(c) == w; });
+    return qel::framework::Utf8ToWide(utf8) == wide;
+}
+
 std::u16string ElementImpl::getAttribute(const std::u16string& name) const {
     for (const Attr& a : m_attrs)
-        if (qel::framework::EqualsNoCase(a.name, name)) return a.value;
+        if (qel::framework::EqualsNoCase(a.name, name))
+            return a.parsed ? qel::framework::Utf8ToWide(Parsed(a)) : a.value;
     return {};
 }
 
@@ -200,8 +236,9 @@ void ElementImpl::setAttribute(const std::u16string& name, const std::u16string&
     for (Attr& a : m_attrs) {
         if (!qel::framework::EqualsNoCase(a.name, name)) continue;
         // The same value keeps the source as written (its references, its quoting).
-        if (a.value != value) {
+        if (a.parsed ? !SameText(Parsed(a), value) : a.value != value) {
             a.value = value;
+            a.parsed = false;
             a.changed = true;
         }
         return;
@@ -215,7 +252,8 @@ void ElementImpl::setAttribute(const std::u16string& name, const std::u16string&
     m_attrs.push_back(std::move(a));
 }
 
-// A copy of the element's own values (not of the copies it owns).
+// A copy of the element's own values (not of the copies it owns). A copy
+// without an owner has no pool: its values are taken out of e's.
 ElementImpl CopyOf(const ElementImpl& e, const DocumentImpl* owner) {
     ElementImpl copy;
     copy.m_owner = owner;
@@ -224,6 +262,13 @@ ElementImpl CopyOf(const ElementImpl& e, const DocumentImpl* owner) {
     copy.m_insertAt = e.m_insertAt;
     copy.m_tag = e.m_tag;
     copy.m_attrs = e.m_attrs;
+    if (!owner) {
+        for (Attr& a : copy.m_attrs) {
+            if (!a.parsed) continue;
+            a.value = qel::framework::Utf8ToWide(e.Parsed(a));
+            a.parsed = false;
+        }
+    }
     return copy;
 }
 
@@ -255,6 +300,7 @@ Node* DocumentImpl::cloneNode(bool deep) const {
     if (!deep) return copy.release();  // a document without content, as the DOM has it
     copy->setInputEncoding(getInputEncoding());
     copy->m_source = m_source;
+    copy->m_pool = m_pool;
     copy->m_body = m_body;
     copy->m_elements.reserve(m_elements.size());
     for (const ElementImpl& e : m_elements) copy->m_elements.push_back(CopyOf(e, copy.get()));
@@ -280,50 +326,54 @@ void DocumentImpl::deleteNodes(Node* copy) {
 }
 
 std::u16string DocumentImpl::getHTMLText() const {
+    // Where the text changes: the range of a changed value, or the end of
+    // an element's tag name for the attributes added to it (attr null).
     struct Splice {
         std::uint32_t start;
         std::uint32_t end;
-        std::string text;
+        const ElementImpl* element;
+        const Attr* attr;
     };
     std::vector<Splice> splices;
     for (const ElementImpl& e : m_elements) {
-        std::string added;
+        bool added = false;
         for (const Attr& a : e.m_attrs) {
             if (!a.changed) continue;
-            if (a.form != ValueForm::None) {
-                splices.push_back({a.start, a.end, RenderValue(a)});
-            } else if (e.m_insertAt != kNoPos) {
-                added += ' ';
-                added += qel::framework::WideToUtf8(a.name);
-                added += '=';
-                AppendDoubleQuoted(added, a.value);
-            }
+            if (a.form != ValueForm::None) splices.push_back({a.start, a.end, &e, &a});
+            else added = added || e.m_insertAt != kNoPos;
         }
-        if (!added.empty()) splices.push_back({e.m_insertAt, e.m_insertAt, std::move(added)});
+        if (added) splices.push_back({e.m_insertAt, e.m_insertAt, &e, nullptr});
     }
     // Elements are in document order, but an attribute merged from a later
-    // tag (a second <body>) lies elsewhere in the text.
-    std::stable_sort(splices.begin(), splices.end(),
-                     [](const Splice& a, const Splice& b) { return a.start < b.start; });
+    // tag (a second <body>) lies elsewhere in the text, and added attributes
+    // go before the values of their tag.
+    const auto byStart = [](const Splice& a, const Splice& b) { return a.start < b.start; };
+    if (!std::is_sorted(splices.begin(), splices.end(), byStart))
+        std::stable_sort(splices.begin(), splices.end(), byStart);
 
-    std::string out;
-    out.reserve(m_source.size() + m_source.size() / 8);
+    // The source is cut only next to ASCII (quotes, blanks, '=', '>', the
+    // end of a name), so its pieces read as the whole would.
+    std::u16string out;
+    out.reserve(m_source.size() + 32 * splices.size());
+    const std::string_view source = m_source;
     std::size_t pos = 0;
     for (const Splice& s : splices) {
         // Ranges never overlap by construction; a bad one is dropped, never applied.
-        if (s.start < pos || s.end < s.start || s.end > m_source.size()) continue;
-        out.append(m_source, pos, s.start - pos);
-        out += s.text;
+        if (s.start < pos || s.end < s.start || s.end > source.size()) continue;
+        qel::framework::AppendUtf8AsWide(out, source.substr(pos, s.start - pos));
+        if (s.attr) AppendRendered(out, *s.attr);
+        else AppendAdded(out, *s.element);
         pos = s.end;
     }
-    out.append(m_source, pos, std::string::npos);
-    return qel::framework::Utf8ToWide(out);
+    qel::framework::AppendUtf8AsWide(out, source.substr(pos));
+    return out;
 }
 
 // ---- Building from the parse's records ----------------------------------
 
+using qel::host::AttributeRecord;
+using qel::host::ElementRecord;
 using qel::host::kChildOfRoot;
-using qel::host::kEndOfRecords;
 using qel::host::kNoRecord;
 using qel::host::kTemplate;
 
@@ -342,56 +392,51 @@ struct RecordedElement {
     std::vector<RecordedAttribute> attributes;
 };
 
-// Reads a record stream; every read is checked against its end.
+// Reads the records of a parse; every read is checked against their end.
 class RecordReader {
 public:
     RecordReader(std::string_view records, const char* base) : m_in(records), m_base(base) {}
 
-    bool AtEnd(std::uint32_t elements) {
-        std::uint32_t marker = 0, count = 0;
-        const std::size_t at = m_pos;
-        if (Word(marker) && marker == kEndOfRecords && Word(count) && count == elements && m_pos == m_in.size())
-            return true;
-        m_pos = at;
-        return false;
-    }
+    bool AtEnd() const { return m_pos == m_in.size(); }
 
     bool Element(RecordedElement& e) {
-        std::uint32_t kind = 0, flags = 0, count = 0;
-        if (!Word(e.parent) || !Word(kind) || !Word(flags) || !Piece(e.originalTag) || !Word(count)) return false;
-        e.tag = static_cast<GumboTag>(kind & 0xFFFF);
+        ElementRecord r;
+        if (!Read(r)) return false;
+        e.parent = r.parent;
+        e.tag = static_cast<GumboTag>(r.kind & 0xFFFF);
         if (e.tag > GUMBO_TAG_LAST) return false;
-        e.isTemplate = (kind & kTemplate) != 0;
-        e.childOfRoot = (kind & kChildOfRoot) != 0;
-        e.parseFlags = flags;
-        e.attributes.resize(count > m_in.size() ? 0 : count);
-        for (RecordedAttribute& a : e.attributes)
-            if (!Text(a.name) || !Text(a.value) || !Piece(a.originalName) || !Piece(a.originalValue)) return false;
-        return count <= m_in.size();
+        e.isTemplate = (r.kind & kTemplate) != 0;
+        e.childOfRoot = (r.kind & kChildOfRoot) != 0;
+        e.parseFlags = r.flags;
+        e.originalTag = Piece(r.tagOffset, r.tagLength);
+        // Each attribute takes a record's bytes at least.
+        if (r.attributes > (m_in.size() - m_pos) / sizeof(AttributeRecord)) return false;
+        e.attributes.resize(r.attributes);
+        for (RecordedAttribute& a : e.attributes) {
+            AttributeRecord ar;
+            if (!Read(ar) || !Text(ar.nameLength, a.name) || !Text(ar.valueLength, a.value)) return false;
+            a.originalName = Piece(ar.nameOffset, ar.nameSourceLength);
+            a.originalValue = Piece(ar.valueOffset, ar.valueSourceLength);
+        }
+        return true;
     }
 
 private:
-    bool Word(std::uint32_t& w) {
-        if (m_in.size() - m_pos < 4) return false;
-        const auto* b = reinterpret_cast<const unsigned char*>(m_in.data() + m_pos);
-        w = static_cast<std::uint32_t>(b[0]) | static_cast<std::uint32_t>(b[1]) << 8 |
-            static_cast<std::uint32_t>(b[2]) << 16 | static_cast<std::uint32_t>(b[3]) << 24;
-        m_pos += 4;
+    template <typename Record>
+    bool Read(Record& r) {
+        if (m_in.size() - m_pos < sizeof r) return false;
+        std::memcpy(&r, m_in.data() + m_pos, sizeof r);
+        m_pos += sizeof r;
         return true;
     }
-    bool Text(std::string_view& s) {
-        std::uint32_t n = 0;
-        if (!Word(n) || m_in.size() - m_pos < n) return false;
+    bool Text(std::uint32_t n, std::string_view& s) {
+        if (m_in.size() - m_pos < n) return false;
         s = m_in.substr(m_pos, n);
         m_pos += n;
         return true;
     }
-    bool Piece(GumboStringPiece& piece) {
-        std::uint32_t offset = 0, length = 0;
-        if (!Word(offset) || !Word(length)) return false;
-        piece.data = offset == kNoRecord ? nullptr : m_base + offset;
-        piece.length = offset == kNoRecord ? 0 : length;
-        return true;
+    GumboStringPiece Piece(std::uint32_t offset, std::uint32_t length) const {
+        return offset == kNoRecord ? GumboStringPiece{nullptr, 0} : GumboStringPiece{m_base + offset, length};
     }
 
     std::string_view m_in;
@@ -408,14 +453,15 @@ public:
           m_expected(expected), m_claimed(source.size() + 1, false) {}
 
     // The document from the parse's records; null when they are not whole.
-    std::unique_ptr<DocumentImpl> Build(std::string_view records) {
+    std::unique_ptr<DocumentImpl> Build(const qel::host::HtmlRecords& records) {
         auto doc = std::make_unique<DocumentImpl>();
         doc->m_elements.reserve(m_expected);
-        RecordReader reader(records, m_base);
+        doc->m_pool.reserve(std::min<std::uint64_t>(records.TextBytes(), records.Records().size()));
+        RecordReader reader(records.Records(), m_base);
         std::vector<std::uint32_t> parents;
         parents.reserve(m_expected);
         RecordedElement record;
-        while (!reader.AtEnd(static_cast<std::uint32_t>(parents.size()))) {
+        while (!reader.AtEnd()) {
             const auto index = static_cast<std::uint32_t>(parents.size());
             if (index >= kNoPos - 1 || !reader.Element(record)) return nullptr;
             if (record.parent != kNoPos && record.parent >= index) return nullptr;
@@ -432,6 +478,7 @@ public:
                 if (inText) doc->m_body = index;
             }
         }
+        if (parents.size() != records.Elements()) return nullptr;
         // Each element's subtree follows it in document order: its size
         // sums up from the last element back.
         for (std::size_t i = parents.size(); i-- > 0;)
@@ -458,7 +505,7 @@ private:
         return true;
     }
 
-    void MakeElement(ElementImpl& e, const DocumentImpl& doc, const RecordedElement& el, std::uint32_t index) {
+    void MakeElement(ElementImpl& e, DocumentImpl& doc, const RecordedElement& el, std::uint32_t index) {
         e.m_owner = &doc;
         e.m_index = index;
         if (el.tag != GUMBO_TAG_UNKNOWN) {
@@ -482,7 +529,14 @@ private:
         for (const RecordedAttribute& ga : el.attributes) {
             Attr a;
             a.name = qel::framework::Utf8ToWide(ga.name);
-            a.value = qel::framework::Utf8ToWide(ga.value);
+            if (doc.m_pool.size() + ga.value.size() < kNoPos) {
+                a.poolAt = static_cast<std::uint32_t>(doc.m_pool.size());
+                a.poolLength = static_cast<std::uint32_t>(ga.value.size());
+                a.parsed = true;
+                doc.m_pool += ga.value;
+            } else {
+                a.value = qel::framework::Utf8ToWide(ga.value);
+            }
             if (!copied) Locate(ga, a);
             e.m_attrs.push_back(std::move(a));
         }
@@ -600,7 +654,7 @@ std::unique_ptr<Document> ParseHtmlDocument(std::string utf8, std::u16string* wh
     }
     // Gumbo would read a byte-order mark as text; it stays in the text we give back.
     const std::size_t skip = utf8.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
-    std::string records;
+    HtmlRecords records;
     if (!ParseHtmlRecords(utf8.data() + skip, utf8.size() - skip, limits ? *limits : HtmlParseLimitsFor(utf8.size()),
                           records, *why))
         return nullptr;

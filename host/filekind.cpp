@@ -110,15 +110,26 @@ int CQelTktUtil::whatKindOfImageData(const unsigned char* bytes, std::size_t siz
     return ImageKindOf(KindOfData(bytes, size));
 }
 
+int CQelTktUtil::whatKindOfData(const std::u16string& name, const unsigned char* bytes, std::size_t size) {
+    return FileKindOf(size > 0 ? KindOfData(bytes, size) : ByExtension(name));
+}
+
+int CQelTktUtil::whatKindOfImageData(const std::u16string& name, const unsigned char* bytes, std::size_t size) {
+    return ImageKindOf(size > 0 ? KindOfData(bytes, size) : ByExtension(name));
+}
+
 namespace qel::host {
 
 const char16_t* OtherMediaTypeOf(const std::u16string& path) {
-    using namespace std::string_view_literals;
     unsigned char b[12];
     const int n = ReadSignature(path, b, sizeof b);
+    return OtherMediaTypeOfData(b, n < 0 ? 0 : static_cast<std::size_t>(n));
+}
+
+const char16_t* OtherMediaTypeOfData(const unsigned char* b, std::size_t n) {
+    using namespace std::string_view_literals;
     const auto at = [&](std::size_t offset, std::string_view sig) {
-        return n >= 0 && static_cast<std::size_t>(n) >= offset + sig.size() &&
-               std::memcmp(b + offset, sig.data(), sig.size()) == 0;
+        return n >= offset + sig.size() && std::memcmp(b + offset, sig.data(), sig.size()) == 0;
     };
     if (at(0, "BM"sv)) return u"image/bmp";
     if (at(0, "\0\0\1\0"sv) || at(0, "\0\0\2\0"sv)) return u"image/x-icon";

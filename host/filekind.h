@@ -19,6 +19,11 @@ public:
     // (the first eight bytes decide); 0 when it is none of these.
     static int whatKindOfData(const unsigned char* bytes, std::size_t size);
     static int whatKindOfImageData(const unsigned char* bytes, std::size_t size);
+    // The judgements of whatKindOfFile and whatKindOfImage for a file named
+    // `name` that holds `bytes` (an image kept in memory): empty bytes are
+    // judged by the name's extension.
+    static int whatKindOfData(const std::u16string& name, const unsigned char* bytes, std::size_t size);
+    static int whatKindOfImageData(const std::u16string& name, const unsigned char* bytes, std::size_t size);
 };
 
 namespace qel::host {
@@ -28,5 +33,7 @@ namespace qel::host {
 // "image/avif"; "application/octet-stream" for any other content and for a
 // file that cannot be read.
 QEL_HOST_API const char16_t* OtherMediaTypeOf(const std::u16string& path);
+// The same of bytes in memory.
+QEL_HOST_API const char16_t* OtherMediaTypeOfData(const unsigned char* bytes, std::size_t size);
 
 }  // namespace qel::host

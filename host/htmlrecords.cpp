@@ -8,19 +8,20 @@
 
 namespace qel::host {
 
-void RecordWriter::Word(std::uint32_t value) {
-    const unsigned char bytes[4] = {static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
-                                    static_cast<unsigned char>(value >> 16), static_cast<unsigned char>(value >> 24)};
-    Bytes(reinterpret_cast<const char*>(bytes), sizeof bytes);
-}
-
-void RecordWriter::Bytes(const char* bytes, std::size_t size) {
-    while (size > 0 && !m_failed) {
+void RecordWriter::PutInPieces(const void* bytes, std::size_t size) {
+    if (m_failed) return;
+    if (size > m_limit - m_total) {
+        m_failed = true;
+        return;
+    }
+    m_total += size;
+    const auto* from = static_cast<const char*>(bytes);
+    while (size > 0) {
         if (m_used == m_capacity && !Drain()) return;
         const std::size_t n = size < m_capacity - m_used ? size : m_capacity - m_used;
-        std::memcpy(m_buffer + m_used, bytes, n);
+        std::memcpy(m_buffer + m_used, from, n);
         m_used += n;
-        bytes += n;
+        from += n;
         size -= n;
     }
 }
@@ -49,8 +50,8 @@ public:
         // The arena frees the parse; gumbo_destroy_output would recurse per level.
         GumboOutput* output = gumbo_parse_with_options(&options, m_text, m_size);
         if (output) Walk(output);
-        m_out.Word(kEndOfRecords);
-        m_out.Word(m_count);
+        const RecordsTrailer trailer{m_textBytes, m_count, kEndOfRecords};
+        m_out.Put(&trailer, sizeof trailer);
     }
 
 private:
@@ -64,7 +65,7 @@ private:
     // grows in the arena.
     void Walk(const GumboOutput* output) {
         Push({&output->document->v.document.children, 0, kNoRecord});
-        while (m_depth > 0) {
+        while (m_depth > 0 && !m_out.Failed()) {
             Frame& top = m_stack[m_depth - 1];
             if (top.next >= top.children->length) {
                 --m_depth;
@@ -93,34 +94,37 @@ private:
 
     void Record(const GumboNode& node, std::uint32_t parent, bool childOfRoot) {
         const GumboElement& el = node.v.element;
-        m_out.Word(parent);
-        m_out.Word(static_cast<std::uint32_t>(el.tag) | (node.type == GUMBO_NODE_TEMPLATE ? kTemplate : 0) |
-                   (childOfRoot ? kChildOfRoot : 0));
-        m_out.Word(static_cast<std::uint32_t>(node.parse_flags));
-        Piece(el.original_tag);
-        m_out.Word(el.attributes.length);
+        ElementRecord e{parent,
+                        static_cast<std::uint32_t>(el.tag) | (node.type == GUMBO_NODE_TEMPLATE ? kTemplate : 0) |
+                            (childOfRoot ? kChildOfRoot : 0),
+                        static_cast<std::uint32_t>(node.parse_flags),
+                        0,
+                        0,
+                        el.attributes.length};
+        Piece(el.original_tag, e.tagOffset, e.tagLength);
+        m_out.Put(&e, sizeof e);
         for (unsigned i = 0; i < el.attributes.length; ++i) {
             const auto* a = static_cast<const GumboAttribute*>(el.attributes.data[i]);
-            Text(a->name);
-            Text(a->value);
-            Piece(a->original_name);
-            Piece(a->original_value);
+            AttributeRecord r{
+                static_cast<std::uint32_t>(Length(a->name)), static_cast<std::uint32_t>(Length(a->value)), 0, 0, 0, 0};
+            Piece(a->original_name, r.nameOffset, r.nameSourceLength);
+            Piece(a->original_value, r.valueOffset, r.valueSourceLength);
+            m_out.Put(&r, sizeof r);
+            m_out.Put(a->name, r.nameLength);
+            m_out.Put(a->value, r.valueLength);
+            m_textBytes += r.nameLength + r.valueLength;
         }
     }
 
-    void Text(const char* s) {
-        const std::size_t n = s ? std::strlen(s) : 0;
-        m_out.Word(static_cast<std::uint32_t>(n));
-        m_out.Bytes(s, n);
-    }
+    static std::size_t Length(const char* s) { return s ? std::strlen(s) : 0; }
 
     // Where a piece of gumbo's text lies in the parsed text.
-    void Piece(const GumboStringPiece& piece) {
+    void Piece(const GumboStringPiece& piece, std::uint32_t& offset, std::uint32_t& length) const {
         const char* p = piece.data;
         const bool inside = p && p >= m_text && static_cast<std::size_t>(p - m_text) <= m_size &&
                             piece.length <= m_size - static_cast<std::size_t>(p - m_text);
-        m_out.Word(inside ? static_cast<std::uint32_t>(p - m_text) : kNoRecord);
-        m_out.Word(inside ? static_cast<std::uint32_t>(piece.length) : 0);
+        offset = inside ? static_cast<std::uint32_t>(p - m_text) : kNoRecord;
+        length = inside ? static_cast<std::uint32_t>(piece.length) : 0;
     }
 
     const char* m_text;
@@ -130,6 +134,7 @@ private:
     Frame* m_stack = nullptr;
     std::size_t m_depth = 0, m_room = 0;
     std::uint32_t m_count = 0;
+    std::uint64_t m_textBytes = 0;
 };
 
 }  // namespace

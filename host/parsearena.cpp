@@ -55,15 +55,15 @@ std::uint64_t ReadTag(const char* block) {
 ParseArena::ParseArena(std::size_t cap, Exhausted exhausted) : m_exhausted(exhausted) {
     void* p = ::mmap(nullptr, cap, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
     if (p == MAP_FAILED) return;
-    // Large pages where the system offers them: a parse touches tens of
-    // megabytes of fresh memory, and a fault per 4 KiB page costs as much
-    // as a good part of the parse.
-    ::madvise(p, cap, MADV_HUGEPAGE);
     m_base = static_cast<char*>(p);
     m_cap = cap;
     // Tags lie 8 bytes before a multiple of 16, so that blocks are 16-byte aligned.
     m_cursor = m_base + kGrain - kTag;
     m_limit = m_base + cap;
+}
+
+void ParseArena::PreferLargePages() const noexcept {
+    if (m_base) ::madvise(m_base, m_cap, MADV_HUGEPAGE);
 }
 
 ParseArena::~ParseArena() {

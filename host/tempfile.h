@@ -185,15 +185,4 @@ QEL_HOST_API NewFileCalls& NewFileSystemCalls();
 // (AT_FDCWD: the working folder). 0, or the error (EEXIST: `to` is taken).
 QEL_HOST_API int RenameNoReplace(int fromDir, const char* from, int toDir, const char* to) noexcept;
 
-// A private new folder (mode 0700, ".qel-scratch-XXXXXX") inside the
-// temporary folder, for files that an export makes before it knows whether
-// it goes on (a page's inline images): the export takes them back with
-// RemoveScratchFolders, and what is left goes when the process exits
-// normally. Empty, with `why` saying so, when none can be made.
-QEL_HOST_API std::u16string MakeScratchFolder(std::u16string& why);
-// Removes `folder` (one of MakeScratchFolder's) and everything in it.
-QEL_HOST_API void RemoveScratchFolder(const std::u16string& folder) noexcept;
-// Removes every scratch folder of this process and everything in them.
-QEL_HOST_API void RemoveScratchFolders() noexcept;
-
 }  // namespace qel::host

@@ -5,6 +5,7 @@
 #include <uriparser/Uri.h>
 #include <unistd.h>
 
+#include <array>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -93,7 +94,7 @@ std::size_t AuthorityEnd(std::string_view text) {
 }
 
 // The printable ASCII characters that may not appear in a URI at all.
-bool IsUnsafeInUri(unsigned char c) {
+constexpr bool IsUnsafeInUri(unsigned char c) {
     switch (c) {
         case '"':
         case '<':
@@ -108,12 +109,21 @@ bool IsUnsafeInUri(unsigned char c) {
     }
 }
 
+// Per byte: 1 when EncodeLikeBrowser copies it as it is whatever comes
+// around it, 2 when it does so where '[' and ']' are encoded too.
+constexpr std::array<unsigned char, 256> kPlainInUri = [] {
+    std::array<unsigned char, 256> table{};
+    for (unsigned c = 0x21; c < 0x7F; ++c) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b == '%' || b == '#' || IsUnsafeInUri(b)) continue;
+        table[c] = b == '[' || b == ']' ? 1 : 3;
+    }
+    return table;
+}();
+
 // A character that EncodeLikeBrowser copies as it is whatever comes around
 // it; `bracketsEncoded` where '[' and ']' are encoded.
-bool IsPlainInUri(unsigned char c, bool bracketsEncoded) {
-    return c > 0x20 && c < 0x7F && c != '%' && c != '#' && !IsUnsafeInUri(c) &&
-           !(bracketsEncoded && (c == '[' || c == ']'));
-}
+bool IsPlainInUri(unsigned char c, bool bracketsEncoded) { return (kPlainInUri[c] & (bracketsEncoded ? 2 : 1)) != 0; }
 
 // Percent-encodes what a browser encodes before it parses a reference:
 // blanks, control characters, every byte of a non-ASCII character and the

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "format/base64.h"
+#include "format/tpj_writer.h"
 #include "host/dom.h"
 #include "host/htmldata.h"
 #include "host/url.h"
@@ -23,8 +25,22 @@ std::u16string_view ContentIdOf(std::u16string_view value) {
     return value.substr(4);
 }
 
-// The URL form of `entry`'s file (the path itself where it has none).
+// The URL form of `entry`'s file (the path itself where it has none); an
+// inline image, which has no file, as the data: URL of its bytes.
 std::u16string UrlOf(const CQelTpjImgFile& entry) {
+    if (entry.m_data) {
+        const std::string& data = *entry.m_data;
+        std::u16string url = u"data:";
+        url += qel::format::PageImageContentType(entry);
+        url += u";base64,";
+        const std::size_t at = url.size();
+        std::size_t length = Base64RequiredLength(data.size(), BASE64_NO_LINE_BREAKS);
+        url.resize(at + length);
+        EncodeBase64(reinterpret_cast<const unsigned char*>(data.data()), data.size(), url.data() + at, &length,
+                     BASE64_NO_LINE_BREAKS);
+        url.resize(at + length);
+        return url;
+    }
     std::u16string url;
     SIFUtil::PCPathtoURL(url, entry.m_strPath);
     return url.empty() ? entry.m_strPath : url;

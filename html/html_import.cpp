@@ -11,32 +11,25 @@
 // References are read as the author's browser reads them: '\' as '/', a
 // reference that names the page itself ("", " ", "#top") is no image, and
 // escaped bytes of the page's own encoding name the file they meant. An
-// image given inline as a "data:" URL is written to a file of a private
-// scratch folder, so that its entry names a file like every other one and
-// the writer, Clone and GetHtml(true) need nothing new; the export removes
-// the folder when it ends, as its output carries the images.
+// image given inline as a "data:" URL has no file: its entry keeps the
+// decoded bytes (CQelTpjImgFile::m_data) and the name of its part, and the
+// writer encodes them from memory, so nothing is written for it unless the
+// card is.
 #include "html/html_import.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
+#include <iterator>
 #include <memory>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
 #include "framework/codepage.h"
-#include "framework/exceptions.h"
-#include "framework/file.h"
 #include "framework/strings.h"
 #include "host/dom.h"
 #include "host/htmldata.h"
 #include "host/paths.h"
-#include "host/report.h"
-#include "host/tempfile.h"
 #include "host/url.h"
 #include "html/data_url.h"
 #include "html/meta_charset.h"
@@ -70,110 +63,62 @@ std::u16string AsciiLowered(std::u16string_view s) {
     return out;
 }
 
+// "image<counter>": the content id of the image the counter stands at.
+std::u16string ContentId(int counter) {
+    char16_t digits[12];
+    char16_t* first = std::end(digits);
+    unsigned n = counter > 0 ? static_cast<unsigned>(counter) : 0;  // it starts at 1
+    do {
+        *--first = static_cast<char16_t>(u'0' + n % 10);
+        n /= 10;
+    } while (n > 0);
+    std::u16string id = u"image";
+    id.append(first, std::end(digits));
+    return id;
+}
+
 // True when `file` names the page: its path as it resolves, or the same
 // with empty and dot segments taken out.
 bool IsThePage(const std::u16string& file, const PageImport& import) {
     if (file == import.self || file == import.selfNormal) return true;
-    if (file.find(u"//") == std::u16string::npos && file.find(u"/.") == std::u16string::npos) return false;
+    // Only a path with an empty or dot segment can name it otherwise.
+    bool odd = false;
+    for (std::size_t i = 1; i < file.size() && !odd; ++i)
+        odd = file[i - 1] == u'/' && (file[i] == u'/' || file[i] == u'.');
+    if (!odd) return false;
     return qel::framework::PathFromNative(
                std::filesystem::path(qel::framework::PathToNative(file)).lexically_normal().string()) ==
            import.selfNormal;
 }
 
-// Writes `bytes` to a new file `name` of the open folder `dirFd`: 0, or the
-// system's error (the file may then be there, partly written).
-int WriteScratchFile(int dirFd, const std::string& name, const std::string& bytes) {
-    const int fd = ::openat(dirFd, name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0) return errno;
-    int err = 0;
-    for (std::size_t done = 0; done < bytes.size() && err == 0;) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n > 0) done += static_cast<std::size_t>(n);
-        else if (n == 0) err = EIO;
-        else if (errno != EINTR) err = errno;
-    }
-    if (::close(fd) != 0 && err == 0 && errno != EINTR) err = errno;
-    return err;
-}
-
-// The scratch folder of one import, open as `dirFd`. Images of the same
-// bytes share one file under several names (a link costs a fraction of a
-// new file, and pages repeat their spacers and bullets).
-struct ScratchImages {
-    std::u16string folder;
-    int dirFd;
-    std::unordered_map<std::string, std::string> named;  // bytes -> a name they have
-};
-
-// Writes one inline image into the scratch folder as the first of "ID.ext",
-// "ID(1).ext", ... that no other part of the card has (`taken`, ASCII lower
-// case, which gains the name). The folder is the import's own, so the name
-// is free there. Answers the file's path, empty (the file and the system's
-// reason reported) when it cannot be written.
-std::u16string SaveInlineImage(ScratchImages& scratch, const std::u16string& id, const PageImport::Inline& item,
-                               std::unordered_set<std::u16string>& taken) {
-    const std::u16string extension = qel::html::DataUrlExtension(item.data);
-    const std::u16string dotted = extension.empty() ? std::u16string() : u"." + extension;
-    std::u16string name = id + dotted;
-    for (int n = 1; taken.count(AsciiLowered(name)); ++n) name = id + qel::framework::Format(u"(%d)", n) + dotted;
-    taken.insert(AsciiLowered(name));
-    const std::u16string path = scratch.folder + u"/" + name;
-    const std::string native = qel::framework::PathToNative(name);
-    const auto same = scratch.named.find(item.data.bytes);
-    if (same != scratch.named.end() &&
-        ::linkat(scratch.dirFd, same->second.c_str(), scratch.dirFd, native.c_str(), 0) == 0)
-        return path;
-    const int err = WriteScratchFile(scratch.dirFd, native, item.data.bytes);
-    if (err == 0) {
-        scratch.named.emplace(item.data.bytes, native);
-        return path;
-    }
-    // The file and the system's reason, not the page, are what failed.
-    const CFileException error(CFileException::OsErrorToException(err), err, path);
-    qel::host::ReportFailure(qel::host::DescribeFailure(error, u"inline image", u"cannot be written"));
-    return {};
-}
-
-// Writes each inline image of the page to a file of a new scratch folder
-// (host/tempfile.h), which the export takes back whether or not it goes on,
-// and points its entry at it. The file's name, which the card part carries,
-// is the entry's content id with the image's extension ("image3.png"),
-// numbered on ("image3(1).png") only where another part of the card has it:
-// the folder is new, so one page always gives the same card. False, with
-// the folder removed again, when one cannot be written whole: the picture
-// would be lost without a word.
-bool SaveInlineImages(CQelTpjImgFileArray& images, const PageImport& import) {
-    if (import.inlines.empty()) return true;
-    std::u16string why;
-    const std::u16string folder = qel::host::MakeScratchFolder(why);
-    if (folder.empty()) {
-        qel::host::ReportFailure(u"inline images cannot be written: " + why);
-        return false;
-    }
-
-    // Names compare without regard to ASCII case, as on the handset's host.
+// Gives each inline image of the page its bytes and the name of its part:
+// the entry's content id with the image's extension ("image3.png"),
+// numbered on ("image3(1).png") only where another part of the card has it,
+// so one page always gives the same card. Names compare without regard to
+// ASCII case, as on the handset's host. The bytes stay in memory until the
+// card is written: nothing is written before the export goes on.
+void NameInlineImages(CQelTpjImgFileArray& images, PageImport& import) {
+    if (import.inlines.empty()) return;
     std::unordered_set<std::u16string> taken;
     std::vector<bool> isInline(static_cast<std::size_t>(images.GetSize()), false);
     for (const PageImport::Inline& item : import.inlines) isInline[static_cast<std::size_t>(item.index)] = true;
     for (int i = 0; i < images.GetSize(); ++i)
         if (!isInline[static_cast<std::size_t>(i)]) taken.insert(AsciiLowered(getBaseName(images[i].m_strPath)));
 
-    ScratchImages scratch{folder, -1, {}};
-    scratch.dirFd =
-        ::open(qel::framework::PathToNative(folder).c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    bool saved = scratch.dirFd >= 0;
-    if (!saved)
-        qel::host::ReportFailure(u"inline images cannot be written: " + folder + u": " +
-                                 qel::framework::Utf8ToWide(std::strerror(errno)));
-    for (std::size_t i = 0; saved && i < import.inlines.size(); ++i) {
-        CQelTpjImgFile& entry = images.GetAt(import.inlines[i].index);
-        const std::u16string path = SaveInlineImage(scratch, entry.m_strId, import.inlines[i], taken);
-        saved = !path.empty();
-        if (saved) entry.m_strPath = path;
+    // Images of the same bytes share them (pages repeat their spacers and bullets).
+    std::unordered_map<std::string_view, std::shared_ptr<const std::string>> shared;
+    for (PageImport::Inline& item : import.inlines) {
+        CQelTpjImgFile& entry = images.GetAt(item.index);
+        const std::u16string extension = qel::html::DataUrlExtension(item.data);
+        const std::u16string dotted = extension.empty() ? std::u16string() : u"." + extension;
+        std::u16string name = entry.m_strId + dotted;
+        for (int n = 1; taken.count(AsciiLowered(name)); ++n)
+            name = entry.m_strId + qel::framework::Format(u"(%d)", n) + dotted;
+        taken.insert(AsciiLowered(name));
+        entry.m_strPath = std::move(name);
+        auto bytes = std::make_shared<const std::string>(std::move(item.data.bytes));
+        entry.m_data = shared.emplace(std::string_view(*bytes), bytes).first->second;
     }
-    if (scratch.dirFd >= 0) ::close(scratch.dirFd);
-    if (!saved) qel::host::RemoveScratchFolder(folder);
-    return saved;
 }
 
 }  // namespace
@@ -218,17 +163,14 @@ bool CreateFromHtml(CQelTpjFile& record, const std::u16string& path, Node* hostD
             CollectImageAttribute(record, &element, attribute, base, counter, &import);
         });
 
-        if (SaveInlineImages(record.m_arrImages, import)) {
-            // The card's HTML is written in Shift_JIS: a page that declared
-            // another character set must not go on declaring it there.
-            qel::html::DeclareShiftJis(*document);
-            std::u16string html = document->getHTMLText();
-            qel::html::DeclareShiftJisInXmlDeclaration(html);
-            record.m_strHtml = std::move(html);
-            result = true;
-        } else {
-            record.m_arrImages.RemoveAll();
-        }
+        NameInlineImages(record.m_arrImages, import);
+        // The card's HTML is written in Shift_JIS: a page that declared
+        // another character set must not go on declaring it there.
+        qel::html::DeclareShiftJis(*document);
+        std::u16string html = document->getHTMLText();
+        qel::html::DeclareShiftJisInXmlDeclaration(html);
+        record.m_strHtml = std::move(html);
+        result = true;
     }
 
     if (!hostDocument) loader.DestroyNodeData();
@@ -245,12 +187,11 @@ void CollectImageAttribute(CQelTpjFile& record, Element* element, const std::u16
     if (is_protocol(value, u"http:") || is_protocol(value, u"https:")) return;
 
     if (import && is_protocol(value, u"data:")) {
-        // An inline image is saved to a file once the page is walked; a
-        // malformed one is no image and stays as written.
+        // An inline image is named once the page is walked; a malformed one
+        // is no image and stays as written.
         qel::html::DataUrl data;
         if (!qel::html::ParseDataUrl(value, data)) return;
-        const std::u16string id = qel::framework::Format(u"image%d", counter);
-        ++counter;
+        const std::u16string id = ContentId(counter++);
         const int index = record.AddImage(std::u16string(), id) - 1;
         import->inlines.push_back({index, std::move(data)});
         element->setAttribute(attribute, u"cid:" + id);
@@ -266,10 +207,10 @@ void CollectImageAttribute(CQelTpjFile& record, Element* element, const std::u16
     if (import && !file.empty() && IsThePage(file, *import)) return;
     if (file.empty()) file = url;  // no local path (another scheme): the writer decides
 
-    const std::u16string id = qel::framework::Format(u"image%d", counter);
-    ++counter;
-    record.AddImage(file, id);
-    element->setAttribute(attribute, u"cid:" + id);
+    std::u16string id = ContentId(counter++);
+    std::u16string reference = u"cid:" + id;
+    record.AddImage(std::move(file), std::move(id));
+    element->setAttribute(attribute, reference);
 }
 
 }  // namespace qel::html

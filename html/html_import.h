@@ -15,8 +15,8 @@ class PageImport;
 // Replaces the record's image list and page with those of the page at
 // `path`, read by the host's loader when `hostDocument` is null, otherwise
 // taken from a deep copy of the host's document (never changed). False, with
-// an empty image list and the page as it was, when there is no page or an
-// inline image cannot be saved.
+// an empty image list and the page as it was, when there is no page. Inline
+// "data:" images are kept in memory by their entries (CQelTpjImgFile::m_data).
 bool CreateFromHtml(CQelTpjFile& record, const std::u16string& path, Node* hostDocument);
 
 // One reference holder of the page: a local image becomes the next entry

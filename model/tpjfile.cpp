@@ -1,5 +1,7 @@
 #include "model/tpjfile.h"
 
+#include <utility>
+
 #include "framework/codepage.h"
 #include "framework/strings.h"
 
@@ -39,6 +41,6 @@ void CQelTpjFile::SetUniqueIcon(const std::u16string& path, const std::u16string
     m_uniqueIcon.m_strId = title;
 }
 
-int CQelTpjFile::AddImage(const std::u16string& path, const std::u16string& id) {
-    return m_arrImages.Add(CQelTpjImgFile(path, id)) + 1;
+int CQelTpjFile::AddImage(std::u16string path, std::u16string id) {
+    return m_arrImages.Add(CQelTpjImgFile(std::move(path), std::move(id))) + 1;
 }

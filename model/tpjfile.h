@@ -4,7 +4,8 @@
 //
 // Wide strings are UTF-16; the three data lines are narrow code page 932
 // bytes. The record enforces no invariant: setters store what they are given,
-// getters return copies; a copy of the record shares nothing with it.
+// getters return copies; a copy of the record shares nothing with it that
+// can change (inline images share their bytes, which never change).
 //
 // The record holds data only. Its operations are functions over it in their
 // subsystems: reading and writing in format/ (tpj_reader.h, tpj_writer.h),
@@ -68,7 +69,7 @@ public:
     void SetBoundary(const std::u16string& v) { m_strBoundary = v; }
 
     // Appends an image entry; returns the number of entries after the append.
-    int AddImage(const std::u16string& path, const std::u16string& id);
+    int AddImage(std::u16string path, std::u16string id);
 
     // The fields, in their order. Public, as the framework's records are:
     // the record's own operations and the tests read them directly.

@@ -2,27 +2,34 @@
 // category icon's file and title) and the ordered list of a record's images.
 #pragma once
 
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 class CQelTpjImgFile {
 public:
     CQelTpjImgFile() = default;
-    CQelTpjImgFile(const std::u16string& path, const std::u16string& id) : m_strPath(path), m_strId(id) {}
+    CQelTpjImgFile(std::u16string path, std::u16string id) : m_strPath(std::move(path)), m_strId(std::move(id)) {}
     CQelTpjImgFile(const CQelTpjImgFile&) = default;
     CQelTpjImgFile& operator=(const CQelTpjImgFile&) = default;
     // Moving is noexcept, so that a growing array moves its entries.
     CQelTpjImgFile(CQelTpjImgFile&&) noexcept = default;
     CQelTpjImgFile& operator=(CQelTpjImgFile&&) noexcept = default;
-    // Frees the two strings only: the file named by m_strPath stays on disk.
+    // Frees the strings only: the file named by m_strPath stays on disk.
     virtual ~CQelTpjImgFile() = default;
 
     // Page image: full path of the file (or, for a reference without a local
     // path, its absolute URL). Unique icon: full path of the icon file.
+    // An inline image: the name of its part ("image3.png").
     std::u16string m_strPath;
     // Page image: content id without "cid:" and without angle brackets.
     // Unique icon: the icon's title (may be empty).
     std::u16string m_strId;
+    // An image that its page gives inline (a data: URL) has no file: its
+    // bytes are kept here, shared by the copies of the entry, until the
+    // card is written. Null for an image in a file.
+    std::shared_ptr<const std::string> m_data;
 };
 
 // The framework's growable array of image entries, held by value in

@@ -162,19 +162,8 @@ bool ExportRecord(CQelTpjFileIF& record, const std::u16string& path, bool loaded
     return true;
 }
 
-// Takes back, when the export ends, what its import put in scratch folders
-// (a page's inline images): written output carries them, and a cancelled or
-// failed export leaves nothing.
-struct ScratchGuard {
-    ScratchGuard() = default;
-    ScratchGuard(const ScratchGuard&) = delete;
-    ScratchGuard& operator=(const ScratchGuard&) = delete;
-    ~ScratchGuard() { qel::host::RemoveScratchFolders(); }
-};
-
 bool RunExport(CQelDeviceIF& device, const std::u16string& path, Node* hostDocument) {
     qel::host::BeginExportReport();
-    const ScratchGuard scratch;
     std::unique_ptr<CQelTpjFileIF> record(device.CreateProject());
     if (!record) return false;
     bool loadedFromFile = false;

@@ -67,9 +67,8 @@ private:
     bool m_guarded = false;  // the signal handlers remove this one
 };
 
-// Points the host's temporary folder (where the reader saves attachments
-// and the import its inline images) at a private new folder for the life of
-// the object.
+// Points the host's temporary folder (where the reader saves attachments)
+// at a private new folder for the life of the object.
 class ScratchFolder : public PrivateFolder {
 public:
     ScratchFolder();

@@ -103,6 +103,7 @@ void ImportPage(CQelTpjFile& card, const std::string& page) {
 void WarnOfMissingImages(const CQelTpjFile& card, const std::string& page) {
     std::error_code ec;
     for (int i = 0; i < card.m_arrImages.GetSize(); ++i) {
+        if (card.m_arrImages[i].m_data) continue;  // an inline image: its bytes are at hand
         const std::string image = qel::framework::PathToNative(card.m_arrImages[i].m_strPath);
         if (!fs::is_regular_file(image, ec))
             std::fprintf(stderr, "toruca: warning: %s: the image %s is missing; its part is empty\n", page.c_str(),
@@ -123,9 +124,6 @@ int RunMake(const MakeOptions& o) {
     SetIdentifiers(card, o);
     SetIcon(card, o.icon);
 
-    // Inline images of the page are saved here, read into the card and
-    // removed with it: nothing of them is left behind.
-    ScratchFolder scratch;
     ImportPage(card, o.page);
     const qel::format::CardForm& form = FormNamed(o.form);
     card.SetType(form.type);

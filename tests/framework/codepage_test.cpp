@@ -96,4 +96,32 @@ TEST(Utf8, RoundTripAndInvalidInput) {
     EXPECT_FALSE(qel::framework::IsValidUtf8("\x93\xfa\x96\x7b"));  // Shift_JIS bytes
 }
 
+// Long texts take ASCII in runs: wherever a run ends, a long text converts
+// as its characters one by one do, invalid bytes and lone surrogates too.
+TEST(Utf8, LongTextsConvertAsTheirCharacters) {
+    const std::string pieces[] = {"a", "\xE5\x86\x99", "\xF0\x9F\x98\x80", "\xC0", "\xE3\x81", "\x7F", "\xC3\xA9"};
+    const std::u16string lone[] = {std::u16string(1, char16_t{0xD800}), std::u16string(1, char16_t{0xDC00}) + u"x"};
+    const std::u16string widePieces[] = {u"b", lone[0], u"\u5199", u"\U0001F600", lone[1], u"\u00E9"};
+    for (int shift = 0; shift < 9; ++shift) {
+        std::string utf8(static_cast<std::size_t>(shift), 'x');
+        std::u16string wide(static_cast<std::size_t>(shift), u'x'), expectedWide = wide;
+        std::string expectedUtf8 = utf8;
+        for (int i = 0; i < 40; ++i) {
+            const std::string& p = pieces[(i * 3 + shift) % 7];
+            const std::string run(static_cast<std::size_t>(i % 11), 'y');
+            utf8 += run + p;
+            expectedWide += qel::framework::Utf8ToWide(run) + qel::framework::Utf8ToWide(p);
+            const std::u16string& w = widePieces[(i + shift) % 6];
+            const std::u16string wideRun(static_cast<std::size_t>(i % 13), u'z');
+            wide += wideRun + w;
+            expectedUtf8 += qel::framework::WideToUtf8(wideRun) + qel::framework::WideToUtf8(w);
+        }
+        EXPECT_EQ(qel::framework::Utf8ToWide(utf8), expectedWide) << shift;
+        EXPECT_EQ(qel::framework::WideToUtf8(wide), expectedUtf8) << shift;
+        std::u16string whole = u"<";
+        qel::framework::AppendWholeWide(whole, wide);
+        EXPECT_EQ(whole, u"<" + qel::framework::Utf8ToWide(expectedUtf8)) << shift;
+    }
+}
+
 }  // namespace

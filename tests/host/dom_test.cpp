@@ -262,6 +262,14 @@ TEST(DomTest, ElementCopiesStandAlone) {
     p.doc->deleteNodes(p.doc);
     p.doc->deleteNodes(nullptr);
     EXPECT_EQ(p.Nth(u"div", 0)->getAttribute(u"id"), u"d");
+
+    // A copy keeps its values when its document is gone.
+    std::unique_ptr<Node> kept;
+    {
+        Page q("<i title='t&amp;x'>");
+        kept.reset(q.Nth(u"i", 0)->cloneNode(false));
+    }
+    EXPECT_EQ(dynamic_cast<Element&>(*kept).getAttribute(u"title"), u"t&x");
 }
 
 TEST(DomTest, LoaderArgumentsAndReuse) {

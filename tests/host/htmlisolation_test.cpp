@@ -5,7 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <string>
@@ -77,13 +82,6 @@ TEST(HtmlIsolationTest, LimitsEndTheParseWithTheirReason) {
     }
 }
 
-TEST(HtmlIsolationTest, LimitsGrowWithLargePages) {
-    EXPECT_EQ(qel::host::HtmlParseLimitsFor(2'000'000).deadline, std::chrono::milliseconds(2000));
-    EXPECT_EQ(qel::host::HtmlParseLimitsFor(2'000'000).memory, std::size_t{512} << 20);
-    EXPECT_EQ(qel::host::HtmlParseLimitsFor(4'000'000).deadline, std::chrono::milliseconds(4000));
-    EXPECT_EQ(qel::host::HtmlParseLimitsFor(8'000'000).memory, std::size_t{128} * 8'000'000);
-}
-
 #if defined(__SANITIZE_ADDRESS__)
 #define QEL_TEST_ASAN 1
 #elif defined(__has_feature)
@@ -91,6 +89,41 @@ TEST(HtmlIsolationTest, LimitsGrowWithLargePages) {
 #define QEL_TEST_ASAN 1
 #endif
 #endif
+
+#ifndef QEL_TEST_ASAN
+// The address space this process has mapped, from /proc.
+std::size_t MappedNow() {
+    std::FILE* f = std::fopen("/proc/self/statm", "r");
+    unsigned long pages = 0;
+    if (f && std::fscanf(f, "%lu", &pages) != 1) pages = 0;
+    if (f) std::fclose(f);
+    return pages * static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+}
+
+// A host under an address-space limit a little above what it uses and the
+// parse's memory still parses its pages: the parse costs the host no more
+// address space than the records take.
+[[noreturn]] void ParseUnderAddressSpaceLimit() {
+    const rlim_t limit = MappedNow() + (std::size_t{640} << 20);
+    const rlimit as{limit, limit};
+    ::setrlimit(RLIMIT_AS, &as);
+    std::u16string why;
+    const bool parsed = ParseHtmlDocument("<p><img src=a.gif alt=x>", &why) != nullptr;
+    std::fprintf(stderr, "%s\n", qel::framework::WideToUtf8(why).c_str());
+    std::_Exit(parsed ? 0 : 1);
+}
+
+TEST(HtmlIsolationDeathTest, AHostUnderAnAddressSpaceLimitParses) {
+    EXPECT_EXIT(ParseUnderAddressSpaceLimit(), testing::ExitedWithCode(0), "");
+}
+#endif
+
+TEST(HtmlIsolationTest, LimitsGrowWithLargePages) {
+    EXPECT_EQ(qel::host::HtmlParseLimitsFor(2'000'000).deadline, std::chrono::milliseconds(2000));
+    EXPECT_EQ(qel::host::HtmlParseLimitsFor(2'000'000).memory, std::size_t{512} << 20);
+    EXPECT_EQ(qel::host::HtmlParseLimitsFor(4'000'000).deadline, std::chrono::milliseconds(4000));
+    EXPECT_EQ(qel::host::HtmlParseLimitsFor(8'000'000).memory, std::size_t{128} * 8'000'000);
+}
 
 #ifdef QEL_TEST_ASAN
 void NeverExhausted() { std::abort(); }

@@ -9,6 +9,7 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -330,67 +331,53 @@ TEST_F(HtmlImport, EscapesInThePagesEncodingNameTheFile) {
     EXPECT_EQ(Images(rec), (std::vector<std::pair<std::u16string, std::u16string>>{{Local("ﾃｩ.gif"), u"image1"}}));
 }
 
-// An inline data: image becomes a file of its own in a scratch folder of
-// the temporary folder, named after its content id unless another part of
-// the card has that name, and the card carries its bytes like any other
-// part. A malformed one is left as written and takes no number. The folder
-// is new for each import, so the same page gives the same names.
-TEST_F(HtmlImport, DataImagesBecomeFilesOfTheirOwn) {
+// An inline data: image is kept in memory by its entry, under the name of
+// its part: its content id unless another part of the card has that name.
+// Nothing is written for it; the card carries its bytes like any other
+// part, and GetHtml(true) gives it back as a data: URL. A malformed one is
+// left as written and takes no number.
+TEST_F(HtmlImport, DataImagesAreKeptInMemory) {
     fs::create_directory(path("sub"));
     qel::test::WriteFileBytes(path("sub/image1.gif"), "GIF89a");
     const std::string png("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16);
     const std::string html =
-        "<body><img src=\"data:image/gif;base64,R0lGODlh\nAQABAA==\">"
+        "<body><img src=\"data:image/gif;base64,R0lGODlh\nAQABAA==#frag\">"
         "<img src=\"data:image/gif;base64\"><img src='data:image/gif;base64,R0l$'>"
         "<img src=\"sub/image1.gif\"><object data=\"data:image/png;base64,iVBORw0KGgoAAAANSUhEUg==\"></object>"
-        "<img src=\"data:text/plain,hi\"></body>";
+        "<img src=\"data:text/plain,hi\"><img src=\"data:image/png;base64,\"></body>";
     const std::u16string page = WriteFile("page.html", html);
-    for (int run = 0; run < 2; ++run) {
-        ASSERT_TRUE(qel::html::CreateFromHtml(rec, page, nullptr));
-        ASSERT_EQ(rec.m_arrImages.GetSize(), 4);
-        const fs::path scratch = fs::path(qel::framework::PathToNative(rec.m_arrImages[0].m_strPath)).parent_path();
-        EXPECT_EQ(scratch.parent_path(), dir());
-        const auto Scratch = [&](const std::string& name) { return W(scratch / name); };
-        const std::vector<std::pair<std::u16string, std::u16string>> expected = {{Scratch("image1(1).gif"), u"image1"},
-                                                                                 {Local("sub/image1.gif"), u"image2"},
-                                                                                 {Scratch("image3"), u"image3"},
-                                                                                 {Scratch("image4.png"), u"image4"}};
-        EXPECT_EQ(Images(rec), expected);
-        EXPECT_EQ(qel::test::ReadFileBytes(scratch / "image1(1).gif"), std::string("GIF89a\1\0\1\0", 10));
-        EXPECT_EQ(qel::test::ReadFileBytes(scratch / "image3"), "hi");
-        EXPECT_EQ(qel::test::ReadFileBytes(scratch / "image4.png"), png);
+    ASSERT_TRUE(qel::html::CreateFromHtml(rec, page, nullptr));
+    const std::vector<std::pair<std::u16string, std::u16string>> expected = {{u"image1(1).gif", u"image1"},
+                                                                             {Local("sub/image1.gif"), u"image2"},
+                                                                             {u"image3", u"image3"},
+                                                                             {u"image4.png", u"image4"},
+                                                                             {u"image5.png", u"image5"}};
+    EXPECT_EQ(Images(rec), expected);
+    const std::string bytes[] = {std::string("GIF89a\1\0\1\0", 10), "", "hi", "", png};
+    for (int i = 0; i < rec.m_arrImages.GetSize(); ++i) {
+        const auto& data = rec.m_arrImages[i].m_data;
+        EXPECT_EQ(data ? *data : "", bytes[i]) << i;
+        EXPECT_EQ(data != nullptr, i != 1) << i;
     }
     EXPECT_EQ(rec.m_strHtml, U("<body><img src=\"cid:image1\">"
                                "<img src=\"data:image/gif;base64\"><img src='data:image/gif;base64,R0l$'>"
-                               "<img src=\"cid:image2\"><object data=\"cid:image4\"></object>"
-                               "<img src=\"cid:image3\"></body>"));
+                               "<img src=\"cid:image2\"><object data=\"cid:image5\"></object>"
+                               "<img src=\"cid:image3\"><img src=\"cid:image4\"></body>"));
+    std::vector<std::string> files;
+    for (const auto& entry : fs::directory_iterator(dir())) files.push_back(entry.path().filename().string());
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files, (std::vector<std::string>{"page.html", "sub"}));
 
     rec.SetType(TYPE_CARD);
     const std::u16string text = qel::format::GetFileText(rec);
-    EXPECT_NE(text.find(u"Content-Type: image/png;name=\"image4.png\";\r\nContent-Transfer-Encoding: base64\r\n"
-                        u"Content-ID: <image4>\r\n\r\niVBORw0KGgoAAAANSUhEUg==\r\n"),
+    EXPECT_NE(text.find(u"Content-Type: image/png;name=\"image5.png\";\r\nContent-Transfer-Encoding: base64\r\n"
+                        u"Content-ID: <image5>\r\n\r\niVBORw0KGgoAAAANSUhEUg==\r\n"),
               std::u16string::npos);
-    qel::host::RemoveScratchFolders();
-}
-
-// When an inline image cannot be written whole, the import fails rather
-// than lose the picture, and removes what it wrote.
-TEST_F(HtmlImport, DataImagesThatCannotBeSavedFailTheImport) {
-    const std::u16string page = WriteFile(
-        "page.html", "<img src=data:image/gif;base64,R0lGODlhAQABAA==><img src=data:," + std::string(200, 'x') + ">");
-    rec.m_strHtml = u"<p>before</p>";
-    bool ok = true;
-    {
-        const qel::test::FileSizeLimit limit(100);  // files of more than 100 bytes cannot be written
-        ok = qel::html::CreateFromHtml(rec, page, nullptr);
-    }
-
-    EXPECT_FALSE(ok);
-    EXPECT_EQ(rec.m_arrImages.GetSize(), 0);
-    EXPECT_EQ(rec.m_strHtml, u"<p>before</p>");
-    std::vector<std::string> left;
-    for (const auto& entry : fs::directory_iterator(dir())) left.push_back(entry.path().filename().string());
-    EXPECT_EQ(left, std::vector<std::string>{"page.html"});
+    // Without bytes, the name tells, as it does for an empty file.
+    EXPECT_NE(text.find(u"Content-Type: image/png;name=\"image4.png\";"), std::u16string::npos);
+    const std::u16string resolved = qel::html::GetHtml(rec, true);
+    EXPECT_NE(resolved.find(u"<img src=\"data:image/gif;base64,R0lGODlhAQABAA==\">"), std::u16string::npos);
+    EXPECT_NE(resolved.find(u"<img src=\"data:application/octet-stream;base64,aGk=\">"), std::u16string::npos);
 }
 
 TEST_F(HtmlImport, XhtmlDeclarationNamesShiftJis) {
