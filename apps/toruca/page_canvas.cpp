@@ -1,5 +1,7 @@
 #include "apps/toruca/page_canvas.h"
 
+#include "apps/toruca/drawing.h"
+
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <pango/pangocairo.h>
 
@@ -18,14 +20,6 @@ namespace {
 // characters keep to a grid as a handset's font does.
 constexpr char kFamily[] = "IPAGothic";
 
-struct ObjectFree {
-    void operator()(void* o) const { g_object_unref(o); }
-};
-
-struct SurfaceFree {
-    void operator()(cairo_surface_t* s) const { cairo_surface_destroy(s); }
-};
-
 void SetColour(cairo_t* cr, PageColour c) {
     cairo_set_source_rgba(cr, c.r / 255.0, c.g / 255.0, c.b / 255.0, c.a / 255.0);
 }
@@ -36,30 +30,6 @@ char32_t OnlyCodePoint(const std::string& text) {
     const char* next = g_utf8_next_char(text.c_str());
     if (static_cast<std::size_t>(next - text.c_str()) != text.size()) return 0;
     return g_utf8_get_char_validated(text.c_str(), static_cast<gssize>(text.size()));
-}
-
-// A copy of `pixbuf` as a cairo image surface (premultiplied ARGB).
-cairo_surface_t* SurfaceOf(GdkPixbuf* pixbuf) {
-    std::unique_ptr<GdkPixbuf, ObjectFree> rgba(gdk_pixbuf_add_alpha(pixbuf, FALSE, 0, 0, 0));
-    if (!rgba) return nullptr;
-    const int w = gdk_pixbuf_get_width(rgba.get()), h = gdk_pixbuf_get_height(rgba.get());
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
-    cairo_surface_flush(surface);
-    const unsigned char* src = gdk_pixbuf_read_pixels(rgba.get());
-    const int srcStride = gdk_pixbuf_get_rowstride(rgba.get());
-    unsigned char* dst = cairo_image_surface_get_data(surface);
-    const int dstStride = cairo_image_surface_get_stride(surface);
-    for (int row = 0; row < h; ++row) {
-        for (int col = 0; col < w; ++col) {
-            const unsigned char* p = src + row * srcStride + col * 4;
-            const unsigned a = p[3];
-            const std::uint32_t pixel =
-                (a << 24) | ((p[0] * a / 255) << 16) | ((p[1] * a / 255) << 8) | (p[2] * a / 255);
-            *reinterpret_cast<std::uint32_t*>(dst + row * dstStride + col * 4) = pixel;
-        }
-    }
-    cairo_surface_mark_dirty(surface);
-    return surface;
 }
 
 bool IsBreakingSpace(gunichar c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
@@ -190,7 +160,7 @@ PageCanvas::Image* PageCanvas::FindImage(const std::string& src) {
         if (error) g_error_free(error);
         if (pixbuf) {
             image = std::make_unique<Image>();
-            image->surface.reset(SurfaceOf(pixbuf.get()));
+            image->surface.reset(SurfaceOfPixbuf(pixbuf.get()));
             image->width = gdk_pixbuf_get_width(pixbuf.get());
             image->height = gdk_pixbuf_get_height(pixbuf.get());
             if (!image->surface) image.reset();

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "apps/toruca/drawing.h"
 #include "apps/toruca/litehtml_page.h"
 #include "apps/toruca/page_canvas.h"
 #include "apps/toruca/page_style.h"
@@ -22,24 +23,6 @@ constexpr int kScreenHeight = 320;
 // page cannot ask for a picture of any size.
 constexpr int kMaxHeight = 16384;
 
-struct SurfaceFree {
-    void operator()(cairo_surface_t* s) const { cairo_surface_destroy(s); }
-};
-struct CairoFree {
-    void operator()(cairo_t* c) const { cairo_destroy(c); }
-};
-
-struct PngSink {
-    PngBytesFn write;
-    void* closure;
-};
-
-cairo_status_t PassPng(void* closure, const unsigned char* data, unsigned int length) {
-    const auto* sink = static_cast<const PngSink*>(closure);
-    sink->write(sink->closure, data, length);
-    return CAIRO_STATUS_SUCCESS;
-}
-
 PageDrawn DrawPage(const PreviewPage& page, PngBytesFn write, void* closure) {
     PageCanvas canvas(page.images);
     HtmlPage html(PictogramReferencesResolved(page.html), HandsetStylesheet(), canvas, page.width, kScreenHeight);
@@ -53,11 +36,7 @@ PageDrawn DrawPage(const PreviewPage& page, PngBytesFn write, void* closure) {
     cairo_paint(cr.get());
     html.Draw(cr.get(), page.width, height);
     cairo_surface_flush(surface.get());
-    PngSink sink{write, closure};
-    if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS ||
-        cairo_surface_write_to_png_stream(surface.get(), PassPng, &sink) != CAIRO_STATUS_SUCCESS)
-        return PageDrawn::cannotDraw;
-    return PageDrawn::ok;
+    return WritePng(surface.get(), write, closure) ? PageDrawn::ok : PageDrawn::cannotDraw;
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 // GUI uses.
 #include "apps/toruca/preview_draw.h"
 
+#include "apps/toruca/drawing.h"
+
 #include <cairo.h>
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <pango/pangocairo.h>
@@ -31,16 +33,6 @@ Rgb ColourOf(int id) {
     if (id < 0 || id > 9) return {0.6, 0.6, 0.6};
     return colours[id];
 }
-
-struct SurfaceFree {
-    void operator()(cairo_surface_t* s) const { cairo_surface_destroy(s); }
-};
-struct CairoFree {
-    void operator()(cairo_t* c) const { cairo_destroy(c); }
-};
-struct ObjectFree {
-    void operator()(void* o) const { g_object_unref(o); }
-};
 
 // Draws `text` at (x, y) within `width`, at most `lines` lines, ellipsized.
 // Returns the height drawn.
@@ -74,40 +66,11 @@ void DrawIcon(cairo_t* cr, const std::string& path, double x, double y, int size
         gdk_pixbuf_new_from_file_at_scale(path.c_str(), size, size, TRUE, &error));
     if (error) g_error_free(error);
     if (!pixbuf) return;
-    std::unique_ptr<GdkPixbuf, ObjectFree> rgba(gdk_pixbuf_add_alpha(pixbuf.get(), FALSE, 0, 0, 0));
-    if (!rgba) return;
-    const int w = gdk_pixbuf_get_width(rgba.get()), h = gdk_pixbuf_get_height(rgba.get());
-    std::unique_ptr<cairo_surface_t, SurfaceFree> surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h));
-    cairo_surface_flush(surface.get());
-    const unsigned char* src = gdk_pixbuf_read_pixels(rgba.get());
-    const int srcStride = gdk_pixbuf_get_rowstride(rgba.get());
-    unsigned char* dst = cairo_image_surface_get_data(surface.get());
-    const int dstStride = cairo_image_surface_get_stride(surface.get());
-    for (int row = 0; row < h; ++row) {
-        for (int col = 0; col < w; ++col) {
-            const unsigned char* p = src + row * srcStride + col * 4;
-            const unsigned a = p[3];
-            // Cairo wants premultiplied native-endian ARGB.
-            const std::uint32_t pixel =
-                (a << 24) | ((p[0] * a / 255) << 16) | ((p[1] * a / 255) << 8) | (p[2] * a / 255);
-            *reinterpret_cast<std::uint32_t*>(dst + row * dstStride + col * 4) = pixel;
-        }
-    }
-    cairo_surface_mark_dirty(surface.get());
+    std::unique_ptr<cairo_surface_t, SurfaceFree> surface(SurfaceOfPixbuf(pixbuf.get()));
+    if (!surface) return;
+    const int w = cairo_image_surface_get_width(surface.get()), h = cairo_image_surface_get_height(surface.get());
     cairo_set_source_surface(cr, surface.get(), x + (size - w) / 2.0, y + (size - h) / 2.0);
     cairo_paint(cr);
-}
-
-// The caller's receiver of the PNG bytes, as cairo's write function.
-struct PngReceiver {
-    PngBytesFn write;
-    void* closure;
-};
-
-cairo_status_t HandPng(void* receiver, const unsigned char* data, unsigned int length) {
-    const auto* r = static_cast<const PngReceiver*>(receiver);
-    r->write(r->closure, data, length);
-    return CAIRO_STATUS_SUCCESS;
 }
 
 // White ground, the colour band of the card's Color-ID and a thin frame.
@@ -165,8 +128,7 @@ bool DrawPreview(const PreviewCard& card, PngBytesFn write, void* closure) {
     DrawDataLines(c, card, DrawIconBox(c, card.iconPath, left));
     DrawFooter(c, card.footer, left);
     cairo_surface_flush(surface.get());
-    PngReceiver receiver{write, closure};
-    return cairo_surface_write_to_png_stream(surface.get(), HandPng, &receiver) == CAIRO_STATUS_SUCCESS;
+    return WritePng(surface.get(), write, closure);
 }
 
 }  // namespace
