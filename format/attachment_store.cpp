@@ -38,7 +38,7 @@ std::u16string FolderStore::Commit() {
         throw;
     }
     m_committed.reserve(m_committed.size() + 1);  // no failure after the file is in place
-    m_committed.push_back(m_file.CommitUnderItsName());
+    m_committed.push_back(m_naming == Naming::asGiven ? m_file.CommitUnderItsName() : m_file.Commit(false));
     return m_committed.back();
 }
 

@@ -43,8 +43,13 @@ public:
 // their own (WriteBehind) while the reader decodes the next one.
 class FolderStore final : public AttachmentStore {
 public:
+    // How a file is named: after its part, in a folder of its own when the
+    // name is taken (the default: a card read and written again names its
+    // parts as before), or under the next free name of the folder.
+    enum class Naming { asGiven, nextFree };
     // `folder` empty: the host's temporary folder, asked at each Create.
-    explicit FolderStore(std::u16string folder = {}) : m_folder(std::move(folder)) {}
+    explicit FolderStore(std::u16string folder = {}, Naming naming = Naming::asGiven)
+        : m_folder(std::move(folder)), m_naming(naming) {}
     ~FolderStore() override { Discard(); }
     void Create(const std::u16string& name) override;
     void Write(const unsigned char* bytes, std::size_t count) override;
@@ -54,6 +59,7 @@ public:
 
 private:
     std::u16string m_folder;
+    Naming m_naming;
     QelNewFile m_file;
     qel::host::WriteBehind m_behind;  // declared after the file: it ends first
     std::vector<std::u16string> m_committed;

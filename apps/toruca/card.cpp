@@ -179,7 +179,7 @@ InputFile::InputFile(const std::string& given) : m_name(given), m_path(given) {
     CopyStandardInput(m_path);
 }
 
-std::unique_ptr<CQelTpjFile> LoadCard(const InputFile& file) {
+std::unique_ptr<CQelTpjFile> LoadCard(const InputFile& file, qel::format::FolderStore::Naming naming) {
     const std::string& path = file.path();
     RequireInputFile(path, file.name());
     std::error_code ec;
@@ -189,8 +189,9 @@ std::unique_ptr<CQelTpjFile> LoadCard(const InputFile& file) {
     auto card = std::make_unique<CQelTpjFile>(0);
     bool loaded = false;
     try {
-        loaded =
-            qel::format::LoadFile(*card, qel::framework::PathFromNative(ec ? path : abs.lexically_normal().string()));
+        qel::format::FolderStore temporaryFolder({}, naming);
+        loaded = qel::format::ReadCard(
+            *card, qel::framework::PathFromNative(ec ? path : abs.lexically_normal().string()), temporaryFolder);
     } catch (const std::exception&) {
         loaded = false;
     }

@@ -15,6 +15,7 @@
 
 #include "format/toruca_format.h"
 #include "toruca/limits/handset_limits.h"
+#include "format/attachment_store.h"
 #include "model/tpjfile.h"
 
 namespace qel::apps {
@@ -99,10 +100,11 @@ struct Output {
 void UseTemporaryFolder(const std::string& folder);
 
 // Reads a .tpj/.trc file through the module's reader; its attachments are
-// saved in the host's temporary folder. Fails for a file that cannot be read
+// saved in the host's temporary folder, named as `naming` says. Fails for a file that cannot be read
 // and for one that is no ToruCa file (neither magic first line nor a Type
 // line).
-std::unique_ptr<CQelTpjFile> LoadCard(const InputFile& file);
+std::unique_ptr<CQelTpjFile> LoadCard(
+    const InputFile& file, qel::format::FolderStore::Naming naming = qel::format::FolderStore::Naming::asGiven);
 
 // Writes `bytes` where `out` says and prints the path written on a line of
 // its own (nothing for standard output):

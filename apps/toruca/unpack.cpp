@@ -1,6 +1,5 @@
 // toruca convert and toruca extract: a card in another form, and a card's
 // page with its images in a folder of their own.
-#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -13,38 +12,12 @@
 #include "apps/toruca/commands.h"
 #include "format/tpj_writer.h"
 #include "framework/codepage.h"
-#include "host/tempfile.h"
 #include "host/url.h"
 #include "html/cid_rewrite.h"
 
 namespace fs = std::filesystem;
 
 namespace qel::apps {
-
-namespace {
-
-// The reader keeps each part's name, putting a part whose name is taken
-// into a folder of its own; in an extracted folder every image lies beside
-// the page, under the next free name instead.
-void FlattenImages(CQelTpjFile& card, const fs::path& dir) {
-    for (int i = 0; i < card.m_arrImages.GetSize(); ++i) {
-        std::u16string& path = card.m_arrImages.GetAt(i).m_strPath;
-        const fs::path file = qel::framework::PathToNative(path);
-        const fs::path own = file.parent_path();
-        if (own.parent_path() != dir || own.filename().string().rfind(qel::host::kOwnFolderPrefix, 0) != 0) continue;
-        const std::u16string free =
-            QelTempFile::makeUniquePath2(qel::framework::PathFromNative(file.filename().string()),
-                                         qel::framework::PathFromNative(dir.string()), 0, {});
-        const int err = free.empty() ? ENOSPC
-                                     : qel::host::RenameNoReplace(AT_FDCWD, file.c_str(), AT_FDCWD,
-                                                                  qel::framework::PathToNative(free).c_str());
-        if (err != 0) throw Failure("cannot move " + file.string() + " beside the page: " + std::strerror(err));
-        ::rmdir(own.c_str());
-        path = free;
-    }
-}
-
-}  // namespace
 
 int RunConvert(const std::string& file, const std::string& form, const Output& out) {
     const InputFile input(file);
@@ -83,8 +56,8 @@ int RunExtract(const std::string& file, const std::string& dirOption) {
         const fs::path index = dir / "index.html";
         std::ofstream(index, std::ios::binary).close();
         UseTemporaryFolder(dir.string());
-        std::unique_ptr<CQelTpjFile> card = LoadCard(input);
-        FlattenImages(*card, dir);
+        // Every image beside the page, a taken name giving the next free one.
+        std::unique_ptr<CQelTpjFile> card = LoadCard(input, qel::format::FolderStore::Naming::nextFree);
 
         // The page refers to its images by relative URLs, so that the folder
         // opens in a browser wherever it is moved.
