@@ -24,8 +24,8 @@
 
 #include "format/base64.h"
 #include "framework/codepage.h"
-#include "host/dom.h"
-#include "host/htmldata.h"
+#include "host/html/dom.h"
+#include "host/html/htmldata.h"
 #include "html/cid_rewrite.h"
 #include "html/html_import.h"
 #include "model/tpjfile.h"

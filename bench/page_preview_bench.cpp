@@ -14,9 +14,9 @@
 #include <regex>
 #include <string>
 
-#include "apps/toruca/litehtml_page.h"
-#include "apps/toruca/page_canvas.h"
-#include "apps/toruca/page_style.h"
+#include "preview/litehtml_page.h"
+#include "preview/page_canvas.h"
+#include "preview/page_style.h"
 #include "framework/codepage.h"
 #include "html/html_import.h"
 #include "model/tpjfile.h"

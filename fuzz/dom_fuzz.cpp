@@ -13,11 +13,11 @@
 
 #include "framework/codepage.h"
 #include "framework/strings.h"
-#include "host/dom.h"
-#include "host/htmldata.h"
-#include "host/htmldepth.h"
-#include "host/htmlisolation.h"
-#include "host/htmlsource.h"
+#include "host/html/dom.h"
+#include "host/html/htmldata.h"
+#include "host/html/htmldepth.h"
+#include "host/html/htmlisolation.h"
+#include "host/html/htmlsource.h"
 
 namespace {
 

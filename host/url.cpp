@@ -12,7 +12,7 @@
 
 #include "framework/codepage.h"
 #include "framework/strings.h"
-#include "host/htmlsource.h"
+#include "host/charset.h"
 
 namespace {
 

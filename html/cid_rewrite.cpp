@@ -10,8 +10,8 @@
 
 #include "format/base64.h"
 #include "format/tpj_writer.h"
-#include "host/dom.h"
-#include "host/htmldata.h"
+#include "host/html/dom.h"
+#include "host/html/htmldata.h"
 #include "host/url.h"
 #include "html/page_references.h"
 #include "model/tpjfile.h"

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "host/dom.h"
+#include "host/html/dom.h"
 #include "model/tpjfile.h"
 
 namespace qel::html {

@@ -27,8 +27,8 @@
 
 #include "framework/codepage.h"
 #include "framework/strings.h"
-#include "host/dom.h"
-#include "host/htmldata.h"
+#include "host/html/dom.h"
+#include "host/html/htmldata.h"
 #include "host/paths.h"
 #include "host/url.h"
 #include "html/data_url.h"

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "host/dom.h"
+#include "host/html/dom.h"
 #include "model/tpjfile.h"
 
 namespace qel::html {

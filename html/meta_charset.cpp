@@ -5,7 +5,7 @@
 #include <cstddef>
 
 #include "framework/strings.h"
-#include "host/dom.h"
+#include "host/html/dom.h"
 
 namespace qel::html {
 

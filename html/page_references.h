@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "host/dom.h"
+#include "host/html/dom.h"
 
 namespace qel::html {
 

@@ -7,7 +7,7 @@
 
 #include <string>
 
-class Node;  // the host DOM's node class (host/dom.h)
+class Node;  // the host DOM's node class (host/html/dom.h)
 class CWnd;  // the framework's window class (framework/wnd.h)
 
 class CQelTpjFileIF {

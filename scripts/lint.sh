@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$(pwd)"
 build="${1:-build}"
-folders='framework|host|apps|dialogs|toruca|html|format|model|plugin|tests|bench|fuzz'
+folders='framework|host|apps|preview|dialogs|toruca|html|format|model|plugin|tests|bench|fuzz'
 regex="${2:-^${root}/(${folders})/.*\.cpp\$}"
 
 if [ ! -f "$build/compile_commands.json" ]; then

@@ -37,7 +37,7 @@
 #include "framework/dialog.h"
 #include "framework/modaldriver.h"
 #include "framework/useraction.h"
-#include "host/htmldata.h"
+#include "host/html/htmldata.h"
 #include "host/paths.h"
 #include "host/registry.h"
 #include "apps/qelhost/module_interfaces.h"

@@ -6,7 +6,7 @@
 
 #include <string>
 
-class Node;  // host/dom.h
+class Node;  // host/html/dom.h
 class CWnd;  // framework
 
 class CQelTpjFileIF {

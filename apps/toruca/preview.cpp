@@ -1,6 +1,6 @@
 // toruca preview: a picture of the card as a handset lists it, or of its
 // page as a handset shows it (--page). The card is read here; the drawing is
-// in a plug-in (apps/toruca/preview_draw.h) opened only for this command.
+// in a plug-in (preview/preview_draw.h) opened only for this command.
 #include <dlfcn.h>
 
 #include <cstdio>
@@ -8,9 +8,9 @@
 
 #include "apps/toruca/card.h"
 #include "apps/toruca/commands.h"
-#include "apps/toruca/preview_draw.h"
+#include "preview/preview_draw.h"
 #include "framework/codepage.h"
-#include "host/htmldepth.h"
+#include "host/html/htmldepth.h"
 #include "host/paths.h"
 #include "toruca/category.h"
 #include "toruca/torucautil.h"

@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 
 #include "framework/codepage.h"
-#include "host/dom.h"
-#include "host/htmldata.h"
+#include "host/html/dom.h"
+#include "host/html/htmldata.h"
 
 namespace {
 

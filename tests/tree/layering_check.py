@@ -3,12 +3,15 @@
 
 Reads the rows between the markers `<!-- layers -->` and `<!-- /layers -->`
 of ARCHITECTURE.md: the first cell names a folder (`format/`), the second
-the folders and files it may include (`model/`, `dialogs/resource.h`). A
-source file belongs to the longest folder of the table that holds it. Three
-rules, each failure a line naming the file:
+the folders and files it may include (`model/`, `dialogs/resource.h`) and
+the other projects' headers that only it may include (`<gumbo.h>`, or
+`<pango/` for a folder of them). A source file belongs to the longest folder
+of the table that holds it. Four rules, each failure a line naming the file:
 
   - an include of our own ("folder/...") names the file's own folder or one
     that its row allows;
+  - a header of another project that some row names (<gumbo.h>) is included
+    only where the file's row names it too;
   - no two top-level folders include each other, directly or round about;
   - only the programs' folders (apps/, and tests/, bench/, fuzz/, which the
     table does not govern) define main().
@@ -21,6 +24,7 @@ import sys
 
 PROGRAM_FOLDERS = ("apps/", "tests/", "bench/", "fuzz/")
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.MULTILINE)
+SYSTEM_INCLUDE = re.compile(r"^\s*#\s*include\s+<([^>]+)>", re.MULTILINE)
 MAIN = re.compile(r"^\s*int\s+main\s*\(", re.MULTILINE)
 CODE = re.compile(r"`([^`]+)`")
 
@@ -48,6 +52,12 @@ def unit_of(path, table):
             if best is None or len(unit) > len(best):
                 best = unit
     return best
+
+
+def guards(entry, header):
+    """True when the table's entry `<x>` (or `<dir/`) names `header`."""
+    name = entry[1:].rstrip(">")
+    return header == name or (name.endswith("/") and header.startswith(name))
 
 
 def allowed(target, own, table):
@@ -87,6 +97,7 @@ def main():
     root = pathlib.Path(sys.argv[1]).resolve()
     table = read_table(root / "ARCHITECTURE.md")
     tops = {unit.split("/")[0] + "/" for unit in table}
+    guarded = sorted({e for entries in table.values() for e in entries if e.startswith("<")})
     problems = []
     edges = {}
     for path in sorted(root.rglob("*")):
@@ -110,6 +121,10 @@ def main():
             top, other = rel.split("/")[0], target.split("/")[0]
             if top != other:
                 edges.setdefault(top, set()).add(other)
+        for header in SYSTEM_INCLUDE.findall(text):
+            for entry in guarded:
+                if guards(entry, header) and entry not in table[own]:
+                    problems.append(f"{rel}: includes <{header}>, which only the folders that name {entry} may use")
     cycle = find_cycle(edges)
     if cycle:
         problems.append("top-level folders include each other: " + " -> ".join(cycle))
