@@ -20,11 +20,23 @@ cairo_status_t HandPng(void* receiver, const unsigned char* data, unsigned int l
 
 }  // namespace
 
+bool ImageWithinBudget(const char* path, int& width, int& height) {
+    width = height = 0;
+    return gdk_pixbuf_get_file_info(path, &width, &height) && width > 0 && height > 0 &&
+           static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) <= kImagePixelBudget;
+}
+
 cairo_surface_t* SurfaceOfPixbuf(GdkPixbuf* pixbuf) {
     std::unique_ptr<GdkPixbuf, ObjectFree> rgba(gdk_pixbuf_add_alpha(pixbuf, FALSE, 0, 0, 0));
     if (!rgba) return nullptr;
     const int w = gdk_pixbuf_get_width(rgba.get()), h = gdk_pixbuf_get_height(rgba.get());
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
+    // Cairo refuses a surface it cannot make (too wide, no memory) with a
+    // surface in an error state, whose data is null.
+    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS || !cairo_image_surface_get_data(surface)) {
+        cairo_surface_destroy(surface);
+        return nullptr;
+    }
     cairo_surface_flush(surface);
     const unsigned char* src = gdk_pixbuf_read_pixels(rgba.get());
     const int srcStride = gdk_pixbuf_get_rowstride(rgba.get());

@@ -51,15 +51,21 @@ struct PageCanvas::Font {
     int size = 0;
 };
 
+// An image of the card: decoded (`surface`), or refused for its size (no
+// surface; `refusedWidth` x `refusedHeight` its size as the file gives it).
+// `width` x `height` is the size the layout gives it.
 struct PageCanvas::Image {
     std::unique_ptr<cairo_surface_t, SurfaceFree> surface;
     int width = 0, height = 0;
+    int refusedWidth = 0, refusedHeight = 0;
 };
 
 void PageCanvas::ContextFree::operator()(void* p) const { g_object_unref(p); }
 
-PageCanvas::PageCanvas(std::map<std::string, std::string> images)
-    : m_images(std::move(images)), m_context(pango_font_map_create_context(pango_cairo_font_map_get_default())) {
+PageCanvas::PageCanvas(std::map<std::string, std::string> images, int screenWidth)
+    : m_images(std::move(images)),
+      m_screenWidth(std::max(1, screenWidth)),
+      m_context(pango_font_map_create_context(pango_cairo_font_map_get_default())) {
     pango_cairo_context_set_resolution(static_cast<PangoContext*>(m_context.get()), 96);
     pango_context_set_language(static_cast<PangoContext*>(m_context.get()), pango_language_from_string("ja"));
 }
@@ -147,6 +153,46 @@ void PageCanvas::DrawPictogram(cairo_t* cr, char32_t pictogram, const Font& font
     pango_cairo_show_layout(cr, label.get());
 }
 
+namespace {
+
+// `size` scaled by `factor`, at least one pixel.
+int Scaled(int size, double factor) { return std::max(1, static_cast<int>(size * factor + 0.5)); }
+
+}  // namespace
+
+std::unique_ptr<PageCanvas::Image> PageCanvas::LoadImage(const std::string& file) const {
+    // The size from the file's header, before anything is decoded.
+    int width = 0, height = 0;
+    const bool withinBudget = ImageWithinBudget(file.c_str(), width, height);
+    if (width <= 0 || height <= 0) return nullptr;
+    auto image = std::make_unique<Image>();
+    image->width = width;
+    image->height = height;
+    if (!withinBudget) {
+        // Laid out as the screen would show it: no wider than the screen.
+        const double fit = std::min(1.0, static_cast<double>(m_screenWidth) / width);
+        image->width = Scaled(width, fit);
+        image->height = Scaled(height, fit);
+        image->refusedWidth = width;
+        image->refusedHeight = height;
+        return image;
+    }
+    // Decoded no larger than the screen can show: its width, and the
+    // longest picture drawn.
+    const double scale = std::min({1.0, static_cast<double>(m_screenWidth) / width,
+                                   static_cast<double>(kMaxPageHeight) / height});
+    GError* error = nullptr;
+    std::unique_ptr<GdkPixbuf, ObjectFree> pixbuf(
+        scale < 1.0 ? gdk_pixbuf_new_from_file_at_scale(file.c_str(), Scaled(width, scale), Scaled(height, scale),
+                                                        FALSE, &error)
+                    : gdk_pixbuf_new_from_file(file.c_str(), &error));
+    if (error) g_error_free(error);
+    if (!pixbuf) return nullptr;
+    image->surface.reset(SurfaceOfPixbuf(pixbuf.get()));
+    if (!image->surface) return nullptr;
+    return image;
+}
+
 PageCanvas::Image* PageCanvas::FindImage(const std::string& src) {
     if (auto found = m_loaded.find(src); found != m_loaded.end()) return found->second.get();
     std::unique_ptr<Image> image;
@@ -154,18 +200,7 @@ PageCanvas::Image* PageCanvas::FindImage(const std::string& src) {
     if (id.size() > 4 && g_ascii_strncasecmp(id.c_str(), "cid:", 4) == 0) id = id.substr(4);
     if (id.size() > 1 && id.front() == '<' && id.back() == '>') id = id.substr(1, id.size() - 2);
     const auto file = src == id ? m_images.end() : m_images.find(id);
-    if (file != m_images.end()) {
-        GError* error = nullptr;
-        std::unique_ptr<GdkPixbuf, ObjectFree> pixbuf(gdk_pixbuf_new_from_file(file->second.c_str(), &error));
-        if (error) g_error_free(error);
-        if (pixbuf) {
-            image = std::make_unique<Image>();
-            image->surface.reset(SurfaceOfPixbuf(pixbuf.get()));
-            image->width = gdk_pixbuf_get_width(pixbuf.get());
-            image->height = gdk_pixbuf_get_height(pixbuf.get());
-            if (!image->surface) image.reset();
-        }
-    }
+    if (file != m_images.end()) image = LoadImage(file->second);
     Image* answer = image.get();
     m_loaded.emplace(src, std::move(image));
     return answer;
@@ -179,6 +214,23 @@ bool PageCanvas::ImageSize(const std::string& src, int& width, int& height) {
     return true;
 }
 
+// An image too large to decode: a grey frame over its box, naming its size.
+void PageCanvas::DrawRefusedImage(cairo_t* cr, const Image& image, const PageRect& box) {
+    cairo_set_source_rgb(cr, 0.5, 0.5, 0.5);
+    cairo_set_line_width(cr, 1);
+    cairo_rectangle(cr, box.x + 0.5, box.y + 0.5, std::max(0, box.width - 1), std::max(0, box.height - 1));
+    cairo_stroke(cr);
+    std::unique_ptr<PangoLayout, ObjectFree> label(pango_layout_new(static_cast<PangoContext*>(m_context.get())));
+    PangoFontDescription* description = pango_font_description_from_string(kFamily);
+    pango_font_description_set_absolute_size(description, 10 * PANGO_SCALE);
+    pango_layout_set_font_description(label.get(), description);
+    pango_font_description_free(description);
+    const std::string size = std::to_string(image.refusedWidth) + "\u00D7" + std::to_string(image.refusedHeight);
+    pango_layout_set_text(label.get(), size.c_str(), -1);
+    cairo_move_to(cr, box.x + 2, box.y + 1);
+    pango_cairo_show_layout(cr, label.get());
+}
+
 void PageCanvas::DrawBackground(cairo_t* cr, const PageBackground& bg) {
     cairo_save(cr);
     cairo_rectangle(cr, bg.clip.x, bg.clip.y, bg.clip.width, bg.clip.height);
@@ -188,7 +240,9 @@ void PageCanvas::DrawBackground(cairo_t* cr, const PageBackground& bg) {
         cairo_paint(cr);
     }
     const Image* image = bg.image.empty() ? nullptr : FindImage(bg.image);
-    if (image && bg.imageWidth > 0 && bg.imageHeight > 0) {
+    if (image && !image->surface && bg.imageWidth > 0 && bg.imageHeight > 0) {
+        DrawRefusedImage(cr, *image, {bg.positionX, bg.positionY, bg.imageWidth, bg.imageHeight});
+    } else if (image && bg.imageWidth > 0 && bg.imageHeight > 0) {
         // One copy at the image's place, repeated along the axes asked.
         if (bg.repeat == PageRepeat::x || bg.repeat == PageRepeat::none) {
             cairo_rectangle(cr, bg.clip.x, bg.positionY, bg.clip.width, bg.imageHeight);
@@ -199,8 +253,9 @@ void PageCanvas::DrawBackground(cairo_t* cr, const PageBackground& bg) {
             cairo_clip(cr);
         }
         cairo_translate(cr, bg.positionX, bg.positionY);
-        cairo_scale(cr, static_cast<double>(bg.imageWidth) / image->width,
-                    static_cast<double>(bg.imageHeight) / image->height);
+        // The surface may have been decoded smaller than the image is.
+        cairo_scale(cr, static_cast<double>(bg.imageWidth) / cairo_image_surface_get_width(image->surface.get()),
+                    static_cast<double>(bg.imageHeight) / cairo_image_surface_get_height(image->surface.get()));
         cairo_set_source_surface(cr, image->surface.get(), 0, 0);
         cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_REPEAT);
         cairo_paint(cr);

@@ -54,8 +54,12 @@ enum class PageMarker { disc, circle, square };
 
 class PageCanvas {
 public:
-    // `images`: content id (as written after "cid:") to the file holding it.
-    explicit PageCanvas(std::map<std::string, std::string> images);
+    // `images`: content id (as written after "cid:") to the file holding it;
+    // `screenWidth`: the screen's width in pixels. An image is decoded no
+    // larger than the screen shows it (its width, kMaxPageHeight tall), and
+    // one of more than 4096 x 4096 pixels not at all: it is laid out no
+    // wider than the screen and drawn as a frame that names its size.
+    explicit PageCanvas(std::map<std::string, std::string> images, int screenWidth = 240);
     ~PageCanvas();
     PageCanvas(const PageCanvas&) = delete;
     PageCanvas& operator=(const PageCanvas&) = delete;
@@ -68,8 +72,8 @@ public:
     // drawn as a framed square that names its Shift_JIS code.
     void DrawText(cairo_t* cr, const std::string& text, std::size_t font, PageColour colour, int x, int y);
 
-    // The size of the card's image `src` ("cid:ID"); false when the card
-    // holds no image of that id or it is no image gdk-pixbuf reads.
+    // The size of the card's image `src` ("cid:ID") as laid out; false when
+    // the card holds no image of that id or it is no image gdk-pixbuf reads.
     bool ImageSize(const std::string& src, int& width, int& height);
     void DrawBackground(cairo_t* cr, const PageBackground& background);
     // The four sides of `box`: top, right, bottom, left.
@@ -80,9 +84,12 @@ private:
     struct Font;
     struct Image;
     Image* FindImage(const std::string& src);
+    std::unique_ptr<Image> LoadImage(const std::string& file) const;
+    void DrawRefusedImage(cairo_t* cr, const Image& image, const PageRect& box);
     void DrawPictogram(cairo_t* cr, char32_t pictogram, const Font& font, int x, int y);
 
     std::map<std::string, std::string> m_images;
+    int m_screenWidth;
     std::map<std::string, std::unique_ptr<Image>> m_loaded;
     std::vector<std::unique_ptr<Font>> m_fonts;
     struct ContextFree {

@@ -19,19 +19,18 @@ namespace {
 
 // The screen's height, which the layout needs for its viewport.
 constexpr int kScreenHeight = 320;
-// A page longer than any handset would scroll is cut, so that a hostile
-// page cannot ask for a picture of any size.
-constexpr int kMaxHeight = 16384;
-
-PageDrawn DrawPage(const PreviewPage& page, PngBytesFn write, void* closure) {
-    PageCanvas canvas(page.images);
+PageDrawn DrawPage(const PreviewPage& page, PngBytesFn write, void* closure, int& laidOut) {
+    PageCanvas canvas(page.images, page.width);
     HtmlPage html(PictogramReferencesResolved(page.html), HandsetStylesheet(), canvas, page.width, kScreenHeight);
     if (html.TableDepth() > kMaxPageTableDepth) return PageDrawn::tablesTooDeep;
-    const int height = std::clamp(html.Layout(), 1, kMaxHeight);
+    laidOut = html.Layout();
+    const int height = std::clamp(laidOut, 1, kMaxPageHeight);
 
     std::unique_ptr<cairo_surface_t, SurfaceFree> surface(
         cairo_image_surface_create(CAIRO_FORMAT_RGB24, page.width, height));
+    if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) return PageDrawn::cannotDraw;
     std::unique_ptr<cairo_t, CairoFree> cr(cairo_create(surface.get()));
+    if (cairo_status(cr.get()) != CAIRO_STATUS_SUCCESS) return PageDrawn::cannotDraw;
     cairo_set_source_rgb(cr.get(), 1, 1, 1);
     cairo_paint(cr.get());
     html.Draw(cr.get(), page.width, height);
@@ -44,9 +43,9 @@ PageDrawn DrawPage(const PreviewPage& page, PngBytesFn write, void* closure) {
 }  // namespace qel::apps
 
 extern "C" __attribute__((visibility("default"))) qel::apps::PageDrawn QelTorucaDrawPage(
-    const qel::apps::PreviewPage& page, qel::apps::PngBytesFn write, void* closure) {
+    const qel::apps::PreviewPage& page, qel::apps::PngBytesFn write, void* closure, int& laidOut) {
     try {
-        return qel::apps::DrawPage(page, write, closure);
+        return qel::apps::DrawPage(page, write, closure, laidOut);
     } catch (...) {
         // No exception crosses the plug-in's boundary.
         return qel::apps::PageDrawn::cannotDraw;

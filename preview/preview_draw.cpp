@@ -62,6 +62,9 @@ int DrawText(cairo_t* cr, const std::string& text, double x, double y, int width
 // when its file is no image that gdk-pixbuf reads.
 void DrawIcon(cairo_t* cr, const std::string& path, double x, double y, int size) {
     GError* error = nullptr;
+    // An icon too large to decode is left out.
+    int width = 0, height = 0;
+    if (!ImageWithinBudget(path.c_str(), width, height)) return;
     std::unique_ptr<GdkPixbuf, ObjectFree> pixbuf(
         gdk_pixbuf_new_from_file_at_scale(path.c_str(), size, size, TRUE, &error));
     if (error) g_error_free(error);
@@ -121,6 +124,7 @@ void DrawFooter(cairo_t* c, const std::string& footer, int left) {
 bool DrawPreview(const PreviewCard& card, PngBytesFn write, void* closure) {
     std::unique_ptr<cairo_surface_t, SurfaceFree> surface(
         cairo_image_surface_create(CAIRO_FORMAT_RGB24, kWidth, kHeight));
+    if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) return false;
     std::unique_ptr<cairo_t, CairoFree> cr(cairo_create(surface.get()));
     cairo_t* c = cr.get();
     const int left = kBand + 14;

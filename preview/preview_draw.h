@@ -34,6 +34,10 @@ enum class PageDrawn { ok, tablesTooDeep, cannotDraw };
 // pages nest two or three.
 inline constexpr int kMaxPageTableDepth = 8;
 
+// A page drawn longer than this is cut here: no handset scrolls that far,
+// and a hostile page cannot ask for a picture of any size.
+inline constexpr int kMaxPageHeight = 16384;
+
 // The plug-in's file name (found as qel::host::ProgramLibraryPath finds it) and the
 // names of its functions, of types DrawPreviewFn and DrawPageFn.
 inline constexpr char kPreviewPlugin[] = "libtoruca_preview.so";
@@ -44,13 +48,14 @@ using PngBytesFn = void (*)(void* closure, const unsigned char* bytes, unsigned 
 // Draws `card` as a PNG picture, handing its bytes to `write`; false when
 // cairo cannot.
 using DrawPreviewFn = bool (*)(const PreviewCard& card, PngBytesFn write, void* closure);
-// Lays out and draws `page` as a PNG picture as tall as the page (cut at a
-// length no handset scrolls), handing its bytes to `write`.
-using DrawPageFn = PageDrawn (*)(const PreviewPage& page, PngBytesFn write, void* closure);
+// Lays out and draws `page` as a PNG picture as tall as the page (cut at
+// kMaxPageHeight), handing its bytes to `write`; `laidOut` is set to the
+// page's height as laid out, before any cut.
+using DrawPageFn = PageDrawn (*)(const PreviewPage& page, PngBytesFn write, void* closure, int& laidOut);
 
 }  // namespace qel::apps
 
 // The plug-in's functions, looked up by their plain names.
 extern "C" bool QelTorucaDrawPreview(const qel::apps::PreviewCard& card, qel::apps::PngBytesFn write, void* closure);
 extern "C" qel::apps::PageDrawn QelTorucaDrawPage(const qel::apps::PreviewPage& page, qel::apps::PngBytesFn write,
-                                                  void* closure);
+                                                  void* closure, int& laidOut);

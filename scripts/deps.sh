@@ -19,6 +19,7 @@ case "$job" in
       libgtest-dev libgmock-dev libbenchmark-dev
       clang libclang-rt-14-dev clang-tidy clang-format
       libcli11-dev nlohmann-json3-dev libcairo2-dev libpango1.0-dev libgdk-pixbuf-2.0-dev liblitehtml-dev
+      zlib1g-dev  # the toruca tests write PNG images of hostile sizes
       # A second MIME reader of the cards in the tests (and the benchmarks' reference).
       libgmime-3.0-dev
       libwxgtk3.2-dev libgtk-3-dev xvfb xauth fonts-ipafont-gothic adwaita-icon-theme

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 
@@ -62,57 +63,115 @@ void UseTemporaryFolder(const std::string& folder) { ::setenv("QELHOST_TEMP_DIR"
 
 namespace {
 
-// The scratch folder in use, for the signal handler: a fixed buffer, since
-// the handler may not allocate.
-char g_scratch[PATH_MAX];
-volatile sig_atomic_t g_scratchSet = 0;
+// The private folders in use, for the signal handler: fixed buffers, since
+// the handler may not allocate. A command keeps two at most (the copy of
+// standard input and the scratch folder).
+constexpr int kGuardedFolders = 4;
+char g_guarded[kGuardedFolders][PATH_MAX];
+volatile sig_atomic_t g_guardedSet[kGuardedFolders] = {};
 
-// Removes the entries of the folder open as `dir` and their contents, to
-// `depth` levels, with system calls only (a signal handler runs it).
+const int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+bool IsDotOrDotDot(const char* name) { return name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)); }
+
+// One pass over the folder open as `dir`: removes its entries, and the
+// contents of folders among them to `depth` levels, with system calls only
+// (a signal handler runs it). Answers how many entries it removed.
+int RemovePass(int dir, int depth);
+
+// Removes everything in the folder open as `dir`. Entries removed while
+// the folder is read may hide others from that reading, so it is read again
+// from its start until a pass removes nothing; "." and ".." stay, so the end
+// is a pass that removes nothing, not an empty reading. The passes are
+// bounded: a folder that another thread keeps filling cannot hold the
+// handler.
 void RemoveContents(int dir, int depth) {
+    for (int pass = 0; pass < 64; ++pass) {
+        if (::lseek(dir, 0, SEEK_SET) != 0 || RemovePass(dir, depth) == 0) return;
+    }
+}
+
+int RemovePass(int dir, int depth) {
+    struct Entry {
+        ino64_t ino;
+        off64_t off;
+        unsigned short reclen;
+        unsigned char type;
+        char name[1];
+    };
     alignas(8) char buffer[4096];
+    int removed = 0;
     for (;;) {
         const long n = ::syscall(SYS_getdents64, dir, buffer, sizeof buffer);
-        if (n <= 0) return;
+        if (n <= 0) return removed;
         for (long at = 0; at < n;) {
-            struct Entry {
-                ino64_t ino;
-                off64_t off;
-                unsigned short reclen;
-                unsigned char type;
-                char name[1];
-            };
             const auto* e = reinterpret_cast<const Entry*>(buffer + at);
             at += e->reclen;
-            if ((e->name[0] == '.' && e->name[1] == 0) || (e->name[0] == '.' && e->name[1] == '.' && e->name[2] == 0))
+            if (IsDotOrDotDot(e->name)) continue;
+            if (::unlinkat(dir, e->name, 0) == 0) {
+                ++removed;
                 continue;
-            if (::unlinkat(dir, e->name, 0) == 0 || depth == 0) continue;
+            }
+            if (depth == 0) continue;
             const int sub = ::openat(dir, e->name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
             if (sub < 0) continue;
             RemoveContents(sub, depth - 1);
             ::close(sub);
-            ::unlinkat(dir, e->name, AT_REMOVEDIR);
+            if (::unlinkat(dir, e->name, AT_REMOVEDIR) == 0) ++removed;
         }
-        ::lseek(dir, 0, SEEK_SET);  // entries removed while reading: read again until none is left
     }
 }
 
-// SIGINT, SIGTERM, SIGHUP: the scratch folder goes, then the signal ends
-// the process as it would have.
-void RemoveScratchAndDie(int sig) {
-    if (g_scratchSet) {
-        const int dir = ::open(g_scratch, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+// SIGINT, SIGTERM, SIGHUP: the private folders go, then the signal ends
+// the process as it would have. The handler runs with all three blocked, so
+// a second Ctrl-C waits for the first to finish.
+void RemoveFoldersAndDie(int sig) {
+    for (int i = 0; i < kGuardedFolders; ++i) {
+        if (!g_guardedSet[i]) continue;
+        const int dir = ::open(g_guarded[i], O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         if (dir >= 0) {
             RemoveContents(dir, 8);
             ::close(dir);
         }
-        ::rmdir(g_scratch);
+        ::rmdir(g_guarded[i]);
     }
     ::signal(sig, SIG_DFL);
     ::raise(sig);
 }
 
+void InstallHandlers() {
+    static bool installed = false;
+    if (installed) return;
+    installed = true;
+    struct sigaction action {};
+    action.sa_handler = &RemoveFoldersAndDie;
+    sigemptyset(&action.sa_mask);
+    for (const int sig : kEndingSignals) sigaddset(&action.sa_mask, sig);
+    for (const int sig : kEndingSignals) ::sigaction(sig, &action, nullptr);
+}
+
+// Ends or starts the handler's care for slot `slot`, with the signals held
+// meanwhile so that the handler never sees half a path.
+void SetGuarded(int slot, const std::string& path) {
+    sigset_t hold, before;
+    sigemptyset(&hold);
+    for (const int sig : kEndingSignals) sigaddset(&hold, sig);
+    ::sigprocmask(SIG_BLOCK, &hold, &before);
+    if (path.empty()) {
+        g_guardedSet[slot] = 0;
+    } else {
+        std::memcpy(g_guarded[slot], path.c_str(), path.size() + 1);
+        g_guardedSet[slot] = 1;
+    }
+    ::sigprocmask(SIG_SETMASK, &before, nullptr);
+}
+
 }  // namespace
+
+void IgnoreWriteSignals() {
+    ::signal(SIGPIPE, SIG_IGN);
+    ::signal(SIGXFSZ, SIG_IGN);
+}
 
 PrivateFolder::PrivateFolder() {
     std::error_code ec;
@@ -121,19 +180,18 @@ PrivateFolder::PrivateFolder() {
     if (!::mkdtemp(pattern.data()))
         throw Failure(std::string("cannot make a temporary folder: ") + std::strerror(errno));
     m_path = pattern;
-    if (m_path.size() < sizeof g_scratch && !g_scratchSet) {
-        std::memcpy(g_scratch, m_path.c_str(), m_path.size() + 1);
-        g_scratchSet = 1;
-        m_guarded = true;
-        for (const int sig : {SIGINT, SIGTERM, SIGHUP}) ::signal(sig, &RemoveScratchAndDie);
+    if (m_path.size() >= PATH_MAX) return;
+    for (int i = 0; i < kGuardedFolders; ++i) {
+        if (g_guardedSet[i]) continue;
+        InstallHandlers();
+        SetGuarded(i, m_path);
+        m_slot = i;
+        return;
     }
 }
 
 PrivateFolder::~PrivateFolder() {
-    if (m_guarded) {
-        for (const int sig : {SIGINT, SIGTERM, SIGHUP}) ::signal(sig, SIG_DFL);
-        g_scratchSet = 0;
-    }
+    if (m_slot >= 0) SetGuarded(m_slot, {});
     std::error_code ec;
     fs::remove_all(m_path, ec);
 }
@@ -142,30 +200,39 @@ ScratchFolder::ScratchFolder() { UseTemporaryFolder(path()); }
 
 namespace {
 
-// Copies standard input to its end into a new file at `path`.
+void WriteAll(int out, const char* bytes, std::size_t size) {
+    for (std::size_t done = 0; done < size;) {
+        const ssize_t w = ::write(out, bytes + done, size - done);
+        if (w < 0 && errno == EINTR) continue;
+        if (w < 0) throw Failure("cannot keep standard input: " + std::string(std::strerror(errno)));
+        done += static_cast<std::size_t>(w);
+    }
+}
+
+// Copies standard input to its end into a new file at `path`. A read that
+// answers fewer bytes than asked is no end: a pipe hands over what its
+// writer has written so far. Past kStandardInputLimit it fails (the caller's
+// folder then goes with the part copied).
 void CopyStandardInput(const std::string& path) {
     const int out = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (out < 0) throw Failure("cannot keep standard input: " + std::string(std::strerror(errno)));
     char buffer[1 << 16];
-    for (;;) {
-        const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            const int err = errno;
-            ::close(out);
-            throw Failure("-: cannot read standard input: " + std::string(std::strerror(err)));
+    std::uint64_t total = 0;
+    try {
+        for (;;) {
+            const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) throw Failure("-: cannot read standard input: " + std::string(std::strerror(errno)));
+            if (n == 0) break;
+            total += static_cast<std::uint64_t>(n);
+            if (total > kStandardInputLimit)
+                throw Failure("-: standard input holds more than " + std::to_string(kStandardInputLimit >> 20) +
+                              " MiB; give a card that large as a file");
+            WriteAll(out, buffer, static_cast<std::size_t>(n));
         }
-        if (n == 0) break;
-        for (ssize_t done = 0; done < n;) {
-            const ssize_t w = ::write(out, buffer + done, static_cast<std::size_t>(n - done));
-            if (w < 0 && errno == EINTR) continue;
-            if (w < 0) {
-                const int err = errno;
-                ::close(out);
-                throw Failure("cannot keep standard input: " + std::string(std::strerror(err)));
-            }
-            done += w;
-        }
+    } catch (...) {
+        ::close(out);
+        throw;
     }
     ::close(out);
 }

@@ -7,6 +7,7 @@
 // its data lines code page 932 bytes, as everywhere in the module.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -53,8 +54,9 @@ void RequireInputFile(const std::string& path, const std::string& shown = {});
 
 // A private new folder under the system's temporary folder for the life of
 // the object; it is removed with everything in it afterwards, and also when
-// SIGINT, SIGTERM or SIGHUP ends the program meanwhile (the first such
-// folder of the process; later ones at their end only).
+// SIGINT, SIGTERM or SIGHUP ends the program meanwhile (the handler removes
+// the folders alive then, by system calls alone, and the signal then ends
+// the program as it would have).
 class PrivateFolder {
 public:
     PrivateFolder();
@@ -65,8 +67,13 @@ public:
 
 private:
     std::string m_path;
-    bool m_guarded = false;  // the signal handlers remove this one
+    int m_slot = -1;  // the signal handler's entry for this folder; -1: none
 };
+
+// SIGPIPE and SIGXFSZ ignored: writing to a closed pipe or past the file
+// size limit fails as any other write does (status 1, the private folders
+// removed) instead of ending the program by the signal.
+void IgnoreWriteSignals();
 
 // Points the host's temporary folder (where the reader saves attachments)
 // at a private new folder for the life of the object.
@@ -75,9 +82,14 @@ public:
     ScratchFolder();
 };
 
+// The most of standard input a command keeps: 640 times a handset's limit
+// on a card. A longer standard input (an endless one: `yes | toruca info -`)
+// fails the command as soon as it passes this, with nothing left behind.
+inline constexpr std::uint64_t kStandardInputLimit = std::uint64_t{64} << 20;
+
 // A file a command reads: the path given, or for "-" a private copy of
-// standard input (read to its end, kept until the object goes). Messages
-// name it as given.
+// standard input (read to its end, at most kStandardInputLimit bytes, kept
+// until the object goes). Messages name it as given.
 class InputFile {
 public:
     explicit InputFile(const std::string& given);

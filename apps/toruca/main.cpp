@@ -5,6 +5,7 @@
 // Exit status: 0 on success, 1 when a command fails (one line "toruca: ..."
 // on standard error) or `check` finds a problem, 2 for a usage error (an
 // unknown command or option, a value a command cannot take).
+#include <cerrno>
 #include <clocale>
 #include <cstdio>
 #include <exception>
@@ -333,12 +334,26 @@ int Run(int argc, char** argv) {
 
 }  // namespace
 
+namespace {
+
+// What a command printed reaches standard output whole, or the command
+// fails: a reader that went away (`toruca info card.trc | head -c1`) is an
+// error as any other write's.
+int Flushed(int status) {
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return status;
+    std::fprintf(stderr, "toruca: cannot write to standard output: %s\n", std::strerror(errno));
+    return 1;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
+    IgnoreWriteSignals();
     // Whatever stops a command (Failure, or an error of the system or of a
     // library) ends it with one line on standard error and status 1.
     try {
-        return Run(argc, argv);
+        return Flushed(Run(argc, argv));
     } catch (const UsageFailure& e) {
         std::fprintf(stderr, "toruca: %s\n", e.what());
         return 2;

@@ -3,17 +3,22 @@
 // in a plug-in (preview/preview_draw.h) opened only for this command.
 #include <dlfcn.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 
 #include "apps/toruca/card.h"
 #include "apps/toruca/commands.h"
+#include "apps/toruca/page_child.h"
 #include "preview/preview_draw.h"
 #include "framework/codepage.h"
 #include "host/html/htmldepth.h"
 #include "host/paths.h"
 #include "toruca/category.h"
 #include "toruca/torucautil.h"
+
+namespace fs = std::filesystem;
 
 namespace qel::apps {
 
@@ -114,15 +119,22 @@ int RunPreviewPage(const std::string& file, const Output& out, int width) {
                       " levels deep or has too many to be drawn");
 
     const auto plugin = OpenPlugin();
-    std::string png;
-    switch (Function<decltype(&QelTorucaDrawPage)>(plugin, kDrawPageSymbol)(page, AppendPng, &png)) {
+    std::error_code ec;
+    const std::uint64_t cardBytes = fs::file_size(input.path(), ec);
+    const BoundedPage drawn =
+        DrawPageBounded(page, Function<decltype(&QelTorucaDrawPage)>(plugin, kDrawPageSymbol), ec ? 0 : cardBytes);
+    if (!drawn.failure.empty()) throw Failure(input.name() + ": " + drawn.failure);
+    switch (drawn.drawn) {
         case PageDrawn::ok: break;
         case PageDrawn::tablesTooDeep:
             throw Failure(input.name() + ": the page nests tables more than " + std::to_string(kMaxPageTableDepth) +
                           " deep, too deep to be drawn");
         case PageDrawn::cannotDraw: throw Failure("cannot draw the page");
     }
-    WriteOutput(out, u"page.png", png);
+    if (drawn.laidOut > kMaxPageHeight)
+        std::fprintf(stderr, "toruca: warning: %s: the page is %d pixels long; the picture is cut at %d\n",
+                     input.name().c_str(), drawn.laidOut, kMaxPageHeight);
+    WriteOutput(out, u"page.png", drawn.png);
     return 0;
 }
 

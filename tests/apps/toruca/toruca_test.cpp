@@ -8,9 +8,9 @@
 #include <map>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
-#include <gdk-pixbuf/gdk-pixbuf.h>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -21,6 +21,8 @@
 #include "tests/support/test_support.h"
 
 namespace fs = std::filesystem;
+using qel::test::Picture;
+using qel::test::ReadPicture;
 using qel::test::RunToruca;
 using qel::test::TorucaRun;
 
@@ -435,38 +437,12 @@ TEST_F(TorucaTest, PreviewDrawsAPngUnderAFreeName) {
     EXPECT_EQ(png.substr(16, 8), std::string("\0\0\x01\xe0\0\0\0\xd8", 8));  // 480 x 216
 }
 
-// A picture as drawn: its size, its top left pixel (0xRRGGBB) and how many
-// of its pixels are not white.
-struct Picture {
-    int width = 0, height = 0;
-    unsigned corner = 0;
-    int ink = 0;
-};
-
-Picture ReadPicture(const fs::path& png) {
-    Picture picture;
-    GError* error = nullptr;
-    GdkPixbuf* pixbuf = gdk_pixbuf_new_from_file(png.c_str(), &error);
-    if (error) g_error_free(error);
-    if (!pixbuf) return picture;
-    picture.width = gdk_pixbuf_get_width(pixbuf);
-    picture.height = gdk_pixbuf_get_height(pixbuf);
-    const guchar* pixels = gdk_pixbuf_read_pixels(pixbuf);
-    const int stride = gdk_pixbuf_get_rowstride(pixbuf), channels = gdk_pixbuf_get_n_channels(pixbuf);
-    picture.corner = (unsigned(pixels[0]) << 16) | (unsigned(pixels[1]) << 8) | pixels[2];
-    for (int y = 0; y < picture.height; ++y)
-        for (int x = 0; x < picture.width; ++x) {
-            const guchar* p = pixels + y * stride + x * channels;
-            if (p[0] < 0xF0 || p[1] < 0xF0 || p[2] < 0xF0) ++picture.ink;
-        }
-    g_object_unref(pixbuf);
-    return picture;
-}
-
 TEST_F(TorucaTest, PreviewPageDrawsThePageAsAHandsetShowsIt) {
     const fs::path shop = MakeShop();
-    for (const auto& [width, args] :
-         std::vector<std::pair<int, std::vector<std::string>>>{{240, {}}, {320, {"--width", "320"}}}) {
+    // The narrowest screen taken is 16 pixels: 15 is a usage error.
+    EXPECT_EQ(Run({"preview", "--page", shop.string(), "--width", "15"}).exitCode, 2);
+    for (const auto& [width, args] : std::vector<std::pair<int, std::vector<std::string>>>{
+             {240, {}}, {320, {"--width", "320"}}, {16, {"--width", "16"}}}) {
         std::vector<std::string> command{"preview", "--page", shop.string(), "-o",
                                          "shop" + std::to_string(width) + ".png"};
         command.insert(command.end(), args.begin(), args.end());
@@ -474,16 +450,21 @@ TEST_F(TorucaTest, PreviewPageDrawsThePageAsAHandsetShowsIt) {
         ASSERT_EQ(run.exitCode, 0) << run.err;
         const Picture shopPicture = ReadPicture(path("shop" + std::to_string(width) + ".png"));
         EXPECT_EQ(shopPicture.width, width);
-        EXPECT_GE(shopPicture.height, 240) << width;
+        EXPECT_GE(shopPicture.height, width == 16 ? 1 : 240) << width;
     }
 
     const std::string kana = "あいうえおかきくけこさしすせそたちつてと";  // 20 full-width characters
     const std::map<std::string, std::string> bodies{
         {"short", "<body><p>あいうえお</p></body>"},
         {"kana", "<body><p>" + kana + kana + kana + kana + "</p></body>"},
-        // Pictogram F987 by its Shift_JIS code and by its code point.
+        // Pictogram F987 by its Shift_JIS code and by its code point, and
+        // the first pictogram, F89F (U+E63E).
         {"sjis", "<body><p>&#63879;</p></body>"},
         {"pua", "<body><p>&#xE6E2;</p></body>"},
+        {"sjisFirst", "<body><p>&#63647;</p></body>"},
+        {"puaFirst", "<body><p>&#xE63E;</p></body>"},
+        // Cut at 16384 pixels, and it says so.
+        {"long", "<body><div style=\"height: 20000px\">x</div></body>"},
         {"colours", "<body bgcolor=\"#ff0000\"><p>x</p></body>"},
     };
     std::map<std::string, Picture> drawn;
@@ -495,6 +476,12 @@ TEST_F(TorucaTest, PreviewPageDrawsThePageAsAHandsetShowsIt) {
         ASSERT_EQ(Run({"make", path(name + ".html").string(), "-o", name + ".trc"}).exitCode, 0) << name;
         const TorucaRun run = Run({"preview", "--page", name + ".trc", "-o", name + ".png"});
         ASSERT_EQ(run.exitCode, 0) << name << run.err;
+        if (name == "long") {
+            EXPECT_EQ(run.err.rfind("toruca: warning: long.trc: the page is 200", 0), 0u) << run.err;
+            EXPECT_NE(run.err.find(" pixels long; the picture is cut at 16384\n"), std::string::npos) << run.err;
+        } else {
+            EXPECT_EQ(run.err, "") << name;
+        }
         drawn[name] = ReadPicture(path(name + ".png"));
         EXPECT_EQ(drawn[name].width, 240) << name;
     }
@@ -504,16 +491,37 @@ TEST_F(TorucaTest, PreviewPageDrawsThePageAsAHandsetShowsIt) {
     EXPECT_GT(drawn["sjis"].ink, 20);
     EXPECT_TRUE(qel::test::ReadFileBytes(path("sjis.png")) == qel::test::ReadFileBytes(path("pua.png")))
         << "&#63879; is not drawn as the pictogram F987";
+    EXPECT_TRUE(qel::test::ReadFileBytes(path("sjisFirst.png")) == qel::test::ReadFileBytes(path("puaFirst.png")))
+        << "&#63647; is not drawn as the pictogram F89F";
+    EXPECT_EQ(drawn["long"].height, 16384);
     EXPECT_EQ(drawn["colours"].corner, 0xFF0000u);
 
     // Tables in tables cost the layout a multiple of its time for each
-    // level: a page nesting them deeper than a handset page would is refused.
-    std::string tables;
-    for (int level = 0; level < 12; ++level) tables = "<table><tr><td>" + tables + "x</td></tr></table>";
-    qel::test::WriteFileBytes(path("tables.html"), "<html><body>" + tables + "</body></html>");
-    ASSERT_EQ(Run({"make", path("tables.html").string(), "-o", "tables.trc"}).exitCode, 0);
-    ExpectFailure(Run({"preview", "--page", "tables.trc"}), "tables.trc: the page nests tables more than 8 deep");
-    EXPECT_FALSE(fs::exists(path("page.png")));
+    // level: a page nesting them deeper than 8 is refused; elements nested
+    // deeper than 512 levels, before the layout starts.
+    const auto nested = [](const std::string& open, const std::string& close, int levels) {
+        std::string page;
+        for (int level = 0; level < levels; ++level) page = open + page + "x" + close;
+        return "<html><body>" + page + "</body></html>";
+    };
+    const std::vector<std::tuple<std::string, std::string, std::string>> deep{
+        {"tables8", nested("<table><tr><td>", "</td></tr></table>", 8), ""},
+        {"tables9", nested("<table><tr><td>", "</td></tr></table>", 9), "the page nests tables more than 8 deep"},
+        // With html and body, 512 and 513 levels.
+        {"divs510", nested("<div>", "</div>", 510), ""},
+        {"divs511", nested("<div>", "</div>", 511), "the page nests its elements more than 512 levels deep"},
+    };
+    for (const auto& [name, page, refusal] : deep) {
+        qel::test::WriteFileBytes(path(name + ".html"), page);
+        ASSERT_EQ(Run({"make", path(name + ".html").string(), "-o", name + ".trc"}).exitCode, 0) << name;
+        const TorucaRun run = Run({"preview", "--page", name + ".trc", "-o", name + ".png"});
+        if (refusal.empty()) {
+            EXPECT_EQ(run.exitCode, 0) << name << run.err;
+        } else {
+            ExpectFailure(run, name + ".trc: " + refusal);
+            EXPECT_FALSE(fs::exists(path(name + ".png")));
+        }
+    }
 }
 
 TEST_F(TorucaTest, HelpAndVersion) {
