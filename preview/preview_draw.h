@@ -7,6 +7,7 @@
 // the plug-in knows nothing of cards.
 #pragma once
 
+#include <cstddef>
 #include <map>
 #include <string>
 
@@ -33,6 +34,12 @@ enum class PageDrawn { ok, tablesTooDeep, cannotDraw };
 // layout's time (about 2.5 times; 16 levels take seconds), and handset
 // pages nest two or three.
 inline constexpr int kMaxPageTableDepth = 8;
+
+// The layout engine walks the tree by recursion, several calls deep for
+// each level: a page nesting its elements deeper than this (any handset page
+// would) is refused before it is drawn, as the import's pre-scan measures
+// it (host/html/htmldepth.h).
+inline constexpr std::size_t kMaxPageDepth = 512;
 
 // A page drawn longer than this is cut here: no handset scrolls that far,
 // and a hostile page cannot ask for a picture of any size.

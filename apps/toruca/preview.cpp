@@ -24,11 +24,6 @@ namespace qel::apps {
 
 namespace {
 
-// The layout engine walks the tree by recursion, several calls deep for
-// each level: a page nesting deeper than any handset page would is refused
-// rather than allowed to exhaust the stack.
-constexpr std::size_t kMaxPageDepth = 512;
-
 // "Cat NNNN genre   色 colour".
 std::string FooterOf(const CQelTpjFile& card) {
     CQelTorucaCategory table;
