@@ -90,15 +90,16 @@ protected:
         ASSERT_EQ(made.exitCode, 0) << made.err;
     }
 
-    // A snippet card `name`.trc whose page is `page` as is: a page that the
+    // A detail card `name`.trc whose page is `page` as is: a page that the
     // import refuses, as another tool may still write it.
     void RawCard(const std::string& name, const std::string& page) const {
-        qel::test::WriteFileBytes(path("marker.html"), "<html><body>MARKER</body></html>");
-        const TorucaRun made = Run({"make", path("marker.html").string(), "-f", "snippet", "-o", "-"});
+        const std::string marker = "<html><body>MARKER</body></html>";
+        qel::test::WriteFileBytes(path("marker.html"), marker);
+        const TorucaRun made = Run({"make", path("marker.html").string(), "-o", "-"});
         ASSERT_EQ(made.exitCode, 0) << made.err;
-        const std::size_t at = made.out.find("<html><body>MARKER</body></html>");
+        const std::size_t at = made.out.find(marker);
         ASSERT_NE(at, std::string::npos) << made.out;
-        qel::test::WriteFileBytes(path(name + ".trc"), made.out.substr(0, at) + page + "\r\n");
+        qel::test::WriteFileBytes(path(name + ".trc"), made.out.substr(0, at) + page + made.out.substr(at + marker.size()));
     }
 
     void ExpectNothingLeft() const {
