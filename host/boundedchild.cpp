@@ -38,7 +38,8 @@ constexpr int kChildFd = 3;
 
 // Milliseconds left until `deadline`; 0 once it has passed.
 int MillisecondsUntil(std::chrono::steady_clock::time_point deadline) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) return 0;
     return left.count() > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(left.count());
 }
@@ -284,7 +285,7 @@ BoundedChild::~BoundedChild() {
 bool BoundedChild::Start(Work work, void* context) noexcept {
     if (m_pid > 0) return false;
     m_failed = {};
-    ChildPlan plan{work, context, -1, ::getpid(), RLIM_INFINITY, AddressSpaceFor(m_limits.addressSpace),
+    ChildPlan plan{work,          context, -1, ::getpid(), RLIM_INFINITY, AddressSpaceFor(m_limits.addressSpace),
                    m_limits.quiet};
     if (m_limits.cpu.count() > 0) plan.cpuSeconds = CpuSeconds(m_limits.cpu);
     int fds[2];

@@ -56,21 +56,21 @@ struct BoundedLimits {
 
 // How a child ended.
 enum class BoundedEnd : std::uint8_t {
-    Finished,   // exited with status 0 and its output was read whole (also
-                // when a host that reaps its own children left no status)
-    Failed,     // exited with another status: `code`
-    Signalled,  // ended by signal `code`, none of the limits
-    CpuLimit,   // used up its CPU seconds
-    Deadline,   // still running at the wall deadline: killed
-    OutputCap,  // wrote more than the output cap: killed
-    NoMemory,   // the parent had no memory for its output: killed
-    NotStarted, // the pipe or the fork failed: `code` is the errno
+    Finished,    // exited with status 0 and its output was read whole (also
+                 // when a host that reaps its own children left no status)
+    Failed,      // exited with another status: `code`
+    Signalled,   // ended by signal `code`, none of the limits
+    CpuLimit,    // used up its CPU seconds
+    Deadline,    // still running at the wall deadline: killed
+    OutputCap,   // wrote more than the output cap: killed
+    NoMemory,    // the parent had no memory for its output: killed
+    NotStarted,  // the pipe or the fork failed: `code` is the errno
 };
 
 struct BoundedOutcome {
     BoundedEnd end = BoundedEnd::NotStarted;
-    int code = 0;                           // exit status, signal or errno, as `end` says
-    std::chrono::milliseconds cpuUsed{0};   // the child's user and system time, once reaped
+    int code = 0;                          // exit status, signal or errno, as `end` says
+    std::chrono::milliseconds cpuUsed{0};  // the child's user and system time, once reaped
     bool Ok() const { return end == BoundedEnd::Finished; }
 };
 

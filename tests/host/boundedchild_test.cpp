@@ -87,8 +87,9 @@ int DescribeItself(void*, int fd) {
     rlimit cpu{}, as{};
     ::getrlimit(RLIMIT_CPU, &cpu);
     ::getrlimit(RLIMIT_AS, &as);
-    std::string text = "cpu=" + std::to_string(cpu.rlim_cur) + " as=" +
-                       (as.rlim_cur == RLIM_INFINITY ? std::string("none") : std::to_string(as.rlim_cur)) + " fds=";
+    std::string text = "cpu=" + std::to_string(cpu.rlim_cur) +
+                       " as=" + (as.rlim_cur == RLIM_INFINITY ? std::string("none") : std::to_string(as.rlim_cur)) +
+                       " fds=";
     DIR* dir = ::opendir("/proc/self/fd");
     for (dirent* e; dir && (e = ::readdir(dir));)
         if (e->d_name[0] != '.' && std::atoi(e->d_name) != ::dirfd(dir)) text += std::string(e->d_name) + ",";
@@ -165,8 +166,7 @@ TEST(BoundedChildTest, TheChildStartsWithItsLimitsAndOwnDescriptorsOnly) {
         const Result r = RunBounded(&DescribeItself, Limits(c.cpu, 60s));
         ASSERT_EQ(r.outcome.end, BoundedEnd::Finished);
         EXPECT_EQ(r.output.rfind(c.cpuText, 0), 0u) << r.output;
-        EXPECT_NE(r.output.find(" fds=0,1,2,3, in=/dev/null death=9 sigpipe=default"), std::string::npos)
-            << r.output;
+        EXPECT_NE(r.output.find(" fds=0,1,2,3, in=/dev/null death=9 sigpipe=default"), std::string::npos) << r.output;
     }
     ::close(extra[0]);
     ::close(extra[1]);

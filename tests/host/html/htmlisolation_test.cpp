@@ -126,7 +126,7 @@ TEST(HtmlIsolationTest, LimitsGrowWithLargePages) {
 }
 
 #ifdef QEL_TEST_ASAN
-void NeverExhausted() { std::abort(); }
+void NeverExhausted(qel::host::ParseArena::Shortage) { std::abort(); }
 
 TEST(ParseArenaDeathTest, UseAfterFreeAndOverflowAreReported) {
     const std::function<void(qel::host::ParseArena&)> faults[] = {
