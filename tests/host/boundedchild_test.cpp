@@ -208,8 +208,15 @@ TEST(BoundedChildDeathTest, AddressSpaceNeverAboveTheCallersOwn) {
     if (::pipe(report) != 0) std::_Exit(20);
     const pid_t parent = ::fork();
     if (parent == 0) {
+        // The work says when it runs: its death signal is set by then.
+        sigset_t ready;
+        ::sigemptyset(&ready);
+        ::sigaddset(&ready, SIGUSR1);
+        ::sigprocmask(SIG_BLOCK, &ready, nullptr);
         BoundedChild child(Limits(0ms, 0ms));
         if (!child.Start(work, nullptr)) std::_Exit(21);
+        int sig = 0;
+        ::sigwait(&ready, &sig);
         const pid_t pid = child.Pid();
         WriteAll(report[1], &pid, sizeof pid);
         for (;;) ::pause();
@@ -225,10 +232,12 @@ TEST(BoundedChildDeathTest, AddressSpaceNeverAboveTheCallersOwn) {
 }
 
 int WriteForeverWithAlarm(void*, int fd) {
+    ::kill(::getppid(), SIGUSR1);
     ::alarm(30);  // a child that outlived its parent ends by SIGALRM, not SIGKILL
     return WriteForever(nullptr, fd);
 }
 int SleepWithAlarm(void*, int) {
+    ::kill(::getppid(), SIGUSR1);
     ::alarm(30);
     return Sleep(nullptr, 0);
 }
