@@ -5,10 +5,10 @@
 
 #include <fcntl.h>
 #include <gio/gio.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstddef>
 #include <iterator>
 #include <memory>
@@ -19,7 +19,9 @@
 #include <vector>
 
 #include "framework/codepage.h"
+#include "framework/diagnostic.h"
 #include "framework/strings.h"
+#include "host/boundedchild.h"
 
 namespace {
 
@@ -106,24 +108,35 @@ bool WriteAll(int fd, std::string_view bytes) {
 
 // The child's work: each file class's program, in the table's order, each
 // followed by a NUL (no path holds one).
-[[noreturn]] void AnswerInChild(int fd) {
-    int status = 1;
+int AnswerInChild(void*, int fd) {
     try {
         std::string answer;
         for (const FileClass& c : kFileClasses) {
             answer += DefaultProgram(c.mimeType);
             answer += '\0';
         }
-        if (WriteAll(fd, answer)) status = 0;
+        return WriteAll(fd, answer) ? 0 : 1;
     } catch (...) {
-        // No memory for the answer: the parent asks itself.
+        return 1;  // no memory for the answer
     }
-    ::_exit(status);
+}
+
+// The lookup's bounds: GIO reads a few small files; one that never ends (a
+// FIFO named mimeapps.list) or a lookup that blocks must not hold the export.
+qel::host::BoundedLimits LookupLimits() {
+    qel::host::BoundedLimits limits;
+    limits.deadline = std::chrono::seconds(2);
+    limits.cpu = std::chrono::seconds(2);
+    limits.addressSpace = std::size_t{256} << 20;
+    limits.outputCap = std::size_t{1} << 20;
+    limits.quiet = true;  // GLib's complaints are not the host's lines
+    return limits;
 }
 
 // The child asked by PrefetchDesktopOpenCommands and, once read, its
 // answers by file class (each taken once). The child is waited for when the
-// answers are first wanted, or when the process exits.
+// answers are first wanted, or when the process exits, never past its
+// deadline.
 class Prefetched {
 public:
     ~Prefetched() {
@@ -133,28 +146,20 @@ public:
 
     void Start() noexcept {
         std::lock_guard<std::mutex> lock(m_mutex);
-        if (m_child > 0 || !SingleThreaded()) return;
-        int fds[2];
-        if (::pipe2(fds, O_CLOEXEC) != 0) return;
-        const pid_t child = ::fork();
-        if (child == 0) {
-            ::close(fds[0]);
-            AnswerInChild(fds[1]);
-        }
-        ::close(fds[1]);
-        if (child < 0) {
-            ::close(fds[0]);
-            return;
-        }
-        m_child = child;
-        m_pipe = fds[0];
+        if (m_child.Running() || !SingleThreaded()) return;
+        m_child.Start(&AnswerInChild, nullptr);
     }
 
     // The program the child found for `mimeType`, the first time it is asked
-    // for; none when there is no child's answer for it.
+    // for (empty when the child failed: the export goes on without one);
+    // none when no child was asked.
     std::optional<std::string> Take(const char* mimeType) {
         std::lock_guard<std::mutex> lock(m_mutex);
         Collect();
+        if (!m_why.empty()) {
+            qel::framework::Diagnostic(qel::framework::DiagnosticPrefix() +
+                                       "warning: " + std::exchange(m_why, std::string()));
+        }
         for (std::size_t i = 0; i < m_answers.size(); ++i) {
             if (std::string_view(kFileClasses[i].mimeType) != mimeType) continue;
             return std::exchange(m_answers[i], std::nullopt);
@@ -163,47 +168,43 @@ public:
     }
 
 private:
-    // Reads the child's answer to its end and waits for the child. An answer
-    // that is not whole (the child failed) gives none.
+    // Reads the child's answer and reaps it. A child that failed answers
+    // every class with none, and leaves the warning to give.
     void Collect() noexcept {
-        if (m_child <= 0) return;
-        std::string answer;
-        char block[4096];
-        for (;;) {
-            const ssize_t n = ::read(m_pipe, block, sizeof block);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) break;
-            try {
-                answer.append(block, static_cast<std::size_t>(n));
-            } catch (...) {
-                answer.clear();
-                break;
-            }
-        }
-        ::close(m_pipe);
-        int status = 0;
-        // A host that reaps every child itself leaves ECHILD: the answer tells.
-        while (::waitpid(m_child, &status, 0) < 0 && errno == EINTR) {}
-        m_child = -1;
-        m_pipe = -1;
-        std::vector<std::optional<std::string>> answers;
+        if (!m_child.Running()) return;
+        qel::host::BoundedOutput output;
+        const qel::host::BoundedOutcome outcome = m_child.Finish(output);
         try {
+            std::vector<std::optional<std::string>> answers;
+            const std::string_view answer = output.View();
             for (std::size_t at = 0; answers.size() < std::size(kFileClasses);) {
                 const std::size_t end = answer.find('\0', at);
-                if (end == std::string::npos) return;
-                answers.emplace_back(answer.substr(at, end - at));
+                if (!outcome.Ok() || end == std::string_view::npos) {
+                    answers.assign(std::size(kFileClasses), std::string());
+                    m_why = WhyNoAnswer(outcome);
+                    break;
+                }
+                answers.emplace_back(std::string(answer.substr(at, end - at)));
                 at = end + 1;
             }
+            m_answers.swap(answers);
         } catch (...) {
-            return;
+            m_answers.clear();  // no memory: each asks in this process
         }
-        m_answers.swap(answers);
+    }
+
+    static std::string WhyNoAnswer(const qel::host::BoundedOutcome& outcome) {
+        if (outcome.end == qel::host::BoundedEnd::Deadline || outcome.end == qel::host::BoundedEnd::CpuLimit)
+            return "no desktop default found in time";
+        if (outcome.Ok()) return "no desktop default found: the lookup's answer is incomplete";
+        return "no desktop default found: the lookup ended with " +
+               qel::host::DescribeBoundedEnd(outcome, LookupLimits());
     }
 
     std::mutex m_mutex;
-    pid_t m_child = -1;
-    int m_pipe = -1;
+    qel::host::BoundedChild m_child{LookupLimits()};
     std::vector<std::optional<std::string>> m_answers;
+    std::string m_why;
 };
 
 Prefetched& PrefetchedAnswers() {

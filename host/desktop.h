@@ -27,16 +27,20 @@ QEL_HOST_API const char* DesktopTypeOfKey(std::u16string_view keyPath);
 // asked for it before: the first call for each type then takes that answer.
 QEL_HOST_API std::u16string DesktopOpenCommand(const char* mimeType);
 
-// Asks now, in a child process, for the open commands of every file class
-// DesktopTypeOfKey knows, for a program that runs one export and ends
-// without waiting for a user in between: the answers are those of this
-// moment. GIO watches the desktop's folders for changes, and the kernel's
-// teardown of those watches holds the exit of the process that made them for
-// 5 to 15 ms; the child ends while the export runs, and GIO never runs here.
-// Nothing when the process has other threads (a child of a process with
-// threads may find their locks held and never released) or a child cannot
-// be had; DesktopOpenCommand then asks in this process. A child whose answer
-// is never taken is waited for when the process exits.
+// Asks now, in a bounded child process (host/boundedchild.h), for the open
+// commands of every file class DesktopTypeOfKey knows, for a program that
+// runs one export and ends without waiting for a user in between: the
+// answers are those of this moment. GIO watches the desktop's folders for
+// changes, and the kernel's teardown of those watches holds the exit of the
+// process that made them for 5 to 15 ms; the child ends while the export
+// runs, and GIO never runs here. The child has 2 s and writes nothing to
+// standard error; one that fails or is late answers none for every type,
+// and the first DesktopOpenCommand says so in a "warning: no desktop
+// default found in time" line (framework/diagnostic.h). Nothing when the
+// process has other threads (a child of a process with threads may find
+// their locks held and never released) or a child cannot be had;
+// DesktopOpenCommand then asks in this process. A child whose answer is
+// never taken is waited for, up to its deadline, when the process exits.
 QEL_HOST_API void PrefetchDesktopOpenCommands() noexcept;
 
 }  // namespace qel::host

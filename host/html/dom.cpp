@@ -626,6 +626,15 @@ namespace qel::host {
 
 namespace {
 
+// The document of `utf8` from its parse's records; null when they are not
+// whole.
+std::unique_ptr<DocumentImpl> BuildFromRecords(std::string utf8, std::size_t skip, std::size_t expected,
+                                               const HtmlRecords& records) {
+    auto doc = Builder(utf8, skip, expected).Build(records);
+    if (doc) doc->m_source = std::move(utf8);
+    return doc;
+}
+
 // Why the pre-scan refuses a page, in words.
 std::u16string WhyRefused(const HtmlNesting& n) {
     if (n.depth > kMaxHtmlDepth)
@@ -659,13 +668,21 @@ std::unique_ptr<Document> ParseHtmlDocument(std::string utf8, std::u16string* wh
                           records, *why))
         return nullptr;
     // The parser adds <html>, <head> and <body> where the page has none.
-    auto doc = Builder(utf8, skip, nesting.elements + 3).Build(records);
-    if (!doc) {
-        *why = u"the HTML parser's answer is incomplete";
-        return nullptr;
-    }
-    doc->m_source = std::move(utf8);
+    auto doc = BuildFromRecords(std::move(utf8), skip, nesting.elements + 3, records);
+    if (!doc) *why = u"the HTML parser's answer is incomplete";
     return doc;
+}
+
+std::unique_ptr<Document> DocumentFromRecordStream(std::string utf8, std::string_view stream) {
+    if (utf8.size() >= kNoPos - 1) return nullptr;
+    HtmlRecords records;
+    char* room = records.Bytes().Room(stream.size());
+    if (!room) return nullptr;
+    std::memcpy(room, stream.data(), stream.size());
+    records.Bytes().Added(stream.size());
+    if (!records.TakeTrailer()) return nullptr;
+    const std::size_t skip = utf8.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    return BuildFromRecords(std::move(utf8), skip, 0, records);
 }
 
 }  // namespace qel::host

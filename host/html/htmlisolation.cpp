@@ -1,15 +1,11 @@
 #include "host/html/htmlisolation.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
 #include <sys/mman.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <csetjmp>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -18,52 +14,41 @@
 #include "host/html/htmlrecords.h"
 #include "host/html/parsearena.h"
 
-#if defined(__SANITIZE_ADDRESS__)
-#define QEL_ISOLATION_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define QEL_ISOLATION_ASAN 1
-#endif
-#endif
-
 namespace qel::host {
 
 namespace {
 
 constexpr std::size_t kMiB = std::size_t{1} << 20;
-// The child's buffer of records, and the parent's reads: the pipe is made
-// as large, so that a buffer goes in one switch.
+// The child's buffer of records; the pipe is made as large.
 constexpr std::size_t kChunk = kMiB;
-// Exit status of the child that ran out of memory (or room for its records).
+// Exit statuses of the child: the parse passed its memory (the arena's cap
+// or the records' limit), or the system mapped no more below it.
 constexpr int kExitMemory = 3;
+constexpr int kExitAddressSpace = 4;
 // Pages from this size on make the parser touch megabytes: its arena asks
 // for large pages.
 constexpr std::size_t kLargePagesFrom = 128 * 1024;
-
-std::atomic<bool> g_inProcess{false};
-
-[[noreturn]] void ExhaustedInChild() { ::_exit(kExitMemory); }
-
-[[noreturn]] void ExhaustedInProcess() {
-    // Only a fuzzer parses in process, with inputs far below the cap.
-    std::abort();
-}
-
-#ifndef QEL_ISOLATION_ASAN
 // Room in the child's address space besides what it inherits and the arena:
 // its stack, its buffer of records, and what the system maps for it.
 constexpr std::size_t kAddressSlack = 64 * kMiB;
 
-// The address space the process has mapped now, from /proc; 0 when unknown.
-std::size_t MappedBytes() {
-    std::FILE* f = std::fopen("/proc/self/statm", "r");
-    if (!f) return 0;
-    unsigned long pages = 0;
-    const int n = std::fscanf(f, "%lu", &pages);
-    std::fclose(f);
-    return n == 1 ? pages * static_cast<std::size_t>(::sysconf(_SC_PAGESIZE)) : 0;
+std::atomic<bool> g_inProcess{false};
+
+[[noreturn]] void ExhaustedInChild(ParseArena::Shortage why) {
+    ::_exit(why == ParseArena::Shortage::Cap ? kExitMemory : kExitAddressSpace);
 }
-#endif
+
+// In process, running out of the arena jumps back to the start of the
+// parse: gumbo does not check for null, and everything it made lies in the
+// arena, which is unmapped as a whole. Between the two are gumbo's C frames
+// and the recorder's, none with a destructor.
+thread_local std::jmp_buf* t_exhaustedJump = nullptr;
+thread_local ParseArena::Shortage t_shortage = ParseArena::Shortage::Cap;
+
+[[noreturn]] void ExhaustedInProcess(ParseArena::Shortage why) {
+    t_shortage = why;
+    std::longjmp(*t_exhaustedJump, 1);  // NOLINT(cert-err52-cpp): the only way out of gumbo's C frames
+}
 
 bool WriteToFd(void* context, const char* bytes, std::size_t size) {
     const int fd = *static_cast<int*>(context);
@@ -78,53 +63,33 @@ bool WriteToFd(void* context, const char* bytes, std::size_t size) {
 }
 
 bool AppendToRecords(void* context, const char* bytes, std::size_t size) {
-    auto& records = *static_cast<HtmlRecords*>(context);
-    char* room = records.Room(size);
+    auto& out = *static_cast<BoundedOutput*>(context);
+    char* room = out.Room(size);
     if (!room) return false;
     std::memcpy(room, bytes, size);
-    records.Added(size);
+    out.Added(size);
     return true;
 }
 
-struct ChildPlan {
+struct ParseJob {
     const char* text;
     std::size_t size;
     std::size_t memory;
-    rlim_t cpuSeconds;
-    rlim_t addressSpace;  // 0: no limit
-    int fd;
 };
 
-// The child: only system calls, gumbo and the arena from here to _exit.
-[[noreturn]] void RunChild(const ChildPlan& plan) {
-    // The parent's handlers (toruca's removal of its folder) are not the child's.
-    struct sigaction dfl {};
-    dfl.sa_handler = SIG_DFL;
-    for (const int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGXCPU, SIGSEGV, SIGBUS, SIGABRT})
-        ::sigaction(sig, &dfl, nullptr);
-    sigset_t none;
-    ::sigemptyset(&none);
-    ::sigprocmask(SIG_SETMASK, &none, nullptr);
-    const rlimit core{0, 0};
-    ::setrlimit(RLIMIT_CORE, &core);
-    const rlimit cpu{plan.cpuSeconds, plan.cpuSeconds + 1};
-    ::setrlimit(RLIMIT_CPU, &cpu);
-    if (plan.addressSpace) {
-        const rlimit as{plan.addressSpace, plan.addressSpace};
-        ::setrlimit(RLIMIT_AS, &as);
-    }
-    ParseArena arena(plan.memory, &ExhaustedInChild);
-    if (!arena.Reserved()) ::_exit(kExitMemory);
-    if (plan.size >= kLargePagesFrom) arena.PreferLargePages();
+// The child's work: only system calls, gumbo and the arena.
+int ParseInChild(void* context, int fd) {
+    const auto& job = *static_cast<const ParseJob*>(context);
+    ParseArena arena(job.memory, &ExhaustedInChild);
+    if (!arena.Reserved()) return kExitAddressSpace;
+    if (job.size >= kLargePagesFrom) arena.PreferLargePages();
     // The buffer is no part of the parse's memory.
     void* buffer = ::mmap(nullptr, kChunk, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (buffer == MAP_FAILED) ::_exit(kExitMemory);
-    int fd = plan.fd;
-    RecordWriter writer(static_cast<char*>(buffer), kChunk, plan.memory, &WriteToFd, &fd);
-    if (WriteHtmlRecords(plan.text, plan.size, arena, writer)) ::_exit(0);
+    if (buffer == MAP_FAILED) return kExitAddressSpace;
+    RecordWriter writer(static_cast<char*>(buffer), kChunk, job.memory, &WriteToFd, &fd);
     // Records beyond the limit are the parse's memory too; a pipe the
     // parent closed is a parse it gave up.
-    ::_exit(kExitMemory);
+    return WriteHtmlRecords(job.text, job.size, arena, writer) ? 0 : kExitMemory;
 }
 
 std::u16string Seconds(std::chrono::milliseconds ms) {
@@ -133,96 +98,85 @@ std::u16string Seconds(std::chrono::milliseconds ms) {
     return qel::framework::Utf8ToWide(text);
 }
 
-enum class Reading { Whole, Late, TooLarge };
-
-// Reads the child's records until it closes the pipe, the deadline passes
-// or they grow beyond `limit` bytes.
-Reading ReadUntil(int fd, std::chrono::steady_clock::time_point deadline, std::size_t limit, HtmlRecords& records) {
-    for (;;) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) return Reading::Late;
-        if (records.Size() > limit) return Reading::TooLarge;
-        pollfd p{fd, POLLIN, 0};
-        const int ready = ::poll(&p, 1, static_cast<int>(left.count()) + 1);
-        if (ready < 0 && errno == EINTR) continue;
-        if (ready <= 0) continue;  // the time is checked above
-        char* room = records.Room(kChunk);
-        if (!room) return Reading::TooLarge;
-        const ssize_t n = ::read(fd, room, kChunk);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return Reading::Whole;
-        records.Added(static_cast<std::size_t>(n));
-    }
-}
-
 std::u16string MemoryReason(const HtmlParseLimits& limits) {
     return qel::framework::Utf8ToWide("the page needs more than " + std::to_string(limits.memory / kMiB) +
                                       " MiB to parse");
 }
 
-// Why the child gave no records, from its end.
-std::u16string WhyChildFailed(int status, const HtmlParseLimits& limits) {
-    if (WIFEXITED(status) && WEXITSTATUS(status) == kExitMemory) return MemoryReason(limits);
-    if (WIFSIGNALED(status) && WTERMSIG(status) == SIGXCPU)
-        return u"the page took longer than " + Seconds(limits.deadline) + u" to parse";
-    if (WIFSIGNALED(status))
-        return qel::framework::Utf8ToWide("the HTML parser stopped on the page (signal " +
-                                          std::to_string(WTERMSIG(status)) + ": " + strsignal(WTERMSIG(status)) + ")");
+std::u16string ShortageReason(ParseArena::Shortage why, const HtmlParseLimits& limits) {
+    return why == ParseArena::Shortage::Cap
+               ? MemoryReason(limits)
+               : u"the page needs more memory to parse than the address-space limit leaves";
+}
+
+// Why the child gave no records.
+std::u16string WhyChildFailed(const BoundedOutcome& outcome, const HtmlParseLimits& limits) {
+    switch (outcome.end) {
+        case BoundedEnd::Failed:
+            if (outcome.code == kExitMemory) return ShortageReason(ParseArena::Shortage::Cap, limits);
+            if (outcome.code == kExitAddressSpace) return ShortageReason(ParseArena::Shortage::System, limits);
+            break;
+        case BoundedEnd::CpuLimit:
+        case BoundedEnd::Deadline: return u"the page took longer than " + Seconds(limits.deadline) + u" to parse";
+        case BoundedEnd::OutputCap: return MemoryReason(limits);
+        case BoundedEnd::NoMemory: return u"the host has no memory for the page's parse";
+        case BoundedEnd::Signalled:
+            return qel::framework::Utf8ToWide("the HTML parser stopped on the page (signal " +
+                                              std::to_string(outcome.code) + ": " + strsignal(outcome.code) + ")");
+        case BoundedEnd::NotStarted:
+            return u"the page cannot be parsed: " + qel::framework::Utf8ToWide(std::strerror(outcome.code));
+        case BoundedEnd::Finished: break;
+    }
     return u"the HTML parser stopped on the page";
 }
 
-bool ParseInProcess(const char* text, std::size_t size, const HtmlParseLimits& limits, HtmlRecords& records) {
+// Step by step as in the child, with the arena's shortage as a result.
+bool ParseInProcess(const char* text, std::size_t size, const HtmlParseLimits& limits, HtmlRecords& records,
+                    std::u16string& why) {
     ParseArena arena(limits.memory, &ExhaustedInProcess);
-    if (!arena.Reserved()) return false;
+    if (!arena.Reserved()) {
+        why = ShortageReason(ParseArena::Shortage::System, limits);
+        return false;
+    }
     if (size >= kLargePagesFrom) arena.PreferLargePages();
     std::string buffer(kChunk, '\0');
-    RecordWriter writer(buffer.data(), buffer.size(), limits.memory, &AppendToRecords, &records);
-    return WriteHtmlRecords(text, size, arena, writer) && records.TakeTrailer();
-}
-
-std::u16string SystemFailure(int error) {
-    return u"the page cannot be parsed: " + qel::framework::Utf8ToWide(std::strerror(error));
+    RecordWriter writer(buffer.data(), buffer.size(), limits.memory, &AppendToRecords, &records.Bytes());
+    std::jmp_buf jump;
+    t_exhaustedJump = &jump;
+    if (setjmp(jump) != 0) {  // NOLINT(cert-err52-cpp): see ExhaustedInProcess
+        t_exhaustedJump = nullptr;
+        records.Clear();
+        why = ShortageReason(t_shortage, limits);
+        return false;
+    }
+    const bool written = WriteHtmlRecords(text, size, arena, writer);
+    t_exhaustedJump = nullptr;
+    if (written && records.TakeTrailer()) return true;
+    records.Clear();
+    why = writer.Failed() ? MemoryReason(limits) : u"the HTML parser stopped on the page";
+    return false;
 }
 
 }  // namespace
 
-HtmlRecords::~HtmlRecords() { Clear(); }
-
 std::string_view HtmlRecords::Records() const {
-    return m_trailer.end == kEndOfRecords ? std::string_view(m_data, m_size) : std::string_view();
+    return m_trailer.end == kEndOfRecords ? m_bytes.View() : std::string_view();
 }
 
 void HtmlRecords::Clear() noexcept {
-    if (m_data) ::munmap(m_data, m_capacity);
-    m_data = nullptr;
-    m_size = m_capacity = 0;
+    m_bytes.Clear();
     m_trailer = {};
 }
 
-char* HtmlRecords::Room(std::size_t bytes) noexcept {
-    if (bytes <= m_capacity - m_size) return m_data + m_size;
-    std::size_t capacity = m_capacity ? m_capacity : 4 * kChunk;
-    while (capacity - m_size < bytes) {
-        if (capacity > SIZE_MAX / 2) return nullptr;
-        capacity *= 2;
-    }
-    void* p = m_data ? ::mremap(m_data, m_capacity, capacity, MREMAP_MAYMOVE)
-                     : ::mmap(nullptr, capacity, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (p == MAP_FAILED) return nullptr;
-    m_data = static_cast<char*>(p);
-    m_capacity = capacity;
-    return m_data + m_size;
-}
-
 bool HtmlRecords::TakeTrailer() noexcept {
-    if (m_size < sizeof(RecordsTrailer)) return false;
-    std::memcpy(&m_trailer, m_data + m_size - sizeof(RecordsTrailer), sizeof m_trailer);
+    const std::string_view bytes = m_bytes.View();
+    if (bytes.size() < sizeof(RecordsTrailer)) return false;
+    std::memcpy(&m_trailer, bytes.data() + bytes.size() - sizeof(RecordsTrailer), sizeof m_trailer);
     if (m_trailer.end != kEndOfRecords) {
         m_trailer = {};
         return false;
     }
-    m_size -= sizeof(RecordsTrailer);
+    m_bytes.DropEnd(sizeof(RecordsTrailer));
     return true;
 }
 
@@ -232,53 +186,29 @@ HtmlParseLimits HtmlParseLimitsFor(std::size_t bytes) {
     return {std::chrono::milliseconds(2000 * static_cast<long long>(blocks)), memory};
 }
 
+BoundedLimits HtmlParseChildLimits(const HtmlParseLimits& limits) {
+    BoundedLimits child;
+    child.addressSpace = limits.memory + kAddressSlack;
+    child.cpu = limits.deadline;
+    child.deadline = limits.deadline;
+    child.outputCap = limits.memory;
+    return child;
+}
+
 void SetHtmlParseInProcess(bool inProcess) { g_inProcess = inProcess; }
 
 bool ParseHtmlRecords(const char* text, std::size_t size, const HtmlParseLimits& limits, HtmlRecords& records,
                       std::u16string& why) {
     records.Clear();
-    if (g_inProcess) return ParseInProcess(text, size, limits, records);
-    const auto deadline = std::chrono::steady_clock::now() + limits.deadline;
-
-    ChildPlan plan{text, size, limits.memory, 0, 0, -1};
-    plan.cpuSeconds = static_cast<rlim_t>((limits.deadline.count() + 999) / 1000);
-#ifndef QEL_ISOLATION_ASAN
-    if (const std::size_t mapped = MappedBytes()) plan.addressSpace = mapped + limits.memory + kAddressSlack;
-#endif
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) {
-        why = SystemFailure(errno);
-        return false;
-    }
-    ::fcntl(fds[1], F_SETPIPE_SZ, static_cast<int>(kChunk));  // fewer switches; the default is fine too
-    plan.fd = fds[1];
-    const pid_t pid = ::fork();
-    if (pid == 0) RunChild(plan);
-    const int forkError = errno;
-    ::close(fds[1]);
-    if (pid < 0) {
-        ::close(fds[0]);
-        why = SystemFailure(forkError);
-        return false;
-    }
-    const Reading reading = ReadUntil(fds[0], deadline, limits.memory, records);
-    if (reading != Reading::Whole) ::kill(pid, SIGKILL);
-    ::close(fds[0]);
-    int status = 0;
-    pid_t waited;
-    while ((waited = ::waitpid(pid, &status, 0)) < 0 && errno == EINTR) {}
-    if (reading != Reading::Whole) {
+    if (g_inProcess) return ParseInProcess(text, size, limits, records, why);
+    ParseJob job{text, size, limits.memory};
+    const BoundedOutcome outcome = BoundedChild(HtmlParseChildLimits(limits)).Run(&ParseInChild, &job, records.Bytes());
+    if (!outcome.Ok()) {
         records.Clear();
-        why = reading == Reading::Late ? u"the page took longer than " + Seconds(limits.deadline) + u" to parse"
-                                       : MemoryReason(limits);
+        why = WhyChildFailed(outcome, limits);
         return false;
     }
-    // A host that ignores SIGCHLD leaves no status: the records tell.
-    if (waited == pid && !(WIFEXITED(status) && WEXITSTATUS(status) == 0)) {
-        records.Clear();
-        why = WhyChildFailed(status, limits);
-        return false;
-    }
+    // A host that reaps its own children leaves no status: the trailer tells.
     if (!records.TakeTrailer()) {
         records.Clear();
         why = u"the HTML parser stopped on the page";

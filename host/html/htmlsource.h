@@ -49,4 +49,10 @@ QEL_HOST_API std::string DeclaredEncoding(std::string_view head);
 QEL_HOST_API std::unique_ptr<Document> ParseHtmlDocument(std::string utf8, std::u16string* why = nullptr,
                                                          const HtmlParseLimits* limits = nullptr);
 
+// The document of `utf8` from the bytes a parse child wrote for it (the
+// records and their trailer, host/html/htmlrecords.h), as the parent reads
+// them: every record is checked against the bytes left. Null when they are
+// not whole or do not fit the text.
+QEL_HOST_API std::unique_ptr<Document> DocumentFromRecordStream(std::string utf8, std::string_view stream);
+
 }  // namespace qel::host

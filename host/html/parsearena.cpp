@@ -52,30 +52,83 @@ std::uint64_t ReadTag(const char* block) {
 
 }  // namespace
 
-ParseArena::ParseArena(std::size_t cap, Exhausted exhausted) : m_exhausted(exhausted) {
-    void* p = ::mmap(nullptr, cap, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-    if (p == MAP_FAILED) return;
-    m_base = static_cast<char*>(p);
-    m_cap = cap;
+namespace {
+
+// The first region, and the header at the start of each: its size and the
+// region before it.
+constexpr std::size_t kFirstRegion = std::size_t{1} << 20;
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+struct RegionHeader {
+    std::size_t size;
+    char* previous;
+};
+constexpr std::size_t kHeaderBytes = 32;  // a multiple of 16 that holds a RegionHeader
+static_assert(sizeof(RegionHeader) <= kHeaderBytes);
+
+constexpr std::size_t kPage = 4096;
+std::size_t PageRounded(std::size_t bytes) { return bytes > SIZE_MAX - kPage ? 0 : (bytes + kPage - 1) & ~(kPage - 1); }
+
+}  // namespace
+
+ParseArena::ParseArena(std::size_t cap, Exhausted exhausted) : m_cap(cap), m_exhausted(exhausted) {
+    MapRegion(cap < kFirstRegion ? cap & ~(kPage - 1) : kFirstRegion);
+}
+
+bool ParseArena::MapRegion(std::size_t size) {
+    if (size <= kHeaderBytes || size > m_cap - m_mapped) return false;
+    void* p = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (p == MAP_FAILED) return false;
+    auto* region = static_cast<char*>(p);
+    const RegionHeader header{size, m_region};
+    std::memcpy(region, &header, sizeof header);
+    if (m_largePages && size >= kHugePage) ::madvise(region, size, MADV_HUGEPAGE);
+    m_region = region;
+    m_mapped += size;
     // Tags lie 8 bytes before a multiple of 16, so that blocks are 16-byte aligned.
-    m_cursor = m_base + kGrain - kTag;
-    m_limit = m_base + cap;
+    m_cursor = region + kHeaderBytes + kGrain - kTag;
+    m_limit = region + size;
+    return true;
+}
+
+// A new region for a block of `bytes`: twice the last, else as much as the
+// cap leaves, else just the block (an address-space limit may hold less).
+bool ParseArena::Grow(std::size_t bytes) {
+    const std::size_t need = PageRounded(bytes + kHeaderBytes + kGrain);
+    if (need == 0 || need > m_cap - m_mapped) return false;
+    const std::size_t left = m_cap - m_mapped;
+    std::size_t size = m_mapped;  // what is mapped doubles
+    if (size > left) size = left & ~(kPage - 1);
+    if (size < need) size = need;
+    return MapRegion(size) || (size != need && MapRegion(need));
 }
 
 void ParseArena::PreferLargePages() const noexcept {
-    if (m_base) ::madvise(m_base, m_cap, MADV_HUGEPAGE);
+    m_largePages = true;
+    if (m_region) {
+        RegionHeader header;
+        std::memcpy(&header, m_region, sizeof header);
+        if (header.size >= kHugePage) ::madvise(m_region, header.size, MADV_HUGEPAGE);
+    }
 }
 
 ParseArena::~ParseArena() {
-    if (!m_base) return;
-    Unpoison(m_base, Used());
-    ::munmap(m_base, m_cap);
+    for (char* region = m_region; region;) {
+        RegionHeader header;
+        Unpoison(region, kHeaderBytes);
+        std::memcpy(&header, region, sizeof header);
+        Unpoison(region, header.size);
+        ::munmap(region, header.size);
+        region = header.previous;
+    }
 }
 
 char* ParseArena::Take(std::size_t bytes) {
-    if (!m_base || bytes > static_cast<std::size_t>(m_limit - m_cursor)) {
-        m_exhausted();
-        return nullptr;  // only an exhaustion handler that returns gets here
+    if (!m_region || bytes > static_cast<std::size_t>(m_limit - m_cursor)) {
+        if (!m_region || !Grow(bytes)) {
+            const bool atCap = PageRounded(bytes + kHeaderBytes + kGrain) > m_cap - m_mapped;
+            m_exhausted(atCap ? Shortage::Cap : Shortage::System);
+            return nullptr;  // only an exhaustion handler that returns gets here
+        }
     }
     char* block = m_cursor + kTag;
     m_cursor += bytes;
@@ -92,7 +145,7 @@ void* ParseArena::Allocate(std::size_t size) {
         while (shift < 62 && (std::size_t{1} << shift) < need) ++shift;
         cls = kSmallClasses + 1 + (shift - kFirstLargeShift);
         if (cls > kClasses || size > m_cap) {
-            m_exhausted();
+            m_exhausted(Shortage::Cap);
             return nullptr;
         }
     }

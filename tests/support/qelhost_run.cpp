@@ -99,6 +99,11 @@ std::vector<char*> Pointers(std::vector<std::string>& strings) {
         const rlimit limit{static_cast<rlim_t>(*options.fileSizeLimit), static_cast<rlim_t>(*options.fileSizeLimit)};
         ::setrlimit(RLIMIT_FSIZE, &limit);
     }
+    if (options.addressSpaceLimit) {
+        const auto bytes = static_cast<rlim_t>(*options.addressSpaceLimit);
+        const rlimit limit{bytes, bytes};
+        ::setrlimit(RLIMIT_AS, &limit);
+    }
     if (!options.workingFolder.empty() && ::chdir(options.workingFolder.c_str()) != 0) _exit(126);
     ::execve(argv[0], argv, envp);
     _exit(127);

@@ -32,6 +32,8 @@ struct QelhostOptions {
     // RLIMIT_FSIZE in bytes for qelhost (SIGXFSZ ignored, so a write past it
     // fails with EFBIG instead of ending the process); none when empty.
     std::optional<unsigned long long> fileSizeLimit;
+    // RLIMIT_AS in bytes for qelhost, as `ulimit -v` sets it; none when empty.
+    std::optional<unsigned long long> addressSpaceLimit;
     // The working folder qelhost starts in; the test's own when empty.
     std::filesystem::path workingFolder;
     std::chrono::seconds timeout{60};

@@ -153,6 +153,26 @@ TEST_F(QelhostTest, APageThatHoldsTheParserFailsAtTheDeadline) {
         << run.err;
 }
 
+#if defined(__SANITIZE_ADDRESS__)
+#define QEL_TEST_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define QEL_TEST_ASAN 1
+#endif
+#endif
+
+#ifndef QEL_TEST_ASAN
+// Under `ulimit -v 300000` a small page exports: the parse's memory grows
+// with the page, and its child is held to the host's own limit.
+TEST_F(QelhostTest, ASmallPageExportsUnderAnAddressSpaceLimit) {
+    QelhostOptions limited;
+    limited.addressSpaceLimit = 300000ULL * 1024;
+    const QelhostRun run = RunQelhost({"--temp-dir", path("out").string(), "--form", "detail", Page()}, limited);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "qelhost: wrote " + (path("out") / "toruca_detail.trc").string() + "\n") << run.err;
+}
+#endif
+
 TEST_F(QelhostTest, ScriptProblemsAreReportedAndCancelTheDialog) {
     qel::test::WriteFileBytes(path("bad.script"), "dialog 13651\nclick 29999\nok\n");
     QelhostRun run = RunQelhost({"--temp-dir", path("out").string(), "--script", path("bad.script").string(), Page()});
@@ -243,6 +263,22 @@ TEST_F(QelhostTest, TheDesktopsDefaultApplicationIsTheEditorUnlessARegistryFileN
         EXPECT_FALSE(fs::exists(path("desktop.rec")));
         EXPECT_FALSE(fs::exists(path("reg.rec")));
     }
+}
+
+// A desktop lookup that never ends (mimeapps.list is a FIFO nobody writes):
+// past its deadline the export goes on without an editor, with a warning,
+// and the lookup's child leaves nothing else on standard error.
+TEST_F(QelhostTest, ADesktopLookupThatHangsEndsAtItsDeadline) {
+    qel::test::WriteFileBytes(path("card.trc"), qel::test::ReadFileBytes(qel::test::TestData("writer/snippet.trc")));
+    fs::create_directories(path("config"));
+    ASSERT_EQ(::mkfifo(path("config/mimeapps.list").c_str(), 0600), 0);
+    QelhostOptions desktop;
+    desktop.env = {{"XDG_CONFIG_HOME", path("config").string()}};
+    const QelhostRun run =
+        RunQelhost({"--temp-dir", path("out").string(), "--form", "detail", path("card.trc").string()}, desktop);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "qelhost: wrote " + (path("out") / "toruca_detail.trc").string() + "\n") << run.err;
+    EXPECT_EQ(run.err, "qelhost: warning: no desktop default found in time\n");
 }
 
 // --desktop writes into ~/ToruCa, made when missing, unless the temporary

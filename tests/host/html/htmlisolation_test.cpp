@@ -18,6 +18,7 @@
 #include "framework/codepage.h"
 #include "host/html/dom.h"
 #include "host/html/parsearena.h"
+#include "host/boundedchild.h"
 #include "host/html/htmlsource.h"
 
 namespace {
@@ -59,27 +60,53 @@ TEST(HtmlIsolationTest, HostileShapesParseThroughTheChild) {
 }
 
 // Each limit ends the child and is named in the reason; the host goes on.
+// Run in process (as the fuzz targets parse), running out of the arena ends
+// the parse the same way, never the process.
 TEST(HtmlIsolationTest, LimitsEndTheParseWithTheirReason) {
     using namespace std::chrono_literals;
     struct Case {
         std::string page;
         HtmlParseLimits limits;
+        bool inProcessToo;
         const char* why;
     };
     const Case cases[] = {
         // Seconds of gumbo's time at this size.
-        {Repeat("<p>a<!-->", 300000), {50ms, std::size_t{512} << 20}, "the page took longer than 0.05 s to parse"},
+        {Repeat("<p>a<!-->", 300000),
+         {50ms, std::size_t{512} << 20},
+         false,
+         "the page took longer than 0.05 s to parse"},
         {Repeat("<p><img src=a.gif alt=photo>", 20000),
          {10000ms, std::size_t{1} << 20},
+         true,
          "the page needs more than 1 MiB to parse"},
     };
-    for (const Case& c : cases) {
-        std::u16string why;
-        const auto start = std::chrono::steady_clock::now();
-        EXPECT_EQ(ParseHtmlDocument(c.page, &why, &c.limits), nullptr);
-        EXPECT_EQ(qel::framework::WideToUtf8(why), c.why);
-        EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+    for (const bool inProcess : {false, true}) {
+        qel::host::SetHtmlParseInProcess(inProcess);
+        for (const Case& c : cases) {
+            if (inProcess && !c.inProcessToo) continue;
+            std::u16string why;
+            EXPECT_EQ(ParseHtmlDocument(c.page, &why, &c.limits), nullptr);
+            EXPECT_EQ(qel::framework::WideToUtf8(why), c.why) << inProcess;
+        }
     }
+    qel::host::SetHtmlParseInProcess(false);
+}
+
+// The child's CPU seconds and its wall deadline are the parse's time, and
+// its records are held to the parse's memory by the parent's reading too;
+// a deadline under a second still leaves the child a whole CPU second
+// (rounded down it would be 0, and the child would die at once).
+TEST(HtmlIsolationTest, TheChildsLimitsAreTheParsesOwn) {
+    using namespace std::chrono_literals;
+    const HtmlParseLimits limits{300ms, std::size_t{8} << 20};
+    const qel::host::BoundedLimits child = qel::host::HtmlParseChildLimits(limits);
+    EXPECT_EQ(child.cpu, 300ms);
+    EXPECT_EQ(child.deadline, 300ms);
+    EXPECT_EQ(child.outputCap, limits.memory);
+    EXPECT_GE(child.addressSpace, limits.memory);
+    std::u16string why;
+    EXPECT_NE(ParseHtmlDocument("<p>a small page", &why, &limits), nullptr) << qel::framework::WideToUtf8(why);
 }
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -100,17 +127,22 @@ std::size_t MappedNow() {
     return pages * static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
 }
 
-// A host under an address-space limit a little above what it uses and the
-// parse's memory still parses its pages: the parse costs the host no more
-// address space than the records take.
+// A host under an address-space limit far below the parse's memory cap
+// still parses a small page: the arena grows with the page. A page that
+// needs more than the limit leaves is refused for that, not for the cap.
 [[noreturn]] void ParseUnderAddressSpaceLimit() {
-    const rlim_t limit = MappedNow() + (std::size_t{640} << 20);
+    const std::string large = Repeat("<p><img src=a.gif alt=photo>", 100000);
+    const rlim_t limit = MappedNow() + (std::size_t{48} << 20);
     const rlimit as{limit, limit};
     ::setrlimit(RLIMIT_AS, &as);
     std::u16string why;
-    const bool parsed = ParseHtmlDocument("<p><img src=a.gif alt=x>", &why) != nullptr;
+    if (!ParseHtmlDocument("<p><img src=a.gif alt=x>", &why)) {
+        std::fprintf(stderr, "%s\n", qel::framework::WideToUtf8(why).c_str());
+        std::_Exit(1);
+    }
+    if (ParseHtmlDocument(large, &why)) std::_Exit(2);
     std::fprintf(stderr, "%s\n", qel::framework::WideToUtf8(why).c_str());
-    std::_Exit(parsed ? 0 : 1);
+    std::_Exit(why == u"the page needs more memory to parse than the address-space limit leaves" ? 0 : 3);
 }
 
 TEST(HtmlIsolationDeathTest, AHostUnderAnAddressSpaceLimitParses) {
@@ -126,7 +158,7 @@ TEST(HtmlIsolationTest, LimitsGrowWithLargePages) {
 }
 
 #ifdef QEL_TEST_ASAN
-void NeverExhausted() { std::abort(); }
+void NeverExhausted(qel::host::ParseArena::Shortage) { std::abort(); }
 
 TEST(ParseArenaDeathTest, UseAfterFreeAndOverflowAreReported) {
     const std::function<void(qel::host::ParseArena&)> faults[] = {
