@@ -130,8 +130,13 @@ TEST_F(TorucaStreamsTest, ClosedPipesAndFileSizeLimitsAreOrdinaryFailures) {
 // Standard input is read to its end, however its writer cuts it, and no
 // further than the bound: an endless one fails at the bound.
 TEST_F(TorucaStreamsTest, StandardInputIsReadWholeUpToItsBound) {
+    // A card larger than a pipe holds (64 KiB), so that the reader drains
+    // the pipe faster than the writer fills it.
+    qel::test::WriteFileBytes(path("big.gif"), "GIF89a" + std::string(200000, 'g'));
+    qel::test::WriteFileBytes(path("big.html"), "<html><body><img src=\"big.gif\"></body></html>");
+    ASSERT_EQ(Run({"make", path("big.html").string(), "-o", "big.trc"}).exitCode, 0);
     TorucaStart start = Start();
-    start.input = qel::test::ReadFileBytes(path("shop.trc"));
+    start.input = qel::test::ReadFileBytes(path("big.trc"));
     const TorucaRun whole = Run({"info", "-"}, start);
     ASSERT_EQ(whole.exitCode, 0) << whole.err;
     start.piece = 7;  // each write of the pipe's writer a read of its own, mostly
