@@ -63,8 +63,7 @@ struct PageCanvas::Image {
 void PageCanvas::ContextFree::operator()(void* p) const { g_object_unref(p); }
 
 PageCanvas::PageCanvas(std::map<std::string, std::string> images, int screenWidth)
-    : m_images(std::move(images)),
-      m_screenWidth(std::max(1, screenWidth)),
+    : m_images(std::move(images)), m_screenWidth(std::max(1, screenWidth)),
       m_context(pango_font_map_create_context(pango_cairo_font_map_get_default())) {
     pango_cairo_context_set_resolution(static_cast<PangoContext*>(m_context.get()), 96);
     pango_context_set_language(static_cast<PangoContext*>(m_context.get()), pango_language_from_string("ja"));
@@ -179,8 +178,8 @@ std::unique_ptr<PageCanvas::Image> PageCanvas::LoadImage(const std::string& file
     }
     // Decoded no larger than the screen can show: its width, and the
     // longest picture drawn.
-    const double scale = std::min({1.0, static_cast<double>(m_screenWidth) / width,
-                                   static_cast<double>(kMaxPageHeight) / height});
+    const double scale =
+        std::min({1.0, static_cast<double>(m_screenWidth) / width, static_cast<double>(kMaxPageHeight) / height});
     GError* error = nullptr;
     std::unique_ptr<GdkPixbuf, ObjectFree> pixbuf(
         scale < 1.0 ? gdk_pixbuf_new_from_file_at_scale(file.c_str(), Scaled(width, scale), Scaled(height, scale),

@@ -99,7 +99,8 @@ protected:
         ASSERT_EQ(made.exitCode, 0) << made.err;
         const std::size_t at = made.out.find(marker);
         ASSERT_NE(at, std::string::npos) << made.out;
-        qel::test::WriteFileBytes(path(name + ".trc"), made.out.substr(0, at) + page + made.out.substr(at + marker.size()));
+        qel::test::WriteFileBytes(path(name + ".trc"),
+                                  made.out.substr(0, at) + page + made.out.substr(at + marker.size()));
     }
 
     void ExpectNothingLeft() const {

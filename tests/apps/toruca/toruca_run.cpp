@@ -158,8 +158,7 @@ TorucaProcess::~TorucaProcess() {
     ::unlink(m_errName.c_str());
 }
 
-TorucaRun RunToruca(const std::filesystem::path& cwd, const std::vector<std::string>& args,
-                    const TorucaStart& start) {
+TorucaRun RunToruca(const std::filesystem::path& cwd, const std::vector<std::string>& args, const TorucaStart& start) {
     TorucaProcess process(cwd, args, start);
     return process.Wait();
 }

@@ -20,13 +20,13 @@ struct TorucaRun {
 
 // How toruca is started beyond its arguments.
 struct TorucaStart {
-    std::string input;      // standard input's bytes
-    std::size_t piece = 0;  // >0: standard input is a pipe that a writer fills `piece` bytes per write
-    bool endless = false;   // with `piece`: `input` written again and again until toruca stops reading
-    bool held = false;      // standard input is a pipe the caller writes (TorucaProcess::input)
+    std::string input;          // standard input's bytes
+    std::size_t piece = 0;      // >0: standard input is a pipe that a writer fills `piece` bytes per write
+    bool endless = false;       // with `piece`: `input` written again and again until toruca stops reading
+    bool held = false;          // standard input is a pipe the caller writes (TorucaProcess::input)
     bool outputClosed = false;  // standard output is a pipe nobody reads
     std::vector<std::pair<std::string, std::string>> environment;  // set for toruca alone
-    long fileSizeLimit = -1;    // >=0: toruca's RLIMIT_FSIZE
+    long fileSizeLimit = -1;                                       // >=0: toruca's RLIMIT_FSIZE
 };
 
 // Runs toruca with `args` in the working folder `cwd`, with the host's

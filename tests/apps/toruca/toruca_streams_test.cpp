@@ -162,8 +162,7 @@ TEST_F(TorucaStreamsTest, OutputFileMadeAfterTheCheckIsNotReplaced) {
 #if defined(__SANITIZE_ADDRESS__)
     // The preloaded library comes before the sanitizer's runtime.
     const char* options = std::getenv("ASAN_OPTIONS");
-    start.environment.emplace_back("ASAN_OPTIONS",
-                                   std::string(options ? options : "") + ":verify_asan_link_order=0");
+    start.environment.emplace_back("ASAN_OPTIONS", std::string(options ? options : "") + ":verify_asan_link_order=0");
 #endif
     ExpectFailure(Run({"convert", "shop.trc", "-f", "project", "-o", "late.tpj"}, start),
                   "late.tpj: already exists; --force replaces it");
