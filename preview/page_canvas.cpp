@@ -6,6 +6,7 @@
 #include <pango/pangocairo.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -155,7 +156,7 @@ void PageCanvas::DrawPictogram(cairo_t* cr, char32_t pictogram, const Font& font
 namespace {
 
 // `size` scaled by `factor`, at least one pixel.
-int Scaled(int size, double factor) { return std::max(1, static_cast<int>(size * factor + 0.5)); }
+int Scaled(int size, double factor) { return std::max(1, static_cast<int>(std::lround(size * factor))); }
 
 }  // namespace
 
