@@ -87,9 +87,9 @@ inline constexpr char16_t kParamSeparator[] = u";";
 inline constexpr char16_t kParamOpen[] = u"=\"";  // between the name and the value
 inline constexpr char16_t kParamClose[] = u"\"";  // after the value
 inline constexpr char16_t kParamBoundary[] = u"boundary";
-inline constexpr char16_t kParamName[] = u"name";    // an attachment's file name
-inline constexpr char16_t kParamTitle[] = u"title";  // the unique icon's title
-inline constexpr char16_t kParamCharset[] = u"charset";  // a page part's character set
+inline constexpr char16_t kParamName[] = u"name";          // an attachment's file name
+inline constexpr char16_t kParamTitle[] = u"title";        // the unique icon's title
+inline constexpr char16_t kParamCharset[] = u"charset";    // a page part's character set
 inline constexpr char16_t kParamFilename[] = u"filename";  // of a Content-Disposition
 
 // A Content-ID value: the id in angle brackets.

@@ -573,8 +573,7 @@ struct EnvelopeLines {
         std::string_view key, rest;
         if (SplitHeader(line, key, rest) && (EqualsAscii(key, kKeyContentType) || EqualsAscii(key, kKeyMimeVersion)))
             held.assign(line);
-        else
-            ReadHeaderLine(record, line, headers);
+        else ReadHeaderLine(record, line, headers);
     }
 };
 

@@ -48,10 +48,9 @@ std::vector<std::pair<std::string, std::string>> WrittenHeaders(const std::strin
 // record's defaults were written for them, which the user must know.
 void WarnFilledInValues(const InputFile& input, const CQelTpjFile& card, const std::string& bytes) {
     const FileScan scan = ScanFile(input.path(), qel::framework::WideToCp932(card.m_strBoundary));
-    const std::pair<const char16_t*, const std::string*> dataLines[] = {
-        {qel::format::kKeyData1, &card.m_strData1},
-        {qel::format::kKeyData2, &card.m_strData2},
-        {qel::format::kKeyData3, &card.m_strData3}};
+    const std::pair<const char16_t*, const std::string*> dataLines[] = {{qel::format::kKeyData1, &card.m_strData1},
+                                                                        {qel::format::kKeyData2, &card.m_strData2},
+                                                                        {qel::format::kKeyData3, &card.m_strData3}};
     for (const auto& [key, value] : WrittenHeaders(bytes)) {
         if (qel::format::EqualsAscii(key, qel::format::kKeyType)) continue;  // the form's own
         std::string lower = key;

@@ -11,9 +11,7 @@ namespace {
 using namespace qel::test::reader;
 
 // The text the reader gives for page bytes: code page 932, every LF a CR LF.
-std::u16string PageAsRead(const std::string& page) {
-    return HtmlAsRead(qel::framework::Cp932ToWide(page));
-}
+std::u16string PageAsRead(const std::string& page) { return HtmlAsRead(qel::framework::Cp932ToWide(page)); }
 
 // Python's email package with policy.default: the message's Content-Type
 // folded before its boundary, the Shift_JIS page in the transfer encoding
@@ -21,8 +19,8 @@ std::u16string PageAsRead(const std::string& page) {
 // image's file name in a folded Content-Disposition.
 TEST_F(TpjReader, CardsThatPythonsEmailPackageWritesReadWhole) {
     const std::string longLine = std::string(150, 'x') + " a=b\n";
-    const std::string japanese =
-        "<html><body>\x83\x50\x81\x5B\x83\x4C<img src=\"cid:image1\">\n--not a delimiter\n" + longLine + "</body></html>\n";
+    const std::string japanese = "<html><body>\x83\x50\x81\x5B\x83\x4C<img src=\"cid:image1\">\n--not a delimiter\n" +
+                                 longLine + "</body></html>\n";
     const std::string ascii = "<html><body>=3D stays\n--x\n" + longLine + "</body></html>\n";
     const std::string image = std::string("GIF89a\0\x01\xFF", 9) + Random(300, 7);
     const std::string imageName = "a_star_whose_name_is_long_enough_to_fold_its_header_line.gif";
@@ -37,10 +35,8 @@ TEST_F(TpjReader, CardsThatPythonsEmailPackageWritesReadWhole) {
     // lines at its end are the writer's padding.
     const std::string japaneseWithoutEnd = japanese.substr(0, japanese.size() - 1);
     const Case cases[] = {
-        {"base64", japanese, PageAsRead(japanese)},
-        {"quoted-printable", japanese, PageAsRead(japanese)},
-        {"8bit", japanese, PageAsRead(japaneseWithoutEnd)},
-        {"7bit", ascii, PageAsRead(ascii)},
+        {"base64", japanese, PageAsRead(japanese)},         {"quoted-printable", japanese, PageAsRead(japanese)},
+        {"8bit", japanese, PageAsRead(japaneseWithoutEnd)}, {"7bit", ascii, PageAsRead(ascii)},
         {"quoted-printable", ascii, PageAsRead(ascii)},
     };
     for (const Case& c : cases) {
@@ -99,11 +95,13 @@ TEST_F(TpjReader, FoldedHeaderLinesAndTheNameLineOfTheOriginal) {
     // "--" lines are no delimiters. A top line of the card's own is not
     // joined with a line that starts with a blank.
     const std::string page = "<p>\r\n--not a part\r\n";
-    ASSERT_TRUE(Load("ToruCa\r\nURL: http://a/\r\n x\r\n\r\nMIME-Version: 1.0\r\nContent-Type: multipart/mixed;\r\n"
-                     "\tboundary=\"abc\"\r\n\r\n--abc\r\nContent-Type: text/html;\r\n charset=Shift_JIS\r\n"
-                     "Content-Transfer-Encoding:\r\n 8bit\r\n\r\n" +
-                     page + "--abc\r\nContent-Type: image/gif;\r\n name=\"f.gif\"\r\n"
-                            "Content-Transfer-Encoding: base64\r\nContent-ID:\r\n <image1>\r\n\r\nR0lG\r\n--abc--\r\n"));
+    ASSERT_TRUE(
+        Load("ToruCa\r\nURL: http://a/\r\n x\r\n\r\nMIME-Version: 1.0\r\nContent-Type: multipart/mixed;\r\n"
+             "\tboundary=\"abc\"\r\n\r\n--abc\r\nContent-Type: text/html;\r\n charset=Shift_JIS\r\n"
+             "Content-Transfer-Encoding:\r\n 8bit\r\n\r\n" +
+             page +
+             "--abc\r\nContent-Type: image/gif;\r\n name=\"f.gif\"\r\n"
+             "Content-Transfer-Encoding: base64\r\nContent-ID:\r\n <image1>\r\n\r\nR0lG\r\n--abc--\r\n"));
     EXPECT_EQ(rec.GetUrl(), u"http://a/");
     EXPECT_EQ(rec.m_strBoundary, u"abc");
     EXPECT_EQ(rec.m_strHtml, qel::framework::Widen(page.substr(0, page.size() - 2)));

@@ -19,9 +19,11 @@ using qel::test::RunQelhost;
 namespace {
 
 // A one-pixel GIF and its Base64, as a card's part holds it.
-const std::string kGif("GIF89a\x01\x00\x01\x00\x80\x00\x00\x00\x00\x00\xff\xff\xff!\xf9\x04\x01\x00\x00\x00\x00,"
-                       "\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02" "D\x01\x00;",
-                       43);
+const std::string kGif(
+    "GIF89a\x01\x00\x01\x00\x80\x00\x00\x00\x00\x00\xff\xff\xff!\xf9\x04\x01\x00\x00\x00\x00,"
+    "\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02"
+    "D\x01\x00;",
+    43);
 const char kGifBase64[] = "R0lGODlhAQABAIAAAAAAAP///yH5BAEAAAAALAAAAAABAAEAAAICRAEAOw==";
 
 class QelhostPaths : public qel::test::TempDirTest {
@@ -43,7 +45,8 @@ TEST_F(QelhostPaths, EveryPathInAFolderWhoseNameIsNotUtf8) {
     struct Case {
         const char* label;
         std::string name, shown;
-    } const cases[] = {{"Latin-1", "caf\xE9", "caf\\xE9"}, {"Shift_JIS", "\x83\x65\x83\x58\x83\x67", "\\x83e\\x83X\\x83g"}};
+    } const cases[] = {{"Latin-1", "caf\xE9", "caf\\xE9"},
+                       {"Shift_JIS", "\x83\x65\x83\x58\x83\x67", "\\x83e\\x83X\\x83g"}};
     const fs::path record = path("editor-args");
     const fs::path editor = qel::test::WriteRecordingEditor(path("editor.sh"), record);
     for (const Case& c : cases) {
@@ -60,8 +63,9 @@ TEST_F(QelhostPaths, EveryPathInAFolderWhoseNameIsNotUtf8) {
         const fs::path temp = folder / "temp";
         fs::remove(record);
 
-        const QelhostRun exported = RunQelhost({"--temp-dir", temp.string(), "--registry", (folder / "editor.reg").string(),
-                                                "--form", "detail", (folder / "index.html").string()});
+        const QelhostRun exported =
+            RunQelhost({"--temp-dir", temp.string(), "--registry", (folder / "editor.reg").string(), "--form", "detail",
+                        (folder / "index.html").string()});
         ASSERT_EQ(exported.exitCode, 0) << exported.err;
         const fs::path card = temp / "toruca_detail.trc";
         EXPECT_EQ(exported.out, "qelhost: wrote " + (path(c.shown) / "temp" / "toruca_detail.trc").string() + "\n");
@@ -77,8 +81,7 @@ TEST_F(QelhostPaths, EveryPathInAFolderWhoseNameIsNotUtf8) {
         // A card that cannot be read names its folder escaped.
         const QelhostRun missing = RunQelhost({"--temp-dir", temp.string(), (folder / "none.trc").string()});
         EXPECT_EQ(missing.exitCode, 1);
-        EXPECT_NE(missing.err.find(path(c.shown).string() + "/none.trc"), std::string::npos)
-            << missing.err;
+        EXPECT_NE(missing.err.find(path(c.shown).string() + "/none.trc"), std::string::npos) << missing.err;
     }
 }
 
@@ -86,12 +89,15 @@ TEST_F(QelhostPaths, EveryPathInAFolderWhoseNameIsNotUtf8) {
 // into a qel-part- folder of its own; once the export is over, they are
 // gone, whether a card was written or the input was the editor's already.
 TEST_F(QelhostPaths, LoadsLeaveOnlyTheWrittenCardsInTheTemporaryFolder) {
-    std::string card = "ToruCa\r\nVersion: 2.1\r\nType: CARD\r\n\r\nMIME-Version: 1.0\r\n"
-                       "Content-Type: multipart/mixed;boundary=\"B\"\r\n\r\n--B\r\n"
-                       "Content-Transfer-Encoding: 8bit\r\n\r\n<p>\r\n";
+    std::string card =
+        "ToruCa\r\nVersion: 2.1\r\nType: CARD\r\n\r\nMIME-Version: 1.0\r\n"
+        "Content-Type: multipart/mixed;boundary=\"B\"\r\n\r\n--B\r\n"
+        "Content-Transfer-Encoding: 8bit\r\n\r\n<p>\r\n";
     for (int i = 1; i <= 3; ++i)
-        card += "--B\r\nContent-Type: image/gif;name=\"star.gif\"\r\nContent-Transfer-Encoding: base64\r\n"
-                "Content-ID: <image" + std::to_string(i) + ">\r\n\r\n" + kGifBase64 + "\r\n";
+        card +=
+            "--B\r\nContent-Type: image/gif;name=\"star.gif\"\r\nContent-Transfer-Encoding: base64\r\n"
+            "Content-ID: <image" +
+            std::to_string(i) + ">\r\n\r\n" + kGifBase64 + "\r\n";
     card += "--B--\r\n";
     qel::test::WriteFileBytes(path("in.trc"), card);
     const fs::path temp = path("temp");

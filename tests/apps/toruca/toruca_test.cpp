@@ -319,17 +319,18 @@ TEST_F(TorucaTest, MakeConvertExtractGivesBackThePageImagesByteForByte) {
 // convert says which values it wrote that the card did not hold (a new
 // card's), and names a value that holds a line break.
 TEST_F(TorucaTest, ConvertNamesTheValuesItFillsInAndAValueWithALineBreak) {
-    const std::string own = "ToruCa\r\nVersion: 2.1\r\nType: SNIP\r\n\r\nURL: http://a/\r\nData1: YQ==\r\n"
-                            "Data2: Yg==\r\nData3: Yw==\r\nCat: 0001\r\n";
+    const std::string own =
+        "ToruCa\r\nVersion: 2.1\r\nType: SNIP\r\n\r\nURL: http://a/\r\nData1: YQ==\r\n"
+        "Data2: Yg==\r\nData3: Yw==\r\nCat: 0001\r\n";
     qel::test::WriteFileBytes(path("bare.trc"), own);
     TorucaRun run = Run({"convert", "bare.trc", "-f", "detail"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const auto filled = [](const std::string& key, const std::string& value) {
         return "toruca: warning: bare.trc: the card holds no " + key + "; wrote \"" + value + "\", a new card's value";
     };
-    EXPECT_EQ(run.ErrLines(), (std::vector<std::string>{filled("IP-ID", "9999"), filled("Sort-ID", "ワン"),
-                                                        filled("Dist", "4"), filled("Expires", "101231"),
-                                                        filled("LM", "0808071904")}));
+    EXPECT_EQ(run.ErrLines(),
+              (std::vector<std::string>{filled("IP-ID", "9999"), filled("Sort-ID", "ワン"), filled("Dist", "4"),
+                                        filled("Expires", "101231"), filled("LM", "0808071904")}));
     // Converted back, the card holds every line: nothing to say.
     run = Run({"convert", "toruca_detail.trc", "-f", "snippet"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
@@ -351,8 +352,9 @@ TEST_F(TorucaTest, EveryPathInAFolderWhoseNameIsNotUtf8) {
         SCOPED_TRACE(shown);
         const fs::path folder = path(name);
         fs::create_directories(folder / "img");
-        qel::test::WriteFileBytes(folder / "index.html", "<html><head><meta charset=\"Shift_JIS\"></head><body>"
-                                                         "<img src=\"img/logo.gif\"></body></html>");
+        qel::test::WriteFileBytes(folder / "index.html",
+                                  "<html><head><meta charset=\"Shift_JIS\"></head><body>"
+                                  "<img src=\"img/logo.gif\"></body></html>");
         qel::test::WriteFileBytes(folder / "img" / "logo.gif", gif);
         TorucaRun run = Run({"make", (folder / "index.html").string(), "-o", folder.string()});
         ASSERT_EQ(run.exitCode, 0) << run.err;
@@ -619,7 +621,8 @@ TEST_F(TorucaTest, CheckWarnsOfWhatAHandsetWouldShowWrong) {
         {"expired", withHeader("Expires", "111231"), "expired",
          "Expires 111231 is past (2011-12-31): a handset takes the card for expired"},
         {"ip-id", withHeader("IP-ID", "9999"), "placeholder", "IP-ID \"9999\" is the placeholder of a new card"},
-        {"sort-id", withHeader("Sort-ID", "\x83\x8F\x83\x93" /* ワン */), "placeholder", "Sort-ID \"ワン\" is the placeholder of a new card"},
+        {"sort-id", withHeader("Sort-ID", "\x83\x8F\x83\x93" /* ワン */), "placeholder",
+         "Sort-ID \"ワン\" is the placeholder of a new card"},
         {"lm", withHeader("LM", "0808071904"), "placeholder", "LM \"0808071904\" is the placeholder of a new card"},
         {"nodate", withHeader("Expires", "990229"), "date", "Expires \"990229\" is no date (YYMMDD)"},
         {"future", withHeader("LM", "9912312359"), "future-lm", "LM 9912312359 is in the future (2099-12-31 23:59)"},
