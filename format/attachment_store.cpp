@@ -1,8 +1,5 @@
 #include "format/attachment_store.h"
 
-#include <unistd.h>
-
-#include "framework/codepage.h"
 #include "framework/exceptions.h"
 
 namespace qel::format {
@@ -48,19 +45,8 @@ void FolderStore::Discard() noexcept {
 }
 
 void FolderStore::RemoveCommitted() noexcept {
-    for (const std::u16string& path : m_committed) {
-        try {
-            const std::string native = qel::framework::PathToNative(path);
-            ::unlink(native.c_str());
-            // A folder made for this attachment alone goes with it.
-            const std::string dir = native.substr(0, native.rfind('/'));
-            if (dir.compare(dir.rfind('/') + 1, std::string::npos, qel::host::kOwnFolderPrefix, 0,
-                            sizeof qel::host::kOwnFolderPrefix - 1) == 0)
-                ::rmdir(dir.c_str());
-        } catch (...) {
-            // Only a failed allocation of the native path: the file stays.
-        }
-    }
+    // A folder made for an attachment alone goes with it.
+    for (const std::u16string& path : m_committed) qel::host::RemoveNewFile(path);
     m_committed.clear();
 }
 

@@ -56,6 +56,8 @@ public:
     std::u16string Commit() override;
     void Discard() noexcept override;
     void RemoveCommitted() noexcept override;
+    // What was committed so far, in order.
+    const std::vector<std::u16string>& Committed() const noexcept { return m_committed; }
 
 private:
     std::u16string m_folder;

@@ -57,6 +57,9 @@ inline constexpr char16_t kKeyMimeVersion[] = u"MIME-Version";
 inline constexpr char16_t kKeyContentType[] = u"Content-Type";
 inline constexpr char16_t kKeyTransferEncoding[] = u"Content-Transfer-Encoding";
 inline constexpr char16_t kKeyContentId[] = u"Content-ID";
+// Read for an attachment's file name (its filename parameter) when the
+// Content-Type names none, as other MIME writers give it; never written.
+inline constexpr char16_t kKeyContentDisposition[] = u"Content-Disposition";
 inline constexpr char16_t kHeaderSeparator[] = u": ";
 
 // How the numbers of the header are written.
@@ -84,8 +87,10 @@ inline constexpr char16_t kParamSeparator[] = u";";
 inline constexpr char16_t kParamOpen[] = u"=\"";  // between the name and the value
 inline constexpr char16_t kParamClose[] = u"\"";  // after the value
 inline constexpr char16_t kParamBoundary[] = u"boundary";
-inline constexpr char16_t kParamName[] = u"name";    // an attachment's file name
-inline constexpr char16_t kParamTitle[] = u"title";  // the unique icon's title
+inline constexpr char16_t kParamName[] = u"name";          // an attachment's file name
+inline constexpr char16_t kParamTitle[] = u"title";        // the unique icon's title
+inline constexpr char16_t kParamCharset[] = u"charset";    // a page part's character set
+inline constexpr char16_t kParamFilename[] = u"filename";  // of a Content-Disposition
 
 // A Content-ID value: the id in angle brackets.
 inline constexpr char16_t kContentIdOpen = u'<';
@@ -94,6 +99,8 @@ inline constexpr char16_t kContentIdClose = u'>';
 // Content types.
 inline constexpr char16_t kMultipartMixed[] = u"multipart/mixed";
 inline constexpr char16_t kHtmlContentType[] = u"text/html;charset=Shift_JIS";
+// The media type that makes a part the page, whatever its parameters.
+inline constexpr char16_t kHtmlMediaType[] = u"text/html";
 inline constexpr char16_t kIconContentType[] = u"application/x-ticon";
 inline constexpr char16_t kGifContentType[] = u"image/gif";
 inline constexpr char16_t kJpegContentType[] = u"image/jpeg";
@@ -103,6 +110,8 @@ inline constexpr char16_t kFlashContentType[] = u"application/x-shockwave-flash"
 // Transfer encodings.
 inline constexpr char16_t kEncoding8bit[] = u"8bit";
 inline constexpr char16_t kEncodingBase64[] = u"base64";
+// Read in a page part that other MIME writers make; never written.
+inline constexpr char16_t kEncodingQuotedPrintable[] = u"quoted-printable";
 
 // Characters per Base64 line (19 groups of four), lines joined by CR LF.
 inline constexpr std::size_t kBase64LineLength = 76;

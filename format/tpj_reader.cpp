@@ -25,6 +25,7 @@
 #include "format/attachment_store.h"
 #include "format/base64.h"
 #include "format/header_lines.h"
+#include "format/page_part.h"
 #include "format/toruca_format.h"
 #include "framework/codepage.h"
 #include "framework/exceptions.h"
@@ -122,11 +123,11 @@ std::u16string ParamValue(std::u16string_view value, std::size_t& at) {
     return param;
 }
 
-// The boundary parameter of the message's Content-Type value, read as MIME
-// writes parameters: each after a ";", blanks allowed around the name, the
-// "=" and the value, the name in any case, the value a token or a quoted
-// string. Empty when the value declares none.
-std::u16string BoundaryParam(std::u16string_view value) {
+// A parameter of a header value read as MIME writes parameters (the
+// message's boundary, a page part's charset): each after a ";", blanks
+// allowed around the name, the "=" and the value, the name in any case, the
+// value a token or a quoted string. Empty when the value declares none.
+std::u16string MimeParam(std::u16string_view value, std::u16string_view name) {
     const auto skipBlanks = [&](std::size_t at) {
         while (at < value.size() && IsBlank(value[at])) ++at;
         return at;
@@ -140,9 +141,29 @@ std::u16string BoundaryParam(std::u16string_view value) {
         while (nameEnd > nameStart && IsBlank(value[nameEnd - 1])) --nameEnd;
         at = skipBlanks(at + 1);
         std::u16string param = ParamValue(value, at);
-        if (qel::framework::EqualsNoCase(value.substr(nameStart, nameEnd - nameStart), kParamBoundary)) return param;
+        if (qel::framework::EqualsNoCase(value.substr(nameStart, nameEnd - nameStart), name)) return param;
     }
     return {};
+}
+
+// A line that goes on the header line before it (RFC 5322 folding).
+bool IsContinuation(std::string_view line) { return !line.empty() && IsBlank(static_cast<char16_t>(line[0])); }
+
+// A line that is only the name parameter (name="photo.bmp";), as the
+// original writer made the first header line of a part of a kind it had no
+// content type for.
+bool IsNamePiece(std::string_view line) {
+    constexpr std::size_t kName = std::char_traits<char16_t>::length(kParamName);
+    constexpr std::size_t kOpen = std::char_traits<char16_t>::length(kParamOpen);
+    return line.size() > kName + kOpen && EqualsAscii(line.substr(0, kName), kParamName) &&
+           EqualsAscii(line.substr(kName, kOpen), kParamOpen);
+}
+
+// The media type of a Content-Type value, without its parameters.
+std::u16string_view MediaType(std::u16string_view value) {
+    std::u16string_view type = value.substr(0, value.find(kParamSeparator[0]));
+    while (!type.empty() && IsBlank(type.back())) type.remove_suffix(1);
+    return type;
 }
 
 }  // namespace
@@ -157,16 +178,52 @@ MimePart::~MimePart() {
 bool MimePart::IsBase64() const { return qel::framework::EqualsNoCase(m_strTransferEncoding, kEncodingBase64); }
 bool MimePart::Is8bit() const { return qel::framework::EqualsNoCase(m_strTransferEncoding, kEncoding8bit); }
 
+// The part that says 8bit is the page, as the original's cards have it; so
+// is a part of type text/html in any encoding, and the first part when it
+// has no type (and is no Base64 attachment).
+bool MimePart::IsPage() const {
+    if (Is8bit() || qel::framework::EqualsNoCase(MediaType(m_strContentType), kHtmlMediaType)) return true;
+    return m_bFirstPart && m_strContentType.empty() && !IsBase64();
+}
+
+// A header line is held until the next one shows it is not folded; lines
+// that go on it are joined to it as they are (their blank kept).
 void MimePart::AppendHeader(std::string_view line) {
+    if (IsContinuation(line) && !m_header.empty()) {
+        // A folded line longer than any real one is cut, as the reader cuts nothing else.
+        if (m_header.size() + line.size() <= kMaxHeaderLine) m_header.append(line);
+        return;
+    }
+    TakeHeader();
+    if (!m_bHeaders && IsNamePiece(line)) m_strNameLine = TrimmedText(line);
+    else m_header.assign(line);
+    m_bHeaders = true;
+}
+
+void MimePart::TakeHeader() {
     std::string_view key, rest;
-    if (!SplitHeader(line, key, rest)) return;
+    if (m_header.empty() || !SplitHeader(m_header, key, rest)) {
+        m_header.clear();
+        return;
+    }
     if (EqualsAscii(key, kKeyContentType)) m_strContentType = TrimmedText(rest);
     else if (EqualsAscii(key, kKeyTransferEncoding)) m_strTransferEncoding = TrimmedText(rest);
     else if (EqualsAscii(key, kKeyContentId)) m_strContentId = TrimmedText(rest);
+    else if (EqualsAscii(key, kKeyContentDisposition)) m_strDisposition = TrimmedText(rest);
+    m_header.clear();
+}
+
+std::u16string MimePart::Name() const {
+    std::u16string name = GetParam(m_strContentType, kParamName);
+    if (name.empty()) name = MimeParam(m_strContentType, kParamName);
+    if (name.empty()) name = GetParam(m_strNameLine, kParamName);
+    if (name.empty()) name = MimeParam(m_strDisposition, kParamFilename);
+    return name;
 }
 
 void MimePart::StartBody() {
-    m_kind = Is8bit() ? Kind::text : IsBase64() ? Kind::base64 : Kind::other;
+    TakeHeader();
+    m_kind = IsPage() ? Kind::text : IsBase64() ? Kind::base64 : Kind::other;
     if (m_kind == Kind::base64) {
         m_bStreaming = true;
         if (!m_chunk) m_chunk.reset(new unsigned char[kChunkBytes]);
@@ -300,7 +357,7 @@ void MimePart::StreamLine(std::string_view line, bool firstLine) {
 // other one.
 void MimePart::Flush(const unsigned char* bytes, std::size_t count) {
     if (!m_bOpen) {
-        m_store.Create(GetParam(m_strContentType, kParamName));
+        m_store.Create(Name());
         m_bOpen = true;
     }
     m_store.Write(bytes, count);
@@ -310,7 +367,8 @@ void MimePart::Flush(const unsigned char* bytes, std::size_t count) {
 }
 
 void MimePart::Finish() {
-    if (!IsBase64()) return;
+    TakeHeader();
+    if (!IsBase64() || IsPage()) return;
     if (m_kind == Kind::base64) DecodeRun();
     // The bytes of the part that are not written yet: the chunk, then the
     // rest of the body decoded as one text.
@@ -338,6 +396,10 @@ void MimePart::Reset() noexcept {
     m_strContentType.clear();
     m_strTransferEncoding.clear();
     m_strContentId.clear();
+    m_strNameLine.clear();
+    m_strDisposition.clear();
+    m_header.clear();
+    m_bHeaders = false;
     m_body.clear();
     m_strSavedPath.clear();
     m_kind = Kind::other;
@@ -350,22 +412,24 @@ void MimePart::Reset() noexcept {
 }
 
 std::u16string MimePart::BodyText() const {
+    const std::u16string charset = MimeParam(m_strContentType, kParamCharset);
+    switch (PageEncodingOf(m_strTransferEncoding)) {
+        case PageEncoding::base64: {
+            std::size_t count = 0;
+            const std::unique_ptr<unsigned char[]> bytes = DecodeBase64Bytes(m_body.data(), m_body.size(), count);
+            const char* text = reinterpret_cast<const char*>(bytes.get());
+            return DecodedPageText(text ? std::string_view(text, count) : std::string_view(), charset);
+        }
+        case PageEncoding::quotedPrintable: return DecodedPageText(DecodeQuotedPrintable(m_body), charset);
+        case PageEncoding::asIs: break;
+    }
     // The last line end belongs to the delimiter that ended the part; of the
-    // empty lines before it, as many as the writer puts after a page are its
-    // padding.
+    // empty lines before it, as many as the writer puts after a page that
+    // says 8bit are its padding.
     std::string_view body(m_body);
     if (!body.empty()) body.remove_suffix(1);
-    for (int i = 1; i < kPageLineEnds && body.ends_with('\n'); ++i) body.remove_suffix(1);
-    std::u16string text;
-    text.reserve(body.size() + body.size() / 8);
-    for (std::size_t pos = 0;;) {
-        const std::size_t end = body.find('\n', pos);
-        qel::framework::AppendCp932AsWide(text, body.substr(pos, end - pos));
-        if (end == std::string_view::npos) break;
-        text.append(kCrLf);
-        pos = end + 1;
-    }
-    return text;
+    for (int i = 1; Is8bit() && i < kPageLineEnds && body.ends_with('\n'); ++i) body.remove_suffix(1);
+    return PageText(body, charset);
 }
 
 // --- The reader -------------------------------------------------------------
@@ -459,7 +523,7 @@ void ReadHeaderLine(CQelTpjFile& record, std::string_view line, HeaderState& sta
     } else if (std::string* field = DataLineOf(record, key)) {
         ReadDataHeader(*field, rest);
     } else if (EqualsAscii(key, kKeyContentType)) {
-        state.boundary = BoundaryParam(TrimmedText(rest));
+        state.boundary = MimeParam(TrimmedText(rest), kParamBoundary);
         record.SetBoundary(state.boundary);
     }
 }
@@ -489,11 +553,36 @@ inline State ReadPartLine(State state, std::string_view line, MimePart& part) {
     return State::partHeaders;
 }
 
+// The MIME header lines of the card (MIME-Version, Content-Type) are held
+// until the next line shows whether it goes on them (RFC 5322 folding); the
+// card's own lines are read at once, as they always were.
+struct EnvelopeLines {
+    std::string held;
+
+    void Flush(CQelTpjFile& record, HeaderState& headers) {
+        if (held.empty()) return;
+        ReadHeaderLine(record, held, headers);
+        held.clear();
+    }
+    void Read(std::string_view line, CQelTpjFile& record, HeaderState& headers) {
+        if (IsContinuation(line) && !held.empty()) {
+            if (held.size() + line.size() <= kMaxHeaderLine) held.append(line);
+            return;
+        }
+        Flush(record, headers);
+        std::string_view key, rest;
+        if (SplitHeader(line, key, rest) && (EqualsAscii(key, kKeyContentType) || EqualsAscii(key, kKeyMimeVersion)))
+            held.assign(line);
+        else ReadHeaderLine(record, line, headers);
+    }
+};
+
 // Reads the lines after the magic one: the header lines, and the parts,
 // each taken into the record when a delimiter ends it, if it had a line.
 // A part that no delimiter ended is dropped (and its attachment).
 void ReadLines(LineReader& lines, CQelTpjFile& record, HeaderState& headers, MimePart& part) {
     State state = State::envelope;
+    EnvelopeLines envelope;
     std::string_view line;
     for (;;) {
         // Base64 lines of the common layout go to the part in large runs,
@@ -501,21 +590,25 @@ void ReadLines(LineReader& lines, CQelTpjFile& record, HeaderState& headers, Mim
         if (state == State::partBody && part.TakesBodyLines())
             lines.Skip(part.AppendBodyLines(lines.Buffered(kShortestLine)));
         if (!lines.Next(line, state == State::partBody ? LineReader::kAnyLength : kMaxHeaderLine)) break;
+        // The boundary a folded Content-Type declares counts from the line after it.
+        if (state == State::envelope && !IsContinuation(line)) envelope.Flush(record, headers);
         const LineKind kind = KindOfLine(line, headers.boundary);
         if (kind != LineKind::text) {
             if (state == State::partHeaders || state == State::partBody) {
                 part.Finish();
                 ReadMimePart(record, part);
-                headers.pageLines = headers.pageLines || (part.Is8bit() && !part.m_body.empty());
+                headers.pageLines = headers.pageLines || (part.IsPage() && !part.m_body.empty());
             }
             part.Reset();
+            part.m_bFirstPart = state == State::envelope;
             state = kind == LineKind::closing ? State::envelope : State::betweenParts;
         } else if (state == State::envelope) {
-            ReadHeaderLine(record, line, headers);
+            envelope.Read(line, record, headers);
         } else {
             state = ReadPartLine(state, line, part);
         }
     }
+    envelope.Flush(record, headers);
     part.Reset();
 }
 
@@ -578,11 +671,14 @@ bool ReadCard(CQelTpjFile& record, const std::u16string& path, AttachmentStore& 
 
 bool LoadFile(CQelTpjFile& record, const std::u16string& path) {
     FolderStore temporaryFolder;
-    return ReadCard(record, path, temporaryFolder);
+    if (!ReadCard(record, path, temporaryFolder)) return false;
+    // The host owns its temporary folder: it removes them once the export is over.
+    for (const std::u16string& attachment : temporaryFolder.Committed()) qel::host::ReportAttachment(attachment);
+    return true;
 }
 
 void ReadMimePart(CQelTpjFile& record, const MimePart& part) {
-    if (part.Is8bit()) {
+    if (part.IsPage()) {
         record.m_strHtml = part.BodyText();
         return;
     }

@@ -6,13 +6,15 @@
 //
 // Lines arrive as the file's code page 932 bytes without their line end.
 // The reader says which lines are headers (up to the part's first empty
-// line) and which are body; of the headers the part keeps the values of
-// Content-Type, Content-Transfer-Encoding and Content-ID, the last
+// line) and which are body; a header line and the lines folded onto it
+// (starting with a blank) are joined, and of the headers the part keeps the
+// values of Content-Type, Content-Transfer-Encoding and Content-ID, the last
 // occurrence of each winning. What happens to the body depends on the
-// transfer encoding, known once the headers are over:
-//   - "8bit": the body lines are kept as bytes and become wide text (CR LF
-//     after every line) only when the part is taken;
-//   - "base64": the body is decoded while it is read, in large runs of
+// part's kind, known once the headers are over:
+//   - the page (IsPage): the body lines are kept as bytes and become wide
+//     text only when the part is taken, decoded from Base64 or
+//     quoted-printable when it says so;
+//   - any other "base64" part: the body is decoded while it is read, in large runs of
 //     lines, so a part of any size needs no more than two small buffers;
 //     see AppendBody and Finish;
 //   - anything else: the body is not kept (the part is ignored).
@@ -79,17 +81,30 @@ struct MimePart {
     bool IsBase64() const;
     // True for a part whose transfer encoding is "8bit" (any case).
     bool Is8bit() const;
-    // The body as wide text: the lines decoded from code page 932 (bytes
-    // that are not valid read as U+FFFD) and joined by CR LF, without the
-    // line end that belongs to the delimiter after the part and without
-    // the writer's padding (format/toruca_format.h, kPageLineEnds): the
-    // page as it was written.
+    // True for the page: a part that says 8bit, a part of type text/html in
+    // any transfer encoding, or the first part when it has no Content-Type
+    // (and is not Base64).
+    bool IsPage() const;
+    // The attachment's file name: the name parameter of the Content-Type,
+    // else of a first header line that is only that parameter, else the
+    // filename parameter of the Content-Disposition.
+    std::u16string Name() const;
+    // Set by the reader: the part follows the card's first delimiter.
+    bool m_bFirstPart = false;
+    // The page part's body as wide text: the lines decoded from code page
+    // 932 (bytes that are not valid read as U+FFFD; another charset when
+    // the part declares one) and joined by CR LF, without the line end that
+    // belongs to the delimiter after the part and without the writer's
+    // padding (format/toruca_format.h, kPageLineEnds): the page as it was
+    // written. A Base64 or quoted-printable body is decoded first and kept
+    // whole.
     std::u16string BodyText() const;
 
 private:
     void DecodeRun();
     void StreamLine(std::string_view line, bool firstLine);
     void Flush(const unsigned char* bytes, std::size_t count);
+    void TakeHeader();
 
     enum class Kind { other, text, base64 };
     AttachmentStore& m_store;
@@ -104,6 +119,10 @@ private:
     std::vector<std::size_t> m_runLines;  // their lengths
     std::size_t m_nRunFirst = 0;          // the body line the run starts with
     std::string m_rest;                   // Base64 lines from the first irregular one on
+    std::string m_header;                 // the header line not yet read, folded lines joined
+    std::u16string m_strNameLine;         // a first header line that is only name="..."
+    std::u16string m_strDisposition;      // the Content-Disposition value, trimmed
+    bool m_bHeaders = false;              // a header line was seen
 };
 
 // Reads the file at `path` into the record: header values, page, icon and

@@ -328,8 +328,14 @@ bool EightAscii(const unsigned char* p) {
     return (eight & kHighBits8) == 0;
 }
 
-// Writes the UTF-16 of `utf8` at `o` (room for utf8.size() units); returns the end.
-char16_t* WriteUtf8AsWide(char16_t* o, std::string_view utf8) {
+// The lone surrogate a byte that is not UTF-8 stands for in a path, and back.
+constexpr char16_t kEscapeBase = 0xDC00;
+constexpr bool IsEscapedByte(char16_t c) { return c >= 0xDC80 && c <= 0xDCFF; }
+
+// Writes the UTF-16 of `utf8` at `o` (room for utf8.size() units); returns the
+// end. A byte of invalid UTF-8 is U+FFFD, or with `escape` its own escape
+// (and the bytes after it are read anew).
+char16_t* WriteUtf8AsWide(char16_t* o, std::string_view utf8, bool escape) {
     const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
     const auto* const end = p + utf8.size();
     while (p < end) {
@@ -344,8 +350,12 @@ char16_t* WriteUtf8AsWide(char16_t* o, std::string_view utf8) {
             *o++ = *p++;
             continue;
         }
+        const unsigned char* const start = p;
         const long cp = DecodeUtf8(p, end);
-        if (cp < 0) {
+        if (cp < 0 && escape) {
+            *o++ = static_cast<char16_t>(kEscapeBase + *start);
+            p = start + 1;
+        } else if (cp < 0) {
             *o++ = kReplacement;
         } else if (cp >= 0x10000) {
             *o++ = static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
@@ -363,7 +373,7 @@ void AppendUtf8AsWide(std::u16string& out, std::string_view utf8) {
     // Never more code units than bytes: the text is written in place and cut.
     const std::size_t at = out.size();
     out.resize(at + utf8.size());
-    char16_t* const end = WriteUtf8AsWide(out.data() + at, utf8);
+    char16_t* const end = WriteUtf8AsWide(out.data() + at, utf8, false);
     out.resize(static_cast<std::size_t>(end - out.data()));
 }
 
@@ -394,7 +404,7 @@ bool FourAscii(const char16_t* p) {
     return (four & kHighBits16) == 0;
 }
 
-std::size_t Utf8Length(std::u16string_view text) {
+std::size_t Utf8Length(std::u16string_view text, bool escape) {
     std::size_t length = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
         while (text.size() - i >= 4 && FourAscii(text.data() + i)) {
@@ -402,7 +412,7 @@ std::size_t Utf8Length(std::u16string_view text) {
             i += 4;
         }
         if (i == text.size()) break;
-        if (text[i] < 0x80) {
+        if (text[i] < 0x80 || (escape && IsEscapedByte(text[i]))) {
             ++length;
             continue;
         }
@@ -412,8 +422,9 @@ std::size_t Utf8Length(std::u16string_view text) {
     return length;
 }
 
-// Writes the UTF-8 of `text` at `o` (room for Utf8Length(text) bytes).
-void WriteWideAsUtf8(char* o, std::u16string_view text) {
+// Writes the UTF-8 of `text` at `o` (room for Utf8Length(text, escape)
+// bytes); with `escape`, a lone U+DC80-U+DCFF is the byte it stands for.
+void WriteWideAsUtf8(char* o, std::u16string_view text, bool escape) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         while (text.size() - i >= 4 && FourAscii(text.data() + i)) {
             for (int k = 0; k < 4; ++k) o[k] = static_cast<char>(text[i + static_cast<std::size_t>(k)]);
@@ -423,6 +434,10 @@ void WriteWideAsUtf8(char* o, std::u16string_view text) {
         if (i == text.size()) break;
         if (text[i] < 0x80) {
             *o++ = static_cast<char>(text[i]);
+            continue;
+        }
+        if (escape && IsEscapedByte(text[i])) {
+            *o++ = static_cast<char>(text[i] - kEscapeBase);
             continue;
         }
         const char32_t cp = CodePointAt(text, i);
@@ -447,8 +462,8 @@ void WriteWideAsUtf8(char* o, std::u16string_view text) {
 void AppendWideAsUtf8(std::string& out, std::u16string_view text) {
     // The exact length first, then the bytes written in place.
     const std::size_t at = out.size();
-    out.resize(at + Utf8Length(text));
-    WriteWideAsUtf8(out.data() + at, text);
+    out.resize(at + Utf8Length(text, false));
+    WriteWideAsUtf8(out.data() + at, text, false);
 }
 
 std::string WideToUtf8(std::u16string_view text) {
@@ -467,6 +482,45 @@ void AppendWholeWide(std::u16string& out, std::u16string_view text) {
         else out[i] = kReplacement;
     }
 }
+
+std::u16string PathFromNative(std::string_view path) {
+    std::u16string out(path.size(), u'\0');
+    char16_t* const end = WriteUtf8AsWide(out.data(), path, true);
+    out.resize(static_cast<std::size_t>(end - out.data()));
+    return out;
+}
+
+std::string PathToNative(std::u16string_view path) {
+    std::string out(Utf8Length(path, true), '\0');
+    WriteWideAsUtf8(out.data(), path, true);
+    return out;
+}
+
+std::string NativeForDisplay(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto* const end = p + bytes.size();
+    while (p < end) {
+        const unsigned char* const start = p;
+        if (*p < 0x80) {
+            out += static_cast<char>(*p++);
+            continue;
+        }
+        if (DecodeUtf8(p, end) >= 0) {
+            out.append(reinterpret_cast<const char*>(start), static_cast<std::size_t>(p - start));
+            continue;
+        }
+        static constexpr char kHex[] = "0123456789ABCDEF";
+        out += "\\x";
+        out += kHex[*start >> 4];
+        out += kHex[*start & 0xF];
+        p = start + 1;
+    }
+    return out;
+}
+
+std::string PathForDisplay(std::u16string_view path) { return NativeForDisplay(PathToNative(path)); }
 
 bool IsValidUtf8(std::string_view bytes) noexcept {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());

@@ -44,8 +44,18 @@ QEL_FW_API void AppendWholeWide(std::u16string& out, std::u16string_view text);
 // True when `bytes` is well-formed UTF-8.
 QEL_FW_API bool IsValidUtf8(std::string_view bytes) noexcept;
 
-// Paths cross the boundary as wide strings and reach the system as UTF-8.
-inline std::string PathToNative(std::u16string_view path) { return WideToUtf8(path); }
-inline std::u16string PathFromNative(std::string_view path) { return Utf8ToWide(path); }
+// Paths cross the boundary as wide strings and reach the system as bytes.
+// A Linux file name is any bytes: UTF-8 is read as text, and each byte that
+// is not part of valid UTF-8 (a Latin-1 or Shift_JIS name) becomes the lone
+// surrogate U+DC00 + byte (U+DC80-U+DCFF, the escape of Python's
+// "surrogateescape"), which PathToNative turns back into that byte: every
+// name comes back unchanged. Such a path shown as text must go through
+// PathForDisplay.
+QEL_FW_API std::u16string PathFromNative(std::string_view path);
+QEL_FW_API std::string PathToNative(std::u16string_view path);
+// A path or system bytes for a person: UTF-8, with each byte that is not
+// part of valid UTF-8 written visibly as "\xNN" (upper-case hex).
+QEL_FW_API std::string PathForDisplay(std::u16string_view path);
+QEL_FW_API std::string NativeForDisplay(std::string_view bytes);
 
 }  // namespace qel::framework

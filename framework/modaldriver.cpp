@@ -29,7 +29,7 @@ std::string qel::framework::MessageLine(const std::u16string& text) {
         if (text[i] == u'\r' || text[i] == u'\n') flat += u"\\n";
         else flat += text[i];
     }
-    return qel::framework::DiagnosticPrefix() + "message: " + qel::framework::WideToUtf8(flat);
+    return qel::framework::DiagnosticPrefix() + "message: " + qel::framework::PathForDisplay(flat);
 }
 
 int qel::framework::DefaultMessageAnswer(UINT style) {

@@ -42,6 +42,11 @@ void ReportWritten(const std::u16string& path) {
     g_report.written = path;
 }
 
+void ReportAttachment(const std::u16string& path) {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    g_report.attachments.push_back(path);
+}
+
 void ReportProgramStarted() {
     std::lock_guard<std::mutex> lock(g_mutex);
     g_report.programStarted = true;

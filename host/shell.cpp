@@ -129,7 +129,7 @@ int CZorShellSv::exec(const std::u16string& program, const std::u16string& argum
         return 0;
 
     std::vector<std::string> texts{qel::framework::PathToNative(path)};
-    for (const auto& arg : SplitArguments(arguments)) texts.push_back(qel::framework::WideToUtf8(arg));
+    for (const auto& arg : SplitArguments(arguments)) texts.push_back(qel::framework::PathToNative(arg));
     if (!Spawn(texts)) return 0;
     qel::host::ReportProgramStarted();
     return 1;

@@ -97,11 +97,11 @@ std::u16string SafeName(const std::u16string& name) {
 // Removes code points from the end of `stem` until `stem + suffix` fits in a
 // file name.
 std::string Fit(std::u16string stem, const std::string& suffix) {
-    std::string bytes = qel::framework::WideToUtf8(stem) + suffix;
+    std::string bytes = qel::framework::PathToNative(stem) + suffix;
     while (bytes.size() > kNameMax && !stem.empty()) {
         stem.pop_back();
         if (!stem.empty() && stem.back() >= 0xD800 && stem.back() <= 0xDBFF) stem.pop_back();
-        bytes = qel::framework::WideToUtf8(stem) + suffix;
+        bytes = qel::framework::PathToNative(stem) + suffix;
     }
     return bytes;
 }
@@ -123,8 +123,8 @@ bool SplitName(const std::u16string& name, const std::u16string& folder, NamePar
     auto dot = safe.find_last_of(u'.');
     if (dot == 0 || dot == std::u16string::npos || safe.size() - dot > kExtMax) dot = safe.size();
     parts.stem = safe.substr(0, dot);
-    parts.ext = qel::framework::WideToUtf8(safe.substr(dot));
-    parts.key = parts.dir + '\0' + qel::framework::WideToUtf8(safe);
+    parts.ext = qel::framework::PathToNative(safe.substr(dot));
+    parts.key = parts.dir + '\0' + qel::framework::PathToNative(safe);
     return true;
 }
 
@@ -378,6 +378,20 @@ void QelNewFile::Discard() noexcept {
 }
 
 namespace qel::host {
+
+void RemoveNewFile(const std::u16string& path) noexcept {
+    try {
+        const std::string native = qel::framework::PathToNative(path);
+        ::unlink(native.c_str());
+        const std::size_t slash = native.rfind('/');
+        if (slash == std::string::npos) return;
+        const std::string dir = native.substr(0, slash);
+        // The folder's own name begins with the prefix (compared over the prefix's length only).
+        if (dir.compare(dir.rfind('/') + 1, sizeof kOwnFolderPrefix - 1, kOwnFolderPrefix) == 0) ::rmdir(dir.c_str());
+    } catch (...) {
+        // Only a failed allocation of the native path: the file stays.
+    }
+}
 
 NewFileCalls& NewFileSystemCalls() {
     static NewFileCalls calls{

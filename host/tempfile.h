@@ -112,6 +112,11 @@ namespace qel::host {
 // random part.
 inline constexpr char kOwnFolderPrefix[] = "qel-part-";
 
+// Removes a file that QelNewFile::CommitUnderItsName placed, and the folder
+// it made for that file alone (kOwnFolderPrefix) when it is then empty.
+// Nothing else is touched; errors are ignored.
+QEL_HOST_API void RemoveNewFile(const std::u16string& path) noexcept;
+
 // The temporary folder the module writes to, as the host's parameter object
 // answers it (CParamEngineer::getTempDirectory); empty when it cannot be used.
 // The one place the module asks for it.

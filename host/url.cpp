@@ -351,8 +351,10 @@ bool AppendSegment(std::string& native, std::string segment, const std::string& 
     segment.resize(static_cast<std::size_t>(end - segment.data()));
     native += '/';
     // Old pages escaped the bytes of their own encoding ("%83%8D%83S" for
-    // ロゴ in Shift_JIS); the names on disk are UTF-8.
-    if (!TranscodesNames(encoding)) {
+    // ロゴ in Shift_JIS); the names on disk are UTF-8. A name on the disk
+    // that has the bytes themselves (a folder named in Latin-1, whose path
+    // the page's own URL escapes byte for byte) is that name.
+    if (!TranscodesNames(encoding) || (!qel::framework::IsValidUtf8(segment) && Exists(native + segment))) {
         native += segment;
         return true;
     }

@@ -43,6 +43,7 @@
 #include "apps/qelhost/module_interfaces.h"
 #include "apps/qelhost/written_box.h"
 #include "host/report.h"
+#include "host/tempfile.h"
 #include "toruca/limits/handset_limits.h"
 
 namespace {
@@ -108,7 +109,7 @@ const char kUsage[] =
     "1 export failed, 2 usage error or module not loaded.\n";
 
 int UsageError(const std::string& what) {
-    std::fprintf(stderr, "qelhost: %s (see qelhost --help)\n", what.c_str());
+    std::fprintf(stderr, "qelhost: %s (see qelhost --help)\n", qel::framework::NativeForDisplay(what).c_str());
     return 2;
 }
 
@@ -313,7 +314,8 @@ void WarnOfHandsetLimits(const std::string& file) {
     if (!qel::toruca::MeasureFile(file, card)) return;
     for (const qel::toruca::Verdict& v : qel::toruca::Judge(card))
         if (v.exceeded)
-            std::fprintf(stderr, "qelhost: warning: %s: %s\n", file.c_str(), qel::toruca::Describe(v).c_str());
+            std::fprintf(stderr, "qelhost: warning: %s: %s\n", qel::framework::NativeForDisplay(file).c_str(),
+                         qel::toruca::Describe(v).c_str());
 }
 
 // How the export ended, from what the export itself reported: one line on
@@ -321,14 +323,14 @@ void WarnOfHandsetLimits(const std::string& file) {
 void ReportOutcome(bool ok, const HostDriver& driver, const std::string& path, const qel::host::ExportReport& report) {
     if (!report.written.empty()) {
         const std::string written = qel::framework::PathToNative(report.written);
-        std::printf("qelhost: wrote %s\n", written.c_str());
+        std::printf("qelhost: wrote %s\n", qel::framework::NativeForDisplay(written).c_str());
         std::fflush(stdout);
         if (ok) WarnOfHandsetLimits(written);
     } else if (ok && driver.OutputDialog() == HostDriver::Outcome::cancelled) {
         std::printf("qelhost: the output method dialog was cancelled; nothing written\n");
     } else if (ok) {
         std::printf("qelhost: nothing written: %s already has the chosen form and is what the editor is given\n",
-                    path.c_str());
+                    qel::framework::NativeForDisplay(path).c_str());
     } else if (driver.SettingsDialog() == HostDriver::Outcome::cancelled && driver.Messages() == 0) {
         std::printf("qelhost: the settings dialog was cancelled; nothing written\n");
     } else {
@@ -336,7 +338,7 @@ void ReportOutcome(bool ok, const HostDriver& driver, const std::string& path, c
     }
     std::fflush(stdout);
     if (!ok && !report.why.empty()) {
-        std::fprintf(stderr, "qelhost: why: %s\n", qel::framework::WideToUtf8(report.why).c_str());
+        std::fprintf(stderr, "qelhost: why: %s\n", qel::framework::PathForDisplay(report.why).c_str());
         std::fflush(stderr);
     }
 }
@@ -453,13 +455,19 @@ int RunExport(CQelDeviceIF& device, const Options& o, const std::string& path) {
     Node* document = nullptr;
     if (o.dom) {
         if (loader.CreateNodeData(widePath)) document = loader.m_pRootNode;
-        else std::fprintf(stderr, "qelhost: the host cannot load %s as a page; no document passed\n", path.c_str());
+        else
+            std::fprintf(stderr, "qelhost: the host cannot load %s as a page; no document passed\n",
+                         qel::framework::NativeForDisplay(path).c_str());
     }
 
     const bool ok = device.Export(widePath, document);
     AfxSetModalDriver(before);
 
     const qel::host::ExportReport report = qel::host::TakeExportReport();
+    // qelhost owns its temporary folder: what a load put there (attachments,
+    // the folders made for repeated names) is in the written card now, or of
+    // no use when nothing was written; the card and the input stay.
+    for (const std::u16string& attachment : report.attachments) qel::host::RemoveNewFile(attachment);
     ReportOutcome(ok, driver, path, report);
     // In real windows the written file would otherwise end out of sight.
     if (ok && !report.written.empty() && !report.programStarted && std::strcmp(driver.Name(), "gui") == 0)

@@ -1,9 +1,11 @@
 // toruca check: whether a card fits the handsets, holds together, and says
 // what its author meant rather than what a new record holds.
+#include <cctype>
 #include <climits>
 #include <cstdio>
 #include <ctime>
 #include <set>
+#include <utility>
 
 #include <nlohmann/json.hpp>
 
@@ -138,6 +140,18 @@ private:
         if (m_card.GetData1() == fresh.GetData1()) placeholder("Data1", DataText(m_card.GetData1()));
         if (m_card.GetData2() == fresh.GetData2()) placeholder("Data2", DataText(m_card.GetData2()));
         if (m_card.GetData3() == fresh.GetData3()) placeholder("Data3", DataText(m_card.GetData3()));
+        // The template's values of the lines a form or version may lack count
+        // where the card holds the line.
+        const std::pair<const char*, std::u16string> lines[] = {{"IP-ID", fresh.GetIpId()},
+                                                                {"Sort-ID", fresh.GetSortId()},
+                                                                {"Expires", fresh.GetExpires()},
+                                                                {"LM", fresh.GetLastModified()}};
+        for (const auto& [key, value] : lines) {
+            std::string lower = key;
+            for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            const std::optional<std::string> written = Header(lower.c_str());
+            if (written && *written == Utf8(value)) placeholder(key, *written);
+        }
     }
 
     // The dates as written (a form or version without the line has none).
@@ -190,7 +204,7 @@ FileReport CheckFile(const std::string& given) {
         report.problems = CardCheck(file, *card).Run();
     } catch (const Failure& f) {
         // A file that cannot be read at all is bad input, not a problem of a card.
-        std::fprintf(stderr, "toruca: %s\n", f.what());
+        std::fprintf(stderr, "toruca: %s\n", qel::framework::NativeForDisplay(f.what()).c_str());
         report.error = f.what();
     }
     return report;
@@ -198,7 +212,7 @@ FileReport CheckFile(const std::string& given) {
 
 void PrintText(const FileReport& report) {
     for (const Problem& p : report.problems)
-        std::printf("%s: %s: %s\n", report.file.c_str(), p.severity, p.text.c_str());
+        std::printf("%s: %s: %s\n", qel::framework::NativeForDisplay(report.file).c_str(), p.severity, p.text.c_str());
 }
 
 nlohmann::ordered_json Json(const FileReport& report) {

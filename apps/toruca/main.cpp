@@ -19,6 +19,7 @@
 
 #include "apps/toruca/card.h"
 #include "apps/toruca/commands.h"
+#include "framework/codepage.h"
 #include "toruca/category.h"
 
 #ifndef TORUCA_VERSION
@@ -229,9 +230,9 @@ private:
             "Errors: a cid: reference without its part, a Cat outside the category table, a URL\n"
             "the settings dialog refuses, a size over a handset limit, an unterminated part, the\n"
             "boundary inside the page. Warnings: a part the page does not use, a part without a\n"
-            "Content-Type, a URL or Data1-3 still the placeholder of a new card, an Expires day\n"
-            "past or an LM in the future, a date that is no date, a unique icon that is no image,\n"
-            "a Cat that is no decimal number (00FC).\n"
+            "Content-Type, a URL, Data1-3, IP-ID, Sort-ID, Expires or LM still the placeholder of\n"
+            "a new card, an Expires day past or an LM in the future, a date that is no date, a\n"
+            "unique icon that is no image, a Cat that is no decimal number (00FC).\n"
             "Exit status 0 when every file passes, 1 otherwise.");
     }
 
@@ -355,10 +356,11 @@ int main(int argc, char** argv) {
     try {
         return Flushed(Run(argc, argv));
     } catch (const UsageFailure& e) {
-        std::fprintf(stderr, "toruca: %s\n", e.what());
+        std::fprintf(stderr, "toruca: %s\n", qel::framework::NativeForDisplay(e.what()).c_str());
         return 2;
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "toruca: %s\n", e.what());
+        // A file name that is not UTF-8 is shown with its bytes escaped.
+        std::fprintf(stderr, "toruca: %s\n", qel::framework::NativeForDisplay(e.what()).c_str());
     } catch (...) {
         std::fprintf(stderr, "toruca: an unexpected error\n");
     }

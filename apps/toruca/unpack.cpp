@@ -2,14 +2,20 @@
 // page with its images in a folder of their own.
 #include <sys/stat.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
+#include <utility>
+#include <vector>
 
 #include "apps/toruca/card.h"
 #include "apps/toruca/commands.h"
+#include "apps/toruca/structure.h"
+#include "format/header_lines.h"
 #include "format/tpj_writer.h"
 #include "framework/codepage.h"
 #include "host/url.h"
@@ -18,6 +24,47 @@
 namespace fs = std::filesystem;
 
 namespace qel::apps {
+
+namespace {
+
+// The card's header lines in the written bytes (code page 932), up to the
+// MIME body: key as written and value, in file order.
+std::vector<std::pair<std::string, std::string>> WrittenHeaders(const std::string& bytes) {
+    std::vector<std::pair<std::string, std::string>> headers;
+    std::size_t pos = bytes.find('\n');  // after the magic line
+    while (pos != std::string::npos && pos + 1 < bytes.size()) {
+        const std::size_t end = bytes.find('\n', pos + 1);
+        const std::string_view line = qel::format::TrimBytes(std::string_view(bytes).substr(pos + 1, end - pos - 1));
+        pos = end;
+        std::string_view key, rest;
+        if (!qel::format::SplitHeader(line, key, rest)) continue;
+        if (qel::format::EqualsAscii(key, qel::format::kKeyMimeVersion)) break;
+        headers.emplace_back(key, qel::format::TrimBytes(rest));
+    }
+    return headers;
+}
+
+// The values the written form carries that the card did not hold: the new
+// record's defaults were written for them, which the user must know.
+void WarnFilledInValues(const InputFile& input, const CQelTpjFile& card, const std::string& bytes) {
+    const FileScan scan = ScanFile(input.path(), qel::framework::WideToCp932(card.m_strBoundary));
+    const std::pair<const char16_t*, const std::string*> dataLines[] = {{qel::format::kKeyData1, &card.m_strData1},
+                                                                        {qel::format::kKeyData2, &card.m_strData2},
+                                                                        {qel::format::kKeyData3, &card.m_strData3}};
+    for (const auto& [key, value] : WrittenHeaders(bytes)) {
+        if (qel::format::EqualsAscii(key, qel::format::kKeyType)) continue;  // the form's own
+        std::string lower = key;
+        for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (scan.headers.count(lower)) continue;
+        std::string shown = DataText(value);
+        for (const auto& [dataKey, text] : dataLines)
+            if (qel::format::EqualsAscii(key, dataKey)) shown = DataText(*text);
+        std::fprintf(stderr, "toruca: warning: %s: the card holds no %s; wrote \"%s\", a new card's value\n",
+                     qel::framework::NativeForDisplay(input.name()).c_str(), key.c_str(), shown.c_str());
+    }
+}
+
+}  // namespace
 
 int RunConvert(const std::string& file, const std::string& form, const Output& out) {
     const InputFile input(file);
@@ -28,9 +75,13 @@ int RunConvert(const std::string& file, const std::string& form, const Output& o
     std::string bytes;
     try {
         bytes = qel::framework::WideToCp932(qel::format::GetFileText(*card));
+    } catch (const std::invalid_argument& refused) {
+        // A value no header line can hold: the writer names it.
+        throw Failure(file + ": " + refused.what());
     } catch (const std::exception&) {
         throw Failure(file + ": an attachment cannot be read back");
     }
+    WarnFilledInValues(input, *card, bytes);
     WriteOutput(out, target.defaultName, bytes);
     return 0;
 }

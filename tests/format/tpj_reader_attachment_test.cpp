@@ -69,9 +69,9 @@ TEST_F(TpjReader, AnAttachmentThatCannotBeWrittenWholeFailsTheLoadAndLeavesNoFil
     EXPECT_EQ(rec.m_arrImages.GetSize(), 0);
     EXPECT_EQ(qel::host::TakeExportReport().why.rfind(u"attachment " + W(dir() / "no" / "such" / "a.gif"), 0), 0u);
 
-    // The disk fills up (the file size limit stands in for it) in the third
+    // The disk fills up (the file size limit stands in for it) in the last
     // attachment, large enough to be written behind the decoding: the files
-    // of the first two go as well.
+    // of the others go as well, and the folder made for a repeated name.
     const fs::path temp = dir() / "temp";
     fs::create_directories(temp);
     ::setenv("QELHOST_TEMP_DIR", temp.c_str(), 1);
@@ -80,6 +80,7 @@ TEST_F(TpjReader, AnAttachmentThatCannotBeWrittenWholeFailsTheLoadAndLeavesNoFil
         dir() / "in.trc",
         Detail("", {Attachment(icon, "UE5H"),
                     Attachment("Content-Type: image/gif;name=\"a.gif\"\r\nContent-ID: <a>\r\n", "UE5H"),
+                    Attachment("Content-Type: image/gif;name=\"a.gif\"\r\nContent-ID: <a2>\r\n", "UE5H"),
                     Attachment("Content-Type: image/gif;name=\"b.gif\"\r\nContent-ID: <b>\r\n",
                                std::string(400000, 'Q'))}));
     rec.SetUniqueIcon(u"/kept/icon.gif", u"kept");

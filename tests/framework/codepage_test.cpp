@@ -125,3 +125,38 @@ TEST(Utf8, LongTextsConvertAsTheirCharacters) {
 }
 
 }  // namespace
+
+namespace {
+
+// Paths are bytes: every byte string comes back unchanged, a byte that is
+// not part of valid UTF-8 (even inside a broken sequence) is its own escape,
+// and a person sees it as \xNN.
+TEST(Paths, AnyBytesComeBackAndShowEscaped) {
+    using qel::framework::PathForDisplay;
+    using qel::framework::PathFromNative;
+    using qel::framework::PathToNative;
+    struct Case {
+        std::string native;
+        std::u16string wide;
+        std::string shown;
+    } const cases[] = {
+        {"/tmp/caf\xC3\xA9", u"/tmp/caf\u00e9", "/tmp/caf\xC3\xA9"},
+        {"/tmp/caf\xE9", u"/tmp/caf\xdce9", "/tmp/caf\\xE9"},
+        {"\x83\x65\x83\x58", u"\xdc83\x65\xdc83\x58", "\\x83e\\x83X"},
+        // A lead byte whose sequence breaks off: each byte escaped, the
+        // next character read anew.
+        {"\xE3\x81/\xF0\x9F\x98\x80", u"\xdce3\xdc81/\U0001F600", "\\xE3\\x81/\xF0\x9F\x98\x80"},
+        {"\xED\xB2\x80\x80\xFF", u"\xdced\xdcb2\xdc80\xdc80\xdcff", "\\xED\\xB2\\x80\\x80\\xFF"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.shown);
+        EXPECT_EQ(PathFromNative(c.native), c.wide);
+        EXPECT_EQ(PathToNative(c.wide), c.native);
+        EXPECT_EQ(PathForDisplay(c.wide), c.shown);
+    }
+    // Text conversions keep their rule: the escape is no character.
+    EXPECT_EQ(qel::framework::Utf8ToWide("caf\xE9"), u"caf\ufffd");
+    EXPECT_EQ(qel::framework::WideToUtf8(u"caf\xdce9"), "caf\xEF\xBF\xBD");
+}
+
+}  // namespace

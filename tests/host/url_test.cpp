@@ -67,8 +67,11 @@ TEST(FileUrl, LocalFormsGiveTheirPath) {
     EXPECT_EQ(ToPath(u"file:///tmp/a+b.gif"), u"/tmp/a+b.gif");     // '+' is no blank in a path
     EXPECT_EQ(ToPath(u" file:///tmp/a b.gif\n"), u"/tmp/a b.gif");  // as a browser reads it
     EXPECT_EQ(ToPath(u"file:///"), u"/");
-    // An overlong UTF-8 '/' stays one replacement character, never a separator.
-    EXPECT_EQ(ToPath(u"file:///a%E0%80%AF..%E0%80%AFetc"), u"/a\uFFFD..\uFFFDetc");
+    // An overlong UTF-8 '/' stays three bytes of a name (paths are bytes),
+    // never a separator.
+    EXPECT_EQ(ToPath(u"file:///a%E0%80%AF..%E0%80%AFetc"),
+              u"/a\xDCE0\xDC80\xDCAF..\xDCE0\xDC80\xDCAF"
+              u"etc");
 }
 
 TEST(FileUrl, BackslashesBeforeTheQueryAreSlashes) {
@@ -93,8 +96,9 @@ TEST(FileUrl, EscapesOfThePagesOwnEncoding) {
     EXPECT_EQ(toPath(u"file:///tmp/%83%8D%83S.gif", "CP932"), u"/tmp/ロゴ.gif");
     EXPECT_EQ(toPath(u"file:///tmp/%95%5C/%E8%A1%A8.gif", "CP932"), u"/tmp/表/表.gif");
     EXPECT_EQ(toPath(u"file:///tmp/%A5%ED%A5%B4.gif", "EUC-JP"), u"/tmp/ロゴ.gif");
-    EXPECT_EQ(toPath(u"file:///tmp/%83%8D.gif", "UTF-8"), u"/tmp/\uFFFD\uFFFD.gif");
-    EXPECT_EQ(toPath(u"file:///tmp/%83%8D.gif", "UTF-16LE"), u"/tmp/\uFFFD\uFFFD.gif");
+    // Not read in a UTF page's encoding: the bytes themselves name the file.
+    EXPECT_EQ(toPath(u"file:///tmp/%83%8D.gif", "UTF-8"), u"/tmp/\xDC83\xDC8D.gif");
+    EXPECT_EQ(toPath(u"file:///tmp/%83%8D.gif", "UTF-16LE"), u"/tmp/\xDC83\xDC8D.gif");
     EXPECT_EQ(toPath(u"file:///tmp/%83%8D.gif", ""), ToPath(u"file:///tmp/%83%8D.gif"));
     EXPECT_EQ(toPath(u"file:///tmp/%83%2F%8D.gif", "CP932"), u"");  // the guard against '/' still holds
     EXPECT_EQ(toPath(u"file:///tmp/%80+AC8-etc", "UTF-7"), u"");    // and against a '/' that decoding makes

@@ -38,7 +38,10 @@ std::vector<std::string> OwnValues(const std::vector<std::string>& extra) {
         {"--data1", "ケーキのお店"},
         {"--data2", "週末は半額"},
         {"--data3", "火曜定休"},
-        {"--expires", "991231"}};
+        {"--ip-id", "1234"},
+        {"--sort-id", "ケーキ"},
+        {"--expires", "991231"},
+        {"--lm", "2001011200"}};
     std::vector<std::string> args;
     for (const auto& [option, value] : own)
         if (std::find(extra.begin(), extra.end(), option) == extra.end()) args.insert(args.end(), {option, value});
@@ -315,6 +318,59 @@ TEST_F(TorucaTest, MakeConvertExtractGivesBackThePageImagesByteForByte) {
     ExpectFailure(Run({"extract", project.string(), "-d", dir().string()}), "already exists");
 }
 
+// convert says which values it wrote that the card did not hold (a new
+// card's), and names a value that holds a line break.
+TEST_F(TorucaTest, ConvertNamesTheValuesItFillsInAndAValueWithALineBreak) {
+    const std::string own =
+        "ToruCa\r\nVersion: 2.1\r\nType: SNIP\r\n\r\nURL: http://a/\r\nData1: YQ==\r\n"
+        "Data2: Yg==\r\nData3: Yw==\r\nCat: 0001\r\n";
+    qel::test::WriteFileBytes(path("bare.trc"), own);
+    TorucaRun run = Run({"convert", "bare.trc", "-f", "detail"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const auto filled = [](const std::string& key, const std::string& value) {
+        return "toruca: warning: bare.trc: the card holds no " + key + "; wrote \"" + value + "\", a new card's value";
+    };
+    EXPECT_EQ(run.ErrLines(),
+              (std::vector<std::string>{filled("IP-ID", "9999"), filled("Sort-ID", "ワン"), filled("Dist", "4"),
+                                        filled("Expires", "101231"), filled("LM", "0808071904")}));
+    // Converted back, the card holds every line: nothing to say.
+    run = Run({"convert", "toruca_detail.trc", "-f", "snippet"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+
+    qel::test::WriteFileBytes(path("cr.trc"), own + "Sort-ID: a\rb\r\n");
+    ExpectFailure(Run({"convert", "cr.trc", "-f", "detail"}),
+                  "cr.trc: Sort-ID holds a line break, which no header line of a card can hold");
+}
+
+// A page with its image and the cards made of it in a folder named in
+// Latin-1 or Shift_JIS: made, converted and extracted there, the written
+// paths printed as they are and a message naming the folder with its bytes
+// escaped.
+TEST_F(TorucaTest, EveryPathInAFolderWhoseNameIsNotUtf8) {
+    const std::string gif = qel::test::ReadFileBytes(kShop / "images" / "logo.gif");
+    for (const auto& [name, shown] : {std::pair<std::string, std::string>{"caf\xE9", "caf\\xE9"},
+                                      {"\x83\x65\x83\x58\x83\x67", "\\x83e\\x83X\\x83g"}}) {
+        SCOPED_TRACE(shown);
+        const fs::path folder = path(name);
+        fs::create_directories(folder / "img");
+        qel::test::WriteFileBytes(folder / "index.html",
+                                  "<html><head><meta charset=\"Shift_JIS\"></head><body>"
+                                  "<img src=\"img/logo.gif\"></body></html>");
+        qel::test::WriteFileBytes(folder / "img" / "logo.gif", gif);
+        TorucaRun run = Run({"make", (folder / "index.html").string(), "-o", folder.string()});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        const fs::path card = folder / "toruca_detail.trc";
+        EXPECT_EQ(run.out, card.string() + "\n");
+        run = Run({"convert", card.string(), "-f", "project", "-o", folder.string()});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        run = Run({"extract", (folder / "toruca.tpj").string(), "-d", (folder / name).string()});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(qel::test::ReadFileBytes(folder / name / "logo.gif"), gif);
+        ExpectFailure(Run({"info", (folder / "none.trc").string()}), path(shown).string() + "/none.trc");
+    }
+}
+
 // Other tools' MIME readers (Python's email package, and GMime 3 when it is
 // there) read the cards made from the example page: the page, the icon and
 // every image with its bytes and its name, in raw Shift_JIS as handsets
@@ -569,8 +625,12 @@ TEST_F(TorucaTest, CheckWarnsOfWhatAHandsetWouldShowWrong) {
         {"url", withHeader("URL", "http://www.example.com/toruca_detail.trc"), "placeholder",
          "URL \"http://www.example.com/toruca_detail.trc\" is the placeholder of a new card"},
         {"data3", withHeader("Data3", "ZGF0YTM="), "placeholder", "Data3 \"data3\" is the placeholder of a new card"},
-        {"expired", withHeader("Expires", "101231"), "expired",
-         "Expires 101231 is past (2010-12-31): a handset takes the card for expired"},
+        {"expired", withHeader("Expires", "111231"), "expired",
+         "Expires 111231 is past (2011-12-31): a handset takes the card for expired"},
+        {"ip-id", withHeader("IP-ID", "9999"), "placeholder", "IP-ID \"9999\" is the placeholder of a new card"},
+        {"sort-id", withHeader("Sort-ID", "\x83\x8F\x83\x93" /* ワン */), "placeholder",
+         "Sort-ID \"ワン\" is the placeholder of a new card"},
+        {"lm", withHeader("LM", "0808071904"), "placeholder", "LM \"0808071904\" is the placeholder of a new card"},
         {"nodate", withHeader("Expires", "990229"), "date", "Expires \"990229\" is no date (YYMMDD)"},
         {"future", withHeader("LM", "9912312359"), "future-lm", "LM 9912312359 is in the future (2099-12-31 23:59)"},
         {"notime", withHeader("LM", "2"), "date", "LM \"2\" is no date and time (YYMMDDhhmm)"},
