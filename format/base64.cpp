@@ -49,15 +49,6 @@ EncodeFns<Ch> EncodeFnsFor(qel::format::Base64Path path) {
     else return KernelsFor(path).encode16;
 }
 
-qel::format::Base64Path BestPath() {
-#if defined(QEL_BASE64_SIMD)
-    if (HaveAvx512()) return qel::format::Base64Path::avx512;
-    if (HaveAvx2()) return qel::format::Base64Path::avx2;
-    if (HaveSsse3()) return qel::format::Base64Path::ssse3;
-#endif
-    return qel::format::Base64Path::scalar;
-}
-
 template <typename Ch>
 bool Encode(const unsigned char* bytes, std::size_t count, Ch* out, std::size_t* outLength, unsigned flags,
             EncodeFns<Ch> fns) {
@@ -92,7 +83,7 @@ bool Encode(const unsigned char* bytes, std::size_t count, Ch* out, std::size_t*
 
 template <typename Ch>
 EncodeFns<Ch> BestEncodeFns() {
-    static const EncodeFns<Ch> best = EncodeFnsFor<Ch>(BestPath());
+    static const EncodeFns<Ch> best = EncodeFnsFor<Ch>(qel::format::Base64DispatchPath());
     return best;
 }
 
@@ -223,15 +214,14 @@ std::size_t DecodeLines(LinesFn decode, const char* text, std::size_t length, un
 }  // namespace
 
 bool DecodeBase64(const char* text, std::size_t length, unsigned char* out, std::size_t* outLength) {
-    static const qel::format::Base64Path best = BestPath();
-    return Decode(text, length, out, outLength, best);
+    return Decode(text, length, out, outLength, qel::format::Base64DispatchPath());
 }
 
 namespace qel::format {
 
 std::size_t DecodeBase64Lines(const char* text, std::size_t length, unsigned char* out, std::size_t capacity,
                               std::size_t* used) {
-    static const LinesFn best = KernelsFor(BestPath()).decodeLines;
+    static const LinesFn best = KernelsFor(Base64DispatchPath()).decodeLines;
     return DecodeLines(best, text, length, out, capacity, used);
 }
 
@@ -245,6 +235,17 @@ bool Base64PathAvailable(Base64Path path) noexcept {
 #endif
         default: return false;
     }
+}
+
+Base64Path BestBase64Path(bool (*available)(Base64Path)) noexcept {
+    for (Base64Path path : {Base64Path::avx512, Base64Path::avx2, Base64Path::ssse3})
+        if (available(path)) return path;
+    return Base64Path::scalar;
+}
+
+Base64Path Base64DispatchPath() noexcept {
+    static const Base64Path chosen = BestBase64Path(Base64PathAvailable);
+    return chosen;
 }
 
 bool EncodeBase64On(Base64Path path, const unsigned char* bytes, std::size_t count, char* out, std::size_t* outLength,

@@ -77,6 +77,12 @@ enum class Base64Path { scalar, ssse3, avx2, avx512 };
 
 // True when this processor (and this build) can run `path`.
 bool Base64PathAvailable(Base64Path path) noexcept;
+// The best path that `available` grants: avx512, then avx2, then ssse3, and
+// scalar when it grants none of them.
+Base64Path BestBase64Path(bool (*available)(Base64Path)) noexcept;
+// The path that EncodeBase64, DecodeBase64, DecodeBase64Lines and
+// AppendBase64 run on: BestBase64Path of what this processor has.
+Base64Path Base64DispatchPath() noexcept;
 // EncodeBase64, DecodeBase64 and DecodeBase64Lines on the given path, which
 // must be available (nothing is done otherwise).
 bool EncodeBase64On(Base64Path path, const unsigned char* bytes, std::size_t count, char* out, std::size_t* outLength,

@@ -58,6 +58,10 @@ constexpr std::size_t kShortestLine = kBase64LineLength + 1;
 constexpr std::size_t kHyphens = std::char_traits<char16_t>::length(kDelimiterHyphens);
 
 constexpr bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
+// What may follow a delimiter's boundary: blanks (transport padding), and a
+// CR that ends the line, which is what is left of a CR LF when the file
+// ends before its LF.
+constexpr bool IsPadding(char16_t c) { return IsBlank(c) || c == u'\r'; }
 
 std::u16string TrimmedText(std::string_view bytes) { return qel::framework::Trim(qel::framework::Cp932ToWide(bytes)); }
 
@@ -76,9 +80,8 @@ std::optional<LineKind> KindOfAsciiLine(std::string_view rest, std::u16string_vi
         !std::equal(boundary.begin(), boundary.end(), compared.begin(),
                     [](char16_t c, char b) { return c == static_cast<char16_t>(b); }))
         return LineKind::text;
-    // Blanks after a delimiter are transport padding.
     std::string_view after = rest.substr(boundary.size());
-    while (!after.empty() && IsBlank(static_cast<char16_t>(after.back()))) after.remove_suffix(1);
+    while (!after.empty() && IsPadding(static_cast<char16_t>(after.back()))) after.remove_suffix(1);
     if (after.empty()) return LineKind::delimiter;
     return EqualsAscii(after, kDelimiterHyphens) ? LineKind::closing : LineKind::text;
 }
@@ -100,9 +103,8 @@ LineKind KindOfLine(std::string_view line, const std::u16string& boundary) {
     if (const std::optional<LineKind> kind = KindOfAsciiLine(line.substr(kHyphens), boundary)) return *kind;
     const std::u16string rest = qel::framework::Cp932ToWide(line.substr(kHyphens));
     if (rest.size() < boundary.size() || rest.compare(0, boundary.size(), boundary) != 0) return LineKind::text;
-    // Blanks after a delimiter are transport padding.
     std::u16string_view after = std::u16string_view(rest).substr(boundary.size());
-    while (!after.empty() && IsBlank(after.back())) after.remove_suffix(1);
+    while (!after.empty() && IsPadding(after.back())) after.remove_suffix(1);
     if (after.empty()) return LineKind::delimiter;
     return after == kDelimiterHyphens ? LineKind::closing : LineKind::text;
 }

@@ -432,3 +432,29 @@ TEST(Base64Paths, DecodeLinesTakesOnlyWholeLinesOfTheEncodersLayout) {
         }
     }
 }
+
+namespace {
+
+// The paths a pretended processor has, one bit each (bit i: Base64Path(i)).
+unsigned g_pretended = 0;
+bool Pretended(Base64Path path) { return (g_pretended >> static_cast<unsigned>(path) & 1U) != 0; }
+
+// The codec runs on the best path the processor has, whichever processor
+// runs the test: the choice itself is tried on every mix of paths.
+TEST(Base64Paths, TheDispatchTakesTheBestPathTheProcessorHas) {
+    EXPECT_EQ(qel::format::Base64DispatchPath(), qel::format::BestBase64Path(qel::format::Base64PathAvailable));
+    const struct {
+        unsigned pretended;
+        Base64Path best;
+    } cases[] = {
+        {0b1111, Base64Path::avx512}, {0b1001, Base64Path::avx512}, {0b0111, Base64Path::avx2},
+        {0b0101, Base64Path::avx2},   {0b0011, Base64Path::ssse3},  {0b0001, Base64Path::scalar},
+        {0b0000, Base64Path::scalar},
+    };
+    for (const auto& c : cases) {
+        g_pretended = c.pretended;
+        EXPECT_EQ(qel::format::BestBase64Path(Pretended), c.best) << c.pretended;
+    }
+}
+
+}  // namespace

@@ -15,6 +15,7 @@ TEST_F(TpjReader, FirstLineAndTypeLineDecideTheType) {
         {"ToruCa\r\nVersion: 2.1\r\n", TYPE_PROJECT, TYPE_SNIP},  // no body: snippet
         {"toruca\r\n", TYPE_PROJECT, TYPE_SNIP},                  // case is ignored
         {"ToruCa \r\n", 7, 7},                                    // not the whole line
+        {"ToruCa\r", 7, 7},                                       // a CR that no LF follows stays
         {"TORUCA_PROJECT_V2\r\nType: SNIP\r\n", TYPE_CARD, TYPE_SNIP},
         {"torUca_project_v2\r\n", TYPE_CARD, TYPE_PROJECT},
         {"ToruCa\r\nType: project\r\n", TYPE_PROJECT, TYPE_SNIP},  // PROJECT changes nothing

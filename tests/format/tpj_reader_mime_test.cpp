@@ -82,6 +82,13 @@ TEST_F(TpjReader, HtmlPartAndDelimiterLookalikes) {
     ASSERT_TRUE(Load("ToruCa\r\n--B\r\nContent-Transfer-Encoding: 8bit\r\n\r\nx\r\n-----\r\nURL: http://after/\r\n"));
     EXPECT_EQ(rec.GetUrl(), u"http://after/");
     EXPECT_EQ(rec.m_strHtml, u"x");
+    // A closing delimiter that is the file's last line, ended by nothing or
+    // by a CR alone, still ends the last part.
+    for (const std::string end : {"", "\r"}) {
+        ASSERT_TRUE(Load(Detail("", {Attachment("Content-Type: image/gif;name=\"a.gif\"\r\n", "UE5H")}, false) +
+                         "--B--" + end));
+        EXPECT_EQ(rec.m_arrImages.GetSize(), 1) << end.size();
+    }
     // "----" is too short to close: it opens a part.
     ASSERT_TRUE(Load("ToruCa\r\n----\r\nContent-Transfer-Encoding: 8bit\r\n\r\ny\r\n--\r\n"));
     EXPECT_EQ(rec.m_strHtml, u"y");

@@ -122,8 +122,10 @@ TEST_F(TpjReader, ARoundTripIsAFixedPoint) {
         {"fav.ico", std::string("\0\0\1\0", 4) + Random(20, 6)},
         {"pic.webp", std::string("RIFF\x10\0\0\0WEBPVP8 ", 16) + Random(20, 7)},
         {"data.bin", Random(30, 8)},
+        {"clip.wav", std::string("RIFF\x24\0\0\0WAVEfmt ", 16) + Random(20, 9)},  // RIFF, but no WebP
     };
-    const std::vector<std::string> types = {"image/bmp", "image/x-icon", "image/webp", "application/octet-stream"};
+    const std::vector<std::string> types = {"image/bmp", "image/x-icon", "image/webp", "application/octet-stream",
+                                            "application/octet-stream"};
     int round = 0;
     for (const char16_t* page :
          {u"", u"test", u"test\r\n", u"a\r\n\r\n\r\n\r\n", u"\r\n", u"<p>a</p>\n<p>b</p>\n", u"<p>\n\n</p>"}) {
@@ -170,11 +172,9 @@ TEST_F(TpjReader, BoundaryAsMimeWritesItAndTransportPadding) {
     const std::string page = "<!--\r\nx\r\n-->\r\n<p>a</p>";
     const std::vector<std::pair<std::string, std::string>> cases = {
         // the Content-Type value, padding
-        {"multipart/mixed; boundary=\"b7\"", ""},
-        {"multipart/mixed;boundary=b7", ""},
-        {"Multipart/Mixed; Boundary = \"b7\" ; charset=x", ""},
-        {"multipart/mixed;\tBOUNDARY=b7", ""},
-        {"multipart/mixed; x=\"a;boundary=no\"; boundary=\"b\\7\"", ""},
+        {"multipart/mixed; boundary=\"b7\"", ""},    {"multipart/mixed;boundary=b7", ""},
+        {"multipart/mixed; boundary=b7 ; x=y", ""},  {"Multipart/Mixed; Boundary = \"b7\" ; charset=x", ""},
+        {"multipart/mixed;\tBOUNDARY=b7", ""},       {"multipart/mixed; x=\"a;boundary=no\"; boundary=\"b\\7\"", ""},
         {"multipart/mixed;boundary=\"b7\"", " \t "},
     };
     for (const auto& [type, padding] : cases) {

@@ -340,6 +340,7 @@ TEST_F(NewFileTest, WithoutUnnamedFilesAHiddenNameThatNeverReplaces) {
         int tmpfileError, noReplaceError;
     } cases[] = {
         {"no O_TMPFILE", EOPNOTSUPP, 0},
+        {"O_TMPFILE taken for an unknown flag", EINVAL, 0},
         {"no O_TMPFILE, no exclusive rename", EOPNOTSUPP, EINVAL},
         {"a kernel older than both", EISDIR, ENOSYS},
     };

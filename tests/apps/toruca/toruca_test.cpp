@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <ctime>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -598,6 +599,25 @@ TEST_F(TorucaTest, HelpAndVersion) {
     }
 }
 
+// The local date `days` days before today as Expires writes it (YYMMDD).
+std::string ExpiresDaysAgo(int days) {
+    const std::time_t now = std::time(nullptr);
+    std::tm t{};
+    ::localtime_r(&now, &t);
+    t.tm_mday -= days;
+    t.tm_hour = 12;
+    t.tm_isdst = -1;
+    std::mktime(&t);
+    char text[16];
+    std::strftime(text, sizeof text, "%y%m%d", &t);
+    return text;
+}
+
+// "YYMMDD" as check shows it: "20YY-MM-DD".
+std::string Shown(const std::string& expires) {
+    return "20" + expires.substr(0, 2) + "-" + expires.substr(2, 2) + "-" + expires.substr(4, 2);
+}
+
 // Each check warning on the example card with one thing changed that a
 // handset would show wrong; the card itself checks clean.
 TEST_F(TorucaTest, CheckWarnsOfWhatAHandsetWouldShowWrong) {
@@ -607,15 +627,19 @@ TEST_F(TorucaTest, CheckWarnsOfWhatAHandsetWouldShowWrong) {
         const std::size_t at = good.find("\r\n" + key + ": ") + 2;
         return good.substr(0, at) + key + ": " + value + good.substr(good.find("\r\n", at));
     };
-    // The icon's part holding text, the star's part without its type line.
-    std::string noIcon = good;
-    const std::size_t icon = noIcon.find("R0lGODlh", noIcon.find("application/x-ticon"));
-    noIcon.replace(icon, 8, "dGV4dHh4");
+    // The icon's part holding other bytes ("textxx", a Flash movie), the
+    // star's part without its type line.
+    const auto iconHolding = [&](const std::string& first8) {
+        std::string bytes = good;
+        bytes.replace(bytes.find("R0lGODlh", bytes.find("application/x-ticon")), 8, first8);
+        return bytes;
+    };
     std::string untyped = good;
     const std::size_t star = untyped.find("Content-Type: image/png;");
     untyped.erase(star, std::string("Content-Type: image/png;").size());
     const std::string starLine =
         std::to_string(std::count(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(star), '\n'));
+    const std::string yesterday = ExpiresDaysAgo(1);
 
     struct Case {
         const char* name;
@@ -624,6 +648,7 @@ TEST_F(TorucaTest, CheckWarnsOfWhatAHandsetWouldShowWrong) {
     const std::vector<Case> cases{
         {"url", withHeader("URL", "http://www.example.com/toruca_detail.trc"), "placeholder",
          "URL \"http://www.example.com/toruca_detail.trc\" is the placeholder of a new card"},
+        {"data2", withHeader("Data2", "ZGF0YTI="), "placeholder", "Data2 \"data2\" is the placeholder of a new card"},
         {"data3", withHeader("Data3", "ZGF0YTM="), "placeholder", "Data3 \"data3\" is the placeholder of a new card"},
         {"expired", withHeader("Expires", "111231"), "expired",
          "Expires 111231 is past (2011-12-31): a handset takes the card for expired"},
@@ -631,12 +656,17 @@ TEST_F(TorucaTest, CheckWarnsOfWhatAHandsetWouldShowWrong) {
         {"sort-id", withHeader("Sort-ID", "\x83\x8F\x83\x93" /* ワン */), "placeholder",
          "Sort-ID \"ワン\" is the placeholder of a new card"},
         {"lm", withHeader("LM", "0808071904"), "placeholder", "LM \"0808071904\" is the placeholder of a new card"},
+        {"yesterday", withHeader("Expires", yesterday), "expired",
+         "Expires " + yesterday + " is past (" + Shown(yesterday) + "): a handset takes the card for expired"},
+        {"leap400", withHeader("Expires", "000229"), "expired",
+         "Expires 000229 is past (2000-02-29): a handset takes the card for expired"},
         {"nodate", withHeader("Expires", "990229"), "date", "Expires \"990229\" is no date (YYMMDD)"},
         {"future", withHeader("LM", "9912312359"), "future-lm", "LM 9912312359 is in the future (2099-12-31 23:59)"},
         {"notime", withHeader("LM", "2"), "date", "LM \"2\" is no date and time (YYMMDDhhmm)"},
         {"hex", withHeader("Cat", "00FC"), "cat-not-decimal",
          "Cat \"00FC\" is not a decimal code of the category table"},
-        {"icon", noIcon, "icon", "the unique icon \"icon.gif\" is no image (GIF, JPEG or PNG)"},
+        {"icon", iconHolding("dGV4dHh4"), "icon", "the unique icon \"icon.gif\" is no image (GIF, JPEG or PNG)"},
+        {"flash", iconHolding("RldTBnh4"), "icon", "the unique icon \"icon.gif\" is no image (GIF, JPEG or PNG)"},
         {"untyped", untyped, "untyped-part",
          "the part that starts on line " + starLine + " has no Content-Type: a handset cannot tell what it holds"},
     };
@@ -650,6 +680,17 @@ TEST_F(TorucaTest, CheckWarnsOfWhatAHandsetWouldShowWrong) {
         EXPECT_EQ(run.exitCode, 1);
         EXPECT_EQ(run.out, file + ": warning: " + c.warning + "\n");
         all.push_back(file);
+    }
+
+    // The last day of a card is today: not past. Should the day change
+    // during the check, it runs again on the new day.
+    for (std::string today = ExpiresDaysAgo(0);; today = ExpiresDaysAgo(0)) {
+        qel::test::WriteFileBytes(path("today.trc"), withHeader("Expires", today));
+        const TorucaRun run = Run({"check", "today.trc"});
+        if (ExpiresDaysAgo(0) != today) continue;
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.exitCode, 0);
+        break;
     }
 
     const TorucaRun run = Run(all);
