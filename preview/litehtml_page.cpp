@@ -9,6 +9,7 @@
 #include <el_text.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <string_view>
 #include <vector>
 
@@ -257,6 +258,50 @@ void CloseSelect(const litehtml::element::ptr& select) {
     mark->parse_styles();
 }
 
+bool IsTag(const litehtml::element::ptr& element, std::string_view name) {
+    const char* tag = element->get_tagName();
+    return tag && name == tag;
+}
+
+// litehtml numbers an item by the `li` elements before it, counted from
+// the list's `start`: an item's `value` is met by starting the list there
+// (the first item) or by hidden items before it (a later one that counts
+// on; one that counts back, or jumps further than kMaxItemGap, is left).
+void HonourItemValues(const litehtml::element::ptr& list) {
+    constexpr int kMaxItemGap = 100;
+    std::vector<litehtml::element::ptr> children;
+    bool valued = false;
+    for (std::size_t i = 0; i < list->get_children_count(); ++i) {
+        children.push_back(list->get_child(static_cast<int>(i)));
+        valued = valued || (IsTag(children.back(), "li") && children.back()->get_attr("value"));
+    }
+    if (!valued) return;
+    const char* start = list->get_attr("start");
+    long next = start ? std::strtol(start, nullptr, 10) : 1;
+    bool first = true;
+    for (const litehtml::element::ptr& child : children) list->removeChild(child);
+    for (const litehtml::element::ptr& child : children) {
+        if (IsTag(child, "li")) {
+            const char* value = child->get_attr("value");
+            const long wanted = value ? std::strtol(value, nullptr, 10) : next;
+            if (first && wanted != next) {
+                list->set_attr("start", std::to_string(wanted).c_str());
+                next = wanted;
+            }
+            for (; wanted > next && wanted - next <= kMaxItemGap; ++next) {
+                auto hidden = std::make_shared<litehtml::html_tag>(list->get_document());
+                hidden->set_tagName("li");
+                hidden->add_style("display:none;", "");
+                list->appendChild(hidden);
+                hidden->parse_styles();
+            }
+            ++next;  // past the number this item shows
+            first = false;
+        }
+        list->appendChild(child);
+    }
+}
+
 // Whether `style` sets a property the element's descendants inherit and
 // read when their styles are parsed, so that they must be parsed anew.
 bool Inherited(const std::string& style) {
@@ -274,6 +319,7 @@ void ApplyAttributes(const litehtml::element::ptr& element, AttributeScope& scop
     if (tag && *tag) {
         ElementAttributes attributes{tag, [&](const char* name) { return element->get_attr(name); }};
         if (attributes.tag == "select") CloseSelect(element);
+        if (attributes.tag == "ol") HonourItemValues(element);
         const std::string style = PresentationalStyle(attributes, inner, [&](const std::string& src) {
             int w = 0, h = 0;
             return canvas.ImageSize(src, w, h);

@@ -92,8 +92,9 @@ std::string ControlStyle(const ElementAttributes& element) {
         return "width:" + Px(Count(element, "size", kFieldSize, kMaxCols) * kCharWidth + kCaretRoom) +
                ";height:" + Px(kLineHeight) + ";";
     if (type == "checkbox" || type == "radio") {
-        std::string style = "width:11px;height:11px;padding:0;margin:3px 3px 3px 4px;font-size:10px;"
-                            "line-height:11px;text-align:center;vertical-align:baseline;";
+        std::string style =
+            "width:11px;height:11px;padding:0;margin:3px 3px 3px 4px;font-size:10px;"
+            "line-height:11px;text-align:center;vertical-align:baseline;";
         if (type == "radio") style += "border-radius:6px;font-size:7px;";
         return style;
     }

@@ -17,6 +17,8 @@ namespace {
 constexpr int kFontSizes[7] = {9, 10, 12, 14, 18, 24, 36};
 // The grey a browser frames tables and rules in.
 constexpr char kFrameGrey[] = "#808080";
+// A link's colour where the page sets none (handset.css: a[href]).
+constexpr char kLinkBlue[] = "#0000ee";
 
 std::string Lower(std::string text) {
     for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -82,7 +84,8 @@ std::string ListStyleType(const char* type) {
 
 // img: align floats the image or sets it on the line; hspace and vspace
 // are margins; border frames it.
-std::string ImageStyle(const ElementAttributes& element, const std::function<bool(const std::string&)>& cardImage) {
+std::string ImageStyle(const ElementAttributes& element, const AttributeScope& scope,
+                       const std::function<bool(const std::string&)>& cardImage) {
     std::string style;
     const char* src = element.attribute("src");
     if (!src || !cardImage(src)) {
@@ -100,8 +103,10 @@ std::string ImageStyle(const ElementAttributes& element, const std::function<boo
         style += "margin-left:" + Px(h) + ";margin-right:" + Px(h) + ";";
     if (const int v = Pixels(element.attribute("vspace")); v >= 0)
         style += "margin-top:" + Px(v) + ";margin-bottom:" + Px(v) + ";";
-    if (const int b = Pixels(element.attribute("border")); b >= 0 && src && cardImage(src))
+    if (const int b = Pixels(element.attribute("border")); b >= 0 && src && cardImage(src)) {
         style += "border-style:solid;border-width:" + Px(b) + ";";
+        Add(style, "border-color", scope.linkFrame);
+    }
     return style;
 }
 
@@ -209,12 +214,15 @@ std::string PresentationalStyle(const ElementAttributes& element, AttributeScope
     } else if (tag == "hr") {
         style += RuleStyle(element);
     } else if (tag == "a") {
-        if (element.attribute("href")) Add(style, "color", scope.linkColour);
+        if (element.attribute("href")) {
+            Add(style, "color", scope.linkColour);
+            scope.linkFrame = scope.linkColour.empty() ? kLinkBlue : scope.linkColour;
+        }
     } else if (tag == "object" || tag == "embed") {
         Add(style, "width", CssLength(element.attribute("width")));
         Add(style, "height", CssLength(element.attribute("height")));
     } else if (tag == "img") {
-        style += ImageStyle(element, cardImage);
+        style += ImageStyle(element, scope, cardImage);
     } else if (tag == "br") {
         const std::string clear = AttributeLower(element, "clear");
         if (clear == "left" || clear == "right") Add(style, "clear", clear);

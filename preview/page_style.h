@@ -28,6 +28,7 @@ struct AttributeScope {
     int tableBorder = 0;      // the border of the table whose cells these are (0: none)
     std::string cellPadding;  // that table's cellpadding as CSS, "" for none
     std::string blockAlign;   // "center" or "right": how an enclosing `align` places tables
+    std::string linkFrame;    // inside a link: the colour an image's border takes there
 };
 
 // What an element's presentational attributes say, as CSS declarations

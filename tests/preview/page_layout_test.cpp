@@ -119,9 +119,13 @@ TEST_F(PageLayoutTest, ImagesFloatBesideTextAndTakeTheirSpacing) {
         {"<img src=\"cid:pic\" align=\"left\">" + text, {kLeft, kLeft, kLeft + 39, kLeft + 29}, kLeft + 40, -1},
         {"<img src=\"cid:pic\" align=\"right\">" + text, {kRight - 39, kLeft, kRight, kLeft + 29}, kLeft, -1},
         {"<img src=\"cid:pic\" align=\"left\" hspace=\"5\" vspace=\"3\">" + text,
-         {kLeft + 5, kLeft + 3, kLeft + 44, kLeft + 32}, kLeft + 50, -1},
+         {kLeft + 5, kLeft + 3, kLeft + 44, kLeft + 32},
+         kLeft + 50,
+         -1},
         // br clear: the text after it starts below the image.
-        {"<img src=\"cid:pic\" align=\"left\">あ<br clear=\"all\">" + text, {kLeft, kLeft, kLeft + 39, kLeft + 29}, -1,
+        {"<img src=\"cid:pic\" align=\"left\">あ<br clear=\"all\">" + text,
+         {kLeft, kLeft, kLeft + 39, kLeft + 29},
+         -1,
          kLeft + 30},
     };
     for (const Case& c : cases) {
@@ -143,7 +147,7 @@ TEST_F(PageLayoutTest, ImagesFloatBesideTextAndTakeTheirSpacing) {
     }
 }
 
-TEST_F(PageLayoutTest, ImageAlignSetsItOnTheLine) {
+TEST_F(PageLayoutTest, ImageAlignSetsItOnTheLineAndBorderFramesIt) {
     AddImage("tall", 20, 40, kRed);
     // The first line's text: at the image's top, or beside its middle.
     const Picture top = Draw("<img src=\"cid:tall\" align=\"top\">国");
@@ -154,11 +158,21 @@ TEST_F(PageLayoutTest, ImageAlignSetsItOnTheLine) {
     const int middleText = (middle.Ink().top + middle.Ink().bottom) / 2;
     EXPECT_NEAR(middleText, (middle.Colour(kRed).top + middle.Colour(kRed).bottom) / 2, 6);
     EXPECT_GE(bottom.Ink().bottom, bottom.Colour(kRed).bottom - 3);
+
+    // border: a frame that many pixels wide, in the link's colour in a link.
+    const Picture linked = Draw("<a href=\"#\"><img src=\"cid:tall\" border=\"2\"></a>");
+    const Box image = linked.Colour(kRed);
+    const Box frame = linked.Colour(0x0000EE);
+    EXPECT_EQ(frame.left, image.left - 2);
+    EXPECT_EQ(frame.top, image.top - 2);
+    EXPECT_EQ(frame.Width(), image.Width() + 4);
+    EXPECT_EQ(Draw("<img src=\"cid:tall\" border=\"0\">").Colour(kRed).left, kLeft);
 }
 
 TEST_F(PageLayoutTest, ATableBorderIsDrawnAndAnAlignedBlockCentresItsTable) {
     AddImage("cell", 20, 10, kRed);
-    const std::string table = "<table border=\"1\" cellspacing=\"0\" cellpadding=\"4\"><tr><td><img src=\"cid:cell\"></td></tr></table>";
+    const std::string table =
+        "<table border=\"1\" cellspacing=\"0\" cellpadding=\"4\"><tr><td><img src=\"cid:cell\"></td></tr></table>";
     const Picture left = Draw(table);
     const Box frame = left.Colour(kGrey);
     const Box cell = left.Colour(kRed);
@@ -216,14 +230,9 @@ TEST_F(PageLayoutTest, FontSizesFollowTheBrowsersSteps) {
         std::string font;
         int size;
     };
-    const std::vector<Case> cases{{"", 12},
-                                  {"size=\"1\"", 9},
-                                  {"size=\"3\"", 12},
-                                  {"size=\"+1\"", 14},
-                                  {"size=\"-1\"", 10},
-                                  {"size=\"7\"", 36},
-                                  {"size=\"+9\"", 36},
-                                  {"size=\"0\"", 9}};
+    const std::vector<Case> cases{
+        {"", 12},           {"size=\"1\"", 9},   {"size=\"3\"", 12}, {"size=\"+1\"", 14}, {"size=\"-1\"", 10},
+        {"size=\"7\"", 36}, {"size=\"+9\"", 36}, {"size=\"0\"", 9}};
     for (const Case& c : cases) {
         const Picture plain = Draw("<div><font " + c.font + ">x</font></div>");
         EXPECT_EQ(plain.height, 2 * kLeft + std::max(15, c.size * 5 / 4)) << c.font;
@@ -249,6 +258,13 @@ TEST_F(PageLayoutTest, ListsTakeTheirTypeStartAndIndent) {
     };
     EXPECT_EQ(marker(started, 0), marker(counted, 2));
     EXPECT_NE(marker(started, 0), marker(decimal, 0));
+    // An item's value sets its number and those after it count on.
+    const Picture valued = Draw("<ol><li value=\"3\">x</li><li>x</li></ol>");
+    const Picture jumped = Draw("<ol><li>x</li><li value=\"4\">x</li></ol>");
+    const Picture plain = Draw("<ol><li>x</li><li>x</li><li>x</li><li>x</li></ol>");
+    EXPECT_EQ(marker(valued, 0), marker(decimal, 0));
+    EXPECT_EQ(marker(valued, 1), marker(plain, 3));
+    EXPECT_EQ(marker(jumped, 1), marker(plain, 3));
     // The marker stands in the list's indent, its end a space before the text.
     const Box item = started.Ink({18, 0, kWidth - 1, 16});
     const Box mark = started.Ink({0, 0, 17, 16});
@@ -308,7 +324,8 @@ TEST_F(PageLayoutTest, FormControlsAreSizedAndShowWhatTheyHold) {
     // The default label of a submit button is wider than one of two letters.
     EXPECT_GT(Draw("<input type=\"submit\">").Colour(kGrey).Width(), 2 * 6 + 14);
     // A closed select is as wide as its chosen option, not its options in a row.
-    const Picture select = Draw("<select><option>あ</option><option selected>あいう</option><option>あいうえおか</option></select>");
+    const Picture select =
+        Draw("<select><option>あ</option><option selected>あいう</option><option>あいうえおか</option></select>");
     const Picture one = Draw("<select><option>あいう</option></select>");
     EXPECT_EQ(select.Colour(kGrey).Width(), one.Colour(kGrey).Width());
     EXPECT_LT(select.Colour(kGrey).Width(), 6 * 12);
