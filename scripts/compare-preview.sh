@@ -5,7 +5,7 @@
 # into BUILD/compare-preview/ each page's pictures side by side
 # (NAME-pair.png), the element boxes measured in both (geometry.txt) and a
 # page that shows them (index.html). Not part of the test command: it
-# installs Debian's chromium (and python3-pil, which measures the
+# installs Debian's chromium and chromium-l10n (and python3-pil, which measures the
 # pictures) when they are missing.
 #   scripts/compare-preview.sh [BUILD]     (default build/, after scripts/build.sh normal)
 set -euo pipefail
@@ -18,6 +18,8 @@ toruca="$build/toruca"
 py=/usr/bin/python3
 need=()
 command -v chromium > /dev/null || need+=(chromium)
+# Its Japanese, for the default labels of form buttons.
+[ -f /usr/lib/chromium/locales/ja.pak ] || need+=(chromium-l10n)
 "$py" -c 'import PIL' 2> /dev/null || need+=(python3-pil)
 dpkg-query -W -f='${Status}' fonts-ipafont-gothic 2> /dev/null | grep -q "install ok installed" || need+=(fonts-ipafont-gothic)
 if [ "${#need[@]}" -gt 0 ]; then

@@ -23,9 +23,12 @@ from PIL import Image
 
 IMAGES = {"red.png": (40, 30, "#ff0000"), "green.png": (30, 20, "#00c000"), "blue.png": (20, 30, "#0000ff"),
           "orange.png": (20, 30, "#ff8000"), "yellow.png": (24, 16, "#ffff00")}
-# The preview's frames: form controls and tables (#808080), the light side
-# of a sunken rule (#c0c0c0), a missing image's dashes (#a0a0a0).
-FRAMES = {(0x80, 0x80, 0x80), (0xC0, 0xC0, 0xC0), (0xA0, 0xA0, 0xA0)}
+
+
+def frame(p):
+    """The preview's frames: form controls and tables #808080, a sunken
+    rule's light side #c0c0c0, a missing image's dashes #a0a0a0."""
+    return p[0] == p[1] == p[2] and p[0] in (0x80, 0xA0, 0xC0)
 SKIPPED = {"br", "hr", "table", "td", "th", "img", "input", "select", "textarea", "button", "option", "center", "font"}
 PROBE_SCRIPT = """<script>
 window.addEventListener('load', function () {
@@ -37,7 +40,12 @@ window.addEventListener('load', function () {
   var out = document.createElement('pre');
   out.id = 'probe-out';
   out.style.display = 'none';
-  var bottom = Math.ceil(document.body.getBoundingClientRect().bottom) + 2;
+  // The last box's bottom: the body of a page in quirks mode fills the window.
+  var bottom = 0;
+  document.body.querySelectorAll('*').forEach(function (e) {
+    bottom = Math.max(bottom, Math.ceil(e.getBoundingClientRect().bottom));
+  });
+  bottom += 2;
   out.textContent = JSON.stringify({height: bottom, probes: probes});
   document.body.appendChild(out);
 });
@@ -111,8 +119,73 @@ def find(picture, area, match):
 
 
 def near(colour):
+    """Pixels of `colour` laid on white at half strength or more, as the
+    edges of text are."""
     want = rgb(colour)
-    return lambda p: all(abs(a - b) <= 16 for a, b in zip(p, want))
+
+    def match(p):
+        shares = []
+        for have, full in zip(p, want):
+            if full > 250:
+                if have < 230:
+                    return False
+                continue
+            shares.append((255 - have) / (255 - full))
+        return bool(shares) and min(shares) >= 0.5 and max(shares) - min(shares) <= 0.3
+
+    return match
+
+
+def components(picture, area, match, reach):  # noqa: C901 (one flood fill)
+    """The boxes of the groups of pixels in `area` that match, each pixel
+    within `reach` of another of its group (4 makes a dashed frame one)."""
+    px = picture.load()
+    left, top, right, bottom = max(0, area[0]), max(0, area[1]), min(picture.width, area[2]), min(picture.height, area[3])
+    seen, boxes = set(), []
+    for y in range(top, bottom):
+        for x in range(left, right):
+            if (x, y) in seen or not match(px[x, y][:3]):
+                continue
+            stack, xs, ys = [(x, y)], [], []
+            seen.add((x, y))
+            while stack:
+                cx, cy = stack.pop()
+                xs.append(cx)
+                ys.append(cy)
+                for nx, ny in ((cx + dx, cy + dy) for dx in range(-reach, reach + 1) for dy in range(-reach, reach + 1)):
+                    if left <= nx < right and top <= ny < bottom and (nx, ny) not in seen and match(px[nx, ny][:3]):
+                        seen.add((nx, ny))
+                        stack.append((nx, ny))
+            boxes.append((min(xs), min(ys), max(xs) - min(xs) + 1, max(ys) - min(ys) + 1))
+    return boxes
+
+
+def traced(picture, near_corner, area, least):
+    """The framed rectangle whose top left corner is nearest `near_corner`
+    in `area`: its top edge followed right, then down its left edge to the
+    first row the frame spans again (frames may touch one another)."""
+    px = picture.load()
+
+    def at(x, y):
+        return 0 <= x < picture.width and 0 <= y < picture.height and frame(px[x, y][:3])
+
+    corners = [(x, y) for y in range(max(0, area[1]), min(picture.height, area[3]))
+               for x in range(max(0, area[0]), min(picture.width, area[2]))
+               if at(x, y) and at(x + 1, y) and at(x, y + 1) and not at(x - 1, y)]
+    for x, y in sorted(corners, key=lambda c: abs(c[0] - near_corner[0]) + abs(c[1] - near_corner[1])):
+        w = 1
+        while at(x + w, y):
+            w += 1
+        h = 2
+        while at(x, y + h - 1) and not all(at(x + i, y + h - 1) for i in range(w)):
+            h += 1
+        if w >= 4 and h >= least and at(x, y + h - 1):
+            return (x, y, w, h)
+    return None
+
+
+def off(a, b):
+    return max(abs(p - q) for p, q in zip(a, b))
 
 
 def measure(out, name):
@@ -122,13 +195,19 @@ def measure(out, name):
     for probe, tag, x, y, w, h in probes_of(os.path.join(out, name + ".dom.html"))["probes"]:
         x, y, w, h = round(x), round(y), round(w), round(h)
         if probe == "box":
+            # The frame nearest to Chromium's box among those about it.
             theirs = (x, y, w, h)
-            mine = find(ours, (x - 8, y - 8, x + w + 8, y + h + 8), lambda p: p in FRAMES)
+            area = (x - 20, y - 12, x + w + 20, y + h + 12)
+            mine = None if tag == "img" else traced(ours, (x, y), area, 2 if tag == "hr" else 4)
+            if not mine:  # a dashed frame, a round one
+                shaded = frame if tag == "img" else (lambda p: p[0] == p[1] == p[2] and 0x40 <= p[0] <= 0xE0)
+                frames = components(ours, area, shaded, 4 if tag == "img" else 1)
+                mine = min(frames, key=lambda box: off(box, theirs)) if frames else None
         else:
             area = (x - 40, y - 40, x + w + 40, y + h + 40)
             theirs = find(chromium, area, near(probe))
             mine = find(ours, area, near(probe))
-        delta = max(abs(a - b) for a, b in zip(mine, theirs)) if mine and theirs else None
+        delta = off(mine, theirs) if mine and theirs else None
         rows.append((name, tag, probe, theirs, mine, delta))
     return rows
 
