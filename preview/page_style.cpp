@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <map>
 
 // The handset's stylesheet (handset.css), embedded at build time.
 extern const char toruca_handset_css[];
@@ -167,6 +168,78 @@ std::string ListStyle(const ElementAttributes& element) {
     return style;
 }
 
+std::string ColourAttribute(const ElementAttributes& element, const char* name) {
+    const char* value = element.attribute(name);
+    return value ? CssColour(value) : std::string();
+}
+
+using CardImage = std::function<bool(const std::string&)>;
+using TagStyle = std::string (*)(const ElementAttributes&, AttributeScope&, const CardImage&);
+
+std::string BodyStyle(const ElementAttributes& element, AttributeScope& scope, const CardImage&) {
+    std::string style;
+    Add(style, "background-color", ColourAttribute(element, "bgcolor"));
+    Add(style, "color", ColourAttribute(element, "text"));
+    Add(style, "background-image", CssUrl(element.attribute("background")));
+    if (element.attribute("link")) scope.linkColour = CssColour(element.attribute("link"));
+    return style;
+}
+
+std::string FontStyle(const ElementAttributes& element, AttributeScope& scope, const CardImage&) {
+    std::string style;
+    Add(style, "color", ColourAttribute(element, "color"));
+    if (const int px = FontSizePixels(element.attribute("size"), scope.baseFont); px > 0)
+        Add(style, "font-size", Px(px));
+    return style;
+}
+
+std::string BaseFontStyle(const ElementAttributes& element, AttributeScope& scope, const CardImage&) {
+    if (const int size = Pixels(element.attribute("size")); size > 0) scope.baseFont = std::min(size, 7);
+    return "";
+}
+
+std::string LinkStyle(const ElementAttributes& element, AttributeScope& scope, const CardImage&) {
+    if (!element.attribute("href")) return "";
+    scope.linkFrame = scope.linkColour.empty() ? kLinkBlue : scope.linkColour;
+    std::string style;
+    Add(style, "color", scope.linkColour);
+    return style;
+}
+
+std::string SizedStyle(const ElementAttributes& element, AttributeScope&, const CardImage&) {
+    std::string style;
+    Add(style, "width", CssLength(element.attribute("width")));
+    Add(style, "height", CssLength(element.attribute("height")));
+    return style;
+}
+
+std::string BreakStyle(const ElementAttributes& element, AttributeScope&, const CardImage&) {
+    const std::string clear = AttributeLower(element, "clear");
+    if (clear == "left" || clear == "right") return "clear:" + clear + ";";
+    if (clear == "all" || clear == "both") return "clear:both;";
+    return "";
+}
+
+// What each tag's own attributes say (the colours and alignment that
+// several tags share are added by PresentationalStyle).
+const std::map<std::string, TagStyle, std::less<>> kTagStyles{
+    {"body", BodyStyle},
+    {"font", FontStyle},
+    {"basefont", BaseFontStyle},
+    {"a", LinkStyle},
+    {"object", SizedStyle},
+    {"embed", SizedStyle},
+    {"br", BreakStyle},
+    {"hr", [](const ElementAttributes& e, AttributeScope&, const CardImage&) { return RuleStyle(e); }},
+    {"img", [](const ElementAttributes& e, AttributeScope& s, const CardImage& c) { return ImageStyle(e, s, c); }},
+    {"ol", [](const ElementAttributes& e, AttributeScope&, const CardImage&) { return ListStyle(e); }},
+    {"ul", [](const ElementAttributes& e, AttributeScope&, const CardImage&) { return ListStyle(e); }},
+    {"li", [](const ElementAttributes& e, AttributeScope&, const CardImage&) { return ListStyle(e); }},
+    {"table", [](const ElementAttributes& e, AttributeScope& s, const CardImage&) { return TableStyle(e, s); }},
+    {"td", [](const ElementAttributes& e, AttributeScope& s, const CardImage&) { return CellStyle(e, s); }},
+    {"th", [](const ElementAttributes& e, AttributeScope& s, const CardImage&) { return CellStyle(e, s); }},
+};
+
 }  // namespace
 
 std::string HandsetStylesheet() { return std::string(toruca_handset_css, toruca_handset_css_size); }
@@ -195,45 +268,11 @@ int FontSizePixels(const char* value, int baseFont) {
 std::string PresentationalStyle(const ElementAttributes& element, AttributeScope& scope,
                                 const std::function<bool(const std::string&)>& cardImage) {
     const std::string& tag = element.tag;
-    auto colour = [&](const char* name) {
-        const char* value = element.attribute(name);
-        return value ? CssColour(value) : std::string();
-    };
     std::string style = ControlStyle(element);
-    if (tag == "body") {
-        Add(style, "background-color", colour("bgcolor"));
-        Add(style, "color", colour("text"));
-        Add(style, "background-image", CssUrl(element.attribute("background")));
-        if (element.attribute("link")) scope.linkColour = CssColour(element.attribute("link"));
-    } else if (tag == "font") {
-        Add(style, "color", colour("color"));
-        if (const int px = FontSizePixels(element.attribute("size"), scope.baseFont); px > 0)
-            Add(style, "font-size", Px(px));
-    } else if (tag == "basefont") {
-        if (const int size = Pixels(element.attribute("size")); size > 0) scope.baseFont = std::min(size, 7);
-    } else if (tag == "hr") {
-        style += RuleStyle(element);
-    } else if (tag == "a") {
-        if (element.attribute("href")) {
-            Add(style, "color", scope.linkColour);
-            scope.linkFrame = scope.linkColour.empty() ? kLinkBlue : scope.linkColour;
-        }
-    } else if (tag == "object" || tag == "embed") {
-        Add(style, "width", CssLength(element.attribute("width")));
-        Add(style, "height", CssLength(element.attribute("height")));
-    } else if (tag == "img") {
-        style += ImageStyle(element, scope, cardImage);
-    } else if (tag == "br") {
-        const std::string clear = AttributeLower(element, "clear");
-        if (clear == "left" || clear == "right") Add(style, "clear", clear);
-        else if (clear == "all" || clear == "both") Add(style, "clear", "both");
-    } else if (tag == "ol" || tag == "ul" || tag == "li") {
-        style += ListStyle(element);
-    }
-    if (tag == "table") style += TableStyle(element, scope);
-    if (tag == "td" || tag == "th") style += CellStyle(element, scope);
+    const auto handler = kTagStyles.find(tag);
+    if (handler != kTagStyles.end()) style += handler->second(element, scope, cardImage);
     if (tag == "marquee" || tag == "table" || tag == "tr" || tag == "td" || tag == "th")
-        Add(style, "background-color", colour("bgcolor"));
+        Add(style, "background-color", ColourAttribute(element, "bgcolor"));
     if (tag == "center") scope.blockAlign = "center";
     if (tag == "p" || tag == "div" || tag == "td" || tag == "th" || IsHeading(tag)) {
         const std::string a = AttributeLower(element, "align");

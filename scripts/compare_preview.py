@@ -212,6 +212,15 @@ def measure(out, name):
     return rows
 
 
+def cut_chromium(out, name):
+    """Chromium's picture cut to the taller of the two drawings."""
+    ours = Image.open(os.path.join(out, name + "-toruca.png"))
+    tall = max(probes_of(os.path.join(out, name + ".dom.html"))["height"], ours.height)
+    path = os.path.join(out, name + "-chromium.png")
+    picture = Image.open(path)
+    picture.crop((0, 0, picture.width, min(tall, picture.height))).save(path)
+
+
 def pair(out, name):
     ours = Image.open(os.path.join(out, name + "-toruca.png")).convert("RGB")
     chromium = Image.open(os.path.join(out, name + "-chromium.png")).convert("RGB")
@@ -228,6 +237,7 @@ def report(out):
     body = ["<h1>toruca preview --page (left) and headless Chromium (right), 240 pixels</h1>"]
     worst = 0
     for name in names:
+        cut_chromium(out, name)
         pair(out, name)
         rows = measure(out, name)
         body.append("<h2>%s</h2><img src=\"%s-pair.png\"><table border=1 cellpadding=3>" % (name, name))
