@@ -263,6 +263,16 @@ bool IsTag(const litehtml::element::ptr& element, std::string_view name) {
     return tag && name == tag;
 }
 
+// A whole-number attribute into `number`, kept within a million either
+// way; `number` is left as it was for an attribute that is absent or no
+// number.
+void NumberAttribute(const char* value, long& number) {
+    if (!value) return;
+    char* end = nullptr;
+    const long read = std::strtol(value, &end, 10);
+    if (end != value) number = std::clamp(read, -1000000L, 1000000L);
+}
+
 // litehtml numbers an item by the `li` elements before it, counted from
 // the list's `start`: an item's `value` is met by starting the list there
 // (the first item) or by hidden items before it (a later one that counts
@@ -276,14 +286,14 @@ void HonourItemValues(const litehtml::element::ptr& list) {
         valued = valued || (IsTag(children.back(), "li") && children.back()->get_attr("value"));
     }
     if (!valued) return;
-    const char* start = list->get_attr("start");
-    long next = start ? std::strtol(start, nullptr, 10) : 1;
+    long next = 1;
+    NumberAttribute(list->get_attr("start"), next);
     bool first = true;
     for (const litehtml::element::ptr& child : children) list->removeChild(child);
     for (const litehtml::element::ptr& child : children) {
         if (IsTag(child, "li")) {
-            const char* value = child->get_attr("value");
-            const long wanted = value ? std::strtol(value, nullptr, 10) : next;
+            long wanted = next;
+            NumberAttribute(child->get_attr("value"), wanted);
             if (first && wanted != next) {
                 list->set_attr("start", std::to_string(wanted).c_str());
                 next = wanted;

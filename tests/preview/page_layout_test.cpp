@@ -269,6 +269,7 @@ TEST_F(PageLayoutTest, ListsTakeTheirTypeStartAndIndent) {
     EXPECT_EQ(marker(valued, 0), marker(decimal, 0));
     EXPECT_EQ(marker(valued, 1), marker(plain, 3));
     EXPECT_EQ(marker(jumped, 1), marker(plain, 3));
+    EXPECT_EQ(marker(Draw("<ol><li value=\"x\">x</li><li>x</li></ol>"), 1), marker(plain, 1));
     // The marker stands in the list's indent, its end a space before the text.
     const Box item = started.Ink({18, 0, kWidth - 1, 16});
     const Box mark = started.Ink({0, 0, 17, 16});
