@@ -6,8 +6,10 @@
 
 #include <glib.h>
 #include <litehtml.h>
+#include <el_text.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <string_view>
 #include <vector>
 
@@ -119,7 +121,8 @@ public:
                       bool /*root*/) override {
         const PageBorder sides[4] = {BorderOf(borders.top), BorderOf(borders.right), BorderOf(borders.bottom),
                                      BorderOf(borders.left)};
-        Clipped(hdc, [&](cairo_t* cr) { m_canvas.DrawBorders(cr, RectOf(draw_pos), sides); });
+        const int radius = borders.radius.top_left_x;
+        Clipped(hdc, [&](cairo_t* cr) { m_canvas.DrawBorders(cr, RectOf(draw_pos), sides, radius); });
     }
 
     void set_caption(const litehtml::tchar_t* /*caption*/) override {}
@@ -145,8 +148,8 @@ public:
         if (!m_clips.empty()) m_clips.pop_back();
     }
     void get_client_rect(litehtml::position& client) const override { client = {0, 0, m_width, m_height}; }
-    std::shared_ptr<litehtml::element> create_element(const litehtml::tchar_t* /*tag_name*/,
-                                                      const litehtml::string_map& /*attributes*/,
+    std::shared_ptr<litehtml::element> create_element(const litehtml::tchar_t* tag_name,
+                                                      const litehtml::string_map& attributes,
                                                       const std::shared_ptr<litehtml::document>& doc) override {
         // The first element made is the time to add the page rules ahead of
         // the page's own stylesheets, which are read after the elements.
@@ -154,7 +157,7 @@ public:
             doc->add_stylesheet(m_pageRules.c_str(), "", "");
             m_pageRules.clear();
         }
-        return nullptr;  // litehtml's own elements for every tag
+        return doc ? DrawnInPlace(tag_name, attributes, doc) : nullptr;
     }
     void get_media_features(litehtml::media_features& media) const override {
         media.type = litehtml::media_type_handheld;
@@ -177,6 +180,32 @@ public:
     }
 
 private:
+    // An element litehtml would draw empty, made a box that holds the text
+    // it shows: a form control, or an image the card lacks with its alt
+    // text in the frame. Null for litehtml's own elements.
+    litehtml::element::ptr DrawnInPlace(const char* tag, const litehtml::string_map& attributes,
+                                        const std::shared_ptr<litehtml::document>& doc) {
+        const ElementAttributes element{tag ? tag : "", [&](const char* name) -> const char* {
+                                            const auto found = attributes.find(name);
+                                            return found == attributes.end() ? nullptr : found->second.c_str();
+                                        }};
+        std::string text;
+        if (IsDrawnInput(element)) {
+            text = ControlText(element);
+        } else if (element.tag == "img") {
+            const char* src = element.attribute("src");
+            int w = 0, h = 0;
+            if (src && m_canvas.ImageSize(src, w, h)) return nullptr;
+            const char* alt = element.attribute("alt");
+            text = alt ? alt : "";
+        } else {
+            return nullptr;
+        }
+        auto box = std::make_shared<litehtml::html_tag>(doc);
+        if (!text.empty()) box->appendChild(std::make_shared<litehtml::el_text>(text.c_str(), doc));
+        return box;
+    }
+
     // Draws with the clips litehtml has set (overflow: hidden) in force.
     template <typename Draw>
     void Clipped(litehtml::uint_ptr hdc, Draw draw) {
@@ -196,26 +225,127 @@ private:
     std::vector<PageRect> m_clips;
 };
 
+// The option a closed `select` shows: the first one selected, or else its
+// first; null when it has none.
+litehtml::element::ptr ShownOption(const litehtml::element::ptr& select) {
+    litehtml::element::ptr first;
+    for (std::size_t i = 0; i < select->get_children_count(); ++i) {
+        const litehtml::element::ptr child = select->get_child(static_cast<int>(i));
+        const char* tag = child->get_tagName();
+        litehtml::element::ptr found;
+        if (tag && std::string_view(tag) == "optgroup") found = ShownOption(child);
+        else if (tag && std::string_view(tag) == "option") found = child;
+        if (!found) continue;
+        if (found->get_attr("selected")) return found;
+        if (!first) first = found;
+    }
+    return first;
+}
+
+// A closed `select`: its shown option in view (the stylesheet hides them
+// all) and the mark that it opens.
+void CloseSelect(const litehtml::element::ptr& select) {
+    if (const litehtml::element::ptr shown = ShownOption(select)) {
+        shown->add_style("display:inline;", "");
+        shown->parse_styles(true);
+    }
+    const litehtml::document::ptr doc = select->get_document();
+    auto mark = std::make_shared<litehtml::html_tag>(doc);
+    mark->set_tagName("span");
+    mark->add_style("font-size:8px;margin-left:4px;", "");
+    mark->appendChild(std::make_shared<litehtml::el_text>("\u25BC", doc));
+    select->appendChild(mark);
+    mark->parse_styles();
+}
+
+bool IsTag(const litehtml::element::ptr& element, std::string_view name) {
+    const char* tag = element->get_tagName();
+    return tag && name == tag;
+}
+
+// A whole-number attribute into `number`, kept within a million either
+// way; `number` is left as it was for an attribute that is absent or no
+// number.
+void NumberAttribute(const char* value, long& number) {
+    if (!value) return;
+    char* end = nullptr;
+    const long read = std::strtol(value, &end, 10);
+    if (end != value) number = std::clamp(read, -1000000L, 1000000L);
+}
+
+// litehtml numbers an item by the `li` elements before it, counted from
+// the list's `start`: an item's `value` is met by starting the list there
+// (the first item) or by hidden items before it (a later one that counts
+// on; one that counts back, or jumps further than kMaxItemGap, is left).
+void HonourItemValues(const litehtml::element::ptr& list) {
+    constexpr int kMaxItemGap = 100;
+    std::vector<litehtml::element::ptr> children;
+    bool valued = false;
+    for (std::size_t i = 0; i < list->get_children_count(); ++i) {
+        children.push_back(list->get_child(static_cast<int>(i)));
+        valued = valued || (IsTag(children.back(), "li") && children.back()->get_attr("value"));
+    }
+    if (!valued) return;
+    long next = 1;
+    NumberAttribute(list->get_attr("start"), next);
+    bool first = true;
+    for (const litehtml::element::ptr& child : children) list->removeChild(child);
+    for (const litehtml::element::ptr& child : children) {
+        if (IsTag(child, "li")) {
+            long wanted = next;
+            NumberAttribute(child->get_attr("value"), wanted);
+            if (first && wanted != next) {
+                list->set_attr("start", std::to_string(wanted).c_str());
+                next = wanted;
+            }
+            for (; wanted > next && wanted - next <= kMaxItemGap; ++next) {
+                auto hidden = std::make_shared<litehtml::html_tag>(list->get_document());
+                hidden->set_tagName("li");
+                hidden->add_style("display:none;", "");
+                list->appendChild(hidden);
+                hidden->parse_styles();
+            }
+            ++next;  // past the number this item shows
+            first = false;
+        }
+        list->appendChild(child);
+    }
+}
+
+// Whether `style` sets a property the element's descendants inherit and
+// read when their styles are parsed, so that they must be parsed anew.
+bool Inherited(const std::string& style) {
+    for (const char* property : {"font-size:", "list-style-type:", "white-space:"})
+        if (style.find(property) != std::string::npos) return true;
+    return false;
+}
+
 // Adds to each element the style its presentational attributes stand for;
-// `link` is the link colour of the body around it.
-void ApplyAttributes(const litehtml::element::ptr& element, std::string link, PageCanvas& canvas) {
+// `scope` is what the elements around and before it hand down. `reparse`:
+// an ancestor's new style is one the element inherits.
+void ApplyAttributes(const litehtml::element::ptr& element, AttributeScope& scope, bool reparse, PageCanvas& canvas) {
+    AttributeScope inner = scope;
     const char* tag = element->get_tagName();
     if (tag && *tag) {
         ElementAttributes attributes{tag, [&](const char* name) { return element->get_attr(name); }};
-        if (attributes.tag == "body" && element->get_attr("link")) link = CssColour(element->get_attr("link"));
-        const std::string style = PresentationalStyle(attributes, link, [&](const std::string& src) {
+        if (attributes.tag == "select") CloseSelect(element);
+        if (attributes.tag == "ol") HonourItemValues(element);
+        const std::string style = PresentationalStyle(attributes, inner, [&](const std::string& src) {
             int w = 0, h = 0;
             return canvas.ImageSize(src, w, h);
         });
         // Styles are read once when the page is parsed: an element given
         // more reads its own anew (its text reads colours as it draws).
-        if (!style.empty()) {
-            element->add_style(style, "");
-            element->parse_styles(true);
-        }
+        if (!style.empty()) element->add_style(style, "");
+        reparse = reparse || Inherited(style);
+        if (!style.empty() || reparse || attributes.tag == "select") element->parse_styles(true);
+    } else if (reparse) {
+        element->parse_styles(true);  // text, which takes its font from its element
     }
     for (std::size_t i = 0; i < element->get_children_count(); ++i)
-        ApplyAttributes(element->get_child(static_cast<int>(i)), link, canvas);
+        ApplyAttributes(element->get_child(static_cast<int>(i)), inner, reparse, canvas);
+    // A basefont holds for the text after it, wherever that is.
+    scope.baseFont = inner.baseFont;
 }
 
 int TableDepthOf(const litehtml::element::ptr& element) {
@@ -245,7 +375,10 @@ HtmlPage::HtmlPage(const std::string& html, const std::string& stylesheet, PageC
     : m_impl(std::make_unique<Impl>(canvas, width, screenHeight, stylesheet)) {
     m_impl->layoutWidth = width;
     m_impl->document = litehtml::document::createFromUTF8(html.c_str(), &m_impl->container, &m_impl->context);
-    if (const litehtml::element::ptr root = m_impl->document->root()) ApplyAttributes(root, "", canvas);
+    if (const litehtml::element::ptr root = m_impl->document->root()) {
+        AttributeScope scope;
+        ApplyAttributes(root, scope, false, canvas);
+    }
 }
 
 HtmlPage::~HtmlPage() = default;

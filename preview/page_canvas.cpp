@@ -263,8 +263,27 @@ void PageCanvas::DrawBackground(cairo_t* cr, const PageBackground& bg) {
     cairo_restore(cr);
 }
 
-void PageCanvas::DrawBorders(cairo_t* cr, const PageRect& box, const PageBorder (&sides)[4]) {
+void PageCanvas::DrawBorders(cairo_t* cr, const PageRect& box, const PageBorder (&sides)[4], int radius) {
     const PageBorder &top = sides[0], &right = sides[1], &bottom = sides[2], &left = sides[3];
+    if (radius > 0 && top.width > 0 && top.line != PageLine::none) {
+        // A round box (a radio button): one line along the middle of its edge.
+        const double inset = top.width / 2.0;
+        const double r = std::min({double(radius), box.width / 2.0 - inset, box.height / 2.0 - inset});
+        const double x0 = box.x + inset, y0 = box.y + inset;
+        const double x1 = box.x + box.width - inset, y1 = box.y + box.height - inset;
+        cairo_save(cr);
+        cairo_new_path(cr);
+        cairo_arc(cr, x1 - r, y0 + r, r, -G_PI / 2, 0);
+        cairo_arc(cr, x1 - r, y1 - r, r, 0, G_PI / 2);
+        cairo_arc(cr, x0 + r, y1 - r, r, G_PI / 2, G_PI);
+        cairo_arc(cr, x0 + r, y0 + r, r, G_PI, 3 * G_PI / 2);
+        cairo_close_path(cr);
+        SetColour(cr, top.colour);
+        cairo_set_line_width(cr, top.width);
+        cairo_stroke(cr);
+        cairo_restore(cr);
+        return;
+    }
     // Each side as the line along its middle.
     struct Line {
         const PageBorder& border;
@@ -295,8 +314,11 @@ void PageCanvas::DrawBorders(cairo_t* cr, const PageRect& box, const PageBorder 
 
 void PageCanvas::DrawMarker(cairo_t* cr, PageMarker marker, const PageRect& box, PageColour colour) {
     SetColour(cr, colour);
+    cairo_new_path(cr);  // nothing drawn before joins the mark
     const double cx = box.x + box.width / 2.0, cy = box.y + box.height / 2.0;
-    const double r = std::max(1.5, std::min(box.width, box.height) / 2.0 - 0.5);
+    // At least the size a browser gives the marks at a 12-pixel text, so
+    // that a circle shows as one.
+    const double r = std::max(2.5, std::min(box.width, box.height) / 2.0 - 0.5);
     switch (marker) {
         case PageMarker::disc:
             cairo_arc(cr, cx, cy, r, 0, 2 * G_PI);

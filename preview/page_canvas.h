@@ -76,8 +76,9 @@ public:
     // the card holds no image of that id or it is no image gdk-pixbuf reads.
     bool ImageSize(const std::string& src, int& width, int& height);
     void DrawBackground(cairo_t* cr, const PageBackground& background);
-    // The four sides of `box`: top, right, bottom, left.
-    void DrawBorders(cairo_t* cr, const PageRect& box, const PageBorder (&sides)[4]);
+    // The four sides of `box`: top, right, bottom, left. With a corner
+    // `radius`, the box is drawn round in the top side's line.
+    void DrawBorders(cairo_t* cr, const PageRect& box, const PageBorder (&sides)[4], int radius = 0);
     void DrawMarker(cairo_t* cr, PageMarker marker, const PageRect& box, PageColour colour);
 
 private:
