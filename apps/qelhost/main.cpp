@@ -96,16 +96,17 @@ const char kUsage[] =
     "  -h, --help        show this text\n"
     "  -V, --version     show the version\n"
     "\n"
-    "Without a script the dialogs are shown in windows when a display and the GUI\n"
-    "back end are there; otherwise each is accepted as shown, with a notice on\n"
-    "standard error. Message boxes without windows are printed to standard error\n"
-    "as 'qelhost: message: TEXT'. On success qelhost prints the file it wrote\n"
-    "('qelhost: wrote PATH'); after a failure, one line on standard error says\n"
-    "why ('qelhost: why: REASON'). In windows, when no editor was started on the\n"
-    "written file, a message box shows its path and offers to open its folder.\n"
+    "Without a script the dialogs are shown in windows when a display is set (exit\n"
+    "status 2 when they cannot be: no window back end, or the display does not\n"
+    "open); without a display each is accepted with its initial values, with a\n"
+    "notice on standard error. Message boxes without windows are printed to\n"
+    "standard error as 'qelhost: message: TEXT'. On success qelhost prints the file\n"
+    "it wrote ('qelhost: wrote PATH'); after a failure, one line on standard error\n"
+    "says why ('qelhost: why: REASON'). In windows, when no editor was started on\n"
+    "the written file, a message box shows its path and offers to open its folder.\n"
     "\n"
     "Exit status: 0 export succeeded (or the output method dialog was cancelled),\n"
-    "1 export failed, 2 usage error or module not loaded.\n";
+    "1 export failed, 2 usage error, module not loaded or windows not shown.\n";
 
 int UsageError(const std::string& what) {
     std::fprintf(stderr, "qelhost: %s (see qelhost --help)\n", what.c_str());
@@ -437,9 +438,37 @@ int CreateProject(CQelDeviceIF& device) {
     return 0;
 }
 
-// One export of `path` under qelhost's modal driver.
+// A display is set and no script given, so the user asked for windows:
+// when the framework could not show them, say why instead of accepting the
+// dialogs unseen. Returns false when the export must not run.
+bool WindowsAvailable() {
+    using qel::framework::GuiBackEnd;
+    const qel::framework::GuiBackEndState gui = qel::framework::LastGuiBackEndState();
+    switch (gui.state) {
+        case GuiBackEnd::notTried:
+        case GuiBackEnd::inUse: return true;
+        case GuiBackEnd::notBuilt:
+            std::fprintf(stderr,
+                         "qelhost: this qelhost was built without windows: give --script, or build with the window "
+                         "back end\n");
+            return false;
+        case GuiBackEnd::notLoaded:
+            std::fprintf(stderr, "qelhost: the window back end cannot be loaded: %s\n", gui.detail.c_str());
+            return false;
+        case GuiBackEnd::displayRefused:
+            std::fprintf(stderr, "qelhost: %s: give --script, or unset DISPLAY and WAYLAND_DISPLAY\n",
+                         gui.detail.c_str());
+            return false;
+    }
+    return true;
+}
+
+// One export of `path` under qelhost's modal driver; 2 when the windows it
+// needs cannot be shown.
 int RunExport(CQelDeviceIF& device, const Options& o, const std::string& path) {
-    HostDriver driver(AfxGetModalDriver(), o.formRadio);
+    CModalDriver& chosen = AfxGetModalDriver();
+    if (!WindowsAvailable()) return 2;
+    HostDriver driver(chosen, o.formRadio);
     CModalDriver* before = AfxSetModalDriver(&driver);
     // Without windows nobody changes the desktop's associations between now
     // and the editor's lookup at the end: the desktop is asked while the

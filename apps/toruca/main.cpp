@@ -132,7 +132,7 @@ public:
         o.sortId = m_sortId.Get();
         o.expires = m_expires.Get();
         o.lastModified = m_lm.Get();
-        o.version = m_version.Get();
+        o.version = CardVersion();
         o.category = m_category.Get();
         o.color = m_color.Get();
         o.dist = m_dist.Get();
@@ -180,15 +180,30 @@ private:
         m_lm.option = m_cmd->add_option("--lm", m_lm.value, "Last update: now, or YYMMDDhhmm")
                           ->check(kOneLine)
                           ->type_name("now|YYMMDDhhmm");
-        m_version.option =
-            m_cmd->add_option("--version", m_version.value, "ToruCa version: 1.0, 1.1, 2.0 or 2.1 (default)")
-                ->check(CLI::IsMember({"1.0", "1.1", "2.0", "2.1"}))
-                ->type_name("V");
+        m_version.option = m_cmd
+                               ->add_option("--card-version", m_version.value,
+                                            "The card's ToruCa version: 1.0, 1.1, 2.0 or 2.1 (default)")
+                               ->check(CLI::IsMember({"1.0", "1.1", "2.0", "2.1"}))
+                               ->type_name("V");
+        // The option's first spelling, which -V/--version (the program's
+        // version) made confusing: still taken, with a note, and not shown.
+        m_oldVersion.option = m_cmd->add_option("--version", m_oldVersion.value)
+                                  ->check(CLI::IsMember({"1.0", "1.1", "2.0", "2.1"}))
+                                  ->group("");
+    }
+
+    // --card-version, or the value of its first spelling.
+    std::optional<std::string> CardVersion() const {
+        if (const std::optional<std::string> old = m_oldVersion.Get()) {
+            std::fprintf(stderr, "toruca: note: make --version is now --card-version\n");
+            if (!m_version.Get()) return old;
+        }
+        return m_version.Get();
     }
 
     CLI::App* m_cmd = nullptr;
     MakeOptions m_options;
-    TextOption m_url, m_data1, m_data2, m_data3, m_ipId, m_sortId, m_expires, m_lm, m_version;
+    TextOption m_url, m_data1, m_data2, m_data3, m_ipId, m_sortId, m_expires, m_lm, m_version, m_oldVersion;
     NumberOption m_category, m_color, m_dist;
 };
 
@@ -278,14 +293,25 @@ private:
     int m_previewWidth = kHandsetWidth;
 };
 
+// The options toruca takes before a command.
+bool IsProgramOption(const char* arg) {
+    for (const char* name : {"-h", "--help", "-V", "--version"})
+        if (std::strcmp(arg, name) == 0) return true;
+    return false;
+}
+
 // The first argument that is no option names the command: one that names
-// none is an error of its own (the parser would only call it unexpected).
+// none is an error of its own, as is an option before it that toruca does
+// not take (the parser would only call them unexpected, or ask for a
+// command).
 std::optional<int> UnknownCommand(const CLI::App& app, int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
         if (arg[0] == '-' && arg[1] != '\0') {
             if (std::strcmp(arg, "--") == 0) break;
-            continue;
+            if (IsProgramOption(arg)) continue;
+            std::fprintf(stderr, "toruca: unknown option '%s' (see toruca --help)\n", arg);
+            return 2;
         }
         for (const CLI::App* command : app.get_subcommands({}))
             if (command->check_name(arg)) return std::nullopt;

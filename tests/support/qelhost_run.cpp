@@ -151,7 +151,8 @@ bool Collect(int outFd, int errFd, QelhostRun& run, std::chrono::steady_clock::t
 
 QelhostRun RunQelhost(const std::vector<std::string>& args, const QelhostOptions& options) {
     QelhostRun run;
-    std::vector<std::string> argStore{QEL_QELHOST_PATH};
+    std::vector<std::string> argStore{options.program.empty() ? std::string(QEL_QELHOST_PATH)
+                                                              : options.program.string()};
     argStore.insert(argStore.end(), args.begin(), args.end());
     std::vector<std::string> envStore = ChildEnvironment(options);
     const std::vector<char*> argv = Pointers(argStore), envp = Pointers(envStore);

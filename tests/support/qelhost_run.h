@@ -32,6 +32,8 @@ struct QelhostOptions {
     // RLIMIT_FSIZE in bytes for qelhost (SIGXFSZ ignored, so a write past it
     // fails with EFBIG instead of ending the process); none when empty.
     std::optional<unsigned long long> fileSizeLimit;
+    // The qelhost to run; the build's (QEL_QELHOST_PATH) when empty.
+    std::filesystem::path program;
     // The working folder qelhost starts in; the test's own when empty.
     std::filesystem::path workingFolder;
     std::chrono::seconds timeout{60};
