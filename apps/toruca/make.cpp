@@ -111,6 +111,14 @@ void WarnOfMissingImages(const CQelTpjFile& card, const std::string& page) {
     }
 }
 
+// One line on standard error for each handset limit the card exceeds, as
+// qelhost says it of the card it wrote; the card is written all the same.
+void WarnOfHandsetLimits(CQelTpjFile& card, std::uint64_t fileBytes, const std::string& shown) {
+    for (const qel::toruca::Verdict& v : qel::toruca::Judge(Measure(card, fileBytes)))
+        if (v.exceeded)
+            std::fprintf(stderr, "toruca: warning: %s: %s\n", shown.c_str(), qel::toruca::Describe(v).c_str());
+}
+
 }  // namespace
 
 int RunMake(const MakeOptions& o) {
@@ -138,7 +146,8 @@ int RunMake(const MakeOptions& o) {
     } catch (const std::exception&) {
         throw Failure(o.page + ": an image of the page cannot be read");
     }
-    WriteOutput(o.out, form.defaultName, bytes);
+    const std::string written = WriteOutput(o.out, form.defaultName, bytes);
+    WarnOfHandsetLimits(card, bytes.size(), written.empty() ? "-" : written);
     return 0;
 }
 
