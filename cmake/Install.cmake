@@ -66,6 +66,14 @@ add_custom_command(OUTPUT ${QEL_CHANGELOG_GZ}
 add_custom_target(qel_changelog ALL DEPENDS ${QEL_CHANGELOG_GZ})
 install(FILES ${QEL_CHANGELOG_GZ} DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
+# The programs' messages in other languages (po/).
+foreach(catalogue IN LISTS QEL_MESSAGE_CATALOGUES)
+  get_filename_component(folder ${catalogue} DIRECTORY)
+  get_filename_component(folder ${folder} DIRECTORY)
+  get_filename_component(lang ${folder} NAME)
+  install(FILES ${catalogue} DESTINATION ${CMAKE_INSTALL_LOCALEDIR}/${lang}/LC_MESSAGES)
+endforeach()
+
 # Manual pages, written by hand in scdoc (apps/*/NAME.1.scd) and made into
 # roff pages here; the install test checks that every option of a program's
 # --help is in its page.
@@ -105,8 +113,11 @@ endif()
 if(NOT QEL_SCDOC)
   list(APPEND QEL_PACKAGE_LACKS "the manual pages (scdoc)")
 endif()
+if(NOT QEL_MESSAGE_CATALOGUES)
+  list(APPEND QEL_PACKAGE_LACKS "the Japanese messages (msgfmt, of gettext)")
+endif()
 set(QEL_INSTALL_CHECK "set(built_files\n")
-foreach(file IN LISTS QEL_CHANGELOG_GZ QEL_MAN_PAGES)
+foreach(file IN LISTS QEL_CHANGELOG_GZ QEL_MAN_PAGES QEL_MESSAGE_CATALOGUES)
   string(APPEND QEL_INSTALL_CHECK "  [[${file}]]\n")
 endforeach()
 foreach(target IN LISTS QEL_INSTALL_PROGRAMS QEL_INSTALL_LIBRARIES)

@@ -137,7 +137,7 @@ std::unique_ptr<CModalDriver> LoadGuiDriver() {
     // types when loaded, and cannot be unloaded safely afterwards.
     CModalDriver* driver = factory(QEL_MODAL_DRIVER_INTERFACE_VERSION);
     if (!driver) {
-        LastGuiState() = {GuiBackEnd::displayRefused, "the display " + DisplayName() + " cannot be opened"};
+        LastGuiState() = {GuiBackEnd::displayRefused, DisplayName()};
         return nullptr;
     }
     LastGuiState() = {GuiBackEnd::inUse, {}};

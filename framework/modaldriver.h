@@ -143,11 +143,11 @@ enum class GuiBackEnd {
     inUse,           // the back end's driver was chosen
     notBuilt,        // libqelfw_wx.so is not beside the framework library
     notLoaded,       // it is there but does not load (detail: the loader's text)
-    displayRefused,  // it loaded but cannot open the display
+    displayRefused,  // it loaded but cannot open the display (detail: "DISPLAY=:5")
 };
 struct GuiBackEndState {
     GuiBackEnd state = GuiBackEnd::notTried;
-    std::string detail;  // for the failures: one line, English, no prefix
+    std::string detail;  // for the failures, as the values above say
 };
 QEL_FW_API GuiBackEndState LastGuiBackEndState();
 

@@ -18,6 +18,7 @@
 
 #include "apps/toruca/card.h"
 #include "apps/toruca/commands.h"
+#include "host/messages.h"
 #include "toruca/category.h"
 
 #ifndef TORUCA_VERSION
@@ -195,7 +196,7 @@ private:
     // --card-version, or the value of its first spelling.
     std::optional<std::string> CardVersion() const {
         if (const std::optional<std::string> old = m_oldVersion.Get()) {
-            std::fprintf(stderr, "toruca: note: make --version is now --card-version\n");
+            std::fprintf(stderr, "%s\n", qel::host::Tr("toruca: note: make --version is now --card-version"));
             if (!m_version.Get()) return old;
         }
         return m_version.Get();
@@ -310,12 +311,14 @@ std::optional<int> UnknownCommand(const CLI::App& app, int argc, char** argv) {
         if (arg[0] == '-' && arg[1] != '\0') {
             if (std::strcmp(arg, "--") == 0) break;
             if (IsProgramOption(arg)) continue;
-            std::fprintf(stderr, "toruca: unknown option '%s' (see toruca --help)\n", arg);
+            std::fprintf(stderr, "%s\n",
+                         qel::host::TrFill("toruca: unknown option '%s' (see toruca --help)", {arg}).c_str());
             return 2;
         }
         for (const CLI::App* command : app.get_subcommands({}))
             if (command->check_name(arg)) return std::nullopt;
-        std::fprintf(stderr, "toruca: unknown command '%s' (see toruca --help)\n", arg);
+        std::fprintf(stderr, "%s\n",
+                     qel::host::TrFill("toruca: unknown command '%s' (see toruca --help)", {arg}).c_str());
         return 2;
     }
     return std::nullopt;
@@ -361,6 +364,7 @@ int Run(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
+    qel::host::OpenMessageCatalogue();
     // Whatever stops a command (Failure, or an error of the system or of a
     // library) ends it with one line on standard error and status 1.
     try {

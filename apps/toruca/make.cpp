@@ -13,6 +13,7 @@
 #include "dialogs/settings_check.h"
 #include "format/tpj_writer.h"
 #include "framework/codepage.h"
+#include "host/messages.h"
 #include "host/report.h"
 #include "html/html_import.h"
 #include "toruca/torucautil.h"
@@ -39,8 +40,11 @@ void SetTexts(CQelTpjFile& card, const MakeOptions& o) {
     if (o.version) card.SetVersion(ShiftJisText("--version", *o.version));
     if (o.url) {
         const std::u16string url = ShiftJisText("--url", *o.url);
-        if (const char16_t* refused = qel::dialogs::CheckUrl(url))
-            throw Failure("--url " + *o.url + ": " + Utf8(refused));
+        // The settings dialog's refusal, in the words of the program's
+        // messages (its own text is Japanese whatever the language).
+        if (qel::dialogs::CheckUrl(url))
+            throw Failure("--url " + *o.url + ": " +
+                          qel::host::Tr("a URL is half-width letters, digits and symbols starting with http://"));
         card.SetUrl(url);
     }
     if (o.data1) card.SetData1(ShiftJisText("--data1", *o.data1));

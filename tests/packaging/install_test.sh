@@ -200,14 +200,15 @@ else
               usr/share/icons/hicolor/scalable/apps/qeltoruca.svg
               usr/share/doc/qeltoruca/copyright usr/share/doc/qeltoruca/changelog.gz
               usr/share/doc/qeltoruca/examples/shop/index.html usr/share/doc/qeltoruca/examples/shop/detail.script
-              usr/share/doc/qeltoruca/examples/editor/editor.reg)
+              usr/share/doc/qeltoruca/examples/editor/editor.reg
+              usr/share/locale/ja/LC_MESSAGES/qeltoruca.mo)
     [ "$has_gui" = 1 ] && expected+=(usr/lib/qeltoruca/libqelfw_wx.so)
     [ "$has_toruca" = 1 ] && expected+=(usr/bin/toruca usr/share/man/man1/toruca.1.gz
                                          usr/share/bash-completion/completions/toruca)
     for f in "${expected[@]}"; do
         grep -qxF "$f" "$work/contents" || fail "the package lacks $f"
     done
-    stray=$(grep -Ev '^usr/(bin/[^/]+|lib/qeltoruca/[^/]+\.so|share/(man/man1|mime/packages|applications|icons/hicolor/scalable/apps|bash-completion/completions|lintian/overrides)/[^/]+|share/doc/qeltoruca/.+)$' \
+    stray=$(grep -Ev '^usr/(bin/[^/]+|lib/qeltoruca/[^/]+\.so|share/(locale/[a-z_]+/LC_MESSAGES|man/man1|mime/packages|applications|icons/hicolor/scalable/apps|bash-completion/completions|lintian/overrides)/[^/]+|share/doc/qeltoruca/.+)$' \
                 "$work/contents" || true)
     [ -z "$stray" ] || fail "files outside the package's folders: $stray"
 

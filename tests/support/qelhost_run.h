@@ -24,7 +24,8 @@ struct QelhostRun {
 
 struct QelhostOptions {
     // Variables set for qelhost on top of a cleaned environment: DISPLAY,
-    // WAYLAND_DISPLAY, the QELHOST_ variables and those given here are
+    // WAYLAND_DISPLAY, the QELHOST_ variables, the message language's
+    // (LC_ALL, LANGUAGE; LC_MESSAGES is C) and those given here are
     // removed first, so a run sees only what the test gives it. The XDG
     // data and config folders point at a folder that is not there unless
     // given here: the desktop has no default applications.

@@ -30,7 +30,8 @@ std::vector<std::string> Lines(const std::string& text) {
 std::vector<std::string> TorucaRun::OutLines() const { return Lines(out); }
 std::vector<std::string> TorucaRun::ErrLines() const { return Lines(err); }
 
-TorucaRun RunToruca(const std::filesystem::path& cwd, const std::vector<std::string>& args, const std::string& input) {
+TorucaRun RunToruca(const std::filesystem::path& cwd, const std::vector<std::string>& args, const std::string& input,
+                    const std::vector<std::pair<std::string, std::string>>& env) {
     TorucaRun run;
     char outName[] = "/tmp/toruca-test-out-XXXXXX";
     char errName[] = "/tmp/toruca-test-err-XXXXXX";
@@ -57,6 +58,10 @@ TorucaRun RunToruca(const std::filesystem::path& cwd, const std::vector<std::str
         ::unsetenv("QELHOST_TEMP_DIR");
         ::unsetenv("QELHOST_REGISTRY");
         ::unsetenv("QELHOST_SCRIPT");
+        ::unsetenv("LC_ALL");
+        ::unsetenv("LANGUAGE");
+        ::setenv("LC_MESSAGES", "C", 1);
+        for (const auto& [name, value] : env) ::setenv(name.c_str(), value.c_str(), 1);
         if (::chdir(cwd.c_str()) != 0) _exit(126);
         ::execv(argv[0], argv.data());
         _exit(127);

@@ -241,7 +241,7 @@ TEST_F(TorucaTest, ToolsReportWhatTheCardHolds) {
 TEST_F(TorucaTest, MakeRefusesValuesTheDialogRefusesOrShiftJisCannotHold) {
     const std::string page = (kShop / "index.html").string();
     ExpectFailure(Run({"make", page, "--url", "https://www.example.com/"}),
-                  "--url https://www.example.com/: URLは「http://」で始まる半角英数字記号です。");
+                  "--url https://www.example.com/: a URL is half-width letters, digits and symbols starting with http://");
     ExpectFailure(Run({"make", page, "--data1", "ケーキ😀"}),
                   "--data1: the character U+1F600 '😀' cannot be written in Shift_JIS");
     ExpectFailure(Run({"make", page, "--sort-id", "\xE2\x82\xAC"}), "U+20AC");
