@@ -48,9 +48,9 @@ bool ShowWrittenFile(const std::string& path) {
         return false;
     const std::string folder = std::filesystem::path(path).parent_path().string();
     if (qel::host::OpenFolder(folder)) return true;
-    std::fprintf(stderr, "%s\n",
-                 qel::host::TrFill("qelhost: cannot open the folder %s: xdg-open could not be started", {folder})
-                     .c_str());
+    std::fprintf(
+        stderr, "%s\n",
+        qel::host::TrFill("qelhost: cannot open the folder %s: xdg-open could not be started", {folder}).c_str());
     driver.MessageBox(nullptr,
                       WithPath(QEL_N_("The folder\n%s\ncannot be opened: xdg-open could not be started."), folder),
                       MB_OK | MB_ICONWARNING);

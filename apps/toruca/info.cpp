@@ -246,8 +246,9 @@ void PrintInfoJson(const CardInfo& info) {
 // it holds only characters no shell treats specially, else in single
 // quotes (a quote inside as '\'').
 std::string ShellWord(const std::string& text) {
-    const bool plain = !text.empty() && text.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
-                                                               "0123456789_./:@%+=,-") == std::string::npos;
+    const bool plain = !text.empty() && text.find_first_not_of(
+                                            "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
+                                            "0123456789_./:@%+=,-") == std::string::npos;
     if (plain) return text;
     std::string quoted = "'";
     for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);

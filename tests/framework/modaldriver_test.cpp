@@ -77,7 +77,8 @@ TEST_F(DriverChoice, WithoutScriptOrDisplayDialogsAreAcceptedAsShown) {
     CRefusingDlg dlg;
     EXPECT_EQ(dlg.DoModal(), IDOK);
     EXPECT_EQ(dlg.m_str, u"initial");
-    EXPECT_EQ(lines, (std::vector<std::string>{"host: no display: dialog 60 not shown; its initial values were taken"}));
+    EXPECT_EQ(lines,
+              (std::vector<std::string>{"host: no display: dialog 60 not shown; its initial values were taken"}));
 }
 
 TEST_F(DriverChoice, ADialogThatRefusesOkIsCancelledAndItsMessagePrinted) {

@@ -603,8 +603,10 @@ TEST_F(QelhostExportTest, WithoutAScriptOrADisplayEveryDialogTakesItsInitialValu
     const std::string page = ShopPage();
     QelhostRun run = Run({page});
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_TRUE(run.HasErrLine("qelhost: no display: dialog 13651 not shown; its initial values were taken")) << run.err;
-    EXPECT_TRUE(run.HasErrLine("qelhost: no display: dialog 13650 not shown; its initial values were taken")) << run.err;
+    EXPECT_TRUE(run.HasErrLine("qelhost: no display: dialog 13651 not shown; its initial values were taken"))
+        << run.err;
+    EXPECT_TRUE(run.HasErrLine("qelhost: no display: dialog 13650 not shown; its initial values were taken"))
+        << run.err;
     const Card project(ReadFileBytes(Out() / "toruca.tpj"));
     EXPECT_EQ(project.Get("Type"), "PROJECT");
     EXPECT_EQ(project.Data("Data1"), "data1");
@@ -613,8 +615,10 @@ TEST_F(QelhostExportTest, WithoutAScriptOrADisplayEveryDialogTakesItsInitialValu
     // its initial values.
     run = Run({"--form", "snippet", page});
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_FALSE(run.HasErrLine("qelhost: no display: dialog 13651 not shown; its initial values were taken")) << run.err;
-    EXPECT_TRUE(run.HasErrLine("qelhost: no display: dialog 13650 not shown; its initial values were taken")) << run.err;
+    EXPECT_FALSE(run.HasErrLine("qelhost: no display: dialog 13651 not shown; its initial values were taken"))
+        << run.err;
+    EXPECT_TRUE(run.HasErrLine("qelhost: no display: dialog 13650 not shown; its initial values were taken"))
+        << run.err;
     EXPECT_EQ(Card(ReadFileBytes(Out() / "toruca.trc")).Get("Type"), "SNIP");
 }
 

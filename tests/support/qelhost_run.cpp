@@ -23,9 +23,9 @@ namespace qel::test {
 namespace {
 
 bool Removed(const std::string& entry) {
-    static const char* const names[] = {"DISPLAY=",        "WAYLAND_DISPLAY=", "QELHOST_",       "XDG_DATA_HOME=",
-                                        "XDG_DATA_DIRS=",  "XDG_CONFIG_HOME=", "XDG_CONFIG_DIRS=", "LC_ALL=",
-                                        "LC_MESSAGES=",    "LANGUAGE="};
+    static const char* const names[] = {
+        "DISPLAY=",         "WAYLAND_DISPLAY=", "QELHOST_", "XDG_DATA_HOME=", "XDG_DATA_DIRS=",
+        "XDG_CONFIG_HOME=", "XDG_CONFIG_DIRS=", "LC_ALL=",  "LC_MESSAGES=",   "LANGUAGE="};
     for (const char* n : names)
         if (entry.rfind(n, 0) == 0) return true;
     return false;

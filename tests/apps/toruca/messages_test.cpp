@@ -22,8 +22,8 @@ class ProgramMessages : public qel::test::TempDirTest {
 protected:
     void SetUp() override {
         TempDirTest::SetUp();
-        const std::string command = "localedef -i ja_JP -f UTF-8 '" + path("locales/ja_JP.UTF-8").string() +
-                                    "' > /dev/null 2>&1";
+        const std::string command =
+            "localedef -i ja_JP -f UTF-8 '" + path("locales/ja_JP.UTF-8").string() + "' > /dev/null 2>&1";
         fs::create_directories(path("locales"));
         if (std::system(command.c_str()) != 0 || !fs::exists(path("locales/ja_JP.UTF-8")))
             GTEST_SKIP() << "localedef cannot make the ja_JP.UTF-8 locale";

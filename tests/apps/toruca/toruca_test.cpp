@@ -147,9 +147,9 @@ TEST_F(TorucaTest, MakeWarnsOfEachHandsetLimitTheCardExceeds) {
 }
 
 TEST_F(TorucaTest, MakeStoresTheValuesGivenAndInfoShowsThem) {
-    const fs::path card = MakeShop("detail", {"--data2", "週末は\n半額",  "--data3",    "火曜定休",  "--cat",
-                                              "251",     "--color",       "3",          "--dist",    "2",
-                                              "--ip-id", "1234",          "--sort-id",  "ケーキ",    "--expires",
+    const fs::path card = MakeShop("detail", {"--data2", "週末は\n半額",  "--data3",    "火曜定休",       "--cat",
+                                              "251",     "--color",       "3",          "--dist",         "2",
+                                              "--ip-id", "1234",          "--sort-id",  "ケーキ",         "--expires",
                                               "301231",  "--lm",          "2612071030", "--card-version", "2.0",
                                               "--icon",  Icon().string(), "ロゴ"});
     const nlohmann::json j = Info(card);
@@ -240,8 +240,9 @@ TEST_F(TorucaTest, ToolsReportWhatTheCardHolds) {
 
 TEST_F(TorucaTest, MakeRefusesValuesTheDialogRefusesOrShiftJisCannotHold) {
     const std::string page = (kShop / "index.html").string();
-    ExpectFailure(Run({"make", page, "--url", "https://www.example.com/"}),
-                  "--url https://www.example.com/: a URL is half-width letters, digits and symbols starting with http://");
+    ExpectFailure(
+        Run({"make", page, "--url", "https://www.example.com/"}),
+        "--url https://www.example.com/: a URL is half-width letters, digits and symbols starting with http://");
     ExpectFailure(Run({"make", page, "--data1", "ケーキ😀"}),
                   "--data1: the character U+1F600 '😀' cannot be written in Shift_JIS");
     ExpectFailure(Run({"make", page, "--sort-id", "\xE2\x82\xAC"}), "U+20AC");
