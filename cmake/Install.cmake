@@ -17,6 +17,11 @@ set(QEL_INSTALL_LIBDIR lib/qeltoruca)
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
+# Checked before anything is installed or packaged (install_check.cmake,
+# written below): a configured tree that was not built stops with one clear
+# line instead of a missing file halfway through.
+install(SCRIPT ${CMAKE_BINARY_DIR}/packaging/install_check.cmake)
+
 set(QEL_INSTALL_PROGRAMS qelhost)
 if(TARGET toruca)
   list(APPEND QEL_INSTALL_PROGRAMS toruca)
@@ -61,6 +66,14 @@ add_custom_command(OUTPUT ${QEL_CHANGELOG_GZ}
 add_custom_target(qel_changelog ALL DEPENDS ${QEL_CHANGELOG_GZ})
 install(FILES ${QEL_CHANGELOG_GZ} DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
+# The programs' messages in other languages (po/).
+foreach(catalogue IN LISTS QEL_MESSAGE_CATALOGUES)
+  get_filename_component(folder ${catalogue} DIRECTORY)
+  get_filename_component(folder ${folder} DIRECTORY)
+  get_filename_component(lang ${folder} NAME)
+  install(FILES ${catalogue} DESTINATION ${CMAKE_INSTALL_LOCALEDIR}/${lang}/LC_MESSAGES)
+endforeach()
+
 # Manual pages, written by hand in scdoc (apps/*/NAME.1.scd) and made into
 # roff pages here; the install test checks that every option of a program's
 # --help is in its page.
@@ -81,6 +94,49 @@ if(QEL_SCDOC)
   install(FILES ${QEL_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 else()
   message(STATUS "scdoc not found: no manual pages")
+endif()
+
+# What a build needs before it installs: every product of its own, and the
+# generated documentation. What the package must hold: the whole product, so
+# that a reduced build (the main job's, or one without the window back end)
+# never passes for the package of that name and version.
+set(QEL_PACKAGE_LACKS)
+if(NOT TARGET toruca)
+  list(APPEND QEL_PACKAGE_LACKS "the toruca tool (QEL_TORUCA=ON)")
+endif()
+if(NOT TARGET toruca_preview)
+  list(APPEND QEL_PACKAGE_LACKS "the preview (QEL_TORUCA=ON)")
+endif()
+if(NOT TARGET qelfw_wx)
+  list(APPEND QEL_PACKAGE_LACKS "the window back end (QEL_GUI=ON, with wxWidgets)")
+endif()
+if(NOT QEL_SCDOC)
+  list(APPEND QEL_PACKAGE_LACKS "the manual pages (scdoc)")
+endif()
+if(NOT QEL_MESSAGE_CATALOGUES)
+  list(APPEND QEL_PACKAGE_LACKS "the Japanese messages (msgfmt, of gettext)")
+endif()
+set(QEL_INSTALL_CHECK "set(built_files\n")
+foreach(file IN LISTS QEL_CHANGELOG_GZ QEL_MAN_PAGES QEL_MESSAGE_CATALOGUES)
+  string(APPEND QEL_INSTALL_CHECK "  [[${file}]]\n")
+endforeach()
+foreach(target IN LISTS QEL_INSTALL_PROGRAMS QEL_INSTALL_LIBRARIES)
+  string(APPEND QEL_INSTALL_CHECK "  [[$<TARGET_FILE:${target}>]]\n")
+endforeach()
+string(APPEND QEL_INSTALL_CHECK ")
+foreach(file IN LISTS built_files)
+  if(NOT EXISTS \"\${file}\")
+    message(FATAL_ERROR \"\${file} is not built: run 'cmake --build ${CMAKE_BINARY_DIR}' first\")
+  endif()
+endforeach()
+")
+file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/packaging/install_check.cmake CONTENT "${QEL_INSTALL_CHECK}")
+if(QEL_PACKAGE_LACKS)
+  list(JOIN QEL_PACKAGE_LACKS ", " lacks)
+  file(WRITE ${CMAKE_BINARY_DIR}/packaging/package_check.cmake
+       "message(FATAL_ERROR \"this build lacks ${lacks}: a package of it would not be qeltoruca. "
+       "Build the whole product (scripts/build.sh normal) and package that folder.\")\n")
+  set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_BINARY_DIR}/packaging/package_check.cmake)
 endif()
 
 # The Debian package. dpkg-shlibdeps computes the dependencies; it finds the
@@ -108,7 +164,8 @@ as Base64 MIME parts, then starts the registered ToruCa editor on it. It also
 reads .tpj and .trc files back and writes them in another form.
 .
 The package holds the plug-in module libqeltoruca.so, its host program
-qelhost, the toruca command-line tool when built, the file types of ToruCa
+qelhost with its window back end, the toruca command-line tool with its
+preview and bash completion, the manual pages, the file types of ToruCa
 cards and projects and a desktop entry that makes a card from an HTML page.")
 include(CPack)
 
@@ -120,6 +177,6 @@ if(QEL_TESTS AND NOT QEL_SANITIZE)
   add_test(NAME install_package
            COMMAND bash ${CMAKE_SOURCE_DIR}/tests/packaging/install_test.sh
                    ${CMAKE_BINARY_DIR} ${PROJECT_VERSION} $<TARGET_EXISTS:toruca> $<TARGET_EXISTS:qelfw_wx>)
-  set_tests_properties(install_package PROPERTIES LABELS packaging TIMEOUT 300
+  set_tests_properties(install_package PROPERTIES LABELS packaging TIMEOUT 900
                        WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
 endif()

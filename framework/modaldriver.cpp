@@ -1,6 +1,7 @@
 #include "framework/modaldriver.h"
 
 #include <dlfcn.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -53,7 +54,7 @@ public:
 
     void RunModal(CDialog& dlg) override {
         const std::string id = std::to_string(dlg.GetTemplateID());
-        qel::framework::HostDiagnostic("no display: dialog " + id + " accepted as shown");
+        qel::framework::HostDiagnostic("no display: dialog " + id + " not shown; its initial values were taken");
         qel::framework::UserOk(dlg);
         if (!dlg.IsEnded()) {
             qel::framework::HostDiagnostic("no display: dialog " + id + " stayed open after OK; cancelled");
@@ -91,25 +92,60 @@ bool HasDisplay() {
     return (x && *x) || (w && *w);
 }
 
+qel::framework::GuiBackEndState& LastGuiState() {
+    static qel::framework::GuiBackEndState state;
+    return state;
+}
+
+// The display the environment names, as a user would set it again.
+std::string DisplayName() {
+    const char* w = std::getenv("WAYLAND_DISPLAY");
+    if (w && *w) return std::string("WAYLAND_DISPLAY=") + w;
+    const char* x = std::getenv("DISPLAY");
+    return std::string("DISPLAY=") + (x ? x : "");
+}
+
 std::unique_ptr<CModalDriver> LoadGuiDriver() {
+    using qel::framework::GuiBackEnd;
     Dl_info info{};
-    if (!::dladdr(reinterpret_cast<void*>(&AfxGetModalDriver), &info) || !info.dli_fname) return nullptr;
+    if (!::dladdr(reinterpret_cast<void*>(&AfxGetModalDriver), &info) || !info.dli_fname) {
+        LastGuiState() = {GuiBackEnd::notBuilt, "the framework library's folder is unknown"};
+        return nullptr;
+    }
     std::string folder = info.dli_fname;
     const auto slash = folder.find_last_of('/');
     folder = slash == std::string::npos ? "." : folder.substr(0, slash);
-    void* lib = ::dlopen((folder + "/libqelfw_wx.so").c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!lib) return nullptr;
+    const std::string file = folder + "/libqelfw_wx.so";
+    if (::access(file.c_str(), F_OK) != 0) {
+        LastGuiState() = {GuiBackEnd::notBuilt, file + " is not there"};
+        return nullptr;
+    }
+    void* lib = ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!lib) {
+        const char* why = ::dlerror();
+        LastGuiState() = {GuiBackEnd::notLoaded, why ? why : file + " cannot be loaded"};
+        return nullptr;
+    }
     using Factory = CModalDriver* (*)(int);
     auto factory = reinterpret_cast<Factory>(::dlsym(lib, "QelCreateGuiModalDriver"));
-    CModalDriver* driver = factory ? factory(QEL_MODAL_DRIVER_INTERFACE_VERSION) : nullptr;
+    if (!factory) {
+        LastGuiState() = {GuiBackEnd::notLoaded, file + " has no QelCreateGuiModalDriver"};
+        return nullptr;
+    }
     // The library stays loaded, with or without a driver: a back end brings
     // in a toolkit whose libraries run static constructors and register
     // types when loaded, and cannot be unloaded safely afterwards.
-    if (!driver) return nullptr;
+    CModalDriver* driver = factory(QEL_MODAL_DRIVER_INTERFACE_VERSION);
+    if (!driver) {
+        LastGuiState() = {GuiBackEnd::displayRefused, DisplayName()};
+        return nullptr;
+    }
+    LastGuiState() = {GuiBackEnd::inUse, {}};
     return std::unique_ptr<CModalDriver>(driver);
 }
 
 std::unique_ptr<CModalDriver> ChooseDriver() {
+    LastGuiState() = {};
     if (HostChooser())
         if (auto hosts = HostChooser()()) return hosts;
     if (HasDisplay())
@@ -134,6 +170,8 @@ CModalDriver* AfxSetModalDriver(CModalDriver* driver) {
 }
 
 void AfxResetModalDriver() { Chosen().reset(); }
+
+qel::framework::GuiBackEndState qel::framework::LastGuiBackEndState() { return LastGuiState(); }
 
 qel::framework::ModalDriverChooser qel::framework::SetModalDriverChooser(ModalDriverChooser chooser) {
     ModalDriverChooser before = std::move(HostChooser());

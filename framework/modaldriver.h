@@ -12,7 +12,8 @@
 //      QelCreateGuiModalDriver and uses the driver it returns;
 //   4. otherwise the no-display driver: every dialog is accepted as
 //      initialised (as if OK were pressed at once) with the notice
-//      "PREFIXno display: dialog N accepted as shown" on standard error;
+//      "PREFIXno display: dialog N not shown; its initial values were
+//      taken" on standard error;
 //      a message box is printed as "PREFIXmessage: TEXT" and answered OK;
 //      the file dialog is cancelled. PREFIX is the host's prefix
 //      (diagnostic.h).
@@ -133,6 +134,22 @@ std::string MessageLine(const std::u16string& text);
 // The answer of a driver that shows no message box: IDOK, or IDYES for the
 // yes/no styles.
 int DefaultMessageAnswer(UINT style);
+
+// What became of the GUI back end at the framework's last choice of a
+// driver (step 3 above): a host that must not fall back to the no-display
+// driver while a display is set (the user asked for windows) asks this.
+enum class GuiBackEnd {
+    notTried,        // no display set, or a host's driver was chosen first
+    inUse,           // the back end's driver was chosen
+    notBuilt,        // libqelfw_wx.so is not beside the framework library
+    notLoaded,       // it is there but does not load (detail: the loader's text)
+    displayRefused,  // it loaded but cannot open the display (detail: "DISPLAY=:5")
+};
+struct GuiBackEndState {
+    GuiBackEnd state = GuiBackEnd::notTried;
+    std::string detail;  // for the failures, as the values above say
+};
+QEL_FW_API GuiBackEndState LastGuiBackEndState();
 
 // A host's own choice of the driver, asked at each choice that no installed
 // driver preempts; a chooser that returns null (or none installed) leaves the

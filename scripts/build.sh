@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Configures and builds one flavour into a build folder.
 #   scripts/build.sh [normal|example|asan|fuzz]   (default normal, into build/)
-# example builds only the module and qelhost into build/, with the normal
-# build's compiler flags, so that a later normal build reuses its objects.
+# example builds only the module and qelhost, into a folder of its own
+# (build/example/), so that it never reconfigures the whole build in build/
+# that the tests, the install and the package use; with a compiler cache
+# the normal build reuses its objects.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 flavour="${1:-normal}"
@@ -10,7 +12,7 @@ jobs="$(nproc)"
 targets=()
 case "$flavour" in
   normal) dir=build; args=(-DQEL_WERROR=ON -DQEL_TESTS=ON -DQEL_BENCH=ON -DQEL_TORUCA=ON -DQEL_GUI=AUTO) ;;
-  example) dir=build; args=(-DQEL_WERROR=ON -DQEL_TESTS=OFF -DQEL_BENCH=OFF -DQEL_TORUCA=OFF -DQEL_GUI=OFF)
+  example) dir=build/example; args=(-DQEL_WERROR=ON -DQEL_TESTS=OFF -DQEL_BENCH=OFF -DQEL_TORUCA=OFF -DQEL_GUI=OFF)
            targets=(--target qelhost qeltoruca) ;;
   asan)   dir=build-asan; args=(-DQEL_WERROR=ON -DQEL_SANITIZE=ON -DQEL_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug) ;;
   fuzz)   dir=build-fuzz; args=(-DQEL_FUZZ=ON -DQEL_TESTS=OFF -DQEL_BENCH=OFF -DQEL_GUI=OFF

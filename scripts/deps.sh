@@ -10,7 +10,8 @@
 set -euo pipefail
 
 job="${1:-test}"
-packages=(g++ cmake ninja-build pkg-config libgumbo-dev liburiparser-dev libuchardet-dev libglib2.0-dev)
+# gettext: msgfmt makes the programs' message catalogues (po/).
+packages=(g++ cmake ninja-build pkg-config libgumbo-dev liburiparser-dev libuchardet-dev libglib2.0-dev gettext)
 case "$job" in
   example) ;;
   test)

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The main job: installs what it needs, builds the module and qelhost, and exports the example
+# The main job: installs what it needs, builds the module and qelhost (into
+# build/example/, beside the whole build in build/), and exports the example
 # page examples/shop/index.html as a ToruCa detail file through qelhost,
 # without any question: examples/shop/detail.script answers the dialogs, the
 # output goes to a fresh temporary folder under the build folder, and the
@@ -8,6 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh example
 bash scripts/build.sh example > /dev/null
+qelhost=build/example/qelhost
 
 out="$PWD/build/example-output"
 rm -rf "$out"
@@ -17,9 +19,9 @@ mkdir -p "$out"
 export QEL_EXAMPLE_EDITOR_DONE="$PWD/build/example-editor.done"
 rm -f "$QEL_EXAMPLE_EDITOR_DONE"
 
-echo "\$ build/qelhost --temp-dir $out --registry examples/editor/editor.reg --script examples/shop/detail.script examples/shop/index.html"
+echo "\$ $qelhost --temp-dir $out --registry examples/editor/editor.reg --script examples/shop/detail.script examples/shop/index.html"
 status=0
-build/qelhost --temp-dir "$out" --registry examples/editor/editor.reg \
+"$qelhost" --temp-dir "$out" --registry examples/editor/editor.reg \
     --script examples/shop/detail.script examples/shop/index.html || status=$?
 if [ "$status" -ne 0 ]; then
     echo "run-example: qelhost ended with status $status" >&2

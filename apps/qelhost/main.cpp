@@ -38,6 +38,7 @@
 #include "framework/modaldriver.h"
 #include "framework/useraction.h"
 #include "host/html/htmldata.h"
+#include "host/messages.h"
 #include "host/paths.h"
 #include "host/registry.h"
 #include "apps/qelhost/module_interfaces.h"
@@ -97,19 +98,20 @@ const char kUsage[] =
     "  -h, --help        show this text\n"
     "  -V, --version     show the version\n"
     "\n"
-    "Without a script the dialogs are shown in windows when a display and the GUI\n"
-    "back end are there; otherwise each is accepted as shown, with a notice on\n"
-    "standard error. Message boxes without windows are printed to standard error\n"
-    "as 'qelhost: message: TEXT'. On success qelhost prints the file it wrote\n"
-    "('qelhost: wrote PATH'); after a failure, one line on standard error says\n"
-    "why ('qelhost: why: REASON'). In windows, when no editor was started on the\n"
-    "written file, a message box shows its path and offers to open its folder.\n"
+    "Without a script the dialogs are shown in windows when a display is set (exit\n"
+    "status 2 when they cannot be: no window back end, or the display does not\n"
+    "open); without a display each is accepted with its initial values, with a\n"
+    "notice on standard error. Message boxes without windows are printed to\n"
+    "standard error as 'qelhost: message: TEXT'. On success qelhost prints the file\n"
+    "it wrote ('qelhost: wrote PATH'); after a failure, one line on standard error\n"
+    "says why ('qelhost: why: REASON'). In windows, when no editor was started on\n"
+    "the written file, a message box shows its path and offers to open its folder.\n"
     "\n"
     "Exit status: 0 export succeeded (or the output method dialog was cancelled),\n"
-    "1 export failed, 2 usage error or module not loaded.\n";
+    "1 export failed, 2 usage error, module not loaded or windows not shown.\n";
 
 int UsageError(const std::string& what) {
-    std::fprintf(stderr, "qelhost: %s (see qelhost --help)\n", qel::framework::NativeForDisplay(what).c_str());
+    std::fprintf(stderr, "%s\n", qel::host::TrFill("qelhost: %s (see qelhost --help)", {qel::framework::NativeForDisplay(what)}).c_str());
     return 2;
 }
 
@@ -141,14 +143,14 @@ constexpr FlagOption kFlagOptions[] = {
 struct ValueOption {
     const char* name;
     std::string Options::*into;
-    const char* what;
+    const char* what;  // the message of a missing value, "%s" the option (a catalogue's text)
 };
 constexpr ValueOption kValueOptions[] = {
-    {"--temp-dir", &Options::tempDir, "a folder"},
-    {"--registry", &Options::registry, "a file"},
-    {"--script", &Options::script, "a file"},
-    {"--module", &Options::module, "a file"},
-    {"--form", &Options::form, "project, detail or snippet"},
+    {"--temp-dir", &Options::tempDir, QEL_N_("%s needs a folder")},
+    {"--registry", &Options::registry, QEL_N_("%s needs a file")},
+    {"--script", &Options::script, QEL_N_("%s needs a file")},
+    {"--module", &Options::module, QEL_N_("%s needs a file")},
+    {"--form", &Options::form, QEL_N_("%s needs project, detail or snippet")},
 };
 
 template <typename Option, std::size_t N>
@@ -190,12 +192,12 @@ private:
         if (const ValueOption* value = FindOption(kValueOptions, a.name))
             return Value(a, m_o.*(value->into), value->what);
         if (a.name == "--") return PathAfterDashes();
-        if (a.name.size() > 1 && a.name[0] == '-') return "unknown option " + a.name;
+        if (a.name.size() > 1 && a.name[0] == '-') return qel::host::TrFill("unknown option %s", {a.name});
         return Path(a.name);
     }
 
     static std::string Flag(const Argument& a, bool& into) {
-        if (a.inlineValue) return a.name + " takes no value";
+        if (a.inlineValue) return qel::host::TrFill("%s takes no value", {a.name});
         into = true;
         return {};
     }
@@ -204,8 +206,8 @@ private:
     std::string Value(const Argument& a, std::string& into, const char* what) {
         if (a.inlineValue) into = *a.inlineValue;
         else if (m_i + 1 < m_argc) into = m_argv[++m_i];
-        else return a.name + " needs " + what;
-        if (into.empty()) return a.name + " needs " + what;
+        else return qel::host::TrFill(what, {a.name});
+        if (into.empty()) return qel::host::TrFill(what, {a.name});
         return {};
     }
 
@@ -213,12 +215,12 @@ private:
     // the last one.
     std::string PathAfterDashes() {
         if (m_i + 1 >= m_argc) return {};
-        if (m_pathGiven || m_i + 2 < m_argc) return "only one PATH";
+        if (m_pathGiven || m_i + 2 < m_argc) return qel::host::Tr("only one PATH");
         return Path(m_argv[++m_i]);
     }
 
     std::string Path(const std::string& path) {
-        if (m_pathGiven) return "only one PATH";
+        if (m_pathGiven) return qel::host::Tr("only one PATH");
         m_o.path = path;
         m_pathGiven = true;
         return {};
@@ -227,9 +229,10 @@ private:
     std::string Finish() {
         if (!m_o.form.empty()) {
             if (const qel::format::CardForm* form = qel::format::FormOfName(m_o.form)) m_o.formRadio = RadioOf(*form);
-            if (m_o.formRadio == 0) return "unknown form '" + m_o.form + "' (project, detail or snippet)";
+            if (m_o.formRadio == 0)
+                return qel::host::TrFill("unknown form '%s' (project, detail or snippet)", {m_o.form});
         }
-        if (m_pathGiven && m_o.path.empty()) return "PATH is empty";
+        if (m_pathGiven && m_o.path.empty()) return qel::host::Tr("PATH is empty");
         return {};
     }
 
@@ -249,7 +252,8 @@ std::string Parse(int argc, char** argv, Options& o) { return CommandLine(argc, 
 // without blocking, as a named pipe would wait for a writer. The script must
 // be a regular file; a registry file that is none (a pipe, /dev/null) is
 // read as missing by the registry service.
-std::string CheckReadable(const std::string& what, const std::string& file, bool regularOnly) {
+// `what` is the failure's text before the reason, "%s" standing for the file.
+std::string CheckReadable(const char* what, const std::string& file, bool regularOnly) {
     const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     int err = fd < 0 ? errno : 0;
     struct stat st {};
@@ -257,8 +261,8 @@ std::string CheckReadable(const std::string& what, const std::string& file, bool
     if (fd >= 0) ::close(fd);
     if (err == 0 && S_ISDIR(st.st_mode)) err = EISDIR;
     if (err == 0 && regularOnly && !S_ISREG(st.st_mode))
-        return "cannot read the " + what + " " + file + ": not a regular file";
-    if (err != 0) return "cannot read the " + what + " " + file + ": " + std::strerror(err);
+        return qel::host::TrFill(what, {file}) + ": " + qel::host::Tr("not a regular file");
+    if (err != 0) return qel::host::TrFill(what, {file}) + ": " + std::strerror(err);
     return {};
 }
 
@@ -372,12 +376,14 @@ std::optional<int> EarlyExit(const Options& o) {
         std::printf("qelhost (qeltoruca) %s\n", QEL_VERSION);
         return 0;
     }
-    if (o.path.empty() && !o.createProject) return UsageError("no PATH given");
-    if (!o.path.empty() && o.createProject) return UsageError("--create-project takes no PATH");
+    if (o.path.empty() && !o.createProject) return UsageError(qel::host::Tr("no PATH given"));
+    if (!o.path.empty() && o.createProject) return UsageError(qel::host::Tr("--create-project takes no PATH"));
     if (!o.script.empty())
-        if (const std::string err = CheckReadable("script", o.script, true); !err.empty()) return UsageError(err);
+        if (const std::string err = CheckReadable(QEL_N_("cannot read the script %s"), o.script, true); !err.empty())
+            return UsageError(err);
     if (!o.registry.empty())
-        if (const std::string err = CheckReadable("registry file", o.registry, false); !err.empty())
+        if (const std::string err = CheckReadable(QEL_N_("cannot read the registry file %s"), o.registry, false);
+            !err.empty())
             return UsageError(err);
     return std::nullopt;
 }
@@ -439,9 +445,41 @@ int CreateProject(CQelDeviceIF& device) {
     return 0;
 }
 
-// One export of `path` under qelhost's modal driver.
+// A display is set and no script given, so the user asked for windows:
+// when the framework could not show them, say why instead of accepting the
+// dialogs unseen. Returns false when the export must not run.
+bool WindowsAvailable() {
+    using qel::framework::GuiBackEnd;
+    const qel::framework::GuiBackEndState gui = qel::framework::LastGuiBackEndState();
+    switch (gui.state) {
+        case GuiBackEnd::notTried:
+        case GuiBackEnd::inUse: return true;
+        case GuiBackEnd::notBuilt:
+            std::fprintf(stderr, "%s\n",
+                         qel::host::Tr("qelhost: this qelhost was built without windows: give --script, or build "
+                                       "with the window back end"));
+            return false;
+        case GuiBackEnd::notLoaded:
+            std::fprintf(stderr, "%s\n",
+                         qel::host::TrFill("qelhost: the window back end cannot be loaded: %s", {gui.detail}).c_str());
+            return false;
+        case GuiBackEnd::displayRefused:
+            std::fprintf(stderr, "%s\n",
+                         qel::host::TrFill("qelhost: the display %s cannot be opened: give --script, or unset "
+                                           "DISPLAY and WAYLAND_DISPLAY",
+                                           {gui.detail})
+                             .c_str());
+            return false;
+    }
+    return true;
+}
+
+// One export of `path` under qelhost's modal driver; 2 when the windows it
+// needs cannot be shown.
 int RunExport(CQelDeviceIF& device, const Options& o, const std::string& path) {
-    HostDriver driver(AfxGetModalDriver(), o.formRadio);
+    CModalDriver& chosen = AfxGetModalDriver();
+    if (!WindowsAvailable()) return 2;
+    HostDriver driver(chosen, o.formRadio);
     CModalDriver* before = AfxSetModalDriver(&driver);
     // Without windows nobody changes the desktop's associations between now
     // and the editor's lookup at the end: the desktop is asked while the
@@ -478,6 +516,7 @@ int RunExport(CQelDeviceIF& device, const Options& o, const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    qel::host::OpenMessageCatalogue();
     // A file size limit (ulimit -f) then fails the write, which the module
     // reports, instead of ending the process halfway through.
     ::signal(SIGXFSZ, SIG_IGN);

@@ -301,11 +301,15 @@ std::u16string ShiftJisText(const std::string& option, const std::string& text) 
 }
 
 qel::toruca::CardMeasure Measure(CQelTpjFile& card, const InputFile& file) {
-    qel::toruca::CardMeasure m;
-    m.form = qel::format::FormOfType(card.GetType());
     std::error_code ec;
     const auto size = fs::file_size(file.path(), ec);
-    m.fileBytes = ec ? 0 : size;
+    return Measure(card, ec ? 0 : size);
+}
+
+qel::toruca::CardMeasure Measure(CQelTpjFile& card, std::uint64_t fileBytes) {
+    qel::toruca::CardMeasure m;
+    m.form = qel::format::FormOfType(card.GetType());
+    m.fileBytes = fileBytes;
     m.url = qel::framework::WideToCp932(card.GetUrl()).size();
     m.data1 = card.GetData1().size();
     m.data2 = card.GetData2().size();

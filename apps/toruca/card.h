@@ -127,9 +127,10 @@ std::unique_ptr<CQelTpjFile> LoadCard(
 //     new file beside it takes its place in one step (rename), so that
 //     readers see the old file or the new one, never a part;
 //   - "-": standard output.
-// A new file gets its name only once it is whole. Fails with the reason when
-// nothing could be written.
-void WriteOutput(const Output& out, const std::u16string& defaultName, const std::string& bytes);
+// A new file gets its name only once it is whole; a file replaced keeps its
+// permission bits. Fails with the reason when nothing could be written.
+// Returns the path written and printed, empty for standard output.
+std::string WriteOutput(const Output& out, const std::u16string& defaultName, const std::string& bytes);
 
 // True when the file's first bytes are those of a GIF, JPEG or PNG image.
 bool HoldsImage(const std::string& path);
@@ -142,5 +143,7 @@ std::u16string ShiftJisText(const std::string& option, const std::string& text);
 // The card's sizes for the handset limits, measured on the record and the
 // file it was read from.
 qel::toruca::CardMeasure Measure(CQelTpjFile& card, const InputFile& file);
+// The same, for a card of `fileBytes` bytes made from the record.
+qel::toruca::CardMeasure Measure(CQelTpjFile& card, std::uint64_t fileBytes);
 
 }  // namespace qel::apps

@@ -242,6 +242,19 @@ void PrintInfoJson(const CardInfo& info) {
     std::printf("%s\n", j.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace).c_str());
 }
 
+// `text` as one word of a shell command that can be pasted: as it is when
+// it holds only characters no shell treats specially, else in single
+// quotes (a quote inside as '\'').
+std::string ShellWord(const std::string& text) {
+    const bool plain = !text.empty() && text.find_first_not_of(
+                                            "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
+                                            "0123456789_./:@%+=,-") == std::string::npos;
+    if (plain) return text;
+    std::string quoted = "'";
+    for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
 void PrintInfoText(const CardInfo& info) {
     CQelTpjFile& card = *info.card;
     const std::string& file = info.file;
@@ -279,7 +292,7 @@ void PrintInfoText(const CardInfo& info) {
     std::printf("handset limits:\n");
     for (const qel::toruca::Verdict& v : info.verdicts)
         std::printf("  %-4s %s\n", v.exceeded ? "OVER" : "ok", qel::toruca::Describe(v).c_str());
-    if (!info.fromStandardInput) std::printf("preview: toruca preview %s -o card.png\n", file.c_str());
+    if (!info.fromStandardInput) std::printf("preview: toruca preview %s -o card.png\n", ShellWord(file).c_str());
 }
 
 }  // namespace

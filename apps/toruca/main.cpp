@@ -20,6 +20,7 @@
 #include "apps/toruca/card.h"
 #include "apps/toruca/commands.h"
 #include "framework/codepage.h"
+#include "host/messages.h"
 #include "toruca/category.h"
 
 #ifndef TORUCA_VERSION
@@ -134,7 +135,7 @@ public:
         o.sortId = m_sortId.Get();
         o.expires = m_expires.Get();
         o.lastModified = m_lm.Get();
-        o.version = m_version.Get();
+        o.version = CardVersion();
         o.category = m_category.Get();
         o.color = m_color.Get();
         o.dist = m_dist.Get();
@@ -182,15 +183,30 @@ private:
         m_lm.option = m_cmd->add_option("--lm", m_lm.value, "Last update: now, or YYMMDDhhmm")
                           ->check(kOneLine)
                           ->type_name("now|YYMMDDhhmm");
-        m_version.option =
-            m_cmd->add_option("--version", m_version.value, "ToruCa version: 1.0, 1.1, 2.0 or 2.1 (default)")
-                ->check(CLI::IsMember({"1.0", "1.1", "2.0", "2.1"}))
-                ->type_name("V");
+        m_version.option = m_cmd
+                               ->add_option("--card-version", m_version.value,
+                                            "The card's ToruCa version: 1.0, 1.1, 2.0 or 2.1 (default)")
+                               ->check(CLI::IsMember({"1.0", "1.1", "2.0", "2.1"}))
+                               ->type_name("V");
+        // The option's first spelling, which -V/--version (the program's
+        // version) made confusing: still taken, with a note, and not shown.
+        m_oldVersion.option = m_cmd->add_option("--version", m_oldVersion.value)
+                                  ->check(CLI::IsMember({"1.0", "1.1", "2.0", "2.1"}))
+                                  ->group("");
+    }
+
+    // --card-version, or the value of its first spelling.
+    std::optional<std::string> CardVersion() const {
+        if (const std::optional<std::string> old = m_oldVersion.Get()) {
+            std::fprintf(stderr, "%s\n", qel::host::Tr("toruca: note: make --version is now --card-version"));
+            if (!m_version.Get()) return old;
+        }
+        return m_version.Get();
     }
 
     CLI::App* m_cmd = nullptr;
     MakeOptions m_options;
-    TextOption m_url, m_data1, m_data2, m_data3, m_ipId, m_sortId, m_expires, m_lm, m_version;
+    TextOption m_url, m_data1, m_data2, m_data3, m_ipId, m_sortId, m_expires, m_lm, m_version, m_oldVersion;
     NumberOption m_category, m_color, m_dist;
 };
 
@@ -280,18 +296,31 @@ private:
     int m_previewWidth = kHandsetWidth;
 };
 
+// The options toruca takes before a command.
+bool IsProgramOption(const char* arg) {
+    for (const char* name : {"-h", "--help", "-V", "--version"})
+        if (std::strcmp(arg, name) == 0) return true;
+    return false;
+}
+
 // The first argument that is no option names the command: one that names
-// none is an error of its own (the parser would only call it unexpected).
+// none is an error of its own, as is an option before it that toruca does
+// not take (the parser would only call them unexpected, or ask for a
+// command).
 std::optional<int> UnknownCommand(const CLI::App& app, int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
         if (arg[0] == '-' && arg[1] != '\0') {
             if (std::strcmp(arg, "--") == 0) break;
-            continue;
+            if (IsProgramOption(arg)) continue;
+            std::fprintf(stderr, "%s\n",
+                         qel::host::TrFill("toruca: unknown option '%s' (see toruca --help)", {arg}).c_str());
+            return 2;
         }
         for (const CLI::App* command : app.get_subcommands({}))
             if (command->check_name(arg)) return std::nullopt;
-        std::fprintf(stderr, "toruca: unknown command '%s' (see toruca --help)\n", arg);
+        std::fprintf(stderr, "%s\n",
+                     qel::host::TrFill("toruca: unknown command '%s' (see toruca --help)", {arg}).c_str());
         return 2;
     }
     return std::nullopt;
@@ -351,6 +380,7 @@ int Flushed(int status) {
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
     IgnoreWriteSignals();
+    qel::host::OpenMessageCatalogue();
     // Whatever stops a command (Failure, or an error of the system or of a
     // library) ends it with one line on standard error and status 1.
     try {

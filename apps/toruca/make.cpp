@@ -13,6 +13,7 @@
 #include "dialogs/settings_check.h"
 #include "format/tpj_writer.h"
 #include "framework/codepage.h"
+#include "host/messages.h"
 #include "host/report.h"
 #include "html/html_import.h"
 #include "toruca/torucautil.h"
@@ -39,8 +40,11 @@ void SetTexts(CQelTpjFile& card, const MakeOptions& o) {
     if (o.version) card.SetVersion(ShiftJisText("--version", *o.version));
     if (o.url) {
         const std::u16string url = ShiftJisText("--url", *o.url);
-        if (const char16_t* refused = qel::dialogs::CheckUrl(url))
-            throw Failure("--url " + *o.url + ": " + Utf8(refused));
+        // The settings dialog's refusal, in the words of the program's
+        // messages (its own text is Japanese whatever the language).
+        if (qel::dialogs::CheckUrl(url))
+            throw Failure("--url " + *o.url + ": " +
+                          qel::host::Tr("a URL is half-width letters, digits and symbols starting with http://"));
         card.SetUrl(url);
     }
     if (o.data1) card.SetData1(ShiftJisText("--data1", *o.data1));
@@ -111,6 +115,14 @@ void WarnOfMissingImages(const CQelTpjFile& card, const std::string& page) {
     }
 }
 
+// One line on standard error for each handset limit the card exceeds, as
+// qelhost says it of the card it wrote; the card is written all the same.
+void WarnOfHandsetLimits(CQelTpjFile& card, std::uint64_t fileBytes, const std::string& shown) {
+    for (const qel::toruca::Verdict& v : qel::toruca::Judge(Measure(card, fileBytes)))
+        if (v.exceeded)
+            std::fprintf(stderr, "toruca: warning: %s: %s\n", shown.c_str(), qel::toruca::Describe(v).c_str());
+}
+
 }  // namespace
 
 int RunMake(const MakeOptions& o) {
@@ -138,7 +150,8 @@ int RunMake(const MakeOptions& o) {
     } catch (const std::exception&) {
         throw Failure(o.page + ": an image of the page cannot be read");
     }
-    WriteOutput(o.out, form.defaultName, bytes);
+    const std::string written = WriteOutput(o.out, form.defaultName, bytes);
+    WarnOfHandsetLimits(card, bytes.size(), written.empty() ? "-" : written);
     return 0;
 }
 

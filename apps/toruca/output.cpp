@@ -78,7 +78,10 @@ std::string WriteNamed(const Target& t, const std::string& shown, const std::str
     }
     const std::string part = WriteFree(t.folder, "." + t.name.string() + ".part", bytes);
     int err = 0;
-    if (force) err = ::rename(part.c_str(), target.c_str()) == 0 ? 0 : errno;
+    // The file replaced keeps its permission bits (a private card stays
+    // private); a link replaced is the link, so the new file is as made.
+    if (force && S_ISREG(st.st_mode) && ::chmod(part.c_str(), st.st_mode & 07777) != 0) err = errno;
+    if (force && err == 0) err = ::rename(part.c_str(), target.c_str()) == 0 ? 0 : errno;
     else err = qel::host::RenameNoReplace(AT_FDCWD, part.c_str(), AT_FDCWD, target.c_str());
     if (err != 0) {
         ::unlink(part.c_str());
@@ -100,16 +103,17 @@ void WriteStandardOutput(const std::string& bytes) {
 
 }  // namespace
 
-void WriteOutput(const Output& out, const std::u16string& defaultName, const std::string& bytes) {
+std::string WriteOutput(const Output& out, const std::u16string& defaultName, const std::string& bytes) {
     if (out.path == "-") {
         WriteStandardOutput(bytes);
-        return;
+        return {};
     }
     const Target t = TargetOf(out.path, defaultName);
     RequireWritableFolder(t.folder);
     const std::string written =
         t.named ? WriteNamed(t, out.path, bytes, out.force) : WriteFree(t.folder, t.name.string(), bytes);
     std::printf("%s\n", written.c_str());
+    return written;
 }
 
 }  // namespace qel::apps

@@ -19,7 +19,7 @@ _toruca() {
 
     case "$prev" in
         -f|--form) COMPREPLY=($(compgen -W "$forms" -- "$cur")); return ;;
-        --version) [[ "$command" == make ]] && COMPREPLY=($(compgen -W "1.0 1.1 2.0 2.1" -- "$cur")); return ;;
+        --card-version|--version) [[ "$command" == make ]] && COMPREPLY=($(compgen -W "1.0 1.1 2.0 2.1" -- "$cur")); return ;;
         --color) COMPREPLY=($(compgen -W "0 1 2 3 4 5 6 7 8 9" -- "$cur")); return ;;
         --dist) COMPREPLY=($(compgen -W "1 2 3 4" -- "$cur")); return ;;
         --lm) COMPREPLY=($(compgen -W "now" -- "$cur")); return ;;
@@ -34,7 +34,7 @@ _toruca() {
         # A card may come from standard input.
         [[ "$command" != make ]] && options+=" -"
         case "$command" in
-            make) options+=" --form --url --data1 --data2 --data3 --cat --color --dist --ip-id --sort-id --expires --lm --version --icon --output --force" ;;
+            make) options+=" --form --url --data1 --data2 --data3 --cat --color --dist --ip-id --sort-id --expires --lm --card-version --icon --output --force" ;;
             info|check) options+=" --json" ;;
             convert) options+=" --form --output --force" ;;
             extract) options+=" --dir" ;;

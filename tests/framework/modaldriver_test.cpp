@@ -77,7 +77,8 @@ TEST_F(DriverChoice, WithoutScriptOrDisplayDialogsAreAcceptedAsShown) {
     CRefusingDlg dlg;
     EXPECT_EQ(dlg.DoModal(), IDOK);
     EXPECT_EQ(dlg.m_str, u"initial");
-    EXPECT_EQ(lines, (std::vector<std::string>{"host: no display: dialog 60 accepted as shown"}));
+    EXPECT_EQ(lines,
+              (std::vector<std::string>{"host: no display: dialog 60 not shown; its initial values were taken"}));
 }
 
 TEST_F(DriverChoice, ADialogThatRefusesOkIsCancelledAndItsMessagePrinted) {
@@ -85,7 +86,7 @@ TEST_F(DriverChoice, ADialogThatRefusesOkIsCancelledAndItsMessagePrinted) {
     dlg.refuse = true;
     EXPECT_EQ(dlg.DoModal(), IDCANCEL);
     EXPECT_EQ(lines, (std::vector<std::string>{
-                         "host: no display: dialog 60 accepted as shown",
+                         "host: no display: dialog 60 not shown; its initial values were taken",
                          "host: message: first line\\nsecond",
                          "host: no display: dialog 60 stayed open after OK; cancelled",
                      }));

@@ -7,8 +7,13 @@
 # passes lintian (its report is left in BUILD_DIR/lintian.out). Nothing outside a
 # temporary folder is changed (the MIME database is built in a folder of its
 # own, named by XDG_DATA_HOME).
+# First it runs the README's main job (scripts/run-example.sh), so that the
+# install and the package below come after it, as a newcomer may run them:
+# the main job must leave the whole build alone, and its reduced build must
+# refuse to be packaged.
 #   install_test.sh BUILD_DIR VERSION HAS_TORUCA HAS_GUI_BACK_END
 set -euo pipefail
+source_dir=$(cd "$(dirname "$0")/../.." && pwd)
 build=$(cd "$1" && pwd)
 version=$2
 has_toruca=$3
@@ -34,6 +39,20 @@ wait_for() {
     done
     return 1
 }
+
+echo "== the main job first (scripts/run-example.sh)"
+cache_before=$(md5sum < "$build/CMakeCache.txt")
+status=0
+bash "$source_dir/scripts/run-example.sh" > "$work/example.out" 2>&1 || status=$?
+[ "$status" -eq 0 ] || { cat "$work/example.out"; fail "the main job ended with status $status"; }
+grep -q "^qelhost: wrote .*/toruca_detail.trc$" "$work/example.out" || fail "the main job wrote no detail file"
+[ "$(md5sum < "$build/CMakeCache.txt")" = "$cache_before" ] || fail "the main job reconfigured $build"
+# Its reduced build is no package: cpack refuses it and writes nothing.
+status=0
+(cd "$source_dir/build/example" && cpack -G DEB -B "$work/reduced") > "$work/reduced.out" 2>&1 || status=$?
+[ "$status" -ne 0 ] || fail "cpack packaged the main job's reduced build"
+grep -q "this build lacks the toruca tool" "$work/reduced.out" || fail "cpack did not say what the reduced build lacks: $(cat "$work/reduced.out")"
+! compgen -G "$work/reduced/*.deb" > /dev/null || fail "cpack wrote a package of the reduced build"
 
 echo "== install into $work/root"
 DESTDIR="$work/root" cmake --install "$build" --prefix /usr > /dev/null
@@ -98,6 +117,28 @@ if [ "$has_toruca" = 1 ]; then
     page_names_options "$usr/share/man/man1/toruca.1.gz" "$toruca_help"
 fi
 
+# The pages' EXAMPLES, run as written by the installed programs on the
+# installed example: every command succeeds, and no card they make draws a
+# warning or an error (from make or from check).
+run_examples() {
+    local scd=$1 dir=$2
+    mkdir -p "$dir" "$work/examples-home"
+    sed -n '/^# EXAMPLES/,/^# SEE ALSO/p' "$scd" | awk '/^```/ { inside = !inside; next } inside' |
+        sed 's/\\\\/\\/g; s#/usr/share/doc/qeltoruca#'"$docs"'#g' > "$dir/examples.sh"
+    (cd "$dir" && HOME="$work/examples-home" PATH="$usr/bin:$PATH" bash -e "$dir/examples.sh") > "$dir/out" 2>&1 ||
+        fail "the examples of ${scd##*/} failed: $(cat "$dir/out")"
+    if grep -E "(: warning: |: error: )" "$dir/out"; then fail "the examples of ${scd##*/} make a card with warnings"; fi
+}
+run_examples "$source_dir/apps/qelhost/qelhost.1.scd" "$work/qelhost-examples"
+[ "$has_toruca" = 1 ] && run_examples "$source_dir/apps/toruca/toruca.1.scd" "$work/toruca-examples"
+
+# The example's README names only what is installed beside it (paths from
+# the examples' folder, the folder above it, or the page's folder).
+for name in $(grep -oE '`[a-z]+/[A-Za-z0-9_./-]+`' "$docs/examples/README.md" | tr -d '`' | sort -u); do
+    [ -e "$docs/examples/$name" ] || [ -e "$docs/$name" ] || [ -e "$docs/examples/shop/$name" ] ||
+        fail "the installed examples' README names $name, which is not installed"
+done
+
 echo "== desktop entry"
 desktop="$usr/share/applications/qeltoruca.desktop"
 desktop-file-validate "$desktop" || fail "desktop-file-validate refused $desktop"
@@ -159,14 +200,15 @@ else
               usr/share/icons/hicolor/scalable/apps/qeltoruca.svg
               usr/share/doc/qeltoruca/copyright usr/share/doc/qeltoruca/changelog.gz
               usr/share/doc/qeltoruca/examples/shop/index.html usr/share/doc/qeltoruca/examples/shop/detail.script
-              usr/share/doc/qeltoruca/examples/editor/editor.reg)
+              usr/share/doc/qeltoruca/examples/editor/editor.reg
+              usr/share/locale/ja/LC_MESSAGES/qeltoruca.mo)
     [ "$has_gui" = 1 ] && expected+=(usr/lib/qeltoruca/libqelfw_wx.so)
     [ "$has_toruca" = 1 ] && expected+=(usr/bin/toruca usr/share/man/man1/toruca.1.gz
                                          usr/share/bash-completion/completions/toruca)
     for f in "${expected[@]}"; do
         grep -qxF "$f" "$work/contents" || fail "the package lacks $f"
     done
-    stray=$(grep -Ev '^usr/(bin/[^/]+|lib/qeltoruca/[^/]+\.so|share/(man/man1|mime/packages|applications|icons/hicolor/scalable/apps|bash-completion/completions|lintian/overrides)/[^/]+|share/doc/qeltoruca/.+)$' \
+    stray=$(grep -Ev '^usr/(bin/[^/]+|lib/qeltoruca/[^/]+\.so|share/(locale/[a-z_]+/LC_MESSAGES|man/man1|mime/packages|applications|icons/hicolor/scalable/apps|bash-completion/completions|lintian/overrides)/[^/]+|share/doc/qeltoruca/.+)$' \
                 "$work/contents" || true)
     [ -z "$stray" ] || fail "files outside the package's folders: $stray"
 

@@ -600,22 +600,26 @@ TEST_F(QelhostExportTest, TheEditorStartedIsTheFileThatWasChecked) {
     EXPECT_FALSE(fs::exists(path("from-path.txt")));
 }
 
-TEST_F(QelhostExportTest, WithoutAScriptOrADisplayEveryDialogIsAcceptedAsShown) {
+TEST_F(QelhostExportTest, WithoutAScriptOrADisplayEveryDialogTakesItsInitialValues) {
     const std::string page = ShopPage();
     QelhostRun run = Run({page});
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_TRUE(run.HasErrLine("qelhost: no display: dialog 13651 accepted as shown")) << run.err;
-    EXPECT_TRUE(run.HasErrLine("qelhost: no display: dialog 13650 accepted as shown")) << run.err;
+    EXPECT_TRUE(run.HasErrLine("qelhost: no display: dialog 13651 not shown; its initial values were taken"))
+        << run.err;
+    EXPECT_TRUE(run.HasErrLine("qelhost: no display: dialog 13650 not shown; its initial values were taken"))
+        << run.err;
     const Card project(ReadFileBytes(Out() / "toruca.tpj"));
     EXPECT_EQ(project.Get("Type"), "PROJECT");
     EXPECT_EQ(project.Data("Data1"), "data1");
 
-    // --form answers the output method dialog; the settings dialog is
-    // accepted as shown.
+    // --form answers the output method dialog; the settings dialog takes
+    // its initial values.
     run = Run({"--form", "snippet", page});
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_FALSE(run.HasErrLine("qelhost: no display: dialog 13651 accepted as shown")) << run.err;
-    EXPECT_TRUE(run.HasErrLine("qelhost: no display: dialog 13650 accepted as shown")) << run.err;
+    EXPECT_FALSE(run.HasErrLine("qelhost: no display: dialog 13651 not shown; its initial values were taken"))
+        << run.err;
+    EXPECT_TRUE(run.HasErrLine("qelhost: no display: dialog 13650 not shown; its initial values were taken"))
+        << run.err;
     EXPECT_EQ(Card(ReadFileBytes(Out() / "toruca.trc")).Get("Type"), "SNIP");
 }
 

@@ -23,8 +23,9 @@ namespace qel::test {
 namespace {
 
 bool Removed(const std::string& entry) {
-    static const char* const names[] = {"DISPLAY=",       "WAYLAND_DISPLAY=", "QELHOST_",        "XDG_DATA_HOME=",
-                                        "XDG_DATA_DIRS=", "XDG_CONFIG_HOME=", "XDG_CONFIG_DIRS="};
+    static const char* const names[] = {
+        "DISPLAY=",         "WAYLAND_DISPLAY=", "QELHOST_", "XDG_DATA_HOME=", "XDG_DATA_DIRS=",
+        "XDG_CONFIG_HOME=", "XDG_CONFIG_DIRS=", "LC_ALL=",  "LC_MESSAGES=",   "LANGUAGE="};
     for (const char* n : names)
         if (entry.rfind(n, 0) == 0) return true;
     return false;
@@ -78,6 +79,9 @@ std::vector<std::string> ChildEnvironment(const QelhostOptions& options) {
             std::any_of(options.env.begin(), options.env.end(), [&](const auto& v) { return v.first == name; });
         if (!given) envStore.push_back(std::string(name) + "=/nonexistent/qel-test-desktop");
     }
+    // Messages in English whatever the language of the machine running the
+    // tests, unless the test chooses one (LC_ALL wins over this).
+    envStore.emplace_back("LC_MESSAGES=C");
     return envStore;
 }
 
@@ -156,7 +160,8 @@ bool Collect(int outFd, int errFd, QelhostRun& run, std::chrono::steady_clock::t
 
 QelhostRun RunQelhost(const std::vector<std::string>& args, const QelhostOptions& options) {
     QelhostRun run;
-    std::vector<std::string> argStore{QEL_QELHOST_PATH};
+    std::vector<std::string> argStore{options.program.empty() ? std::string(QEL_QELHOST_PATH)
+                                                              : options.program.string()};
     argStore.insert(argStore.end(), args.begin(), args.end());
     std::vector<std::string> envStore = ChildEnvironment(options);
     const std::vector<char*> argv = Pointers(argStore), envp = Pointers(envStore);

@@ -24,7 +24,8 @@ struct QelhostRun {
 
 struct QelhostOptions {
     // Variables set for qelhost on top of a cleaned environment: DISPLAY,
-    // WAYLAND_DISPLAY, the QELHOST_ variables and those given here are
+    // WAYLAND_DISPLAY, the QELHOST_ variables, the message language's
+    // (LC_ALL, LANGUAGE; LC_MESSAGES is C) and those given here are
     // removed first, so a run sees only what the test gives it. The XDG
     // data and config folders point at a folder that is not there unless
     // given here: the desktop has no default applications.
@@ -34,6 +35,8 @@ struct QelhostOptions {
     std::optional<unsigned long long> fileSizeLimit;
     // RLIMIT_AS in bytes for qelhost, as `ulimit -v` sets it; none when empty.
     std::optional<unsigned long long> addressSpaceLimit;
+    // The qelhost to run; the build's (QEL_QELHOST_PATH) when empty.
+    std::filesystem::path program;
     // The working folder qelhost starts in; the test's own when empty.
     std::filesystem::path workingFolder;
     std::chrono::seconds timeout{60};

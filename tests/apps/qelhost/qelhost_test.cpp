@@ -191,6 +191,39 @@ TEST_F(QelhostTest, ScriptProblemsAreReportedAndCancelTheDialog) {
 
 // After a written export, one warning per handset limit the file exceeds,
 // judged from the written file; a card within every limit gets none.
+// A display is set and no script given, but the windows cannot be shown: a
+// qelhost without the window back end (its libraries copied without it) and
+// one whose back end cannot open the display both say why and end with
+// status 2 before any dialog, writing nothing.
+TEST_F(QelhostTest, WindowsThatCannotBeShownAreExitTwoAndWriteNothing) {
+    const fs::path build = fs::path(QEL_QELHOST_PATH).parent_path();
+    fs::create_directories(path("bare"));
+    for (const char* file : {"qelhost", "libqeltoruca.so", "libqelfw.so", "libqelhostsvc.so"})
+        fs::copy_file(build / file, path("bare") / file);
+    struct Case {
+        fs::path program;
+        std::string line;
+    };
+    std::vector<Case> cases{{path("bare") / "qelhost",
+                             "qelhost: this qelhost was built without windows: give --script, or build with the window "
+                             "back end"}};
+    if (fs::exists(build / "libqelfw_wx.so"))
+        cases.push_back({build / "qelhost",
+                         "qelhost: the display DISPLAY=:65001 cannot be opened: give --script, or unset DISPLAY "
+                         "and WAYLAND_DISPLAY"});
+    const std::string page = Page();
+    for (const Case& c : cases) {
+        QelhostOptions options;
+        options.program = c.program;
+        options.env = {{"DISPLAY", ":65001"}};
+        const QelhostRun run = RunQelhost({"--temp-dir", path("out").string(), page}, options);
+        EXPECT_EQ(run.exitCode, 2) << c.program << run.err;
+        EXPECT_EQ(run.errLines, std::vector<std::string>{c.line}) << c.program;
+        EXPECT_EQ(run.out, "") << c.program;
+        EXPECT_TRUE(qel::test::ToruCaFiles(path("out")).empty()) << c.program;
+    }
+}
+
 TEST_F(QelhostTest, WarnsOfEachHandsetLimitTheWrittenFileExceeds) {
     const std::string longUrl = "http://www.example.com/" + std::string(137, 'u');  // 160 bytes
     qel::test::WriteFileBytes(path("long.script"), "dialog 13650\ntext 20004 " + longUrl + "\nok\n");

@@ -105,6 +105,9 @@ TorucaProcess::TorucaProcess(const std::filesystem::path& cwd, const std::vector
         ::unsetenv("QELHOST_TEMP_DIR");
         ::unsetenv("QELHOST_REGISTRY");
         ::unsetenv("QELHOST_SCRIPT");
+        ::unsetenv("LC_ALL");
+        ::unsetenv("LANGUAGE");
+        ::setenv("LC_MESSAGES", "C", 1);
         for (const auto& [name, value] : start.environment) ::setenv(name.c_str(), value.c_str(), 1);
         if (start.fileSizeLimit >= 0) {
             const rlimit limit{static_cast<rlim_t>(start.fileSizeLimit), static_cast<rlim_t>(start.fileSizeLimit)};
@@ -183,9 +186,11 @@ Picture ReadPicture(const std::filesystem::path& png) {
     return picture;
 }
 
-TorucaRun RunToruca(const std::filesystem::path& cwd, const std::vector<std::string>& args, const std::string& input) {
+TorucaRun RunToruca(const std::filesystem::path& cwd, const std::vector<std::string>& args, const std::string& input,
+                    const std::vector<std::pair<std::string, std::string>>& env) {
     TorucaStart start;
     start.input = input;
+    start.environment = env;
     return RunToruca(cwd, args, start);
 }
 

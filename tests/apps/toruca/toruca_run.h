@@ -30,10 +30,11 @@ struct TorucaStart {
 };
 
 // Runs toruca with `args` in the working folder `cwd`, with the host's
-// variables (QELHOST_*) removed from its environment and `input` on its
-// standard input.
+// variables (QELHOST_*) removed from its environment, messages in English
+// (LC_MESSAGES=C, LC_ALL and LANGUAGE removed) unless `env` sets others, and
+// `input` on its standard input.
 TorucaRun RunToruca(const std::filesystem::path& cwd, const std::vector<std::string>& args,
-                    const std::string& input = {});
+                    const std::string& input = {}, const std::vector<std::pair<std::string, std::string>>& env = {});
 TorucaRun RunToruca(const std::filesystem::path& cwd, const std::vector<std::string>& args, const TorucaStart& start);
 
 // A toruca started and not yet waited for.

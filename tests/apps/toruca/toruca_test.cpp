@@ -124,11 +124,39 @@ TEST_F(TorucaTest, MakeWritesTheChosenFormUnderAFreeNameAndPrintsIt) {
     EXPECT_EQ(qel::test::ReadFileBytes(path("inline2.trc")), qel::test::ReadFileBytes(path("inline1.trc")));
 }
 
+// make warns of each handset limit the card exceeds, as qelhost does, and
+// writes the card all the same; a value at the limit passes silently.
+TEST_F(TorucaTest, MakeWarnsOfEachHandsetLimitTheCardExceeds) {
+    struct Case {
+        std::size_t data1Bytes;
+        std::string warning;  // empty: none
+    };
+    const std::vector<Case> cases{
+        {40, ""},
+        {41, ": Data1 is 41 bytes, over the handset limit of 40 bytes"},
+    };
+    for (const Case& c : cases) {
+        const std::string name = "data1-" + std::to_string(c.data1Bytes) + ".trc";
+        std::vector<std::string> args{"make", (kShop / "index.html").string()};
+        const std::vector<std::string> values = OwnValues({"--data1", std::string(c.data1Bytes, 'd'), "-o", name});
+        args.insert(args.end(), values.begin(), values.end());
+        const TorucaRun run = Run(args);
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(run.out, path(name).string() + "\n");
+        if (c.warning.empty()) {
+            EXPECT_EQ(run.err, "") << c.data1Bytes;
+        } else {
+            ASSERT_EQ(run.ErrLines().size(), 1u) << run.err;
+            EXPECT_EQ(run.err.rfind("toruca: warning: " + path(name).string() + c.warning, 0), 0u) << run.err;
+        }
+    }
+}
+
 TEST_F(TorucaTest, MakeStoresTheValuesGivenAndInfoShowsThem) {
-    const fs::path card = MakeShop("detail", {"--data2", "週末は\n半額",  "--data3",    "火曜定休",  "--cat",
-                                              "251",     "--color",       "3",          "--dist",    "2",
-                                              "--ip-id", "1234",          "--sort-id",  "ケーキ",    "--expires",
-                                              "301231",  "--lm",          "2612071030", "--version", "2.0",
+    const fs::path card = MakeShop("detail", {"--data2", "週末は\n半額",  "--data3",    "火曜定休",       "--cat",
+                                              "251",     "--color",       "3",          "--dist",         "2",
+                                              "--ip-id", "1234",          "--sort-id",  "ケーキ",         "--expires",
+                                              "301231",  "--lm",          "2612071030", "--card-version", "2.0",
                                               "--icon",  Icon().string(), "ロゴ"});
     const nlohmann::json j = Info(card);
     EXPECT_EQ(j["form"], "detail");
@@ -165,7 +193,13 @@ TEST_F(TorucaTest, MakeStoresTheValuesGivenAndInfoShowsThem) {
     EXPECT_EQ(text.exitCode, 0);
     EXPECT_NE(text.out.find("  Cat: 0251 (グルメ)\n"), std::string::npos) << text.out;
     EXPECT_NE(text.out.find("  Data2: 週末は\n         半額\n"), std::string::npos) << text.out;
-    EXPECT_NE(text.out.find("preview: toruca preview "), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("preview: toruca preview " + card.string() + " -o card.png\n"), std::string::npos)
+        << text.out;
+    // A name the shell would split or take apart is quoted, so the hint
+    // pastes into a shell as it stands.
+    fs::copy_file(card, path("it's (1).trc"));
+    EXPECT_NE(Run({"info", "it's (1).trc"}).out.find("preview: toruca preview 'it'\\''s (1).trc' -o card.png\n"),
+              std::string::npos);
     // The parts' columns line up on a terminal: a kana takes two columns.
     EXPECT_NE(text.out.find(" logo.gif                 image/gif "), std::string::npos) << text.out;
     EXPECT_NE(text.out.find(" ケーキ セット.jpg        image/jpeg "), std::string::npos) << text.out;
@@ -176,7 +210,7 @@ TEST_F(TorucaTest, MakeStoresTheValuesGivenAndInfoShowsThem) {
 // cid: references mapped by extract, which writes it as index.html even
 // next to a part of that name, and check finds them used.
 TEST_F(TorucaTest, ToolsReportWhatTheCardHolds) {
-    const fs::path old = MakeShop("detail", {"--version", "1.0"});
+    const fs::path old = MakeShop("detail", {"--card-version", "1.0"});
     const nlohmann::json j = Info(old);
     for (const char* key : {"ipId", "sortId", "dist", "colorId", "expires", "lm"}) EXPECT_TRUE(j[key].is_null()) << key;
     EXPECT_FALSE(Info(MakeShop())["lm"].is_null());
@@ -212,8 +246,9 @@ TEST_F(TorucaTest, ToolsReportWhatTheCardHolds) {
 
 TEST_F(TorucaTest, MakeRefusesValuesTheDialogRefusesOrShiftJisCannotHold) {
     const std::string page = (kShop / "index.html").string();
-    ExpectFailure(Run({"make", page, "--url", "https://www.example.com/"}),
-                  "--url https://www.example.com/: URLは「http://」で始まる半角英数字記号です。");
+    ExpectFailure(
+        Run({"make", page, "--url", "https://www.example.com/"}),
+        "--url https://www.example.com/: a URL is half-width letters, digits and symbols starting with http://");
     ExpectFailure(Run({"make", page, "--data1", "ケーキ😀"}),
                   "--data1: the character U+1F600 '😀' cannot be written in Shift_JIS");
     ExpectFailure(Run({"make", page, "--sort-id", "\xE2\x82\xAC"}), "U+20AC");
@@ -589,7 +624,18 @@ TEST_F(TorucaTest, HelpAndVersion) {
         EXPECT_EQ(host.exitCode, 0);
         EXPECT_EQ(host.out, std::string("qelhost (qeltoruca) ") + version) << option;
     }
-    TorucaRun run;
+    // An option toruca does not take is named, before a command or without one.
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"--bogus"}, {"--bogus", "info", "x.trc"}}) {
+        const TorucaRun bogus = Run(args);
+        EXPECT_EQ(bogus.exitCode, 2);
+        EXPECT_EQ(bogus.err, "toruca: unknown option '--bogus' (see toruca --help)\n");
+    }
+    // make's --version, the card's version before it was --card-version, is
+    // still taken, with a note.
+    TorucaRun run = Run({"make", (kShop / "index.html").string(), "--version", "1.0", "-o", "old.trc"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err, "toruca: note: make --version is now --card-version\n");
+    EXPECT_EQ(Info(path("old.trc"))["version"], "1.0");
     for (const char* command : {"make", "info", "check", "convert", "extract", "preview"}) {
         run = Run({command, "--help"});
         EXPECT_EQ(run.exitCode, 0) << command;
@@ -740,9 +786,12 @@ TEST_F(TorucaTest, OutputGoesWhereOAndForceSay) {
         ExpectFailure(run({"-o", "taken"}), "taken: already exists; --force replaces it");
         EXPECT_EQ(qel::test::ReadFileBytes(path("taken")), "keep");
 
+        // A private file stays private when it is replaced.
+        fs::permissions(path("taken"), fs::perms::owner_read | fs::perms::owner_write);
         TorucaRun r = run({"-o", "taken", "--force"});
         EXPECT_EQ(r.exitCode, 0) << r.err;
         EXPECT_EQ(r.out, path("taken").string() + "\n");
+        EXPECT_EQ(fs::status(path("taken")).permissions(), fs::perms::owner_read | fs::perms::owner_write);
         EXPECT_EQ(qel::test::ReadFileBytes(path("taken")).rfind(c.magic, 0), 0u);
         EXPECT_EQ(entries(), before);  // nothing beside it left behind
 
