@@ -219,7 +219,10 @@ else
     for elf in "$work/deb/usr/bin/"* "$work/deb/usr/lib/qeltoruca/"*.so; do
         for lib in $(readelf -d "$elf" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p'); do
             [ -e "$work/deb/usr/lib/qeltoruca/$lib" ] && continue
-            owner=$(dpkg -S "*/$lib" 2> /dev/null | head -n 1 | cut -d: -f1 || true)
+            # The package of this architecture's copy (a multilib machine
+            # also holds /lib32/libm.so.6 of libc6-i386).
+            owner=$(dpkg -S "*/$lib" 2> /dev/null | grep -v -E '(/lib(32|x32)/|i386)' | head -n 1 | cut -d: -f1 ||
+                true)
             if [ -z "$owner" ]; then
                 fail "no installed package holds $lib, needed by ${elf##*/}"
             elif [[ "$depends" != *" $owner "* ]]; then
