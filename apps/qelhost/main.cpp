@@ -111,7 +111,9 @@ const char kUsage[] =
     "1 export failed, 2 usage error, module not loaded or windows not shown.\n";
 
 int UsageError(const std::string& what) {
-    std::fprintf(stderr, "%s\n", qel::host::TrFill("qelhost: %s (see qelhost --help)", {qel::framework::NativeForDisplay(what)}).c_str());
+    std::fprintf(
+        stderr, "%s\n",
+        qel::host::TrFill("qelhost: %s (see qelhost --help)", {qel::framework::NativeForDisplay(what)}).c_str());
     return 2;
 }
 
