@@ -18,6 +18,7 @@
 #include "host/html/htmldepth.h"
 #include "host/html/htmlisolation.h"
 #include "host/html/htmlsource.h"
+#include "page_refusal.h"
 
 namespace {
 
@@ -55,6 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t mode = data[0];
     const std::string bytes(reinterpret_cast<const char*>(data) + 1, size - 1);
 
+    qel::host::BeginExportReport();
     std::u16string text;
     if (mode & 1) {
         text = qel::host::DecodeHtmlBytes(bytes).text;
@@ -71,8 +73,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     loader.CreateNodeDataFromData(text.data(), static_cast<int>(text.size()), nullptr);
     auto* doc = dynamic_cast<Document*>(loader.m_pRootNode);
     if (!doc) {
-        if (qel::host::HtmlNestingAcceptable(qel::framework::WideToUtf8(text)))
-            std::abort();  // only a page nested too deeply is refused
+        // Only a page nested too deeply, or one past the parse's memory, is refused.
+        if (!qel::fuzz::PageMayBeRefused(qel::framework::WideToUtf8(text))) std::abort();
         return 0;
     }
     const std::u16string original = doc->getHTMLText();

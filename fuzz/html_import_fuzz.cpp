@@ -18,6 +18,7 @@
 #include "host/html/htmldepth.h"
 #include "host/html/htmlisolation.h"
 #include "host/html/htmlsource.h"
+#include "page_refusal.h"
 #include "html/cid_rewrite.h"
 #include "html/html_import.h"
 #include "model/tpjfile.h"
@@ -73,6 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     TempFolder();
     const std::u16string path = qel::framework::PathFromNative(file);
 
+    qel::host::BeginExportReport();
     CQelTpjFile rec(TYPE_PROJECT);
     bool ok = false;
     if (fromHost) {
@@ -81,8 +83,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         host.CreateNodeDataFromData(text.data(), static_cast<int>(text.size()), nullptr);
         auto* doc = dynamic_cast<Document*>(host.m_pRootNode);
         if (!doc) {
-            if (qel::host::HtmlNestingAcceptable(qel::framework::WideToUtf8(text))) std::abort();
-            return 0;  // a page nested too deeply is refused
+            if (!qel::fuzz::PageMayBeRefused(qel::framework::WideToUtf8(text))) std::abort();
+            return 0;  // a page nested too deeply, or past the parse's memory, is refused
         }
         const std::u16string before = doc->getHTMLText();
         ok = qel::html::CreateFromHtml(rec, path, doc);
@@ -94,9 +96,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::fclose(f);
         ok = qel::html::CreateFromHtml(rec, path, nullptr);
     }
-    // Every readable text is a page, unless it is nested too deeply.
+    // Every readable text is a page, unless it is nested too deeply or needs
+    // more memory than the parse may take.
     if (!ok && (fromHost ||
-                qel::host::HtmlNestingAcceptable(qel::framework::WideToUtf8(qel::host::DecodeHtmlBytes(bytes).text))))
+                !qel::fuzz::PageMayBeRefused(qel::framework::WideToUtf8(qel::host::DecodeHtmlBytes(bytes).text))))
         std::abort();
     if (!ok) return 0;
 
