@@ -98,8 +98,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     // Every readable text is a page, unless it is nested too deeply or needs
     // more memory than the parse may take.
-    if (!ok && (fromHost ||
-                !qel::fuzz::PageMayBeRefused(qel::framework::WideToUtf8(qel::host::DecodeHtmlBytes(bytes).text))))
+    if (!ok &&
+        (fromHost || !qel::fuzz::PageMayBeRefused(qel::framework::WideToUtf8(qel::host::DecodeHtmlBytes(bytes).text))))
         std::abort();
     if (!ok) return 0;
 
