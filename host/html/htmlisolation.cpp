@@ -1,11 +1,13 @@
 #include "host/html/htmlisolation.h"
 
+#include <setjmp.h>
+#include <signal.h>
 #include <sys/mman.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
-#include <csetjmp>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -38,17 +40,70 @@ std::atomic<bool> g_inProcess{false};
     ::_exit(why == ParseArena::Shortage::Cap ? kExitMemory : kExitAddressSpace);
 }
 
-// In process, running out of the arena jumps back to the start of the
-// parse: gumbo does not check for null, and everything it made lies in the
-// arena, which is unmapped as a whole. Between the two are gumbo's C frames
-// and the recorder's, none with a destructor.
-thread_local std::jmp_buf* t_exhaustedJump = nullptr;
+// In process, running out of the arena or of the parse's CPU time jumps
+// back to the start of the parse: gumbo does not check for null, and
+// everything it made lies in the arena, which is unmapped as a whole.
+// Between the two are gumbo's C frames and the recorder's, none with a
+// destructor.
+enum class InProcessEnd : int { none, shortage, time };
+thread_local sigjmp_buf* t_exhaustedJump = nullptr;
 thread_local ParseArena::Shortage t_shortage = ParseArena::Shortage::Cap;
+// Records being appended (their buffer may be growing): the time's end
+// waits until they are in.
+thread_local volatile sig_atomic_t t_appending = 0;
+thread_local volatile sig_atomic_t t_timeUp = 0;
 
 [[noreturn]] void ExhaustedInProcess(ParseArena::Shortage why) {
     t_shortage = why;
-    std::longjmp(*t_exhaustedJump, 1);  // NOLINT(cert-err52-cpp): the only way out of gumbo's C frames
+    siglongjmp(
+        *t_exhaustedJump,
+        static_cast<int>(InProcessEnd::shortage));  // NOLINT(cert-err52-cpp): the only way out of gumbo's C frames
 }
+
+// SIGXCPU from the thread's CPU-time timer: as the child's CPU limit ends
+// the child, the end of the parse's time ends the parse in process.
+void CpuTimeUp(int) {
+    if (t_exhaustedJump == nullptr) return;
+    if (t_appending != 0) {
+        t_timeUp = 1;
+        return;
+    }
+    siglongjmp(*t_exhaustedJump, static_cast<int>(InProcessEnd::time));  // NOLINT(cert-err52-cpp): as above
+}
+
+// A timer of this thread's CPU time that raises SIGXCPU once `budget` is
+// spent, and every 50 ms after; the handler before it comes back after.
+class CpuTimer {
+public:
+    explicit CpuTimer(std::chrono::milliseconds budget) {
+        struct sigaction action {};
+        action.sa_handler = &CpuTimeUp;
+        sigemptyset(&action.sa_mask);
+        m_handled = ::sigaction(SIGXCPU, &action, &m_before) == 0;
+        sigevent event{};
+        event.sigev_notify = SIGEV_THREAD_ID;
+        event.sigev_signo = SIGXCPU;
+        event._sigev_un._tid = static_cast<pid_t>(::gettid());
+        if (!m_handled || ::timer_create(CLOCK_THREAD_CPUTIME_ID, &event, &m_timer) != 0) return;
+        m_armed = true;
+        const auto ms = budget.count() > 0 ? budget.count() : 1;
+        itimerspec when{};
+        when.it_value = {static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
+        when.it_interval = {0, 50000000L};
+        ::timer_settime(m_timer, 0, &when, nullptr);
+    }
+    ~CpuTimer() {
+        if (m_armed) ::timer_delete(m_timer);
+        if (m_handled) ::sigaction(SIGXCPU, &m_before, nullptr);
+    }
+    CpuTimer(const CpuTimer&) = delete;
+    CpuTimer& operator=(const CpuTimer&) = delete;
+
+private:
+    struct sigaction m_before {};
+    timer_t m_timer{};
+    bool m_handled = false, m_armed = false;
+};
 
 bool WriteToFd(void* context, const char* bytes, std::size_t size) {
     const int fd = *static_cast<int*>(context);
@@ -64,10 +119,15 @@ bool WriteToFd(void* context, const char* bytes, std::size_t size) {
 
 bool AppendToRecords(void* context, const char* bytes, std::size_t size) {
     auto& out = *static_cast<BoundedOutput*>(context);
+    t_appending = 1;
     char* room = out.Room(size);
+    if (room) {
+        std::memcpy(room, bytes, size);
+        out.Added(size);
+    }
+    t_appending = 0;
+    if (t_timeUp != 0) CpuTimeUp(SIGXCPU);
     if (!room) return false;
-    std::memcpy(room, bytes, size);
-    out.Added(size);
     return true;
 }
 
@@ -141,14 +201,20 @@ bool ParseInProcess(const char* text, std::size_t size, const HtmlParseLimits& l
     if (size >= kLargePagesFrom) arena.PreferLargePages();
     std::string buffer(kChunk, '\0');
     RecordWriter writer(buffer.data(), buffer.size(), limits.memory, &AppendToRecords, &records.Bytes());
-    std::jmp_buf jump;
-    t_exhaustedJump = &jump;
-    if (setjmp(jump) != 0) {  // NOLINT(cert-err52-cpp): see ExhaustedInProcess
+    sigjmp_buf jump;
+    t_timeUp = 0;
+    CpuTimer timer(limits.deadline);
+    // The jump is taken only once it is set: a tick of the timer before
+    // comes again 50 ms later.
+    if (const int end = sigsetjmp(jump, 1); end != 0) {  // NOLINT(cert-err52-cpp): see ExhaustedInProcess
         t_exhaustedJump = nullptr;
         records.Clear();
-        why = ShortageReason(t_shortage, limits);
+        why = end == static_cast<int>(InProcessEnd::time)
+                  ? u"the page took longer than " + Seconds(limits.deadline) + u" to parse"
+                  : ShortageReason(t_shortage, limits);
         return false;
     }
+    t_exhaustedJump = &jump;
     const bool written = WriteHtmlRecords(text, size, arena, writer);
     t_exhaustedJump = nullptr;
     if (written && records.TakeTrailer()) return true;

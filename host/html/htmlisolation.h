@@ -83,7 +83,8 @@ QEL_HOST_API bool ParseHtmlRecords(const char* text, std::size_t size, const Htm
 
 // Makes ParseHtmlRecords run the child's work in this process, for fuzzing
 // (the fuzzer must see the parser's code) and never otherwise. A parse that
-// runs out of its memory there ends as in the child: false, with the reason.
+// runs out of its memory or of its time (CPU time of the thread, as the
+// child's CPU limit) there ends as in the child: false, with the reason.
 QEL_HOST_API void SetHtmlParseInProcess(bool inProcess);
 
 }  // namespace qel::host
