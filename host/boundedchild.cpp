@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -154,6 +155,19 @@ void SetLimits(const ChildPlan& plan) {
     ::_exit(plan.work(plan.context, kChildFd));
 }
 
+// Forks a child that runs `plan`; the parent's result of fork().
+pid_t Fork(int readEnd, const ChildPlan& plan) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(readEnd);
+        RunChild(plan);
+    }
+    return pid;
+}
+
+// Finishes a child started ahead of its need, when a fork finds no slot.
+std::atomic<BoundedChild::SlotRelease> g_slotRelease{nullptr};
+
 enum class Reading { Whole, Late, TooLarge, NoMemory };
 
 // One read into `output`.
@@ -275,6 +289,8 @@ char* BoundedOutput::Room(std::size_t bytes) noexcept {
 
 // --- BoundedChild ---------------------------------------------------------------
 
+void BoundedChild::SetSlotRelease(SlotRelease release) noexcept { g_slotRelease.store(release); }
+
 BoundedChild::~BoundedChild() {
     if (m_pid <= 0) return;
     ::kill(m_pid, SIGKILL);
@@ -296,12 +312,15 @@ bool BoundedChild::Start(Work work, void* context) noexcept {
     ::fcntl(fds[1], F_SETPIPE_SZ, static_cast<int>(kChunk));  // fewer switches; the default is fine too
     plan.writeFd = fds[1];
     m_deadline = std::chrono::steady_clock::now() + m_limits.deadline;
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::close(fds[0]);
-        RunChild(plan);
+    pid_t pid = Fork(fds[0], plan);
+    int forkError = errno;
+    if (pid < 0 && forkError == EAGAIN) {
+        if (const SlotRelease release = g_slotRelease.load()) {
+            release();
+            pid = Fork(fds[0], plan);
+            forkError = errno;
+        }
     }
-    const int forkError = errno;
     ::close(fds[1]);
     if (pid < 0) {
         ::close(fds[0]);

@@ -126,6 +126,14 @@ public:
     // Start and Finish.
     BoundedOutcome Run(Work work, void* context, BoundedOutput& output) noexcept;
 
+    // A child started ahead of its need (the desktop's lookup runs beside
+    // the export) holds a process slot until it is reaped, and a process
+    // limit (ulimit -u) may leave no other. When a fork finds no slot
+    // (EAGAIN), Start calls `release` once to finish such a child, then
+    // forks again. `release` must be safe to call from within a Start.
+    using SlotRelease = void (*)() noexcept;
+    static void SetSlotRelease(SlotRelease release) noexcept;
+
     // True between a Start that forked and its Finish.
     bool Running() const { return m_pid > 0; }
     pid_t Pid() const { return m_pid; }

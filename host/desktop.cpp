@@ -140,21 +140,26 @@ qel::host::BoundedLimits LookupLimits() {
 class Prefetched {
 public:
     ~Prefetched() {
-        std::lock_guard<std::mutex> lock(m_mutex);
+        std::lock_guard<std::recursive_mutex> lock(m_mutex);
         Collect();
     }
 
+    // The child holds a process slot until it is reaped: another child's
+    // fork that finds none has it reaped now (its answers kept for Take).
+    // The lock is recursive, as that fork may be this child's own.
+    static void Release() noexcept;
+
     void Start() noexcept {
-        std::lock_guard<std::mutex> lock(m_mutex);
+        std::lock_guard<std::recursive_mutex> lock(m_mutex);
         if (m_child.Running() || !SingleThreaded()) return;
-        m_child.Start(&AnswerInChild, nullptr);
+        if (m_child.Start(&AnswerInChild, nullptr)) qel::host::BoundedChild::SetSlotRelease(&Release);
     }
 
     // The program the child found for `mimeType`, the first time it is asked
     // for (empty when the child failed: the export goes on without one);
     // none when no child was asked.
     std::optional<std::string> Take(const char* mimeType) {
-        std::lock_guard<std::mutex> lock(m_mutex);
+        std::lock_guard<std::recursive_mutex> lock(m_mutex);
         Collect();
         if (!m_why.empty()) {
             qel::framework::Diagnostic(qel::framework::DiagnosticPrefix() +
@@ -201,7 +206,7 @@ private:
                qel::host::DescribeBoundedEnd(outcome, LookupLimits());
     }
 
-    std::mutex m_mutex;
+    std::recursive_mutex m_mutex;
     qel::host::BoundedChild m_child{LookupLimits()};
     std::vector<std::optional<std::string>> m_answers;
     std::string m_why;
@@ -210,6 +215,12 @@ private:
 Prefetched& PrefetchedAnswers() {
     static Prefetched answers;
     return answers;
+}
+
+void Prefetched::Release() noexcept {
+    Prefetched& answers = PrefetchedAnswers();
+    std::lock_guard<std::recursive_mutex> lock(answers.m_mutex);
+    answers.Collect();
 }
 
 }  // namespace

@@ -29,8 +29,8 @@ QEL_HOST_API std::u16string DesktopOpenCommand(const char* mimeType);
 
 // Asks now, in a bounded child process (host/boundedchild.h), for the open
 // commands of every file class DesktopTypeOfKey knows, for a program that
-// runs one export and ends without waiting for a user in between: the
-// answers are those of this moment. GIO watches the desktop's folders for
+// runs one export: the answers are those of this moment, also when a user
+// then takes minutes in its dialogs. GIO watches the desktop's folders for
 // changes, and the kernel's teardown of those watches holds the exit of the
 // process that made them for 5 to 15 ms; the child ends while the export
 // runs, and GIO never runs here. The child has 2 s and writes nothing to
@@ -40,7 +40,9 @@ QEL_HOST_API std::u16string DesktopOpenCommand(const char* mimeType);
 // process has other threads (a child of a process with threads may find
 // their locks held and never released) or a child cannot be had;
 // DesktopOpenCommand then asks in this process. A child whose answer is
-// never taken is waited for, up to its deadline, when the process exits.
+// never taken is waited for, up to its deadline, when the process exits,
+// or sooner when another child's fork finds no process slot
+// (BoundedChild::SetSlotRelease).
 QEL_HOST_API void PrefetchDesktopOpenCommands() noexcept;
 
 }  // namespace qel::host

@@ -28,10 +28,10 @@ public:
 
 namespace qel::host {
 
-// For a program that runs one export and ends without waiting for a user in
-// between: when no registry file is named, asks the desktop now, in a child
-// process, for the open commands the registry will answer from it
-// (PrefetchDesktopOpenCommands, desktop.h). Nothing when a file is named.
+// For a program that runs one export, before it starts any thread (a
+// window toolkit's): when no registry file is named, asks the desktop now,
+// in a child process, for the open commands the registry will answer from
+// it (PrefetchDesktopOpenCommands, desktop.h). Nothing when a file is named.
 QEL_HOST_API void PrefetchDesktopAnswers() noexcept;
 
 }  // namespace qel::host

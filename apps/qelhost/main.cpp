@@ -479,14 +479,17 @@ bool WindowsAvailable() {
 // One export of `path` under qelhost's modal driver; 2 when the windows it
 // needs cannot be shown.
 int RunExport(CQelDeviceIF& device, const Options& o, const std::string& path) {
+    // The desktop is asked for its editor while the export runs, in a child
+    // with a deadline. That child is forked before any window: a toolkit
+    // runs threads of its own, and a process with threads cannot fork work
+    // that takes locks; asked later, in this process, a lookup that hangs
+    // would hold the host for good. In windows, the editor is then the
+    // desktop's default of the moment the export began.
+    qel::host::PrefetchDesktopAnswers();
     CModalDriver& chosen = AfxGetModalDriver();
     if (!WindowsAvailable()) return 2;
     HostDriver driver(chosen, o.formRadio);
     CModalDriver* before = AfxSetModalDriver(&driver);
-    // Without windows nobody changes the desktop's associations between now
-    // and the editor's lookup at the end: the desktop is asked while the
-    // export runs.
-    if (std::strcmp(driver.Name(), "gui") != 0) qel::host::PrefetchDesktopAnswers();
 
     const std::u16string widePath = qel::framework::PathFromNative(path);
 

@@ -304,4 +304,50 @@ TEST(BoundedChildTest, AFailedStartIsReported) {
     EXPECT_EQ(outcome.code, EMFILE);
 }
 
+// A child started ahead of its need holds a process slot until it is reaped.
+// Under a process limit that leaves it the last slot, another child's fork
+// finds none: Start has the early child finished, once, and forks again;
+// with nothing to release it fails with EAGAIN. The limit counts every
+// process of a user, so this runs as a user id nobody else uses (root only).
+constexpr uid_t kUnusedUser = 3999999;
+BoundedChild* g_early = nullptr;
+int g_releases = 0;
+void FinishEarlyChild() noexcept {
+    ++g_releases;
+    BoundedOutput ignored;
+    g_early->Finish(ignored);
+}
+
+[[noreturn]] void ForkWithTheLastSlotTaken(bool release) {
+    const rlimit oneChild{2, 2};  // this process and one child
+    if (::setresgid(kUnusedUser, kUnusedUser, kUnusedUser) != 0 ||
+        ::setresuid(kUnusedUser, kUnusedUser, kUnusedUser) != 0 || ::setrlimit(RLIMIT_NPROC, &oneChild) != 0)
+        std::_Exit(40);
+    BoundedChild early(Limits(0ms, 0ms));
+    if (!early.Start(&WriteHelloAndExit, nullptr)) std::_Exit(41);
+    g_early = &early;
+    BoundedChild::SetSlotRelease(release ? &FinishEarlyChild : nullptr);
+    BoundedOutput output;
+    const BoundedOutcome outcome = BoundedChild(Limits(0ms, 0ms)).Run(&WriteHelloAndExit, nullptr, output);
+    const int status =
+        release ? (outcome.Ok() && output.View() == "hello" && g_releases == 1 ? 0 : 42)
+                : (outcome.end == BoundedEnd::NotStarted && outcome.code == EAGAIN && early.Running() ? 0 : 43);
+    // Reaped here: a zombie left to a container's first process may keep
+    // this user's slot for the next case.
+    if (early.Running()) FinishEarlyChild();
+    std::_Exit(status);
+}
+
+TEST(BoundedChildTest, AForkWithoutASlotHasTheEarlyChildFinishedFirst) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root, to run as a user of its own";
+    for (const bool release : {true, false}) {
+        SCOPED_TRACE(release ? "released" : "nothing to release");
+        const pid_t pid = ::fork();
+        if (pid == 0) ForkWithTheLastSlotTaken(release);
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    }
+}
+
 }  // namespace
