@@ -455,11 +455,16 @@ public:
     // The document from the parse's records; null when they are not whole.
     std::unique_ptr<DocumentImpl> Build(const qel::host::HtmlRecords& records) {
         auto doc = std::make_unique<DocumentImpl>();
-        doc->m_elements.reserve(m_expected);
+        // The trailer's count, unless the records are too short to hold
+        // that many; the pre-scan's guess falls short where the parser
+        // reopens more than it foresaw.
+        const std::size_t count = std::max<std::size_t>(
+            m_expected, std::min<std::size_t>(records.Elements(), records.Records().size() / sizeof(ElementRecord)));
+        doc->m_elements.reserve(count);
         doc->m_pool.reserve(std::min<std::uint64_t>(records.TextBytes(), records.Records().size()));
         RecordReader reader(records.Records(), m_base);
         std::vector<std::uint32_t> parents;
-        parents.reserve(m_expected);
+        parents.reserve(count);
         RecordedElement record;
         while (!reader.AtEnd()) {
             const auto index = static_cast<std::uint32_t>(parents.size());
