@@ -26,7 +26,8 @@ namespace {
 const char16_t* const kTags[] = {u"img", u"object", u"body", u"p", u"a", u"b", u"html", u"*", u"svg", u"table"};
 const char16_t* const kNames[] = {u"src", u"data", u"background", u"alt", u"class", u"checked", u"SRC", u"x y", u""};
 
-std::u16string SavedThroughFile(const std::string& bytes) {
+// The page loaded from a file of `bytes`; none when the load refuses it.
+std::optional<std::u16string> SavedThroughFile(const std::string& bytes) {
     static const std::string path = [] {
         const char* tmp = std::getenv("TMPDIR");
         return std::string(tmp && *tmp ? tmp : "/tmp") + "/dom_fuzz." + std::to_string(::getpid()) + ".html";
@@ -38,7 +39,8 @@ std::u16string SavedThroughFile(const std::string& bytes) {
     CQelHtmlData loader(u"HTML");
     loader.CreateNodeData(qel::framework::PathFromNative(path));
     auto* doc = dynamic_cast<Document*>(loader.m_pRootNode);
-    std::u16string text = doc ? doc->getHTMLText() : u"";
+    std::optional<std::u16string> text;
+    if (doc) text = doc->getHTMLText();
     std::remove(path.c_str());
     return text;
 }
@@ -61,11 +63,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::u16string text;
     if (mode & 1) {
         text = qel::host::DecodeHtmlBytes(bytes).text;
-        // Through a file, the same text; none for a page nested too deeply.
-        if ((mode & 0x1E) == 0x1E &&
-            SavedThroughFile(bytes) != qel::framework::Utf8ToWide(qel::framework::WideToUtf8(text)) &&
-            qel::host::HtmlNestingAcceptable(qel::framework::WideToUtf8(text)))
-            std::abort();
+        // Through a file, the same text; none for a page the parse refuses.
+        if ((mode & 0x1E) == 0x1E) {
+            const std::optional<std::u16string> saved = SavedThroughFile(bytes);
+            const std::string utf8 = qel::framework::WideToUtf8(text);
+            if (saved ? *saved != qel::framework::Utf8ToWide(utf8) : !qel::fuzz::PageMayBeRefused(utf8)) std::abort();
+            qel::host::BeginExportReport();
+        }
     } else {
         text = qel::framework::Utf8ToWide(bytes);
     }
