@@ -33,6 +33,18 @@ char32_t OnlyCodePoint(const std::string& text) {
     return g_utf8_get_char_validated(text.c_str(), static_cast<gssize>(text.size()));
 }
 
+// `text` when it is UTF-8, else its copy in `storage` with each byte that
+// is not made U+FFFD, as a browser shows it. The layout engine passes on
+// such bytes (from a character reference it decodes into a broken
+// sequence), and pango's line breaking never ends over them.
+const std::string& ValidUtf8(const std::string& text, std::string& storage) {
+    if (g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr)) return text;
+    gchar* valid = g_utf8_make_valid(text.data(), static_cast<gssize>(text.size()));
+    storage = valid;
+    g_free(valid);
+    return storage;
+}
+
 bool IsBreakingSpace(gunichar c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
 
 // The Shift_JIS code of a pictogram's numeric reference value, when it is
@@ -107,7 +119,9 @@ std::size_t PageCanvas::CreateFont(int size, int weight, bool italic, unsigned d
 int PageCanvas::TextWidth(const std::string& text, std::size_t font) {
     const Font& f = *m_fonts.at(font - 1);
     if (IsPictogram(OnlyCodePoint(text))) return f.size;
-    pango_layout_set_text(f.layout.get(), text.c_str(), static_cast<int>(text.size()));
+    std::string storage;
+    const std::string& valid = ValidUtf8(text, storage);
+    pango_layout_set_text(f.layout.get(), valid.c_str(), static_cast<int>(valid.size()));
     int width = 0, height = 0;
     pango_layout_get_pixel_size(f.layout.get(), &width, &height);
     return width;
@@ -120,7 +134,9 @@ void PageCanvas::DrawText(cairo_t* cr, const std::string& text, std::size_t font
         DrawPictogram(cr, c, f, x, y);
         return;
     }
-    pango_layout_set_text(f.layout.get(), text.c_str(), static_cast<int>(text.size()));
+    std::string storage;
+    const std::string& valid = ValidUtf8(text, storage);
+    pango_layout_set_text(f.layout.get(), valid.c_str(), static_cast<int>(valid.size()));
     cairo_move_to(cr, x, y);
     pango_cairo_show_layout(cr, f.layout.get());
 }
@@ -338,8 +354,10 @@ void PageCanvas::DrawMarker(cairo_t* cr, PageMarker marker, const PageRect& box,
 
 bool IsPictogram(char32_t c) { return c >= 0xE000 && c <= 0xE757; }
 
-void SplitPageText(const std::string& text, const std::function<void(const std::string&)>& word,
+void SplitPageText(const std::string& given, const std::function<void(const std::string&)>& word,
                    const std::function<void(const std::string&)>& space) {
+    std::string storage;
+    const std::string& text = ValidUtf8(given, storage);
     const int length = static_cast<int>(text.size());
     const glong count = g_utf8_strlen(text.c_str(), length);
     std::vector<PangoLogAttr> attrs(static_cast<std::size_t>(count) + 1);

@@ -348,5 +348,17 @@ TEST_F(PageLayoutTest, AMissingImageShowsItsAltTextInItsFrame) {
     EXPECT_EQ(without.Ink().left, -1);
 }
 
+// Bytes that are not UTF-8 in an element's text (the layout engine makes a
+// broken sequence of a character reference too large for any character)
+// are laid out and drawn as U+FFFD; line breaking over them never ended.
+TEST_F(PageLayoutTest, TextThatIsNotUtf8IsDrawnWithReplacementCharacters) {
+    std::vector<std::string> pieces;
+    SplitPageText(
+        "a\xEE> b\xFF", [&](const std::string& word) { pieces.push_back(word); },
+        [&](const std::string& space) { pieces.push_back("[" + space + "]"); });
+    EXPECT_EQ(pieces, (std::vector<std::string>{"a\xEF\xBF\xBD>", "[ ]", "b\xEF\xBF\xBD"}));
+    EXPECT_GE(Draw("<p>&#x" + std::string(45, 'd') + "E63Eee>").Ink().Width(), 6);
+}
+
 }  // namespace
 }  // namespace qel::apps
