@@ -131,6 +131,9 @@ public:
     void on_anchor_click(const litehtml::tchar_t* /*url*/, const litehtml::element::ptr& /*el*/) override {}
     void set_cursor(const litehtml::tchar_t* /*cursor*/) override {}
     void transform_text(litehtml::tstring& text, litehtml::text_transform tt) override {
+        // GLib's case mapping reads text that is not UTF-8 past its end; such
+        // text stays as it is, and is drawn with U+FFFD for its bad bytes.
+        if (!g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr)) return;
         gchar* changed = nullptr;
         if (tt == litehtml::text_transform_uppercase) changed = g_utf8_strup(text.c_str(), -1);
         if (tt == litehtml::text_transform_lowercase) changed = g_utf8_strdown(text.c_str(), -1);
