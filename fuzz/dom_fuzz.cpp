@@ -94,8 +94,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::optional<NodeList> lists[std::size(kTags)];
     for (std::size_t i = 0; i + 3 <= bytes.size() && i < 3 * 64; i += 3) {
         const auto* op = reinterpret_cast<const std::uint8_t*>(bytes.data() + bytes.size() - 3 - i);
-        std::optional<NodeList>& cached = lists[op[0] % std::size(kTags)];
-        if (!cached) cached = copy->getElementsByTagName(kTags[op[0] % std::size(kTags)]);
+        const std::size_t tag = op[0] % std::size(kTags);
+        std::optional<NodeList>& cached = lists[tag];
+        if (!cached) cached = copy->getElementsByTagName(kTags[tag]);
         const NodeList& list = *cached;
         if (list.length() == 0) continue;
         auto* e = dynamic_cast<Element*>(list.item(op[1] % list.length()));

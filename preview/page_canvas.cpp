@@ -45,6 +45,12 @@ const std::string& ValidUtf8(const std::string& text, std::string& storage) {
     return storage;
 }
 
+void SetLayoutText(PangoLayout* layout, const std::string& text) {
+    std::string storage;
+    const std::string& valid = ValidUtf8(text, storage);
+    pango_layout_set_text(layout, valid.c_str(), static_cast<int>(valid.size()));
+}
+
 bool IsBreakingSpace(gunichar c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
 
 // The Shift_JIS code of a pictogram's numeric reference value, when it is
@@ -119,9 +125,7 @@ std::size_t PageCanvas::CreateFont(int size, int weight, bool italic, unsigned d
 int PageCanvas::TextWidth(const std::string& text, std::size_t font) {
     const Font& f = *m_fonts.at(font - 1);
     if (IsPictogram(OnlyCodePoint(text))) return f.size;
-    std::string storage;
-    const std::string& valid = ValidUtf8(text, storage);
-    pango_layout_set_text(f.layout.get(), valid.c_str(), static_cast<int>(valid.size()));
+    SetLayoutText(f.layout.get(), text);
     int width = 0, height = 0;
     pango_layout_get_pixel_size(f.layout.get(), &width, &height);
     return width;
@@ -134,9 +138,7 @@ void PageCanvas::DrawText(cairo_t* cr, const std::string& text, std::size_t font
         DrawPictogram(cr, c, f, x, y);
         return;
     }
-    std::string storage;
-    const std::string& valid = ValidUtf8(text, storage);
-    pango_layout_set_text(f.layout.get(), valid.c_str(), static_cast<int>(valid.size()));
+    SetLayoutText(f.layout.get(), text);
     cairo_move_to(cr, x, y);
     pango_cairo_show_layout(cr, f.layout.get());
 }

@@ -163,6 +163,10 @@ std::u16string MemoryReason(const HtmlParseLimits& limits) {
                                       " MiB to parse");
 }
 
+std::u16string TimeReason(const HtmlParseLimits& limits) {
+    return u"the page took longer than " + Seconds(limits.deadline) + u" to parse";
+}
+
 std::u16string ShortageReason(ParseArena::Shortage why, const HtmlParseLimits& limits) {
     return why == ParseArena::Shortage::Cap
                ? MemoryReason(limits)
@@ -177,7 +181,7 @@ std::u16string WhyChildFailed(const BoundedOutcome& outcome, const HtmlParseLimi
             if (outcome.code == kExitAddressSpace) return ShortageReason(ParseArena::Shortage::System, limits);
             break;
         case BoundedEnd::CpuLimit:
-        case BoundedEnd::Deadline: return u"the page took longer than " + Seconds(limits.deadline) + u" to parse";
+        case BoundedEnd::Deadline: return TimeReason(limits);
         case BoundedEnd::OutputCap: return MemoryReason(limits);
         case BoundedEnd::NoMemory: return u"the host has no memory for the page's parse";
         case BoundedEnd::Signalled:
@@ -209,9 +213,7 @@ bool ParseInProcess(const char* text, std::size_t size, const HtmlParseLimits& l
     if (const int end = sigsetjmp(jump, 1); end != 0) {  // NOLINT(cert-err52-cpp): see ExhaustedInProcess
         t_exhaustedJump = nullptr;
         records.Clear();
-        why = end == static_cast<int>(InProcessEnd::time)
-                  ? u"the page took longer than " + Seconds(limits.deadline) + u" to parse"
-                  : ShortageReason(t_shortage, limits);
+        why = end == static_cast<int>(InProcessEnd::time) ? TimeReason(limits) : ShortageReason(t_shortage, limits);
         return false;
     }
     t_exhaustedJump = &jump;
